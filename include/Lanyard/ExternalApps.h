@@ -1,0 +1,136 @@
+#pragma once
+
+#include <Lanyard/ComponentError.h>
+#include <Lanyard/Language.h>
+#include <Lanyard/LaunchCommand.h>
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace Lanyard {
+
+class ExternalAppsPrivate;
+
+/**
+ * A catalogue of program groups and applications that a host offers its users, kept in a
+ * launch list file, with the host's placeholders and the configuration windows.
+ *
+ * Every member fails by throwing ComponentError and then has changed nothing. Members take
+ * a group or an application as a "number-or-name" QVariant: a string is a name (even when it
+ * holds digits), looked up exactly and case-sensitively; any other value is a zero-based
+ * index converted to a 16-bit integer. Booleans stored in the catalogue are -1 (true) or 0.
+ *
+ * Deleting the object is its release: the program list window is closed, then the catalogue
+ * is written to EXTFile. All members must be called on the thread that created the object.
+ */
+class ExternalApps : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(qint16 MaxGroups READ MaxGroups)
+    Q_PROPERTY(qint16 MaxApps READ MaxApps)
+    Q_PROPERTY(QString EXTFile READ EXTFile)
+    Q_PROPERTY(qint16 GroupCount READ GroupCount)
+    Q_PROPERTY(qint16 PlaceholderCount READ PlaceholderCount)
+
+public:
+    explicit ExternalApps(QObject *parent = nullptr);
+    ~ExternalApps() override;
+
+    // Limits: the number of group slots and of application slots in each group.
+    qint16 MaxGroups() const;
+    void setMaxGroups(qint16 intCount);
+    qint16 MaxApps() const;
+    void setMaxApps(qint16 intCount);
+
+    // The launch list file; assigning the path of an existing file loads it.
+    QString EXTFile() const;
+    void setEXTFile(const QString &strFile);
+
+    qint16 GroupCount() const;
+    qint16 AppCount(const QVariant &GroupIndex) const;
+
+    QString GroupName(qint16 intGroup) const;
+    void setGroupName(qint16 intGroup, const QString &strGroup);
+
+    QString ApplicationName(const QVariant &GroupIndex, qint16 AppIndex) const;
+    void setApplicationName(const QVariant &GroupIndex, qint16 AppIndex, const QString &strAppName);
+
+    /// The program's small icon, shared, or a null icon.
+    QIcon Icon(const QVariant &GroupIndex, qint16 AppIndex) const;
+
+    QString AppPath(const QVariant &GroupIndex, const QVariant &AppIndex) const;
+    void setAppPath(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strAppPath);
+
+    /// The stored flag: -1 when protected, 0 when not.
+    qint16 AppProtected(const QVariant &GroupIndex, const QVariant &AppIndex) const;
+    void setAppProtected(const QVariant &GroupIndex, const QVariant &AppIndex, bool AppProtected);
+
+    QString CmdLine(const QVariant &GroupIndex, const QVariant &AppIndex) const;
+    void setCmdLine(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strCmdLine);
+
+    // Placeholders: search strings (unique without regard to case) and their replacements.
+    qint16 PlaceholderCount() const;
+    QString SearchString(qint16 Index) const;
+    QString ReplaceString(const QVariant &Index) const;
+
+    Lanyard::Language Language() const;
+    void setLanguage(Lanyard::Language NewLanguage);
+
+    bool AddApp(const QString &strGroup, const QString &strAppName, const QString &strAppPath,
+                const QString &strCmd, bool blProtected);
+    void DeleteApp(const QVariant &GroupIndex, const QVariant &AppIndex);
+    /// varNewAppPath and varNewCmd are omitted when they hold no value (an invalid QVariant).
+    void EditApp(const QString &strOldGroup, const QString &strOldAppName, const QString &strNewGroup,
+                 const QString &strNewAppName, bool blProtected, const QVariant &varNewAppPath = QVariant(),
+                 const QVariant &varNewCmd = QVariant());
+
+    void AddPlaceHolder(const QString &strSearch, const QString &strReplace);
+
+    /// Starts the application with the placeholders replaced, without waiting for it;
+    /// emits AppFinished before returning true.
+    bool ExecuteApp(const QString &strGroup, const QString &strApp);
+
+    /// Shows the program list window: Modal 1 waits until it is closed, 0 returns at once.
+    void ShowForm(qint32 Modal = 0, QWidget *OwnerForm = nullptr);
+    void HideForm();
+
+    /// What ExecuteApp would start for an entry, without starting it or checking the program
+    /// file; nothing when the entry is not found or its command line has an unbalanced quote.
+    std::optional<LaunchCommand> launchCommand(const QString &strGroup, const QString &strApp) const;
+
+    /**
+     * Late-bound access: calls the member named @p member (letter case ignored) with
+     * @p arguments. @p kind is "get" or "let" for a property, "call" for a method; a let
+     * takes the value to assign as its last argument. Optional arguments may be left off.
+     * Returns {"value": result, "error": 0, "description": ""} on success, and on failure the
+     * error number and its text with an invalid value; it never throws.
+     */
+    Q_INVOKABLE QVariantMap invoke(const QString &member, const QString &kind,
+                                   const QVariantList &arguments = QVariantList());
+
+Q_SIGNALS:
+    /// Emitted by ExecuteApp right after the program was started.
+    void AppFinished(const QString &strGroup, const QString &strApp);
+
+private:
+    friend class ExternalAppsPrivate;
+
+    void LoadLaunchList();
+    void SaveLaunchList();
+    qint16 FindGroup(const QString &strGroup) const;
+    qint16 FindApp(const QVariant &GroupIndex, const QString &strApp) const;
+    qint16 FindPlaceholder(const QString &strSearch) const;
+
+    std::unique_ptr<ExternalAppsPrivate> d;
+};
+
+} // namespace Lanyard

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+namespace Lanyard {
+
+/// One application slot of a program group.
+struct ApplicationRecord
+{
+    QString ApplicationName;
+    QString AppPath;
+    QString CmdLine;
+    QIcon Icon;
+    qint16 AppProtected = 0;
+
+    bool isEmpty() const
+    {
+        return ApplicationName.isEmpty() && AppPath.isEmpty() && CmdLine.isEmpty() && Icon.isNull()
+            && AppProtected == 0;
+    }
+};
+
+} // namespace Lanyard

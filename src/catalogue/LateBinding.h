@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+namespace Lanyard {
+
+class ExternalApps;
+
+/// Calls ExternalApps members by name at run time, as a late-binding client does.
+class LateBinding
+{
+public:
+    /// See ExternalApps::invoke.
+    static QVariantMap invoke(ExternalApps &apps, const QString &member, const QString &kind,
+                              const QVariantList &arguments);
+};
+
+} // namespace Lanyard

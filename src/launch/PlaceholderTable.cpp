@@ -1,0 +1,28 @@
+#include "PlaceholderTable.h"
+
+#include <Lanyard/ComponentError.h>
+
+#include <limits>
+
+namespace Lanyard {
+
+qint16 PlaceholderTable::find(const QString &search) const
+{
+    return m_index.value(search.toCaseFolded(), qint16(-1));
+}
+
+void PlaceholderTable::add(const QString &search, const QString &replace)
+{
+    const QString key = search.toCaseFolded();
+    const auto found = m_index.constFind(key);
+    if (found != m_index.constEnd()) {
+        m_pairs[size_t(*found)] = {search, replace};
+        return;
+    }
+    if (m_pairs.size() >= size_t(std::numeric_limits<qint16>::max()))
+        throw ComponentError(ErrorCode::Overflow);
+    m_index.insert(key, qint16(m_pairs.size()));
+    m_pairs.push_back({search, replace});
+}
+
+} // namespace Lanyard

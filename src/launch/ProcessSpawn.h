@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+namespace Lanyard {
+
+/// How ProcessSpawn::start sets up the new process.
+struct SpawnOptions
+{
+    bool searchPath = false;      ///< a program without "/" is looked up in PATH
+    bool newSession = false;      ///< setsid: detached from the host's terminal and group
+    bool newProcessGroup = false; ///< its own process group, so it can be ended with its children
+    int stdinFd = -1;             ///< -1: /dev/null
+    int stdoutFd = -1;            ///< -1: the host's
+    int stderrFd = -1;            ///< -1: the host's
+};
+
+struct SpawnResult
+{
+    pid_t pid = -1;
+    int error = 0; ///< errno of a failed start (exec errors included); 0 when started
+    bool started() const { return pid > 0; }
+};
+
+/**
+ * Starts programs with posix_spawn (no shell; cost independent of the host's memory), every
+ * descriptor above 2 closed in the child. The caller reaps the child, for example with
+ * ChildReaper.
+ */
+class ProcessSpawn
+{
+public:
+    static SpawnResult start(const QString &program, const QStringList &arguments, const SpawnOptions &options);
+};
+
+} // namespace Lanyard

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QBitArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace Lanyard {
+
+/**
+ * Splits a command line into words by POSIX shell quoting rules, without any expansion:
+ * blanks separate words; '...' is literal; "..." groups, with \", \\, \$ and \` escapes; an
+ * unquoted backslash escapes the next character. Characters marked in @p literal (same length
+ * as @p text, or empty for none) are plain characters wherever they stand: they never separate
+ * words, open or close quotes, or escape. Nothing when a quote is left open.
+ */
+class CommandLine
+{
+public:
+    static std::optional<QStringList> split(const QString &text, const QBitArray &literal = QBitArray());
+};
+
+} // namespace Lanyard
