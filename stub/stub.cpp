@@ -1,0 +1,305 @@
+// STUB16.EXE: runs one command for the process runner and stands between it and the runner.
+//
+//   STUB16.EXE <program> [<argument>...] <milliseconds>
+//
+// The words before the last one are the command, run without a shell (the program is looked up
+// in PATH). The last word is a time-out in milliseconds: negative means none; otherwise the
+// command, with everything it started, is ended when it has been silent (no output on stdout or
+// stderr) for that long. The stub ends when the command ends and exits with its exit code
+// (128 + the signal number when a signal ended it, 127 when it could not be started).
+// A SIGTERM, SIGINT or SIGHUP sent to the stub ends the command's process group the same way.
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int ExitCannotRun = 127;
+constexpr int ExitUsage = 2;
+constexpr auto TerminateGrace = std::chrono::milliseconds(150);
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int signal)
+{
+    const int savedErrno = errno;
+    const unsigned char byte = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+bool makePipe(int fds[2])
+{
+    return ::pipe2(fds, O_CLOEXEC) == 0;
+}
+
+void setNonBlocking(int fd)
+{
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+void installHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    ::sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGCHLD, SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+bool sameFile(int a, int b)
+{
+    struct stat sa {}, sb {};
+    if (::fstat(a, &sa) != 0 || ::fstat(b, &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool parseMilliseconds(const char *text, long long &value)
+{
+    char *end = nullptr;
+    errno = 0;
+    value = std::strtoll(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0';
+}
+
+void writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return; // the reader went away: the output is dropped, the command runs on
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+}
+
+/// A pipe carrying the command's output to one of the stub's own outputs.
+struct Relay
+{
+    int readFd = -1;
+    int targetFd = -1;
+};
+
+/// Copies what waits in @p relay and closes it at end of file; true when any byte passed.
+bool pass(Relay &relay)
+{
+    char buffer[65536];
+    bool passed = false;
+    for (;;) {
+        const ssize_t got = ::read(relay.readFd, buffer, sizeof buffer);
+        if (got > 0) {
+            writeAll(relay.targetFd, buffer, static_cast<size_t>(got));
+            passed = true;
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got == 0 || errno != EAGAIN) {
+            ::close(relay.readFd);
+            relay.readFd = -1;
+        }
+        return passed;
+    }
+}
+
+class Stub
+{
+public:
+    Stub(std::vector<char *> command, long long timeoutMs)
+        : m_command(std::move(command))
+        , m_timeoutMs(timeoutMs)
+    {
+    }
+
+    int run()
+    {
+        if (!startCommand())
+            return ExitCannotRun;
+        return waitForCommand();
+    }
+
+private:
+    bool watchesSilence() const { return m_timeoutMs >= 0; }
+
+    bool startCommand()
+    {
+        posix_spawn_file_actions_t actions;
+        posix_spawnattr_t attributes;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawnattr_init(&attributes);
+        // Its own process group, so that ending it reaches whatever it started.
+        short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF;
+        ::posix_spawnattr_setflags(&attributes, flags);
+        ::posix_spawnattr_setpgroup(&attributes, 0);
+        sigset_t defaults;
+        ::sigemptyset(&defaults);
+        ::sigaddset(&defaults, SIGPIPE);
+        ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+
+        std::vector<int> childEnds;
+        if (watchesSilence() && !prepareRelays(actions, childEnds)) {
+            std::fprintf(stderr, "STUB16.EXE: cannot create a pipe: %s\n", std::strerror(errno));
+            return false;
+        }
+
+        const int error = ::posix_spawnp(&m_pid, m_command.front(), &actions, &attributes, m_command.data(), environ);
+        for (const int fd : childEnds)
+            ::close(fd);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+        if (error != 0) {
+            std::fprintf(stderr, "STUB16.EXE: cannot run %s: %s\n", m_command.front(), std::strerror(error));
+            return false;
+        }
+        return true;
+    }
+
+    /// Output goes through the stub so that it can tell silence; one pipe when stdout and
+    /// stderr are the same file, which keeps their order.
+    bool prepareRelays(posix_spawn_file_actions_t &actions, std::vector<int> &childEnds)
+    {
+        const bool shared = sameFile(STDOUT_FILENO, STDERR_FILENO);
+        const std::vector<int> targets = shared ? std::vector<int> {STDOUT_FILENO}
+                                                : std::vector<int> {STDOUT_FILENO, STDERR_FILENO};
+        for (const int target : targets) {
+            int fds[2];
+            if (!makePipe(fds))
+                return false;
+            setNonBlocking(fds[0]);
+            m_relays.push_back({fds[0], target});
+            childEnds.push_back(fds[1]);
+        }
+        ::posix_spawn_file_actions_adddup2(&actions, childEnds.front(), STDOUT_FILENO);
+        ::posix_spawn_file_actions_adddup2(&actions, childEnds.back(), STDERR_FILENO);
+        return true;
+    }
+
+    int waitForCommand()
+    {
+        auto silentSince = Clock::now();
+        for (;;) {
+            std::vector<pollfd> fds {{g_signalPipe[0], POLLIN, 0}};
+            for (const Relay &relay : m_relays) {
+                if (relay.readFd >= 0)
+                    fds.push_back({relay.readFd, POLLIN, 0});
+            }
+            const int ready = ::poll(fds.data(), fds.size(), pollTimeout(silentSince));
+            if (ready < 0 && errno != EINTR)
+                return endCommand();
+            if (ready > 0 && fds.front().revents != 0 && handleSignals())
+                return endCommand();
+            if (relayOutput())
+                silentSince = Clock::now();
+            if (int status = 0; ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                relayOutput(); // what the command wrote just before its end
+                return exitCodeOf(status);
+            }
+            if (watchesSilence() && Clock::now() - silentSince >= std::chrono::milliseconds(m_timeoutMs))
+                return endCommand();
+        }
+    }
+
+    int pollTimeout(Clock::time_point silentSince) const
+    {
+        if (!watchesSilence())
+            return -1;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            silentSince + std::chrono::milliseconds(m_timeoutMs) - Clock::now());
+        return static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 60000));
+    }
+
+    /// True when a termination signal asks the stub to end the command.
+    bool handleSignals()
+    {
+        unsigned char signals[64];
+        const ssize_t got = ::read(g_signalPipe[0], signals, sizeof signals);
+        return std::any_of(signals, signals + std::max<ssize_t>(got, 0), [](unsigned char s) { return s != SIGCHLD; });
+    }
+
+    /// True when any output passed.
+    bool relayOutput()
+    {
+        bool passed = false;
+        for (Relay &relay : m_relays) {
+            if (relay.readFd < 0)
+                continue;
+            passed = pass(relay) || passed;
+        }
+        return passed;
+    }
+
+    /// Ends the command's process group: SIGTERM, a short grace, then SIGKILL for what remains.
+    int endCommand()
+    {
+        ::kill(-m_pid, SIGTERM);
+        int status = 0;
+        pid_t reaped = 0;
+        const auto giveUp = Clock::now() + TerminateGrace;
+        while ((reaped = ::waitpid(m_pid, &status, WNOHANG)) == 0 && Clock::now() < giveUp)
+            ::usleep(5000);
+        ::kill(-m_pid, SIGKILL);
+        if (reaped == 0)
+            ::waitpid(m_pid, &status, 0);
+        return exitCodeOf(status);
+    }
+
+    static int exitCodeOf(int status)
+    {
+        if (WIFEXITED(status))
+            return WEXITSTATUS(status);
+        if (WIFSIGNALED(status))
+            return 128 + WTERMSIG(status);
+        return ExitCannotRun;
+    }
+
+    std::vector<char *> m_command;
+    long long m_timeoutMs;
+    pid_t m_pid = -1;
+    std::vector<Relay> m_relays;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    long long timeoutMs = -1;
+    if (argc < 3 || !parseMilliseconds(argv[argc - 1], timeoutMs)) {
+        std::fprintf(stderr, "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n");
+        return ExitUsage;
+    }
+    if (!makePipe(g_signalPipe)) {
+        std::perror("STUB16.EXE");
+        return ExitCannotRun;
+    }
+    setNonBlocking(g_signalPipe[0]);
+    setNonBlocking(g_signalPipe[1]);
+    installHandlers();
+
+    std::vector<char *> command(argv + 1, argv + argc - 1);
+    command.push_back(nullptr);
+    return Stub(std::move(command), timeoutMs).run();
+}
