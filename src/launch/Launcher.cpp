@@ -1,16 +1,194 @@
 #include "Launcher.h"
 
+#include "ChildReaper.h"
+#include "PlaceholderTable.h"
+#include "ProcessSpawn.h"
+#include "catalogue/Catalogue.h"
+#include "util/CommandLine.h"
+#include "util/FileOps.h"
+
+#include <QApplication>
+#include <QBitArray>
+#include <QDir>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
 namespace Lanyard {
 
-bool Launcher::execute(const Catalogue &, const PlaceholderTable &, const QString &, const QString &)
+namespace {
+
+/**
+ * The command "path + space + command line" while the placeholders are replaced in it. It
+ * remembers which characters a replacement put in (they are literal when the command line is
+ * split into words) and where the program ends and the arguments begin. A replacement belongs
+ * to the part in which its match begins; one that swallows the separating space therefore
+ * joins the program, unless it begins on that space.
+ */
+class Command
 {
-    return false;
+public:
+    Command(const QString &path, const QString &cmdLine)
+        : m_text(path + u' ' + cmdLine)
+        , m_literal(size_t(m_text.size()), false)
+        , m_programEnd(path.size())
+        , m_argumentsStart(path.size() + 1)
+    {
+    }
+
+    /// Replaces every occurrence of @p search, scanning from the start, never inside text
+    /// that this pass has just put in.
+    void replace(const QString &search, const QString &replacement)
+    {
+        if (search.isEmpty())
+            return;
+        qsizetype match = m_text.indexOf(search);
+        if (match < 0)
+            return;
+        QString text;
+        std::vector<bool> literal;
+        qsizetype programEnd = -1;
+        qsizetype argumentsStart = -1;
+        qsizetype copied = 0;
+        for (; match >= 0; match = m_text.indexOf(search, copied)) {
+            copy(copied, match, text, literal, programEnd, argumentsStart);
+            const qsizetype matchEnd = match + search.size();
+            const bool beginsInProgram = match < m_programEnd;
+            const qsizetype before = text.size();
+            text.append(replacement);
+            literal.insert(literal.end(), size_t(replacement.size()), true);
+            const qsizetype splitAt = beginsInProgram ? text.size() : before;
+            if (m_programEnd > match && m_programEnd < matchEnd)
+                programEnd = splitAt;
+            if (m_argumentsStart > match && m_argumentsStart < matchEnd)
+                argumentsStart = splitAt;
+            copied = matchEnd;
+        }
+        copy(copied, m_text.size(), text, literal, programEnd, argumentsStart);
+        m_text = std::move(text);
+        m_literal = std::move(literal);
+        m_programEnd = programEnd;
+        m_argumentsStart = argumentsStart;
+    }
+
+    /// The program and the words of the arguments after trimming the spaces at both ends of
+    /// the whole command; nothing when a quote is left open.
+    std::optional<LaunchCommand> finish(const QString &folder) const
+    {
+        qsizetype first = 0;
+        qsizetype end = m_text.size();
+        while (first < end && m_text.at(first) == u' ')
+            ++first;
+        while (end > first && m_text.at(end - 1) == u' ')
+            --end;
+        const qsizetype programEnd = std::clamp(m_programEnd, first, end);
+        const qsizetype argumentsStart = std::clamp(m_argumentsStart, first, end);
+
+        QBitArray literal(argumentsStart < end ? end - argumentsStart : 0);
+        for (qsizetype i = argumentsStart; i < end; ++i)
+            literal.setBit(i - argumentsStart, m_literal[size_t(i)]);
+        std::optional<QStringList> arguments =
+            CommandLine::split(m_text.mid(argumentsStart, end - argumentsStart), literal);
+        if (!arguments)
+            return std::nullopt;
+        return LaunchCommand{m_text.mid(first, programEnd - first), *std::move(arguments), folder};
+    }
+
+private:
+    /// Appends m_text[from, to) and carries over the part boundaries that lie in it, a
+    /// boundary at @p to included: text put in at @p to goes after it.
+    void copy(qsizetype from, qsizetype to, QString &text, std::vector<bool> &literal, qsizetype &programEnd,
+              qsizetype &argumentsStart) const
+    {
+        const qsizetype offset = text.size() - from;
+        if (m_programEnd >= from && m_programEnd <= to)
+            programEnd = m_programEnd + offset;
+        if (m_argumentsStart >= from && m_argumentsStart <= to)
+            argumentsStart = m_argumentsStart + offset;
+        text.append(QStringView(m_text).sliced(from, to - from));
+        literal.insert(literal.end(), m_literal.begin() + from, m_literal.begin() + to);
+    }
+
+    QString m_text;
+    std::vector<bool> m_literal;
+    qsizetype m_programEnd;     // the program is m_text[0, m_programEnd)
+    qsizetype m_argumentsStart; // the arguments are m_text[m_argumentsStart, end)
+};
+
+const ApplicationRecord *findRecord(const Catalogue &catalogue, const QString &group, const QString &app)
+{
+    const qint16 g = catalogue.findGroup(group);
+    if (g < 0)
+        return nullptr;
+    const qint16 a = catalogue.group(g).findApp(app);
+    if (a < 0)
+        return nullptr;
+    return &catalogue.app(g, a);
 }
 
-std::optional<LaunchCommand> Launcher::preview(const Catalogue &, const PlaceholderTable &, const QString &,
-                                               const QString &)
+std::optional<LaunchCommand> commandFor(const ApplicationRecord &record, const PlaceholderTable &placeholders)
 {
-    return std::nullopt;
+    Command command(record.AppPath, record.CmdLine);
+    for (const Placeholder &pair : placeholders.pairs())
+        command.replace(pair.search, pair.replace);
+    std::optional<LaunchCommand> result = command.finish(FileOps::FolderOfPath(record.AppPath));
+    // The directory change must not change which file a relative program names.
+    if (result && result->program.contains(u'/') && QDir::isRelativePath(result->program))
+        result->program = QDir::current().absoluteFilePath(result->program);
+    return result;
+}
+
+void showMissingProgram(const QString &path)
+{
+    const QString text = u"Unable to find the file: "_s + u"\r\n\r\n"_s + path;
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, u"Lanyard"_s, text, QMessageBox::Ok);
+    box.setObjectName(u"lanyardMissingProgram"_s);
+    box.exec();
+}
+
+/// An empty folder (a path without any folder part) keeps the current directory.
+bool enterFolder(const QString &folder) { return folder.isEmpty() || QDir::setCurrent(folder); }
+
+} // namespace
+
+bool Launcher::execute(const Catalogue &catalogue, const PlaceholderTable &placeholders, const QString &group,
+                       const QString &app)
+{
+    const ApplicationRecord *record = findRecord(catalogue, group, app);
+    if (!record)
+        return false;
+    if (!FileOps::FileExists(record->AppPath)) {
+        showMissingProgram(record->AppPath);
+        return false;
+    }
+    // The directory changes before the start is tried, also when the command line then turns
+    // out to be unusable.
+    const std::optional<LaunchCommand> command = commandFor(*record, placeholders);
+    if (!enterFolder(FileOps::FolderOfPath(record->AppPath)) || !command)
+        return false;
+    SpawnOptions options;
+    options.newSession = true;
+    const SpawnResult started = ProcessSpawn::start(command->program, command->arguments, options);
+    if (!started.started())
+        return false;
+    ChildReaper::instance().watch(started.pid);
+    return true;
+}
+
+std::optional<LaunchCommand> Launcher::preview(const Catalogue &catalogue, const PlaceholderTable &placeholders,
+                                               const QString &group, const QString &app)
+{
+    const ApplicationRecord *record = findRecord(catalogue, group, app);
+    if (!record)
+        return std::nullopt;
+    return commandFor(*record, placeholders);
 }
 
 } // namespace Lanyard
