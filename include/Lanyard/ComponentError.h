@@ -14,6 +14,7 @@ enum class ErrorCode : int {
     IndexOutOfRange = 9,
     OutOfMemory = 7,
     TypeMismatch = 13,
+    FileNotFound = 53, ///< a program that cannot be started
     // Only a late-bound call (ExternalApps::invoke) can get these two.
     MemberNotFound = 438,
     WrongArgumentCount = 450,

@@ -25,6 +25,8 @@ QString ComponentError::describe(ErrorCode code)
         return QStringLiteral("Index out of range");
     case ErrorCode::TypeMismatch:
         return QStringLiteral("Type mismatch");
+    case ErrorCode::FileNotFound:
+        return QStringLiteral("File not found");
     case ErrorCode::MemberNotFound:
         return QStringLiteral("Object doesn't support this property or method");
     case ErrorCode::WrongArgumentCount:

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDateTime>
+
+#include <memory>
+
+namespace Lanyard {
+
+/// The two clocks of the process runner; tests put in their own to cross midnight at will.
+class RunnerClock
+{
+public:
+    virtual ~RunnerClock() = default;
+
+    /// Seconds since local midnight, fractions included; wraps to 0 at midnight.
+    virtual double secondsSinceMidnight() const = 0;
+
+    /// The current local date and time.
+    virtual QDateTime currentDateTime() const = 0;
+
+    /// The computer's clocks.
+    static std::shared_ptr<const RunnerClock> system();
+};
+
+} // namespace Lanyard

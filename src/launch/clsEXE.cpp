@@ -1,0 +1,438 @@
+#include "clsEXE.h"
+
+#include "ProcessSpawn.h"
+#include "RunnerClock.h"
+#include "WindowFinder.h"
+#include "util/CommandLine.h"
+#include "util/FileOps.h"
+#include "util/LibraryLocation.h"
+
+#include <Lanyard/ComponentError.h>
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <chrono>
+#include <cmath>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/pidfd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace Lanyard {
+
+namespace {
+
+constexpr int SecondsPerDay = 86400;
+constexpr int ReadSize = 256;
+constexpr int TickMs = 20;
+constexpr int PumpWhileBusyMs = 10;
+constexpr int TerminateGraceMs = 500;
+
+/// The seconds-since-midnight clock rounded to whole seconds, halves to the even one.
+double roundedSeconds(const RunnerClock &clock)
+{
+    return std::nearbyint(clock.secondsSinceMidnight());
+}
+
+/// Closes a descriptor when it goes out of scope.
+class FdGuard
+{
+public:
+    explicit FdGuard(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    ~FdGuard() { reset(); }
+    FdGuard(const FdGuard &) = delete;
+    FdGuard &operator=(const FdGuard &) = delete;
+
+    int get() const { return m_fd; }
+    void reset()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd;
+};
+
+bool waitReadable(int fd, int timeoutMs)
+{
+    pollfd entry {fd, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&entry, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+/// The exit code of a child of ours that has ended, without reaping it; nothing while it runs.
+/// A process that is not our child (or already reaped) reads as ended with code -1.
+std::optional<int> endedExitCode(pid_t pid)
+{
+    siginfo_t info {};
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+        return -1;
+    if (info.si_pid == 0)
+        return std::nullopt;
+    return info.si_code == CLD_EXITED ? info.si_status : 128 + info.si_status;
+}
+
+/**
+ * Ends @p pid, with its process group when it leads one: SIGTERM, then SIGKILL once it has
+ * outlived the grace (or to anything of its group left behind). @p pidfd tells its end.
+ */
+bool terminate(pid_t pid, int pidfd)
+{
+    const bool leadsGroup = ::getpgid(pid) == pid;
+    const pid_t target = leadsGroup ? -pid : pid;
+    if (::kill(target, SIGTERM) != 0)
+        return false;
+    const bool ended = waitReadable(pidfd, TerminateGraceMs);
+    if (leadsGroup || !ended)
+        ::kill(target, SIGKILL);
+    return true;
+}
+
+/// A child started by an operation: watched through a pidfd, reaped when the operation ends.
+class WatchedChild
+{
+public:
+    explicit WatchedChild(pid_t pid)
+        : m_pid(pid)
+        , m_pidfd(::pidfd_open(pid, 0))
+    {
+    }
+    ~WatchedChild()
+    {
+        if (running())
+            end();
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    WatchedChild(const WatchedChild &) = delete;
+    WatchedChild &operator=(const WatchedChild &) = delete;
+
+    pid_t pid() const { return m_pid; }
+    int pidfd() const { return m_pidfd.get(); }
+    /// False once it has ended, and when its state cannot be read (then the loop stops).
+    bool running() const { return !endedExitCode(m_pid).has_value(); }
+    void end() const { terminate(m_pid, m_pidfd.get()); }
+
+private:
+    pid_t m_pid;
+    FdGuard m_pidfd;
+};
+
+/**
+ * The waiting of one operation: lets Qt process events, and blocks in an event loop until
+ * the child ends, output arrives or a tick passes. Without an event dispatcher on this thread
+ * it blocks in poll() on the same descriptors.
+ */
+class PassWaiter
+{
+public:
+    PassWaiter(int pidfd, int pipeFd = -1)
+        : m_pipeFd(pipeFd)
+        , m_pidfd(pidfd)
+    {
+        if (!QAbstractEventDispatcher::instance())
+            return;
+        m_loop.emplace();
+        m_tick.setSingleShot(true);
+        m_tick.setInterval(TickMs);
+        QObject::connect(&m_tick, &QTimer::timeout, &*m_loop, &QEventLoop::quit);
+        watch(m_pidfdNotifier, pidfd);
+        watch(m_pipeNotifier, pipeFd);
+        m_sincePump.start();
+    }
+
+    void pump()
+    {
+        QCoreApplication::processEvents();
+        m_sincePump.restart();
+    }
+
+    /// Pumps when the last pump is a while ago: for passes that are kept busy.
+    void pumpNowAndThen()
+    {
+        if (m_sincePump.hasExpired(PumpWhileBusyMs))
+            pump();
+    }
+
+    void waitForActivity()
+    {
+        if (m_loop) {
+            m_tick.start();
+            m_loop->exec();
+            m_tick.stop();
+            m_sincePump.restart();
+            return;
+        }
+        pollfd fds[2] = {{m_pidfd, POLLIN, 0}, {m_pipeFd, POLLIN, 0}};
+        ::poll(fds, m_pipeFd >= 0 ? 2 : 1, TickMs);
+    }
+
+    /// The pipe has reached its end: it would wake the loop for nothing from now on.
+    void pipeClosed()
+    {
+        m_pipeFd = -1;
+        if (m_pipeNotifier)
+            m_pipeNotifier->setEnabled(false);
+    }
+
+private:
+    void watch(std::unique_ptr<QSocketNotifier> &notifier, int fd)
+    {
+        if (fd < 0)
+            return;
+        notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &*m_loop, &QEventLoop::quit);
+    }
+
+    int m_pipeFd;
+    int m_pidfd;
+    std::optional<QEventLoop> m_loop;
+    QTimer m_tick;
+    QElapsedTimer m_sincePump;
+    std::unique_ptr<QSocketNotifier> m_pidfdNotifier;
+    std::unique_ptr<QSocketNotifier> m_pipeNotifier;
+};
+
+/// Starts the command text of ShellAndWait and ShellDOSEXE; throws when that is impossible.
+pid_t startProgram(const QString &command)
+{
+    const std::optional<QStringList> words = CommandLine::split(command);
+    if (!words || words->isEmpty())
+        throw ComponentError(ErrorCode::InvalidArgument);
+    SpawnOptions options;
+    options.searchPath = true;
+    options.newSession = true;
+    const SpawnResult result = ProcessSpawn::start(words->first(), words->mid(1), options);
+    if (!result.started())
+        throw ComponentError(ErrorCode::FileNotFound);
+    return result.pid;
+}
+
+bool namesCommandInterpreter(const QString &text)
+{
+    return text.contains(u"CMD.EXE"_s, Qt::CaseInsensitive) || text.contains(u"COMMAND.COM"_s, Qt::CaseInsensitive);
+}
+
+/// Seconds from @p since to @p now on the seconds-since-midnight clock, across midnight.
+double secondsSince(double since, double now)
+{
+    const double elapsed = now - since;
+    return elapsed < 0 ? elapsed + SecondsPerDay : elapsed;
+}
+
+} // namespace
+
+clsEXE::clsEXE(QObject *parent)
+    : QObject(parent)
+    , m_clock(RunnerClock::system())
+{
+}
+
+clsEXE::~clsEXE() = default;
+
+void clsEXE::setClock(std::shared_ptr<const RunnerClock> clock)
+{
+    m_clock = clock ? std::move(clock) : RunnerClock::system();
+}
+
+void clsEXE::Cancel()
+{
+    m_cancelRequested = true;
+}
+
+bool clsEXE::CancelRequested() const
+{
+    return m_cancelRequested;
+}
+
+QString clsEXE::DosProgramName(const QString &text)
+{
+    QString name = text.toUpper();
+    qsizetype after = -1;
+    for (const QString &interpreter : {u"COMMAND.COM"_s, u"CMD.EXE"_s}) {
+        if (const qsizetype at = name.indexOf(interpreter); at >= 0) {
+            after = at + interpreter.size();
+            break;
+        }
+    }
+    if (after >= 0) {
+        const qsizetype drive = name.indexOf(u":\\"_s, after) - 1;
+        if (drive < 0)
+            throw ComponentError(ErrorCode::InvalidArgument);
+        const qsizetype space = name.indexOf(u' ', drive);
+        name = name.mid(drive, space < 0 ? -1 : space - drive);
+    }
+    return FileOps::FileBaseName(name);
+}
+
+bool clsEXE::KillProcess(qint32 processId)
+{
+    if (processId <= 0)
+        return false;
+    const FdGuard pidfd(::pidfd_open(processId, 0));
+    if (pidfd.get() < 0)
+        return false;
+    if (endedExitCode(processId) == 0)
+        return false;
+    return terminate(processId, pidfd.get());
+}
+
+std::optional<QStringList> clsEXE::StubCommand(const QString &strCmdLine, qint32 lTimeOut)
+{
+    const QString folder = LibraryLocation::folder();
+    const qint64 milliseconds = (qint64(lTimeOut) - 1) * 1000;
+    const QString text = u'"' + folder + u"STUB16.EXE\" "_s + strCmdLine + u' ' + QString::number(milliseconds);
+    // The folder is taken as it stands, whatever quotes or backslashes it holds.
+    QBitArray literal(text.size());
+    literal.fill(true, 1, 1 + folder.size());
+    return CommandLine::split(text, literal);
+}
+
+void clsEXE::ShellAndWait(const QString &strEXE, const QString &strCmdLine, qint32 TimeOutSeconds, qint32)
+{
+    const QDateTime deadline = m_clock->currentDateTime().addSecs(TimeOutSeconds);
+    const WatchedChild child(startProgram(strEXE + strCmdLine));
+    PassWaiter waiter(child.pidfd());
+    for (;;) {
+        const bool running = child.running();
+        if (TimeOutSeconds > 0 && m_clock->currentDateTime() > deadline) {
+            KillProcess(child.pid());
+            break;
+        }
+        waiter.pump();
+        if (!running)
+            break;
+        waiter.waitForActivity();
+    }
+}
+
+void clsEXE::ShellDOSEXE(const QString &strEXE, const QString &strCmdLine, qint32 TimeOutValue, qint32)
+{
+    const QString name = DosProgramName(namesCommandInterpreter(strEXE) ? strEXE + strCmdLine : strEXE);
+    const QString finishedTitle = u"Finished - "_s + name;
+
+    const double start = roundedSeconds(*m_clock);
+    double deadline = 0;
+    bool crossesMidnight = false;
+    if (TimeOutValue > 0) {
+        deadline = start + TimeOutValue;
+        crossesMidnight = deadline >= SecondsPerDay;
+        if (crossesMidnight)
+            deadline -= SecondsPerDay;
+    }
+
+    const WatchedChild child(startProgram(strEXE + strCmdLine));
+    WindowFinder windows;
+    PassWaiter waiter(child.pidfd());
+    for (;;) {
+        const bool running = child.running();
+        if (TimeOutValue != 0) {
+            const double now = m_clock->secondsSinceMidnight();
+            if (now > deadline && (!crossesMidnight || now < start))
+                break;
+        }
+        if (const auto window = windows.find(finishedTitle)) {
+            windows.close(*window);
+            break;
+        }
+        waiter.pump();
+        if (!running)
+            break;
+        waiter.waitForActivity();
+    }
+    KillProcess(child.pid());
+}
+
+void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartText, qint32 lTimeOut)
+{
+    m_cancelRequested = false;
+    QString pending;
+    bool started = strStartText.isEmpty();
+    const bool watchesSilence = lTimeOut > 0;
+    double lastActivity = watchesSilence ? roundedSeconds(*m_clock) : 0;
+
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    const FdGuard readEnd(ends[0]);
+    FdGuard writeEnd(ends[1]);
+
+    const std::optional<QStringList> words = StubCommand(strCmdLine, lTimeOut);
+    if (!words)
+        return;
+    SpawnOptions options;
+    options.newProcessGroup = true;
+    options.stdoutFd = writeEnd.get();
+    options.stderrFd = writeEnd.get();
+    const SpawnResult spawned = ProcessSpawn::start(words->first(), words->mid(1), options);
+    if (!spawned.started())
+        return;
+    const WatchedChild child(spawned.pid);
+    writeEnd.reset();
+
+    PassWaiter waiter(child.pidfd(), readEnd.get());
+    bool pipeOpen = true;
+    char buffer[ReadSize];
+    for (;;) {
+        const ssize_t got = pipeOpen ? ::read(readEnd.get(), buffer, sizeof buffer) : -1;
+        const bool outputWaited = got > 0;
+        if (outputWaited) {
+            pending += QString::fromLatin1(buffer, got);
+            if (watchesSilence)
+                lastActivity = roundedSeconds(*m_clock);
+            if (!started) {
+                const qsizetype at = pending.indexOf(strStartText, 0, Qt::CaseInsensitive);
+                if (at >= 0) {
+                    pending.remove(0, at);
+                    started = true;
+                }
+            }
+            if (started) {
+                Q_EMIT RedirOutput(pending);
+                pending.clear();
+            }
+            waiter.pumpNowAndThen();
+        } else {
+            if (pipeOpen && (got == 0 || (errno != EAGAIN && errno != EINTR))) {
+                pipeOpen = false;
+                waiter.pipeClosed();
+            }
+            waiter.pump();
+        }
+        if (!child.running())
+            break;
+        if (m_cancelRequested) {
+            child.end();
+            break;
+        }
+        if (watchesSilence && secondsSince(lastActivity, m_clock->secondsSinceMidnight()) > lTimeOut) {
+            child.end();
+            Q_EMIT RedirOutput(u"Timeout!\r\nProcess failed"_s);
+            break;
+        }
+        if (!outputWaited)
+            waiter.waitForActivity();
+    }
+}
+
+} // namespace Lanyard

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace Lanyard {
+
+class RunnerClock;
+
+/**
+ * The process runner: starts a program and stays in the call until it has ended. Private to
+ * the library; hosts cannot create it.
+ *
+ * Every operation keeps the host's user interface alive while it waits: each pass of its loop
+ * lets Qt process pending events (QCoreApplication::processEvents), so host code, including
+ * RedirOutput handlers and other calls into the component, runs meanwhile. A pass with nothing
+ * to do blocks in the event loop until the program ends, output arrives or a tick of at most
+ * 20 ms passes, instead of spinning.
+ *
+ * Whichever way an operation ends, its child is reaped and its descriptors are closed. The
+ * programs are started without a shell: the command text is split into words by POSIX shell
+ * quoting rules (CommandLine::split), the first word being the program (looked up in PATH).
+ * Mode arguments are accepted and have no effect.
+ */
+class clsEXE : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit clsEXE(QObject *parent = nullptr);
+    ~clsEXE() override;
+
+    /// Replaces the two clocks that deadlines are measured on (the computer's by default).
+    void setClock(std::shared_ptr<const RunnerClock> clock);
+
+    /**
+     * Runs @p strCmdLine through STUB16.EXE (found beside the library) with standard output
+     * and standard error on one pipe, and hands the output on through RedirOutput, one event
+     * per read of at most 256 bytes. Each byte becomes one character (Latin-1), so a piece
+     * holds at most 256 characters. With a @p strStartText, nothing is passed on until that
+     * text (any letter case) has appeared; the first event then starts with it. Output still
+     * in the pipe when the command has ended is not delivered. With @p lTimeOut above 0, a
+     * command silent for more than that many seconds is ended (with its process group) and
+     * RedirOutput gets "Timeout!" CR LF "Process failed". Cancel, called while this runs (from
+     * a RedirOutput handler or any host code run meanwhile), ends the command at the next pass
+     * and the call returns without that message. A pipe or process that cannot be created
+     * ends the call quietly.
+     *
+     * While output keeps arriving, events are processed at least every 10 ms rather than after
+     * each read, which keeps the reads fast and the host responsive.
+     */
+    void RedirectDOSEXE(const QString &strCmdLine, const QString &strStartText = QString(), qint32 lTimeOut = 0);
+
+    /**
+     * Starts @p strEXE followed directly by @p strCmdLine (begin it with a space) and waits
+     * until the program ends or a top-level window titled "Finished - " + its name in
+     * capitals (DosProgramName) shows up, which is then asked to close. @p TimeOutValue above
+     * 0 gives up after that many seconds (midnight crossed); a negative one gives up in the
+     * first pass. A program still running afterwards is ended (KillProcess).
+     * @throws ComponentError InvalidArgument (5) when a command interpreter in the command is
+     * not followed by a drive path, or when the command text is empty or leaves a quote open;
+     * FileNotFound (53) when the program cannot be started. Both before any waiting.
+     */
+    void ShellDOSEXE(const QString &strEXE, const QString &strCmdLine, qint32 TimeOutValue = 0, qint32 Mode = 1);
+
+    /**
+     * Starts @p strEXE followed directly by @p strCmdLine and waits for its end; with
+     * @p TimeOutSeconds above 0, ends it once the date-time clock is past the deadline.
+     * @throws ComponentError as ShellDOSEXE, apart from the drive path case.
+     */
+    void ShellAndWait(const QString &strEXE, const QString &strCmdLine = QString(), qint32 TimeOutSeconds = 0,
+                      qint32 Mode = 1);
+
+    /// Asks a running RedirectDOSEXE to end its command; cleared when RedirectDOSEXE starts.
+    void Cancel();
+    bool CancelRequested() const;
+
+    // Helpers of the operations, public so that the library's tests reach them.
+
+    /// The base name in capitals of the program that @p text runs; after COMMAND.COM or
+    /// CMD.EXE the program is the drive path that follows. Throws ComponentError
+    /// InvalidArgument when such an interpreter is not followed by a drive path.
+    static QString DosProgramName(const QString &text);
+
+    /**
+     * Ends the process @p processId and anything in its process group when it leads one
+     * (SIGTERM, a short grace, then SIGKILL). False for identifier 0, for a process that does
+     * not exist or may not be signalled, and for a child of ours that has ended with exit code
+     * 0 (left alone, not reaped); otherwise true when the signal went out.
+     */
+    static bool KillProcess(qint32 processId);
+
+    /// The words that start STUB16.EXE for @p strCmdLine: the stub, the command's words and
+    /// the time-out in milliseconds, (lTimeOut - 1) x 1000. Nothing when a quote is left open.
+    static std::optional<QStringList> StubCommand(const QString &strCmdLine, qint32 lTimeOut);
+
+Q_SIGNALS:
+    /// A piece of the command's output, or the time-out message.
+    void RedirOutput(const QString &strOut);
+
+private:
+    std::shared_ptr<const RunnerClock> m_clock;
+    bool m_cancelRequested = false;
+};
+
+} // namespace Lanyard
