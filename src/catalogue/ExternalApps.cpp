@@ -10,10 +10,6 @@
 #include "util/FileListing.h"
 #include "util/VariantOps.h"
 
-#include <QLoggingCategory>
-
-Q_LOGGING_CATEGORY(lcLanyard, "lanyard")
-
 namespace Lanyard {
 
 namespace {
@@ -283,7 +279,7 @@ void ExternalApps::SaveLaunchList()
 {
     if (d->extFile.isEmpty())
         return;
-    LaunchListFile::save(d->catalogue, d->extFile);
+    LaunchListFile::save(d->catalogue, d->extFile, d->launchListEncoding);
 }
 
 qint16 ExternalApps::FindGroup(const QString &strGroup) const { return d->catalogue.findGroup(strGroup); }

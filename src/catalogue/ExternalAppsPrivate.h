@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Catalogue.h"
+#include "LaunchListFile.h"
 #include "launch/PlaceholderTable.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -17,6 +18,8 @@ public:
     Catalogue catalogue;
     PlaceholderTable placeholders;
     QString extFile;
+    /// How the launch list was read, so that it is written back the same way.
+    LaunchListFile::Encoding launchListEncoding = LaunchListFile::Encoding::Utf8;
     Lanyard::Language language = Language::lEnglish;
 
     /// Resolves a number-or-name group argument: a name gives FindGroup's result (-1 when

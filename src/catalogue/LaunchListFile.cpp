@@ -1,9 +1,317 @@
 #include "LaunchListFile.h"
 
+#include "Catalogue.h"
+#include "ExternalAppsPrivate.h"
+#include "util/LibraryLocation.h"
+#include "util/Logging.h"
+#include "util/StringOps.h"
+
+#include <Lanyard/ExternalApps.h>
+
+#include <QDate>
+#include <QFile>
+#include <QHash>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
 namespace Lanyard {
 
-void LaunchListFile::load(ExternalApps &, const QString &) {}
+namespace {
 
-void LaunchListFile::save(const Catalogue &, const QString &) {}
+constexpr qsizetype writeChunk = 1 << 20;
+
+/// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, so that decoding
+/// and encoding again gives the same bytes.
+bool isValidUtf8(QByteArrayView bytes)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = s + bytes.size();
+    while (s < end) {
+        while (end - s >= 8) {
+            quint64 word;
+            std::memcpy(&word, s, sizeof word);
+            if (word & 0x8080808080808080ULL)
+                break;
+            s += 8;
+        }
+        if (s == end)
+            break;
+        const unsigned lead = *s;
+        if (lead < 0x80) {
+            ++s;
+            continue;
+        }
+        int trail;
+        if (lead >= 0xC2 && lead <= 0xDF)
+            trail = 1;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            trail = 2;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            trail = 3;
+        else
+            return false;
+        if (end - s <= trail)
+            return false;
+        char32_t code = lead & (0x3Fu >> trail);
+        for (int i = 1; i <= trail; ++i) {
+            if ((s[i] & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (s[i] & 0x3F);
+        }
+        if (trail == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)))
+            return false;
+        if (trail == 3 && (code < 0x10000 || code > 0x10FFFF))
+            return false;
+        s += trail + 1;
+    }
+    return true;
+}
+
+/// Calls @p handle with every line of @p bytes; CR LF, a lone CR and a lone LF end a line.
+template<typename Handle>
+void forEachLine(QByteArrayView bytes, Handle handle)
+{
+    const char *p = bytes.data();
+    const char *end = p + bytes.size();
+    const char *newline = p - 1; // the next LF at or after p, once searched
+    while (p < end) {
+        if (newline < p) {
+            newline = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+            if (!newline)
+                newline = end;
+        }
+        const char *cr = static_cast<const char *>(std::memchr(p, '\r', size_t(newline - p)));
+        if (cr) {
+            handle(QByteArrayView(p, cr));
+            p = (cr + 1 < end && cr[1] == '\n') ? cr + 2 : cr + 1;
+        } else {
+            handle(QByteArrayView(p, newline));
+            p = newline + 1;
+        }
+    }
+}
+
+/// The fifth field read as a number: C blanks skipped, the longest leading decimal number
+/// (sign, digits, fraction) counts, and text without one reads as 0.
+bool readsAsNonZero(QStringView text)
+{
+    qsizetype i = 0;
+    const auto at = [&](qsizetype k) { return k < text.size() ? text.at(k).unicode() : u'\0'; };
+    while (at(i) == u' ' || (at(i) >= u'\t' && at(i) <= u'\r'))
+        ++i;
+    if (at(i) == u'+' || at(i) == u'-')
+        ++i;
+    bool nonZero = false;
+    const auto digits = [&] {
+        for (; at(i) >= u'0' && at(i) <= u'9'; ++i)
+            nonZero = nonZero || at(i) != u'0';
+    };
+    digits();
+    if (at(i) == u'.') {
+        ++i;
+        digits();
+    }
+    return nonZero;
+}
+
+/**
+ * Shares the text of values that repeat from line to line (the same program path or command
+ * line in many entries), so that a large list holds each of them once.
+ */
+class ValuePool
+{
+public:
+    QString share(const QString &value)
+    {
+        if (value.isEmpty())
+            return value;
+        const auto found = m_values.constFind(value);
+        if (found != m_values.constEnd())
+            return *found;
+        if (m_values.size() < maxValues)
+            m_values.insert(value, value);
+        return value;
+    }
+
+private:
+    static constexpr qsizetype maxValues = 4096;
+    QHash<QString, QString> m_values;
+};
+
+QString nextValue(QString &line) { return StringOps::TrimBlanks(StringOps::NextField(line, QString(), u","_s)); }
+
+void readLine(ExternalApps &apps, QString line, ValuePool &pool)
+{
+    line = StringOps::TrimBlanks(line);
+    if (line.isEmpty() || line.front() == u';')
+        return;
+    const QString group = nextValue(line);
+    const QString name = nextValue(line);
+    const QString path = nextValue(line);
+    const QString cmd = nextValue(line);
+    if (group.isEmpty() || name.isEmpty() || (path.isEmpty() && cmd.isEmpty()))
+        return;
+    // A refusal by a full table drops the line; later lines are still read.
+    apps.AddApp(group, name, pool.share(path), pool.share(cmd), readsAsNonZero(line));
+}
+
+QString decode(QByteArrayView bytes, LaunchListFile::Encoding encoding)
+{
+    switch (encoding) {
+    case LaunchListFile::Encoding::Utf8:
+        return QString::fromUtf8(bytes);
+    case LaunchListFile::Encoding::Latin1:
+        return QString::fromLatin1(bytes);
+    }
+    Q_UNREACHABLE();
+    return QString();
+}
+
+bool fitsLatin1(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+
+/// Calls @p write(group name, record) for every line that the file gets, in file order.
+template<typename Write>
+void forEachEntry(const Catalogue &catalogue, Write write)
+{
+    for (qint16 g = 0; g < catalogue.groupCount(); ++g) {
+        const QString &name = catalogue.group(g).GroupName();
+        // Two groups of one name are both written with the first one's count.
+        const qint16 count = catalogue.group(catalogue.findGroup(name)).AppCount();
+        for (qint16 a = 0; a < count; ++a) {
+            const ApplicationRecord &record = catalogue.app(g, a);
+            if (!record.AppPath.isEmpty() || !record.CmdLine.isEmpty())
+                write(name, record);
+        }
+    }
+}
+
+bool catalogueFitsLatin1(const Catalogue &catalogue)
+{
+    bool fits = true;
+    forEachEntry(catalogue, [&](const QString &group, const ApplicationRecord &record) {
+        fits = fits && fitsLatin1(group) && fitsLatin1(record.ApplicationName) && fitsLatin1(record.AppPath)
+            && fitsLatin1(record.CmdLine);
+    });
+    return fits;
+}
+
+/// Encodes text into a buffer that is handed to the file a chunk at a time.
+class LineWriter
+{
+public:
+    LineWriter(QSaveFile &file, LaunchListFile::Encoding encoding)
+        : m_file(file)
+        , m_encoder(encoding == LaunchListFile::Encoding::Utf8 ? QStringEncoder::Utf8 : QStringEncoder::Latin1)
+    {
+        m_buffer.reserve(writeChunk + 4096);
+    }
+
+    void text(QStringView text)
+    {
+        const qsizetype used = m_buffer.size();
+        m_buffer.resize(used + m_encoder.requiredSpace(text.size()));
+        char *end = m_encoder.appendToBuffer(m_buffer.data() + used, text);
+        m_buffer.resize(end - m_buffer.constData());
+    }
+
+    void ascii(QByteArrayView bytes) { m_buffer.append(bytes); }
+
+    void endLine()
+    {
+        m_buffer.append("\r\n", 2);
+        if (m_buffer.size() >= writeChunk)
+            flush();
+    }
+
+    bool flush()
+    {
+        // After a failed write QSaveFile refuses the commit; nothing more needs to be written.
+        if (!m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size())
+            m_ok = false;
+        m_buffer.resize(0);
+        return m_ok;
+    }
+
+private:
+    QSaveFile &m_file;
+    QStringEncoder m_encoder;
+    QByteArray m_buffer;
+    bool m_ok = true;
+};
+
+void writeCatalogue(LineWriter &out, const Catalogue &catalogue)
+{
+    out.text(u"; Created by: "_s + LibraryLocation::baseName() + u" on "_s
+             + QDate::currentDate().toString(u"dd-MM-yyyy"_s));
+    out.endLine();
+    out.ascii("; Format: Group Label,Program label,Program Path,Command line");
+    out.endLine();
+    forEachEntry(catalogue, [&](const QString &group, const ApplicationRecord &record) {
+        out.text(group);
+        out.ascii(",");
+        out.text(record.ApplicationName);
+        out.ascii(",");
+        out.text(record.AppPath);
+        out.ascii(",");
+        out.text(record.CmdLine);
+        out.ascii(",");
+        out.ascii(QByteArray::number(record.AppProtected));
+        out.endLine();
+    });
+}
+
+} // namespace
+
+void LaunchListFile::load(ExternalApps &apps, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcLanyard) << "Could not open the launch list" << path << file.errorString();
+        return;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        qCWarning(lcLanyard) << "Could not read the launch list" << path << file.errorString();
+        return;
+    }
+    file.close();
+
+    QByteArrayView content(bytes);
+    const Encoding encoding = isValidUtf8(content) ? Encoding::Utf8 : Encoding::Latin1;
+    if (encoding == Encoding::Utf8 && content.startsWith("\xEF\xBB\xBF"))
+        content = content.sliced(3);
+    ExternalAppsPrivate::get(&apps)->launchListEncoding = encoding;
+
+    ValuePool pool;
+    forEachLine(content, [&](QByteArrayView line) { readLine(apps, decode(line, encoding), pool); });
+}
+
+bool LaunchListFile::save(const Catalogue &catalogue, const QString &path, Encoding encoding)
+{
+    if (encoding == Encoding::Latin1 && !catalogueFitsLatin1(catalogue))
+        encoding = Encoding::Utf8;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qCWarning(lcLanyard) << "Could not write the launch list" << path << file.errorString()
+                             << "- the file is left as it was";
+        return false;
+    }
+    LineWriter out(file, encoding);
+    writeCatalogue(out, catalogue);
+    if (!out.flush() || !file.commit()) {
+        qCWarning(lcLanyard) << "Could not write the launch list" << path << file.errorString()
+                             << "- the file is left as it was";
+        return false;
+    }
+    return true;
+}
 
 } // namespace Lanyard
