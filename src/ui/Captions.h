@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 namespace Lanyard {
@@ -14,6 +15,9 @@ public:
 
     /// The text of base id @p baseId + LanguageOffset, read now.
     static QString text(int baseId);
+
+    /// Every id of the string table, in ascending order.
+    static QList<int> ids();
 };
 
 } // namespace Lanyard

@@ -1,21 +1,81 @@
 #pragma once
 
-#include <QtGlobal>
+#include "ImageList.h"
 
-class QWidget;
+#include <QWidget>
+
+#include <memory>
+
+class QTreeWidgetItem;
 
 namespace Lanyard {
 
 class ExternalApps;
+class ComponentError;
 
-/// The program list window: one per process, shared by all ExternalApps objects.
-class frmEditApps
+/**
+ * The program list window: the catalogue of one ExternalApps object as a tree of groups and
+ * their applications, with buttons to add, edit and delete applications. One per process,
+ * shared by all ExternalApps objects; showing it through another object points it at that one.
+ *
+ * Loaded means the window object exists; closing it in any way unloads it.
+ */
+class frmEditApps : public QWidget
 {
+    Q_OBJECT
+
 public:
-    /// Loads the window if needed, points it at @p apps and shows it (modal when @p modal is 1).
+    /// The data role of column 0 holding a node's tag: "ROOT" marks a group node.
+    static constexpr int TagRole = Qt::UserRole;
+
+    /// Loads the window if needed, points it at @p apps and shows it, owned by @p owner:
+    /// @p modal 1 returns when the window has been closed, 0 at once.
+    /// Throws ComponentError(InvalidArgument) for any other @p modal.
     static void ShowFor(ExternalApps *apps, qint32 modal, QWidget *owner);
-    /// Unloads the window if it is loaded.
+    /// Unloads the window if it is loaded: the dialog and the picker first.
     static void Unload();
+    /// The loaded window, or null.
+    static frmEditApps *instance();
+
+    ExternalApps *LaunchAppClass() const;
+    /// Stores @p apps and fills the tree from its catalogue.
+    void setLaunchAppClass(ExternalApps *apps);
+
+    /// Rebuilds the tree and its images from the catalogue.
+    void FillTree();
+    void AddProgram();
+    /// Edits the selected application; does nothing when no application node is selected.
+    void EditProgram();
+    /// Deletes the selected application; does nothing when no application node is selected.
+    void RemoveProgram();
+
+    const ImageList &imgExeIcons() const;
+
+Q_SIGNALS:
+    /// The window has been unloaded (its deletion may follow later).
+    void unloaded();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    explicit frmEditApps(QWidget *owner);
+    ~frmEditApps() override;
+
+    void applyTexts();
+    void showModal(bool modal, QWidget *owner);
+    void detach();
+    bool isLoaded() const;
+    QTreeWidgetItem *selectedAppNode() const;
+    void updateButtonsForSelection();
+    void showComponentError(const ComponentError &error);
+    template<typename Action>
+    void guarded(Action &&action);
+
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace Lanyard

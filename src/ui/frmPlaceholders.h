@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+class QTreeWidget;
+
+namespace Lanyard {
+
+class ExternalApps;
+
+/**
+ * The placeholder picker: lists the placeholders of an ExternalApps object with their current
+ * replacements and lets the user choose one. One per process. Its Cancel flag and held strings
+ * belong to the process, not to the window: they survive unloading and start empty.
+ *
+ * The caller loads it, sets LaunchAppClass (which fills the list), shows it with exec(),
+ * reads Cancel and SearchString, and unloads it.
+ */
+class frmPlaceholders : public QDialog
+{
+    Q_OBJECT
+
+public:
+    /// The loaded picker, loaded now (owned by @p owner) if it was not.
+    static frmPlaceholders *Load(QWidget *owner);
+    /// The loaded picker, or null.
+    static frmPlaceholders *instance();
+    /// Unloads the picker if it is loaded; Cancel becomes false.
+    static void Unload();
+
+    ExternalApps *LaunchAppClass() const { return m_apps; }
+    /// Stores @p apps and fills the list from its placeholder table.
+    void setLaunchAppClass(ExternalApps *apps);
+
+    /// True when the user last left the picker without choosing.
+    static bool Cancel();
+    /// The search string of the item the user last made current by a click or an arrow key.
+    static QString SearchString();
+    /// The replacement shown beside that search string.
+    static QString ReplaceString();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+public Q_SLOTS:
+    void reject() override;
+
+private:
+    explicit frmPlaceholders(QWidget *owner);
+    ~frmPlaceholders() override;
+
+    void FillList();
+    void holdCurrentItem();
+    void leave(bool cancel);
+
+    QTreeWidget *m_list = nullptr;
+    QPointer<ExternalApps> m_apps;
+};
+
+} // namespace Lanyard
