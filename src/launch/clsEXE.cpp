@@ -16,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -23,7 +24,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +39,13 @@ constexpr int ReadSize = 256;
 constexpr int TickMs = 20;
 constexpr int PumpWhileBusyMs = 10;
 constexpr int TerminateGraceMs = 500;
+
+/// A descriptor that becomes readable when @p pid ends (close-on-exec); -1 when unavailable.
+int openPidfd(pid_t pid)
+{
+    // Through syscall(): glibc 2.36's <sys/pidfd.h> lacks C linkage for C++.
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
 
 /// The seconds-since-midnight clock rounded to whole seconds, halves to the even one.
 double roundedSeconds(const RunnerClock &clock)
@@ -113,7 +121,7 @@ class WatchedChild
 public:
     explicit WatchedChild(pid_t pid)
         : m_pid(pid)
-        , m_pidfd(::pidfd_open(pid, 0))
+        , m_pidfd(openPidfd(pid))
     {
     }
     ~WatchedChild()
@@ -233,11 +241,15 @@ bool namesCommandInterpreter(const QString &text)
     return text.contains(u"CMD.EXE"_s, Qt::CaseInsensitive) || text.contains(u"COMMAND.COM"_s, Qt::CaseInsensitive);
 }
 
-/// Seconds from @p since to @p now on the seconds-since-midnight clock, across midnight.
+/// Seconds from @p since, a rounded reading, to @p now on the seconds-since-midnight clock,
+/// across midnight. Rounding may put @p since up to half a second ahead of the clock: that
+/// is no time passed, not a day.
 double secondsSince(double since, double now)
 {
     const double elapsed = now - since;
-    return elapsed < 0 ? elapsed + SecondsPerDay : elapsed;
+    if (elapsed < -1)
+        return elapsed + SecondsPerDay;
+    return std::max(elapsed, 0.0);
 }
 
 } // namespace
@@ -289,7 +301,7 @@ bool clsEXE::KillProcess(qint32 processId)
 {
     if (processId <= 0)
         return false;
-    const FdGuard pidfd(::pidfd_open(processId, 0));
+    const FdGuard pidfd(openPidfd(processId));
     if (pidfd.get() < 0)
         return false;
     if (endedExitCode(processId) == 0)
@@ -331,7 +343,10 @@ void clsEXE::ShellDOSEXE(const QString &strEXE, const QString &strCmdLine, qint3
     const QString name = DosProgramName(namesCommandInterpreter(strEXE) ? strEXE + strCmdLine : strEXE);
     const QString finishedTitle = u"Finished - "_s + name;
 
-    const double start = roundedSeconds(*m_clock);
+    // The deadline counts from the rounded start; whether midnight has passed is told by the
+    // clock going below its first reading, which rounding up cannot fake.
+    const double firstReading = m_clock->secondsSinceMidnight();
+    const double start = std::nearbyint(firstReading);
     double deadline = 0;
     bool crossesMidnight = false;
     if (TimeOutValue > 0) {
@@ -348,7 +363,7 @@ void clsEXE::ShellDOSEXE(const QString &strEXE, const QString &strCmdLine, qint3
         const bool running = child.running();
         if (TimeOutValue != 0) {
             const double now = m_clock->secondsSinceMidnight();
-            if (now > deadline && (!crossesMidnight || now < start))
+            if (now > deadline && (!crossesMidnight || now < firstReading))
                 break;
         }
         if (const auto window = windows.find(finishedTitle)) {
