@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QMenu;
+
+namespace Lanyard {
+
+class ExternalApps;
+
+/**
+ * A host's Tools menu built from an ExternalApps catalogue: one submenu per group in catalogue
+ * order (groups without a visible application are left out), one action per application with
+ * its icon. Picking an action emits aboutToLaunch, calls ExecuteApp and emits launched.
+ *
+ * The entries go first in the menu, before any action the host adds itself (a separator and a
+ * "Configure tools..." entry, say); rebuild() replaces only them, so call it whenever the
+ * catalogue may have changed, e.g. after ShowForm returns. Protected entries are hidden unless
+ * showProtected is set. The ExternalApps object must outlive this one.
+ */
+class ToolsMenu : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool showProtected READ showProtected WRITE setShowProtected)
+
+public:
+    /// Fills @p menu, which the host owns.
+    ToolsMenu(ExternalApps *apps, QMenu *menu, QObject *parent = nullptr);
+    /// Fills a menu of its own, titled @p title.
+    ToolsMenu(ExternalApps *apps, const QString &title, QObject *parent = nullptr);
+    ~ToolsMenu() override;
+
+    QMenu *menu() const;
+    ExternalApps *externalApps() const;
+
+    bool showProtected() const;
+    /// Rebuilds the entries when the setting changes.
+    void setShowProtected(bool show);
+
+    /// The disabled entry shown when no application is visible; empty for none.
+    QString emptyText() const;
+    void setEmptyText(const QString &text);
+
+public Q_SLOTS:
+    void rebuild();
+
+Q_SIGNALS:
+    /// Emitted right before ExecuteApp, so that a host can register its current data.
+    void aboutToLaunch(const QString &group, const QString &app);
+    /// ExecuteApp's result for an entry the user picked.
+    void launched(const QString &group, const QString &app, bool ok);
+
+private:
+    struct Data;
+    std::unique_ptr<Data> d;
+};
+
+} // namespace Lanyard
