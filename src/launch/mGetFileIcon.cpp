@@ -1,9 +1,9 @@
 #include "mGetFileIcon.h"
 
 #include "DesktopEntryIndex.h"
+#include "FileStamp.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -22,24 +22,8 @@ namespace {
 
 constexpr qint64 defaultLifetimeMs = 2000;
 constexpr qsizetype minimumSweepSize = 4096;
-
-/// What a cached icon depends on; a change means the icon must be obtained again.
-struct FileStamp
-{
-    bool isFile = false;
-    QString canonicalPath;
-    QDateTime modified;
-
-    bool operator==(const FileStamp &) const = default;
-};
-
-FileStamp stampOf(const QString &path)
-{
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile())
-        return {};
-    return {true, info.canonicalFilePath(), info.lastModified()};
-}
+// Checking the folders of desktop entries stats each of them: not more often than this.
+constexpr qint64 minimumIndexCheckIntervalMs = 500;
 
 bool themeInstalled(const QString &theme)
 {
@@ -139,7 +123,7 @@ public:
         const qint64 latest = m_clock.elapsed() + lifetimeMs;
         for (Cached &entry : m_entries)
             entry.validUntil = std::min(entry.validUntil, latest);
-        m_indexCheckDue = std::min(m_indexCheckDue, latest);
+        m_indexCheckDue = std::min(m_indexCheckDue, m_clock.elapsed() + indexCheckInterval());
     }
 
     void clear()
@@ -159,21 +143,21 @@ private:
     QIcon refresh(const QString &path, qint64 now)
     {
         refreshIndex(now);
-        const FileStamp stamp = stampOf(path);
+        const FileStamp stamp = FileStamp::of(path);
         const auto cached = m_entries.find(path);
         if (cached != m_entries.end() && cached->stamp == stamp) {
             cached->validUntil = now + m_lifetimeMs;
             return cached->icon;
         }
-        QIcon icon = stamp.isFile ? iconOfProgram(path, stamp.canonicalPath) : QIcon();
+        QIcon icon = stamp.isFile ? iconOfProgram(path) : QIcon();
         sweepIfLarge(now);
         m_entries.insert(path, Cached{icon, stamp, now + m_lifetimeMs});
         return icon;
     }
 
-    QIcon iconOfProgram(const QString &path, const QString &canonicalPath) const
+    QIcon iconOfProgram(const QString &path) const
     {
-        const QString entryIcon = m_index->iconFor(canonicalPath);
+        const QString entryIcon = m_index->iconFor(QFileInfo(path).canonicalFilePath());
         if (!entryIcon.isEmpty()) {
             QIcon icon = iconOfEntryValue(entryIcon);
             if (!icon.isNull())
@@ -195,8 +179,10 @@ private:
             m_index.emplace();
             m_entries.clear();
         }
-        m_indexCheckDue = now + m_lifetimeMs;
+        m_indexCheckDue = now + indexCheckInterval();
     }
+
+    qint64 indexCheckInterval() const { return std::max(m_lifetimeMs, minimumIndexCheckIntervalMs); }
 
     /// Keeps a long run of distinct paths from growing the cache without bound.
     void sweepIfLarge(qint64 now)

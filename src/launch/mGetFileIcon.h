@@ -10,17 +10,20 @@
  *
  * A program's icon is the Icon of the freedesktop desktop entry that runs it (see
  * DesktopEntryIndex), else the icon of its file's MIME type; both are looked up in the icon
- * theme. When no icon theme is set (as on the offscreen platform), the first lookup sets one:
- * Adwaita, which holds the MIME type icons, with hicolor as fallback; a theme or fallback the
- * host chose is never changed.
+ * theme. When no icon theme is set (as on the offscreen platform, which also searches no system
+ * icon folder), the first lookup adds the XDG icon folders to the search paths and sets
+ * Adwaita, which holds the MIME type icons and inherits hicolor, with hicolor as fallback; a
+ * theme or fallback the host chose is never changed.
  *
  * Icons are cached per path string. A cached icon is handed out without touching the file
- * system for the cache lifetime (two seconds by default); after that the next lookup checks
- * the file again, keeps the same icon when the file is unchanged (same kind, same target,
- * same modification time) and obtains a new one otherwise, so a file that appears, disappears
- * or is replaced is noticed within the lifetime. The desktop entries are scanned at the first
- * lookup and scanned again, dropping the cache, when a folder of entries changes (checked at
- * most once a lifetime). Call these functions on the GUI thread only.
+ * system for the cache lifetime (two seconds by default); after that the next lookup takes
+ * one stat of the file, keeps the same icon when it is the same regular file with the same
+ * size and modification time, and obtains the icon again otherwise. So a program that
+ * appears, disappears or is replaced is noticed within the lifetime, and the same path gives
+ * the same QIcon (same cacheKey()) for as long as its file stays as it is. The desktop entries
+ * are scanned at the first lookup and scanned again, dropping the cache, when a folder of
+ * entries changed (checked at most once a lifetime, and not more often than twice a second).
+ * Call these functions on the GUI thread only.
  */
 namespace Lanyard::mGetFileIcon {
 
