@@ -1,0 +1,46 @@
+#pragma once
+
+#include <Lanyard/Language.h>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+#include <variant>
+
+/// One run of the command-line host, as its arguments ask for it.
+struct CliInvocation
+{
+    QString file; // absolute
+    bool fileGiven = false;
+    std::optional<qint16> maxGroups;
+    std::optional<qint16> maxApps;
+    std::optional<Lanyard::Language> language;
+    QList<std::pair<QString, QString>> placeholders; // in the order given
+    QString command;
+    QStringList arguments;
+    bool isProtected = false;
+    std::optional<QString> path; // edit only
+    std::optional<QString> cmd;  // edit only
+};
+
+/// What the host prints before it stops without running a command (--help, --version, bad usage).
+struct CliExit
+{
+    int status;
+    QString out;
+    QString err;
+};
+
+namespace CliArguments {
+
+/// Parses the whole argument list, program name first. @p defaultFile is the launch list used
+/// without --file.
+std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const QString &defaultFile);
+
+/// The exit status of an error that the component reports, and of bad usage.
+inline constexpr int ErrorStatus = 2;
+
+} // namespace CliArguments

@@ -1,0 +1,210 @@
+#include "CliCommands.h"
+
+#include "CliArguments.h"
+
+#include <Lanyard/ComponentError.h>
+#include <Lanyard/ExternalApps.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using Lanyard::ExternalApps;
+
+namespace CliCommands {
+
+namespace {
+
+void write(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+void out(const QString &line) { write(stdout, line + u'\n'); }
+void err(const QString &line) { write(stderr, u"lanyard: "_s + line + u'\n'); }
+
+QString entryName(const QString &group, const QString &app) { return group + u'/' + app; }
+
+bool changesCatalogue(const QString &command)
+{
+    return command == u"add" || command == u"edit" || command == u"delete" || command == u"configure";
+}
+
+/// Whether the release can write the launch list; the component itself would fail silently.
+bool canWrite(const QString &file)
+{
+    const QFileInfo info(file);
+    if (info.exists())
+        return info.isFile() && info.isWritable();
+    const QFileInfo folder(info.absolutePath());
+    return folder.isDir() && folder.isWritable();
+}
+
+/// True when the group holds an application of that name.
+bool hasEntry(const ExternalApps &apps, const QString &group, const QString &app)
+{
+    try {
+        apps.AppPath(group, app);
+        return true;
+    } catch (const Lanyard::ComponentError &) {
+        return false;
+    }
+}
+
+int list(const ExternalApps &apps)
+{
+    for (qint16 group = 0; group < apps.GroupCount(); ++group) {
+        for (qint16 app = 0; app < apps.AppCount(group); ++app) {
+            out(QStringList{apps.GroupName(group), apps.ApplicationName(group, app), apps.AppPath(group, app),
+                            apps.CmdLine(group, app), QString::number(apps.AppProtected(group, app))}
+                    .join(u'\t'));
+        }
+    }
+    return 0;
+}
+
+int show(const ExternalApps &apps, const QString &group, const QString &app)
+{
+    if (!hasEntry(apps, group, app)) {
+        err(u"%1: no such application"_s.arg(entryName(group, app)));
+        return 1;
+    }
+    const std::optional<Lanyard::LaunchCommand> command = apps.launchCommand(group, app);
+    if (!command) {
+        err(u"%1: the command line has a quote that is not closed"_s.arg(entryName(group, app)));
+        return 1;
+    }
+    out(u"program: "_s + command->program);
+    for (const QString &argument : command->arguments)
+        out(u"arg: "_s + argument);
+    out(u"folder: "_s + command->folder);
+    return 0;
+}
+
+int run(ExternalApps &apps, const QString &group, const QString &app)
+{
+    if (!hasEntry(apps, group, app)) {
+        err(u"%1: no such application"_s.arg(entryName(group, app)));
+        return 1;
+    }
+    if (apps.ExecuteApp(group, app))
+        return 0;
+    err(u"%1: not started"_s.arg(entryName(group, app)));
+    return 1;
+}
+
+int add(ExternalApps &apps, const CliInvocation &invocation)
+{
+    const QStringList &a = invocation.arguments;
+    if (apps.AddApp(a.at(0), a.at(1), a.at(2), a.value(3), invocation.isProtected))
+        return 0;
+    err(u"%1: not added, no free slot (at most %2 groups of %3 applications)"_s.arg(
+        entryName(a.at(0), a.at(1)), QString::number(apps.MaxGroups()), QString::number(apps.MaxApps())));
+    return 1;
+}
+
+int edit(ExternalApps &apps, const CliInvocation &invocation)
+{
+    const QStringList &a = invocation.arguments;
+    const QVariant path = invocation.path ? QVariant(*invocation.path) : QVariant();
+    const QVariant cmd = invocation.cmd ? QVariant(*invocation.cmd) : QVariant();
+    apps.EditApp(a.at(0), a.at(1), a.at(2), a.at(3), invocation.isProtected, path, cmd);
+    // A move into a full group, or a new group beyond the limit, leaves the entry where it was.
+    if (hasEntry(apps, a.at(2), a.at(3)))
+        return 0;
+    err(u"%1: not moved to %2, no free slot (at most %3 groups of %4 applications)"_s.arg(
+        entryName(a.at(0), a.at(1)), a.at(2), QString::number(apps.MaxGroups()), QString::number(apps.MaxApps())));
+    return 1;
+}
+
+/// The component deletes nothing without a word when the names are not found; a user is told.
+int deleteEntry(ExternalApps &apps, const QString &group, const QString &app)
+{
+    if (!hasEntry(apps, group, app)) {
+        err(u"%1: no such application"_s.arg(entryName(group, app)));
+        return 1;
+    }
+    apps.DeleteApp(group, app);
+    return 0;
+}
+
+int runCommand(ExternalApps &apps, const CliInvocation &invocation)
+{
+    const QString &command = invocation.command;
+    const QStringList &a = invocation.arguments;
+    if (command == u"list")
+        return list(apps);
+    if (command == u"show")
+        return show(apps, a.at(0), a.at(1));
+    if (command == u"run")
+        return run(apps, a.at(0), a.at(1));
+    if (command == u"add")
+        return add(apps, invocation);
+    if (command == u"edit")
+        return edit(apps, invocation);
+    if (command == u"delete")
+        return deleteEntry(apps, a.at(0), a.at(1));
+    if (command == u"configure") {
+        apps.ShowForm(1);
+        return 0;
+    }
+    Q_UNREACHABLE();
+    return CliArguments::ErrorStatus;
+}
+
+/// Limits first, as a host must, then the file, then the placeholders in the order given.
+void configure(ExternalApps &apps, const CliInvocation &invocation)
+{
+    if (invocation.maxGroups)
+        apps.setMaxGroups(*invocation.maxGroups);
+    if (invocation.maxApps)
+        apps.setMaxApps(*invocation.maxApps);
+    if (invocation.language)
+        apps.setLanguage(*invocation.language);
+    apps.setEXTFile(invocation.file);
+    for (const auto &[search, replace] : invocation.placeholders)
+        apps.AddPlaceHolder(search, replace);
+}
+
+} // namespace
+
+int execute(const CliInvocation &invocation)
+{
+    if (!invocation.fileGiven)
+        QDir().mkpath(QFileInfo(invocation.file).absolutePath());
+    if (changesCatalogue(invocation.command) && !canWrite(invocation.file)) {
+        err(u"cannot write the launch list %1"_s.arg(invocation.file));
+        return CliArguments::ErrorStatus;
+    }
+    if (invocation.command == u"configure" && !hasDisplay()) {
+        err(u"configure needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set"_s);
+        return CliArguments::ErrorStatus;
+    }
+
+    int status = CliArguments::ErrorStatus;
+    auto apps = std::make_unique<ExternalApps>();
+    try {
+        configure(*apps, invocation);
+        status = runCommand(*apps, invocation);
+    } catch (const Lanyard::ComponentError &error) {
+        err(u"error %1: %2"_s.arg(QString::number(error.number()), error.description()));
+        status = CliArguments::ErrorStatus;
+    }
+    apps.reset(); // the release writes the launch list
+    return status;
+}
+
+bool hasDisplay()
+{
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    }
+    return false;
+}
+
+} // namespace CliCommands

@@ -1,0 +1,15 @@
+#pragma once
+
+struct CliInvocation;
+
+namespace CliCommands {
+
+/// Runs the command on a new ExternalApps object and releases it, which writes the launch
+/// list; returns the exit status. Needs a QCoreApplication, and a QApplication for configure.
+int execute(const CliInvocation &invocation);
+
+/// True when a window system is at hand (an X or Wayland display, or a platform forced by
+/// QT_QPA_PLATFORM).
+bool hasDisplay();
+
+} // namespace CliCommands

@@ -1,0 +1,59 @@
+// lanyard: the command-line host, for terminals, scripts and desktop shortcuts.
+#include "CliArguments.h"
+#include "CliCommands.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+QString defaultLaunchList()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/lanyard/tools.lst"_s;
+}
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+/// Windows only when they can appear: configure, and run's missing-program message box. Without
+/// a display a QCoreApplication keeps every other command working (the message then goes to
+/// standard error).
+std::unique_ptr<QCoreApplication> makeApplication(const CliInvocation &invocation, int &argc, char **argv)
+{
+    const bool windows = invocation.command == u"configure" || invocation.command == u"run";
+    if (windows && CliCommands::hasDisplay())
+        return std::make_unique<QApplication>(argc, argv);
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const auto parsed = CliArguments::parse(argumentsOf(argc, argv), defaultLaunchList());
+    if (const CliExit *exit = std::get_if<CliExit>(&parsed)) {
+        print(stdout, exit->out);
+        print(stderr, exit->err);
+        return exit->status;
+    }
+    const CliInvocation &invocation = std::get<CliInvocation>(parsed);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(invocation, argc, argv);
+    QCoreApplication::setApplicationName(u"lanyard"_s);
+    return CliCommands::execute(invocation);
+}
