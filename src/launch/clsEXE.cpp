@@ -387,10 +387,12 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     double lastActivity = watchesSilence ? roundedSeconds(*m_clock) : 0;
 
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (::pipe2(ends, O_CLOEXEC) != 0)
         return;
     const FdGuard readEnd(ends[0]);
     FdGuard writeEnd(ends[1]);
+    // Only our end: the command writes to a blocking pipe, as programs expect.
+    ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
 
     const std::optional<QStringList> words = StubCommand(strCmdLine, lTimeOut);
     if (!words)

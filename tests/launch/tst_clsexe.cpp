@@ -332,6 +332,7 @@ void TestClsExe::redirectOutput_data()
     // Each command pauses at its end: output still in the pipe when it ends is not delivered.
     QTest::newRow("one-piece") << u"'out:hello world' sleep:200"_s << QString() << u"hello world"_s;
     QTest::newRow("many-pieces-in-order") << u"fill:3000 sleep:50 fill:700 sleep:200"_s << QString() << digits(3000) + digits(700);
+    QTest::newRow("more-than-the-pipe-holds") << u"fill:300000 sleep:300"_s << QString() << digits(300000);
     QTest::newRow("stdout-and-stderr") << u"out:one sleep:50 err:two sleep:50 out:three sleep:200"_s << QString()
                                        << u"onetwothree"_s;
     QTest::newRow("start-text-other-case") << u"'out:noise noise StArT here' sleep:200"_s << u"start"_s << u"StArT here"_s;

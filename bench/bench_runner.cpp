@@ -1,0 +1,97 @@
+// Figures of the process runner clsEXE:
+//   wait_cpu_percent            CPU time of this process while ShellAndWait waits for `sleep 2`,
+//                               as a percentage of the wall time (target: under 2)
+//   redirect_64mib_ratio_dd256  time of RedirectDOSEXE capturing 64 MiB of output, divided by
+//                               the time `dd bs=256 of=/dev/null` takes to read the same output
+//                               in 256-byte reads (target: within 3)
+#include "launch/clsEXE.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <cstdio>
+
+#include <sys/resource.h>
+
+using namespace Lanyard;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qint64 OutputBytes = 64LL * 1024 * 1024;
+
+double cpuSeconds()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void print(const char *name, double value, const char *unit)
+{
+    std::printf("%s %.3f %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+double waitCpuPercent()
+{
+    clsEXE runner;
+    QElapsedTimer wall;
+    const double cpuBefore = cpuSeconds();
+    wall.start();
+    runner.ShellAndWait(u"sleep"_s, u" 2"_s);
+    const double wallSeconds = wall.nsecsElapsed() / 1e9;
+    return (cpuSeconds() - cpuBefore) / wallSeconds * 100;
+}
+
+QString producer()
+{
+    return u"head -c %1 /dev/zero"_s.arg(OutputBytes);
+}
+
+/// Seconds RedirectDOSEXE takes for the producer's output, and the bytes it delivered.
+double redirectSeconds(qint64 &delivered)
+{
+    clsEXE runner;
+    delivered = 0;
+    QObject::connect(&runner, &clsEXE::RedirOutput, [&delivered](const QString &piece) { delivered += piece.size(); });
+    QElapsedTimer wall;
+    wall.start();
+    runner.RedirectDOSEXE(producer());
+    return wall.nsecsElapsed() / 1e9;
+}
+
+/// Seconds `dd bs=256` takes to read the producer's output from a pipe.
+double ddSeconds()
+{
+    QProcess head;
+    QProcess dd;
+    head.setStandardOutputProcess(&dd);
+    dd.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer wall;
+    wall.start();
+    head.start(u"head"_s, {u"-c"_s, QString::number(OutputBytes), u"/dev/zero"_s});
+    dd.start(u"dd"_s, {u"bs=256"_s, u"of=/dev/null"_s});
+    head.waitForFinished(-1);
+    dd.waitForFinished(-1);
+    return wall.nsecsElapsed() / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+
+    print("wait_cpu_percent", waitCpuPercent(), "%");
+
+    qint64 delivered = 0;
+    const double redirect = redirectSeconds(delivered);
+    const double dd = ddSeconds();
+    print("redirect_64mib_seconds", redirect, "s");
+    print("redirect_64mib_delivered", delivered / 1048576.0, "MiB");
+    print("dd256_64mib_seconds", dd, "s");
+    print("redirect_64mib_ratio_dd256", redirect / dd, "x");
+    return 0;
+}
