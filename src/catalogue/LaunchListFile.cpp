@@ -78,9 +78,9 @@ void forEachLine(QByteArrayView bytes, Handle handle)
 {
     const char *p = bytes.data();
     const char *end = p + bytes.size();
-    const char *newline = p - 1; // the next LF at or after p, once searched
+    const char *newline = nullptr; // the next LF at or after p, once searched
     while (p < end) {
-        if (newline < p) {
+        if (!newline || newline < p) {
             newline = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
             if (!newline)
                 newline = end;
@@ -193,14 +193,37 @@ void forEachEntry(const Catalogue &catalogue, Write write)
     }
 }
 
-bool catalogueFitsLatin1(const Catalogue &catalogue)
+/**
+ * Latin-1 is kept while it can hold every value and the file it gives is read as Latin-1
+ * again. Output that happens to be valid UTF-8 (the bytes that made the file Latin-1 were in
+ * lines that are not written back) would be read as UTF-8 next time, as other text; such a
+ * catalogue is written in UTF-8, so that its values read back the same.
+ */
+LaunchListFile::Encoding encodingToWrite(const Catalogue &catalogue, LaunchListFile::Encoding read)
 {
+    switch (read) {
+    case LaunchListFile::Encoding::Utf8:
+        return read;
+    case LaunchListFile::Encoding::Latin1:
+        break;
+    }
     bool fits = true;
+    bool validUtf8 = true;
+    bool nonAscii = false;
+    const auto check = [&](const QString &value) {
+        if (!fits || !fitsLatin1(value))
+            return void(fits = false);
+        const QByteArray bytes = value.toLatin1();
+        nonAscii = nonAscii || std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) >= 0x80; });
+        validUtf8 = validUtf8 && isValidUtf8(bytes);
+    };
     forEachEntry(catalogue, [&](const QString &group, const ApplicationRecord &record) {
-        fits = fits && fitsLatin1(group) && fitsLatin1(record.ApplicationName) && fitsLatin1(record.AppPath)
-            && fitsLatin1(record.CmdLine);
+        check(group);
+        check(record.ApplicationName);
+        check(record.AppPath);
+        check(record.CmdLine);
     });
-    return fits;
+    return fits && !(validUtf8 && nonAscii) ? read : LaunchListFile::Encoding::Utf8;
 }
 
 /// Encodes text into a buffer that is handed to the file a chunk at a time.
@@ -231,10 +254,11 @@ public:
             flush();
     }
 
+    /// False once any write came up short (the file is unbuffered, so a short count is the
+    /// only sign of a full disk or a size limit).
     bool flush()
     {
-        // After a failed write QSaveFile refuses the commit; nothing more needs to be written.
-        if (!m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size())
+        if (m_ok && !m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size())
             m_ok = false;
         m_buffer.resize(0);
         return m_ok;
@@ -296,21 +320,25 @@ void LaunchListFile::load(ExternalApps &apps, const QString &path)
 
 bool LaunchListFile::save(const Catalogue &catalogue, const QString &path, Encoding encoding)
 {
-    if (encoding == Encoding::Latin1 && !catalogueFitsLatin1(catalogue))
-        encoding = Encoding::Utf8;
+    encoding = encodingToWrite(catalogue, encoding);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    const auto failed = [&] {
         qCWarning(lcLanyard) << "Could not write the launch list" << path << file.errorString()
                              << "- the file is left as it was";
         return false;
-    }
+    };
+    // Unbuffered: QSaveFile's commit overlooks an error that only its own buffer's flush meets,
+    // and would put a cut-off file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return failed();
     LineWriter out(file, encoding);
     writeCatalogue(out, catalogue);
-    if (!out.flush() || !file.commit()) {
-        qCWarning(lcLanyard) << "Could not write the launch list" << path << file.errorString()
-                             << "- the file is left as it was";
-        return false;
+    if (!out.flush()) {
+        file.cancelWriting(); // the temporary file goes with the QSaveFile
+        return failed();
     }
+    if (!file.commit())
+        return failed();
     return true;
 }
 

@@ -1,0 +1,323 @@
+#include "util/LibraryLocation.h"
+
+#include <Lanyard/ExternalApps.h>
+
+#include <QDate>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace Lanyard;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray header = "; Created by: x on 01-01-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\n";
+
+/// Every application in use as "group|name|path|command|protected", in slot order.
+QStringList dump(const ExternalApps &apps)
+{
+    QStringList entries;
+    for (qint16 g = 0; g < apps.GroupCount(); ++g) {
+        const QVariant group(g);
+        for (qint16 a = 0; a < apps.AppCount(group); ++a) {
+            entries << QStringList{apps.GroupName(g), apps.ApplicationName(group, a), apps.AppPath(group, a),
+                                   apps.CmdLine(group, a), QString::number(apps.AppProtected(group, a))}
+                           .join(u'|');
+        }
+    }
+    return entries;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList loaded(const QString &path, const QByteArray &bytes, qint16 maxApps = 5)
+{
+    if (!writeFile(path, bytes))
+        return {u"<not written>"_s};
+    ExternalApps apps;
+    apps.setMaxApps(maxApps);
+    apps.setEXTFile(path);
+    return dump(apps);
+}
+
+/// The file's lines after the two header lines.
+QByteArray body(const QByteArray &file)
+{
+    const qsizetype second = file.indexOf("\r\n", file.indexOf("\r\n") + 2);
+    return second < 0 ? QByteArray() : file.mid(second + 2);
+}
+
+} // namespace
+
+class tst_LaunchListFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void reader_data();
+    void reader();
+    void limitsWhileLoading();
+    void loadingAddsToWhatIsThere();
+    void saveWritesHeaderAndLines();
+    void roundTrip();
+    void encodingKeptByteForByte_data();
+    void encodingKeptByteForByte();
+    void characterBeyondLatin1SavedAsUtf8();
+    void failedSaveKeepsOldFile_data();
+    void failedSaveKeepsOldFile();
+    void writeFailingMidwayKeepsOldFile();
+    void hostileFiles_data();
+    void hostileFiles();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    QString m_path;
+};
+
+void tst_LaunchListFile::init()
+{
+    m_tmp = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_tmp->isValid());
+    m_path = m_tmp->filePath(u"apps.lst"_s);
+}
+
+void tst_LaunchListFile::reader_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("entries");
+
+    QTest::newRow("empty-file") << QByteArray() << QStringList();
+    QTest::newRow("header-only") << header << QStringList();
+    QTest::newRow("blank-lines") << QByteArray("\r\n \t \r\n\t\r\nT,A,/a,,0\r\n\r\n") << QStringList{u"T|A|/a||0"_s};
+    QTest::newRow("indented-comment") << QByteArray(" \t; T,A,/a,,0\r\n;T,B,/b,,0") << QStringList();
+    QTest::newRow("names-only-ignored") << QByteArray("T,A\r\nT,B,,\r\nT,C, , ,") << QStringList();
+    QTest::newRow("empty-group-or-name-ignored") << QByteArray(",A,/a,,0\r\nT,,/a,,0\r\n \t,A,/a") << QStringList();
+    QTest::newRow("command-without-path") << QByteArray("T,A,,-x") << QStringList{u"T|A||-x|0"_s};
+    QTest::newRow("three-fields") << QByteArray("T,A,/a") << QStringList{u"T|A|/a||0"_s};
+    QTest::newRow("blanks-around-fields") << QByteArray("  \tT b \t,\t A ,  /a b ,\t-x y\t, \t-1 \t")
+                                          << QStringList{u"T b|A|/a b|-x y|-1"_s};
+    QTest::newRow("fifth-field-numbers")
+        << QByteArray("T,1,/a,,1\nT,2,/a,,-1\nT,3,/a,, \t1\nT,4,/a,,TRUE\nT,5,/a,,0\nT,6,/a,,\nT,7,/a,,0.5\n"
+                      "T,8,/a,,12abc\nT,9,/a,,abc1\nT,10,/a,,-0.00\nT,11,/a,,+.\nT,12,/a,,1,0")
+        << QStringList{u"T|1|/a||-1"_s, u"T|2|/a||-1"_s, u"T|3|/a||-1"_s, u"T|4|/a||0"_s,
+                       u"T|5|/a||0"_s,  u"T|6|/a||0"_s,  u"T|7|/a||-1"_s, u"T|8|/a||-1"_s,
+                       u"T|9|/a||0"_s,  u"T|10|/a||0"_s, u"T|11|/a||0"_s, u"T|12|/a||-1"_s};
+    QTest::newRow("comma-cuts-the-command") << QByteArray("T,A,/a,/a,/b,-1") << QStringList{u"T|A|/a|/a|0"_s};
+    QTest::newRow("every-line-end") << QByteArray("T,A,/a,,0\r\nT,B,/b,,0\rT,C,/c,,0\nT,D,/d,,0\n\rT,E,/e,,0")
+                                    << QStringList{u"T|A|/a||0"_s, u"T|B|/b||0"_s, u"T|C|/c||0"_s, u"T|D|/d||0"_s,
+                                                   u"T|E|/e||0"_s};
+    QTest::newRow("repeat-updates-path-and-command")
+        << QByteArray("T,A,/a,x,0\r\nT,A,/b,y,-1") << QStringList{u"T|A|/b|y|0"_s};
+    QTest::newRow("group-order-of-first-lines") << QByteArray("G2,A,/a,,0\nG1,B,/b,,0\nG2,C,/c,,0")
+                                                << QStringList{u"G2|A|/a||0"_s, u"G2|C|/c||0"_s, u"G1|B|/b||0"_s};
+    QTest::newRow("names-case-sensitive") << QByteArray("T,A,/a,,0\nt,a,/b,,0")
+                                          << QStringList{u"T|A|/a||0"_s, u"t|a|/b||0"_s};
+    QTest::newRow("nul-bytes-kept") << QByteArray("T,A\0B,/a,\0,0", 14) << QStringList{u"T|A\0B|/a|\0|0"_s};
+    QTest::newRow("utf8-byte-order-mark-skipped") << QByteArray("\xEF\xBB\xBFT,A,/a,,0")
+                                                  << QStringList{u"T|A|/a||0"_s};
+}
+
+void tst_LaunchListFile::reader()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, entries);
+    QCOMPARE(loaded(m_path, content, 20), entries);
+}
+
+void tst_LaunchListFile::limitsWhileLoading()
+{
+    QByteArray content;
+    for (int g = 1; g <= 6; ++g)
+        content += "G" + QByteArray::number(g) + ",A,/a,,0\n";
+    for (int a = 1; a <= 6; ++a)
+        content += "G1,App" + QByteArray::number(a) + ",/a,,0\n";
+    content += "G6,B,/b,,0\nG2,B,/b,,0\nG1,App2,/changed,,0\n";
+    const QStringList entries = loaded(m_path, content);
+    QCOMPARE(entries,
+             (QStringList{u"G1|A|/a||0"_s, u"G1|App1|/a||0"_s, u"G1|App2|/changed||0"_s, u"G1|App3|/a||0"_s,
+                          u"G1|App4|/a||0"_s, u"G2|A|/a||0"_s, u"G2|B|/b||0"_s, u"G3|A|/a||0"_s, u"G4|A|/a||0"_s,
+                          u"G5|A|/a||0"_s}));
+}
+
+void tst_LaunchListFile::loadingAddsToWhatIsThere()
+{
+    QVERIFY(writeFile(m_path, "T,A,/a,,-1\nU,B,/b,x,0\n"));
+    ExternalApps apps;
+    QVERIFY(apps.AddApp(u"U"_s, u"Z"_s, u"/z"_s, QString(), false));
+    apps.setEXTFile(m_path);
+    apps.setEXTFile(m_path);
+    QCOMPARE(dump(apps), (QStringList{u"U|Z|/z||0"_s, u"U|B|/b|x|0"_s, u"T|A|/a||-1"_s}));
+}
+
+void tst_LaunchListFile::saveWritesHeaderAndLines()
+{
+    {
+        ExternalApps apps;
+        apps.setEXTFile(m_path);
+        QVERIFY(apps.AddApp(u"Tools"_s, u"Editor"_s, u"/bin/ed"_s, u"/n"_s, false));
+        QVERIFY(apps.AddApp(u"Tools"_s, u"Empty"_s, QString(), QString(), false));
+        QVERIFY(apps.AddApp(u"Tools"_s, u"Viewer"_s, u"/bin/view"_s, QString(), true));
+        QVERIFY(apps.AddApp(u"Other"_s, u"Cmd"_s, QString(), u"only"_s, false));
+        QVERIFY(apps.AddApp(u"Dup"_s, u"X"_s, u"/x"_s, QString(), false));
+        // Two groups of one name: both written with the first one's count.
+        apps.setGroupName(2, u"Other"_s);
+    }
+    const QByteArray expected = "; Created by: " + LibraryLocation::baseName().toUtf8() + " on "
+        + QDate::currentDate().toString(u"dd-MM-yyyy"_s).toUtf8()
+        + "\r\n; Format: Group Label,Program label,Program Path,Command line\r\n"
+          "Tools,Editor,/bin/ed,/n,0\r\nTools,Viewer,/bin/view,,-1\r\nOther,Cmd,,only,0\r\nOther,X,/x,,0\r\n";
+    QCOMPARE(readFile(m_path), expected);
+    QVERIFY(LibraryLocation::baseName().startsWith(u"liblanyard"_s));
+}
+
+void tst_LaunchListFile::roundTrip()
+{
+    const QStringList entries{u"Tools|Editor|/usr/bin/ed|-p \"%FILE%\" 'x y' $HOME|0"_s,
+                              u"Tools|Viewer; rm|/opt/my apps/view|--a=%A% `b`|-1"_s,
+                              u"Ünïcode 日本|名前 😀|/ü/ß|«»|0"_s, u"Last|Only command||cmd|-1"_s};
+    {
+        ExternalApps apps;
+        apps.setEXTFile(m_path);
+        for (const QString &entry : entries) {
+            const QStringList f = entry.split(u'|');
+            QVERIFY(apps.AddApp(f[0], f[1], f[2], f[3], f[4] != u"0"_s));
+        }
+    }
+    ExternalApps again;
+    again.setEXTFile(m_path);
+    QCOMPARE(dump(again), entries);
+}
+
+void tst_LaunchListFile::encodingKeptByteForByte_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("firstName");
+
+    QTest::newRow("latin1") << QByteArray("Caf\xE9,R\xE9sum\xE9,/opt/\xFC\xDF\xFF,-t \xA9\xB5,0\r\n") << u"Résumé"_s;
+    QTest::newRow("utf8-multibyte") << QByteArray("\xE6\x97\xA5\xE6\x9C\xAC,\xF0\x9F\x98\x80 x,/\xC3\xBC,\xE2\x82\xAC,-1\r\n")
+                                    << u"😀 x"_s;
+    QTest::newRow("invalid-utf8-is-latin1") << QByteArray("T,\xC3\xA9\xC3,/a,\xED\xA0\x80,0\r\n") << u"Ã©Ã"_s;
+    QTest::newRow("overlong-utf8-is-latin1") << QByteArray("T,\xC0\xAF,/a,,0\r\n") << u"À¯"_s;
+}
+
+void tst_LaunchListFile::encodingKeptByteForByte()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, firstName);
+    QVERIFY(writeFile(m_path, header + lines));
+    {
+        ExternalApps apps;
+        apps.setEXTFile(m_path);
+        QCOMPARE(apps.ApplicationName(QVariant(0), 0), firstName);
+    }
+    QCOMPARE(body(readFile(m_path)), lines);
+}
+
+void tst_LaunchListFile::characterBeyondLatin1SavedAsUtf8()
+{
+    QVERIFY(writeFile(m_path, "Caf\xE9,A,/a,,0\r\n"));
+    {
+        ExternalApps apps;
+        apps.setEXTFile(m_path);
+        QVERIFY(apps.AddApp(u"Café"_s, u"Euro €"_s, u"/e"_s, QString(), false));
+    }
+    QCOMPARE(body(readFile(m_path)), QByteArray("Caf\xC3\xA9,A,/a,,0\r\nCaf\xC3\xA9,Euro \xE2\x82\xAC,/e,,0\r\n"));
+    ExternalApps again;
+    again.setEXTFile(m_path);
+    QCOMPARE(dump(again), (QStringList{u"Café|A|/a||0"_s, u"Café|Euro €|/e||0"_s}));
+}
+
+void tst_LaunchListFile::failedSaveKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::newRow("target-is-a-folder") << u"folder"_s;
+    QTest::newRow("folder-is-a-file") << u"file/apps.lst"_s;
+}
+
+void tst_LaunchListFile::failedSaveKeepsOldFile()
+{
+    QFETCH(QString, target);
+    QVERIFY(QDir(m_tmp->path()).mkdir(u"folder"_s));
+    QVERIFY(writeFile(m_tmp->filePath(u"file"_s), "T,A,/a,,0\r\n"));
+    const QString path = m_tmp->filePath(target);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"Could not write the launch list"_s));
+    {
+        ExternalApps apps;
+        apps.setEXTFile(path);
+        QVERIFY(apps.AddApp(u"T"_s, u"B"_s, u"/b"_s, QString(), false));
+    }
+    QVERIFY(QFileInfo(m_tmp->filePath(u"folder"_s)).isDir());
+    QCOMPARE(readFile(m_tmp->filePath(u"file"_s)), QByteArray("T,A,/a,,0\r\n"));
+}
+
+void tst_LaunchListFile::writeFailingMidwayKeepsOldFile()
+{
+    QByteArray old = header;
+    for (int i = 0; i < 200; ++i)
+        old += "Group,App" + QByteArray::number(i) + ",/some/program/path,--some --options,0\r\n";
+    QVERIFY(writeFile(m_path, old));
+
+    // Files may not grow beyond 4 KiB: the save fails part of the way through its writes.
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"Could not write the launch list"_s));
+    {
+        ExternalApps apps;
+        apps.setMaxApps(300);
+        apps.setEXTFile(m_path);
+        QVERIFY(apps.AddApp(u"Group"_s, u"New"_s, u"/new"_s, QString(), false));
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    QCOMPARE(readFile(m_path), old);
+    QCOMPARE(QDir(m_tmp->path()).entryList(QDir::Files), QStringList{u"apps.lst"_s});
+}
+
+void tst_LaunchListFile::hostileFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("entries");
+
+    QByteArray junk(1 << 20, '\0');
+    QRandomGenerator random(4);
+    random.fillRange(reinterpret_cast<quint32 *>(junk.data()), junk.size() / 4);
+    QTest::newRow("binary-junk") << junk << -1;
+    QTest::newRow("nul-bytes-only") << QByteArray(1 << 20, '\0') << 0;
+    QTest::newRow("10mb-line-without-commas") << QByteArray(10 << 20, 'x') << 0;
+    QTest::newRow("10mb-line-of-commas") << QByteArray(10 << 20, ',') << 0;
+    QTest::newRow("10mb-command") << "T,A,/a," + QByteArray(10 << 20, 'c') + ",1" << 1;
+    QTest::newRow("million-lone-cr") << QByteArray(1'000'000, '\r') << 0;
+    QTest::newRow("million-lines") << QByteArray("T,A,/a,x,0\n").repeated(1'000'000) << 1;
+}
+
+void tst_LaunchListFile::hostileFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, entries);
+    const QStringList result = loaded(m_path, content);
+    if (entries >= 0)
+        QCOMPARE(result.size(), entries);
+}
+
+QTEST_GUILESS_MAIN(tst_LaunchListFile)
+#include "tst_launchlistfile.moc"
