@@ -1,0 +1,100 @@
+// lanyard-demo: a small text viewer that shows the Lanyard component at work.
+#include "DemoFiles.h"
+#include "DemoWindow.h"
+#include "Screenshots.h"
+#include "TextView.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QStandardPaths>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+/// Fusion looks the same on every desktop and on the offscreen platform.
+void setLook(QApplication &app)
+{
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
+    QFont font(u"DejaVu Sans"_s, 10);
+    app.setFont(font);
+    // Platforms without a desktop theme (offscreen, a bare X server) search no system folder.
+    if (QIcon::themeName().isEmpty()) {
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString &folder : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, u"icons"_s,
+                                                               QStandardPaths::LocateDirectory)) {
+            if (!paths.contains(folder))
+                paths.append(folder);
+        }
+        QIcon::setThemeSearchPaths(paths);
+        QIcon::setThemeName(u"Adwaita"_s);
+    }
+}
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "lanyard-demo: %s\n", qPrintable(message));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"lanyard-demo"_s);
+    QApplication::setApplicationDisplayName(u"Lanyard Demo"_s);
+    QApplication::setApplicationVersion(QStringLiteral(LANYARD_VERSION));
+    QApplication::setDesktopFileName(u"lanyard-demo"_s);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"A text viewer that starts external programs from a Lanyard launch list."_s);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption file(u"file"_s, u"The launch list (default: $XDG_CONFIG_HOME/lanyard-demo/tools.lst)."_s,
+                                  u"path"_s);
+    const QCommandLineOption screenshot(u"screenshot"_s,
+                                        u"Write screenshots (demo-main.png, demo-configure.png) to dir and exit."_s,
+                                        u"dir"_s);
+    parser.addOptions({file, screenshot});
+    parser.addPositionalArgument(u"file"_s, u"The text to show (default: a sample text)."_s, u"[file]"_s);
+    parser.process(app);
+    if (parser.positionalArguments().size() > 1)
+        parser.showHelp(2);
+
+    setLook(app);
+
+    // Screenshots always show the shipped samples and leave the user's files alone.
+    QTemporaryDir scratch;
+    const bool capturing = parser.isSet(screenshot);
+    const QString launchList = parser.isSet(file) ? parser.value(file)
+                               : capturing       ? scratch.filePath(u"tools.lst"_s)
+                                                 : DemoFiles::defaultLaunchList();
+    if (!DemoFiles::ensureLaunchList(launchList))
+        return fail(u"cannot create the launch list "_s + launchList);
+    QString text = parser.positionalArguments().value(0);
+    if (text.isEmpty()) {
+        text = capturing ? scratch.filePath(u"sample.txt"_s) : DemoFiles::defaultSampleText();
+        if (!DemoFiles::ensureSampleText(text))
+            return fail(u"cannot create the sample text "_s + text);
+    }
+
+    auto *window = new DemoWindow(launchList);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->openFile(text);
+    if (capturing) {
+        const QString error = Screenshots::capture(*window, QDir(parser.value(screenshot)).absolutePath());
+        delete window;
+        return error.isEmpty() ? 0 : fail(error);
+    }
+    window->show();
+    return QApplication::exec();
+}
