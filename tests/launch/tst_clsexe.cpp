@@ -370,7 +370,7 @@ void TestClsExe::redirectLeavesOutputOfAnEndedCommand()
     // piece's handler keeps the runner busy; the pass that sees the end reads no more.
     clsEXE runner;
     Output output(runner);
-    connect(&runner, &clsEXE::RedirOutput, [] { QThread::msleep(500); });
+    connect(&runner, &clsEXE::RedirOutput, [] { QThread::msleep(800); });
     runner.RedirectDOSEXE(talker + u" fill:60000"_s);
     QCOMPARE(output.pieces.size(), 1);
     QCOMPARE(output.joined(), digits(256));
@@ -414,9 +414,11 @@ void TestClsExe::redirectWithoutTimeOut()
     clsEXE runner;
     runner.setClock(std::make_shared<FastClock>(1000, speed));
     Output output(runner);
-    // Gaps of 200 ms are 6 clock seconds at 30 times the speed: under the time-out of 10.
-    runner.RedirectDOSEXE(talker + u" out:a sleep:200 out:b sleep:200 out:c sleep:200 out:d"_s, QString(), timeOut);
-    QCOMPARE(output.joined(), u"abcd"_s);
+    // Gaps of 150 ms are 4.5 clock seconds at 30 times the speed, under the time-out of 10;
+    // the whole run, 18 clock seconds, is over it.
+    runner.RedirectDOSEXE(talker + u" out:a sleep:150 out:b sleep:150 out:c sleep:150 out:d sleep:150 out:e sleep:200"_s,
+                          QString(), timeOut);
+    QCOMPARE(output.joined(), u"abcde"_s);
 }
 
 void TestClsExe::cancelFromHandler()
