@@ -8,12 +8,14 @@
 #include <Lanyard/ToolsMenu.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QListWidget>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -90,6 +92,7 @@ private Q_SLOTS:
     void launchGetsCurrentValues();
     void failedLaunchIsLogged();
     void languageMenu();
+    void configureRebuildsTheMenu();
     void placeholders_data();
     void placeholders();
 
@@ -181,6 +184,25 @@ void TestDemo::languageMenu()
             action->trigger();
     }
     QCOMPARE(window.externalApps()->Language(), Lanyard::Language::lGerman);
+}
+
+void TestDemo::configureRebuildsTheMenu()
+{
+    const QString list = m_dir->filePath(u"tools.lst"_s);
+    writeFile(list, "Tools,Sort,/usr/bin/sort,,0\r\n");
+    DemoWindow window(list);
+    window.show();
+    // What a user does in the modal window: add an entry, then close it.
+    bool wasOpen = false;
+    QTimer::singleShot(0, &window, [&] {
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            wasOpen = wasOpen || (widget->objectName() == u"frmEditApps" && widget->isVisible());
+        window.externalApps()->AddApp(u"Files"_s, u"Open"_s, u"/bin/true"_s, QString(), false);
+        window.externalApps()->HideForm();
+    });
+    window.findChild<QAction *>(u"actionConfigureTools"_s)->trigger();
+    QVERIFY(wasOpen);
+    QCOMPARE(groupTitles(window.toolsMenuWidget()), (QStringList{u"Tools"_s, u"Files"_s}));
 }
 
 void TestDemo::placeholders_data()
