@@ -1,6 +1,7 @@
 #include "frmEditApps.h"
 
 #include "Captions.h"
+#include "FitText.h"
 #include "Twips.h"
 #include "frmNewApp.h"
 #include "frmPlaceholders.h"
@@ -128,6 +129,8 @@ void frmEditApps::applyTexts()
     d->cmdRemoveApp->setText(Captions::text(captionRemove));
     d->cmdRemoveApp->setToolTip(Captions::text(tooltipRemove));
     d->tvGroup->setToolTip(Captions::text(tooltipTree));
+    for (QPushButton *button : {d->cmdAddApp, d->cmdEdit, d->cmdRemoveApp})
+        FitText::shrinkToFit(button);
 }
 
 void frmEditApps::ShowFor(ExternalApps *apps, qint32 modal, QWidget *owner)

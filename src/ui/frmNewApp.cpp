@@ -1,6 +1,7 @@
 #include "frmNewApp.h"
 
 #include "Captions.h"
+#include "FitText.h"
 #include "Twips.h"
 #include "frmPlaceholders.h"
 #include "util/FileOps.h"
@@ -180,6 +181,8 @@ void frmNewApp::Private::applyTexts()
     cmdOK->setToolTip(Captions::text(tooltipOK));
     cmdCancel->setText(Captions::text(captionCancel));
     cmdCancel->setToolTip(Captions::text(tooltipCancel));
+    for (QPushButton *button : {cmdBrowse, cmdInsertKeyword, cmdOK, cmdCancel})
+        FitText::shrinkToFit(button);
 }
 
 QFileDialog *frmNewApp::Private::browseDialog(QWidget *window)

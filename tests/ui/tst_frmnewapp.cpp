@@ -316,8 +316,16 @@ void tst_frmNewApp::browseResult()
     dialog->show();
     whenModalShown(QStringLiteral("cdlgBrowse"), [&](QWidget *shown) {
         auto *browse = qobject_cast<QFileDialog *>(shown);
-        browse->selectFile(program);
-        static_cast<QDialog *>(browse)->accept();
+        browse->setDirectory(dir.path());
+        auto *view = browse->findChild<QListView *>(QStringLiteral("listView"));
+        // The folder is read in the background; click the file once it is listed, then Open.
+        if (QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) == 1; }, 5000)) {
+            const QModelIndex file = view->model()->index(0, 0, view->rootIndex());
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(file).center());
+            static_cast<QDialog *>(browse)->accept();
+        }
+        if (browse->isVisible())
+            browse->reject();
     });
     QTest::mouseClick(control<QPushButton>(QStringLiteral("cmdBrowse")), Qt::LeftButton);
     QCOMPARE(dialog->fields().path, program);
