@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -24,13 +26,18 @@ namespace Lanyard {
 namespace {
 
 constexpr qsizetype writeChunk = 1 << 20;
+constexpr qint64 readChunk = 1 << 20;
 
-/// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, so that decoding
-/// and encoding again gives the same bytes.
-bool isValidUtf8(QByteArrayView bytes)
+/**
+ * The length of the longest prefix of @p bytes that is strict UTF-8: no overlong forms, no
+ * surrogates, nothing above U+10FFFF, so that decoding and encoding again gives the same
+ * bytes. A sequence cut off by the end of @p bytes is not part of the prefix.
+ */
+qsizetype validUtf8Prefix(QByteArrayView bytes)
 {
     const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *end = s + bytes.size();
+    const auto prefix = [&] { return qsizetype(s - reinterpret_cast<const unsigned char *>(bytes.data())); };
     while (s < end) {
         while (end - s >= 8) {
             quint64 word;
@@ -54,27 +61,33 @@ bool isValidUtf8(QByteArrayView bytes)
         else if (lead >= 0xF0 && lead <= 0xF4)
             trail = 3;
         else
-            return false;
+            return prefix();
         if (end - s <= trail)
-            return false;
+            return prefix();
         char32_t code = lead & (0x3Fu >> trail);
         for (int i = 1; i <= trail; ++i) {
             if ((s[i] & 0xC0) != 0x80)
-                return false;
+                return prefix();
             code = (code << 6) | (s[i] & 0x3F);
         }
         if (trail == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)))
-            return false;
+            return prefix();
         if (trail == 3 && (code < 0x10000 || code > 0x10FFFF))
-            return false;
+            return prefix();
         s += trail + 1;
     }
-    return true;
+    return bytes.size();
 }
 
-/// Calls @p handle with every line of @p bytes; CR LF, a lone CR and a lone LF end a line.
+bool isValidUtf8(QByteArrayView bytes) { return validUtf8Prefix(bytes) == bytes.size(); }
+
+/**
+ * Calls @p handle with every line of @p bytes; CR LF, a lone CR and a lone LF end a line.
+ * Unless @p last, a line without its end is left for the next call (a CR LF cut in two gives
+ * one blank line more, which the reader skips). Returns the number of bytes used.
+ */
 template<typename Handle>
-void forEachLine(QByteArrayView bytes, Handle handle)
+qsizetype forEachLine(QByteArrayView bytes, bool last, Handle handle)
 {
     const char *p = bytes.data();
     const char *end = p + bytes.size();
@@ -86,14 +99,61 @@ void forEachLine(QByteArrayView bytes, Handle handle)
                 newline = end;
         }
         const char *cr = static_cast<const char *>(std::memchr(p, '\r', size_t(newline - p)));
-        if (cr) {
-            handle(QByteArrayView(p, cr));
-            p = (cr + 1 < end && cr[1] == '\n') ? cr + 2 : cr + 1;
-        } else {
-            handle(QByteArrayView(p, newline));
-            p = newline + 1;
-        }
+        const char *lineEnd = cr ? cr : newline;
+        if (lineEnd == end && !last)
+            break;
+        handle(QByteArrayView(p, lineEnd));
+        if (lineEnd == end)
+            p = end;
+        else if (cr && cr + 1 < end && cr[1] == '\n')
+            p = cr + 2;
+        else
+            p = lineEnd + 1;
     }
+    return qsizetype(p - bytes.data());
+}
+
+/**
+ * Reads @p file from where it stands a chunk at a time into one reused buffer (a fresh buffer
+ * for a whole large file costs more in page faults than the reading). @p consume gets what is
+ * there and whether the file has ended, and returns how many bytes it used (the rest is
+ * offered again with the next chunk) or -1 to stop. False on a read error.
+ */
+template<typename Consume>
+bool readChunks(QFile &file, Consume consume)
+{
+    QByteArray buffer;
+    qsizetype kept = 0;
+    for (;;) {
+        buffer.resize(kept + readChunk);
+        const qint64 got = file.read(buffer.data() + kept, readChunk);
+        if (got < 0)
+            return false;
+        const qsizetype size = kept + qsizetype(got);
+        const bool last = got == 0;
+        const qsizetype used = consume(QByteArrayView(buffer.constData(), size), last);
+        if (used < 0 || last)
+            return true;
+        kept = size - used;
+        if (used > 0)
+            std::memmove(buffer.data(), buffer.constData() + used, size_t(kept));
+    }
+}
+
+/// Whether the whole of @p file, from where it stands, is strict UTF-8; nothing on a read error.
+std::optional<bool> isUtf8File(QFile &file)
+{
+    bool valid = true;
+    const bool read = readChunks(file, [&](QByteArrayView chunk, bool last) -> qsizetype {
+        const qsizetype prefix = validUtf8Prefix(chunk);
+        // A sequence that the chunk's end cuts off is checked again with the next chunk.
+        if (prefix < chunk.size() && (last || chunk.size() - prefix > 3)) {
+            valid = false;
+            return -1;
+        }
+        return prefix;
+    });
+    return read ? std::optional<bool>(valid) : std::nullopt;
 }
 
 /// The fifth field read as a number: C blanks skipped, the longest leading decimal number
@@ -297,25 +357,30 @@ void writeCatalogue(LineWriter &out, const Catalogue &catalogue)
 void LaunchListFile::load(ExternalApps &apps, const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         qCWarning(lcLanyard) << "Could not open the launch list" << path << file.errorString();
         return;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    const std::optional<bool> utf8 = isUtf8File(file);
+    if (!utf8 || !file.seek(0)) {
         qCWarning(lcLanyard) << "Could not read the launch list" << path << file.errorString();
         return;
     }
-    file.close();
-
-    QByteArrayView content(bytes);
-    const Encoding encoding = isValidUtf8(content) ? Encoding::Utf8 : Encoding::Latin1;
-    if (encoding == Encoding::Utf8 && content.startsWith("\xEF\xBB\xBF"))
-        content = content.sliced(3);
+    const Encoding encoding = *utf8 ? Encoding::Utf8 : Encoding::Latin1;
     ExternalAppsPrivate::get(&apps)->launchListEncoding = encoding;
 
     ValuePool pool;
-    forEachLine(content, [&](QByteArrayView line) { readLine(apps, decode(line, encoding), pool); });
+    bool atStart = true;
+    const bool read = readChunks(file, [&](QByteArrayView chunk, bool last) {
+        qsizetype skipped = 0;
+        if (std::exchange(atStart, false) && encoding == Encoding::Utf8 && chunk.startsWith("\xEF\xBB\xBF"))
+            skipped = 3;
+        return skipped + forEachLine(chunk.sliced(skipped), last, [&](QByteArrayView line) {
+            readLine(apps, decode(line, encoding), pool);
+        });
+    });
+    if (!read)
+        qCWarning(lcLanyard) << "Could not read all of the launch list" << path << file.errorString();
 }
 
 bool LaunchListFile::save(const Catalogue &catalogue, const QString &path, Encoding encoding)

@@ -82,6 +82,8 @@ private Q_SLOTS:
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
     void writeFailingMidwayKeepsOldFile();
+    void largeFileKeptAcrossReadChunks_data();
+    void largeFileKeptAcrossReadChunks();
     void hostileFiles_data();
     void hostileFiles();
 
@@ -291,6 +293,42 @@ void tst_LaunchListFile::writeFailingMidwayKeepsOldFile()
     std::signal(SIGXFSZ, previousHandler);
     QCOMPARE(readFile(m_path), old);
     QCOMPARE(QDir(m_tmp->path()).entryList(QDir::Files), QStringList{u"apps.lst"_s});
+}
+
+void tst_LaunchListFile::largeFileKeptAcrossReadChunks_data()
+{
+    QTest::addColumn<QByteArray>("unit");
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::addColumn<bool>("utf8");
+
+    // Line lengths that do not divide the reader's chunk size, so that multi-byte characters
+    // and line ends fall across chunk boundaries somewhere in the file.
+    QTest::newRow("utf8-crlf") << QByteArray("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80x") << QByteArray("\r\n") << true;
+    QTest::newRow("utf8-lone-cr") << QByteArray("\xE2\x82\xAC\xC3\xA9") << QByteArray("\r") << true;
+    QTest::newRow("latin1-lf") << QByteArray("\xE9\xFCy") << QByteArray("\n") << false;
+}
+
+void tst_LaunchListFile::largeFileKeptAcrossReadChunks()
+{
+    QFETCH(QByteArray, unit);
+    QFETCH(QByteArray, lineEnd);
+    QFETCH(bool, utf8);
+    QByteArray lines;
+    for (int i = 0; lines.size() < (3 << 20); ++i)
+        lines += "G,A" + QByteArray::number(i) + ',' + unit.repeated(1 + i % 97) + ",c,0" + lineEnd;
+    // One line longer than a chunk.
+    const QByteArray longPath = unit.repeated((1 << 20) / unit.size() + 3);
+    lines += "G,Long," + longPath + ",,0" + lineEnd;
+    QVERIFY(writeFile(m_path, header + lines));
+    {
+        ExternalApps apps;
+        apps.setMaxApps(32767);
+        apps.setEXTFile(m_path);
+        QCOMPARE(apps.AppPath(u"G"_s, u"Long"_s), utf8 ? QString::fromUtf8(longPath) : QString::fromLatin1(longPath));
+    }
+    QByteArray expected = lines;
+    expected.replace(lineEnd, "\r\n");
+    QCOMPARE(body(readFile(m_path)), expected);
 }
 
 void tst_LaunchListFile::hostileFiles_data()

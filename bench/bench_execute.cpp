@@ -1,0 +1,79 @@
+// Times ExecuteApp of /bin/true next to a bare posix_spawn of it, both in a process that holds
+// 1 GiB of touched memory, as a large host does. Every child is reaped.
+#include "launch/ChildReaper.h"
+
+#include <Lanyard/ExternalApps.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char **environ;
+
+using namespace Lanyard;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr size_t hostMemory = size_t(1) << 30;
+constexpr int launches = 200;
+constexpr int rounds = 5;
+
+double bareSpawnMs()
+{
+    char program[] = "/bin/true";
+    char *argv[] = {program, nullptr};
+    std::vector<pid_t> children;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < launches; ++i) {
+        pid_t pid = -1;
+        if (::posix_spawn(&pid, program, nullptr, nullptr, argv, environ) == 0)
+            children.push_back(pid);
+    }
+    const double ms = timer.nsecsElapsed() / 1e6;
+    for (pid_t pid : children)
+        ::waitpid(pid, nullptr, 0);
+    return ms;
+}
+
+double executeAppMs(ExternalApps &apps)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < launches; ++i)
+        apps.ExecuteApp(u"Bench"_s, u"True"_s);
+    const double ms = timer.nsecsElapsed() / 1e6;
+    while (ChildReaper::instance().pending() > 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const std::unique_ptr<char[]> ballast(new char[hostMemory]);
+    std::memset(ballast.get(), 1, hostMemory);
+
+    ExternalApps apps;
+    apps.AddApp(u"Bench"_s, u"True"_s, u"/bin/true"_s, QString(), false);
+    double bare = 1e300;
+    double execute = 1e300;
+    for (int i = 0; i < rounds; ++i) {
+        bare = std::min(bare, bareSpawnMs());
+        execute = std::min(execute, executeAppMs(apps));
+    }
+    std::printf("execute_us %.1f us\n", execute * 1000 / launches);
+    std::printf("posix_spawn_us %.1f us\n", bare * 1000 / launches);
+    std::printf("execute_ratio_posix_spawn %.2f x\n", execute / bare);
+    return ballast[hostMemory / 2] == 1 ? 0 : 1;
+}
