@@ -16,4 +16,16 @@ void place(QWidget *widget, int left, int top, int width, int height);
 /// Gives the window @p widget a fixed client area of @p width by @p height twips.
 void setClientSize(QWidget *widget, int width, int height);
 
+/// Gives the window @p widget a client area of @p width by @p height twips that the user may
+/// make larger, never smaller.
+void setInitialClientSize(QWidget *widget, int width, int height);
+
+/// The rectangle (left, top, width, height), in twips, in pixels of @p widget's screen.
+QRect toPixels(const QWidget *widget, int left, int top, int width, int height);
+
+/// A pixel length of @p widget's screen in twips, horizontally.
+int toTwipsX(const QWidget *widget, int pixels);
+/// A pixel length of @p widget's screen in twips, vertically.
+int toTwipsY(const QWidget *widget, int pixels);
+
 } // namespace Lanyard::Twips

@@ -63,20 +63,33 @@ struct frmEditApps::Private
         Private &d;
     };
 
-    QPushButton *addButton(QWidget *window, const QString &name, int top)
+    QPushButton *addButton(QWidget *window, const QString &name)
     {
         auto *button = new QPushButton(window);
         button->setObjectName(name);
         button->setAutoDefault(false);
-        Twips::place(button, 2760, top, 1575, 375);
         return button;
     }
+
+    /// The documented layout at the window's first size; a larger window gives the room to
+    /// the tree, and the buttons keep their distance from the right edge.
+    void placeControls(QWidget *window)
+    {
+        const int extraWidth = std::max(0, Twips::toTwipsX(window, window->width()) - clientWidth);
+        const int extraHeight = std::max(0, Twips::toTwipsY(window, window->height()) - clientHeight);
+        Twips::place(tvGroup, 120, 120, 2535 + extraWidth, 2535 + extraHeight);
+        Twips::place(cmdAddApp, 2760 + extraWidth, 240, 1575, 375);
+        Twips::place(cmdEdit, 2760 + extraWidth, 720, 1575, 375);
+        Twips::place(cmdRemoveApp, 2760 + extraWidth, 1200, 1575, 375);
+    }
+
+    static constexpr int clientWidth = 4545;
+    static constexpr int clientHeight = 2820;
 
     void createControls(QWidget *window)
     {
         tvGroup = new QTreeWidget(window);
         tvGroup->setObjectName(u"tvGroup"_s);
-        Twips::place(tvGroup, 120, 120, 2535, 2535);
         tvGroup->setHeaderHidden(true);
         tvGroup->setColumnCount(1);
         tvGroup->setUniformRowHeights(true);
@@ -84,9 +97,10 @@ struct frmEditApps::Private
         tvGroup->setSelectionMode(QAbstractItemView::SingleSelection);
         tvGroup->setIconSize(imgExeIcons.imageSize());
 
-        cmdAddApp = addButton(window, u"cmdAddApp"_s, 240);
-        cmdEdit = addButton(window, u"cmdEdit"_s, 720);
-        cmdRemoveApp = addButton(window, u"cmdRemoveApp"_s, 1200);
+        cmdAddApp = addButton(window, u"cmdAddApp"_s);
+        cmdEdit = addButton(window, u"cmdEdit"_s);
+        cmdRemoveApp = addButton(window, u"cmdRemoveApp"_s);
+        placeControls(window);
 
         QWidget::setTabOrder(tvGroup, cmdAddApp);
         QWidget::setTabOrder(cmdAddApp, cmdEdit);
@@ -99,7 +113,7 @@ frmEditApps::frmEditApps(QWidget *owner)
     , d(std::make_unique<Private>())
 {
     setObjectName(u"frmEditApps"_s);
-    Twips::setClientSize(this, 4545, 2820);
+    Twips::setInitialClientSize(this, Private::clientWidth, Private::clientHeight);
     d->createControls(this);
     applyTexts();
 
@@ -380,6 +394,12 @@ void frmEditApps::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void frmEditApps::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    d->placeControls(this);
 }
 
 void frmEditApps::closeEvent(QCloseEvent *event)

@@ -144,6 +144,12 @@ void tst_frmEditApps::textsAndLayout()
     QCOMPARE(window->size(), QSize(303, 188));
     QCOMPARE(tree()->geometry(), QRect(8, 8, 169, 169));
     QCOMPARE(button(QStringLiteral("cmdEdit"))->geometry(), QRect(184, 48, 105, 25));
+    // Larger is allowed, for long names: the tree takes the room, the buttons stay at the right.
+    window->resize(503, 288);
+    QCOMPARE(tree()->geometry(), QRect(8, 8, 369, 269));
+    QCOMPARE(button(QStringLiteral("cmdEdit"))->geometry(), QRect(384, 48, 105, 25));
+    QCOMPARE(window->minimumSize(), QSize(303, 188));
+    window->resize(303, 188);
     QVERIFY(QTest::qWaitForWindowActive(window));
     tree()->setFocus();
     for (const char *name : {"cmdAddApp", "cmdEdit", "cmdRemoveApp", "tvGroup"}) {
