@@ -130,7 +130,7 @@ void tst_LaunchListFile::reader_data()
                                                 << QStringList{u"G2|A|/a||0"_s, u"G2|C|/c||0"_s, u"G1|B|/b||0"_s};
     QTest::newRow("names-case-sensitive") << QByteArray("T,A,/a,,0\nt,a,/b,,0")
                                           << QStringList{u"T|A|/a||0"_s, u"t|a|/b||0"_s};
-    QTest::newRow("nul-bytes-kept") << QByteArray("T,A\0B,/a,\0,0", 14) << QStringList{u"T|A\0B|/a|\0|0"_s};
+    QTest::newRow("nul-bytes-kept") << QByteArrayLiteral("T,A\0B,/a,\0,0") << QStringList{u"T|A\0B|/a|\0|0"_s};
     QTest::newRow("utf8-byte-order-mark-skipped") << QByteArray("\xEF\xBB\xBFT,A,/a,,0")
                                                   << QStringList{u"T|A|/a||0"_s};
 }
