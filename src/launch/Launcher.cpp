@@ -143,12 +143,13 @@ std::optional<LaunchCommand> commandFor(const ApplicationRecord &record, const P
 
 void showMissingProgram(const QString &path)
 {
-    const QString text = u"Unable to find the file: "_s + u"\r\n\r\n"_s + path;
+    const QString message = u"Unable to find the file: "_s;
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
+        // A terminal gets one line.
+        std::fprintf(stderr, "%s\n", qPrintable(message + path));
         return;
     }
-    QMessageBox box(QMessageBox::Critical, u"Lanyard"_s, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, u"Lanyard"_s, message + u"\r\n\r\n"_s + path, QMessageBox::Ok);
     box.setObjectName(u"lanyardMissingProgram"_s);
     box.exec();
 }

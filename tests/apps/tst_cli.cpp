@@ -281,7 +281,7 @@ void TestCli::runNotStarted_data()
     QTest::addColumn<QString>("err");
 
     QTest::newRow("program-missing") << u"Tools,Ghost,/nonexistent/ghost,,0"_s << u"Ghost"_s
-                                     << u"Unable to find the file: \r\n\r\n/nonexistent/ghost\n"
+                                     << u"Unable to find the file: /nonexistent/ghost\n"
                                         "lanyard: Tools/Ghost: not started\n"_s;
     QTest::newRow("quote-left-open") << u"Tools,Open,/bin/true,\"x,0"_s << u"Open"_s
                                      << u"lanyard: Tools/Open: not started\n"_s;
