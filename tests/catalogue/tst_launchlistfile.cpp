@@ -4,12 +4,9 @@
 
 #include <QDate>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace Lanyard;
 using namespace Qt::StringLiterals;
@@ -79,9 +76,6 @@ private Q_SLOTS:
     void encodingKeptByteForByte_data();
     void encodingKeptByteForByte();
     void characterBeyondLatin1SavedAsUtf8();
-    void failedSaveKeepsOldFile_data();
-    void failedSaveKeepsOldFile();
-    void writeFailingMidwayKeepsOldFile();
     void largeFileKeptAcrossReadChunks_data();
     void largeFileKeptAcrossReadChunks();
     void hostileFiles_data();
@@ -243,56 +237,6 @@ void tst_LaunchListFile::characterBeyondLatin1SavedAsUtf8()
     ExternalApps again;
     again.setEXTFile(m_path);
     QCOMPARE(dump(again), (QStringList{u"Café|A|/a||0"_s, u"Café|Euro €|/e||0"_s}));
-}
-
-void tst_LaunchListFile::failedSaveKeepsOldFile_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::newRow("target-is-a-folder") << u"folder"_s;
-    QTest::newRow("folder-is-a-file") << u"file/apps.lst"_s;
-}
-
-void tst_LaunchListFile::failedSaveKeepsOldFile()
-{
-    QFETCH(QString, target);
-    QVERIFY(QDir(m_tmp->path()).mkdir(u"folder"_s));
-    QVERIFY(writeFile(m_tmp->filePath(u"file"_s), "T,A,/a,,0\r\n"));
-    const QString path = m_tmp->filePath(target);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"Could not write the launch list"_s));
-    {
-        ExternalApps apps;
-        apps.setEXTFile(path);
-        QVERIFY(apps.AddApp(u"T"_s, u"B"_s, u"/b"_s, QString(), false));
-    }
-    QVERIFY(QFileInfo(m_tmp->filePath(u"folder"_s)).isDir());
-    QCOMPARE(readFile(m_tmp->filePath(u"file"_s)), QByteArray("T,A,/a,,0\r\n"));
-}
-
-void tst_LaunchListFile::writeFailingMidwayKeepsOldFile()
-{
-    QByteArray old = header;
-    for (int i = 0; i < 200; ++i)
-        old += "Group,App" + QByteArray::number(i) + ",/some/program/path,--some --options,0\r\n";
-    QVERIFY(writeFile(m_path, old));
-
-    // Files may not grow beyond 4 KiB: the save fails part of the way through its writes.
-    rlimit saved {};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"Could not write the launch list"_s));
-    {
-        ExternalApps apps;
-        apps.setMaxApps(300);
-        apps.setEXTFile(m_path);
-        QVERIFY(apps.AddApp(u"Group"_s, u"New"_s, u"/new"_s, QString(), false));
-    }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-    QCOMPARE(readFile(m_path), old);
-    QCOMPARE(QDir(m_tmp->path()).entryList(QDir::Files), QStringList{u"apps.lst"_s});
 }
 
 void tst_LaunchListFile::largeFileKeptAcrossReadChunks_data()

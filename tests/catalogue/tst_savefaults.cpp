@@ -119,6 +119,7 @@ void tst_SaveFaults::failedSaveAtReleaseKeepsOldFile_data()
     QTest::newRow("error-after-half-the-lines") << s("half");
     QTest::newRow("path-is-a-directory") << s("directory");
     QTest::newRow("folder-missing") << s("missing-folder");
+    QTest::newRow("folder-is-a-file") << s("file-as-folder");
 }
 
 void tst_SaveFaults::failedSaveAtReleaseKeepsOldFile()
@@ -133,12 +134,16 @@ void tst_SaveFaults::failedSaveAtReleaseKeepsOldFile()
         QSKIP("needs root to mount a small file system");
 
     QString path = (mount.mounted() ? mountPoint : dir.path()) + s("/tools.lst");
-    if (fault == u"directory")
+    if (fault == u"directory") {
         path = dir.path();
-    else if (fault == u"missing-folder")
+    } else if (fault == u"missing-folder") {
         path = dir.filePath(s("no/such/folder/tools.lst"));
-    else
+    } else if (fault == u"file-as-folder") {
         writeOriginal(path);
+        path += s("/tools.lst");
+    } else {
+        writeOriginal(path);
+    }
     const QByteArray before = contents(path);
 
     auto apps = std::make_unique<ExternalApps>();
@@ -155,6 +160,8 @@ void tst_SaveFaults::failedSaveAtReleaseKeepsOldFile()
         apps.reset();
     }
     QCOMPARE(contents(path), before);
+    if (fault == u"file-as-folder")
+        QCOMPARE(contents(QFileInfo(path).path()), original);
     // Nothing half-written is left beside it either.
     const QString folder = fault == u"directory" ? path : QFileInfo(path).absolutePath();
     const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
