@@ -4,19 +4,19 @@
 #include <QDeadlineTimer>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
+#include <QTreeWidget>
 
 #include <functional>
 
 namespace UiTest {
 
 /// Runs @p action on the modal window named @p objectName as soon as it is shown; arm it
-/// before the call that shows the window and blocks. Gives up silently after @p timeoutMs.
-inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action, int timeoutMs = 5000)
+/// before the call that shows the window and blocks. Gives up silently after five seconds.
+inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
     auto *timer = new QTimer;
     timer->setInterval(5);
-    const QDeadlineTimer deadline(timeoutMs);
+    const QDeadlineTimer deadline(5000);
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
         QWidget *modal = QApplication::activeModalWidget();
         const bool found = modal && modal->isVisible() && modal->objectName() == objectName;
@@ -38,7 +38,14 @@ inline void doubleClick(QWidget *widget, QPoint pos)
     QTest::mouseRelease(widget, Qt::LeftButton, {}, pos);
 }
 
-template<typename T>
+inline QPoint centerOf(QTreeWidgetItem *item) { return item->treeWidget()->visualItemRect(item).center(); }
+
+inline void clickItem(QTreeWidgetItem *item)
+{
+    QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
+}
+
+template<typename T = QWidget>
 T *child(QWidget *window, const QString &name)
 {
     return window ? window->findChild<T *>(name) : nullptr;

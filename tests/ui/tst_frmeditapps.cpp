@@ -2,7 +2,6 @@
 #include "ui/Captions.h"
 #include "ui/frmEditApps.h"
 #include "ui/frmNewApp.h"
-#include "ui/frmPlaceholders.h"
 
 #include <Lanyard/ExternalApps.h>
 
@@ -16,14 +15,18 @@
 
 using namespace Lanyard;
 using namespace UiTest;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kEditor = QStringLiteral("Editor");
-const QString kTools = QStringLiteral("Tools");
+const QStringList kFilled{u"Tools: Editor, Shell"_s, u"Games: Chess"_s};
 
-QTreeWidget *tree() { return child<QTreeWidget>(frmEditApps::instance(), QStringLiteral("tvGroup")); }
-QPushButton *button(const QString &name) { return child<QPushButton>(frmEditApps::instance(), name); }
+QTreeWidget *tree() { return child<QTreeWidget>(frmEditApps::instance(), u"tvGroup"_s); }
+QTreeWidgetItem *item(const QString &text) { return tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).value(0); }
+QPushButton *button(const char *name) { return child<QPushButton>(frmEditApps::instance(), QString::fromLatin1(name)); }
+void press(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+bool canEditOrDelete() { return button("cmdEdit")->isEnabled() && button("cmdRemoveApp")->isEnabled(); }
+bool canNeither() { return !button("cmdEdit")->isEnabled() && !button("cmdRemoveApp")->isEnabled(); }
 
 // The tree as "Group: App, App" lines.
 QStringList treeText()
@@ -34,51 +37,35 @@ QStringList treeText()
         QStringList apps;
         for (int j = 0; j < group->childCount(); ++j)
             apps.append(group->child(j)->text(0));
-        lines.append(group->text(0) + QStringLiteral(": ") + apps.join(QStringLiteral(", ")));
+        lines.append(group->text(0) + u": "_s + apps.join(u", "_s));
     }
     return lines;
 }
 
-QTreeWidgetItem *node(const QString &group, const QString &app = QString())
+QStringList record(ExternalApps &apps, const QString &group, const QString &app)
 {
-    const auto groups = tree()->findItems(group, Qt::MatchExactly);
-    if (groups.isEmpty() || app.isEmpty())
-        return groups.value(0);
-    for (int j = 0; j < groups.first()->childCount(); ++j) {
-        if (groups.first()->child(j)->text(0) == app)
-            return groups.first()->child(j);
-    }
-    return nullptr;
-}
-
-void clickNode(QTreeWidgetItem *item)
-{
-    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(item).center());
+    return {apps.AppPath(group, app), apps.CmdLine(group, app), QString::number(apps.AppProtected(group, app))};
 }
 
 // Fills the dialog as a user would and leaves it by @p leave ("ok", "cancel", "escape", "close").
 void fillDialog(QWidget *dialog, const frmNewApp::Fields &fields, const QString &leave)
 {
-    auto *group = dialog->findChild<QComboBox *>(QStringLiteral("cboGroup"));
+    auto *group = dialog->findChild<QComboBox *>(u"cboGroup"_s);
     group->clearEditText();
     QTest::keyClicks(group, fields.group);
-    for (const auto &[name, text] : {std::pair{"txtAppName", fields.name}, std::pair{"txtApp", fields.path},
-                                     std::pair{"txtCmdLine", fields.cmdLine}}) {
-        auto *edit = dialog->findChild<QLineEdit *>(QString::fromLatin1(name));
-        edit->clear();
-        QTest::keyClicks(edit, text);
+    for (const auto &[name, text] : {std::pair{u"txtAppName"_s, fields.name}, {u"txtApp"_s, fields.path}, {u"txtCmdLine"_s, fields.cmdLine}}) {
+        dialog->findChild<QLineEdit *>(name)->clear();
+        QTest::keyClicks(dialog->findChild<QLineEdit *>(name), text);
     }
-    auto *isProtected = dialog->findChild<QCheckBox *>(QStringLiteral("cbProtected"));
+    auto *isProtected = dialog->findChild<QCheckBox *>(u"cbProtected"_s);
     if (isProtected->isChecked() != fields.isProtected)
         QTest::mouseClick(isProtected, Qt::LeftButton, {}, QPoint(6, isProtected->height() / 2));
-    if (leave == u"ok")
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
-    else if (leave == u"cancel")
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
-    else if (leave == u"escape")
-        QTest::keyClick(dialog->findChild<QLineEdit *>(QStringLiteral("txtCmdLine")), Qt::Key_Escape);
-    else
+    if (leave == u"escape")
+        QTest::keyClick(dialog->findChild<QLineEdit *>(u"txtCmdLine"_s), Qt::Key_Escape);
+    else if (leave == u"close")
         dialog->close();
+    else
+        QTest::mouseClick(dialog->findChild<QPushButton *>(leave == u"ok" ? u"cmdOK"_s : u"cmdCancel"_s), Qt::LeftButton);
 }
 
 } // namespace
@@ -90,26 +77,20 @@ class tst_frmEditApps : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-    void textsAndLayout();
-    void emptyCatalogue();
-    void fillShowsGroupsWithImages();
-    void clickEnablesButtonsForApplications();
+    void layoutAndTabOrder();
+    void emptyCatalogueThenFirstAdd();
+    void fillAndSelection();
     void addProtectedApplication();
-    void firstAddKeepsButtonsDisabled();
-    void editMovesToOtherGroup();
-    void cancelledEditLeavesRecord_data();
-    void cancelledEditLeavesRecord();
-    void editByKeyAndDoubleClick_data();
-    void editByKeyAndDoubleClick();
+    void editOrCancel_data();
+    void editOrCancel();
     void deleteLastApplicationOfGroup();
     void escapeClosesModalWindow_data();
     void escapeClosesModalWindow();
-    void closeBoxAndHideFormUnload();
+    void closeBoxHideFormAndOwner();
     void showFormThroughSecondObject();
     void releaseClosesWindowOfOtherObject();
     void languageAppliesAtLoad();
     void componentErrorIsShownNotThrown();
-    void ownerWindowAndModalArgument();
 
 private:
     std::unique_ptr<ExternalApps> m_apps;
@@ -118,9 +99,9 @@ private:
 void tst_frmEditApps::init()
 {
     m_apps = std::make_unique<ExternalApps>();
-    m_apps->AddApp(kTools, kEditor, QStringLiteral("/usr/bin/nano"), QStringLiteral("%FILE%"), false);
-    m_apps->AddApp(kTools, QStringLiteral("Shell"), QStringLiteral("/bin/sh"), QString(), true);
-    m_apps->AddApp(QStringLiteral("Games"), QStringLiteral("Chess"), QStringLiteral("/usr/games/chess"), QString(), false);
+    m_apps->AddApp(u"Tools"_s, u"Editor"_s, u"/usr/bin/nano"_s, u"%FILE%"_s, false);
+    m_apps->AddApp(u"Tools"_s, u"Shell"_s, u"/bin/sh"_s, QString(), true);
+    m_apps->AddApp(u"Games"_s, u"Chess"_s, u"/usr/games/chess"_s, QString(), false);
 }
 
 void tst_frmEditApps::cleanup()
@@ -131,25 +112,18 @@ void tst_frmEditApps::cleanup()
     Captions::setLanguageOffset(0);
 }
 
-void tst_frmEditApps::textsAndLayout()
+void tst_frmEditApps::layoutAndTabOrder()
 {
     m_apps->ShowForm();
     frmEditApps *window = frmEditApps::instance();
-    QVERIFY(window && window->isVisible());
-    QCOMPARE(window->windowTitle(), QStringLiteral("Configure Launch Application"));
-    QCOMPARE(button(QStringLiteral("cmdAddApp"))->text(), QStringLiteral("&Add Program"));
-    QCOMPARE(button(QStringLiteral("cmdEdit"))->toolTip(), QStringLiteral("Edit the currently selected program in the list"));
-    QCOMPARE(button(QStringLiteral("cmdRemoveApp"))->text(), QStringLiteral("&Delete Program"));
-    QCOMPARE(tree()->toolTip(), QStringLiteral("Double click to edit the program"));
     QCOMPARE(window->size(), QSize(303, 188));
     QCOMPARE(tree()->geometry(), QRect(8, 8, 169, 169));
-    QCOMPARE(button(QStringLiteral("cmdEdit"))->geometry(), QRect(184, 48, 105, 25));
+    QCOMPARE(button("cmdEdit")->geometry(), QRect(184, 48, 105, 25));
     // Larger is allowed, for long names: the tree takes the room, the buttons stay at the right.
     window->resize(503, 288);
     QCOMPARE(tree()->geometry(), QRect(8, 8, 369, 269));
-    QCOMPARE(button(QStringLiteral("cmdEdit"))->geometry(), QRect(384, 48, 105, 25));
+    QCOMPARE(button("cmdEdit")->geometry(), QRect(384, 48, 105, 25));
     QCOMPARE(window->minimumSize(), QSize(303, 188));
-    window->resize(303, 188);
     QVERIFY(QTest::qWaitForWindowActive(window));
     tree()->setFocus();
     for (const char *name : {"cmdAddApp", "cmdEdit", "cmdRemoveApp", "tvGroup"}) {
@@ -158,189 +132,120 @@ void tst_frmEditApps::textsAndLayout()
     }
 }
 
-void tst_frmEditApps::emptyCatalogue()
+void tst_frmEditApps::emptyCatalogueThenFirstAdd()
 {
     ExternalApps empty;
     empty.ShowForm();
     QCOMPARE(tree()->topLevelItemCount(), 0);
-    QVERIFY(button(QStringLiteral("cmdAddApp"))->isEnabled());
-    QVERIFY(!button(QStringLiteral("cmdEdit"))->isEnabled());
-    QVERIFY(!button(QStringLiteral("cmdRemoveApp"))->isEnabled());
+    QVERIFY(button("cmdAddApp")->isEnabled() && canNeither());
     // Nothing to edit: no dialog may appear.
     QTest::keyClick(tree(), Qt::Key_Return);
     QTest::keyClick(tree(), Qt::Key_Space);
     doubleClick(tree()->viewport(), QPoint(20, 10));
     QVERIFY(!frmNewApp::instance());
-    QVERIFY(frmEditApps::instance());
+
+    // The first application becomes current, but the buttons wait for a click.
+    whenModalShown(u"frmNewApp"_s, [](QWidget *dialog) {
+        fillDialog(dialog, {u"New"_s, u"First"_s, u"/bin/true"_s, {}, false}, u"ok"_s);
+    });
+    press("cmdAddApp");
+    QCOMPARE(treeText(), QStringList{u"New: First"_s});
+    QCOMPARE(tree()->currentItem(), item(u"First"_s));
+    QVERIFY(canNeither());
+    clickItem(item(u"First"_s));
+    QVERIFY(canEditOrDelete());
 }
 
-void tst_frmEditApps::fillShowsGroupsWithImages()
+void tst_frmEditApps::fillAndSelection()
 {
-    m_apps->AddApp(QStringLiteral("Empty soon"), QStringLiteral("Gone"), QStringLiteral("/x"), QString(), false);
-    m_apps->DeleteApp(QStringLiteral("Empty soon"), QStringLiteral("Gone"));
+    // A group emptied by the host is not shown.
+    m_apps->AddApp(u"Empty soon"_s, u"Gone"_s, u"/x"_s, QString(), false);
+    m_apps->DeleteApp(u"Empty soon"_s, u"Gone"_s);
     m_apps->ShowForm();
-    QCOMPARE(treeText(), (QStringList{"Tools: Editor, Shell", "Games: Chess"}));
-    QTreeWidgetItem *tools = node(kTools);
-    QCOMPARE(tools->data(0, frmEditApps::TagRole).toString(), QStringLiteral("ROOT"));
-    QCOMPARE(tools->child(0)->data(0, frmEditApps::TagRole).toString(), QString());
-    QVERIFY(tools->isExpanded() && node(QStringLiteral("Games"))->isExpanded());
-    QCOMPARE(tree()->currentItem(), tools->child(0));
-
+    QCOMPARE(treeText(), kFilled);
+    QVERIFY(item(u"Tools"_s)->isExpanded() && item(u"Games"_s)->isExpanded());
+    QCOMPARE(tree()->currentItem(), item(u"Editor"_s));
     // Image 1 is GROUP; then one image per application, a copy of APP when it has no icon.
     const ImageList &images = frmEditApps::instance()->imgExeIcons();
     QCOMPARE(images.count(), 4);
-    QCOMPARE(images.key(1), QStringLiteral("GROUP"));
-    for (int index = 2; index <= 4; ++index) {
-        QCOMPARE(images.key(index), QString());
-        QVERIFY(!images.icon(index).isNull());
-    }
-    QVERIFY(!tools->icon(0).isNull());
-    QVERIFY(!tools->child(1)->icon(0).isNull());
-}
+    QCOMPARE(images.key(1), u"GROUP"_s);
+    QVERIFY(!images.icon(4).isNull() && !item(u"Tools"_s)->icon(0).isNull() && !item(u"Shell"_s)->icon(0).isNull());
 
-void tst_frmEditApps::clickEnablesButtonsForApplications()
-{
-    m_apps->ShowForm();
-    clickNode(node(kTools));
-    QVERIFY(!button(QStringLiteral("cmdEdit"))->isEnabled());
-    QVERIFY(!button(QStringLiteral("cmdRemoveApp"))->isEnabled());
-    // With a group selected, edit and delete do nothing.
+    // A group node allows neither edit nor delete, not even by key.
+    clickItem(item(u"Tools"_s));
+    QVERIFY(canNeither());
     QTest::keyClick(tree(), Qt::Key_Return);
     QVERIFY(!frmNewApp::instance());
-    clickNode(node(QStringLiteral("Games"), QStringLiteral("Chess")));
-    QVERIFY(button(QStringLiteral("cmdEdit"))->isEnabled());
-    QVERIFY(button(QStringLiteral("cmdRemoveApp"))->isEnabled());
+    clickItem(item(u"Chess"_s));
+    QVERIFY(canEditOrDelete());
 }
 
 void tst_frmEditApps::addProtectedApplication()
 {
     m_apps->ShowForm();
-    QString caption;
-    whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *dialog) {
-        caption = dialog->windowTitle();
-        // The add dialog starts with empty fields and the catalogue's groups.
-        QCOMPARE(dialog->findChild<QComboBox *>(QStringLiteral("cboGroup"))->count(), 2);
-        fillDialog(dialog, {QStringLiteral("Office"), QStringLiteral("Writer"), QStringLiteral("/usr/bin/lowriter"),
-                            QStringLiteral("--norestore"), true},
-                   QStringLiteral("ok"));
+    QStringList seen; // caption, the group list, the group text
+    whenModalShown(u"frmNewApp"_s, [&](QWidget *dialog) {
+        auto *group = dialog->findChild<QComboBox *>(u"cboGroup"_s);
+        seen = {dialog->windowTitle(), group->itemText(0), group->itemText(1), group->currentText()};
+        seen.append(QString::number(group->count()));
+        fillDialog(dialog, {u"Office"_s, u"Writer"_s, u"/usr/bin/lowriter"_s, u"--norestore"_s, true}, u"ok"_s);
     });
-    QTest::mouseClick(button(QStringLiteral("cmdAddApp")), Qt::LeftButton);
-    QCOMPARE(caption, QStringLiteral("Add New Application"));
+    press("cmdAddApp");
+    QCOMPARE(seen, (QStringList{u"Add New Application"_s, u"Tools"_s, u"Games"_s, QString(), u"2"_s}));
     QVERIFY(!frmNewApp::instance());
-    QCOMPARE(m_apps->AppProtected(QStringLiteral("Office"), QStringLiteral("Writer")), qint16(-1));
-    QCOMPARE(m_apps->AppPath(QStringLiteral("Office"), QStringLiteral("Writer")), QStringLiteral("/usr/bin/lowriter"));
-    QCOMPARE(m_apps->CmdLine(QStringLiteral("Office"), QStringLiteral("Writer")), QStringLiteral("--norestore"));
-    QCOMPARE(treeText(), (QStringList{"Tools: Editor, Shell", "Games: Chess", "Office: Writer"}));
-    QCOMPARE(tree()->currentItem(), node(kTools, kEditor));
+    QCOMPARE(record(*m_apps, u"Office"_s, u"Writer"_s), (QStringList{u"/usr/bin/lowriter"_s, u"--norestore"_s, u"-1"_s}));
+    QCOMPARE(treeText(), kFilled + QStringList{u"Office: Writer"_s});
+    QCOMPARE(tree()->currentItem(), item(u"Editor"_s));
 }
 
-void tst_frmEditApps::firstAddKeepsButtonsDisabled()
-{
-    ExternalApps empty;
-    empty.ShowForm();
-    whenModalShown(QStringLiteral("frmNewApp"), [](QWidget *dialog) {
-        fillDialog(dialog, {QStringLiteral("New"), QStringLiteral("First"), QStringLiteral("/bin/true"), {}, false},
-                   QStringLiteral("ok"));
-    });
-    QTest::mouseClick(button(QStringLiteral("cmdAddApp")), Qt::LeftButton);
-    QCOMPARE(treeText(), QStringList{"New: First"});
-    QCOMPARE(tree()->currentItem()->text(0), QStringLiteral("First"));
-    QVERIFY(!button(QStringLiteral("cmdEdit"))->isEnabled());
-    QVERIFY(!button(QStringLiteral("cmdRemoveApp"))->isEnabled());
-    clickNode(tree()->currentItem());
-    QVERIFY(button(QStringLiteral("cmdEdit"))->isEnabled());
-}
-
-void tst_frmEditApps::editMovesToOtherGroup()
-{
-    m_apps->ShowForm();
-    clickNode(node(kTools, kEditor));
-    frmNewApp::Fields prefilled;
-    QString caption;
-    whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *dialog) {
-        caption = dialog->windowTitle();
-        prefilled = static_cast<frmNewApp *>(dialog)->fields();
-        fillDialog(dialog, {QStringLiteral("Writing"), QStringLiteral("Nano"), QStringLiteral("/bin/nano"),
-                            QStringLiteral("-w %FILE%"), true},
-                   QStringLiteral("ok"));
-    });
-    QTest::mouseClick(button(QStringLiteral("cmdEdit")), Qt::LeftButton);
-    QCOMPARE(caption, QStringLiteral("Edit Application"));
-    QCOMPARE(prefilled.group, kTools);
-    QCOMPARE(prefilled.name, kEditor);
-    QCOMPARE(prefilled.path, QStringLiteral("/usr/bin/nano"));
-    QCOMPARE(prefilled.cmdLine, QStringLiteral("%FILE%"));
-    QCOMPARE(prefilled.isProtected, false);
-    QCOMPARE(treeText(), (QStringList{"Tools: Shell", "Games: Chess", "Writing: Nano"}));
-    QCOMPARE(m_apps->CmdLine(QStringLiteral("Writing"), QStringLiteral("Nano")), QStringLiteral("-w %FILE%"));
-    QCOMPARE(m_apps->AppProtected(QStringLiteral("Writing"), QStringLiteral("Nano")), qint16(-1));
-}
-
-void tst_frmEditApps::cancelledEditLeavesRecord_data()
-{
-    QTest::addColumn<QString>("leave");
-    QTest::newRow("cancel-button") << "cancel";
-    QTest::newRow("escape") << "escape";
-    QTest::newRow("close-box") << "close";
-}
-
-void tst_frmEditApps::cancelledEditLeavesRecord()
-{
-    QFETCH(QString, leave);
-    m_apps->ShowForm();
-    clickNode(node(kTools, QStringLiteral("Shell")));
-    whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *dialog) {
-        fillDialog(dialog, {QStringLiteral("Other"), QStringLiteral("Changed"), QStringLiteral("/changed"),
-                            QStringLiteral("changed"), false},
-                   leave);
-    });
-    QTest::mouseClick(button(QStringLiteral("cmdEdit")), Qt::LeftButton);
-    QVERIFY(!frmNewApp::instance());
-    QCOMPARE(treeText(), (QStringList{"Tools: Editor, Shell", "Games: Chess"}));
-    QCOMPARE(m_apps->AppPath(kTools, QStringLiteral("Shell")), QStringLiteral("/bin/sh"));
-    QCOMPARE(m_apps->CmdLine(kTools, QStringLiteral("Shell")), QString());
-    QCOMPARE(m_apps->AppProtected(kTools, QStringLiteral("Shell")), qint16(-1));
-}
-
-void tst_frmEditApps::editByKeyAndDoubleClick_data()
+void tst_frmEditApps::editOrCancel_data()
 {
     QTest::addColumn<QString>("gesture");
-    QTest::newRow("enter") << "enter";
-    QTest::newRow("space") << "space";
-    QTest::newRow("double-click") << "double-click";
+    QTest::addColumn<QString>("leave");
+    for (const char *gesture : {"button", "enter", "space", "double-click"})
+        QTest::addRow("%s-ok", gesture) << QString::fromLatin1(gesture) << u"ok"_s;
+    for (const char *leave : {"cancel", "escape", "close"})
+        QTest::addRow("button-%s", leave) << u"button"_s << QString::fromLatin1(leave);
 }
 
-void tst_frmEditApps::editByKeyAndDoubleClick()
+void tst_frmEditApps::editOrCancel()
 {
     QFETCH(QString, gesture);
+    QFETCH(QString, leave);
     m_apps->ShowForm();
-    QTreeWidgetItem *chess = node(QStringLiteral("Games"), QStringLiteral("Chess"));
-    clickNode(chess);
-    QString editedName;
-    whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *dialog) {
-        editedName = static_cast<frmNewApp *>(dialog)->fields().name;
-        fillDialog(dialog, {QStringLiteral("Games"), QStringLiteral("Chess 2"), QStringLiteral("/usr/games/chess"), {}, false},
-                   QStringLiteral("ok"));
+    clickItem(item(u"Editor"_s));
+    QStringList shown; // caption and fields
+    whenModalShown(u"frmNewApp"_s, [&](QWidget *dialog) {
+        const frmNewApp::Fields f = static_cast<frmNewApp *>(dialog)->fields();
+        shown = {dialog->windowTitle(), f.group, f.name, f.path, f.cmdLine, QString::number(f.isProtected)};
+        // Moves the application to a new group, renamed and protected.
+        fillDialog(dialog, {u"Writing"_s, u"Nano"_s, u"/bin/nano"_s, u"-w %FILE%"_s, true}, leave);
     });
-    if (gesture == u"enter")
-        QTest::keyClick(tree(), Qt::Key_Return);
-    else if (gesture == u"space")
-        QTest::keyClick(tree(), Qt::Key_Space);
+    if (gesture == u"button")
+        press("cmdEdit");
+    else if (gesture == u"double-click")
+        doubleClick(tree()->viewport(), centerOf(item(u"Editor"_s)));
     else
-        doubleClick(tree()->viewport(), tree()->visualItemRect(chess).center());
-    QCOMPARE(editedName, QStringLiteral("Chess"));
-    QCOMPARE(treeText(), (QStringList{"Tools: Editor, Shell", "Games: Chess 2"}));
+        QTest::keyClick(tree(), gesture == u"enter" ? Qt::Key_Return : Qt::Key_Space);
+    QCOMPARE(shown, (QStringList{u"Edit Application"_s, u"Tools"_s, u"Editor"_s, u"/usr/bin/nano"_s, u"%FILE%"_s, u"0"_s}));
+    QVERIFY(!frmNewApp::instance());
+    if (leave == u"ok") {
+        QCOMPARE(treeText(), (QStringList{u"Tools: Shell"_s, u"Games: Chess"_s, u"Writing: Nano"_s}));
+        QCOMPARE(record(*m_apps, u"Writing"_s, u"Nano"_s), (QStringList{u"/bin/nano"_s, u"-w %FILE%"_s, u"-1"_s}));
+    } else {
+        QCOMPARE(treeText(), kFilled);
+        QCOMPARE(record(*m_apps, u"Tools"_s, u"Editor"_s), (QStringList{u"/usr/bin/nano"_s, u"%FILE%"_s, u"0"_s}));
+    }
 }
 
 void tst_frmEditApps::deleteLastApplicationOfGroup()
 {
     m_apps->ShowForm();
-    clickNode(node(QStringLiteral("Games"), QStringLiteral("Chess")));
-    QTest::mouseClick(button(QStringLiteral("cmdRemoveApp")), Qt::LeftButton);
-    QCOMPARE(treeText(), QStringList{"Tools: Editor, Shell"});
+    clickItem(item(u"Chess"_s));
+    press("cmdRemoveApp");
+    QCOMPARE(treeText(), QStringList{u"Tools: Editor, Shell"_s});
     QCOMPARE(m_apps->GroupCount(), qint16(1));
-    QCOMPARE(tree()->currentItem(), node(kTools, kEditor));
-    QCOMPARE(frmEditApps::instance()->imgExeIcons().count(), 3);
+    QCOMPARE(tree()->currentItem(), item(u"Editor"_s));
 }
 
 void tst_frmEditApps::escapeClosesModalWindow_data()
@@ -354,17 +259,16 @@ void tst_frmEditApps::escapeClosesModalWindow()
 {
     QFETCH(QString, target);
     bool sawModal = false;
-    whenModalShown(QStringLiteral("frmEditApps"), [&](QWidget *window) {
+    whenModalShown(u"frmEditApps"_s, [&](QWidget *window) {
         sawModal = true;
-        QWidget *widget = window->objectName() == target ? window : window->findChild<QWidget *>(target);
-        QTest::keyClick(widget, Qt::Key_Escape);
+        QTest::keyClick(window->objectName() == target ? window : window->findChild<QWidget *>(target), Qt::Key_Escape);
     });
     m_apps->ShowForm(1);
     QVERIFY(sawModal);
     QVERIFY(!frmEditApps::instance());
 }
 
-void tst_frmEditApps::closeBoxAndHideFormUnload()
+void tst_frmEditApps::closeBoxHideFormAndOwner()
 {
     m_apps->ShowForm();
     QPointer<frmEditApps> window = frmEditApps::instance();
@@ -372,9 +276,13 @@ void tst_frmEditApps::closeBoxAndHideFormUnload()
     QVERIFY(!frmEditApps::instance());
     QTRY_VERIFY(!window);
 
-    m_apps->ShowForm();
+    QWidget owner;
+    owner.show();
+    m_apps->ShowForm(0, &owner);
     window = frmEditApps::instance();
-    QVERIFY(window);
+    QVERIFY(window->parentWidget() == &owner && window->isWindow());
+    QCOMPARE(window->windowModality(), Qt::NonModal);
+    QVERIFY_THROWS_EXCEPTION(ComponentError, m_apps->ShowForm(2));
     m_apps->HideForm();
     QVERIFY(!window);
     m_apps->HideForm();
@@ -383,20 +291,19 @@ void tst_frmEditApps::closeBoxAndHideFormUnload()
 void tst_frmEditApps::showFormThroughSecondObject()
 {
     ExternalApps other;
-    other.AddApp(QStringLiteral("Net"), QStringLiteral("Browser"), QStringLiteral("/usr/bin/firefox"), QString(), false);
+    other.AddApp(u"Net"_s, u"Browser"_s, u"/usr/bin/firefox"_s, QString(), false);
     m_apps->ShowForm();
     frmEditApps *window = frmEditApps::instance();
     other.ShowForm();
     QCOMPARE(frmEditApps::instance(), window);
     QCOMPARE(window->LaunchAppClass(), &other);
-    QCOMPARE(treeText(), QStringList{"Net: Browser"});
-
+    QCOMPARE(treeText(), QStringList{u"Net: Browser"_s});
     // From now on the window edits the second object only.
-    clickNode(node(QStringLiteral("Net"), QStringLiteral("Browser")));
-    QTest::mouseClick(button(QStringLiteral("cmdRemoveApp")), Qt::LeftButton);
+    clickItem(item(u"Browser"_s));
+    press("cmdRemoveApp");
     QCOMPARE(other.GroupCount(), qint16(0));
     QCOMPARE(m_apps->GroupCount(), qint16(2));
-    QVERIFY(!button(QStringLiteral("cmdEdit"))->isEnabled());
+    QVERIFY(canNeither());
 }
 
 void tst_frmEditApps::releaseClosesWindowOfOtherObject()
@@ -405,25 +312,22 @@ void tst_frmEditApps::releaseClosesWindowOfOtherObject()
     m_apps->ShowForm();
     QPointer<frmEditApps> window = frmEditApps::instance();
     other.reset();
-    QVERIFY(!window);
-    QVERIFY(!frmEditApps::instance());
+    QVERIFY(!window && !frmEditApps::instance());
 
     // Released while the dialog is open: the dialog goes first, the open show returns.
-    whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *) { m_apps.reset(); });
+    whenModalShown(u"frmNewApp"_s, [&](QWidget *) { m_apps.reset(); });
     m_apps->ShowForm();
-    QTest::mouseClick(button(QStringLiteral("cmdAddApp")), Qt::LeftButton);
-    QVERIFY(!frmNewApp::instance());
-    QVERIFY(!frmEditApps::instance());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    press("cmdAddApp");
+    QVERIFY(!frmNewApp::instance() && !frmEditApps::instance());
 }
 
 void tst_frmEditApps::languageAppliesAtLoad()
 {
     m_apps->setLanguage(Language::lGerman);
     m_apps->ShowForm();
-    QCOMPARE(frmEditApps::instance()->windowTitle(), QStringLiteral("DEU:Configure Launch Application"));
-    QPushButton *add = button(QStringLiteral("cmdAddApp"));
-    QCOMPARE(add->text(), QStringLiteral("DEU:&Add Program"));
+    QCOMPARE(frmEditApps::instance()->windowTitle(), u"DEU:Configure Launch Application"_s);
+    QCOMPARE(tree()->toolTip(), u"DEU:Double click to edit the program"_s);
+    QCOMPARE(button("cmdAddApp")->text(), u"DEU:&Add Program"_s);
 
     // Another object chooses French while the window is loaded: the window keeps its texts,
     // the dialog loaded afterwards is French.
@@ -431,66 +335,45 @@ void tst_frmEditApps::languageAppliesAtLoad()
     other.setLanguage(Language::lFrench);
     QCOMPARE(m_apps->Language(), Language::lGerman);
     m_apps->ShowForm();
-    QCOMPARE(add->text(), QStringLiteral("DEU:&Add Program"));
-    QString caption;
-    QString label;
-    whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *dialog) {
-        caption = dialog->windowTitle();
-        label = dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->text();
-        fillDialog(dialog, {}, QStringLiteral("cancel"));
+    QCOMPARE(button("cmdAddApp")->text(), u"DEU:&Add Program"_s);
+    QStringList texts;
+    whenModalShown(u"frmNewApp"_s, [&](QWidget *dialog) {
+        texts = {dialog->windowTitle(), dialog->findChild<QPushButton *>(u"cmdOK"_s)->text()};
+        fillDialog(dialog, {}, u"cancel"_s);
     });
-    QTest::keyClick(add, Qt::Key_Space);
-    QCOMPARE(caption, QStringLiteral("FRA:Add New Application"));
-    QCOMPARE(label, QStringLiteral("FRA:&OK"));
-
+    QTest::keyClick(button("cmdAddApp"), Qt::Key_Space);
+    QCOMPARE(texts, (QStringList{u"FRA:Add New Application"_s, u"FRA:&OK"_s}));
     m_apps->HideForm();
     m_apps->ShowForm();
-    QCOMPARE(button(QStringLiteral("cmdRemoveApp"))->text(), QStringLiteral("FRA:&Delete Program"));
+    QCOMPARE(button("cmdRemoveApp")->text(), u"FRA:&Delete Program"_s);
 }
 
 void tst_frmEditApps::componentErrorIsShownNotThrown()
 {
     m_apps->ShowForm();
-    clickNode(node(kTools, kEditor));
+    QStringList messages;
+    const auto answerError = [&messages](QWidget *box) {
+        messages.append(static_cast<QMessageBox *>(box)->text());
+        QTest::keyClick(box, Qt::Key_Return);
+    };
     // The host removes the record while the user edits it: EditApp raises error 9.
-    QString message;
-    whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *dialog) {
-        m_apps->DeleteApp(kTools, kEditor);
-        whenModalShown(QStringLiteral("msgComponentError"), [&](QWidget *box) {
-            message = static_cast<QMessageBox *>(box)->text();
-            QTest::keyClick(box, Qt::Key_Return);
-        });
-        fillDialog(dialog, {kTools, kEditor, QStringLiteral("/bin/vi"), {}, false}, QStringLiteral("ok"));
+    clickItem(item(u"Editor"_s));
+    whenModalShown(u"frmNewApp"_s, [&](QWidget *dialog) {
+        m_apps->DeleteApp(u"Tools"_s, u"Editor"_s);
+        whenModalShown(u"msgComponentError"_s, answerError);
+        fillDialog(dialog, {u"Tools"_s, u"Editor"_s, u"/bin/vi"_s, {}, false}, u"ok"_s);
     });
-    QTest::mouseClick(button(QStringLiteral("cmdEdit")), Qt::LeftButton);
-    QCOMPARE(message, QStringLiteral("Index out of range (error 9)"));
-    QVERIFY(frmEditApps::instance());
-    QCOMPARE(treeText(), (QStringList{"Tools: Shell", "Games: Chess"}));
+    press("cmdEdit");
+    QCOMPARE(treeText(), (QStringList{u"Tools: Shell"_s, u"Games: Chess"_s}));
 
     // A stale node: the host deleted the record after the last fill.
-    m_apps->DeleteApp(QStringLiteral("Games"), QStringLiteral("Chess"));
-    clickNode(node(QStringLiteral("Games"), QStringLiteral("Chess")));
-    message.clear();
-    whenModalShown(QStringLiteral("msgComponentError"), [&](QWidget *box) {
-        message = static_cast<QMessageBox *>(box)->text();
-        box->close();
-    });
+    m_apps->DeleteApp(u"Games"_s, u"Chess"_s);
+    clickItem(item(u"Chess"_s));
+    whenModalShown(u"msgComponentError"_s, answerError);
     QTest::keyClick(tree(), Qt::Key_Return);
-    QCOMPARE(message, QStringLiteral("Index out of range (error 9)"));
-    QVERIFY(!frmNewApp::instance());
-    QCOMPARE(treeText(), QStringList{"Tools: Shell"});
-}
-
-void tst_frmEditApps::ownerWindowAndModalArgument()
-{
-    QWidget owner;
-    owner.show();
-    m_apps->ShowForm(0, &owner);
-    frmEditApps *window = frmEditApps::instance();
-    QCOMPARE(window->parentWidget(), &owner);
-    QVERIFY(window->isWindow());
-    QCOMPARE(window->windowModality(), Qt::NonModal);
-    QVERIFY_THROWS_EXCEPTION(ComponentError, m_apps->ShowForm(2));
+    QCOMPARE(messages, QStringList(2, u"Index out of range (error 9)"_s));
+    QVERIFY(frmEditApps::instance() && !frmNewApp::instance());
+    QCOMPARE(treeText(), QStringList{u"Tools: Shell"_s});
 }
 
 QTEST_MAIN(tst_frmEditApps)
