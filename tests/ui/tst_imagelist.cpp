@@ -10,49 +10,32 @@ class tst_ImageList : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void indexesAndKeys();
-    void resourceIconsRender_data();
-    void resourceIconsRender();
+    void resourceIconsRender_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("size");
+        for (const char *name : {"GROUP", "APP", "EXE", "TEXT"}) {
+            for (int size : {16, 32})
+                QTest::addRow("%s-%d", name, size) << QString::fromLatin1(name) << size;
+        }
+    }
+
+    void resourceIconsRender()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, size);
+        // Scalable artwork: the requested size is drawn, not a scaled-up 16-pixel image.
+        const QImage image = ImageList::resourceIcon(name).pixmap(QSize(size, size)).toImage();
+        QCOMPARE(image.size(), QSize(size, size));
+        int opaque = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x)
+                opaque += qAlpha(image.pixel(x, y)) > 200 ? 1 : 0;
+        }
+        QVERIFY2(opaque > size * size / 3, qPrintable(QString::number(opaque)));
+        QVERIFY(ImageList::resourceIcon(QStringLiteral("NONE")).isNull());
+    }
 };
-
-void tst_ImageList::indexesAndKeys()
-{
-    ImageList images;
-    const QIcon group = ImageList::resourceIcon(QStringLiteral("GROUP"));
-    QCOMPARE(images.add(group, QStringLiteral("GROUP")), 1);
-    QCOMPARE(images.add(ImageList::resourceIcon(QStringLiteral("APP"))), 2);
-    QCOMPARE(images.indexOf(QStringLiteral("group")), 0);
-    QCOMPARE(images.icon(QStringLiteral("GROUP")).cacheKey(), group.cacheKey());
-    QVERIFY(images.icon(0).isNull() && images.icon(3).isNull());
-    images.clear();
-    QCOMPARE(images.count(), 0);
-    QVERIFY(ImageList::resourceIcon(QStringLiteral("NONE")).isNull());
-}
-
-void tst_ImageList::resourceIconsRender_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("size");
-    for (const char *name : {"GROUP", "APP", "EXE", "TEXT"}) {
-        for (int size : {16, 32})
-            QTest::addRow("%s-%d", name, size) << QString::fromLatin1(name) << size;
-    }
-}
-
-void tst_ImageList::resourceIconsRender()
-{
-    QFETCH(QString, name);
-    QFETCH(int, size);
-    // Scalable artwork: the requested size is drawn, not a scaled-up 16-pixel image.
-    const QImage image = ImageList::resourceIcon(name).pixmap(QSize(size, size)).toImage();
-    QCOMPARE(image.size(), QSize(size, size));
-    int opaque = 0;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x)
-            opaque += qAlpha(image.pixel(x, y)) > 200 ? 1 : 0;
-    }
-    QVERIFY2(opaque > size * size / 3, qPrintable(QString::number(opaque)));
-}
 
 QTEST_MAIN(tst_ImageList)
 #include "tst_imagelist.moc"
