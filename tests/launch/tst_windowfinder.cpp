@@ -3,7 +3,6 @@
 #include "launch/clsEXE.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 
@@ -11,9 +10,6 @@ using namespace Lanyard;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const QString finishedWindow = QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow");
-const QString finishedTitle = u"Finished - FINISHEDWINDOW"_s;
 
 /// A shown window of this test whose close request is seen.
 class ClosableWindow : public QWidget
@@ -35,129 +31,98 @@ protected:
     }
 };
 
-bool appears(const QString &title)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (elapsed.elapsed() < 10000) {
-        if (WindowFinder().find(title))
-            return true;
-        QTest::qWait(20);
-    }
-    return false;
-}
-
 } // namespace
 
 class TestWindowFinder : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void find_data();
-    void find();
-    void closeAsksTheWindow();
-    void noDisplayFindsNothing();
-    void shellDosExeClosesTheFinishedWindow();
-    void shellDosExeNegativeTimeOutEndsTheProgram();
-    void cleanupTestCase();
-
-private:
     int m_descriptorsAtStart = 0;
-};
 
-void TestWindowFinder::initTestCase()
-{
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        QSKIP("needs an X display (run under xvfb-run)");
+private Q_SLOTS:
+    void initTestCase()
     {
-        // Qt opens some descriptors of its own with the first window; they are not ours.
-        ClosableWindow warmUp(u"Lanyard warm-up"_s);
-        QVERIFY(QTest::qWaitForWindowExposed(&warmUp));
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("needs an X display (run under xvfb-run)");
+        {
+            // Qt opens some descriptors of its own with the first window; they are not ours.
+            ClosableWindow warmUp(u"Lanyard warm-up"_s);
+            QVERIFY(QTest::qWaitForWindowExposed(&warmUp));
+        }
+        QTest::qWait(50);
+        m_descriptorsAtStart = ProcessCensus::openDescriptors();
     }
-    QTest::qWait(50);
-    m_descriptorsAtStart = ProcessCensus::openDescriptors();
-}
 
-void TestWindowFinder::find_data()
-{
-    QTest::addColumn<QString>("windowTitle");
-    QTest::addColumn<QString>("searched");
-    QTest::addColumn<bool>("found");
-    QTest::newRow("exact") << u"Finished - EDIT"_s << u"Finished - EDIT"_s << true;
-    QTest::newRow("non-latin-title") << u"Fertig – Größe ✓"_s << u"Fertig – Größe ✓"_s << true;
-    QTest::newRow("other-case") << u"Finished - EDIT"_s << u"finished - edit"_s << false;
-    QTest::newRow("prefix-only") << u"Finished - EDITOR"_s << u"Finished - EDIT"_s << false;
-    QTest::newRow("trailing-space") << u"Finished - EDIT"_s << u"Finished - EDIT "_s << false;
-}
+    void findAndClose_data()
+    {
+        QTest::addColumn<QString>("windowTitle");
+        QTest::addColumn<QString>("searched");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("exact") << u"Finished - EDIT"_s << u"Finished - EDIT"_s << true;
+        QTest::newRow("non-latin-title") << u"Fertig – Größe ✓"_s << u"Fertig – Größe ✓"_s << true;
+        QTest::newRow("other-case") << u"Finished - EDIT"_s << u"finished - edit"_s << false;
+        QTest::newRow("prefix-only") << u"Finished - EDITOR"_s << u"Finished - EDIT"_s << false;
+        QTest::newRow("trailing-space") << u"Finished - EDIT"_s << u"Finished - EDIT "_s << false;
+    }
+    void findAndClose()
+    {
+        QFETCH(QString, windowTitle);
+        QFETCH(QString, searched);
+        QFETCH(bool, found);
+        ClosableWindow window(windowTitle);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find(windowTitle), 10000);
+        WindowFinder finder;
+        const auto id = finder.find(searched);
+        QCOMPARE(id.has_value(), found);
+        if (found) {
+            QVERIFY(finder.close(*id));
+            QTRY_VERIFY(window.closeRequested);
+            QTRY_VERIFY(!window.isVisible());
+        }
+    }
 
-void TestWindowFinder::find()
-{
-    QFETCH(QString, windowTitle);
-    QFETCH(QString, searched);
-    QFETCH(bool, found);
-    ClosableWindow window(windowTitle);
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(appears(windowTitle));
-    QCOMPARE(WindowFinder().find(searched).has_value(), found);
-}
+    void noDisplayFindsNothing()
+    {
+        ClosableWindow window(u"Lanyard no display"_s);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find(window.windowTitle()), 10000);
+        const QByteArray display = qgetenv("DISPLAY");
+        qunsetenv("DISPLAY");
+        WindowFinder finder;
+        qputenv("DISPLAY", display);
+        QVERIFY(!finder.find(window.windowTitle()));
+        QVERIFY(!finder.close(1));
+    }
 
-void TestWindowFinder::closeAsksTheWindow()
-{
-    ClosableWindow window(u"Lanyard close me"_s);
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(appears(window.windowTitle()));
-    WindowFinder finder;
-    const auto id = finder.find(window.windowTitle());
-    QVERIFY(id);
-    QVERIFY(finder.close(*id));
-    QTRY_VERIFY(window.closeRequested);
-    QTRY_VERIFY(!window.isVisible());
-}
+    void shellDosExeEndsTheFinishedProgram_data()
+    {
+        QTest::addColumn<int>("timeOut");
+        QTest::addColumn<int>("maxMs");
+        // The helper never ends by itself: without a time-out the call returns because it saw the window.
+        QTest::newRow("window-seen-and-closed") << 0 << 60000;
+        QTest::newRow("negative-time-out-stops-in-first-pass") << -1 << 5000;
+    }
+    void shellDosExeEndsTheFinishedProgram()
+    {
+        QFETCH(int, timeOut);
+        QFETCH(int, maxMs);
+        clsEXE runner;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        runner.ShellDOSEXE(QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow"), QString(), timeOut);
+        QVERIFY(elapsed.elapsed() < maxMs);
+        QVERIFY(ProcessCensus::children().isEmpty());
+        QTest::qWait(200);
+        QTRY_VERIFY(!WindowFinder().find(u"Finished - FINISHEDWINDOW"_s));
+    }
 
-void TestWindowFinder::noDisplayFindsNothing()
-{
-    ClosableWindow window(u"Lanyard no display"_s);
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(appears(window.windowTitle()));
-    const QByteArray display = qgetenv("DISPLAY");
-    qunsetenv("DISPLAY");
-    WindowFinder finder;
-    qputenv("DISPLAY", display);
-    QVERIFY(!finder.find(window.windowTitle()));
-    QVERIFY(!finder.close(1));
-}
-
-void TestWindowFinder::shellDosExeClosesTheFinishedWindow()
-{
-    // The helper never ends by itself: the call returns because it saw the window.
-    clsEXE runner;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    runner.ShellDOSEXE(finishedWindow, QString());
-    QVERIFY(elapsed.elapsed() < 60000);
-    QVERIFY(ProcessCensus::children().isEmpty());
-    QTRY_VERIFY(!WindowFinder().find(finishedTitle));
-}
-
-void TestWindowFinder::shellDosExeNegativeTimeOutEndsTheProgram()
-{
-    clsEXE runner;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    runner.ShellDOSEXE(finishedWindow, QString(), -1);
-    QVERIFY(elapsed.elapsed() < 5000);
-    QVERIFY(ProcessCensus::children().isEmpty());
-    QTest::qWait(200);
-    QVERIFY(!WindowFinder().find(finishedTitle));
-}
-
-void TestWindowFinder::cleanupTestCase()
-{
-    QCOMPARE(ProcessCensus::children(), QStringList());
-    QCOMPARE(ProcessCensus::openDescriptors(), m_descriptorsAtStart);
-}
+    void cleanupTestCase()
+    {
+        QCOMPARE(ProcessCensus::children(), QStringList());
+        QCOMPARE(ProcessCensus::openDescriptors(), m_descriptorsAtStart);
+    }
+};
 
 QTEST_MAIN(TestWindowFinder)
 #include "tst_windowfinder.moc"
