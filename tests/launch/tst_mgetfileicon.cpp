@@ -153,76 +153,40 @@ private Q_SLOTS:
         QCOMPARE(GetFileIcon(path, smallIcon).cacheKey(), icon.cacheKey());
     }
 
-    void fileAppearingAndDisappearingIsNoticed()
+    void changesAreNoticedAfterTheCacheLifetime()
     {
         Lanyard::mGetFileIcon::setCacheLifetime(50ms);
         const QString path = program(u"comes-and-goes"_s);
         QVERIFY(GetFileIcon(path, smallIcon).isNull());
         addProgram(u"comes-and-goes"_s);
         QTRY_VERIFY(!GetFileIcon(path, smallIcon).isNull());
+        QCOMPARE_NE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::red));
+        addEntry(u"late.desktop"_s, desktopEntry(path, picture(u"red"_s)));
+        QTRY_COMPARE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::red));
         QVERIFY(QFile::remove(path));
         QTRY_VERIFY(GetFileIcon(path, smallIcon).isNull());
     }
 
-    void desktopEntryAddedLaterIsNoticed()
-    {
-        Lanyard::mGetFileIcon::setCacheLifetime(50ms);
-        addProgram(u"late-prog"_s);
-        QCOMPARE_NE(centreColour(GetFileIcon(program(u"late-prog"_s), smallIcon)), QColor(Qt::red));
-        addEntry(u"late.desktop"_s, desktopEntry(program(u"late-prog"_s), picture(u"red"_s)));
-        QTRY_COMPARE(centreColour(GetFileIcon(program(u"late-prog"_s), smallIcon)), QColor(Qt::red));
-    }
-
-    void iconOfAddedApp_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("hasIcon");
-        QTest::newRow("existing-program") << program(u"abs-prog"_s) << true;
-        QTest::newRow("missing-program") << program(u"not-there"_s) << false;
-    }
-    void iconOfAddedApp()
-    {
-        QFETCH(QString, path);
-        QFETCH(bool, hasIcon);
-        Lanyard::ExternalApps apps;
-        QVERIFY(apps.AddApp(u"Tools"_s, u"Editor"_s, path, QString(), false));
-        const QIcon icon = apps.Icon(u"Tools"_s, 0);
-        QCOMPARE(!icon.isNull(), hasIcon);
-        QCOMPARE(apps.Icon(u"Tools"_s, 0).cacheKey(), icon.cacheKey());
-        QCOMPARE(apps.Icon(0, 0).cacheKey(), icon.cacheKey());
-    }
-
-    void editWithPathOmittedTakesIconAgain()
+    void iconsOfTheCatalogue()
     {
         Lanyard::mGetFileIcon::setCacheLifetime(0ms);
-        const QString path = program(u"installed-later"_s);
-        Lanyard::ExternalApps apps;
-        QVERIFY(apps.AddApp(u"Tools"_s, u"Editor"_s, path, QString(), false));
-        QVERIFY(apps.Icon(0, 0).isNull());
-        addProgram(u"installed-later"_s);
-        apps.EditApp(u"Tools"_s, u"Editor"_s, u"Tools"_s, u"Editor"_s, false);
-        QCOMPARE(apps.AppPath(0, 0), path);
-        QVERIFY(!apps.Icon(0, 0).isNull());
-    }
-
-    void iconOfSlotBeyondCount_data()
-    {
-        QTest::addColumn<bool>("deleteFirst");
-        QTest::addColumn<qint16>("slot");
-        QTest::newRow("slot-never-used") << false << qint16(4);
-        QTest::newRow("slot-reset-by-delete") << true << qint16(1);
-    }
-    void iconOfSlotBeyondCount()
-    {
-        QFETCH(bool, deleteFirst);
-        QFETCH(qint16, slot);
         Lanyard::ExternalApps apps;
         QVERIFY(apps.AddApp(u"Tools"_s, u"First"_s, program(u"abs-prog"_s), QString(), false));
-        QVERIFY(apps.AddApp(u"Tools"_s, u"Second"_s, program(u"theme-prog"_s), QString(), false));
-        if (deleteFirst)
-            apps.DeleteApp(0, 0);
+        QVERIFY(apps.AddApp(u"Tools"_s, u"Later"_s, program(u"installed-later"_s), QString(), false));
+        const QIcon icon = apps.Icon(u"Tools"_s, 0);
+        QVERIFY(!icon.isNull());
+        QCOMPARE(apps.Icon(0, 0).cacheKey(), icon.cacheKey());
+        QVERIFY(apps.Icon(0, 1).isNull()); // the program is missing
+        QVERIFY(apps.Icon(0, 4).isNull()); // a slot never used
+        // An edit that leaves the path as it is takes the icon again.
+        addProgram(u"installed-later"_s);
+        apps.EditApp(u"Tools"_s, u"Later"_s, u"Tools"_s, u"Later"_s, false);
+        QCOMPARE(apps.AppPath(0, 1), program(u"installed-later"_s));
+        QVERIFY(!apps.Icon(0, 1).isNull());
+        // A delete resets the slot beyond the new count.
+        apps.DeleteApp(0, 0);
         QVERIFY(!apps.Icon(0, 0).isNull());
-        QVERIFY(apps.Icon(0, slot).isNull());
+        QVERIFY(apps.Icon(0, 1).isNull());
     }
 };
 
