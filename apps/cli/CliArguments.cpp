@@ -30,8 +30,10 @@ Commands:
 Options:
       --file PATH           the launch list file
                               (default: $XDG_CONFIG_HOME/lanyard/tools.lst)
-      --max-groups N        number of group slots (default 5)
-      --max-apps N          number of application slots in a group (default 5)
+      --max-groups N        number of group slots (default: 5, or as many as
+                              the file holds)
+      --max-apps N          number of application slots in a group (default:
+                              5, or as many as the largest group holds)
       --language LANG       language of the program list window: en, de or fr
       --set SEARCH=REPLACE  register a placeholder; repeat for more, applied in
                               the order given

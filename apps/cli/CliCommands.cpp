@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -156,18 +158,36 @@ int runCommand(ExternalApps &apps, const CliInvocation &invocation)
     return CliArguments::ErrorStatus;
 }
 
-/// Limits first, as a host must, then the file, then the placeholders in the order given.
-void configure(ExternalApps &apps, const CliInvocation &invocation)
+/**
+ * Limits, the file, then the placeholders in the order given. The file is loaded with room for
+ * everything in it and the limits are assigned after: the component refuses limits below what
+ * it holds, where limits assigned first would leave out entries, and the release would then
+ * write the file back without them. Limits not given are the component's own (5 and 5), raised
+ * to what the file holds.
+ */
+bool configure(ExternalApps &apps, const CliInvocation &invocation)
 {
-    if (invocation.maxGroups)
-        apps.setMaxGroups(*invocation.maxGroups);
-    if (invocation.maxApps)
-        apps.setMaxApps(*invocation.maxApps);
+    apps.setMaxGroups(std::numeric_limits<qint16>::max());
+    apps.setMaxApps(std::numeric_limits<qint16>::max());
+    apps.setEXTFile(invocation.file);
+    qint16 largestGroup = 0;
+    for (qint16 g = 0; g < apps.GroupCount(); ++g)
+        largestGroup = std::max(largestGroup, apps.AppCount(g));
+    const qint16 maxGroups = invocation.maxGroups.value_or(std::max<qint16>(5, apps.GroupCount()));
+    const qint16 maxApps = invocation.maxApps.value_or(std::max<qint16>(5, largestGroup));
+    if ((maxGroups >= 1 && maxGroups < apps.GroupCount()) || (maxApps >= 1 && maxApps < largestGroup)) {
+        err(u"the launch list holds %1 groups of up to %2 applications, more than the limits given allow"_s
+                .arg(apps.GroupCount())
+                .arg(largestGroup));
+        return false;
+    }
+    apps.setMaxGroups(maxGroups);
+    apps.setMaxApps(maxApps);
     if (invocation.language)
         apps.setLanguage(*invocation.language);
-    apps.setEXTFile(invocation.file);
     for (const auto &[search, replace] : invocation.placeholders)
         apps.AddPlaceHolder(search, replace);
+    return true;
 }
 
 } // namespace
@@ -188,8 +208,8 @@ int execute(const CliInvocation &invocation)
     int status = CliArguments::ErrorStatus;
     auto apps = std::make_unique<ExternalApps>();
     try {
-        configure(*apps, invocation);
-        status = runCommand(*apps, invocation);
+        if (configure(*apps, invocation))
+            status = runCommand(*apps, invocation);
     } catch (const Lanyard::ComponentError &error) {
         err(u"error %1: %2"_s.arg(QString::number(error.number()), error.description()));
         status = CliArguments::ErrorStatus;

@@ -174,8 +174,15 @@ void TestCli::command_data()
          u"lanyard: Files/Open: not added, no free slot (at most 2 groups of 5 applications)\n"_s);
     edit("add-app-limit", u"--max-apps=1|add|Text|Count|/x"_s, 1, {},
          u"lanyard: Text/Count: not added, no free slot (at most 5 groups of 1 applications)\n"_s);
-    edit("add-limit-below-what-the-file-holds", u"--max-groups=0|add|Files|Open|/x"_s, 2, u"="_s,
-         u"lanyard: error 9: Index out of range\n"_s);
+    edit("add-limit-zero", u"--max-groups=0|add|Files|Open|/x"_s, 2, {}, u"lanyard: error 9: Index out of range\n"_s);
+    // A file larger than the limits is neither cut short nor written back short.
+    edit("limit-below-what-the-file-holds", u"--max-groups=1|list"_s, 2, {},
+         u"lanyard: the launch list holds 2 groups of up to 1 applications, more than the limits given allow\n"_s);
+    QString six;
+    for (const char *group : {"A", "B", "C", "D", "E", "F"})
+        six += QString::fromLatin1(group) + u",x,/x,,0\n"_s;
+    six.chop(1);
+    row("default-limits-grow-to-the-file", six, u"list"_s, 0, u"A\tx\t/x\t\t0\n*"_s, {});
     edit("edit-rename-and-move-keeps-path-and-cmd", u"edit|Text|Sort|Admin|Sort lines|--protected"_s, 0,
          u"Admin,Shell,/bin/sh,,-1\nAdmin,Sort lines,/usr/bin/sort,,-1"_s);
     edit("edit-new-path-and-cmd-unprotects", u"edit|Admin|Shell|Admin|Shell|--path=/bin/bash|--cmd|-l"_s, 0,
