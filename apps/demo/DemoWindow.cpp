@@ -51,6 +51,10 @@ DemoWindow::DemoWindow(const QString &launchList, QWidget *parent)
     createMenus();
     createStatusBar();
 
+    // Room for a real tool collection: entries beyond the limits would be left out on loading,
+    // and so be missing when the list is written back.
+    m_apps->setMaxGroups(64);
+    m_apps->setMaxApps(128);
     // The file is read here, so a launch never changes the folder a relative path means.
     m_apps->setEXTFile(QFileInfo(launchList).absoluteFilePath());
     m_tools->rebuild();
