@@ -14,7 +14,6 @@
 #include <QTextBlock>
 #include <QTreeWidget>
 
-#include <ranges>
 
 using namespace Qt::StringLiterals;
 
@@ -101,8 +100,8 @@ QString captureMain(DemoWindow &window, const QString &folder)
         popups.append(submenu);
     }
     const QImage image = composite(&window, popups);
-    for (QWidget *popup : popups | std::views::reverse)
-        static_cast<QMenu *>(popup)->close();
+    for (auto popup = popups.crbegin(); popup != popups.crend(); ++popup)
+        static_cast<QMenu *>(*popup)->close();
     settle(100);
     const QString path = QDir(folder).filePath(u"demo-main.png"_s);
     return image.save(path) ? QString() : u"cannot write "_s + path;
