@@ -24,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString value = u'\x1e' + input.text(40) + u'\x1e';
     const QString other = input.text(16);
     QString cmdLine = input.text(80);
-    if (cmdLine.contains(u'\x1e') || other.contains(u'\x1e') || value.count(u'\x1e') != 2)
+    // The placeholder is to stand in the command line exactly once.
+    if (cmdLine.contains(u'\x1e') || other.contains(u'\x1e') || value.count(u'\x1e') != 2
+        || cmdLine.contains(u"%V%"))
         return 0;
     const qsizetype at = cmdLine.isEmpty() ? 0 : qsizetype(input.byte()) % (cmdLine.size() + 1);
     cmdLine.insert(at, QStringLiteral("%V%"));
