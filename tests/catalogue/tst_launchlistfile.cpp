@@ -76,6 +76,7 @@ private Q_SLOTS:
     void encodingKeptByteForByte_data();
     void encodingKeptByteForByte();
     void characterBeyondLatin1SavedAsUtf8();
+    void latin1ThatWouldReadAsUtf8SavedAsUtf8();
     void largeFileKeptAcrossReadChunks_data();
     void largeFileKeptAcrossReadChunks();
     void hostileFiles_data();
@@ -237,6 +238,21 @@ void tst_LaunchListFile::characterBeyondLatin1SavedAsUtf8()
     ExternalApps again;
     again.setEXTFile(m_path);
     QCOMPARE(dump(again), (QStringList{u"Café|A|/a||0"_s, u"Café|Euro €|/e||0"_s}));
+}
+
+// Only the comment made the file Latin-1; written back without it, the same bytes would read
+// as UTF-8, as other text. (Found by fuzzing the load-save-load round trip.)
+void tst_LaunchListFile::latin1ThatWouldReadAsUtf8SavedAsUtf8()
+{
+    QVERIFY(writeFile(m_path, "; \xFF\r\nG,\xC3\xA9,/p,,0\r\n"));
+    {
+        ExternalApps apps;
+        apps.setEXTFile(m_path);
+        QCOMPARE(apps.ApplicationName(QVariant(0), 0), u"\u00C3\u00A9"_s);
+    }
+    ExternalApps again;
+    again.setEXTFile(m_path);
+    QCOMPARE(again.ApplicationName(QVariant(0), 0), u"\u00C3\u00A9"_s);
 }
 
 void tst_LaunchListFile::largeFileKeptAcrossReadChunks_data()
