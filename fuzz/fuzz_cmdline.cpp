@@ -4,18 +4,10 @@
 
 #include <Lanyard/ExternalApps.h>
 
-#include <QGuiApplication>
 
 #include <cstdlib>
 
 using namespace Lanyard;
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -5,7 +5,6 @@
 
 #include <Lanyard/ExternalApps.h>
 
-#include <QGuiApplication>
 
 #include <cstdlib>
 
@@ -49,13 +48,6 @@ bool isComponentError(int number)
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
