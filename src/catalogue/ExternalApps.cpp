@@ -35,9 +35,12 @@ qint16 ExternalAppsPrivate::resolveGroup(const QVariant &groupIndex) const
 
 qint16 ExternalAppsPrivate::resolveApp(qint16 group, const QVariant &appIndex) const
 {
-    if (VariantOps::holdsName(appIndex))
-        return catalogue.group(group).findApp(VariantOps::toText(appIndex));
-    return VariantOps::toInt16(appIndex);
+    if (!VariantOps::holdsName(appIndex))
+        return VariantOps::toInt16(appIndex);
+    // A name is looked up in the group that the slot's name finds, which is another slot when
+    // an earlier group in use has the same name.
+    const qint16 named = catalogue.findGroup(catalogue.group(group).GroupName());
+    return named == -1 ? qint16(-1) : catalogue.group(named).findApp(VariantOps::toText(appIndex));
 }
 
 ExternalAppsPrivate::Slot ExternalAppsPrivate::resolveSlot(const QVariant &groupIndex, const QVariant &appIndex) const
@@ -203,7 +206,8 @@ void ExternalApps::DeleteApp(const QVariant &GroupIndex, const QVariant &AppInde
     const qint16 group = d->resolveGroup(GroupIndex);
     if (group == -1)
         return;
-    const qint16 app = d->resolveApp(group, AppIndex);
+    const qint16 app = VariantOps::holdsName(AppIndex) ? FindApp(QVariant(group), VariantOps::toText(AppIndex))
+                                                       : VariantOps::toInt16(AppIndex);
     if (app == -1)
         return;
     catalogue.checkSlot(group, app);

@@ -25,7 +25,8 @@ public:
     /// Resolves a number-or-name group argument: a name gives FindGroup's result (-1 when
     /// not found), any other value its 16-bit conversion.
     qint16 resolveGroup(const QVariant &groupIndex) const;
-    /// Resolves a number-or-name application argument within an already resolved group.
+    /// Resolves a number-or-name application argument of a field member within an already
+    /// resolved group: a name is looked up in the group that the group slot's name finds.
     qint16 resolveApp(qint16 group, const QVariant &appIndex) const;
 
     struct Slot

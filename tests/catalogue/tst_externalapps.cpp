@@ -194,6 +194,17 @@ void tst_ExternalApps::slotsBeyondTheCounts()
     apps.setGroupName(3, s("Ghost"));
     QCOMPARE(apps.AppCount(name("Ghost")), qint16(0));
     QCOMPARE(apps.GroupCount(), qint16(1));
+
+    // A second group of the same name: an application name is looked up by the group's name,
+    // so in the first group of that name, and the index found addresses the slot given.
+    QVERIFY(apps.AddApp(s("Games"), s("Chess"), s("/chess"), QString(), false));
+    apps.setGroupName(1, s("Tools"));
+    QCOMPARE(apps.AppPath(1, name("Hidden")), QString());
+    QCOMPARE(apps.AppPath(0, name("Hidden")), s("/bin/h"));
+    QCOMPARE(errorOf([](ExternalApps &a) { a.AppPath(1, name("Chess")); }, apps), 9);
+    // DeleteApp looks the name up in the group it was given.
+    apps.DeleteApp(1, name("Chess"));
+    QCOMPARE(apps.GroupCount(), qint16(1));
 }
 
 void tst_ExternalApps::resizing_data()
