@@ -290,6 +290,22 @@ void frmEditApps::showComponentError(const ComponentError &error)
     box.exec();
 }
 
+std::optional<frmEditApps::Entry> frmEditApps::selectedEntry() const
+{
+    const QTreeWidgetItem *node = selectedAppNode();
+    if (!isLoaded() || !node || !d->apps)
+        return std::nullopt;
+    return Entry{node->parent()->text(0), node->text(0)};
+}
+
+void frmEditApps::unloadDialogAndFill()
+{
+    if (!isLoaded())
+        return;
+    frmNewApp::Unload();
+    FillTree();
+}
+
 void frmEditApps::AddProgram()
 {
     if (!isLoaded())
@@ -305,20 +321,17 @@ void frmEditApps::AddProgram()
         const frmNewApp::Fields fields = dialog->fields();
         guarded([&] { d->apps->AddApp(fields.group, fields.name, fields.path, fields.cmdLine, fields.isProtected); });
     }
-    if (!isLoaded())
-        return;
-    frmNewApp::Unload();
-    FillTree();
+    unloadDialogAndFill();
 }
 
 void frmEditApps::EditProgram()
 {
-    const QTreeWidgetItem *node = selectedAppNode();
-    if (!isLoaded() || !node || !d->apps)
+    const std::optional<Entry> entry = selectedEntry();
+    if (!entry)
         return;
     const Private::BusyScope busy(*d);
-    const QString group = node->parent()->text(0);
-    const QString app = node->text(0);
+    const QString &group = entry->group;
+    const QString &app = entry->app;
     guarded([&] {
         ExternalApps *apps = d->apps;
         const frmNewApp::Fields current{group, app, apps->AppPath(group, app), apps->CmdLine(group, app),
@@ -333,20 +346,17 @@ void frmEditApps::EditProgram()
         const frmNewApp::Fields edited = dialog->fields();
         d->apps->EditApp(group, app, edited.group, edited.name, edited.isProtected, edited.path, edited.cmdLine);
     });
-    if (!isLoaded())
-        return;
-    frmNewApp::Unload();
-    FillTree();
+    unloadDialogAndFill();
 }
 
 void frmEditApps::RemoveProgram()
 {
-    const QTreeWidgetItem *node = selectedAppNode();
-    if (!isLoaded() || !node || !d->apps)
+    const std::optional<Entry> entry = selectedEntry();
+    if (!entry)
         return;
     const Private::BusyScope busy(*d);
-    const QString group = node->parent()->text(0);
-    const QString app = node->text(0);
+    const QString &group = entry->group;
+    const QString &app = entry->app;
     guarded([&] { d->apps->DeleteApp(group, app); });
     if (isLoaded())
         FillTree();

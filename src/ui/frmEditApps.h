@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 #include <memory>
 
 class QTreeWidgetItem;
@@ -70,6 +72,16 @@ private:
     void detach();
     bool isLoaded() const;
     QTreeWidgetItem *selectedAppNode() const;
+    /// The group and application names of the selected application node, while the window
+    /// serves a component.
+    struct Entry
+    {
+        QString group;
+        QString app;
+    };
+    std::optional<Entry> selectedEntry() const;
+    /// Unloads the application dialog and fills the tree again, unless the window went meanwhile.
+    void unloadDialogAndFill();
     void updateButtonsForSelection();
     void showComponentError(const ComponentError &error);
     template<typename Action>
