@@ -1,7 +1,7 @@
 // Program icon look-ups: the first one (desktop entry scan, theme set-up, MIME type), a cached
 // one (what loading a long launch list with a few distinct programs costs per line), and one
 // past the cache lifetime (the file checked again).
-#include "launch/mGetFileIcon.h"
+#include "icons/mGetFileIcon.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // prints the times next to the time that awk takes to count the file's lines, measured in the
 // same run on the same file. The load runs in a fresh process of this program, so that its
 // peak resident memory is the load's own.
-#include "catalogue/ExternalAppsPrivate.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/LaunchListFile.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -86,9 +86,16 @@ int child(const QString &path, const QString &savePath)
     const long rss = peakRssKb();
     if (apps->GroupCount() != groups || apps->AppCount(QVariant(groups - 1)) != appsPerGroup)
         return 1;
-    const ExternalAppsPrivate *d = ExternalAppsPrivate::get(apps.get());
+    // The save writes the catalogue's data; the same data without the object around it.
+    apps.release(); // its teardown is not part of what is measured
+    Catalogue catalogue;
+    catalogue.setMaxGroups(groups);
+    catalogue.setMaxApps(appsPerGroup);
+    const LaunchListFile::Encoding encoding = LaunchListFile::load(path, [&](const LaunchListFile::Entry &entry) {
+        catalogue.addApp(entry.group, entry.name, entry.path, entry.cmdLine, entry.isProtected);
+    });
     timer.restart();
-    const bool saved = LaunchListFile::save(d->catalogue, savePath, d->launchListEncoding);
+    const bool saved = LaunchListFile::save(catalogue, savePath, encoding);
     const double saveMs = timer.nsecsElapsed() / 1e6;
     std::printf("%.3f %.3f %ld\n", loadMs, saveMs, rss);
     std::fflush(stdout);

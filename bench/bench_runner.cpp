@@ -4,7 +4,7 @@
 //   redirect_64mib_ratio_dd256  time of RedirectDOSEXE capturing 64 MiB of output, divided by
 //                               the time `dd bs=256 of=/dev/null` takes to read the same output
 //                               in 256-byte reads (target: within 3)
-#include "launch/clsEXE.h"
+#include "runner/clsEXE.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

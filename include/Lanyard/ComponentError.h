@@ -1,5 +1,7 @@
 #pragma once
 
+#include <Lanyard/Export.h>
+
 #include <QString>
 
 #include <exception>
@@ -22,7 +24,7 @@ enum class ErrorCode : int {
 
 /// Thrown by a direct call on ExternalApps that fails; the call has changed nothing.
 /// A late-bound call (ExternalApps::invoke) returns the same number and text instead.
-class ComponentError : public std::exception
+class LANYARD_EXPORT ComponentError : public std::exception
 {
 public:
     explicit ComponentError(ErrorCode code);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Lanyard/ComponentError.h>
+#include <Lanyard/Export.h>
 #include <Lanyard/Language.h>
 #include <Lanyard/LaunchCommand.h>
 
@@ -18,8 +19,6 @@ class QWidget;
 
 namespace Lanyard {
 
-class ExternalAppsPrivate;
-
 /**
  * A catalogue of program groups and applications that a host offers its users, kept in a
  * launch list file, with the host's placeholders and the configuration windows.
@@ -32,7 +31,7 @@ class ExternalAppsPrivate;
  * Deleting the object is its release: the program list window is closed, then the catalogue
  * is written to EXTFile. All members must be called on the thread that created the object.
  */
-class ExternalApps : public QObject
+class LANYARD_EXPORT ExternalApps : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(qint16 MaxGroups READ MaxGroups)
@@ -122,15 +121,15 @@ Q_SIGNALS:
     void AppFinished(const QString &strGroup, const QString &strApp);
 
 private:
-    friend class ExternalAppsPrivate;
-
     void LoadLaunchList();
     void SaveLaunchList();
     qint16 FindGroup(const QString &strGroup) const;
     qint16 FindApp(const QVariant &GroupIndex, const QString &strApp) const;
     qint16 FindPlaceholder(const QString &strSearch) const;
 
-    std::unique_ptr<ExternalAppsPrivate> d;
+    friend class LateBinding;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace Lanyard

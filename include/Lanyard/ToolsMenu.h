@@ -1,5 +1,7 @@
 #pragma once
 
+#include <Lanyard/Export.h>
+
 #include <QObject>
 #include <QString>
 
@@ -21,7 +23,7 @@ class ExternalApps;
  * catalogue may have changed, e.g. after ShowForm returns. Protected entries are hidden unless
  * showProtected is set. The ExternalApps object must outlive this one.
  */
-class ToolsMenu : public QObject
+class LANYARD_EXPORT ToolsMenu : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(bool showProtected READ showProtected WRITE setShowProtected)
@@ -54,8 +56,8 @@ Q_SIGNALS:
     void launched(const QString &group, const QString &app, bool ok);
 
 private:
-    struct Data;
-    std::unique_ptr<Data> d;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace Lanyard

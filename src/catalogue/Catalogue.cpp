@@ -1,23 +1,24 @@
 #include "Catalogue.h"
 
-#include <Lanyard/ComponentError.h>
-
-#include <algorithm>
+#include "util/Raise.h"
 
 namespace Lanyard {
 
 namespace {
 
-[[noreturn]] void indexError() { throw ComponentError(ErrorCode::IndexOutOfRange); }
+qint16 storedFlag(bool isProtected) { return isProtected ? -1 : 0; }
 
 } // namespace
 
-Catalogue::Catalogue() = default;
+Catalogue::Catalogue(IconSource icons)
+    : m_icons(std::move(icons))
+{
+}
 
 void Catalogue::setMaxGroups(qint16 count)
 {
     if (count < 1 || count < m_groupCount)
-        indexError();
+        raiseIndexError();
     m_groups.resize(size_t(count));
     reindexGroups();
 }
@@ -25,37 +26,31 @@ void Catalogue::setMaxGroups(qint16 count)
 void Catalogue::setMaxApps(qint16 count)
 {
     if (count < 1)
-        indexError();
+        raiseIndexError();
     for (qint16 g = 0; g < m_groupCount; ++g) {
         if (m_groups[size_t(g)].AppCount() > count)
-            indexError();
+            raiseIndexError();
     }
     for (ProgramGroup &group : m_groups)
         group.truncate(count);
     m_maxApps = count;
 }
 
-qint16 Catalogue::findGroup(const QString &name) const
-{
-    qint16 first = -1;
-    for (auto [it, end] = m_groupNames.equal_range(name); it != end; ++it) {
-        if (*it < m_groupCount && (first < 0 || *it < first))
-            first = *it;
-    }
-    return first;
-}
+qint16 Catalogue::findGroup(const QString &name) const { return m_groupNames.first(name, m_groupCount); }
+
+qint16 Catalogue::findApp(qint16 group, const QString &name) const { return this->group(group).findApp(name); }
 
 void Catalogue::checkGroup(qint16 group) const
 {
     if (group < 0 || group >= maxGroups())
-        indexError();
+        raiseIndexError();
 }
 
 void Catalogue::checkSlot(qint16 group, qint16 app) const
 {
     checkGroup(group);
     if (app < 0 || app >= m_maxApps)
-        indexError();
+        raiseIndexError();
 }
 
 const ProgramGroup &Catalogue::group(qint16 group) const
@@ -83,6 +78,68 @@ ProgramGroup &Catalogue::groupForWrite(qint16 group, qint16 app)
 {
     checkSlot(group, app);
     return m_groups[size_t(group)];
+}
+
+QIcon Catalogue::iconOf(const QString &path) const { return m_icons ? m_icons(path) : QIcon(); }
+
+ApplicationRecord Catalogue::makeRecord(const QString &name, const QString &path, const QString &cmdLine,
+                                        bool isProtected) const
+{
+    return ApplicationRecord{name, path, cmdLine, iconOf(path), storedFlag(isProtected)};
+}
+
+bool Catalogue::addApp(const QString &group, const QString &name, const QString &path, const QString &cmdLine,
+                       bool isProtected)
+{
+    const qint16 g = findGroup(group);
+    if (g == -1) {
+        if (m_groupCount >= maxGroups())
+            return false;
+        appendGroup(group, makeRecord(name, path, cmdLine, isProtected));
+        return true;
+    }
+    ProgramGroup &slots = groupForWrite(g, 0);
+    if (const qint16 a = slots.findApp(name); a != -1) {
+        // An update keeps the name and the protected flag.
+        slots.setAppPath(a, path);
+        slots.setCmdLine(a, cmdLine);
+        slots.setIcon(a, iconOf(path));
+        return true;
+    }
+    if (slots.AppCount() >= m_maxApps)
+        return false;
+    slots.append(makeRecord(name, path, cmdLine, isProtected));
+    return true;
+}
+
+void Catalogue::deleteApp(qint16 group, qint16 app)
+{
+    checkSlot(group, app);
+    // Slots inside the table but not in use hold no entry to delete: nothing happens, so the
+    // counts never go negative and no entry in use is lost.
+    if (group >= m_groupCount || app >= m_groups[size_t(group)].AppCount())
+        return;
+    ProgramGroup &slots = m_groups[size_t(group)];
+    slots.remove(app);
+    if (slots.AppCount() == 0)
+        removeGroup(group);
+}
+
+void Catalogue::editApp(qint16 group, qint16 app, const QString &newGroup, const QString &newName, bool isProtected,
+                        const QString &path, const QString &cmdLine)
+{
+    ProgramGroup &slots = groupForWrite(group, app);
+    if (newGroup != slots.GroupName()) {
+        // addApp only appends, so the old indexes stay valid for the delete.
+        if (addApp(newGroup, newName, path, cmdLine, isProtected))
+            deleteApp(group, app);
+        return;
+    }
+    slots.setApplicationName(app, newName);
+    slots.setAppPath(app, path);
+    slots.setCmdLine(app, cmdLine);
+    slots.setIcon(app, iconOf(path));
+    slots.setAppProtected(app, storedFlag(isProtected));
 }
 
 void Catalogue::appendGroup(const QString &name, ApplicationRecord first)

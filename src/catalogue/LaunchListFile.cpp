@@ -1,12 +1,9 @@
 #include "LaunchListFile.h"
 
 #include "Catalogue.h"
-#include "ExternalAppsPrivate.h"
 #include "util/LibraryLocation.h"
 #include "util/Logging.h"
 #include "util/StringOps.h"
-
-#include <Lanyard/ExternalApps.h>
 
 #include <QDate>
 #include <QFile>
@@ -205,7 +202,7 @@ private:
 
 QString nextValue(QString &line) { return StringOps::TrimBlanks(StringOps::NextField(line, QString(), u","_s)); }
 
-void readLine(ExternalApps &apps, QString line, ValuePool &pool)
+void readLine(const LaunchListFile::Sink &sink, QString line, ValuePool &pool)
 {
     line = StringOps::TrimBlanks(line);
     if (line.isEmpty() || line.front() == u';')
@@ -216,8 +213,7 @@ void readLine(ExternalApps &apps, QString line, ValuePool &pool)
     const QString cmd = nextValue(line);
     if (group.isEmpty() || name.isEmpty() || (path.isEmpty() && cmd.isEmpty()))
         return;
-    // A refusal by a full table drops the line; later lines are still read.
-    apps.AddApp(group, name, pool.share(path), pool.share(cmd), readsAsNonZero(line));
+    sink({group, name, pool.share(path), pool.share(cmd), readsAsNonZero(line)});
 }
 
 QString decode(QByteArrayView bytes, LaunchListFile::Encoding encoding)
@@ -354,20 +350,19 @@ void writeCatalogue(LineWriter &out, const Catalogue &catalogue)
 
 } // namespace
 
-void LaunchListFile::load(ExternalApps &apps, const QString &path)
+LaunchListFile::Encoding LaunchListFile::load(const QString &path, const Sink &sink)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         qCWarning(lcLanyard) << "Could not open the launch list" << path << file.errorString();
-        return;
+        return Encoding::Utf8;
     }
     const std::optional<bool> utf8 = isUtf8File(file);
     if (!utf8 || !file.seek(0)) {
         qCWarning(lcLanyard) << "Could not read the launch list" << path << file.errorString();
-        return;
+        return Encoding::Utf8;
     }
     const Encoding encoding = *utf8 ? Encoding::Utf8 : Encoding::Latin1;
-    ExternalAppsPrivate::get(&apps)->launchListEncoding = encoding;
 
     ValuePool pool;
     bool atStart = true;
@@ -376,11 +371,12 @@ void LaunchListFile::load(ExternalApps &apps, const QString &path)
         if (std::exchange(atStart, false) && encoding == Encoding::Utf8 && chunk.startsWith("\xEF\xBB\xBF"))
             skipped = 3;
         return skipped + forEachLine(chunk.sliced(skipped), last, [&](QByteArrayView line) {
-            readLine(apps, decode(line, encoding), pool);
+            readLine(sink, decode(line, encoding), pool);
         });
     });
     if (!read)
         qCWarning(lcLanyard) << "Could not read all of the launch list" << path << file.errorString();
+    return encoding;
 }
 
 bool LaunchListFile::save(const Catalogue &catalogue, const QString &path, Encoding encoding)

@@ -2,10 +2,11 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace Lanyard {
 
 class Catalogue;
-class ExternalApps;
 
 /**
  * Reads and writes the launch list file: one line per application, five comma-separated
@@ -21,10 +22,21 @@ class LaunchListFile
 public:
     enum class Encoding { Utf8, Latin1 };
 
-    /// Hands every accepted line of the file at @p path to apps.AddApp, adding to what is
-    /// there, and remembers the file's encoding in the object. A file that can not be read
-    /// adds nothing (logged on the "lanyard" category).
-    static void load(ExternalApps &apps, const QString &path);
+    /// One application line as the reader accepts it.
+    struct Entry
+    {
+        QString group;
+        QString name;
+        QString path;
+        QString cmdLine;
+        bool isProtected = false;
+    };
+    using Sink = std::function<void(const Entry &)>;
+
+    /// Hands every accepted line of the file at @p path to @p sink, in file order, and returns
+    /// the file's encoding. A file that can not be read gives nothing to the sink (logged on the
+    /// "lanyard" category).
+    static Encoding load(const QString &path, const Sink &sink);
 
     /**
      * Replaces the file at @p path with the whole catalogue, atomically: on any failure the

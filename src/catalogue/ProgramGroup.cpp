@@ -8,16 +8,6 @@ namespace {
 
 const ApplicationRecord emptyRecord;
 
-qint16 firstInUse(const QMultiHash<QString, qint16> &index, const QString &name, qint16 count)
-{
-    qint16 first = -1;
-    for (auto [it, end] = index.equal_range(name); it != end; ++it) {
-        if (*it < count && (first < 0 || *it < first))
-            first = *it;
-    }
-    return first;
-}
-
 } // namespace
 
 const ApplicationRecord &ProgramGroup::app(qint16 slot) const
@@ -28,7 +18,7 @@ const ApplicationRecord &ProgramGroup::app(qint16 slot) const
     return it == m_beyond.end() ? emptyRecord : it->second;
 }
 
-qint16 ProgramGroup::findApp(const QString &name) const { return firstInUse(m_names, name, m_appCount); }
+qint16 ProgramGroup::findApp(const QString &name) const { return m_names.first(name, m_appCount); }
 
 void ProgramGroup::setApplicationName(qint16 slot, const QString &name)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ApplicationRecord.h"
+#include "NameIndex.h"
 
-#include <QMultiHash>
 #include <QString>
 
 #include <map>
@@ -57,7 +57,7 @@ private:
     qint16 m_appCount = 0;
     std::vector<ApplicationRecord> m_slots;       // slots 0 .. size-1
     std::map<qint16, ApplicationRecord> m_beyond; // written slots at or past m_slots.size()
-    QMultiHash<QString, qint16> m_names;
+    NameIndex m_names;
 };
 
 } // namespace Lanyard

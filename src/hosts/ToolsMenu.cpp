@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace Lanyard {
 
-struct ToolsMenu::Data
+struct LANYARD_NO_EXPORT ToolsMenu::Private
 {
     QPointer<ExternalApps> apps;
     QPointer<QMenu> menu;
@@ -37,7 +37,7 @@ QString menuText(const QString &name)
 
 ToolsMenu::ToolsMenu(ExternalApps *apps, QMenu *menu, QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<Data>())
+    , d(std::make_unique<Private>())
 {
     d->apps = apps;
     d->menu = menu;
@@ -46,7 +46,7 @@ ToolsMenu::ToolsMenu(ExternalApps *apps, QMenu *menu, QObject *parent)
 
 ToolsMenu::ToolsMenu(ExternalApps *apps, const QString &title, QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<Data>())
+    , d(std::make_unique<Private>())
 {
     d->apps = apps;
     d->ownedMenu = std::make_unique<QMenu>(title);

@@ -1,17 +1,15 @@
 #include "ChildReaper.h"
 
+#include "ChildProcess.h"
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
 #include <map>
-#include <set>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <memory>
 
 namespace Lanyard {
 
@@ -19,43 +17,33 @@ namespace {
 
 constexpr int pollIntervalMs = 200;
 
-int openPidfd(pid_t pid)
+/// A child and, where there is an event loop and a pidfd, the notifier of its end.
+struct Watched
 {
-#ifdef SYS_pidfd_open
-    return int(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    Q_UNUSED(pid);
-    errno = ENOSYS;
-    return -1;
-#endif
-}
+    explicit Watched(pid_t pid)
+        : child(pid)
+    {
+    }
+    ~Watched()
+    {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier.release()->deleteLater();
+        }
+    }
+    Watched(const Watched &) = delete;
+    Watched &operator=(const Watched &) = delete;
 
-/// True when @p pid has been reaped now or can never be (not our child any more).
-bool tryReap(pid_t pid)
-{
-    int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(pid, &status, WNOHANG);
-    } while (result == -1 && errno == EINTR);
-    return result != 0;
-}
-
-void release(QSocketNotifier *notifier)
-{
-    const int fd = int(notifier->socket());
-    notifier->setEnabled(false);
-    notifier->deleteLater();
-    ::close(fd);
-}
+    ChildProcess child;
+    std::unique_ptr<QSocketNotifier> notifier;
+};
 
 } // namespace
 
 struct ChildReaper::Private
 {
-    std::map<pid_t, QSocketNotifier *> watched; // pidfd notifiers, owned by the reaper
-    std::set<pid_t> polled;                     // children without a pidfd
-    QTimer pollTimer;
+    std::map<pid_t, std::unique_ptr<Watched>> watched;
+    QTimer pollTimer; // for children without a notifier
 };
 
 ChildReaper::ChildReaper()
@@ -67,11 +55,8 @@ ChildReaper::ChildReaper()
 
 ChildReaper::~ChildReaper()
 {
-    for (auto &[pid, notifier] : d->watched) {
-        const int fd = int(notifier->socket());
-        delete notifier;
-        ::close(fd);
-    }
+    for (auto &[pid, watched] : d->watched)
+        watched->notifier.reset();
 }
 
 ChildReaper &ChildReaper::instance()
@@ -89,45 +74,42 @@ ChildReaper &ChildReaper::instance()
 void ChildReaper::watch(pid_t pid)
 {
     collect();
-    if (pid <= 0 || tryReap(pid))
+    if (pid <= 0)
+        return;
+    auto watched = std::make_unique<Watched>(pid);
+    if (watched->child.tryReap())
         return;
     const bool eventLoop = QAbstractEventDispatcher::instance(thread()) != nullptr;
-    const int fd = eventLoop ? openPidfd(pid) : -1;
-    if (fd >= 0) {
-        auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(notifier, &QSocketNotifier::activated, this, [this, pid] { reap(pid); });
-        d->watched.emplace(pid, notifier);
-        return;
-    }
-    d->polled.insert(pid);
-    if (eventLoop && !d->pollTimer.isActive())
+    if (eventLoop && watched->child.pidfd() >= 0) {
+        watched->notifier = std::make_unique<QSocketNotifier>(watched->child.pidfd(), QSocketNotifier::Read);
+        connect(watched->notifier.get(), &QSocketNotifier::activated, this, [this, pid] { reap(pid); });
+    } else if (eventLoop && !d->pollTimer.isActive()) {
         d->pollTimer.start();
+    }
+    d->watched.emplace(pid, std::move(watched));
 }
 
-int ChildReaper::pending() const { return int(d->watched.size() + d->polled.size()); }
+int ChildReaper::pending() const { return int(d->watched.size()); }
 
 void ChildReaper::reap(pid_t pid)
 {
     const auto it = d->watched.find(pid);
-    if (it == d->watched.end() || !tryReap(pid))
-        return;
-    release(it->second);
-    d->watched.erase(it);
+    if (it != d->watched.end() && it->second->child.tryReap())
+        d->watched.erase(it);
 }
 
 void ChildReaper::collect()
 {
+    bool polled = false;
     for (auto it = d->watched.begin(); it != d->watched.end();) {
-        if (tryReap(it->first)) {
-            release(it->second);
+        if (it->second->child.tryReap()) {
             it = d->watched.erase(it);
         } else {
+            polled = polled || !it->second->notifier;
             ++it;
         }
     }
-    for (auto it = d->polled.begin(); it != d->polled.end();)
-        it = tryReap(*it) ? d->polled.erase(it) : std::next(it);
-    if (d->polled.empty())
+    if (!polled)
         d->pollTimer.stop();
 }
 

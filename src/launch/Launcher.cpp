@@ -3,16 +3,12 @@
 #include "ChildReaper.h"
 #include "PlaceholderTable.h"
 #include "ProcessSpawn.h"
-#include "catalogue/Catalogue.h"
 #include "util/CommandLine.h"
 #include "util/FileOps.h"
 
-#include <QApplication>
 #include <QBitArray>
 #include <QDir>
-#include <QMessageBox>
 
-#include <cstdio>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -118,40 +114,17 @@ private:
     qsizetype m_argumentsStart; // the arguments are m_text[m_argumentsStart, end)
 };
 
-const ApplicationRecord *findRecord(const Catalogue &catalogue, const QString &group, const QString &app)
+std::optional<LaunchCommand> commandFor(const QString &path, const QString &cmdLine,
+                                        const PlaceholderTable &placeholders)
 {
-    const qint16 g = catalogue.findGroup(group);
-    if (g < 0)
-        return nullptr;
-    const qint16 a = catalogue.group(g).findApp(app);
-    if (a < 0)
-        return nullptr;
-    return &catalogue.app(g, a);
-}
-
-std::optional<LaunchCommand> commandFor(const ApplicationRecord &record, const PlaceholderTable &placeholders)
-{
-    Command command(record.AppPath, record.CmdLine);
+    Command command(path, cmdLine);
     for (const Placeholder &pair : placeholders.pairs())
         command.replace(pair.search, pair.replace);
-    std::optional<LaunchCommand> result = command.finish(FileOps::FolderOfPath(record.AppPath));
+    std::optional<LaunchCommand> result = command.finish(FileOps::FolderOfPath(path));
     // The directory change must not change which file a relative program names.
     if (result && result->program.contains(u'/') && QDir::isRelativePath(result->program))
         result->program = QDir::current().absoluteFilePath(result->program);
     return result;
-}
-
-void showMissingProgram(const QString &path)
-{
-    const QString message = u"Unable to find the file: "_s;
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        // A terminal gets one line.
-        std::fprintf(stderr, "%s\n", qPrintable(message + path));
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, u"Lanyard"_s, message + u"\r\n\r\n"_s + path, QMessageBox::Ok);
-    box.setObjectName(u"lanyardMissingProgram"_s);
-    box.exec();
 }
 
 /// An empty folder (a path without any folder part) keeps the current directory.
@@ -159,20 +132,18 @@ bool enterFolder(const QString &folder) { return folder.isEmpty() || QDir::setCu
 
 } // namespace
 
-bool Launcher::execute(const Catalogue &catalogue, const PlaceholderTable &placeholders, const QString &group,
-                       const QString &app)
+bool Launcher::execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
+                       const MissingProgram &missingProgram)
 {
-    const ApplicationRecord *record = findRecord(catalogue, group, app);
-    if (!record)
-        return false;
-    if (!FileOps::FileExists(record->AppPath)) {
-        showMissingProgram(record->AppPath);
+    if (!FileOps::FileExists(path)) {
+        if (missingProgram)
+            missingProgram(path);
         return false;
     }
     // The directory changes before the start is tried, also when the command line then turns
     // out to be unusable.
-    const std::optional<LaunchCommand> command = commandFor(*record, placeholders);
-    if (!enterFolder(FileOps::FolderOfPath(record->AppPath)) || !command)
+    const std::optional<LaunchCommand> command = commandFor(path, cmdLine, placeholders);
+    if (!enterFolder(FileOps::FolderOfPath(path)) || !command)
         return false;
     SpawnOptions options;
     options.newSession = true;
@@ -183,13 +154,10 @@ bool Launcher::execute(const Catalogue &catalogue, const PlaceholderTable &place
     return true;
 }
 
-std::optional<LaunchCommand> Launcher::preview(const Catalogue &catalogue, const PlaceholderTable &placeholders,
-                                               const QString &group, const QString &app)
+std::optional<LaunchCommand> Launcher::preview(const QString &path, const QString &cmdLine,
+                                               const PlaceholderTable &placeholders)
 {
-    const ApplicationRecord *record = findRecord(catalogue, group, app);
-    if (!record)
-        return std::nullopt;
-    return commandFor(*record, placeholders);
+    return commandFor(path, cmdLine, placeholders);
 }
 
 } // namespace Lanyard

@@ -4,33 +4,32 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace Lanyard {
 
-class Catalogue;
 class PlaceholderTable;
 
-/// Starts catalogue entries with their placeholders replaced.
+/// Starts a program path with a command line, the placeholders replaced in both.
 class Launcher
 {
 public:
+    /// Tells the user that the program file at the path, as stored, does not exist.
+    using MissingProgram = std::function<void(const QString &path)>;
+
     /**
-     * The launch of ExternalApps::ExecuteApp up to and including the start; true when started.
-     *
-     * A missing program file shows "Unable to find the file: " with the stored path in a modal
-     * QMessageBox (critical icon, one OK button, title "Lanyard", objectName
-     * "lanyardMissingProgram") run with exec(), so a test can find it through
-     * QApplication::activeModalWidget(); without a QApplication the text goes to stderr.
-     * A path without a folder part keeps the current directory. A relative program is made
-     * absolute before the directory changes, so it names the file that was checked. The
-     * program starts in a new session with stdin on /dev/null and is reaped by ChildReaper.
+     * The launch of ExternalApps::ExecuteApp from the existence test on; true when started.
+     * A missing program file is reported through @p missingProgram. A path without a folder
+     * part keeps the current directory. A relative program is made absolute before the
+     * directory changes, so it names the file that was checked. The program starts in a new
+     * session with stdin on /dev/null and is reaped by ChildReaper.
      */
-    static bool execute(const Catalogue &catalogue, const PlaceholderTable &placeholders,
-                        const QString &group, const QString &app);
+    static bool execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
+                        const MissingProgram &missingProgram);
     /// What execute would start, without starting it.
-    static std::optional<LaunchCommand> preview(const Catalogue &catalogue, const PlaceholderTable &placeholders,
-                                                const QString &group, const QString &app);
+    static std::optional<LaunchCommand> preview(const QString &path, const QString &cmdLine,
+                                                const PlaceholderTable &placeholders);
 };
 
 } // namespace Lanyard

@@ -1,6 +1,6 @@
 #include "PlaceholderTable.h"
 
-#include <Lanyard/ComponentError.h>
+#include "util/Raise.h"
 
 #include <limits>
 
@@ -20,7 +20,7 @@ void PlaceholderTable::add(const QString &search, const QString &replace)
         return;
     }
     if (m_pairs.size() >= size_t(std::numeric_limits<qint16>::max()))
-        throw ComponentError(ErrorCode::Overflow);
+        raiseError(ErrorCode::Overflow);
     m_index.insert(key, qint16(m_pairs.size()));
     m_pairs.push_back({search, replace});
 }

@@ -43,9 +43,9 @@ const StringTable &stringTable()
 
 qint32 Captions::LanguageOffset() { return languageOffset; }
 
-void Captions::setLanguageOffset(qint32 offset) { languageOffset = offset; }
+void Captions::setLanguage(Language language) { languageOffset = static_cast<qint32>(language) * LanguageBlock; }
 
-QString Captions::text(int baseId) { return stringTable().value(baseId + languageOffset); }
+QString Captions::text(TextId id) { return stringTable().value(static_cast<int>(id) + languageOffset); }
 
 QList<int> Captions::ids()
 {

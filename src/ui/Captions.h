@@ -1,20 +1,63 @@
 #pragma once
 
+#include <Lanyard/Language.h>
+
 #include <QList>
 #include <QString>
 
 namespace Lanyard {
 
+/// The base ids of the window texts: the English text of each stands at its base id.
+enum class TextId : int {
+    // Program list window
+    EditAppsCaption = 101,
+    AddProgram = 102,
+    AddProgramTip = 103,
+    EditProgram = 104,
+    EditProgramTip = 105,
+    DeleteProgram = 106,
+    DeleteProgramTip = 107,
+    TreeTip = 108,
+    // Application dialog
+    AddCaption = 151,
+    EditCaption = 152,
+    GroupLabel = 153,
+    GroupTip = 154,
+    NameLabel = 155,
+    NameTip = 156,
+    PathLabel = 157,
+    PathTip = 158,
+    Browse = 159,
+    BrowseTip = 160,
+    CmdLineLabel = 161,
+    CmdLineTip = 162,
+    InsertKeyword = 163,
+    InsertKeywordTip = 164,
+    OK = 165,
+    OKTip = 166,
+    Cancel = 167,
+    CancelTip = 168,
+    // Placeholder picker
+    PickerCaption = 201,
+    PlaceholderHeader = 202,
+    ExampleHeader = 203,
+    PickerTip = 204,
+};
+
 /// The window texts by base id, in the language that LanguageOffset selects.
 class Captions
 {
 public:
+    /// How far apart the languages' blocks of ids lie: German at +250, French at +500.
+    static constexpr qint32 LanguageBlock = 250;
+
     /// The library-wide offset added to every base id: 0, 250 or 500.
     static qint32 LanguageOffset();
-    static void setLanguageOffset(qint32 offset);
+    /// Sets LanguageOffset to the block of @p language.
+    static void setLanguage(Language language);
 
-    /// The text of base id @p baseId + LanguageOffset, read now.
-    static QString text(int baseId);
+    /// The text of base id @p id + LanguageOffset, read now.
+    static QString text(TextId id);
 
     /// Every id of the string table, in ascending order.
     static QList<int> ids();

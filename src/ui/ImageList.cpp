@@ -47,4 +47,12 @@ QIcon ImageList::resourceIcon(const QString &name)
     return QIcon(path);
 }
 
+ImageList ImageList::ofResources(std::initializer_list<QString> names)
+{
+    ImageList images;
+    for (const QString &name : names)
+        images.add(resourceIcon(name), name);
+    return images;
+}
+
 } // namespace Lanyard

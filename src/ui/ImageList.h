@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+#include <initializer_list>
+
 namespace Lanyard {
 
 /// Ordered icons with optional keys, addressed by one-based index or by key; the images of
@@ -32,6 +34,8 @@ public:
     /// The library's icon resource @p name ("GROUP", "APP", "EXE" or "TEXT"), drawn as
     /// scalable artwork; a null icon for any other name.
     static QIcon resourceIcon(const QString &name);
+    /// The resource icons @p names, each under its name as key, in that order.
+    static ImageList ofResources(std::initializer_list<QString> names);
 
 private:
     struct Image

@@ -5,6 +5,7 @@
 #include "Twips.h"
 #include "frmNewApp.h"
 #include "frmPlaceholders.h"
+#include "util/Raise.h"
 
 #include <Lanyard/ComponentError.h>
 #include <Lanyard/ExternalApps.h>
@@ -22,19 +23,6 @@ using namespace Qt::StringLiterals;
 namespace Lanyard {
 
 namespace {
-
-QPointer<frmEditApps> loaded;
-
-enum TextId : int {
-    captionWindow = 101,
-    captionAdd = 102,
-    tooltipAdd = 103,
-    captionEdit = 104,
-    tooltipEdit = 105,
-    captionRemove = 106,
-    tooltipRemove = 107,
-    tooltipTree = 108,
-};
 
 const QString groupTag = u"ROOT"_s;
 
@@ -135,14 +123,14 @@ frmEditApps::~frmEditApps()
 
 void frmEditApps::applyTexts()
 {
-    setWindowTitle(Captions::text(captionWindow));
-    d->cmdAddApp->setText(Captions::text(captionAdd));
-    d->cmdAddApp->setToolTip(Captions::text(tooltipAdd));
-    d->cmdEdit->setText(Captions::text(captionEdit));
-    d->cmdEdit->setToolTip(Captions::text(tooltipEdit));
-    d->cmdRemoveApp->setText(Captions::text(captionRemove));
-    d->cmdRemoveApp->setToolTip(Captions::text(tooltipRemove));
-    d->tvGroup->setToolTip(Captions::text(tooltipTree));
+    setWindowTitle(Captions::text(TextId::EditAppsCaption));
+    d->cmdAddApp->setText(Captions::text(TextId::AddProgram));
+    d->cmdAddApp->setToolTip(Captions::text(TextId::AddProgramTip));
+    d->cmdEdit->setText(Captions::text(TextId::EditProgram));
+    d->cmdEdit->setToolTip(Captions::text(TextId::EditProgramTip));
+    d->cmdRemoveApp->setText(Captions::text(TextId::DeleteProgram));
+    d->cmdRemoveApp->setToolTip(Captions::text(TextId::DeleteProgramTip));
+    d->tvGroup->setToolTip(Captions::text(TextId::TreeTip));
     for (QPushButton *button : {d->cmdAddApp, d->cmdEdit, d->cmdRemoveApp})
         FitText::shrinkToFit(button);
 }
@@ -150,16 +138,15 @@ void frmEditApps::applyTexts()
 void frmEditApps::ShowFor(ExternalApps *apps, qint32 modal, QWidget *owner)
 {
     if (modal != 0 && modal != 1)
-        throw ComponentError(ErrorCode::InvalidArgument);
-    frmEditApps *window = loaded ? loaded.data() : new frmEditApps(owner);
-    loaded = window;
+        raiseError(ErrorCode::InvalidArgument);
+    frmEditApps *window = loadWith([&] { return new frmEditApps(owner); });
     window->setLaunchAppClass(apps);
     window->showModal(modal == 1, owner);
 }
 
 void frmEditApps::Unload()
 {
-    frmEditApps *window = loaded;
+    frmEditApps *window = instance();
     if (!window)
         return;
     window->detach();
@@ -169,13 +156,11 @@ void frmEditApps::Unload()
         delete window;
 }
 
-frmEditApps *frmEditApps::instance() { return loaded; }
-
-bool frmEditApps::isLoaded() const { return loaded == this; }
+bool frmEditApps::isLoaded() const { return SingleWindow::isLoaded(this); }
 
 void frmEditApps::detach()
 {
-    loaded = nullptr;
+    forgetLoaded();
     frmNewApp::Unload();
     frmPlaceholders::Unload();
     // A message box still open belongs to the window that is going away.
@@ -306,60 +291,56 @@ void frmEditApps::unloadDialogAndFill()
     FillTree();
 }
 
+std::optional<frmNewApp::Fields> frmEditApps::askForFields(TextId caption,
+                                                          const std::optional<frmNewApp::Fields> &prefill)
+{
+    const QPointer<frmNewApp> dialog = frmNewApp::Load(this);
+    dialog->setWindowTitle(Captions::text(caption));
+    dialog->setLaunchAppClass(d->apps);
+    // After the component: filling the group list empties the group text.
+    if (prefill)
+        dialog->setFields(*prefill);
+    dialog->exec();
+    if (!isLoaded() || !dialog || dialog->Cancel() || !d->apps)
+        return std::nullopt;
+    return dialog->fields();
+}
+
 void frmEditApps::AddProgram()
 {
     if (!isLoaded())
         return;
     const Private::BusyScope busy(*d);
-    const QPointer<frmNewApp> dialog = frmNewApp::Load(this);
-    dialog->setWindowTitle(Captions::text(151));
-    dialog->setLaunchAppClass(d->apps);
-    dialog->exec();
-    if (!isLoaded())
+    if (const std::optional<frmNewApp::Fields> fields = askForFields(TextId::AddCaption, std::nullopt))
+        guarded([&] { d->apps->AddApp(fields->group, fields->name, fields->path, fields->cmdLine, fields->isProtected); });
+    unloadDialogAndFill();
+}
+
+template<typename Change>
+void frmEditApps::changeSelected(Change change)
+{
+    const std::optional<Entry> entry = selectedEntry();
+    if (!entry)
         return;
-    if (dialog && !dialog->Cancel() && d->apps) {
-        const frmNewApp::Fields fields = dialog->fields();
-        guarded([&] { d->apps->AddApp(fields.group, fields.name, fields.path, fields.cmdLine, fields.isProtected); });
-    }
+    const Private::BusyScope busy(*d);
+    guarded([&] { change(*d->apps, *entry); });
     unloadDialogAndFill();
 }
 
 void frmEditApps::EditProgram()
 {
-    const std::optional<Entry> entry = selectedEntry();
-    if (!entry)
-        return;
-    const Private::BusyScope busy(*d);
-    const QString &group = entry->group;
-    const QString &app = entry->app;
-    guarded([&] {
-        ExternalApps *apps = d->apps;
-        const frmNewApp::Fields current{group, app, apps->AppPath(group, app), apps->CmdLine(group, app),
-                                        apps->AppProtected(group, app) != 0};
-        const QPointer<frmNewApp> dialog = frmNewApp::Load(this);
-        dialog->setWindowTitle(Captions::text(152));
-        dialog->setLaunchAppClass(apps);
-        dialog->setFields(current);
-        dialog->exec();
-        if (!isLoaded() || !dialog || dialog->Cancel() || !d->apps)
-            return;
-        const frmNewApp::Fields edited = dialog->fields();
-        d->apps->EditApp(group, app, edited.group, edited.name, edited.isProtected, edited.path, edited.cmdLine);
+    changeSelected([this](ExternalApps &apps, const Entry &entry) {
+        const auto &[group, app] = entry;
+        const frmNewApp::Fields current{group, app, apps.AppPath(group, app), apps.CmdLine(group, app),
+                                        apps.AppProtected(group, app) != 0};
+        if (const std::optional<frmNewApp::Fields> edited = askForFields(TextId::EditCaption, current))
+            d->apps->EditApp(group, app, edited->group, edited->name, edited->isProtected, edited->path, edited->cmdLine);
     });
-    unloadDialogAndFill();
 }
 
 void frmEditApps::RemoveProgram()
 {
-    const std::optional<Entry> entry = selectedEntry();
-    if (!entry)
-        return;
-    const Private::BusyScope busy(*d);
-    const QString &group = entry->group;
-    const QString &app = entry->app;
-    guarded([&] { d->apps->DeleteApp(group, app); });
-    if (isLoaded())
-        FillTree();
+    changeSelected([](ExternalApps &apps, const Entry &entry) { apps.DeleteApp(entry.group, entry.app); });
 }
 
 void frmEditApps::updateButtonsForSelection()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Captions.h"
 #include "ImageList.h"
+#include "SingleWindow.h"
+#include "frmNewApp.h"
 
 #include <QWidget>
 
@@ -22,7 +25,7 @@ class ComponentError;
  *
  * Loaded means the window object exists; closing it in any way unloads it.
  */
-class frmEditApps : public QWidget
+class frmEditApps : public QWidget, public SingleWindow<frmEditApps>
 {
     Q_OBJECT
 
@@ -36,8 +39,6 @@ public:
     static void ShowFor(ExternalApps *apps, qint32 modal, QWidget *owner);
     /// Unloads the window if it is loaded: the dialog and the picker first.
     static void Unload();
-    /// The loaded window, or null.
-    static frmEditApps *instance();
 
     ExternalApps *LaunchAppClass() const;
     /// Stores @p apps and fills the tree from its catalogue.
@@ -64,6 +65,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    friend class SingleWindow<frmEditApps>;
     explicit frmEditApps(QWidget *owner);
     ~frmEditApps() override;
 
@@ -80,12 +82,20 @@ private:
         QString app;
     };
     std::optional<Entry> selectedEntry() const;
+    /// Shows the application dialog with @p caption, its fields prefilled with @p prefill;
+    /// the fields the user confirmed with OK, or nothing when the dialog was cancelled or the
+    /// window went meanwhile.
+    std::optional<frmNewApp::Fields> askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill);
     /// Unloads the application dialog and fills the tree again, unless the window went meanwhile.
     void unloadDialogAndFill();
     void updateButtonsForSelection();
     void showComponentError(const ComponentError &error);
     template<typename Action>
     void guarded(Action &&action);
+    /// Calls @p change(component, entry) for the selected application, shows a component error
+    /// it raises, and fills the tree again; nothing when no application node is selected.
+    template<typename Change>
+    void changeSelected(Change change);
 
     struct Private;
     std::unique_ptr<Private> d;

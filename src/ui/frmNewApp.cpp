@@ -25,30 +25,9 @@ namespace Lanyard {
 
 namespace {
 
-QPointer<frmNewApp> loaded;
-
 constexpr qsizetype groupNameLimit = 20;
 constexpr int appNameLimit = 20;
 constexpr int pathLimit = 255;
-
-enum TextId : int {
-    labelGroup = 153,
-    tooltipGroup = 154,
-    labelName = 155,
-    tooltipName = 156,
-    labelPath = 157,
-    tooltipPath = 158,
-    captionBrowse = 159,
-    tooltipBrowse = 160,
-    labelCmdLine = 161,
-    tooltipCmdLine = 162,
-    captionInsertKeyword = 163,
-    tooltipInsertKeyword = 164,
-    captionOK = 165,
-    tooltipOK = 166,
-    captionCancel = 167,
-    tooltipCancel = 168,
-};
 
 // Windows' filter pairs, as Qt name filters; "*.*" means every file there, "*" here.
 QStringList browseFilters()
@@ -80,7 +59,7 @@ struct frmNewApp::Private
 {
     QPointer<ExternalApps> apps;
     bool cancel = false;
-    ImageList imgApps = frmNewApp::makeImageList();
+    ImageList imgApps = ImageList::ofResources({u"EXE"_s, u"GROUP"_s, u"TEXT"_s});
 
     QFrame *Frame1 = nullptr;
     QLabel *lblProgGroup = nullptr;
@@ -165,22 +144,22 @@ void frmNewApp::Private::createControls(QWidget *window)
 
 void frmNewApp::Private::applyTexts()
 {
-    lblProgGroup->setText(Captions::text(labelGroup));
-    cboGroup->setToolTip(Captions::text(tooltipGroup));
-    lblProgName->setText(Captions::text(labelName));
-    txtAppName->setToolTip(Captions::text(tooltipName));
-    lblProgPath->setText(Captions::text(labelPath));
-    txtApp->setToolTip(Captions::text(tooltipPath));
-    cmdBrowse->setText(Captions::text(captionBrowse));
-    cmdBrowse->setToolTip(Captions::text(tooltipBrowse));
-    lblCmdLine->setText(Captions::text(labelCmdLine));
-    txtCmdLine->setToolTip(Captions::text(tooltipCmdLine));
-    cmdInsertKeyword->setText(Captions::text(captionInsertKeyword));
-    cmdInsertKeyword->setToolTip(Captions::text(tooltipInsertKeyword));
-    cmdOK->setText(Captions::text(captionOK));
-    cmdOK->setToolTip(Captions::text(tooltipOK));
-    cmdCancel->setText(Captions::text(captionCancel));
-    cmdCancel->setToolTip(Captions::text(tooltipCancel));
+    lblProgGroup->setText(Captions::text(TextId::GroupLabel));
+    cboGroup->setToolTip(Captions::text(TextId::GroupTip));
+    lblProgName->setText(Captions::text(TextId::NameLabel));
+    txtAppName->setToolTip(Captions::text(TextId::NameTip));
+    lblProgPath->setText(Captions::text(TextId::PathLabel));
+    txtApp->setToolTip(Captions::text(TextId::PathTip));
+    cmdBrowse->setText(Captions::text(TextId::Browse));
+    cmdBrowse->setToolTip(Captions::text(TextId::BrowseTip));
+    lblCmdLine->setText(Captions::text(TextId::CmdLineLabel));
+    txtCmdLine->setToolTip(Captions::text(TextId::CmdLineTip));
+    cmdInsertKeyword->setText(Captions::text(TextId::InsertKeyword));
+    cmdInsertKeyword->setToolTip(Captions::text(TextId::InsertKeywordTip));
+    cmdOK->setText(Captions::text(TextId::OK));
+    cmdOK->setToolTip(Captions::text(TextId::OKTip));
+    cmdCancel->setText(Captions::text(TextId::Cancel));
+    cmdCancel->setToolTip(Captions::text(TextId::CancelTip));
     for (QPushButton *button : {cmdBrowse, cmdInsertKeyword, cmdOK, cmdCancel})
         FitText::shrinkToFit(button);
 }
@@ -231,14 +210,10 @@ frmNewApp::~frmNewApp() = default;
 
 frmNewApp *frmNewApp::Load(QWidget *owner)
 {
-    if (!loaded)
-        loaded = new frmNewApp(owner);
-    return loaded;
+    return loadWith([&] { return new frmNewApp(owner); });
 }
 
-frmNewApp *frmNewApp::instance() { return loaded; }
-
-void frmNewApp::Unload() { delete loaded.data(); }
+void frmNewApp::Unload() { deleteLoaded(); }
 
 ExternalApps *frmNewApp::LaunchAppClass() const { return d->apps; }
 
@@ -266,14 +241,6 @@ void frmNewApp::setFields(const Fields &fields)
 }
 
 const ImageList &frmNewApp::imgApps() const { return d->imgApps; }
-
-ImageList frmNewApp::makeImageList()
-{
-    ImageList images;
-    for (const QString &key : {u"EXE"_s, u"GROUP"_s, u"TEXT"_s})
-        images.add(ImageList::resourceIcon(key), key);
-    return images;
-}
 
 void frmNewApp::FillGroups()
 {
@@ -305,7 +272,7 @@ void frmNewApp::Browse()
 
 void frmNewApp::InsertKeyword()
 {
-    frmPlaceholders *picker = frmPlaceholders::Load(this);
+    frmPlaceholders *picker = frmPlaceholders::Load(this, d->imgApps);
     picker->setLaunchAppClass(d->apps);
 
     const QPointer<frmNewApp> self(this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ImageList.h"
+#include "SingleWindow.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -18,7 +19,7 @@ class ExternalApps;
  *
  * Leaving by OK, Cancel, Escape or the close box only hides it, so the fields stay readable.
  */
-class frmNewApp : public QDialog
+class frmNewApp : public QDialog, public SingleWindow<frmNewApp>
 {
     Q_OBJECT
 
@@ -34,8 +35,6 @@ public:
 
     /// The loaded dialog, loaded now (owned by @p owner, texts in the current language) if it was not.
     static frmNewApp *Load(QWidget *owner);
-    /// The loaded dialog, or null.
-    static frmNewApp *instance();
     /// Unloads the dialog if it is loaded.
     static void Unload();
 
@@ -51,7 +50,6 @@ public:
 
     /// The images "EXE", "GROUP" and "TEXT", in that order.
     const ImageList &imgApps() const;
-    static ImageList makeImageList();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -61,6 +59,7 @@ public Q_SLOTS:
     void reject() override;
 
 private:
+    friend class SingleWindow<frmNewApp>;
     explicit frmNewApp(QWidget *owner);
     ~frmNewApp() override;
 

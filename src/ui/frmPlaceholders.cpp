@@ -1,9 +1,7 @@
 #include "frmPlaceholders.h"
 
 #include "Captions.h"
-#include "ImageList.h"
 #include "Twips.h"
-#include "frmNewApp.h"
 
 #include <Lanyard/ExternalApps.h>
 
@@ -18,8 +16,6 @@ namespace Lanyard {
 
 namespace {
 
-QPointer<frmPlaceholders> loaded;
-
 struct HeldChoice
 {
     bool cancel = false;
@@ -33,27 +29,21 @@ HeldChoice &held()
     return choice;
 }
 
-enum TextId : int {
-    captionWindow = 201,
-    captionPlaceholder = 202,
-    captionExample = 203,
-    tooltipList = 204,
-};
-
 bool isChoosingKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space; }
 
 } // namespace
 
-frmPlaceholders::frmPlaceholders(QWidget *owner)
+frmPlaceholders::frmPlaceholders(QWidget *owner, const ImageList &images)
     : QDialog(owner)
+    , m_images(images)
 {
     setObjectName(u"frmPlaceholders"_s);
-    setWindowTitle(Captions::text(captionWindow));
+    setWindowTitle(Captions::text(TextId::PickerCaption));
     Twips::setClientSize(this, 5400, 3000);
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(u"lvPlaceholders"_s);
-    m_list->setToolTip(Captions::text(tooltipList));
+    m_list->setToolTip(Captions::text(TextId::PickerTip));
     Twips::place(m_list, 120, 120, 5160, 2760);
     m_list->setColumnCount(2);
     m_list->setRootIsDecorated(false);
@@ -71,20 +61,18 @@ frmPlaceholders::frmPlaceholders(QWidget *owner)
 
 frmPlaceholders::~frmPlaceholders() = default;
 
-frmPlaceholders *frmPlaceholders::Load(QWidget *owner)
+frmPlaceholders *frmPlaceholders::Load(QWidget *owner, const ImageList &images)
 {
-    if (!loaded)
-        loaded = new frmPlaceholders(owner);
-    return loaded;
+    return loadWith([&] { return new frmPlaceholders(owner, images); });
 }
-
-frmPlaceholders *frmPlaceholders::instance() { return loaded; }
 
 void frmPlaceholders::Unload()
 {
     held().cancel = false;
-    delete loaded.data();
+    deleteLoaded();
 }
+
+ExternalApps *frmPlaceholders::LaunchAppClass() const { return m_apps; }
 
 void frmPlaceholders::setLaunchAppClass(ExternalApps *apps)
 {
@@ -98,11 +86,10 @@ QString frmPlaceholders::ReplaceString() { return held().replace; }
 
 void frmPlaceholders::FillList()
 {
-    const ImageList images = frmNewApp::instance() ? frmNewApp::instance()->imgApps() : frmNewApp::makeImageList();
-    m_list->setIconSize(images.imageSize());
+    m_list->setIconSize(m_images.imageSize());
     m_list->clear();
 
-    const QIcon textImage = images.icon(u"TEXT"_s);
+    const QIcon textImage = m_images.icon(u"TEXT"_s);
     QList<QTreeWidgetItem *> items;
     const qint16 count = m_apps ? m_apps->PlaceholderCount() : 0;
     for (qint16 k = 0; k < count; ++k) {
@@ -112,7 +99,7 @@ void frmPlaceholders::FillList()
         items.append(item);
     }
     m_list->addTopLevelItems(items);
-    m_list->setHeaderLabels({Captions::text(captionPlaceholder), Captions::text(captionExample)});
+    m_list->setHeaderLabels({Captions::text(TextId::PlaceholderHeader), Captions::text(TextId::ExampleHeader)});
 
     if (items.isEmpty())
         return;
@@ -173,7 +160,7 @@ void frmPlaceholders::closeEvent(QCloseEvent *event)
     // Only the user closes the window; the program unloads it by deleting it.
     held().cancel = true;
     event->accept();
-    loaded = nullptr;
+    forgetLoaded();
     deleteLater();
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ImageList.h"
+#include "SingleWindow.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -17,19 +20,19 @@ class ExternalApps;
  * The caller loads it, sets LaunchAppClass (which fills the list), shows it with exec(),
  * reads Cancel and SearchString, and unloads it.
  */
-class frmPlaceholders : public QDialog
+class frmPlaceholders : public QDialog, public SingleWindow<frmPlaceholders>
 {
     Q_OBJECT
 
 public:
-    /// The loaded picker, loaded now (owned by @p owner) if it was not.
-    static frmPlaceholders *Load(QWidget *owner);
-    /// The loaded picker, or null.
-    static frmPlaceholders *instance();
+    /// The loaded picker, loaded now (owned by @p owner) if it was not. Its items show the
+    /// "TEXT" image of @p images, the image list of the dialog that opens it.
+    static frmPlaceholders *Load(QWidget *owner,
+                                 const ImageList &images = ImageList::ofResources({QStringLiteral("TEXT")}));
     /// Unloads the picker if it is loaded; Cancel becomes false.
     static void Unload();
 
-    ExternalApps *LaunchAppClass() const { return m_apps; }
+    ExternalApps *LaunchAppClass() const;
     /// Stores @p apps and fills the list from its placeholder table.
     void setLaunchAppClass(ExternalApps *apps);
 
@@ -48,7 +51,8 @@ public Q_SLOTS:
     void reject() override;
 
 private:
-    explicit frmPlaceholders(QWidget *owner);
+    friend class SingleWindow<frmPlaceholders>;
+    frmPlaceholders(QWidget *owner, const ImageList &images);
     ~frmPlaceholders() override;
 
     void FillList();
@@ -57,6 +61,7 @@ private:
 
     QTreeWidget *m_list = nullptr;
     QPointer<ExternalApps> m_apps;
+    ImageList m_images;
 };
 
 } // namespace Lanyard

@@ -1,6 +1,6 @@
 #include "VariantOps.h"
 
-#include <Lanyard/ComponentError.h>
+#include "Raise.h"
 
 #include <cmath>
 #include <limits>
@@ -8,8 +8,6 @@
 namespace Lanyard::VariantOps {
 
 namespace {
-
-[[noreturn]] void fail(ErrorCode code) { throw ComponentError(code); }
 
 double roundHalfToEven(double x)
 {
@@ -32,7 +30,7 @@ double textAsNumber(const QString &text)
             return -1.0;
         if (lower == u"false")
             return 0.0;
-        fail(ErrorCode::TypeMismatch);
+        raiseError(ErrorCode::TypeMismatch);
     }
     return number;
 }
@@ -63,7 +61,7 @@ double asNumber(const QVariant &value)
     case QMetaType::Double:
         return value.toDouble();
     default:
-        fail(ErrorCode::TypeMismatch);
+        raiseError(ErrorCode::TypeMismatch);
     }
 }
 
@@ -73,7 +71,7 @@ Int toInteger(const QVariant &value)
     const double rounded = roundHalfToEven(asNumber(value));
     if (std::isnan(rounded) || rounded < double(std::numeric_limits<Int>::min())
         || rounded > double(std::numeric_limits<Int>::max()))
-        fail(ErrorCode::Overflow);
+        raiseError(ErrorCode::Overflow);
     return static_cast<Int>(rounded);
 }
 
@@ -97,12 +95,12 @@ QString toText(const QVariant &value)
     case QMetaType::QStringList:
     case QMetaType::QObjectStar:
     case QMetaType::UnknownType:
-        fail(ErrorCode::TypeMismatch);
+        raiseError(ErrorCode::TypeMismatch);
     default:
         break;
     }
     if (!value.canConvert<QString>())
-        fail(ErrorCode::TypeMismatch);
+        raiseError(ErrorCode::TypeMismatch);
     return value.toString();
 }
 

@@ -223,7 +223,7 @@ void TestCli::command()
         const QStringList entries = (after.isEmpty() ? before : after).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(entriesOf(m_file), entries);
         QCOMPARE(QFile::exists(m_file), !entries.isEmpty());
-        QVERIFY(entries.isEmpty() || readText(m_file).startsWith(u"; Created by: "_s));
+        QVERIFY(entries.isEmpty() || readText(m_file).startsWith(u"; Created by: liblanyard on "_s));
     }
     QVERIFY(!QFile::exists(m_dir->filePath(u"config/lanyard/tools.lst"_s)));
     QVERIFY(!QFile::exists(QStringLiteral(LANYARD_TEST_BIN_DIR "/tools.lst")));

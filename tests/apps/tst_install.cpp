@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QPluginLoader>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +37,7 @@ private Q_SLOTS:
     void installedFiles_data();
     void installedFiles();
     void installedPartsFindTheLibrary();
+    void libraryExportsOnlyThePublicClasses();
     void minimalHostBuildsAndRuns();
 
 private:
@@ -85,6 +87,23 @@ void TestInstall::installedPartsFindTheLibrary()
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
     QPluginLoader loader(m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/lanyard/plugins/lanyard_externalapps.so"_s);
     QVERIFY2(loader.load() && loader.instance(), qPrintable(loader.errorString()));
+}
+
+void TestInstall::libraryExportsOnlyThePublicClasses()
+{
+    QProcess nm;
+    nm.start(u"nm"_s, {u"-DC"_s, u"--defined-only"_s,
+                        m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/liblanyard.so"_s});
+    QVERIFY(nm.waitForFinished(60000) && nm.exitCode() == 0);
+    static const QRegularExpression publicSymbol(
+        uR"(^((typeinfo for |typeinfo name for |vtable for )?Lanyard::(ExternalApps|ComponentError|ToolsMenu)\b(?!::Private)|LANYARD_1$))"_s);
+    QStringList symbols;
+    for (const QString &line : QString::fromUtf8(nm.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
+        const QString symbol = line.section(u' ', 2);
+        QVERIFY2(publicSymbol.match(symbol).hasMatch(), qPrintable(symbol));
+        symbols << symbol;
+    }
+    QVERIFY(symbols.contains(u"Lanyard::ExternalApps::ExecuteApp(QString const&, QString const&)@@LANYARD_1"_s));
 }
 
 void TestInstall::minimalHostBuildsAndRuns()

@@ -269,11 +269,11 @@ void tst_ExternalApps::language()
     QFETCH(int, offset);
 
     ExternalApps apps;
-    Captions::setLanguageOffset(500);
+    Captions::setLanguage(Language::lFrench);
     apps.setLanguage(static_cast<Language>(assigned));
     QCOMPARE(static_cast<int>(apps.Language()), stored);
     QCOMPARE(Captions::LanguageOffset(), offset);
-    Captions::setLanguageOffset(0);
+    Captions::setLanguage(Language::lEnglish);
 }
 
 void tst_ExternalApps::languageOffsetIsLibraryWide()

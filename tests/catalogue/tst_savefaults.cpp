@@ -1,6 +1,6 @@
 // The save at release when writing fails: the previous launch list stays whole, the failure is
 // logged on the "lanyard" category, and the catalogue in memory is untouched.
-#include "catalogue/ExternalAppsPrivate.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/LaunchListFile.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -171,21 +171,26 @@ void tst_SaveFaults::failedSaveAtReleaseKeepsOldFile()
 void tst_SaveFaults::failedSaveLeavesCatalogueAlone()
 {
     QTemporaryDir dir;
-    ExternalApps apps;
-    growCatalogue(apps);
+    Catalogue catalogue;
+    catalogue.setMaxGroups(100);
+    catalogue.setMaxApps(100);
+    for (int g = 0; g < 40; ++g)
+        for (int a = 0; a < 50; ++a)
+            QVERIFY(catalogue.addApp(s("Group ") + QString::number(g), s("Application ") + QString::number(a),
+                                     s("/usr/bin/program-with-a-long-name"), s("--option=value \"%FILE%\""), false));
     const auto snapshot = [&] {
         QStringList rows;
-        for (qint16 g = 0; g < apps.GroupCount(); ++g)
-            for (qint16 a = 0; a < apps.AppCount(g); ++a)
-                rows << apps.GroupName(g) + apps.ApplicationName(g, a) + apps.AppPath(g, a) + apps.CmdLine(g, a);
+        for (qint16 g = 0; g < catalogue.groupCount(); ++g)
+            for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a)
+                rows << catalogue.group(g).GroupName() + catalogue.app(g, a).ApplicationName + catalogue.app(g, a).AppPath
+                            + catalogue.app(g, a).CmdLine;
         return rows;
     };
     const QStringList before = snapshot();
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(s("Could not write the launch list")));
     {
         FileSizeLimit limit(50 * 1024);
-        QVERIFY(!LaunchListFile::save(ExternalAppsPrivate::get(&apps)->catalogue, dir.filePath(s("x.lst")),
-                                      LaunchListFile::Encoding::Utf8));
+        QVERIFY(!LaunchListFile::save(catalogue, dir.filePath(s("x.lst")), LaunchListFile::Encoding::Utf8));
     }
     QCOMPARE(snapshot(), before);
     QVERIFY(!QFile::exists(dir.filePath(s("x.lst"))));

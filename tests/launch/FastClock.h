@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launch/RunnerClock.h"
+#include "runner/RunnerClock.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,7 @@
 #include "FastClock.h"
 #include "ProcessCensus.h"
 #include "launch/ProcessSpawn.h"
-#include "launch/clsEXE.h"
+#include "runner/clsEXE.h"
 #include "util/FileOps.h"
 
 #include <Lanyard/ComponentError.h>

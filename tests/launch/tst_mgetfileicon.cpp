@@ -1,4 +1,4 @@
-#include "launch/mGetFileIcon.h"
+#include "icons/mGetFileIcon.h"
 
 #include <Lanyard/ExternalApps.h>
 

@@ -1,6 +1,6 @@
 #include "ProcessCensus.h"
-#include "launch/WindowFinder.h"
-#include "launch/clsEXE.h"
+#include "runner/WindowFinder.h"
+#include "runner/clsEXE.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -26,19 +26,19 @@ private Q_SLOTS:
     // Which offset a Language gives is the catalogue tests' concern; here: the texts at each offset.
     void translationsArePrefixedEnglish()
     {
-        for (auto [offset, prefix] : {std::pair{250, u"DEU:"_s}, std::pair{500, u"FRA:"_s}}) {
+        for (auto [language, prefix] : {std::pair{Language::lGerman, u"DEU:"_s}, std::pair{Language::lFrench, u"FRA:"_s}}) {
             for (int id : Captions::ids()) {
-                if (id > 250)
+                if (id > Captions::LanguageBlock)
                     break;
-                Captions::setLanguageOffset(0);
-                const QString english = Captions::text(id);
+                Captions::setLanguage(Language::lEnglish);
+                const QString english = Captions::text(TextId(id));
                 QVERIFY2(!english.isEmpty(), qPrintable(QString::number(id)));
-                Captions::setLanguageOffset(offset);
-                QCOMPARE(Captions::text(id), prefix + english);
+                Captions::setLanguage(language);
+                QCOMPARE(Captions::text(TextId(id)), prefix + english);
             }
         }
-        Captions::setLanguageOffset(0);
-        QCOMPARE(Captions::text(102), u"&Add Program"_s);
+        Captions::setLanguage(Language::lEnglish);
+        QCOMPARE(Captions::text(TextId::AddProgram), u"&Add Program"_s);
     }
 };
 

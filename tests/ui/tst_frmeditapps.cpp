@@ -94,7 +94,7 @@ private Q_SLOTS:
         frmEditApps::Unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_apps.reset();
-        Captions::setLanguageOffset(0);
+        Captions::setLanguage(Language::lEnglish);
     }
 
     void layoutAndTabOrder()

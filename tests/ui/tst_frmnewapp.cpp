@@ -57,7 +57,7 @@ private Q_SLOTS:
         frmNewApp::Unload();
         frmPlaceholders::Unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Captions::setLanguageOffset(0);
+        Captions::setLanguage(Language::lEnglish);
     }
 
     void loadAppliesTexts()

@@ -55,7 +55,7 @@ private Q_SLOTS:
         frmPlaceholders::Unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_apps.reset();
-        Captions::setLanguageOffset(0);
+        Captions::setLanguage(Language::lEnglish);
     }
 
     void closingActions_data()

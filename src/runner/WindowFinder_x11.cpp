@@ -27,7 +27,7 @@ constexpr int atomCount = sizeof atomNames / sizeof atomNames[0];
 
 } // namespace
 
-struct WindowFinder::Data
+struct WindowFinder::Private
 {
     xcb_connection_t *connection = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
@@ -83,7 +83,7 @@ struct WindowFinder::Data
 };
 
 WindowFinder::WindowFinder()
-    : d(std::make_unique<Data>())
+    : d(std::make_unique<Private>())
 {
     int screenNumber = 0;
     d->connection = xcb_connect(nullptr, &screenNumber);
@@ -121,9 +121,9 @@ std::optional<WindowFinder::WindowId> WindowFinder::find(const QString &title)
         const auto wmName = own(xcb_get_property_reply(d->connection, wmNames[i], nullptr));
         if (found)
             continue; // the remaining replies are still read, so none is left queued
-        std::optional<QString> text = Data::textOf(netName.get(), true);
+        std::optional<QString> text = Private::textOf(netName.get(), true);
         if (!text)
-            text = Data::textOf(wmName.get(), false);
+            text = Private::textOf(wmName.get(), false);
         if (text && *text == title)
             found = windows[i];
     }

@@ -29,8 +29,8 @@ public:
     bool close(WindowId window);
 
 private:
-    struct Data;
-    std::unique_ptr<Data> d;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace Lanyard

@@ -1,6 +1,7 @@
 #include "LateBinding.h"
 
 #include "ExternalAppsPrivate.h"
+#include "util/Raise.h"
 #include "util/VariantOps.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -41,26 +42,12 @@ QWidget *ownerWidget(const QVariant &value)
     if (!value.isValid() || value.isNull())
         return nullptr;
     if (!value.canConvert<QObject *>())
-        throw ComponentError(ErrorCode::TypeMismatch);
+        raiseError(ErrorCode::TypeMismatch);
     QObject *object = value.value<QObject *>();
     QWidget *widget = qobject_cast<QWidget *>(object);
     if (object && !widget)
-        throw ComponentError(ErrorCode::TypeMismatch);
+        raiseError(ErrorCode::TypeMismatch);
     return widget;
-}
-
-// A Boolean stores -1 or 0; a number assigned late-bound is stored as it is.
-QVariant letAppProtected(ExternalApps &apps, const Args &a)
-{
-    if (a.at(2).typeId() == QMetaType::Bool) {
-        apps.setAppProtected(a.at(0), a.at(1), a.at(2).toBool());
-        return none();
-    }
-    const qint16 value = int16(a, 2);
-    ExternalAppsPrivate &d = *ExternalAppsPrivate::get(&apps);
-    const auto slot = d.resolveSlot(a.at(0), a.at(1));
-    d.catalogue.groupForWrite(slot.group, slot.app).setAppProtected(slot.app, value);
-    return none();
 }
 
 // In the order of the interface.
@@ -87,7 +74,7 @@ const std::array<Member, 31> members{{
      [](ExternalApps &o, const Args &a) { o.setAppPath(a.at(0), a.at(1), text(a, 2)); return none(); }},
     {u"AppProtected", Kind::Get, 2, 2,
      [](ExternalApps &o, const Args &a) { return short16(o.AppProtected(a.at(0), a.at(1))); }},
-    {u"AppProtected", Kind::Let, 3, 3, letAppProtected},
+    {u"AppProtected", Kind::Let, 3, 3, LateBinding::letAppProtected},
     {u"CmdLine", Kind::Get, 2, 2, [](ExternalApps &o, const Args &a) { return QVariant(o.CmdLine(a.at(0), a.at(1))); }},
     {u"CmdLine", Kind::Let, 3, 3,
      [](ExternalApps &o, const Args &a) { o.setCmdLine(a.at(0), a.at(1), text(a, 2)); return none(); }},
@@ -155,6 +142,17 @@ QVariantMap result(const QVariant &value, int error = 0, const QString &descript
 QVariantMap failure(ErrorCode code) { return result(QVariant(), int(code), ComponentError::describe(code)); }
 
 } // namespace
+
+QVariant LateBinding::letAppProtected(ExternalApps &apps, const Args &a)
+{
+    if (a.at(2).typeId() == QMetaType::Bool) {
+        apps.setAppProtected(a.at(0), a.at(1), a.at(2).toBool());
+        return none();
+    }
+    const qint16 value = int16(a, 2);
+    apps.d->write(a.at(0), a.at(1), [&](ProgramGroup &group, qint16 app) { group.setAppProtected(app, value); });
+    return none();
+}
 
 QVariantMap LateBinding::invoke(ExternalApps &apps, const QString &member, const QString &kind,
                                 const QVariantList &arguments)

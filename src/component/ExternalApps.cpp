@@ -2,58 +2,20 @@
 
 #include "ExternalAppsPrivate.h"
 #include "LateBinding.h"
-#include "LaunchListFile.h"
+#include "catalogue/LaunchListFile.h"
 #include "launch/Launcher.h"
-#include "launch/mGetFileIcon.h"
 #include "ui/Captions.h"
+#include "ui/MissingProgramBox.h"
 #include "ui/frmEditApps.h"
 #include "util/FileListing.h"
+#include "util/Raise.h"
 #include "util/VariantOps.h"
 
 namespace Lanyard {
 
-namespace {
-
-constexpr qint32 iconSizeSmall = 1;
-
-[[noreturn]] void indexError() { throw ComponentError(ErrorCode::IndexOutOfRange); }
-
-ApplicationRecord makeRecord(const QString &name, const QString &path, const QString &cmd, bool isProtected)
-{
-    return ApplicationRecord{name, path, cmd, mGetFileIcon::GetFileIcon(path, iconSizeSmall),
-                             qint16(isProtected ? -1 : 0)};
-}
-
-} // namespace
-
-qint16 ExternalAppsPrivate::resolveGroup(const QVariant &groupIndex) const
-{
-    if (VariantOps::holdsName(groupIndex))
-        return catalogue.findGroup(VariantOps::toText(groupIndex));
-    return VariantOps::toInt16(groupIndex);
-}
-
-qint16 ExternalAppsPrivate::resolveApp(qint16 group, const QVariant &appIndex) const
-{
-    if (!VariantOps::holdsName(appIndex))
-        return VariantOps::toInt16(appIndex);
-    // A name is looked up in the group that the slot's name finds, which is another slot when
-    // an earlier group in use has the same name.
-    const qint16 named = catalogue.findGroup(catalogue.group(group).GroupName());
-    return named == -1 ? qint16(-1) : catalogue.group(named).findApp(VariantOps::toText(appIndex));
-}
-
-ExternalAppsPrivate::Slot ExternalAppsPrivate::resolveSlot(const QVariant &groupIndex, const QVariant &appIndex) const
-{
-    const qint16 group = resolveGroup(groupIndex);
-    const qint16 app = resolveApp(group, appIndex);
-    catalogue.checkSlot(group, app);
-    return {group, app};
-}
-
 ExternalApps::ExternalApps(QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<ExternalAppsPrivate>())
+    , d(std::make_unique<Private>())
 {
     setMaxGroups(5);
     setMaxApps(5);
@@ -113,38 +75,33 @@ QIcon ExternalApps::Icon(const QVariant &GroupIndex, qint16 AppIndex) const
 
 QString ExternalApps::AppPath(const QVariant &GroupIndex, const QVariant &AppIndex) const
 {
-    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
-    return d->catalogue.app(slot.group, slot.app).AppPath;
+    return d->record(GroupIndex, AppIndex).AppPath;
 }
 
 void ExternalApps::setAppPath(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strAppPath)
 {
-    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
-    d->catalogue.groupForWrite(slot.group, slot.app).setAppPath(slot.app, strAppPath);
+    d->write(GroupIndex, AppIndex, [&](ProgramGroup &group, qint16 app) { group.setAppPath(app, strAppPath); });
 }
 
 qint16 ExternalApps::AppProtected(const QVariant &GroupIndex, const QVariant &AppIndex) const
 {
-    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
-    return d->catalogue.app(slot.group, slot.app).AppProtected;
+    return d->record(GroupIndex, AppIndex).AppProtected;
 }
 
 void ExternalApps::setAppProtected(const QVariant &GroupIndex, const QVariant &AppIndex, bool AppProtected)
 {
-    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
-    d->catalogue.groupForWrite(slot.group, slot.app).setAppProtected(slot.app, AppProtected ? -1 : 0);
+    d->write(GroupIndex, AppIndex,
+             [&](ProgramGroup &group, qint16 app) { group.setAppProtected(app, AppProtected ? -1 : 0); });
 }
 
 QString ExternalApps::CmdLine(const QVariant &GroupIndex, const QVariant &AppIndex) const
 {
-    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
-    return d->catalogue.app(slot.group, slot.app).CmdLine;
+    return d->record(GroupIndex, AppIndex).CmdLine;
 }
 
 void ExternalApps::setCmdLine(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strCmdLine)
 {
-    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
-    d->catalogue.groupForWrite(slot.group, slot.app).setCmdLine(slot.app, strCmdLine);
+    d->write(GroupIndex, AppIndex, [&](ProgramGroup &group, qint16 app) { group.setCmdLine(app, strCmdLine); });
 }
 
 qint16 ExternalApps::PlaceholderCount() const { return d->placeholders.count(); }
@@ -152,7 +109,7 @@ qint16 ExternalApps::PlaceholderCount() const { return d->placeholders.count(); 
 QString ExternalApps::SearchString(qint16 Index) const
 {
     if (Index < 0 || Index >= d->placeholders.count())
-        indexError();
+        raiseIndexError();
     return d->placeholders.at(Index).search;
 }
 
@@ -161,7 +118,7 @@ QString ExternalApps::ReplaceString(const QVariant &Index) const
     const qint16 index = VariantOps::holdsName(Index) ? FindPlaceholder(VariantOps::toText(Index))
                                                       : VariantOps::toInt16(Index);
     if (index < 0 || index >= d->placeholders.count())
-        indexError();
+        raiseIndexError();
     return d->placeholders.at(index).replace;
 }
 
@@ -171,38 +128,17 @@ void ExternalApps::setLanguage(Lanyard::Language NewLanguage)
 {
     const qint32 value = static_cast<qint32>(NewLanguage);
     d->language = (value < 0 || value > 2) ? Language::lEnglish : NewLanguage;
-    Captions::setLanguageOffset(static_cast<qint32>(d->language) * 250);
+    Captions::setLanguage(d->language);
 }
 
 bool ExternalApps::AddApp(const QString &strGroup, const QString &strAppName, const QString &strAppPath,
                           const QString &strCmd, bool blProtected)
 {
-    Catalogue &catalogue = d->catalogue;
-    const qint16 group = FindGroup(strGroup);
-    if (group == -1) {
-        if (catalogue.groupCount() >= catalogue.maxGroups())
-            return false;
-        catalogue.appendGroup(strGroup, makeRecord(strAppName, strAppPath, strCmd, blProtected));
-        return true;
-    }
-    const qint16 app = FindApp(group, strAppName);
-    ProgramGroup &slots = catalogue.groupForWrite(group, 0);
-    if (app != -1) {
-        // An update keeps the name and the protected flag.
-        slots.setAppPath(app, strAppPath);
-        slots.setCmdLine(app, strCmd);
-        slots.setIcon(app, mGetFileIcon::GetFileIcon(strAppPath, iconSizeSmall));
-        return true;
-    }
-    if (slots.AppCount() >= catalogue.maxApps())
-        return false;
-    slots.append(makeRecord(strAppName, strAppPath, strCmd, blProtected));
-    return true;
+    return d->catalogue.addApp(strGroup, strAppName, strAppPath, strCmd, blProtected);
 }
 
 void ExternalApps::DeleteApp(const QVariant &GroupIndex, const QVariant &AppIndex)
 {
-    Catalogue &catalogue = d->catalogue;
     const qint16 group = d->resolveGroup(GroupIndex);
     if (group == -1)
         return;
@@ -210,44 +146,20 @@ void ExternalApps::DeleteApp(const QVariant &GroupIndex, const QVariant &AppInde
                                                        : VariantOps::toInt16(AppIndex);
     if (app == -1)
         return;
-    catalogue.checkSlot(group, app);
-    // Slots inside the table but not in use hold no entry to delete: nothing happens, so the
-    // counts never go negative and no entry in use is lost.
-    if (group >= catalogue.groupCount() || app >= catalogue.group(group).AppCount())
-        return;
-    ProgramGroup &slots = catalogue.groupForWrite(group, app);
-    slots.remove(app);
-    if (slots.AppCount() == 0)
-        catalogue.removeGroup(group);
+    d->catalogue.deleteApp(group, app);
 }
 
 void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppName, const QString &strNewGroup,
                            const QString &strNewAppName, bool blProtected, const QVariant &varNewAppPath,
                            const QVariant &varNewCmd)
 {
-    const qint16 group = FindGroup(strOldGroup);
-    if (group == -1)
-        indexError();
-    const qint16 app = FindApp(group, strOldAppName);
-    if (app == -1)
-        indexError();
-
-    const ApplicationRecord &current = d->catalogue.app(group, app);
+    const std::optional<Private::Slot> old = d->findEntry(strOldGroup, strOldAppName);
+    if (!old)
+        raiseIndexError();
+    const ApplicationRecord &current = d->catalogue.app(old->group, old->app);
     const QString newPath = varNewAppPath.isValid() ? VariantOps::toText(varNewAppPath) : current.AppPath;
     const QString newCmd = varNewCmd.isValid() ? VariantOps::toText(varNewCmd) : current.CmdLine;
-
-    if (strNewGroup != strOldGroup) {
-        // AddApp only appends, so the old indexes stay valid for the delete.
-        if (AddApp(strNewGroup, strNewAppName, newPath, newCmd, blProtected))
-            DeleteApp(QVariant(group), QVariant(app));
-        return;
-    }
-    ProgramGroup &slots = d->catalogue.groupForWrite(group, app);
-    slots.setApplicationName(app, strNewAppName);
-    slots.setAppPath(app, newPath);
-    slots.setCmdLine(app, newCmd);
-    slots.setIcon(app, mGetFileIcon::GetFileIcon(newPath, iconSizeSmall));
-    slots.setAppProtected(app, blProtected ? -1 : 0);
+    d->catalogue.editApp(old->group, old->app, strNewGroup, strNewAppName, blProtected, newPath, newCmd);
 }
 
 void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strReplace)
@@ -257,7 +169,11 @@ void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strRe
 
 bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
 {
-    if (!Launcher::execute(d->catalogue, d->placeholders, strGroup, strApp))
+    const std::optional<Private::Slot> entry = d->findEntry(strGroup, strApp);
+    if (!entry)
+        return false;
+    const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
+    if (!Launcher::execute(record.AppPath, record.CmdLine, d->placeholders, MissingProgramBox::show))
         return false;
     Q_EMIT AppFinished(strGroup, strApp);
     return true;
@@ -269,7 +185,11 @@ void ExternalApps::HideForm() { frmEditApps::Unload(); }
 
 std::optional<LaunchCommand> ExternalApps::launchCommand(const QString &strGroup, const QString &strApp) const
 {
-    return Launcher::preview(d->catalogue, d->placeholders, strGroup, strApp);
+    const std::optional<Private::Slot> entry = d->findEntry(strGroup, strApp);
+    if (!entry)
+        return std::nullopt;
+    const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
+    return Launcher::preview(record.AppPath, record.CmdLine, d->placeholders);
 }
 
 QVariantMap ExternalApps::invoke(const QString &member, const QString &kind, const QVariantList &arguments)
@@ -277,7 +197,14 @@ QVariantMap ExternalApps::invoke(const QString &member, const QString &kind, con
     return LateBinding::invoke(*this, member, kind, arguments);
 }
 
-void ExternalApps::LoadLaunchList() { LaunchListFile::load(*this, d->extFile); }
+void ExternalApps::LoadLaunchList()
+{
+    // Each line goes through the whole add operation; a line refused by a full table is
+    // dropped, and later lines are still read.
+    d->launchListEncoding = LaunchListFile::load(d->extFile, [this](const LaunchListFile::Entry &entry) {
+        AddApp(entry.group, entry.name, entry.path, entry.cmdLine, entry.isProtected);
+    });
+}
 
 void ExternalApps::SaveLaunchList()
 {
@@ -290,10 +217,7 @@ qint16 ExternalApps::FindGroup(const QString &strGroup) const { return d->catalo
 
 qint16 ExternalApps::FindApp(const QVariant &GroupIndex, const QString &strApp) const
 {
-    const qint16 group = d->resolveGroup(GroupIndex);
-    if (group == -1)
-        return -1;
-    return d->catalogue.group(group).findApp(strApp);
+    return d->findApp(GroupIndex, strApp);
 }
 
 qint16 ExternalApps::FindPlaceholder(const QString &strSearch) const { return d->placeholders.find(strSearch); }

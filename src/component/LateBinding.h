@@ -15,6 +15,9 @@ public:
     /// See ExternalApps::invoke.
     static QVariantMap invoke(ExternalApps &apps, const QString &member, const QString &kind,
                               const QVariantList &arguments);
+
+    /// AppProtected's let side: a Boolean stores -1 or 0, a number is stored as it is.
+    static QVariant letAppProtected(ExternalApps &apps, const QVariantList &arguments);
 };
 
 } // namespace Lanyard

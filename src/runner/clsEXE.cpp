@@ -1,13 +1,14 @@
 #include "clsEXE.h"
 
-#include "ProcessSpawn.h"
 #include "RunnerClock.h"
+#include "StubProgram.h"
 #include "WindowFinder.h"
+#include "launch/ChildProcess.h"
+#include "launch/ProcessSpawn.h"
 #include "util/CommandLine.h"
 #include "util/FileOps.h"
-#include "util/LibraryLocation.h"
-
-#include <Lanyard/ComponentError.h>
+#include "util/Raise.h"
+#include "util/UniqueFd.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -40,110 +41,38 @@ constexpr int TickMs = 20;
 constexpr int PumpWhileBusyMs = 10;
 constexpr int TerminateGraceMs = 500;
 
-/// A descriptor that becomes readable when @p pid ends (close-on-exec); -1 when unavailable.
-int openPidfd(pid_t pid)
-{
-    // Through syscall(): glibc 2.36's <sys/pidfd.h> lacks C linkage for C++.
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
-
 /// The seconds-since-midnight clock rounded to whole seconds, halves to the even one.
 double roundedSeconds(const RunnerClock &clock)
 {
     return std::nearbyint(clock.secondsSinceMidnight());
 }
 
-/// Closes a descriptor when it goes out of scope.
-class FdGuard
-{
-public:
-    explicit FdGuard(int fd = -1)
-        : m_fd(fd)
-    {
-    }
-    ~FdGuard() { reset(); }
-    FdGuard(const FdGuard &) = delete;
-    FdGuard &operator=(const FdGuard &) = delete;
-
-    int get() const { return m_fd; }
-    void reset()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd;
-};
-
-bool waitReadable(int fd, int timeoutMs)
-{
-    pollfd entry {fd, POLLIN, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&entry, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
-}
-
-/// The exit code of a child of ours that has ended, without reaping it; nothing while it runs.
-/// A process that is not our child (or already reaped) reads as ended with code -1.
-std::optional<int> endedExitCode(pid_t pid)
-{
-    siginfo_t info {};
-    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
-        return -1;
-    if (info.si_pid == 0)
-        return std::nullopt;
-    return info.si_code == CLD_EXITED ? info.si_status : 128 + info.si_status;
-}
-
-/**
- * Ends @p pid, with its process group when it leads one: SIGTERM, then SIGKILL once it has
- * outlived the grace (or to anything of its group left behind). @p pidfd tells its end.
- */
-bool terminate(pid_t pid, int pidfd)
-{
-    const bool leadsGroup = ::getpgid(pid) == pid;
-    const pid_t target = leadsGroup ? -pid : pid;
-    if (::kill(target, SIGTERM) != 0)
-        return false;
-    const bool ended = waitReadable(pidfd, TerminateGraceMs);
-    if (leadsGroup || !ended)
-        ::kill(target, SIGKILL);
-    return true;
-}
-
-/// A child started by an operation: watched through a pidfd, reaped when the operation ends.
+/// A child started by an operation, reaped when the operation ends; one still running then
+/// is ended first.
 class WatchedChild
 {
 public:
     explicit WatchedChild(pid_t pid)
-        : m_pid(pid)
-        , m_pidfd(openPidfd(pid))
+        : m_process(pid)
     {
     }
     ~WatchedChild()
     {
         if (running())
             end();
-        int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        m_process.reap();
     }
     WatchedChild(const WatchedChild &) = delete;
     WatchedChild &operator=(const WatchedChild &) = delete;
 
-    pid_t pid() const { return m_pid; }
-    int pidfd() const { return m_pidfd.get(); }
+    pid_t pid() const { return m_process.pid(); }
+    int pidfd() const { return m_process.pidfd(); }
     /// False once it has ended, and when its state cannot be read (then the loop stops).
-    bool running() const { return !endedExitCode(m_pid).has_value(); }
-    void end() const { terminate(m_pid, m_pidfd.get()); }
+    bool running() const { return !m_process.exitCode().has_value(); }
+    void end() const { m_process.terminate(TerminateGraceMs); }
 
 private:
-    pid_t m_pid;
-    FdGuard m_pidfd;
+    ChildProcess m_process;
 };
 
 /**
@@ -226,13 +155,13 @@ pid_t startProgram(const QString &command)
 {
     const std::optional<QStringList> words = CommandLine::split(command);
     if (!words || words->isEmpty())
-        throw ComponentError(ErrorCode::InvalidArgument);
+        raiseError(ErrorCode::InvalidArgument);
     SpawnOptions options;
     options.searchPath = true;
     options.newSession = true;
     const SpawnResult result = ProcessSpawn::start(words->first(), words->mid(1), options);
     if (!result.started())
-        throw ComponentError(ErrorCode::FileNotFound);
+        raiseError(ErrorCode::FileNotFound);
     return result.pid;
 }
 
@@ -290,7 +219,7 @@ QString clsEXE::DosProgramName(const QString &text)
     if (after >= 0) {
         const qsizetype drive = name.indexOf(u":\\"_s, after) - 1;
         if (drive < 0)
-            throw ComponentError(ErrorCode::InvalidArgument);
+            raiseError(ErrorCode::InvalidArgument);
         const qsizetype space = name.indexOf(u' ', drive);
         name = name.mid(drive, space < 0 ? -1 : space - drive);
     }
@@ -301,22 +230,20 @@ bool clsEXE::KillProcess(qint32 processId)
 {
     if (processId <= 0)
         return false;
-    const FdGuard pidfd(openPidfd(processId));
-    if (pidfd.get() < 0)
+    const ChildProcess process(processId);
+    if (process.pidfd() < 0 || process.exitCode() == 0)
         return false;
-    if (endedExitCode(processId) == 0)
-        return false;
-    return terminate(processId, pidfd.get());
+    return process.terminate(TerminateGraceMs);
 }
 
 std::optional<QStringList> clsEXE::StubCommand(const QString &strCmdLine, qint32 lTimeOut)
 {
-    const QString folder = LibraryLocation::folder();
+    const QString stub = StubProgram::path();
     const qint64 milliseconds = (qint64(lTimeOut) - 1) * 1000;
-    const QString text = u'"' + folder + u"STUB16.EXE\" "_s + strCmdLine + u' ' + QString::number(milliseconds);
-    // The folder is taken as it stands, whatever quotes or backslashes it holds.
+    const QString text = u'"' + stub + u"\" "_s + strCmdLine + u' ' + QString::number(milliseconds);
+    // The stub's path is taken as it stands, whatever quotes or backslashes it holds.
     QBitArray literal(text.size());
-    literal.fill(true, 1, 1 + folder.size());
+    literal.fill(true, 1, 1 + stub.size());
     return CommandLine::split(text, literal);
 }
 
@@ -389,8 +316,8 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
         return;
-    const FdGuard readEnd(ends[0]);
-    FdGuard writeEnd(ends[1]);
+    const UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
     // Only our end: the command writes to a blocking pipe, as programs expect.
     ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
 

@@ -1,0 +1,60 @@
+#include "ExternalAppsPrivate.h"
+
+#include "icons/mGetFileIcon.h"
+#include "util/VariantOps.h"
+
+namespace Lanyard {
+
+namespace {
+
+constexpr qint32 iconSizeSmall = 1;
+
+} // namespace
+
+ExternalApps::Private::Private()
+    : catalogue([](const QString &path) { return mGetFileIcon::GetFileIcon(path, iconSizeSmall); })
+{
+}
+
+qint16 ExternalApps::Private::resolveGroup(const QVariant &groupIndex) const
+{
+    if (VariantOps::holdsName(groupIndex))
+        return catalogue.findGroup(VariantOps::toText(groupIndex));
+    return VariantOps::toInt16(groupIndex);
+}
+
+qint16 ExternalApps::Private::findApp(const QVariant &groupIndex, const QString &name) const
+{
+    const qint16 group = resolveGroup(groupIndex);
+    return group == -1 ? qint16(-1) : catalogue.findApp(group, name);
+}
+
+qint16 ExternalApps::Private::resolveApp(qint16 group, const QVariant &appIndex) const
+{
+    if (!VariantOps::holdsName(appIndex))
+        return VariantOps::toInt16(appIndex);
+    // The group slot's name finds the group, which is another slot when an earlier group in
+    // use has the same name.
+    return findApp(catalogue.group(group).GroupName(), VariantOps::toText(appIndex));
+}
+
+ExternalApps::Private::Slot ExternalApps::Private::resolveSlot(const QVariant &groupIndex,
+                                                               const QVariant &appIndex) const
+{
+    const qint16 group = resolveGroup(groupIndex);
+    const qint16 app = resolveApp(group, appIndex);
+    catalogue.checkSlot(group, app);
+    return {group, app};
+}
+
+std::optional<ExternalApps::Private::Slot> ExternalApps::Private::findEntry(const QString &group,
+                                                                          const QString &app) const
+{
+    const qint16 g = catalogue.findGroup(group);
+    const qint16 a = g == -1 ? qint16(-1) : catalogue.findApp(g, app);
+    if (a == -1)
+        return std::nullopt;
+    return Slot{g, a};
+}
+
+} // namespace Lanyard

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "util/UniqueFd.h"
+
+#include <optional>
+
+#include <sys/types.h>
+
+namespace Lanyard {
+
+/**
+ * A process watched through a pidfd: it becomes readable when the process ends. For a child
+ * of ours, the number stays ours until the child is reaped, so nothing sent to it meanwhile
+ * can reach another process.
+ */
+class ChildProcess
+{
+public:
+    explicit ChildProcess(pid_t pid);
+
+    pid_t pid() const { return m_pid; }
+    /// The pidfd (close-on-exec), or -1 where the system has none.
+    int pidfd() const { return m_pidfd.get(); }
+
+    /// The exit code once a child of ours has ended, without reaping it (128 + the signal
+    /// number for a signal); -1 for a process that is not our child or already reaped;
+    /// nothing while it runs.
+    std::optional<int> exitCode() const;
+
+    /// True when the process is reaped now or cannot be reaped any more (not our child).
+    bool tryReap();
+    /// Waits for the child's end and reaps it.
+    void reap();
+
+    /// Waits up to @p timeoutMs for the end; true when it has ended.
+    bool waitForEnd(int timeoutMs) const;
+
+    /**
+     * Ends the process, with its process group when it leads one: SIGTERM, then SIGKILL once
+     * it has outlived @p graceMs (or to anything of its group left behind). False when the
+     * first signal could not be sent.
+     */
+    bool terminate(int graceMs) const;
+
+private:
+    pid_t m_pid;
+    UniqueFd m_pidfd;
+};
+
+} // namespace Lanyard

@@ -1,0 +1,86 @@
+#include "ChildProcess.h"
+
+#include <cerrno>
+#include <csignal>
+#include <poll.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+
+namespace Lanyard {
+
+namespace {
+
+int openPidfd(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    // Through syscall(): glibc 2.36's <sys/pidfd.h> lacks C linkage for C++.
+    return int(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+bool waitReadable(int fd, int timeoutMs)
+{
+    if (fd < 0)
+        return false;
+    pollfd entry{fd, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&entry, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+} // namespace
+
+ChildProcess::ChildProcess(pid_t pid)
+    : m_pid(pid)
+    , m_pidfd(openPidfd(pid))
+{
+}
+
+std::optional<int> ChildProcess::exitCode() const
+{
+    siginfo_t info{};
+    if (::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+        return -1;
+    if (info.si_pid == 0)
+        return std::nullopt;
+    return info.si_code == CLD_EXITED ? info.si_status : 128 + info.si_status;
+}
+
+bool ChildProcess::tryReap()
+{
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(m_pid, &status, WNOHANG);
+    } while (result == -1 && errno == EINTR);
+    return result != 0;
+}
+
+void ChildProcess::reap()
+{
+    int status = 0;
+    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+bool ChildProcess::waitForEnd(int timeoutMs) const { return waitReadable(m_pidfd.get(), timeoutMs); }
+
+bool ChildProcess::terminate(int graceMs) const
+{
+    const bool leadsGroup = ::getpgid(m_pid) == m_pid;
+    const pid_t target = leadsGroup ? -m_pid : m_pid;
+    if (::kill(target, SIGTERM) != 0)
+        return false;
+    const bool ended = waitForEnd(graceMs);
+    if (leadsGroup || !ended)
+        ::kill(target, SIGKILL);
+    return true;
+}
+
+} // namespace Lanyard

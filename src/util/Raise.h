@@ -1,0 +1,13 @@
+#pragma once
+
+#include <Lanyard/ComponentError.h>
+
+namespace Lanyard {
+
+/// Fails the member being called with the numbered error @p code; it has changed nothing.
+[[noreturn]] inline void raiseError(ErrorCode code) { throw ComponentError(code); }
+
+/// The error of a slot outside its table or a name that is not found where a record is needed.
+[[noreturn]] inline void raiseIndexError() { raiseError(ErrorCode::IndexOutOfRange); }
+
+} // namespace Lanyard
