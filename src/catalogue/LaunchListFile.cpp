@@ -4,6 +4,7 @@
 #include "util/LibraryLocation.h"
 #include "util/Logging.h"
 #include "util/StringOps.h"
+#include "util/Utf8.h"
 
 #include <QDate>
 #include <QFile>
@@ -24,59 +25,6 @@ namespace {
 
 constexpr qsizetype writeChunk = 1 << 20;
 constexpr qint64 readChunk = 1 << 20;
-
-/**
- * The length of the longest prefix of @p bytes that is strict UTF-8: no overlong forms, no
- * surrogates, nothing above U+10FFFF, so that decoding and encoding again gives the same
- * bytes. A sequence cut off by the end of @p bytes is not part of the prefix.
- */
-qsizetype validUtf8Prefix(QByteArrayView bytes)
-{
-    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = s + bytes.size();
-    const auto prefix = [&] { return qsizetype(s - reinterpret_cast<const unsigned char *>(bytes.data())); };
-    while (s < end) {
-        while (end - s >= 8) {
-            quint64 word;
-            std::memcpy(&word, s, sizeof word);
-            if (word & 0x8080808080808080ULL)
-                break;
-            s += 8;
-        }
-        if (s == end)
-            break;
-        const unsigned lead = *s;
-        if (lead < 0x80) {
-            ++s;
-            continue;
-        }
-        int trail;
-        if (lead >= 0xC2 && lead <= 0xDF)
-            trail = 1;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            trail = 2;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            trail = 3;
-        else
-            return prefix();
-        if (end - s <= trail)
-            return prefix();
-        char32_t code = lead & (0x3Fu >> trail);
-        for (int i = 1; i <= trail; ++i) {
-            if ((s[i] & 0xC0) != 0x80)
-                return prefix();
-            code = (code << 6) | (s[i] & 0x3F);
-        }
-        if (trail == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)))
-            return prefix();
-        if (trail == 3 && (code < 0x10000 || code > 0x10FFFF))
-            return prefix();
-        s += trail + 1;
-    }
-    return bytes.size();
-}
-
-bool isValidUtf8(QByteArrayView bytes) { return validUtf8Prefix(bytes) == bytes.size(); }
 
 /**
  * Calls @p handle with every line of @p bytes; CR LF, a lone CR and a lone LF end a line.
@@ -142,7 +90,7 @@ std::optional<bool> isUtf8File(QFile &file)
 {
     bool valid = true;
     const bool read = readChunks(file, [&](QByteArrayView chunk, bool last) -> qsizetype {
-        const qsizetype prefix = validUtf8Prefix(chunk);
+        const qsizetype prefix = Utf8::validPrefix(chunk);
         // A sequence that the chunk's end cuts off is checked again with the next chunk.
         if (prefix < chunk.size() && (last || chunk.size() - prefix > 3)) {
             valid = false;
@@ -271,7 +219,7 @@ LaunchListFile::Encoding encodingToWrite(const Catalogue &catalogue, LaunchListF
             return void(fits = false);
         const QByteArray bytes = value.toLatin1();
         nonAscii = nonAscii || std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) >= 0x80; });
-        validUtf8 = validUtf8 && isValidUtf8(bytes);
+        validUtf8 = validUtf8 && Utf8::isValid(bytes);
     };
     forEachEntry(catalogue, [&](const QString &group, const ApplicationRecord &record) {
         check(group);

@@ -1,4 +1,5 @@
 #include "util/FileOps.h"
+#include "util/NativeText.h"
 #include "util/StringOps.h"
 
 #include <QDir>
@@ -24,6 +25,8 @@ private Q_SLOTS:
     void folderOfPath();
     void fileExists_data();
     void fileExists();
+    void nativeTextKeepsEveryByte_data();
+    void nativeTextKeepsEveryByte();
 };
 
 void tst_StringOps::trimming_data()
@@ -156,6 +159,33 @@ void tst_StringOps::fileExists()
     const QString path = relative.startsWith(u'"') ? u'"' + dir.path() + u'/' + relative.mid(1)
                                                    : dir.filePath(relative);
     QCOMPARE(FileOps::FileExists(path), exists);
+}
+
+// Bytes from the system go through a QString and back unchanged, UTF-8 or not.
+void tst_StringOps::nativeTextKeepsEveryByte_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("ascii") << QByteArray("/usr/bin/ed") << QStringLiteral("/usr/bin/ed");
+    QTest::newRow("utf8") << QByteArray("caf\xc3\xa9") << QStringLiteral("caf\u00e9");
+    QTest::newRow("latin1-byte") << QByteArray("caf\xe9.lst") << QStringView(u"caf\xdce9.lst").toString();
+    QTest::newRow("cut-sequence") << QByteArray("a\xc3") << QStringView(u"a\xdcc3").toString();
+    QTest::newRow("overlong-slash") << QByteArray("\xc0\xaf") << QStringView(u"\xdcc0\xdcaf").toString();
+    QTest::newRow("encoded-surrogate") << QByteArray("\xed\xb3\xa9") << QStringView(u"\xdced\xdcb3\xdca9").toString();
+    QTest::newRow("emoji") << QByteArray("\xf0\x9f\x98\x80") << QString::fromUtf8("\xf0\x9f\x98\x80");
+}
+
+void tst_StringOps::nativeTextKeepsEveryByte()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+
+    QCOMPARE(NativeText::decode(bytes), text);
+    QCOMPARE(NativeText::encode(text), bytes);
+    const QString latin1 = QString::fromLatin1(bytes);
+    QCOMPARE(NativeText::encode(NativeText::fromLatin1Bytes(latin1)), NativeText::encode(NativeText::decode(latin1.toLatin1())));
+    QCOMPARE(NativeText::toLatin1Bytes(NativeText::fromLatin1Bytes(latin1)), latin1);
 }
 
 QTEST_GUILESS_MAIN(tst_StringOps)

@@ -1,0 +1,67 @@
+#include "NativeText.h"
+
+#include "Utf8.h"
+
+namespace Lanyard::NativeText {
+
+namespace {
+
+constexpr char16_t escapeBase = 0xDC00;
+
+bool isEscapedByte(QChar c) { return c.unicode() >= escapeBase + 0x80 && c.unicode() <= escapeBase + 0xFF; }
+
+} // namespace
+
+QString decode(QByteArrayView bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    while (!bytes.isEmpty()) {
+        const qsizetype valid = Utf8::validPrefix(bytes);
+        text += QString::fromUtf8(bytes.first(valid));
+        bytes = bytes.sliced(valid);
+        if (!bytes.isEmpty()) {
+            text += QChar(escapeBase + uchar(bytes.front()));
+            bytes = bytes.sliced(1);
+        }
+    }
+    return text;
+}
+
+QByteArray encode(QStringView text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    qsizetype run = 0; // start of the characters not yet encoded
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isEscapedByte(text[i]))
+            continue;
+        bytes += text.sliced(run, i - run).toUtf8();
+        bytes += char(text[i].unicode() - escapeBase);
+        run = i + 1;
+    }
+    bytes += text.sliced(run).toUtf8();
+    return bytes;
+}
+
+QString fromLatin1Bytes(QStringView latin1)
+{
+    QString text = latin1.toString();
+    for (QChar &c : text) {
+        if (c.unicode() >= 0x80 && c.unicode() <= 0xFF)
+            c = QChar(escapeBase + c.unicode());
+    }
+    return text;
+}
+
+QString toLatin1Bytes(QStringView text)
+{
+    QString latin1 = text.toString();
+    for (QChar &c : latin1) {
+        if (isEscapedByte(c))
+            c = QChar(c.unicode() - escapeBase);
+    }
+    return latin1;
+}
+
+} // namespace Lanyard::NativeText
