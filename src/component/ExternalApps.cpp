@@ -173,7 +173,7 @@ bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
     if (!entry)
         return false;
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    if (!Launcher::execute(record.AppPath, record.CmdLine, d->placeholders, MissingProgramBox::show))
+    if (!Launcher::execute(record.AppPath, record.CmdLine, d->placeholders, MissingProgramBox::show).started)
         return false;
     Q_EMIT AppFinished(strGroup, strApp);
     return true;

@@ -9,6 +9,7 @@
 #include <QBitArray>
 #include <QDir>
 
+#include <cstring>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -132,26 +133,28 @@ bool enterFolder(const QString &folder) { return folder.isEmpty() || QDir::setCu
 
 } // namespace
 
-bool Launcher::execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
-                       const MissingProgram &missingProgram)
+LaunchResult Launcher::execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
+                               const MissingProgram &missingProgram)
 {
     if (!FileOps::FileExists(path)) {
         if (missingProgram)
             missingProgram(path);
-        return false;
+        return LaunchResult::failure(u"Unable to find the file: "_s + path);
     }
     // The directory changes before the start is tried, also when the command line then turns
     // out to be unusable.
     const std::optional<LaunchCommand> command = commandFor(path, cmdLine, placeholders);
-    if (!enterFolder(FileOps::FolderOfPath(path)) || !command)
-        return false;
+    if (!enterFolder(FileOps::FolderOfPath(path)))
+        return LaunchResult::failure(u"cannot change to the folder "_s + FileOps::FolderOfPath(path));
+    if (!command)
+        return LaunchResult::failure(u"a quote in the command line is not closed"_s);
     SpawnOptions options;
     options.newSession = true;
     const SpawnResult started = ProcessSpawn::start(command->program, command->arguments, options);
     if (!started.started())
-        return false;
+        return LaunchResult::failure(QString::fromLocal8Bit(std::strerror(started.error)));
     ChildReaper::instance().watch(started.pid);
-    return true;
+    return LaunchResult::success();
 }
 
 std::optional<LaunchCommand> Launcher::preview(const QString &path, const QString &cmdLine,

@@ -11,6 +11,16 @@ namespace Lanyard {
 
 class PlaceholderTable;
 
+/// How a launch went: started, or why not, in words a user understands.
+struct LaunchResult
+{
+    bool started = false;
+    QString reason; ///< empty when started
+
+    static LaunchResult success() { return {true, QString()}; }
+    static LaunchResult failure(const QString &why) { return {false, why}; }
+};
+
 /// Starts a program path with a command line, the placeholders replaced in both.
 class Launcher
 {
@@ -25,8 +35,8 @@ public:
      * directory changes, so it names the file that was checked. The program starts in a new
      * session with stdin on /dev/null and is reaped by ChildReaper.
      */
-    static bool execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
-                        const MissingProgram &missingProgram);
+    static LaunchResult execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
+                                const MissingProgram &missingProgram);
     /// What execute would start, without starting it.
     static std::optional<LaunchCommand> preview(const QString &path, const QString &cmdLine,
                                                 const PlaceholderTable &placeholders);
