@@ -17,6 +17,10 @@ enum class ErrorCode : int {
     OutOfMemory = 7,
     TypeMismatch = 13,
     FileNotFound = 53, ///< a program that cannot be started
+    DeviceIOError = 57, ///< the launch list could not be read or written
+    DiskFull = 61,
+    PermissionDenied = 70,
+    PathFileAccessError = 75, ///< a launch list that is no regular text file, or a line too long
     // Only a late-bound call (ExternalApps::invoke) can get these two.
     MemberNotFound = 438,
     WrongArgumentCount = 450,
@@ -27,17 +31,24 @@ enum class ErrorCode : int {
 class LANYARD_EXPORT ComponentError : public std::exception
 {
 public:
-    explicit ComponentError(ErrorCode code);
+    explicit ComponentError(ErrorCode code, const QString &detail = QString());
 
     ErrorCode code() const noexcept { return m_code; }
     int number() const noexcept { return static_cast<int>(m_code); }
+    /// The error's standard text, the same for every error of this number ("Permission denied").
     QString description() const;
+    /// What went wrong in this case, for a user ("/home/me/tools.lst: a line is longer than
+    /// 65536 bytes"); empty where the number says it all.
+    QString detail() const { return m_detail; }
+    /// The description, and the detail after a colon when there is one.
+    QString message() const;
     const char *what() const noexcept override;
 
     static QString describe(ErrorCode code);
 
 private:
     ErrorCode m_code;
+    QString m_detail;
     std::string m_what;
 };
 

@@ -5,7 +5,10 @@
 namespace Lanyard {
 
 /// Fails the member being called with the numbered error @p code; it has changed nothing.
-[[noreturn]] inline void raiseError(ErrorCode code) { throw ComponentError(code); }
+[[noreturn]] inline void raiseError(ErrorCode code, const QString &detail = QString())
+{
+    throw ComponentError(code, detail);
+}
 
 /// The error of a slot outside its table or a name that is not found where a record is needed.
 [[noreturn]] inline void raiseIndexError() { raiseError(ErrorCode::IndexOutOfRange); }
