@@ -1,6 +1,8 @@
 #include "CliArguments.h"
 
 #include <QCommandLineParser>
+#include "util/NativeText.h"
+
 #include <QDir>
 
 using namespace Qt::StringLiterals;
@@ -162,7 +164,7 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
     if (parser.isSet(file) && parser.value(file).isEmpty())
         return usageError(u"option '--file' needs a path"_s);
     invocation.fileGiven = parser.isSet(file);
-    invocation.file = QDir::current().absoluteFilePath(parser.isSet(file) ? parser.value(file) : defaultFile);
+    invocation.file = Lanyard::NativeText::absolutePath(parser.isSet(file) ? parser.value(file) : defaultFile);
     for (const auto &[option, target] : {std::pair{&maxGroups, &invocation.maxGroups},
                                          std::pair{&maxApps, &invocation.maxApps}}) {
         if (!parser.isSet(*option))

@@ -2,6 +2,8 @@
 
 #include "CliArguments.h"
 
+#include "util/NativeText.h"
+
 #include <Lanyard/ComponentError.h>
 #include <Lanyard/ExternalApps.h>
 
@@ -22,7 +24,8 @@ namespace {
 
 void write(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
+    // Values keep the bytes they came with, UTF-8 or not.
+    const QByteArray bytes = Lanyard::NativeText::encode(text);
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
@@ -30,21 +33,6 @@ void out(const QString &line) { write(stdout, line + u'\n'); }
 void err(const QString &line) { write(stderr, u"lanyard: "_s + line + u'\n'); }
 
 QString entryName(const QString &group, const QString &app) { return group + u'/' + app; }
-
-bool changesCatalogue(const QString &command)
-{
-    return command == u"add" || command == u"edit" || command == u"delete" || command == u"configure";
-}
-
-/// Whether the release can write the launch list; the component itself would fail silently.
-bool canWrite(const QString &file)
-{
-    const QFileInfo info(file);
-    if (info.exists())
-        return info.isFile() && info.isWritable();
-    const QFileInfo folder(info.absolutePath());
-    return folder.isDir() && folder.isWritable();
-}
 
 /// True when the group holds an application of that name.
 bool hasEntry(const ExternalApps &apps, const QString &group, const QString &app)
@@ -196,10 +184,6 @@ int execute(const CliInvocation &invocation)
 {
     if (!invocation.fileGiven)
         QDir().mkpath(QFileInfo(invocation.file).absolutePath());
-    if (changesCatalogue(invocation.command) && !canWrite(invocation.file)) {
-        err(u"cannot write the launch list %1"_s.arg(invocation.file));
-        return CliArguments::ErrorStatus;
-    }
     if (invocation.command == u"configure" && !hasDisplay()) {
         err(u"configure needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set"_s);
         return CliArguments::ErrorStatus;
@@ -211,10 +195,15 @@ int execute(const CliInvocation &invocation)
         if (configure(*apps, invocation))
             status = runCommand(*apps, invocation);
     } catch (const Lanyard::ComponentError &error) {
-        err(u"error %1: %2"_s.arg(QString::number(error.number()), error.description()));
-        status = CliArguments::ErrorStatus;
+        err(u"error %1: %2"_s.arg(QString::number(error.number()), error.message()));
+        return CliArguments::ErrorStatus;
     }
-    apps.reset(); // the release writes the launch list
+    // Saved here rather than at the release, so that a failure reaches the exit status; a
+    // command that changed nothing writes nothing.
+    QObject::connect(apps.get(), &ExternalApps::saveFailed,
+                     [](const QString &reason) { err(u"the launch list was not saved: "_s + reason); });
+    if (!apps->save())
+        return CliArguments::ErrorStatus;
     return status;
 }
 

@@ -1,6 +1,7 @@
 // lanyard: the command-line host, for terminals, scripts and desktop shortcuts.
 #include "CliArguments.h"
 #include "CliCommands.h"
+#include "util/NativeText.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -16,7 +17,7 @@ QStringList argumentsOf(int argc, char **argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << Lanyard::NativeText::decode(argv[i]); // every byte kept, UTF-8 or not
     return arguments;
 }
 

@@ -23,13 +23,17 @@ namespace Lanyard {
  * A catalogue of program groups and applications that a host offers its users, kept in a
  * launch list file, with the host's placeholders and the configuration windows.
  *
- * Every member fails by throwing ComponentError and then has changed nothing. Members take
+ * Every member fails by throwing ComponentError and then has changed nothing. A member that
+ * stores a value the launch list could not give back the same (a comma, CR, LF or NUL, blanks
+ * at either end, a group name beginning with ";", text beyond the list's encoding) fails with
+ * InvalidArgument. Members take
  * a group or an application as a "number-or-name" QVariant: a string is a name (even when it
  * holds digits), looked up exactly and case-sensitively; any other value is a zero-based
  * index converted to a 16-bit integer. Booleans stored in the catalogue are -1 (true) or 0.
  *
- * Deleting the object is its release: the program list window is closed, then the catalogue
- * is written to EXTFile. All members must be called on the thread that created the object.
+ * Deleting the object is its release: the program list window is closed, then the changes are
+ * saved (see save()); a save that fails there is logged and emitted as saveFailed. All members
+ * must be called on the thread that created the object.
  */
 class LANYARD_EXPORT ExternalApps : public QObject
 {
@@ -50,7 +54,13 @@ public:
     qint16 MaxApps() const;
     void setMaxApps(qint16 intCount);
 
-    // The launch list file; assigning the path of an existing file loads it.
+    /**
+     * The launch list file. Assigning a path stores it made absolute and, when a file is
+     * there, loads it, adding to what is there. A load that fails throws ComponentError
+     * (PermissionDenied; PathFileAccessError for a folder, FIFO, device or socket, a file that
+     * holds NUL bytes or a line longer than 64 KiB; DeviceIOError for a read error); the path
+     * stays stored, and this object never writes that file.
+     */
     QString EXTFile() const;
     void setEXTFile(const QString &strFile);
 
@@ -107,6 +117,16 @@ public:
     std::optional<LaunchCommand> launchCommand(const QString &strGroup, const QString &strApp) const;
 
     /**
+     * Writes the catalogue's changes to EXTFile now, as the release does; true when they are
+     * on disk (also when there was nothing to write). Nothing is written while nothing has
+     * changed since the load or the last save. When another program wrote the file meanwhile,
+     * its entries stay: the file is read again and only this object's changed entries go into
+     * it. A file that could not be read when it was assigned is never written. On failure the
+     * file is left as it was, saveFailed is emitted and false returned.
+     */
+    Q_INVOKABLE bool save();
+
+    /**
      * Late-bound access: calls the member named @p member (letter case ignored) with
      * @p arguments. @p kind is "get" or "let" for a property, "call" for a method; a let
      * takes the value to assign as its last argument. Optional arguments may be left off.
@@ -119,9 +139,10 @@ public:
 Q_SIGNALS:
     /// Emitted by ExecuteApp right after the program was started.
     void AppFinished(const QString &strGroup, const QString &strApp);
+    /// A save (save() or the release) did not write the launch list: @p reason says why.
+    void saveFailed(const QString &reason);
 
 private:
-    void LoadLaunchList();
     void SaveLaunchList();
     qint16 FindGroup(const QString &strGroup) const;
     qint16 FindApp(const QVariant &GroupIndex, const QString &strApp) const;

@@ -65,13 +65,54 @@ const ApplicationRecord &Catalogue::app(qint16 group, qint16 app) const
     return m_groups[size_t(group)].app(app);
 }
 
+bool Catalogue::isInUse(qint16 group, qint16 app) const
+{
+    return group < m_groupCount && app < m_groups[size_t(group)].AppCount();
+}
+
+void Catalogue::recordChange(qint16 group, qint16 app)
+{
+    if (isInUse(group, app))
+        m_changes.record(m_groups[size_t(group)].GroupName(), m_groups[size_t(group)].app(app).ApplicationName);
+}
+
 void Catalogue::setGroupName(qint16 group, const QString &name)
 {
     checkGroup(group);
     ProgramGroup &slot = m_groups[size_t(group)];
+    // Renaming a group moves each of its applications to another name.
+    for (qint16 a = 0; a < slot.AppCount(); ++a)
+        recordChange(group, a);
     m_groupNames.remove(slot.m_name, group);
     slot.m_name = name;
     m_groupNames.insert(name, group);
+    for (qint16 a = 0; a < slot.AppCount(); ++a)
+        recordChange(group, a);
+}
+
+void Catalogue::setApplicationName(qint16 group, qint16 app, const QString &name)
+{
+    recordChange(group, app);
+    groupForWrite(group, app).setApplicationName(app, name);
+    recordChange(group, app);
+}
+
+void Catalogue::setAppPath(qint16 group, qint16 app, const QString &path)
+{
+    groupForWrite(group, app).setAppPath(app, path);
+    recordChange(group, app);
+}
+
+void Catalogue::setCmdLine(qint16 group, qint16 app, const QString &cmdLine)
+{
+    groupForWrite(group, app).setCmdLine(app, cmdLine);
+    recordChange(group, app);
+}
+
+void Catalogue::setAppProtected(qint16 group, qint16 app, qint16 value)
+{
+    groupForWrite(group, app).setAppProtected(app, value);
+    recordChange(group, app);
 }
 
 ProgramGroup &Catalogue::groupForWrite(qint16 group, qint16 app)
@@ -96,6 +137,7 @@ bool Catalogue::addApp(const QString &group, const QString &name, const QString 
         if (m_groupCount >= maxGroups())
             return false;
         appendGroup(group, makeRecord(name, path, cmdLine, isProtected));
+        m_changes.record(group, name);
         return true;
     }
     ProgramGroup &slots = groupForWrite(g, 0);
@@ -104,11 +146,13 @@ bool Catalogue::addApp(const QString &group, const QString &name, const QString 
         slots.setAppPath(a, path);
         slots.setCmdLine(a, cmdLine);
         slots.setIcon(a, iconOf(path));
+        m_changes.record(group, name);
         return true;
     }
     if (slots.AppCount() >= m_maxApps)
         return false;
     slots.append(makeRecord(name, path, cmdLine, isProtected));
+    m_changes.record(group, name);
     return true;
 }
 
@@ -119,6 +163,7 @@ void Catalogue::deleteApp(qint16 group, qint16 app)
     // counts never go negative and no entry in use is lost.
     if (group >= m_groupCount || app >= m_groups[size_t(group)].AppCount())
         return;
+    recordChange(group, app);
     ProgramGroup &slots = m_groups[size_t(group)];
     slots.remove(app);
     if (slots.AppCount() == 0)
@@ -135,11 +180,13 @@ void Catalogue::editApp(qint16 group, qint16 app, const QString &newGroup, const
             deleteApp(group, app);
         return;
     }
+    recordChange(group, app);
     slots.setApplicationName(app, newName);
     slots.setAppPath(app, path);
     slots.setCmdLine(app, cmdLine);
     slots.setIcon(app, iconOf(path));
     slots.setAppProtected(app, storedFlag(isProtected));
+    recordChange(group, app);
 }
 
 void Catalogue::appendGroup(const QString &name, ApplicationRecord first)

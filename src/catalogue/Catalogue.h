@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChangeLog.h"
 #include "NameIndex.h"
 #include "ProgramGroup.h"
 
@@ -48,8 +49,13 @@ public:
     const ApplicationRecord &app(qint16 group, qint16 app) const;
     void checkSlot(qint16 group, qint16 app) const;
 
+    // One field of one slot; slots outside the part in use are written too, without a change
+    // to the launch list. Each throws IndexOutOfRange for a slot outside its table.
     void setGroupName(qint16 group, const QString &name);
-    ProgramGroup &groupForWrite(qint16 group, qint16 app);
+    void setApplicationName(qint16 group, qint16 app, const QString &name);
+    void setAppPath(qint16 group, qint16 app, const QString &path);
+    void setCmdLine(qint16 group, qint16 app, const QString &cmdLine);
+    void setAppProtected(qint16 group, qint16 app, qint16 value);
 
     /**
      * Adds an application, creating its group when no group in use has that name, or updates
@@ -71,8 +77,18 @@ public:
     void editApp(qint16 group, qint16 app, const QString &newGroup, const QString &newName, bool isProtected,
                  const QString &path, const QString &cmdLine);
 
+    /// The entries changed since the last clearChanges(), for the save of the launch list.
+    const ChangeLog &changes() const { return m_changes; }
+    void clearChanges() { m_changes.clear(); }
+    /// Whether changes are recorded: not while a load fills the catalogue from the file.
+    void setRecordingChanges(bool recording) { m_changes.setPaused(!recording); }
+
 private:
     void checkGroup(qint16 group) const;
+    bool isInUse(qint16 group, qint16 app) const;
+    /// Records the entry in the slot (group, app) as changed, when the slot is in use.
+    void recordChange(qint16 group, qint16 app);
+    ProgramGroup &groupForWrite(qint16 group, qint16 app);
     void reindexGroups();
     ApplicationRecord makeRecord(const QString &name, const QString &path, const QString &cmdLine,
                                  bool isProtected) const;
@@ -88,6 +104,7 @@ private:
     qint16 m_maxApps = 0;
     qint16 m_groupCount = 0;
     NameIndex m_groupNames;
+    ChangeLog m_changes;
 };
 
 } // namespace Lanyard

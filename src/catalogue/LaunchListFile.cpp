@@ -1,21 +1,28 @@
 #include "LaunchListFile.h"
 
 #include "Catalogue.h"
+#include "ListSnapshot.h"
+#include "util/FileWriter.h"
 #include "util/LibraryLocation.h"
-#include "util/Logging.h"
+#include "util/NativeText.h"
+#include "util/Raise.h"
 #include "util/StringOps.h"
+#include "util/UniqueFd.h"
 #include "util/Utf8.h"
 
 #include <QDate>
-#include <QFile>
 #include <QHash>
-#include <QSaveFile>
+#include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <optional>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -24,7 +31,110 @@ namespace Lanyard {
 namespace {
 
 constexpr qsizetype writeChunk = 1 << 20;
-constexpr qint64 readChunk = 1 << 20;
+constexpr qsizetype readChunk = 1 << 20;
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+/// The error of a file operation, numbered as a host knows it, with what failed in words.
+[[noreturn]] void raiseFileError(int error, const QString &what)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        raiseError(ErrorCode::PermissionDenied, what);
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        raiseError(ErrorCode::DiskFull, what);
+    case EISDIR:
+    case EINVAL:
+        raiseError(ErrorCode::PathFileAccessError, what);
+    default:
+        raiseError(ErrorCode::DeviceIOError, what);
+    }
+}
+
+const char *kindOfSpecialFile(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    return "no regular file";
+}
+
+/**
+ * Reads @p fd from where it stands a chunk at a time into one reused buffer (a fresh buffer
+ * for a whole large file costs more in page faults than the reading). @p consume gets what is
+ * there and whether the file has ended, and returns how many bytes it used (the rest is
+ * offered again with the next chunk). The errno of a failed read, else 0.
+ */
+template<typename Consume>
+int readChunks(int fd, Consume consume)
+{
+    QByteArray buffer;
+    qsizetype kept = 0;
+    for (;;) {
+        buffer.resize(kept + readChunk);
+        const ssize_t got = ::read(fd, buffer.data() + kept, size_t(readChunk));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        const qsizetype size = kept + qsizetype(got);
+        const bool last = got == 0;
+        const qsizetype used = consume(QByteArrayView(buffer.constData(), size), last);
+        if (last)
+            return 0;
+        kept = size - used;
+        if (used > 0)
+            std::memmove(buffer.data(), buffer.constData() + used, size_t(kept));
+    }
+}
+
+/// What the first reading of a file finds out before any line is used: its encoding, and
+/// whether it is a launch list at all (no NUL byte, no line longer than the limit).
+struct Survey
+{
+    bool utf8 = true;
+    bool holdsNul = false;
+    qsizetype longestLine = 0;
+};
+
+Survey survey(int fd, int &readError)
+{
+    Survey found;
+    qsizetype line = 0;
+    readError = readChunks(fd, [&](QByteArrayView chunk, bool last) -> qsizetype {
+        qsizetype used = chunk.size();
+        if (found.utf8) {
+            const qsizetype prefix = Utf8::validPrefix(chunk);
+            // A sequence that the chunk's end cuts off is checked again with the next chunk.
+            found.utf8 = prefix == chunk.size() || (!last && chunk.size() - prefix <= 3);
+            if (found.utf8)
+                used = prefix;
+        }
+        const QByteArrayView scanned = chunk.first(used);
+        found.holdsNul = found.holdsNul || std::memchr(scanned.data(), 0, size_t(scanned.size()));
+        for (const char c : scanned) {
+            if (c == '\n' || c == '\r') {
+                found.longestLine = std::max(found.longestLine, line);
+                line = 0;
+            } else {
+                ++line;
+            }
+        }
+        found.longestLine = std::max(found.longestLine, line);
+        return used;
+    });
+    return found;
+}
 
 /**
  * Calls @p handle with every line of @p bytes; CR LF, a lone CR and a lone LF end a line.
@@ -56,49 +166,6 @@ qsizetype forEachLine(QByteArrayView bytes, bool last, Handle handle)
             p = lineEnd + 1;
     }
     return qsizetype(p - bytes.data());
-}
-
-/**
- * Reads @p file from where it stands a chunk at a time into one reused buffer (a fresh buffer
- * for a whole large file costs more in page faults than the reading). @p consume gets what is
- * there and whether the file has ended, and returns how many bytes it used (the rest is
- * offered again with the next chunk) or -1 to stop. False on a read error.
- */
-template<typename Consume>
-bool readChunks(QFile &file, Consume consume)
-{
-    QByteArray buffer;
-    qsizetype kept = 0;
-    for (;;) {
-        buffer.resize(kept + readChunk);
-        const qint64 got = file.read(buffer.data() + kept, readChunk);
-        if (got < 0)
-            return false;
-        const qsizetype size = kept + qsizetype(got);
-        const bool last = got == 0;
-        const qsizetype used = consume(QByteArrayView(buffer.constData(), size), last);
-        if (used < 0 || last)
-            return true;
-        kept = size - used;
-        if (used > 0)
-            std::memmove(buffer.data(), buffer.constData() + used, size_t(kept));
-    }
-}
-
-/// Whether the whole of @p file, from where it stands, is strict UTF-8; nothing on a read error.
-std::optional<bool> isUtf8File(QFile &file)
-{
-    bool valid = true;
-    const bool read = readChunks(file, [&](QByteArrayView chunk, bool last) -> qsizetype {
-        const qsizetype prefix = Utf8::validPrefix(chunk);
-        // A sequence that the chunk's end cuts off is checked again with the next chunk.
-        if (prefix < chunk.size() && (last || chunk.size() - prefix > 3)) {
-            valid = false;
-            return -1;
-        }
-        return prefix;
-    });
-    return read ? std::optional<bool>(valid) : std::nullopt;
 }
 
 /// The fifth field read as a number: C blanks skipped, the longest leading decimal number
@@ -164,16 +231,43 @@ void readLine(const LaunchListFile::Sink &sink, QString line, ValuePool &pool)
     sink({group, name, pool.share(path), pool.share(cmd), readsAsNonZero(line)});
 }
 
-QString decode(QByteArrayView bytes, LaunchListFile::Encoding encoding)
+/// Decodes lines one at a time. A byte-order mark is a character like any other here: only
+/// the file's first one is skipped, by the reader.
+class LineDecoder
 {
-    switch (encoding) {
-    case LaunchListFile::Encoding::Utf8:
-        return QString::fromUtf8(bytes);
-    case LaunchListFile::Encoding::Latin1:
-        return QString::fromLatin1(bytes);
+public:
+    explicit LineDecoder(LaunchListFile::Encoding encoding)
+        : m_encoding(encoding)
+        , m_utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom)
+    {
     }
-    Q_UNREACHABLE();
-    return QString();
+
+    QString operator()(QByteArrayView line)
+    {
+        switch (m_encoding) {
+        case LaunchListFile::Encoding::Utf8:
+            return m_utf8(line);
+        case LaunchListFile::Encoding::Latin1:
+            return QString::fromLatin1(line);
+        }
+        Q_UNREACHABLE();
+        return QString();
+    }
+
+private:
+    LaunchListFile::Encoding m_encoding;
+    QStringDecoder m_utf8;
+};
+
+bool holdsLoneSurrogate(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return true;
+    }
+    return false;
 }
 
 bool fitsLatin1(QStringView text)
@@ -197,13 +291,23 @@ void forEachEntry(const Catalogue &catalogue, Write write)
     }
 }
 
+template<typename Write>
+void forEachEntry(const ListSnapshot &snapshot, Write write)
+{
+    snapshot.forEachEntry([&](const QString &group, const ApplicationRecord &record) {
+        if (!record.AppPath.isEmpty() || !record.CmdLine.isEmpty())
+            write(group, record);
+    });
+}
+
 /**
  * Latin-1 is kept while it can hold every value and the file it gives is read as Latin-1
  * again. Output that happens to be valid UTF-8 (the bytes that made the file Latin-1 were in
  * lines that are not written back) would be read as UTF-8 next time, as other text; such a
  * catalogue is written in UTF-8, so that its values read back the same.
  */
-LaunchListFile::Encoding encodingToWrite(const Catalogue &catalogue, LaunchListFile::Encoding read)
+template<typename Source>
+LaunchListFile::Encoding encodingToWrite(const Source &source, LaunchListFile::Encoding read)
 {
     switch (read) {
     case LaunchListFile::Encoding::Utf8:
@@ -221,7 +325,7 @@ LaunchListFile::Encoding encodingToWrite(const Catalogue &catalogue, LaunchListF
         nonAscii = nonAscii || std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) >= 0x80; });
         validUtf8 = validUtf8 && Utf8::isValid(bytes);
     };
-    forEachEntry(catalogue, [&](const QString &group, const ApplicationRecord &record) {
+    forEachEntry(source, [&](const QString &group, const ApplicationRecord &record) {
         check(group);
         check(record.ApplicationName);
         check(record.AppPath);
@@ -234,7 +338,7 @@ LaunchListFile::Encoding encodingToWrite(const Catalogue &catalogue, LaunchListF
 class LineWriter
 {
 public:
-    LineWriter(QSaveFile &file, LaunchListFile::Encoding encoding)
+    LineWriter(FileWriter &file, LaunchListFile::Encoding encoding)
         : m_file(file)
         , m_encoder(encoding == LaunchListFile::Encoding::Utf8 ? QStringEncoder::Utf8 : QStringEncoder::Latin1)
     {
@@ -258,31 +362,28 @@ public:
             flush();
     }
 
-    /// False once any write came up short (the file is unbuffered, so a short count is the
-    /// only sign of a full disk or a size limit).
     bool flush()
     {
-        if (m_ok && !m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size())
-            m_ok = false;
+        const bool ok = m_file.write(m_buffer);
         m_buffer.resize(0);
-        return m_ok;
+        return ok;
     }
 
 private:
-    QSaveFile &m_file;
+    FileWriter &m_file;
     QStringEncoder m_encoder;
     QByteArray m_buffer;
-    bool m_ok = true;
 };
 
-void writeCatalogue(LineWriter &out, const Catalogue &catalogue)
+template<typename Source>
+void writeEntries(LineWriter &out, const Source &source)
 {
     out.text(u"; Created by: "_s + LibraryLocation::baseName() + u" on "_s
              + QDate::currentDate().toString(u"dd-MM-yyyy"_s));
     out.endLine();
     out.ascii("; Format: Group Label,Program label,Program Path,Command line");
     out.endLine();
-    forEachEntry(catalogue, [&](const QString &group, const ApplicationRecord &record) {
+    forEachEntry(source, [&](const QString &group, const ApplicationRecord &record) {
         out.text(group);
         out.ascii(",");
         out.text(record.ApplicationName);
@@ -296,59 +397,105 @@ void writeCatalogue(LineWriter &out, const Catalogue &catalogue)
     });
 }
 
+template<typename Source>
+FileVersion writeFile(const Source &source, const QString &path, LaunchListFile::Encoding encoding)
+{
+    FileWriter file(path);
+    if (!file.open())
+        raiseFileError(file.error(), file.errorString());
+    LineWriter out(file, encodingToWrite(source, encoding));
+    writeEntries(out, source);
+    out.flush();
+    if (!file.commit())
+        raiseFileError(file.error(), file.errorString());
+    return file.written();
+}
+
 } // namespace
 
-LaunchListFile::Encoding LaunchListFile::load(const QString &path, const Sink &sink)
+LaunchListFile::Read LaunchListFile::load(const QString &path, const Sink &sink)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        qCWarning(lcLanyard) << "Could not open the launch list" << path << file.errorString();
-        return Encoding::Utf8;
+    const QByteArray native = NativeText::encode(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        raiseError(ErrorCode::PathFileAccessError, u"%1 is %2, not a launch list"_s.arg(path, QLatin1StringView(kindOfSpecialFile(info.st_mode))));
+    // Non-blocking, so that a FIFO put there meanwhile cannot hold the open.
+    const UniqueFd fd(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.isValid())
+        raiseFileError(errno, u"cannot read %1: %2"_s.arg(path, systemError(errno)));
+    const std::optional<FileVersion> version = FileVersion::ofDescriptor(fd.get());
+    if (!version) {
+        ::fstat(fd.get(), &info);
+        raiseError(ErrorCode::PathFileAccessError, u"%1 is %2, not a launch list"_s.arg(path, QLatin1StringView(kindOfSpecialFile(info.st_mode))));
     }
-    const std::optional<bool> utf8 = isUtf8File(file);
-    if (!utf8 || !file.seek(0)) {
-        qCWarning(lcLanyard) << "Could not read the launch list" << path << file.errorString();
-        return Encoding::Utf8;
-    }
-    const Encoding encoding = *utf8 ? Encoding::Utf8 : Encoding::Latin1;
+
+    int readError = 0;
+    const Survey found = survey(fd.get(), readError);
+    if (readError != 0 || ::lseek(fd.get(), 0, SEEK_SET) != 0)
+        raiseFileError(readError ? readError : errno, u"cannot read %1: %2"_s.arg(path, systemError(readError ? readError : errno)));
+    if (found.holdsNul)
+        raiseError(ErrorCode::PathFileAccessError, u"%1 is no launch list: it holds NUL bytes"_s.arg(path));
+    if (found.longestLine > maxLineLength)
+        raiseError(ErrorCode::PathFileAccessError,
+                   u"%1 is no launch list: a line is longer than %2 bytes"_s.arg(path).arg(maxLineLength));
+    const Encoding encoding = found.utf8 ? Encoding::Utf8 : Encoding::Latin1;
 
     ValuePool pool;
+    LineDecoder decode(encoding);
     bool atStart = true;
-    const bool read = readChunks(file, [&](QByteArrayView chunk, bool last) {
+    readError = readChunks(fd.get(), [&](QByteArrayView chunk, bool last) {
         qsizetype skipped = 0;
         if (std::exchange(atStart, false) && encoding == Encoding::Utf8 && chunk.startsWith("\xEF\xBB\xBF"))
             skipped = 3;
         return skipped + forEachLine(chunk.sliced(skipped), last, [&](QByteArrayView line) {
-            readLine(sink, decode(line, encoding), pool);
+            readLine(sink, decode(line), pool);
         });
     });
-    if (!read)
-        qCWarning(lcLanyard) << "Could not read all of the launch list" << path << file.errorString();
-    return encoding;
+    if (readError != 0)
+        raiseFileError(readError, u"cannot read all of %1: %2"_s.arg(path, systemError(readError)));
+    return {encoding, *version};
 }
 
-bool LaunchListFile::save(const Catalogue &catalogue, const QString &path, Encoding encoding)
+QString LaunchListFile::refusal(Field field, const QString &value, Encoding encoding)
 {
-    encoding = encodingToWrite(catalogue, encoding);
-    QSaveFile file(path);
-    const auto failed = [&] {
-        qCWarning(lcLanyard) << "Could not write the launch list" << path << file.errorString()
-                             << "- the file is left as it was";
-        return false;
-    };
-    // Unbuffered: QSaveFile's commit overlooks an error that only its own buffer's flush meets,
-    // and would put a cut-off file in place.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return failed();
-    LineWriter out(file, encoding);
-    writeCatalogue(out, catalogue);
-    if (!out.flush()) {
-        file.cancelWriting(); // the temporary file goes with the QSaveFile
-        return failed();
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case u',':
+            return u"a comma ends a field of the launch list"_s;
+        case u'\r':
+        case u'\n':
+            return u"a line break ends an entry of the launch list"_s;
+        case u'\0':
+            return u"the launch list cannot hold a NUL character"_s;
+        default:
+            break;
+        }
     }
-    if (!file.commit())
-        return failed();
-    return true;
+    if (!value.isEmpty() && (StringOps::TrimBlanks(value).size() != value.size()))
+        return u"tabs and spaces at either end are not kept by the launch list"_s;
+    if (field == Field::Group && StringOps::TrimBlanks(value).startsWith(u';'))
+        return u"a group name beginning with \";\" would make its lines comments"_s;
+    switch (encoding) {
+    case Encoding::Utf8:
+        if (holdsLoneSurrogate(value))
+            return u"the launch list is UTF-8 and cannot hold bytes that are not"_s;
+        break;
+    case Encoding::Latin1:
+        if (!fitsLatin1(NativeText::toLatin1Bytes(value)))
+            return u"the launch list is Latin-1 and cannot hold characters beyond it"_s;
+        break;
+    }
+    return QString();
+}
+
+FileVersion LaunchListFile::save(const Catalogue &catalogue, const QString &path, Encoding encoding)
+{
+    return writeFile(catalogue, path, encoding);
+}
+
+FileVersion LaunchListFile::save(const ListSnapshot &snapshot, const QString &path, Encoding encoding)
+{
+    return writeFile(snapshot, path, encoding);
 }
 
 } // namespace Lanyard

@@ -2,16 +2,18 @@
 
 #include "ExternalAppsPrivate.h"
 #include "LateBinding.h"
-#include "catalogue/LaunchListFile.h"
 #include "launch/Launcher.h"
 #include "ui/Captions.h"
 #include "ui/MissingProgramBox.h"
 #include "ui/frmEditApps.h"
-#include "util/FileListing.h"
+#include "util/Logging.h"
+#include "util/NativeText.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
 namespace Lanyard {
+
+using Field = LaunchListFile::Field;
 
 ExternalApps::ExternalApps(QObject *parent)
     : QObject(parent)
@@ -27,22 +29,31 @@ ExternalApps::~ExternalApps()
     SaveLaunchList();
 }
 
+bool ExternalApps::save()
+{
+    try {
+        d->save();
+        return true;
+    } catch (const ComponentError &error) {
+        qCWarning(lcLanyard).noquote() << "The launch list was not saved:" << error.message();
+        Q_EMIT saveFailed(error.message());
+        return false;
+    }
+}
+
 qint16 ExternalApps::MaxGroups() const { return d->catalogue.maxGroups(); }
 void ExternalApps::setMaxGroups(qint16 intCount) { d->catalogue.setMaxGroups(intCount); }
 qint16 ExternalApps::MaxApps() const { return d->catalogue.maxApps(); }
 void ExternalApps::setMaxApps(qint16 intCount) { d->catalogue.setMaxApps(intCount); }
 
-QString ExternalApps::EXTFile() const { return d->extFile; }
+QString ExternalApps::EXTFile() const { return d->launchList.path(); }
 
 void ExternalApps::setEXTFile(const QString &strFile)
 {
     if (strFile.isEmpty())
         return;
-    d->extFile = strFile;
-    // A dot file is a normal file here: it is the usual place for a launch list, and skipping
-    // it would overwrite it at release.
-    if (FileListing::isRegularFile(strFile))
-        LoadLaunchList();
+    // Absolute now: a relative path would name another file once the current folder changed.
+    d->launchList.open(NativeText::absolutePath(strFile), d->catalogue);
 }
 
 qint16 ExternalApps::GroupCount() const { return d->catalogue.groupCount(); }
@@ -56,7 +67,10 @@ qint16 ExternalApps::AppCount(const QVariant &GroupIndex) const
 }
 
 QString ExternalApps::GroupName(qint16 intGroup) const { return d->catalogue.group(intGroup).GroupName(); }
-void ExternalApps::setGroupName(qint16 intGroup, const QString &strGroup) { d->catalogue.setGroupName(intGroup, strGroup); }
+void ExternalApps::setGroupName(qint16 intGroup, const QString &strGroup)
+{
+    d->catalogue.setGroupName(intGroup, d->storable(Field::Group, strGroup));
+}
 
 QString ExternalApps::ApplicationName(const QVariant &GroupIndex, qint16 AppIndex) const
 {
@@ -65,7 +79,7 @@ QString ExternalApps::ApplicationName(const QVariant &GroupIndex, qint16 AppInde
 
 void ExternalApps::setApplicationName(const QVariant &GroupIndex, qint16 AppIndex, const QString &strAppName)
 {
-    d->catalogue.groupForWrite(d->resolveGroup(GroupIndex), AppIndex).setApplicationName(AppIndex, strAppName);
+    d->catalogue.setApplicationName(d->resolveGroup(GroupIndex), AppIndex, d->storable(Field::Name, strAppName));
 }
 
 QIcon ExternalApps::Icon(const QVariant &GroupIndex, qint16 AppIndex) const
@@ -80,7 +94,8 @@ QString ExternalApps::AppPath(const QVariant &GroupIndex, const QVariant &AppInd
 
 void ExternalApps::setAppPath(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strAppPath)
 {
-    d->write(GroupIndex, AppIndex, [&](ProgramGroup &group, qint16 app) { group.setAppPath(app, strAppPath); });
+    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
+    d->catalogue.setAppPath(slot.group, slot.app, d->storable(Field::Path, strAppPath));
 }
 
 qint16 ExternalApps::AppProtected(const QVariant &GroupIndex, const QVariant &AppIndex) const
@@ -90,8 +105,8 @@ qint16 ExternalApps::AppProtected(const QVariant &GroupIndex, const QVariant &Ap
 
 void ExternalApps::setAppProtected(const QVariant &GroupIndex, const QVariant &AppIndex, bool AppProtected)
 {
-    d->write(GroupIndex, AppIndex,
-             [&](ProgramGroup &group, qint16 app) { group.setAppProtected(app, AppProtected ? -1 : 0); });
+    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
+    d->catalogue.setAppProtected(slot.group, slot.app, AppProtected ? -1 : 0);
 }
 
 QString ExternalApps::CmdLine(const QVariant &GroupIndex, const QVariant &AppIndex) const
@@ -101,7 +116,8 @@ QString ExternalApps::CmdLine(const QVariant &GroupIndex, const QVariant &AppInd
 
 void ExternalApps::setCmdLine(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strCmdLine)
 {
-    d->write(GroupIndex, AppIndex, [&](ProgramGroup &group, qint16 app) { group.setCmdLine(app, strCmdLine); });
+    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
+    d->catalogue.setCmdLine(slot.group, slot.app, d->storable(Field::CmdLine, strCmdLine));
 }
 
 qint16 ExternalApps::PlaceholderCount() const { return d->placeholders.count(); }
@@ -134,7 +150,8 @@ void ExternalApps::setLanguage(Lanyard::Language NewLanguage)
 bool ExternalApps::AddApp(const QString &strGroup, const QString &strAppName, const QString &strAppPath,
                           const QString &strCmd, bool blProtected)
 {
-    return d->catalogue.addApp(strGroup, strAppName, strAppPath, strCmd, blProtected);
+    return d->catalogue.addApp(d->storable(Field::Group, strGroup), d->storable(Field::Name, strAppName),
+                               d->storable(Field::Path, strAppPath), d->storable(Field::CmdLine, strCmd), blProtected);
 }
 
 void ExternalApps::DeleteApp(const QVariant &GroupIndex, const QVariant &AppIndex)
@@ -159,7 +176,9 @@ void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppN
     const ApplicationRecord &current = d->catalogue.app(old->group, old->app);
     const QString newPath = varNewAppPath.isValid() ? VariantOps::toText(varNewAppPath) : current.AppPath;
     const QString newCmd = varNewCmd.isValid() ? VariantOps::toText(varNewCmd) : current.CmdLine;
-    d->catalogue.editApp(old->group, old->app, strNewGroup, strNewAppName, blProtected, newPath, newCmd);
+    d->catalogue.editApp(old->group, old->app, d->storable(Field::Group, strNewGroup),
+                         d->storable(Field::Name, strNewAppName), blProtected, d->storable(Field::Path, newPath),
+                         d->storable(Field::CmdLine, newCmd));
 }
 
 void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strReplace)
@@ -173,7 +192,9 @@ bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
     if (!entry)
         return false;
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    if (!Launcher::execute(record.AppPath, record.CmdLine, d->placeholders, MissingProgramBox::show).started)
+    if (!Launcher::execute(d->native(record.AppPath), d->native(record.CmdLine), d->placeholders,
+                           MissingProgramBox::show)
+             .started)
         return false;
     Q_EMIT AppFinished(strGroup, strApp);
     return true;
@@ -189,7 +210,7 @@ std::optional<LaunchCommand> ExternalApps::launchCommand(const QString &strGroup
     if (!entry)
         return std::nullopt;
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    return Launcher::preview(record.AppPath, record.CmdLine, d->placeholders);
+    return Launcher::preview(d->native(record.AppPath), d->native(record.CmdLine), d->placeholders);
 }
 
 QVariantMap ExternalApps::invoke(const QString &member, const QString &kind, const QVariantList &arguments)
@@ -197,20 +218,11 @@ QVariantMap ExternalApps::invoke(const QString &member, const QString &kind, con
     return LateBinding::invoke(*this, member, kind, arguments);
 }
 
-void ExternalApps::LoadLaunchList()
-{
-    // Each line goes through the whole add operation; a line refused by a full table is
-    // dropped, and later lines are still read.
-    d->launchListEncoding = LaunchListFile::load(d->extFile, [this](const LaunchListFile::Entry &entry) {
-        AddApp(entry.group, entry.name, entry.path, entry.cmdLine, entry.isProtected);
-    });
-}
-
 void ExternalApps::SaveLaunchList()
 {
-    if (d->extFile.isEmpty())
-        return;
-    LaunchListFile::save(d->catalogue, d->extFile, d->launchListEncoding);
+    // No caller is left to receive an error: it is logged, and told to whoever listens.
+    if (d->launchList.hasChangesToSave(d->catalogue))
+        save();
 }
 
 qint16 ExternalApps::FindGroup(const QString &strGroup) const { return d->catalogue.findGroup(strGroup); }

@@ -1,7 +1,11 @@
 #include "ExternalAppsPrivate.h"
 
 #include "icons/mGetFileIcon.h"
+#include "util/NativeText.h"
+#include "util/Raise.h"
 #include "util/VariantOps.h"
+
+using namespace Qt::StringLiterals;
 
 namespace Lanyard {
 
@@ -46,6 +50,21 @@ ExternalApps::Private::Slot ExternalApps::Private::resolveSlot(const QVariant &g
     catalogue.checkSlot(group, app);
     return {group, app};
 }
+
+QString ExternalApps::Private::storable(LaunchListFile::Field field, const QString &value) const
+{
+    const QString refusal = LaunchListFile::refusal(field, value, launchList.encoding());
+    if (!refusal.isEmpty())
+        raiseError(ErrorCode::InvalidArgument, u'"' + value + u"\": "_s + refusal);
+    return launchList.encoding() == LaunchListFile::Encoding::Latin1 ? NativeText::toLatin1Bytes(value) : value;
+}
+
+QString ExternalApps::Private::native(const QString &value) const
+{
+    return launchList.encoding() == LaunchListFile::Encoding::Latin1 ? NativeText::fromLatin1Bytes(value) : value;
+}
+
+void ExternalApps::Private::save() { launchList.save(catalogue); }
 
 std::optional<ExternalApps::Private::Slot> ExternalApps::Private::findEntry(const QString &group,
                                                                           const QString &app) const

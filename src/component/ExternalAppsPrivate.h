@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalogue/Catalogue.h"
-#include "catalogue/LaunchListFile.h"
+#include "catalogue/LaunchList.h"
 #include "launch/PlaceholderTable.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -14,11 +14,19 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
     Private();
 
     Catalogue catalogue;
+    LaunchList launchList;
     PlaceholderTable placeholders;
-    QString extFile;
-    /// How the launch list was read, so that it is written back the same way.
-    LaunchListFile::Encoding launchListEncoding = LaunchListFile::Encoding::Utf8;
     Lanyard::Language language = Language::lEnglish;
+
+    /// @p value as the catalogue stores it for @p field: refused with InvalidArgument when the
+    /// launch list could not give it back the same; bytes given as native text are stored as
+    /// the Latin-1 characters of a Latin-1 list.
+    QString storable(LaunchListFile::Field field, const QString &value) const;
+    /// A value of the catalogue as native text for the system: a Latin-1 list's characters
+    /// stand for its bytes.
+    QString native(const QString &value) const;
+    /// Writes the changes to the launch list; throws ComponentError when that failed.
+    void save();
 
     /// Resolves a number-or-name group argument: a name gives FindGroup's result (-1 when
     /// not found), any other value its 16-bit conversion.
@@ -42,13 +50,6 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
     {
         const Slot slot = resolveSlot(groupIndex, appIndex);
         return catalogue.app(slot.group, slot.app);
-    }
-    /// Calls @p write(group, app slot) for the slot that resolveSlot gives.
-    template<typename Write>
-    void write(const QVariant &groupIndex, const QVariant &appIndex, Write write)
-    {
-        const Slot slot = resolveSlot(groupIndex, appIndex);
-        write(catalogue.groupForWrite(slot.group, slot.app), slot.app);
     }
     /// The application in use named @p app in the group in use named @p group.
     std::optional<Slot> findEntry(const QString &group, const QString &app) const;

@@ -150,7 +150,8 @@ QVariant LateBinding::letAppProtected(ExternalApps &apps, const Args &a)
         return none();
     }
     const qint16 value = int16(a, 2);
-    apps.d->write(a.at(0), a.at(1), [&](ProgramGroup &group, qint16 app) { group.setAppProtected(app, value); });
+    const auto slot = apps.d->resolveSlot(a.at(0), a.at(1));
+    apps.d->catalogue.setAppProtected(slot.group, slot.app, value);
     return none();
 }
 

@@ -298,7 +298,8 @@ void tst_ExternalApps::extFile()
     QCOMPARE(apps.GroupCount(), qint16(0));
     apps.setEXTFile(QString());
     QCOMPARE(apps.EXTFile(), missing);
-    apps.setEXTFile(dir.path()); // a folder is stored, and nothing is loaded
+    // A folder is no launch list: the assignment fails, the path stays stored.
+    QCOMPARE(errorOf([&](ExternalApps &a) { a.setEXTFile(dir.path()); }, apps), 75);
     QCOMPARE(apps.EXTFile(), dir.path());
     QCOMPARE(apps.GroupCount(), qint16(0));
 }

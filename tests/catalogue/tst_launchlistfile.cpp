@@ -1,9 +1,11 @@
+#include "catalogue/LaunchListFile.h"
 #include "util/LibraryLocation.h"
 
 #include <Lanyard/ExternalApps.h>
 
 #include <QDate>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,7 +77,7 @@ private Q_SLOTS:
     void roundTrip();
     void encodingKeptByteForByte_data();
     void encodingKeptByteForByte();
-    void characterBeyondLatin1SavedAsUtf8();
+    void characterBeyondLatin1Refused();
     void latin1ThatWouldReadAsUtf8SavedAsUtf8();
     void largeFileKeptAcrossReadChunks_data();
     void largeFileKeptAcrossReadChunks();
@@ -125,9 +127,10 @@ void tst_LaunchListFile::reader_data()
                                                 << QStringList{u"G2|A|/a||0"_s, u"G2|C|/c||0"_s, u"G1|B|/b||0"_s};
     QTest::newRow("names-case-sensitive") << QByteArray("T,A,/a,,0\nt,a,/b,,0")
                                           << QStringList{u"T|A|/a||0"_s, u"t|a|/b||0"_s};
-    QTest::newRow("nul-bytes-kept") << QByteArrayLiteral("T,A\0B,/a,\0,0") << QStringList{u"T|A\0B|/a|\0|0"_s};
     QTest::newRow("utf8-byte-order-mark-skipped") << QByteArray("\xEF\xBB\xBFT,A,/a,,0")
                                                   << QStringList{u"T|A|/a||0"_s};
+    QTest::newRow("later-byte-order-mark-kept") << QByteArray("T,A,/a,,0\r\n\xEF\xBB\xBFT,B,/b,,0")
+                                                << QStringList{u"T|A|/a||0"_s, u"\uFEFFT|B|/b||0"_s};
 }
 
 void tst_LaunchListFile::reader()
@@ -225,18 +228,17 @@ void tst_LaunchListFile::encodingKeptByteForByte()
     QCOMPARE(body(readFile(m_path)), lines);
 }
 
-void tst_LaunchListFile::characterBeyondLatin1SavedAsUtf8()
+// A Latin-1 list's other values keep their bytes: a character it cannot hold is refused.
+void tst_LaunchListFile::characterBeyondLatin1Refused()
 {
     QVERIFY(writeFile(m_path, "Caf\xE9,A,/a,,0\r\n"));
     {
         ExternalApps apps;
         apps.setEXTFile(m_path);
-        QVERIFY(apps.AddApp(u"Café"_s, u"Euro €"_s, u"/e"_s, QString(), false));
+        QVERIFY_THROWS_EXCEPTION(ComponentError, apps.AddApp(u"Café"_s, u"Euro €"_s, u"/e"_s, QString(), false));
+        QVERIFY(apps.AddApp(u"Café"_s, u"Thé"_s, u"/t"_s, QString(), false));
     }
-    QCOMPARE(body(readFile(m_path)), QByteArray("Caf\xC3\xA9,A,/a,,0\r\nCaf\xC3\xA9,Euro \xE2\x82\xAC,/e,,0\r\n"));
-    ExternalApps again;
-    again.setEXTFile(m_path);
-    QCOMPARE(dump(again), (QStringList{u"Café|A|/a||0"_s, u"Café|Euro €|/e||0"_s}));
+    QCOMPARE(body(readFile(m_path)), QByteArray("Caf\xE9,A,/a,,0\r\nCaf\xE9,Th\xE9,/t,,0\r\n"));
 }
 
 // Only the comment made the file Latin-1; written back without it, the same bytes would read
@@ -248,6 +250,7 @@ void tst_LaunchListFile::latin1ThatWouldReadAsUtf8SavedAsUtf8()
         ExternalApps apps;
         apps.setEXTFile(m_path);
         QCOMPARE(apps.ApplicationName(QVariant(0), 0), u"\u00C3\u00A9"_s);
+        apps.setCmdLine(0, 0, u"-x"_s);
     }
     ExternalApps again;
     again.setEXTFile(m_path);
@@ -275,8 +278,8 @@ void tst_LaunchListFile::largeFileKeptAcrossReadChunks()
     QByteArray lines;
     for (int i = 0; lines.size() < (3 << 20); ++i)
         lines += "G,A" + QByteArray::number(i) + ',' + unit.repeated(1 + i % 97) + ",c,0" + lineEnd;
-    // One line longer than a chunk.
-    const QByteArray longPath = unit.repeated((1 << 20) / unit.size() + 3);
+    // The longest line a launch list may hold.
+    const QByteArray longPath = unit.repeated((LaunchListFile::maxLineLength - 20) / unit.size());
     lines += "G,Long," + longPath + ",,0" + lineEnd;
     QVERIFY(writeFile(m_path, header + lines));
     {
@@ -284,8 +287,9 @@ void tst_LaunchListFile::largeFileKeptAcrossReadChunks()
         apps.setMaxApps(32767);
         apps.setEXTFile(m_path);
         QCOMPARE(apps.AppPath(u"G"_s, u"Long"_s), utf8 ? QString::fromUtf8(longPath) : QString::fromLatin1(longPath));
+        QVERIFY(apps.AddApp(u"G"_s, u"New"_s, u"/n"_s, QString(), false)); // so that it is written
     }
-    QByteArray expected = lines;
+    QByteArray expected = lines + "G,New,/n,,0" + lineEnd;
     expected.replace(lineEnd, "\r\n");
     QCOMPARE(body(readFile(m_path)), expected);
 }
@@ -293,27 +297,42 @@ void tst_LaunchListFile::largeFileKeptAcrossReadChunks()
 void tst_LaunchListFile::hostileFiles_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("error");
 
     QByteArray junk(1 << 20, '\0');
     QRandomGenerator random(4);
     random.fillRange(reinterpret_cast<quint32 *>(junk.data()), junk.size() / 4);
-    QTest::newRow("binary-junk") << junk << -1;
-    QTest::newRow("nul-bytes-only") << QByteArray(1 << 20, '\0') << 0;
-    QTest::newRow("10mb-line-without-commas") << QByteArray(10 << 20, 'x') << 0;
-    QTest::newRow("10mb-line-of-commas") << QByteArray(10 << 20, ',') << 0;
-    QTest::newRow("10mb-command") << "T,A,/a," + QByteArray(10 << 20, 'c') + ",1" << 1;
+    QTest::newRow("binary-junk") << junk << 75;
+    QTest::newRow("nul-byte-in-a-value") << QByteArrayLiteral("T,A\0B,/a,,0") << 75;
+    QTest::newRow("line-over-64-kib") << QByteArray(LaunchListFile::maxLineLength + 1, 'x') << 75;
+    QTest::newRow("long-line-after-good-ones") << "T,A,/a,,0\n" + QByteArray(1 << 20, ',') << 75;
     QTest::newRow("million-lone-cr") << QByteArray(1'000'000, '\r') << 0;
-    QTest::newRow("million-lines") << QByteArray("T,A,/a,x,0\n").repeated(1'000'000) << 1;
 }
 
+// A file that is no launch list fails the load before anything of it is taken, and is never
+// written over.
 void tst_LaunchListFile::hostileFiles()
 {
     QFETCH(QByteArray, content);
-    QFETCH(int, entries);
-    const QStringList result = loaded(m_path, content);
-    if (entries >= 0)
-        QCOMPARE(result.size(), entries);
+    QFETCH(int, error);
+    QVERIFY(writeFile(m_path, content));
+    {
+        ExternalApps apps;
+        try {
+            apps.setEXTFile(m_path);
+            QCOMPARE(0, error);
+        } catch (const ComponentError &e) {
+            QCOMPARE(e.number(), error);
+        }
+        QCOMPARE(apps.GroupCount(), qint16(0));
+        QVERIFY(apps.AddApp(u"T"_s, u"New"_s, u"/n"_s, QString(), false));
+        if (error != 0) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"not saved"_s));
+            QVERIFY(!apps.save());
+        }
+    }
+    if (error != 0)
+        QCOMPARE(readFile(m_path), content);
 }
 
 QTEST_GUILESS_MAIN(tst_LaunchListFile)

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "LaunchListFile.h"
+#include "util/FileVersion.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace Lanyard {
+
+class Catalogue;
+
+/**
+ * A catalogue's launch list file: where it is, how it was read, and the save that keeps what
+ * other programs wrote there meanwhile.
+ *
+ * Loads and saves of this library take turns with those of other processes (a lock on the
+ * file's folder). A save writes only when the catalogue changed since it was read or last
+ * saved. When the file changed on disk since then, or the catalogue does not hold all of it
+ * (entries beyond its limits), the save reads the file again and takes only the catalogue's
+ * changed entries into it, so that both sides' changes survive. A file that could not be
+ * read whole is never written.
+ */
+class LaunchList
+{
+public:
+    /// Where the file is: absolute native text; empty for none.
+    QString path() const { return m_path; }
+    LaunchListFile::Encoding encoding() const { return m_encoding; }
+
+    /**
+     * Makes @p path (absolute) the list's file and, when something is there, adds the file's
+     * entries to @p catalogue (entries beyond its limits are left out). Throws ComponentError
+     * as LaunchListFile::load does, or when other programs hold the lock too long; after a
+     * failure the entries read so far stay and the file is never written by this list.
+     */
+    void open(const QString &path, Catalogue &catalogue);
+
+    /// Whether save() has something to write: changes, and a file that may be written over.
+    bool hasChangesToSave(const Catalogue &catalogue) const;
+
+    /// Writes @p catalogue's changes, as described above, and forgets them. Throws
+    /// ComponentError when the file was not written (it is then left as it was).
+    void save(Catalogue &catalogue);
+
+private:
+    QString m_path;
+    LaunchListFile::Encoding m_encoding = LaunchListFile::Encoding::Utf8;
+    std::optional<FileVersion> m_version; // as last read or written
+    bool m_readWhole = true;
+    bool m_holdsAll = false; // the catalogue held exactly the file as of m_version
+};
+
+} // namespace Lanyard

@@ -1,0 +1,37 @@
+#include "FileVersion.h"
+
+#include "NativeText.h"
+
+#include <sys/stat.h>
+
+namespace Lanyard {
+
+namespace {
+
+std::optional<FileVersion> versionOf(const struct stat &info)
+{
+    if (!S_ISREG(info.st_mode))
+        return std::nullopt;
+    return FileVersion{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+                       qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+} // namespace
+
+std::optional<FileVersion> FileVersion::of(const QString &path)
+{
+    struct stat info {};
+    if (::stat(NativeText::encode(path).constData(), &info) != 0)
+        return std::nullopt;
+    return versionOf(info);
+}
+
+std::optional<FileVersion> FileVersion::ofDescriptor(int fd)
+{
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return std::nullopt;
+    return versionOf(info);
+}
+
+} // namespace Lanyard

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "FileVersion.h"
+#include "UniqueFd.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace Lanyard {
+
+/**
+ * Replaces the contents of a file so that nothing is lost when the write fails: the new
+ * contents go to a temporary file beside it, which then takes the file's place in one rename,
+ * with the file's mode, owner and group (the owner only where the writer may set it, as root
+ * may). A symbolic link stays a link: its target is replaced. Where the folder cannot take the
+ * temporary file but the file itself is writable, the file is written in place: the contents
+ * are gathered first and the space for them reserved before the file is touched.
+ *
+ * Paths are native text (see NativeText). Errors keep the first errno and say what failed.
+ */
+class FileWriter
+{
+public:
+    explicit FileWriter(const QString &path);
+    ~FileWriter();
+    FileWriter(const FileWriter &) = delete;
+    FileWriter &operator=(const FileWriter &) = delete;
+
+    /// Prepares the write; false when the file cannot be written at all.
+    bool open();
+    /// Adds @p bytes to the new contents; false once anything failed.
+    bool write(QByteArrayView bytes);
+    /// Puts the new contents in place; false (the old file untouched) on any failure.
+    bool commit();
+
+    /// The errno of the first failure, 0 while there was none.
+    int error() const { return m_error; }
+    /// What failed, in words: "cannot create a file in /home/me/.config: Permission denied".
+    QString errorString() const { return m_errorString; }
+    /// The file that is replaced: the path, or the final target of a link.
+    QString target() const { return m_target; }
+    /// The version of the file as committed.
+    FileVersion written() const { return m_written; }
+
+private:
+    bool fail(const QString &what, int error);
+    bool openTemporary();
+    bool commitInPlace();
+    void discardTemporary();
+
+    QString m_path;
+    QString m_target;
+    QByteArray m_nativeTarget;
+    QByteArray m_temporary;
+    UniqueFd m_fd;
+    bool m_exists = false;
+    bool m_inPlace = false;
+    QByteArray m_pending; // the contents, gathered for a write in place
+    FileVersion m_written;
+    unsigned m_mode = 0;
+    unsigned m_owner = 0;
+    unsigned m_group = 0;
+    int m_error = 0;
+    QString m_errorString;
+};
+
+} // namespace Lanyard
