@@ -45,15 +45,17 @@ Options:
   -h, --help                display this help and exit
       --version             output version information and exit
 
-Put -- before arguments that begin with '-'. The launch list is written back
-when the command ends, whatever the command.
+Put -- before arguments that begin with '-'. list, show and run never write the
+launch list; add, edit, delete and configure write their changes when they end,
+keeping what other programs wrote into it meanwhile.
 
 Exit status:
   0  done (run: the program was started)
   1  run: the program was not started; show: nothing would start;
        add, edit: a limit refused the application; show, run, delete: no such
        application
-  2  bad usage, or an error of the component ("lanyard: error N: TEXT")
+  2  bad usage, an error of the component ("lanyard: error N: TEXT"), or a
+       launch list that could not be read or written
 )"_s;
 
 CliExit usageError(const QString &message)

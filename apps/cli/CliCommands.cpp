@@ -200,11 +200,11 @@ int execute(const CliInvocation &invocation)
     }
     // Saved here rather than at the release, so that a failure reaches the exit status; a
     // command that changed nothing writes nothing.
-    QObject::connect(apps.get(), &ExternalApps::saveFailed,
-                     [](const QString &reason) { err(u"the launch list was not saved: "_s + reason); });
-    if (!apps->save())
-        return CliArguments::ErrorStatus;
-    return status;
+    const QMetaObject::Connection reported = QObject::connect(
+        apps.get(), &ExternalApps::saveFailed, [](const QString &reason) { err(u"the launch list was not saved: "_s + reason); });
+    const bool saved = apps->save();
+    QObject::disconnect(reported); // the release tries once more, without a word
+    return saved ? status : CliArguments::ErrorStatus;
 }
 
 bool hasDisplay()

@@ -4,6 +4,7 @@
 #include "util/NativeText.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -56,5 +57,7 @@ int main(int argc, char **argv)
     const CliInvocation &invocation = std::get<CliInvocation>(parsed);
     const std::unique_ptr<QCoreApplication> app = makeApplication(invocation, argc, argv);
     QCoreApplication::setApplicationName(u"lanyard"_s);
+    // The command reports failures itself, once, in its own words.
+    QLoggingCategory::setFilterRules(u"lanyard.warning=false"_s);
     return CliCommands::execute(invocation);
 }

@@ -130,8 +130,9 @@ public:
      * Late-bound access: calls the member named @p member (letter case ignored) with
      * @p arguments. @p kind is "get" or "let" for a property, "call" for a method; a let
      * takes the value to assign as its last argument. Optional arguments may be left off.
-     * Returns {"value": result, "error": 0, "description": ""} on success, and on failure the
-     * error number and its text with an invalid value; it never throws.
+     * Returns {"value": result, "error": 0, "description": "", "detail": ""} on success, and on
+     * failure the error number, its text and what went wrong with an invalid value; it never
+     * throws.
      */
     Q_INVOKABLE QVariantMap invoke(const QString &member, const QString &kind,
                                    const QVariantList &arguments = QVariantList());

@@ -51,7 +51,7 @@ QWidget *ownerWidget(const QVariant &value)
 }
 
 // In the order of the interface.
-const std::array<Member, 31> members{{
+const std::array<Member, 32> members{{
     {u"MaxGroups", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxGroups()); }},
     {u"MaxGroups", Kind::Let, 1, 1, [](ExternalApps &o, const Args &a) { o.setMaxGroups(int16(a, 0)); return none(); }},
     {u"MaxApps", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxApps()); }},
@@ -110,6 +110,8 @@ const std::array<Member, 31> members{{
          return none();
      }},
     {u"HideForm", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { o.HideForm(); return none(); }},
+    // Beyond the interface's 31: the save that the release does, on demand.
+    {u"save", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(o.save()); }},
 }};
 
 std::optional<Kind> parseKind(const QString &kind)
@@ -132,14 +134,19 @@ const Member *findMember(const QString &name, Kind kind)
     return nullptr;
 }
 
-QVariantMap result(const QVariant &value, int error = 0, const QString &description = QString())
+QVariantMap result(const QVariant &value, int error = 0, const QString &description = QString(),
+                   const QString &detail = QString())
 {
     return {{QStringLiteral("value"), value},
             {QStringLiteral("error"), error},
-            {QStringLiteral("description"), description}};
+            {QStringLiteral("description"), description},
+            {QStringLiteral("detail"), detail}};
 }
 
-QVariantMap failure(ErrorCode code) { return result(QVariant(), int(code), ComponentError::describe(code)); }
+QVariantMap failure(const ComponentError &error)
+{
+    return result(QVariant(), error.number(), error.description(), error.detail());
+}
 
 } // namespace
 
@@ -161,15 +168,15 @@ QVariantMap LateBinding::invoke(ExternalApps &apps, const QString &member, const
     const std::optional<Kind> parsed = parseKind(kind);
     const Member *target = parsed ? findMember(member, *parsed) : nullptr;
     if (!target)
-        return failure(ErrorCode::MemberNotFound);
+        return failure(ComponentError(ErrorCode::MemberNotFound));
     if (arguments.size() < target->minArgs || arguments.size() > target->maxArgs)
-        return failure(ErrorCode::WrongArgumentCount);
+        return failure(ComponentError(ErrorCode::WrongArgumentCount));
     try {
         return result(target->call(apps, arguments));
     } catch (const ComponentError &error) {
-        return failure(error.code());
+        return failure(error);
     } catch (const std::bad_alloc &) {
-        return failure(ErrorCode::OutOfMemory);
+        return failure(ComponentError(ErrorCode::OutOfMemory));
     }
 }
 

@@ -89,7 +89,7 @@ bool FileWriter::open()
         if (!S_ISREG(info.st_mode))
             return fail(u"cannot write %1, it is not a regular file"_s.arg(m_target), S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
         // A file made read-only is not replaced behind its owner's back.
-        if (::access(m_nativeTarget.constData(), W_OK) != 0)
+        if (::faccessat(AT_FDCWD, m_nativeTarget.constData(), W_OK, AT_EACCESS) != 0)
             return fail(u"cannot write %1"_s.arg(m_target), errno);
         m_exists = true;
         m_mode = info.st_mode & 07777;

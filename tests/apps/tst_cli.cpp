@@ -1,8 +1,14 @@
 // The command-line host, run as a program: its output, exit status, launch list and what it started.
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -55,11 +61,15 @@ private Q_SLOTS:
     void command_data();
     void command();
     void defaultFileUnderXdgConfigHome();
-    void readOnlyFileKept();
+    void fileNotWrittenIsAFailure();
+    void specialFileIsNeitherReadNorWritten();
+    void largeListKeptWhole();
+    void parallelAddsAllKept();
+    void fileNameBytesKept();
     void configureWaitsForTheWindow();
 
 private:
-    Result lanyard(const QStringList &arguments);
+    Result lanyard(const QStringList &arguments, bool asNobody = false);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_file;
@@ -69,10 +79,11 @@ void TestCli::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
     m_file = m_dir->filePath(u"tools.lst"_s);
 }
 
-Result TestCli::lanyard(const QStringList &arguments)
+Result TestCli::lanyard(const QStringList &arguments, bool asNobody)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
@@ -82,6 +93,13 @@ Result TestCli::lanyard(const QStringList &arguments)
     QProcess process;
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(m_dir->path());
+    if (asNobody && ::geteuid() == 0) {
+        // File permissions apply to another user, as they do to every user but root.
+        process.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(99);
+        });
+    }
     process.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), arguments);
     Result result;
     if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit) {
@@ -236,15 +254,81 @@ void TestCli::defaultFileUnderXdgConfigHome()
     QCOMPARE(lanyard({u"list"_s}).out, u"Text\tSort\t/usr/bin/sort\t\t0\n"_s);
 }
 
-void TestCli::readOnlyFileKept()
+void TestCli::fileNotWrittenIsAFailure()
 {
     writeText(m_file, u"Text,Sort,/usr/bin/sort,,0\n"_s);
-    if (!QFile::setPermissions(m_file, QFile::ReadOwner) || QFileInfo(m_file).isWritable())
-        QSKIP("running with privileges that ignore file permissions");
-    const Result result = lanyard({u"--file"_s, m_file, u"delete"_s, u"Text"_s, u"Sort"_s});
+    QVERIFY(QFile::setPermissions(m_file, QFileDevice::Permissions(0x4444)));
+    const Result result = lanyard({u"--file"_s, m_file, u"delete"_s, u"Text"_s, u"Sort"_s}, true);
     QCOMPARE(result.status, 2);
-    QCOMPARE(result.err, u"lanyard: cannot write the launch list "_s + m_file + u'\n');
+    QCOMPARE(result.err, u"lanyard: the launch list was not saved: Permission denied: cannot write "_s + m_file
+                             + u": Permission denied\n"_s);
     QCOMPARE(readText(m_file), u"Text,Sort,/usr/bin/sort,,0\n"_s);
+}
+
+void TestCli::specialFileIsNeitherReadNorWritten()
+{
+    // Made here as root: a test must not risk the system's own /dev/null.
+    const QString device = ::geteuid() == 0 ? m_dir->filePath(u"null"_s) : u"/dev/null"_s;
+    QVERIFY(::geteuid() != 0 || ::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0);
+    for (const QStringList &command : {QStringList{u"list"_s}, QStringList{u"add"_s, u"T"_s, u"A"_s, u"/x"_s}}) {
+        const Result result = lanyard(QStringList{u"--file"_s, device} + command);
+        QCOMPARE(result.status, 2);
+        QCOMPARE(result.err, u"lanyard: error 75: Path/File access error: "_s + device + u" is a device, not a launch list\n"_s);
+    }
+    struct stat info {};
+    QVERIFY(::stat(QFile::encodeName(device).constData(), &info) == 0 && S_ISCHR(info.st_mode));
+}
+
+// More entries than a catalogue can hold: a command that only reads leaves the file as it is;
+// one that changes it keeps every entry the catalogue could not hold.
+void TestCli::largeListKeptWhole()
+{
+    QString lines;
+    for (int i = 0; i < 33000; ++i)
+        lines += u"Big,App "_s + QString::number(i) + u",/x,,0\n"_s;
+    writeText(m_file, lines);
+    QCOMPARE(lanyard({u"--file"_s, m_file, u"list"_s}).status, 0);
+    QCOMPARE(readText(m_file), lines);
+    const Result added = lanyard({u"--file"_s, m_file, u"add"_s, u"Small"_s, u"One"_s, u"/y"_s});
+    QCOMPARE(added.err, QString());
+    QCOMPARE(entriesOf(m_file).size(), 33001);
+}
+
+void TestCli::parallelAddsAllKept()
+{
+    constexpr int writers = 12;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int i = 0; i < writers; ++i) {
+        auto &process = processes.emplace_back(std::make_unique<QProcess>());
+        process->start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"),
+                       {u"--file"_s, m_file, u"add"_s, u"Group "_s + QString::number(i % 3), u"App "_s + QString::number(i), u"/x"_s});
+    }
+    for (auto &process : processes) {
+        QVERIFY(process->waitForFinished(30000));
+        QCOMPARE(process->exitCode(), 0);
+    }
+    QCOMPARE(entriesOf(m_file).size(), writers);
+}
+
+void TestCli::fileNameBytesKept()
+{
+    // A Latin-1 name, given as its bytes: no QString can say it, so a shell passes it on.
+    QProcess shell;
+    shell.setWorkingDirectory(m_dir->path());
+    shell.start(u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" --file \"$(printf 'caf\\351.lst')\" add T A /x"_s,
+                               QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard")});
+    QVERIFY(shell.waitForFinished(20000));
+    QCOMPARE(shell.readAllStandardError(), QByteArray());
+    QCOMPARE(shell.exitCode(), 0);
+    QList<QByteArray> names;
+    if (DIR *folder = ::opendir(QFile::encodeName(m_dir->path()).constData())) {
+        while (const dirent *entry = ::readdir(folder)) {
+            if (entry->d_type == DT_REG)
+                names << QByteArray(entry->d_name);
+        }
+        ::closedir(folder);
+    }
+    QCOMPARE(names, QList<QByteArray>{QByteArray("caf\xe9.lst")});
 }
 
 void TestCli::configureWaitsForTheWindow()

@@ -1,4 +1,5 @@
 #include "catalogue/LaunchListFile.h"
+#include "common/CatalogueDump.h"
 #include "util/LibraryLocation.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -16,21 +17,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QByteArray header = "; Created by: x on 01-01-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\n";
-
-/// Every application in use as "group|name|path|command|protected", in slot order.
-QStringList dump(const ExternalApps &apps)
-{
-    QStringList entries;
-    for (qint16 g = 0; g < apps.GroupCount(); ++g) {
-        const QVariant group(g);
-        for (qint16 a = 0; a < apps.AppCount(group); ++a) {
-            entries << QStringList{apps.GroupName(g), apps.ApplicationName(group, a), apps.AppPath(group, a),
-                                   apps.CmdLine(group, a), QString::number(apps.AppProtected(group, a))}
-                           .join(u'|');
-        }
-    }
-    return entries;
-}
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {

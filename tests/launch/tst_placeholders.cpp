@@ -1,3 +1,5 @@
+#include "common/ComponentErrors.h"
+
 #include <Lanyard/ExternalApps.h>
 
 #include <QTest>
@@ -10,16 +12,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 using Pairs = QList<std::pair<QString, QString>>;
-
-int errorOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const ComponentError &error) {
-        return error.number();
-    }
-    return 0;
-}
 
 } // namespace
 
