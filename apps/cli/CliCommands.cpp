@@ -1,12 +1,14 @@
 #include "CliCommands.h"
 
 #include "CliArguments.h"
+#include "Windowing.h"
 
 #include "util/NativeText.h"
 
 #include <Lanyard/ComponentError.h>
 #include <Lanyard/ExternalApps.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -81,9 +83,17 @@ int run(ExternalApps &apps, const QString &group, const QString &app)
         err(u"%1: no such application"_s.arg(entryName(group, app)));
         return 1;
     }
-    if (apps.ExecuteApp(group, app))
+    // A terminal gets the reason on standard error; a box only where someone sees it and no
+    // terminal does (a desktop shortcut).
+    apps.setShowMissingProgram(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
+    QString reason;
+    const QMetaObject::Connection failed = QObject::connect(
+        &apps, &ExternalApps::launchFailed, [&reason](const QString &, const QString &, const QString &why) { reason = why; });
+    const bool started = apps.ExecuteApp(group, app);
+    QObject::disconnect(failed);
+    if (started)
         return 0;
-    err(u"%1: not started"_s.arg(entryName(group, app)));
+    err(u"%1: not started: %2"_s.arg(entryName(group, app), reason));
     return 1;
 }
 
@@ -184,8 +194,8 @@ int execute(const CliInvocation &invocation)
 {
     if (!invocation.fileGiven)
         QDir().mkpath(QFileInfo(invocation.file).absolutePath());
-    if (invocation.command == u"configure" && !hasDisplay()) {
-        err(u"configure needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set"_s);
+    if (invocation.command == u"configure" && !Windowing::canOpenWindows()) {
+        err(u"configure needs a display, and none answers (DISPLAY, WAYLAND_DISPLAY)"_s);
         return CliArguments::ErrorStatus;
     }
 
@@ -207,13 +217,5 @@ int execute(const CliInvocation &invocation)
     return saved ? status : CliArguments::ErrorStatus;
 }
 
-bool hasDisplay()
-{
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        if (!qEnvironmentVariableIsEmpty(name))
-            return true;
-    }
-    return false;
-}
 
 } // namespace CliCommands

@@ -8,8 +8,5 @@ namespace CliCommands {
 /// list; returns the exit status. Needs a QCoreApplication, and a QApplication for configure.
 int execute(const CliInvocation &invocation);
 
-/// True when a window system is at hand (an X or Wayland display, or a platform forced by
-/// QT_QPA_PLATFORM).
-bool hasDisplay();
 
 } // namespace CliCommands

@@ -1,6 +1,7 @@
 // lanyard: the command-line host, for terminals, scripts and desktop shortcuts.
 #include "CliArguments.h"
 #include "CliCommands.h"
+#include "Windowing.h"
 #include "util/NativeText.h"
 
 #include <QApplication>
@@ -9,6 +10,8 @@
 
 #include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -33,13 +36,13 @@ void print(std::FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
-/// Windows only when they can appear: configure, and run's missing-program message box. Without
-/// a display a QCoreApplication keeps every other command working (the message then goes to
-/// standard error).
+/// Windows only where they serve: configure, and run's missing-program message box when run
+/// has no terminal to speak to (a desktop shortcut) and a display that someone sees.
 std::unique_ptr<QCoreApplication> makeApplication(const CliInvocation &invocation, int &argc, char **argv)
 {
-    const bool windows = invocation.command == u"configure" || invocation.command == u"run";
-    if (windows && CliCommands::hasDisplay())
+    const bool windows = (invocation.command == u"configure" && Windowing::canOpenWindows())
+                      || (invocation.command == u"run" && !::isatty(STDERR_FILENO) && Windowing::isSeen());
+    if (windows)
         return std::make_unique<QApplication>(argc, argv);
     return std::make_unique<QCoreApplication>(argc, argv);
 }

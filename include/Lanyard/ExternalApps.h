@@ -104,9 +104,20 @@ public:
 
     void AddPlaceHolder(const QString &strSearch, const QString &strReplace);
 
-    /// Starts the application with the placeholders replaced, without waiting for it;
-    /// emits AppFinished before returning true.
+    /**
+     * Starts the application with the placeholders replaced, without waiting for it; emits
+     * AppFinished before returning true. When it does not start, emits launchFailed with the
+     * reason and returns false. The program starts in its folder; the host's current folder
+     * stays as it is. A program path without a folder that is not in the current folder is
+     * looked up in PATH.
+     */
     bool ExecuteApp(const QString &strGroup, const QString &strApp);
+
+    /// Whether ExecuteApp shows the message of a missing program itself: a message box, or a
+    /// line on standard error without a QApplication. True at creation; a host that reports
+    /// launchFailed in its own way turns it off.
+    bool showMissingProgram() const;
+    void setShowMissingProgram(bool show);
 
     /// Shows the program list window: Modal 1 waits until it is closed, 0 returns at once.
     void ShowForm(qint32 Modal = 0, QWidget *OwnerForm = nullptr);
@@ -140,6 +151,9 @@ public:
 Q_SIGNALS:
     /// Emitted by ExecuteApp right after the program was started.
     void AppFinished(const QString &strGroup, const QString &strApp);
+    /// ExecuteApp did not start the application: @p reason says why ("Unable to find the file:
+    /// /usr/bin/gedit", "Permission denied", "a quote in the command line is not closed", ...).
+    void launchFailed(const QString &strGroup, const QString &strApp, const QString &reason);
     /// A save (save() or the release) did not write the launch list: @p reason says why.
     void saveFailed(const QString &reason);
 

@@ -11,6 +11,8 @@
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
+using namespace Qt::StringLiterals;
+
 namespace Lanyard {
 
 using Field = LaunchListFile::Field;
@@ -189,16 +191,24 @@ void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strRe
 bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
 {
     const std::optional<Private::Slot> entry = d->findEntry(strGroup, strApp);
-    if (!entry)
+    if (!entry) {
+        Q_EMIT launchFailed(strGroup, strApp, u"no such application"_s);
         return false;
+    }
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    if (!Launcher::execute(d->native(record.AppPath), d->native(record.CmdLine), d->placeholders,
-                           MissingProgramBox::show)
-             .started)
+    const LaunchResult result = Launcher::execute(d->native(record.AppPath), d->native(record.CmdLine), d->placeholders,
+                                                  d->showMissingProgram ? MissingProgramBox::show : nullptr);
+    if (!result.started) {
+        Q_EMIT launchFailed(strGroup, strApp, result.reason);
         return false;
+    }
     Q_EMIT AppFinished(strGroup, strApp);
     return true;
 }
+
+bool ExternalApps::showMissingProgram() const { return d->showMissingProgram; }
+
+void ExternalApps::setShowMissingProgram(bool show) { d->showMissingProgram = show; }
 
 void ExternalApps::ShowForm(qint32 Modal, QWidget *OwnerForm) { frmEditApps::ShowFor(this, Modal, OwnerForm); }
 

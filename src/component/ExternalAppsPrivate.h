@@ -17,6 +17,7 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
     LaunchList launchList;
     PlaceholderTable placeholders;
     Lanyard::Language language = Language::lEnglish;
+    bool showMissingProgram = true;
 
     /// @p value as the catalogue stores it for @p field: refused with InvalidArgument when the
     /// launch list could not give it back the same; bytes given as native text are stored as

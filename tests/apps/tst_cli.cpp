@@ -61,6 +61,8 @@ private Q_SLOTS:
     void command_data();
     void command();
     void defaultFileUnderXdgConfigHome();
+    void missingProgramWithoutASeenDisplay_data();
+    void missingProgramWithoutASeenDisplay();
     void fileNotWrittenIsAFailure();
     void specialFileIsNeitherReadNorWritten();
     void largeListKeptWhole();
@@ -69,7 +71,7 @@ private Q_SLOTS:
     void configureWaitsForTheWindow();
 
 private:
-    Result lanyard(const QStringList &arguments, bool asNobody = false);
+    Result lanyard(const QStringList &arguments, bool asNobody = false, const QStringList &environment = {});
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_file;
@@ -83,11 +85,13 @@ void TestCli::init()
     m_file = m_dir->filePath(u"tools.lst"_s);
 }
 
-Result TestCli::lanyard(const QStringList &arguments, bool asNobody)
+Result TestCli::lanyard(const QStringList &arguments, bool asNobody, const QStringList &environment)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
         env.remove(name);
+    for (const QString &variable : environment)
+        env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
     env.insert(u"XDG_CONFIG_HOME"_s, m_dir->filePath(u"config"_s));
     env.insert(u"LANYARD_RECORDER_OUT"_s, m_dir->filePath(u"record"_s));
     QProcess process;
@@ -154,7 +158,7 @@ void TestCli::command_data()
     row("h-wins-over-bad-command", {}, u"frobnicate|-h"_s, 0, help, {});
     row("version", {}, u"--version"_s, 0, u"lanyard (Lanyard) 1.0.0\n"_s, {});
     row("configure-without-display", {}, u"configure"_s, 2, {},
-        u"lanyard: configure needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set\n"_s);
+        u"lanyard: configure needs a display, and none answers (DISPLAY, WAYLAND_DISPLAY)\n"_s);
 
     // Read-only commands leave the file as it is, comments and all.
     row("list", u"; mine\nText,Count words,/usr/bin/wc,-l \"%FILE%\",0\nAdmin,Shell,/bin/sh,,-1\nText,Sort,/usr/bin/sort,,0"_s,
@@ -175,9 +179,11 @@ void TestCli::command_data()
         u"--set|%FILE%=/tmp/it's a file.txt|--set|%LINE%=12|run|Tools|Record"_s, 0, {}, {}, {},
         u"cwd=" LANYARD_TEST_BIN_DIR "|arg=/tmp/it's a file.txt|arg=12|arg=a b"_s);
     row("run-program-missing", u"Tools,Ghost,/nonexistent/ghost,,0"_s, u"run|Tools|Ghost"_s, 1, {},
-        u"Unable to find the file: /nonexistent/ghost\nlanyard: Tools/Ghost: not started\n"_s);
+        u"lanyard: Tools/Ghost: not started: Unable to find the file: /nonexistent/ghost\n"_s);
     row("run-quote-left-open", u"Tools,Open,/bin/true,\"x,0"_s, u"run|Tools|Open"_s, 1, {},
-        u"lanyard: Tools/Open: not started\n"_s);
+        u"lanyard: Tools/Open: not started: a quote in the command line is not closed\n"_s);
+    row("run-not-executable", u"Tools,Text,/etc/passwd,,0"_s, u"run|Tools|Text"_s, 1, {},
+        u"lanyard: Tools/Text: not started: Permission denied\n"_s);
     row("run-name-differs-in-case", u"Tools,True,/bin/true,,0"_s, u"run|Tools|true"_s, 1, {},
         u"lanyard: Tools/true: no such application\n"_s);
 
@@ -252,6 +258,23 @@ void TestCli::defaultFileUnderXdgConfigHome()
     QCOMPARE(lanyard({u"add"_s, u"Text"_s, u"Sort"_s, u"/usr/bin/sort"_s}).status, 0);
     QCOMPARE(entriesOf(m_dir->filePath(u"config/lanyard/tools.lst"_s)), QStringList{u"Text,Sort,/usr/bin/sort,,0"_s});
     QCOMPARE(lanyard({u"list"_s}).out, u"Text\tSort\t/usr/bin/sort\t\t0\n"_s);
+}
+
+void TestCli::missingProgramWithoutASeenDisplay_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::newRow("offscreen-platform") << u"QT_QPA_PLATFORM=offscreen"_s;
+    QTest::newRow("stale-display") << u"DISPLAY=:97"_s;
+}
+
+// No box that nobody can see and nobody can close: the message goes to standard error at once.
+void TestCli::missingProgramWithoutASeenDisplay()
+{
+    QFETCH(QString, variable);
+    writeText(m_file, u"Tools,Ghost,/nonexistent/ghost,,0\n"_s);
+    const Result result = lanyard({u"--file"_s, m_file, u"run"_s, u"Tools"_s, u"Ghost"_s}, false, {variable});
+    QCOMPARE(result.status, 1);
+    QCOMPARE(result.err, u"lanyard: Tools/Ghost: not started: Unable to find the file: /nonexistent/ghost\n"_s);
 }
 
 void TestCli::fileNotWrittenIsAFailure()

@@ -211,6 +211,22 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_tmp->filePath(u"pwned"_s)));
     }
 
+    // A host that shows launch failures its own way gets each reason, and no box.
+    void failureReachesTheHost()
+    {
+        ExternalApps apps;
+        apps.setShowMissingProgram(false);
+        QVERIFY(apps.AddApp(u"Tools"_s, u"Ghost"_s, m_tmp->filePath(u"missing"_s), QString(), false));
+        QSignalSpy failed(&apps, &ExternalApps::launchFailed);
+        MessageBoxWatcher watcher;
+        QVERIFY(!apps.ExecuteApp(u"Tools"_s, u"Ghost"_s));
+        QVERIFY(!apps.ExecuteApp(u"Tools"_s, u"Nobody"_s));
+        QCOMPARE(watcher.boxes, QStringList());
+        QCOMPARE(failed.count(), 2);
+        QCOMPARE(failed.at(0), (QVariantList{u"Tools"_s, u"Ghost"_s, u"Unable to find the file: "_s + m_tmp->filePath(u"missing"_s)}));
+        QCOMPARE(failed.at(1).at(2).toString(), u"no such application"_s);
+    }
+
     void noZombieAndNoLeakedDescriptor()
     {
         // A descriptor the host left inheritable must still not reach the program.
