@@ -38,11 +38,17 @@ namespace Lanyard {
 class LANYARD_EXPORT ExternalApps : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(qint16 MaxGroups READ MaxGroups)
-    Q_PROPERTY(qint16 MaxApps READ MaxApps)
-    Q_PROPERTY(QString EXTFile READ EXTFile)
-    Q_PROPERTY(qint16 GroupCount READ GroupCount)
-    Q_PROPERTY(qint16 PlaceholderCount READ PlaceholderCount)
+    // The interface by name, for hosts that know it only through Qt's meta-object system (QML,
+    // Python, scripts, QMetaObject::invokeMethod): the same members, taking and giving
+    // QVariants, Booleans as true/false. A failure does not throw there: the member gives an
+    // invalid value (or false) and errorOccurred tells the error. (invoke() is the other way in.)
+    Q_PRIVATE_PROPERTY(d, int MaxGroups READ maxGroups WRITE setMaxGroups NOTIFY limitsChanged)
+    Q_PRIVATE_PROPERTY(d, int MaxApps READ maxApps WRITE setMaxApps NOTIFY limitsChanged)
+    Q_PRIVATE_PROPERTY(d, QString EXTFile READ extFile WRITE setExtFile NOTIFY EXTFileChanged)
+    Q_PRIVATE_PROPERTY(d, int GroupCount READ groupCount NOTIFY catalogueChanged)
+    Q_PRIVATE_PROPERTY(d, int PlaceholderCount READ placeholderCount NOTIFY placeholdersChanged)
+    Q_PRIVATE_PROPERTY(d, Lanyard::Language Language READ language WRITE setLanguage NOTIFY languageChanged)
+    Q_PROPERTY(bool showMissingProgram READ showMissingProgram WRITE setShowMissingProgram)
 
 public:
     explicit ExternalApps(QObject *parent = nullptr);
@@ -148,6 +154,38 @@ public:
     Q_INVOKABLE QVariantMap invoke(const QString &member, const QString &kind,
                                    const QVariantList &arguments = QVariantList());
 
+    // The members by name (see above); a let of a property with arguments is its set... name.
+    Q_PRIVATE_SLOT(d, QVariant AppCount(const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant GroupName(const QVariant &))
+    Q_PRIVATE_SLOT(d, void setGroupName(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant ApplicationName(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void setApplicationName(const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant Icon(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant AppPath(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void setAppPath(const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant AppProtected(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void setAppProtected(const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant CmdLine(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void setCmdLine(const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant SearchString(const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant ReplaceString(const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant AddApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
+                                      const QVariant &))
+    Q_PRIVATE_SLOT(d, void DeleteApp(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void EditApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
+                                   const QVariant &))
+    Q_PRIVATE_SLOT(d, void EditApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
+                                   const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void EditApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
+                                   const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void AddPlaceHolder(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant ExecuteApp(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void ShowForm())
+    Q_PRIVATE_SLOT(d, void ShowForm(const QVariant &))
+    Q_PRIVATE_SLOT(d, void ShowForm(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void HideForm())
+    Q_PRIVATE_SLOT(d, QVariant launchCommand(const QVariant &, const QVariant &))
+
 Q_SIGNALS:
     /// Emitted by ExecuteApp right after the program was started.
     void AppFinished(const QString &strGroup, const QString &strApp);
@@ -156,6 +194,17 @@ Q_SIGNALS:
     void launchFailed(const QString &strGroup, const QString &strApp, const QString &reason);
     /// A save (save() or the release) did not write the launch list: @p reason says why.
     void saveFailed(const QString &reason);
+    /// A member called by name through the meta-object system failed: the number and text of
+    /// the ComponentError a direct call would have thrown.
+    void errorOccurred(int number, const QString &message);
+
+    // What a host binds to.
+    void limitsChanged();
+    void EXTFileChanged();
+    /// Any group or application was added, changed or deleted.
+    void catalogueChanged();
+    void placeholdersChanged();
+    void languageChanged();
 
 private:
     void SaveLaunchList();
@@ -163,7 +212,6 @@ private:
     qint16 FindApp(const QVariant &GroupIndex, const QString &strApp) const;
     qint16 FindPlaceholder(const QString &strSearch) const;
 
-    friend class LateBinding;
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -1,14 +1,19 @@
 #pragma once
 
-#include <QtGlobal>
+#include <Lanyard/Export.h>
+
+#include <QObject>
 
 namespace Lanyard {
 
-/// Language of the configuration windows.
+Q_NAMESPACE_EXPORT(LANYARD_EXPORT)
+
+/// Language of the configuration windows; known by name to the meta-object system.
 enum class Language : qint32 {
     lEnglish = 0,
     lGerman = 1,
     lFrench = 2,
 };
+Q_ENUM_NS(Language)
 
 } // namespace Lanyard

@@ -11,15 +11,44 @@
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
+#include <exception>
+
 using namespace Qt::StringLiterals;
 
 namespace Lanyard {
 
 using Field = LaunchListFile::Field;
 
+namespace {
+
+/// Tells the host, once a member has done its work without an error, that the catalogue may
+/// have changed (a host binds GroupCount and its menu to that).
+class CatalogueChange
+{
+public:
+    explicit CatalogueChange(ExternalApps &apps)
+        : m_apps(apps)
+        , m_exceptions(std::uncaught_exceptions())
+    {
+    }
+    ~CatalogueChange()
+    {
+        if (std::uncaught_exceptions() == m_exceptions)
+            Q_EMIT m_apps.catalogueChanged();
+    }
+    CatalogueChange(const CatalogueChange &) = delete;
+    CatalogueChange &operator=(const CatalogueChange &) = delete;
+
+private:
+    ExternalApps &m_apps;
+    int m_exceptions;
+};
+
+} // namespace
+
 ExternalApps::ExternalApps(QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<Private>())
+    , d(std::make_unique<Private>(this))
 {
     setMaxGroups(5);
     setMaxApps(5);
@@ -44,9 +73,17 @@ bool ExternalApps::save()
 }
 
 qint16 ExternalApps::MaxGroups() const { return d->catalogue.maxGroups(); }
-void ExternalApps::setMaxGroups(qint16 intCount) { d->catalogue.setMaxGroups(intCount); }
+void ExternalApps::setMaxGroups(qint16 intCount)
+{
+    d->catalogue.setMaxGroups(intCount);
+    Q_EMIT limitsChanged();
+}
 qint16 ExternalApps::MaxApps() const { return d->catalogue.maxApps(); }
-void ExternalApps::setMaxApps(qint16 intCount) { d->catalogue.setMaxApps(intCount); }
+void ExternalApps::setMaxApps(qint16 intCount)
+{
+    d->catalogue.setMaxApps(intCount);
+    Q_EMIT limitsChanged();
+}
 
 QString ExternalApps::EXTFile() const { return d->launchList.path(); }
 
@@ -55,7 +92,11 @@ void ExternalApps::setEXTFile(const QString &strFile)
     if (strFile.isEmpty())
         return;
     // Absolute now: a relative path would name another file once the current folder changed.
-    d->launchList.open(NativeText::absolutePath(strFile), d->catalogue);
+    const CatalogueChange change(*this);
+    const QString path = NativeText::absolutePath(strFile);
+    if (path != d->launchList.path())
+        Q_EMIT EXTFileChanged(); // before the load, which can fail with the path stored
+    d->launchList.open(path, d->catalogue);
 }
 
 qint16 ExternalApps::GroupCount() const { return d->catalogue.groupCount(); }
@@ -71,6 +112,7 @@ qint16 ExternalApps::AppCount(const QVariant &GroupIndex) const
 QString ExternalApps::GroupName(qint16 intGroup) const { return d->catalogue.group(intGroup).GroupName(); }
 void ExternalApps::setGroupName(qint16 intGroup, const QString &strGroup)
 {
+    const CatalogueChange change(*this);
     d->catalogue.setGroupName(intGroup, d->storable(Field::Group, strGroup));
 }
 
@@ -81,6 +123,7 @@ QString ExternalApps::ApplicationName(const QVariant &GroupIndex, qint16 AppInde
 
 void ExternalApps::setApplicationName(const QVariant &GroupIndex, qint16 AppIndex, const QString &strAppName)
 {
+    const CatalogueChange change(*this);
     d->catalogue.setApplicationName(d->resolveGroup(GroupIndex), AppIndex, d->storable(Field::Name, strAppName));
 }
 
@@ -96,6 +139,7 @@ QString ExternalApps::AppPath(const QVariant &GroupIndex, const QVariant &AppInd
 
 void ExternalApps::setAppPath(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strAppPath)
 {
+    const CatalogueChange change(*this);
     const auto slot = d->resolveSlot(GroupIndex, AppIndex);
     d->catalogue.setAppPath(slot.group, slot.app, d->storable(Field::Path, strAppPath));
 }
@@ -107,6 +151,7 @@ qint16 ExternalApps::AppProtected(const QVariant &GroupIndex, const QVariant &Ap
 
 void ExternalApps::setAppProtected(const QVariant &GroupIndex, const QVariant &AppIndex, bool AppProtected)
 {
+    const CatalogueChange change(*this);
     const auto slot = d->resolveSlot(GroupIndex, AppIndex);
     d->catalogue.setAppProtected(slot.group, slot.app, AppProtected ? -1 : 0);
 }
@@ -118,6 +163,7 @@ QString ExternalApps::CmdLine(const QVariant &GroupIndex, const QVariant &AppInd
 
 void ExternalApps::setCmdLine(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strCmdLine)
 {
+    const CatalogueChange change(*this);
     const auto slot = d->resolveSlot(GroupIndex, AppIndex);
     d->catalogue.setCmdLine(slot.group, slot.app, d->storable(Field::CmdLine, strCmdLine));
 }
@@ -140,24 +186,27 @@ QString ExternalApps::ReplaceString(const QVariant &Index) const
     return d->placeholders.at(index).replace;
 }
 
-Lanyard::Language ExternalApps::Language() const { return d->language; }
+Lanyard::Language ExternalApps::Language() const { return d->currentLanguage; }
 
 void ExternalApps::setLanguage(Lanyard::Language NewLanguage)
 {
     const qint32 value = static_cast<qint32>(NewLanguage);
-    d->language = (value < 0 || value > 2) ? Language::lEnglish : NewLanguage;
-    Captions::setLanguage(d->language);
+    d->currentLanguage = (value < 0 || value > 2) ? Language::lEnglish : NewLanguage;
+    Captions::setLanguage(d->currentLanguage);
+    Q_EMIT languageChanged();
 }
 
 bool ExternalApps::AddApp(const QString &strGroup, const QString &strAppName, const QString &strAppPath,
                           const QString &strCmd, bool blProtected)
 {
+    const CatalogueChange change(*this);
     return d->catalogue.addApp(d->storable(Field::Group, strGroup), d->storable(Field::Name, strAppName),
                                d->storable(Field::Path, strAppPath), d->storable(Field::CmdLine, strCmd), blProtected);
 }
 
 void ExternalApps::DeleteApp(const QVariant &GroupIndex, const QVariant &AppIndex)
 {
+    const CatalogueChange change(*this);
     const qint16 group = d->resolveGroup(GroupIndex);
     if (group == -1)
         return;
@@ -172,6 +221,7 @@ void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppN
                            const QString &strNewAppName, bool blProtected, const QVariant &varNewAppPath,
                            const QVariant &varNewCmd)
 {
+    const CatalogueChange change(*this);
     const std::optional<Private::Slot> old = d->findEntry(strOldGroup, strOldAppName);
     if (!old)
         raiseIndexError();
@@ -186,6 +236,7 @@ void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppN
 void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strReplace)
 {
     d->placeholders.add(strSearch, strReplace);
+    Q_EMIT placeholdersChanged();
 }
 
 bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
@@ -245,3 +296,5 @@ qint16 ExternalApps::FindApp(const QVariant &GroupIndex, const QString &strApp) 
 qint16 ExternalApps::FindPlaceholder(const QString &strSearch) const { return d->placeholders.find(strSearch); }
 
 } // namespace Lanyard
+
+#include "Lanyard/moc_ExternalApps.cpp"

@@ -1,11 +1,10 @@
 #include "ExternalAppsPrivate.h"
 
+#include "LateBinding.h"
 #include "icons/mGetFileIcon.h"
 #include "util/NativeText.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
-
-using namespace Qt::StringLiterals;
 
 namespace Lanyard {
 
@@ -15,9 +14,21 @@ constexpr qint32 iconSizeSmall = 1;
 
 } // namespace
 
-ExternalApps::Private::Private()
-    : catalogue([](const QString &path) { return mGetFileIcon::GetFileIcon(path, iconSizeSmall); })
+ExternalApps::Private::Private(ExternalApps *q)
+    : q(q)
+    , catalogue([](const QString &path) { return mGetFileIcon::GetFileIcon(path, iconSizeSmall); })
 {
+}
+
+QVariant ExternalApps::Private::call(const QString &member, const QString &kind, const QVariantList &arguments)
+{
+    const QVariantMap result = LateBinding::invoke(*q, member, kind, arguments);
+    if (const int error = result.value(u"error"_s).toInt(); error != 0) {
+        const QString detail = result.value(u"detail"_s).toString();
+        const QString description = result.value(u"description"_s).toString();
+        Q_EMIT q->errorOccurred(error, detail.isEmpty() ? description : description + u": "_s + detail);
+    }
+    return result.value(u"value"_s);
 }
 
 qint16 ExternalApps::Private::resolveGroup(const QVariant &groupIndex) const

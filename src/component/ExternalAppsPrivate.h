@@ -6,17 +6,20 @@
 
 #include <Lanyard/ExternalApps.h>
 
+using namespace Qt::StringLiterals;
+
 namespace Lanyard {
 
 /// The state of an ExternalApps object, and the look-ups its members share.
 struct LANYARD_NO_EXPORT ExternalApps::Private
 {
-    Private();
+    explicit Private(ExternalApps *q);
 
+    ExternalApps *const q;
     Catalogue catalogue;
     LaunchList launchList;
     PlaceholderTable placeholders;
-    Lanyard::Language language = Language::lEnglish;
+    Lanyard::Language currentLanguage = Language::lEnglish;
     bool showMissingProgram = true;
 
     /// @p value as the catalogue stores it for @p field: refused with InvalidArgument when the
@@ -52,6 +55,58 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
         const Slot slot = resolveSlot(groupIndex, appIndex);
         return catalogue.app(slot.group, slot.app);
     }
+    // The interface by name (the meta-object system): each member goes through the late
+    // binding, and a failure emits errorOccurred instead of throwing.
+    QVariant call(const QString &member, const QString &kind, const QVariantList &arguments);
+    QVariant get(const QString &member, const QVariantList &arguments = {}) { return call(member, u"get"_s, arguments); }
+    void let(const QString &member, const QVariantList &arguments) { call(member, u"let"_s, arguments); }
+    QVariant method(const QString &member, const QVariantList &arguments = {})
+    {
+        return call(member, u"call"_s, arguments);
+    }
+    using V = const QVariant &;
+
+    int maxGroups() const { return catalogue.maxGroups(); }
+    void setMaxGroups(int count) { let(u"MaxGroups"_s, {count}); }
+    int maxApps() const { return catalogue.maxApps(); }
+    void setMaxApps(int count) { let(u"MaxApps"_s, {count}); }
+    QString extFile() const { return launchList.path(); }
+    void setExtFile(const QString &path) { let(u"EXTFile"_s, {path}); }
+    int groupCount() const { return catalogue.groupCount(); }
+    int placeholderCount() const { return placeholders.count(); }
+    Lanyard::Language language() const { return currentLanguage; }
+    void setLanguage(Lanyard::Language value) { let(u"Language"_s, {QVariant::fromValue(value)}); }
+
+    QVariant AppCount(V g) { return get(u"AppCount"_s, {g}); }
+    QVariant GroupName(V g) { return get(u"GroupName"_s, {g}); }
+    void setGroupName(V g, V value) { let(u"GroupName"_s, {g, value}); }
+    QVariant ApplicationName(V g, V a) { return get(u"ApplicationName"_s, {g, a}); }
+    void setApplicationName(V g, V a, V value) { let(u"ApplicationName"_s, {g, a, value}); }
+    QVariant Icon(V g, V a) { return get(u"Icon"_s, {g, a}); }
+    QVariant AppPath(V g, V a) { return get(u"AppPath"_s, {g, a}); }
+    void setAppPath(V g, V a, V value) { let(u"AppPath"_s, {g, a, value}); }
+    QVariant AppProtected(V g, V a) { return get(u"AppProtected"_s, {g, a}); }
+    void setAppProtected(V g, V a, V value) { let(u"AppProtected"_s, {g, a, value}); }
+    QVariant CmdLine(V g, V a) { return get(u"CmdLine"_s, {g, a}); }
+    void setCmdLine(V g, V a, V value) { let(u"CmdLine"_s, {g, a, value}); }
+    QVariant SearchString(V index) { return get(u"SearchString"_s, {index}); }
+    QVariant ReplaceString(V index) { return get(u"ReplaceString"_s, {index}); }
+    QVariant AddApp(V g, V a, V path, V cmd, V prot) { return method(u"AddApp"_s, {g, a, path, cmd, prot}); }
+    void DeleteApp(V g, V a) { method(u"DeleteApp"_s, {g, a}); }
+    void EditApp(V og, V oa, V ng, V na, V prot) { method(u"EditApp"_s, {og, oa, ng, na, prot}); }
+    void EditApp(V og, V oa, V ng, V na, V prot, V path) { method(u"EditApp"_s, {og, oa, ng, na, prot, path}); }
+    void EditApp(V og, V oa, V ng, V na, V prot, V path, V cmd)
+    {
+        method(u"EditApp"_s, {og, oa, ng, na, prot, path, cmd});
+    }
+    void AddPlaceHolder(V search, V replace) { method(u"AddPlaceHolder"_s, {search, replace}); }
+    QVariant ExecuteApp(V g, V a) { return method(u"ExecuteApp"_s, {g, a}); }
+    void ShowForm() { method(u"ShowForm"_s); }
+    void ShowForm(V modal) { method(u"ShowForm"_s, {modal}); }
+    void ShowForm(V modal, V owner) { method(u"ShowForm"_s, {modal, owner}); }
+    void HideForm() { method(u"HideForm"_s); }
+    QVariant launchCommand(V g, V a) { return method(u"launchCommand"_s, {g, a}); }
+
     /// The application in use named @p app in the group in use named @p group.
     std::optional<Slot> findEntry(const QString &group, const QString &app) const;
 };

@@ -6,10 +6,13 @@
 
 #include <Lanyard/ExternalApps.h>
 
+#include <QMetaEnum>
 #include <QWidget>
 
 #include <array>
 #include <new>
+
+using namespace Qt::StringLiterals;
 
 namespace Lanyard {
 
@@ -37,6 +40,25 @@ QVariant optional(const Args &a, int i) { return i < a.size() ? a.at(i) : QVaria
 QVariant none() { return QVariant(); }
 QVariant short16(qint16 value) { return QVariant::fromValue(value); }
 
+/// A Language by its number or its name ("lGerman").
+Language language(const Args &a, int i)
+{
+    if (!VariantOps::holdsName(a.at(i)))
+        return static_cast<Language>(VariantOps::toInt32(a.at(i)));
+    bool known = false;
+    const int value = QMetaEnum::fromType<Language>().keyToValue(VariantOps::toText(a.at(i)).toUtf8().constData(), &known);
+    if (!known)
+        raiseError(ErrorCode::TypeMismatch, u"no language is named \""_s + VariantOps::toText(a.at(i)) + u'"');
+    return static_cast<Language>(value);
+}
+
+QVariant launchCommand(const std::optional<LaunchCommand> &command)
+{
+    if (!command)
+        return QVariant();
+    return QVariantMap{{u"program"_s, command->program}, {u"arguments"_s, command->arguments}, {u"folder"_s, command->folder}};
+}
+
 QWidget *ownerWidget(const QVariant &value)
 {
     if (!value.isValid() || value.isNull())
@@ -51,7 +73,7 @@ QWidget *ownerWidget(const QVariant &value)
 }
 
 // In the order of the interface.
-const std::array<Member, 32> members{{
+const std::array<Member, 33> members{{
     {u"MaxGroups", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxGroups()); }},
     {u"MaxGroups", Kind::Let, 1, 1, [](ExternalApps &o, const Args &a) { o.setMaxGroups(int16(a, 0)); return none(); }},
     {u"MaxApps", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxApps()); }},
@@ -73,8 +95,9 @@ const std::array<Member, 32> members{{
     {u"AppPath", Kind::Let, 3, 3,
      [](ExternalApps &o, const Args &a) { o.setAppPath(a.at(0), a.at(1), text(a, 2)); return none(); }},
     {u"AppProtected", Kind::Get, 2, 2,
-     [](ExternalApps &o, const Args &a) { return short16(o.AppProtected(a.at(0), a.at(1))); }},
-    {u"AppProtected", Kind::Let, 3, 3, LateBinding::letAppProtected},
+     [](ExternalApps &o, const Args &a) { return QVariant(o.AppProtected(a.at(0), a.at(1)) != 0); }},
+    {u"AppProtected", Kind::Let, 3, 3,
+     [](ExternalApps &o, const Args &a) { o.setAppProtected(a.at(0), a.at(1), boolean(a, 2)); return none(); }},
     {u"CmdLine", Kind::Get, 2, 2, [](ExternalApps &o, const Args &a) { return QVariant(o.CmdLine(a.at(0), a.at(1))); }},
     {u"CmdLine", Kind::Let, 3, 3,
      [](ExternalApps &o, const Args &a) { o.setCmdLine(a.at(0), a.at(1), text(a, 2)); return none(); }},
@@ -82,13 +105,8 @@ const std::array<Member, 32> members{{
     {u"SearchString", Kind::Get, 1, 1,
      [](ExternalApps &o, const Args &a) { return QVariant(o.SearchString(int16(a, 0))); }},
     {u"ReplaceString", Kind::Get, 1, 1, [](ExternalApps &o, const Args &a) { return QVariant(o.ReplaceString(a.at(0))); }},
-    {u"Language", Kind::Get, 0, 0,
-     [](ExternalApps &o, const Args &) { return QVariant(static_cast<qint32>(o.Language())); }},
-    {u"Language", Kind::Let, 1, 1,
-     [](ExternalApps &o, const Args &a) {
-         o.setLanguage(static_cast<Language>(VariantOps::toInt32(a.at(0))));
-         return none();
-     }},
+    {u"Language", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(int(o.Language())); }},
+    {u"Language", Kind::Let, 1, 1, [](ExternalApps &o, const Args &a) { o.setLanguage(language(a, 0)); return none(); }},
     {u"AddApp", Kind::Call, 5, 5,
      [](ExternalApps &o, const Args &a) {
          return QVariant(o.AddApp(text(a, 0), text(a, 1), text(a, 2), text(a, 3), boolean(a, 4)));
@@ -110,8 +128,11 @@ const std::array<Member, 32> members{{
          return none();
      }},
     {u"HideForm", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { o.HideForm(); return none(); }},
-    // Beyond the interface's 31: the save that the release does, on demand.
+    // Beyond the interface's 31: the save that the release does, on demand, and the preview of
+    // a launch.
     {u"save", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(o.save()); }},
+    {u"launchCommand", Kind::Call, 2, 2,
+     [](ExternalApps &o, const Args &a) { return launchCommand(o.launchCommand(text(a, 0), text(a, 1))); }},
 }};
 
 std::optional<Kind> parseKind(const QString &kind)
@@ -149,18 +170,6 @@ QVariantMap failure(const ComponentError &error)
 }
 
 } // namespace
-
-QVariant LateBinding::letAppProtected(ExternalApps &apps, const Args &a)
-{
-    if (a.at(2).typeId() == QMetaType::Bool) {
-        apps.setAppProtected(a.at(0), a.at(1), a.at(2).toBool());
-        return none();
-    }
-    const qint16 value = int16(a, 2);
-    const auto slot = apps.d->resolveSlot(a.at(0), a.at(1));
-    apps.d->catalogue.setAppProtected(slot.group, slot.app, value);
-    return none();
-}
 
 QVariantMap LateBinding::invoke(ExternalApps &apps, const QString &member, const QString &kind,
                                 const QVariantList &arguments)

@@ -8,7 +8,8 @@ namespace Lanyard {
 
 class ExternalApps;
 
-/// Calls ExternalApps members by name at run time, as a late-binding client does.
+/// Calls ExternalApps members by name at run time, as a late-binding client does. Booleans
+/// come back as true/false, AppProtected's included; a Language may be given by its name.
 class LateBinding
 {
 public:
@@ -16,8 +17,6 @@ public:
     static QVariantMap invoke(ExternalApps &apps, const QString &member, const QString &kind,
                               const QVariantList &arguments);
 
-    /// AppProtected's let side: a Boolean stores -1 or 0, a number is stored as it is.
-    static QVariant letAppProtected(ExternalApps &apps, const QVariantList &arguments);
 };
 
 } // namespace Lanyard

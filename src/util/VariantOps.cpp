@@ -61,6 +61,9 @@ double asNumber(const QVariant &value)
     case QMetaType::Double:
         return value.toDouble();
     default:
+        // A value of an enumeration (a Language, say) is the number it stands for.
+        if (value.metaType().flags().testFlag(QMetaType::IsEnumeration))
+            return double(value.toLongLong());
         raiseError(ErrorCode::TypeMismatch);
     }
 }

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QPluginLoader>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -119,7 +120,7 @@ void tst_LateBinding::members_data()
     row("icon", "Icon", "get", {tools, 1}, {QVariant::fromValue(QIcon())});
     row("apppath-get", "AppPath", "get", {tools, s("Editor")}, {s("/bin/sh")});
     row("apppath-let", "AppPath", "let", {tools, s("Editor"), s("/bin/bash")}, {});
-    row("appprotected-get", "AppProtected", "get", {tools, s("Viewer")}, {-1});
+    row("appprotected-get", "AppProtected", "get", {tools, s("Viewer")}, {true});
     row("appprotected-let", "AppProtected", "let", {tools, s("Viewer"), false}, {});
     row("cmdline-get", "CmdLine", "get", {0, 0}, {s("-c %FILE%")});
     row("cmdline-let", "CmdLine", "let", {0, 0, s("-x")}, {});
@@ -176,13 +177,39 @@ void tst_LateBinding::members()
     delete object;
 }
 
+// The meta-object system reaches every member by its name, as QML and Python do: properties
+// are written and notify, methods take QVariants, and a failure is a signal, not an exception.
 void tst_LateBinding::propertiesThroughMetaObject()
 {
     QObject *object = create();
     setUpCatalogue(object);
     QCOMPARE(object->property("GroupCount").toInt(), 1);
-    QCOMPARE(object->property("MaxGroups").toInt(), 6);
     QCOMPARE(object->property("PlaceholderCount").toInt(), 1);
+    QVERIFY(object->setProperty("MaxGroups", 9));
+    QCOMPARE(object->property("MaxGroups").toInt(), 9);
+    QVERIFY(object->setProperty("Language", s("lFrench")));
+    QCOMPARE(object->property("Language").toInt(), 2);
+
+    const int countProperty = object->metaObject()->indexOfProperty("GroupCount");
+    QSignalSpy changed(object, object->metaObject()->property(countProperty).notifySignal());
+    QVariant added;
+    QVERIFY(QMetaObject::invokeMethod(object, "AddApp", Q_RETURN_ARG(QVariant, added), Q_ARG(QVariant, s("Games")),
+                                      Q_ARG(QVariant, s("Chess")), Q_ARG(QVariant, s("/usr/games/chess")),
+                                      Q_ARG(QVariant, QString()), Q_ARG(QVariant, true)));
+    QCOMPARE(added, QVariant(true));
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(object->property("GroupCount").toInt(), 2);
+
+    QSignalSpy failed(object, SIGNAL(errorOccurred(int, QString)));
+    QVariant path;
+    QVERIFY(QMetaObject::invokeMethod(object, "AppPath", Q_RETURN_ARG(QVariant, path), Q_ARG(QVariant, s("Games")),
+                                      Q_ARG(QVariant, s("Go"))));
+    QVERIFY(!path.isValid());
+    object->setProperty("MaxApps", 40000);
+    QCOMPARE(failed.count(), 2);
+    QCOMPARE(failed.at(0).at(0).toInt(), 9);
+    QCOMPARE(failed.at(1).at(0).toInt(), 6);
+    QCOMPARE(object->property("MaxApps").toInt(), 4);
     delete object;
 }
 
@@ -196,12 +223,15 @@ void tst_LateBinding::afterwards_data()
     QTest::addColumn<QVariant>("expected");
 
     const QString tools = s("Tools");
-    QTest::newRow("protected-number-stored-as-is")
-        << s("AppProtected") << QVariantList{tools, 0, 5} << s("AppProtected") << QVariantList{tools, 0} << QVariant(5);
-    QTest::newRow("protected-boolean")
-        << s("AppProtected") << QVariantList{tools, 0, true} << s("AppProtected") << QVariantList{tools, 0} << QVariant(-1);
+    // Booleans late-bound are true and false, whatever number a let gives.
+    QTest::newRow("protected-number-is-a-boolean")
+        << s("AppProtected") << QVariantList{tools, 0, 0.4} << s("AppProtected") << QVariantList{tools, 0} << QVariant(true);
+    QTest::newRow("protected-false")
+        << s("AppProtected") << QVariantList{tools, 1, 0} << s("AppProtected") << QVariantList{tools, 1} << QVariant(false);
     QTest::newRow("language-out-of-range")
         << s("Language") << QVariantList{7} << s("Language") << QVariantList{} << QVariant(0);
+    QTest::newRow("language-by-name")
+        << s("Language") << QVariantList{s("lGerman")} << s("Language") << QVariantList{} << QVariant(1);
     QTest::newRow("cmdline-slot-beyond-count")
         << s("CmdLine") << QVariantList{tools, 3, s("late")} << s("CmdLine") << QVariantList{0, 3} << QVariant(s("late"));
 }
