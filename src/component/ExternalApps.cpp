@@ -140,8 +140,7 @@ QString ExternalApps::AppPath(const QVariant &GroupIndex, const QVariant &AppInd
 void ExternalApps::setAppPath(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strAppPath)
 {
     const CatalogueChange change(*this);
-    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
-    d->catalogue.setAppPath(slot.group, slot.app, d->storable(Field::Path, strAppPath));
+    d->setField(Field::Path, GroupIndex, AppIndex, strAppPath);
 }
 
 qint16 ExternalApps::AppProtected(const QVariant &GroupIndex, const QVariant &AppIndex) const
@@ -164,8 +163,7 @@ QString ExternalApps::CmdLine(const QVariant &GroupIndex, const QVariant &AppInd
 void ExternalApps::setCmdLine(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strCmdLine)
 {
     const CatalogueChange change(*this);
-    const auto slot = d->resolveSlot(GroupIndex, AppIndex);
-    d->catalogue.setCmdLine(slot.group, slot.app, d->storable(Field::CmdLine, strCmdLine));
+    d->setField(Field::CmdLine, GroupIndex, AppIndex, strCmdLine);
 }
 
 qint16 ExternalApps::PlaceholderCount() const { return d->placeholders.count(); }

@@ -75,6 +75,23 @@ QString ExternalApps::Private::native(const QString &value) const
     return launchList.encoding() == LaunchListFile::Encoding::Latin1 ? NativeText::fromLatin1Bytes(value) : value;
 }
 
+void ExternalApps::Private::setField(LaunchListFile::Field field, const QVariant &groupIndex,
+                                     const QVariant &appIndex, const QString &value)
+{
+    const Slot slot = resolveSlot(groupIndex, appIndex);
+    const QString stored = storable(field, value);
+    switch (field) {
+    case LaunchListFile::Field::Path:
+        return catalogue.setAppPath(slot.group, slot.app, stored);
+    case LaunchListFile::Field::CmdLine:
+        return catalogue.setCmdLine(slot.group, slot.app, stored);
+    case LaunchListFile::Field::Name:
+        return catalogue.setApplicationName(slot.group, slot.app, stored);
+    case LaunchListFile::Field::Group:
+        return catalogue.setGroupName(slot.group, stored);
+    }
+}
+
 void ExternalApps::Private::save() { launchList.save(catalogue); }
 
 std::optional<ExternalApps::Private::Slot> ExternalApps::Private::findEntry(const QString &group,

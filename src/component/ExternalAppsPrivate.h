@@ -29,6 +29,9 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
     /// A value of the catalogue as native text for the system: a Latin-1 list's characters
     /// stand for its bytes.
     QString native(const QString &value) const;
+    /// Stores @p value in @p field (path, command line, name) of the slot resolveSlot gives.
+    void setField(LaunchListFile::Field field, const QVariant &groupIndex, const QVariant &appIndex,
+                  const QString &value);
     /// Writes the changes to the launch list; throws ComponentError when that failed.
     void save();
 

@@ -1,27 +1,23 @@
 #include <Lanyard/ComponentError.h>
 
-#include <array>
-#include <utility>
 
 namespace Lanyard {
 
 namespace {
 
-// The texts are those a Basic host shows for the same numbers.
-constexpr std::array<std::pair<ErrorCode, const char16_t *>, 12> descriptions{{
-    {ErrorCode::InvalidArgument, u"Invalid procedure call or argument"},
-    {ErrorCode::Overflow, u"Overflow"},
-    {ErrorCode::OutOfMemory, u"Out of memory"},
-    {ErrorCode::IndexOutOfRange, u"Index out of range"},
-    {ErrorCode::TypeMismatch, u"Type mismatch"},
-    {ErrorCode::FileNotFound, u"File not found"},
-    {ErrorCode::DeviceIOError, u"Device I/O error"},
-    {ErrorCode::DiskFull, u"Disk full"},
-    {ErrorCode::PermissionDenied, u"Permission denied"},
-    {ErrorCode::PathFileAccessError, u"Path/File access error"},
-    {ErrorCode::MemberNotFound, u"Object doesn't support this property or method"},
-    {ErrorCode::WrongArgumentCount, u"Wrong number of arguments or invalid property assignment"},
-}};
+// The texts a Basic host shows for the same numbers: a line each, the number first.
+constexpr QStringView descriptions = uR"(5 Invalid procedure call or argument
+6 Overflow
+7 Out of memory
+9 Index out of range
+13 Type mismatch
+53 File not found
+57 Device I/O error
+61 Disk full
+70 Permission denied
+75 Path/File access error
+438 Object doesn't support this property or method
+450 Wrong number of arguments or invalid property assignment)";
 
 } // namespace
 
@@ -43,9 +39,10 @@ const char *ComponentError::what() const noexcept { return m_what.c_str(); }
 
 QString ComponentError::describe(ErrorCode code)
 {
-    for (const auto &[known, text] : descriptions) {
-        if (known == code)
-            return QString::fromUtf16(text);
+    const QString number = QString::number(static_cast<int>(code)) + u' ';
+    for (const QStringView line : descriptions.tokenize(u'\n')) {
+        if (line.startsWith(number))
+            return line.sliced(number.size()).toString();
     }
     return QString();
 }
