@@ -19,9 +19,14 @@ class ExternalApps;
  * its icon. Picking an action emits aboutToLaunch, calls ExecuteApp and emits launched.
  *
  * The entries go first in the menu, before any action the host adds itself (a separator and a
- * "Configure tools..." entry, say); rebuild() replaces only them, so call it whenever the
- * catalogue may have changed, e.g. after ShowForm returns. Protected entries are hidden unless
- * showProtected is set. The ExternalApps object must outlive this one.
+ * "Configure tools..." entry, say); rebuild() brings only them up to date, so call it whenever
+ * the catalogue may have changed (ExternalApps::catalogueChanged, or after ShowForm returns).
+ * Protected entries are hidden unless showProtected is set. The ExternalApps object must
+ * outlive this one.
+ *
+ * An entry keeps its QAction across rebuilds for as long as it exists, so what a host sets on
+ * it (a shortcut, say) stays. Its objectName is stable: "lanyard-tool/" + group + "/" + name
+ * (a "/" or "%" in a name written %2F or %25); the submenus are "lanyard-group/" + group.
  */
 class LANYARD_EXPORT ToolsMenu : public QObject
 {
@@ -56,6 +61,8 @@ Q_SIGNALS:
     void launched(const QString &group, const QString &app, bool ok);
 
 private:
+    void launch(const QString &group, const QString &app);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

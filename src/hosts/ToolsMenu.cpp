@@ -9,22 +9,16 @@
 #include <QMenu>
 #include <QPointer>
 
+#include <map>
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace Lanyard {
 
-struct LANYARD_NO_EXPORT ToolsMenu::Private
-{
-    QPointer<ExternalApps> apps;
-    QPointer<QMenu> menu;
-    std::unique_ptr<QMenu> ownedMenu;
-    bool showProtected = false;
-    QString emptyText = ToolsMenu::tr("No tools configured");
-    // What rebuild() put into the menu; the host's own actions are never touched.
-    QList<QPointer<QAction>> entries;
-};
-
 namespace {
+
+using EntryKey = std::pair<QString, QString>; // group, application
 
 /// A name shown as it stands: "&" would otherwise mark a mnemonic.
 QString menuText(const QString &name)
@@ -33,7 +27,84 @@ QString menuText(const QString &name)
     return text.replace(u'&', u"&&"_s);
 }
 
+/// A name as a part of an object name: "/" separates the parts.
+QString objectNamePart(const QString &name)
+{
+    QString part = name;
+    return part.replace(u'%', u"%25"_s).replace(u'/', u"%2F"_s);
+}
+
+/// Takes @p object out of the menus it is in and deletes it once control is back in the event
+/// loop: rebuild may run from inside one of its own actions' triggers.
+void discard(QAction *action)
+{
+    for (QObject *widget : action->associatedObjects()) {
+        if (auto *menu = qobject_cast<QMenu *>(widget))
+            menu->removeAction(action);
+    }
+    if (QMenu *submenu = action->menu())
+        submenu->deleteLater();
+    else
+        action->deleteLater();
+}
+
 } // namespace
+
+struct LANYARD_NO_EXPORT ToolsMenu::Private
+{
+    QPointer<ExternalApps> apps;
+    QPointer<QMenu> menu;
+    std::unique_ptr<QMenu> ownedMenu;
+    bool showProtected = false;
+    QString emptyText = ToolsMenu::tr("No tools configured");
+    // What rebuild() put into the menu, kept across rebuilds for the entries that stay; the
+    // host's own actions are never touched.
+    std::map<QString, QPointer<QMenu>> groups;
+    std::map<EntryKey, QPointer<QAction>> tools;
+    QPointer<QAction> placeholder;
+
+    QMenu *groupMenu(const QString &group);
+    QAction *toolAction(ToolsMenu *owner, QMenu *submenu, qint16 groupIndex, qint16 appIndex);
+    /// The menu actions of the groups and the placeholder, in menu order.
+    QList<QAction *> ownActions() const;
+};
+
+QMenu *ToolsMenu::Private::groupMenu(const QString &group)
+{
+    QPointer<QMenu> &submenu = groups[group];
+    if (!submenu) {
+        submenu = new QMenu(menuText(group), menu);
+        submenu->setObjectName(u"lanyard-group/"_s + objectNamePart(group));
+        submenu->setIcon(QIcon(u":/lanyard/icons/group.svg"_s));
+    }
+    return submenu;
+}
+
+QAction *ToolsMenu::Private::toolAction(ToolsMenu *owner, QMenu *submenu, qint16 groupIndex, qint16 appIndex)
+{
+    const QString group = apps->GroupName(groupIndex);
+    const QString app = apps->ApplicationName(groupIndex, appIndex);
+    QPointer<QAction> &action = tools[{group, app}];
+    if (!action) {
+        action = new QAction(menuText(app), submenu);
+        action->setObjectName(u"lanyard-tool/"_s + objectNamePart(group) + u'/' + objectNamePart(app));
+        connect(action, &QAction::triggered, owner, [owner, group, app] { owner->launch(group, app); });
+    }
+    action->setIcon(apps->Icon(groupIndex, appIndex));
+    return action;
+}
+
+QList<QAction *> ToolsMenu::Private::ownActions() const
+{
+    QList<QAction *> actions;
+    for (const auto &[name, submenu] : groups) {
+        if (submenu)
+            actions << submenu->menuAction();
+    }
+    if (placeholder)
+        actions << placeholder;
+    return actions;
+}
 
 ToolsMenu::ToolsMenu(ExternalApps *apps, QMenu *menu, QObject *parent)
     : QObject(parent)
@@ -59,14 +130,12 @@ ToolsMenu::~ToolsMenu()
     // A host-owned menu keeps the host's actions but loses the entries, which would
     // otherwise call into this object.
     if (d->menu && !d->ownedMenu) {
-        for (const QPointer<QAction> &entry : std::as_const(d->entries)) {
-            if (!entry)
-                continue;
-            d->menu->removeAction(entry);
-            if (QMenu *submenu = entry->menu())
+        for (QAction *action : d->ownActions()) {
+            d->menu->removeAction(action);
+            if (QMenu *submenu = action->menu())
                 delete submenu; // takes its menu action along
             else
-                delete entry.data();
+                delete action;
         }
     }
 }
@@ -98,60 +167,83 @@ void ToolsMenu::rebuild()
     if (!d->menu)
         return;
     QMenu *menu = d->menu;
-    // The entries go later: rebuild may run from inside one of their own triggers.
-    for (const QPointer<QAction> &entry : std::as_const(d->entries)) {
-        if (!entry)
-            continue;
-        menu->removeAction(entry);
-        if (QMenu *submenu = entry->menu())
-            submenu->deleteLater();
-        else
-            entry->deleteLater();
+    // The host's own actions follow the entries.
+    const QList<QAction *> previous = d->ownActions();
+    QAction *before = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (!previous.contains(action)) {
+            before = action;
+            break;
+        }
     }
-    d->entries.clear();
-    if (!d->apps)
-        return;
+    for (QAction *action : previous)
+        menu->removeAction(action);
 
-    QAction *before = menu->actions().value(0);
+    std::map<QString, QPointer<QMenu>> groups;
+    std::map<EntryKey, QPointer<QAction>> tools;
+    QList<QAction *> entries;
     ExternalApps *apps = d->apps;
-    const QIcon groupIcon(u":/lanyard/icons/group.svg"_s);
-    for (qint16 group = 0; group < apps->GroupCount(); ++group) {
+    for (qint16 group = 0; apps && group < apps->GroupCount(); ++group) {
         const QString groupName = apps->GroupName(group);
-        auto *submenu = new QMenu(menuText(groupName), menu);
-        submenu->setIcon(groupIcon);
+        QList<QAction *> visible;
+        QMenu *submenu = nullptr;
         for (qint16 app = 0; app < apps->AppCount(group); ++app) {
             if (!d->showProtected && apps->AppProtected(group, app) != 0)
                 continue;
-            const QString appName = apps->ApplicationName(group, app);
-            QAction *action = submenu->addAction(apps->Icon(group, app), menuText(appName));
-            connect(action, &QAction::triggered, this, [this, groupName, appName] {
-                QPointer<ToolsMenu> self(this);
-                Q_EMIT aboutToLaunch(groupName, appName);
-                if (!self || !d->apps)
-                    return;
-                bool ok = false;
-                try {
-                    ok = d->apps->ExecuteApp(groupName, appName);
-                } catch (const ComponentError &) {
-                    ok = false; // the entry went away behind the menu's back
-                }
-                if (self)
-                    Q_EMIT launched(groupName, appName, ok);
-            });
+            submenu = submenu ? submenu : d->groupMenu(groupName);
+            QAction *action = d->toolAction(this, submenu, group, app);
+            visible << action;
+            tools[{groupName, apps->ApplicationName(group, app)}] = action;
         }
-        if (submenu->isEmpty()) {
-            delete submenu;
+        if (!submenu)
             continue;
-        }
-        menu->insertMenu(before, submenu);
-        d->entries.append(submenu->menuAction());
+        for (QAction *action : submenu->actions())
+            submenu->removeAction(action);
+        submenu->addActions(visible);
+        groups[groupName] = submenu;
+        entries << submenu->menuAction();
     }
-    if (d->entries.isEmpty() && !d->emptyText.isEmpty()) {
-        auto *placeholder = new QAction(d->emptyText, menu);
-        placeholder->setEnabled(false);
-        menu->insertAction(before, placeholder);
-        d->entries.append(placeholder);
+    // Entries that went: their actions go with them, the others stay as the host set them up.
+    for (auto &[key, action] : d->tools) {
+        if (action && !tools.count(key))
+            discard(action);
     }
+    for (auto &[name, submenu] : d->groups) {
+        if (submenu && !groups.count(name))
+            discard(submenu->menuAction());
+    }
+    d->tools = std::move(tools);
+    d->groups = std::move(groups);
+
+    const bool empty = entries.isEmpty() && !d->emptyText.isEmpty();
+    if (empty && !d->placeholder) {
+        d->placeholder = new QAction(menu);
+        d->placeholder->setEnabled(false);
+    } else if (!empty && d->placeholder) {
+        discard(d->placeholder);
+        d->placeholder = nullptr;
+    }
+    if (d->placeholder) {
+        d->placeholder->setText(d->emptyText);
+        entries << d->placeholder;
+    }
+    menu->insertActions(before, entries);
+}
+
+void ToolsMenu::launch(const QString &group, const QString &app)
+{
+    QPointer<ToolsMenu> self(this);
+    Q_EMIT aboutToLaunch(group, app);
+    if (!self || !d->apps)
+        return;
+    bool ok = false;
+    try {
+        ok = d->apps->ExecuteApp(group, app);
+    } catch (const ComponentError &) {
+        ok = false; // the entry went away behind the menu's back
+    }
+    if (self)
+        Q_EMIT launched(group, app, ok);
 }
 
 } // namespace Lanyard

@@ -96,15 +96,24 @@ void TestToolsMenu::rebuildReplacesOnlyItsEntries()
     const QStringList host{u"--"_s, u"Configure tools..."_s};
     QCOMPARE(::outline(&menu), QStringList{u"No tools configured"_s} + host);
 
-    fill(apps, {u"Text/Sort"_s, u"!Admin/Shell"_s});
+    fill(apps, {u"Text/Sort"_s, u"!Admin/Shell"_s, u"50% off/Deal"_s});
     tools->rebuild();
-    QCOMPARE(::outline(&menu), QStringList{u"Text/Sort"_s} + host);
+    QCOMPARE(::outline(&menu), (QStringList{u"Text/Sort"_s, u"50% off/Deal"_s} + host));
+    QVERIFY(menu.findChild<QAction *>(u"lanyard-tool/50%25 off/Deal"_s));
+    // A host's shortcut on an entry survives rebuilds that keep the entry.
+    QAction *shell = nullptr;
     tools->setShowProtected(true);
-    QCOMPARE(::outline(&menu), (QStringList{u"Text/Sort"_s, u"Admin/Shell"_s} + host));
+    QCOMPARE(::outline(&menu), (QStringList{u"Text/Sort"_s, u"Admin/Shell"_s, u"50% off/Deal"_s} + host));
+    shell = menu.findChild<QAction *>(u"lanyard-tool/Admin/Shell"_s);
+    QVERIFY(shell);
+    shell->setShortcut(QKeySequence(u"Ctrl+Alt+S"_s));
+    apps.DeleteApp(u"50% off"_s, u"Deal"_s);
     apps.DeleteApp(u"Text"_s, u"Sort"_s);
     tools->rebuild();
     tools->rebuild();
     QCOMPARE(::outline(&menu), QStringList{u"Admin/Shell"_s} + host);
+    QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/Admin/Shell"_s), shell);
+    QCOMPARE(shell->shortcut(), QKeySequence(u"Ctrl+Alt+S"_s));
     tools->setShowProtected(false);
     QCOMPARE(::outline(&menu), QStringList{u"No tools configured"_s} + host);
     tools.reset();
