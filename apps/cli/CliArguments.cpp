@@ -32,10 +32,10 @@ Commands:
 Options:
       --file PATH           the launch list file
                               (default: $XDG_CONFIG_HOME/lanyard/tools.lst)
-      --max-groups N        number of group slots (default: 5, or as many as
-                              the file holds)
+      --max-groups N        number of group slots (default: 32767, the most;
+                              the list grows with every add)
       --max-apps N          number of application slots in a group (default:
-                              5, or as many as the largest group holds)
+                              32767, the most)
       --language LANG       language of the program list window: en, de or fr
       --set SEARCH=REPLACE  register a placeholder; repeat for more, applied in
                               the order given
@@ -52,8 +52,8 @@ keeping what other programs wrote into it meanwhile.
 Exit status:
   0  done (run: the program was started)
   1  run: the program was not started; show: nothing would start;
-       add, edit: a limit refused the application; show, run, delete: no such
-       application
+       add, edit: a limit refused the application; show, run, edit, delete:
+       no such application
   2  bad usage, an error of the component ("lanyard: error N: TEXT"), or a
        launch list that could not be read or written
 )"_s;

@@ -97,27 +97,37 @@ int run(ExternalApps &apps, const QString &group, const QString &app)
     return 1;
 }
 
+/// Which limit keeps an application out of @p group.
+QString limitReached(const ExternalApps &apps, const QString &group)
+{
+    if (apps.AppCount(group) == 0)
+        return u"the list holds the %1 groups --max-groups allows"_s.arg(apps.MaxGroups());
+    return u"group %1 holds the %2 applications --max-apps allows"_s.arg(group).arg(apps.MaxApps());
+}
+
 int add(ExternalApps &apps, const CliInvocation &invocation)
 {
     const QStringList &a = invocation.arguments;
     if (apps.AddApp(a.at(0), a.at(1), a.at(2), a.value(3), invocation.isProtected))
         return 0;
-    err(u"%1: not added, no free slot (at most %2 groups of %3 applications)"_s.arg(
-        entryName(a.at(0), a.at(1)), QString::number(apps.MaxGroups()), QString::number(apps.MaxApps())));
+    err(u"%1: not added: %2"_s.arg(entryName(a.at(0), a.at(1)), limitReached(apps, a.at(0))));
     return 1;
 }
 
 int edit(ExternalApps &apps, const CliInvocation &invocation)
 {
     const QStringList &a = invocation.arguments;
+    if (!hasEntry(apps, a.at(0), a.at(1))) {
+        err(u"%1: no such application"_s.arg(entryName(a.at(0), a.at(1))));
+        return 1;
+    }
     const QVariant path = invocation.path ? QVariant(*invocation.path) : QVariant();
     const QVariant cmd = invocation.cmd ? QVariant(*invocation.cmd) : QVariant();
     apps.EditApp(a.at(0), a.at(1), a.at(2), a.at(3), invocation.isProtected, path, cmd);
     // A move into a full group, or a new group beyond the limit, leaves the entry where it was.
     if (hasEntry(apps, a.at(2), a.at(3)))
         return 0;
-    err(u"%1: not moved to %2, no free slot (at most %3 groups of %4 applications)"_s.arg(
-        entryName(a.at(0), a.at(1)), a.at(2), QString::number(apps.MaxGroups()), QString::number(apps.MaxApps())));
+    err(u"%1: not moved to %2: %3"_s.arg(entryName(a.at(0), a.at(1)), a.at(2), limitReached(apps, a.at(2))));
     return 1;
 }
 
@@ -157,22 +167,22 @@ int runCommand(ExternalApps &apps, const CliInvocation &invocation)
 }
 
 /**
- * Limits, the file, then the placeholders in the order given. The file is loaded with room for
- * everything in it and the limits are assigned after: the component refuses limits below what
- * it holds, where limits assigned first would leave out entries, and the release would then
- * write the file back without them. Limits not given are the component's own (5 and 5), raised
- * to what the file holds.
+ * Limits, the file, then the placeholders in the order given. Limits not given are the largest
+ * there are (the tables cost memory only for what they hold), so a list can grow with every
+ * add. The file is loaded with that room and limits given are assigned after: the component
+ * refuses limits below what it holds, where limits assigned first would leave entries out.
  */
 bool configure(ExternalApps &apps, const CliInvocation &invocation)
 {
-    apps.setMaxGroups(std::numeric_limits<qint16>::max());
-    apps.setMaxApps(std::numeric_limits<qint16>::max());
+    constexpr qint16 largest = std::numeric_limits<qint16>::max();
+    apps.setMaxGroups(largest);
+    apps.setMaxApps(largest);
     apps.setEXTFile(invocation.file);
     qint16 largestGroup = 0;
     for (qint16 g = 0; g < apps.GroupCount(); ++g)
         largestGroup = std::max(largestGroup, apps.AppCount(g));
-    const qint16 maxGroups = invocation.maxGroups.value_or(std::max<qint16>(5, apps.GroupCount()));
-    const qint16 maxApps = invocation.maxApps.value_or(std::max<qint16>(5, largestGroup));
+    const qint16 maxGroups = invocation.maxGroups.value_or(largest);
+    const qint16 maxApps = invocation.maxApps.value_or(largest);
     if ((maxGroups >= 1 && maxGroups < apps.GroupCount()) || (maxApps >= 1 && maxApps < largestGroup)) {
         err(u"the launch list holds %1 groups of up to %2 applications, more than the limits given allow"_s
                 .arg(apps.GroupCount())

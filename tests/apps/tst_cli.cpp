@@ -195,9 +195,9 @@ void TestCli::command_data()
     edit("add-protected-command-line-after-dashes", u"add|--protected|Text|Count|/usr/bin/wc|--|-l %FILE%"_s, 0,
          u"Text,Sort,/usr/bin/sort,,0\nText,Count,/usr/bin/wc,-l %FILE%,-1\nAdmin,Shell,/bin/sh,,-1"_s);
     edit("add-group-limit", u"--max-groups|2|add|Files|Open|/x"_s, 1, {},
-         u"lanyard: Files/Open: not added, no free slot (at most 2 groups of 5 applications)\n"_s);
+         u"lanyard: Files/Open: not added: the list holds the 2 groups --max-groups allows\n"_s);
     edit("add-app-limit", u"--max-apps=1|add|Text|Count|/x"_s, 1, {},
-         u"lanyard: Text/Count: not added, no free slot (at most 5 groups of 1 applications)\n"_s);
+         u"lanyard: Text/Count: not added: group Text holds the 1 applications --max-apps allows\n"_s);
     edit("add-limit-zero", u"--max-groups=0|add|Files|Open|/x"_s, 2, {}, u"lanyard: error 9: Index out of range\n"_s);
     // A file larger than the limits is neither cut short nor written back short.
     edit("limit-below-what-the-file-holds", u"--max-groups=1|list"_s, 2, {},
@@ -207,13 +207,14 @@ void TestCli::command_data()
         six += QString::fromLatin1(group) + u",x,/x,,0\n"_s;
     six.chop(1);
     row("default-limits-grow-to-the-file", six, u"list"_s, 0, u"A\tx\t/x\t\t0\n*"_s, {});
+    row("list-grows-without-limits-given", six, u"add|G|x|/x"_s, 0, {}, {}, six + u"\nG,x,/x,,0"_s);
     edit("edit-rename-and-move-keeps-path-and-cmd", u"edit|Text|Sort|Admin|Sort lines|--protected"_s, 0,
          u"Admin,Shell,/bin/sh,,-1\nAdmin,Sort lines,/usr/bin/sort,,-1"_s);
     edit("edit-new-path-and-cmd-unprotects", u"edit|Admin|Shell|Admin|Shell|--path=/bin/bash|--cmd|-l"_s, 0,
          u"Text,Sort,/usr/bin/sort,,0\nAdmin,Shell,/bin/bash,-l,0"_s);
     edit("edit-move-into-a-full-group", u"--max-apps=1|edit|Text|Sort|Admin|Sort"_s, 1, {},
-         u"lanyard: Text/Sort: not moved to Admin, no free slot (at most 5 groups of 1 applications)\n"_s);
-    edit("edit-unknown-application", u"edit|Text|Nope|Text|Yes"_s, 2, {}, u"lanyard: error 9: Index out of range\n"_s);
+         u"lanyard: Text/Sort: not moved to Admin: group Admin holds the 1 applications --max-apps allows\n"_s);
+    edit("edit-unknown-application", u"edit|Text|Nope|Text|Yes"_s, 1, {}, u"lanyard: Text/Nope: no such application\n"_s);
     edit("delete", u"delete|Admin|Shell"_s, 0, u"Text,Sort,/usr/bin/sort,,0"_s);
     edit("delete-digits-are-a-name", u"delete|Text|0"_s, 1, {}, u"lanyard: Text/0: no such application\n"_s);
     // Hand-written, with blanks: the release still writes the file its own way.
