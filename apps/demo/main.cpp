@@ -45,16 +45,26 @@ int fail(const QString &message)
     return 1;
 }
 
+void identify()
+{
+    QCoreApplication::setApplicationName(u"lanyard-demo"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(LANYARD_VERSION));
+}
+
+/// --help and --version answer before any window system is needed: without a display a
+/// QApplication would end the program first.
+void answerHelpAndVersion(int &argc, char **argv, QCommandLineParser &parser)
+{
+    const QCoreApplication console(argc, argv);
+    identify();
+    if (parser.parse(QCoreApplication::arguments()) && (parser.isSet(u"help"_s) || parser.isSet(u"version"_s)))
+        parser.process(console); // prints and exits
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(u"lanyard-demo"_s);
-    QApplication::setApplicationDisplayName(u"Lanyard Demo"_s);
-    QApplication::setApplicationVersion(QStringLiteral(LANYARD_VERSION));
-    QApplication::setDesktopFileName(u"lanyard-demo"_s);
-
     QCommandLineParser parser;
     parser.setApplicationDescription(u"A text viewer that starts external programs from a Lanyard launch list."_s);
     parser.addHelpOption();
@@ -66,6 +76,12 @@ int main(int argc, char **argv)
                                         u"dir"_s);
     parser.addOptions({file, screenshot});
     parser.addPositionalArgument(u"file"_s, u"The text to show (default: a sample text)."_s, u"[file]"_s);
+    answerHelpAndVersion(argc, argv, parser);
+
+    QApplication app(argc, argv);
+    identify();
+    QApplication::setApplicationDisplayName(u"Lanyard Demo"_s);
+    QApplication::setDesktopFileName(u"lanyard-demo"_s);
     parser.process(app);
     if (parser.positionalArguments().size() > 1)
         parser.showHelp(2);

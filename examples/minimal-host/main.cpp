@@ -1,20 +1,32 @@
-// The smallest Lanyard host: a launch list, one placeholder, one launch, the program list window.
+// A host in twenty lines: its launch list, a placeholder, a launch, the program list window.
 #include <Lanyard/ExternalApps.h>
 
 #include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 
-int main(int argc, char **argv)
+int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    auto *tools = new Lanyard::ExternalApps;
-    tools->setEXTFile(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("tools.lst"));
-    tools->AddPlaceHolder(QStringLiteral("%FILE%"), QStringLiteral("/etc/hostname"));
+    const QString list = argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                   : QDir::homePath() + QStringLiteral("/.config/myeditor/tools.lst");
+    QDir().mkpath(QFileInfo(list).absolutePath()); // on the first run the folder is not there yet
+    Lanyard::ExternalApps tools;                   // 5 groups of 5 applications to start with
+    tools.setMaxGroups(20);                         // limits first ...
+    tools.setMaxApps(40);
+    try {
+        tools.setEXTFile(list);                     // ... then the file: loads it
+    } catch (const Lanyard::ComponentError &error) {
+        qCritical().noquote() << "Cannot use the launch list:" << error.message();
+        return 1;
+    }
+    tools.AddPlaceHolder(QStringLiteral("%FILE%"), QStringLiteral("/etc/hostname")); // the host's data
 
-    // Start the first entry of the first group, with %FILE% filled in.
-    if (tools->GroupCount() > 0 && tools->AppCount(0) > 0)
-        tools->ExecuteApp(tools->GroupName(0), tools->ApplicationName(0, 0));
-
-    tools->ShowForm(1); // the program list window, until the user closes it
-    delete tools;       // the release writes the launch list back
-    return 0;
+    QObject::connect(&tools, &Lanyard::ExternalApps::launchFailed,
+                     [](const QString &, const QString &app, const QString &why) { qWarning() << app << why; });
+    if (tools.GroupCount() > 0) // as if a menu entry was picked
+        tools.ExecuteApp(tools.GroupName(0), tools.ApplicationName(0, 0));
+    tools.ShowForm(1);          // let the user maintain the list (modal)
+    return 0;                   // the release of `tools` saves the changes
 }

@@ -37,10 +37,19 @@ private Q_SLOTS:
     void installedFiles_data();
     void installedFiles();
     void installedPartsFindTheLibrary();
+    void packageFilesDescribeTheInstalledTree();
+    void helpAndVersionWithoutADisplay_data();
+    void helpAndVersionWithoutADisplay();
     void libraryExportsOnlyThePublicClasses();
+    void readmeShowsTheExamplesVerbatim();
     void minimalHostBuildsAndRuns();
+    void hostsByNameBuildAndRun_data();
+    void hostsByNameBuildAndRun();
 
 private:
+    /// Builds examples/@p name against the installed package; the failure text, or nothing.
+    QString buildExample(const QString &name);
+
     QTemporaryDir m_dir;
     QString m_prefix;
 };
@@ -61,14 +70,20 @@ void TestInstall::installedFiles_data()
 
     const QString lib = QStringLiteral(LANYARD_INSTALL_LIBDIR);
     QTest::newRow("library") << lib + u"/liblanyard.so"_s << false;
-    QTest::newRow("stub-beside-the-library") << lib + u"/STUB16.EXE"_s << true;
+    // Where the library looks for it, from its own folder.
+    QTest::newRow("stub-under-libexec") << lib + u'/' + QStringLiteral(LANYARD_STUB_FROM_LIBDIR) + u"/STUB16.EXE"_s << true;
     QTest::newRow("plugin") << lib + u"/lanyard/plugins/lanyard_externalapps.so"_s << false;
     QTest::newRow("package-config") << lib + u"/cmake/Lanyard/LanyardConfig.cmake"_s << false;
     QTest::newRow("package-version") << lib + u"/cmake/Lanyard/LanyardConfigVersion.cmake"_s << false;
+    QTest::newRow("pkg-config") << lib + u"/pkgconfig/lanyard.pc"_s << false;
     QTest::newRow("header-externalapps") << u"include/Lanyard/ExternalApps.h"_s << false;
     QTest::newRow("header-toolsmenu") << u"include/Lanyard/ToolsMenu.h"_s << false;
     QTest::newRow("command-line-host") << u"bin/lanyard"_s << true;
     QTest::newRow("demo-host") << u"bin/lanyard-demo"_s << true;
+    QTest::newRow("man-page") << u"share/man/man1/lanyard.1"_s << false;
+    QTest::newRow("desktop-entry") << u"share/applications/lanyard-demo.desktop"_s << false;
+    QTest::newRow("icon") << u"share/icons/hicolor/scalable/apps/lanyard-demo.svg"_s << false;
+    QTest::newRow("licence") << u"share/doc/Lanyard/LICENSE"_s << false;
 }
 
 void TestInstall::installedFiles()
@@ -89,6 +104,62 @@ void TestInstall::installedPartsFindTheLibrary()
     QVERIFY2(loader.load() && loader.instance(), qPrintable(loader.errorString()));
 }
 
+void TestInstall::packageFilesDescribeTheInstalledTree()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"PKG_CONFIG_PATH"_s, m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/pkgconfig"_s);
+    const auto pkgConfig = [&](const QStringList &arguments) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(u"pkg-config"_s, arguments + QStringList{u"lanyard"_s});
+        return process.waitForFinished(30000) && process.exitCode() == 0
+            ? QString::fromUtf8(process.readAllStandardOutput()).simplified()
+            : QString();
+    };
+    // Wherever the package is installed, its paths lead to it.
+    const QString include = pkgConfig({u"--cflags-only-I"_s}).section(u' ', 0, 0).mid(2);
+    QVERIFY2(QFileInfo::exists(include + u"/Lanyard/ExternalApps.h"_s), qPrintable(include));
+    QVERIFY(pkgConfig({u"--libs"_s}).contains(u"-llanyard"_s));
+    const QString plugins = pkgConfig({u"--variable=plugindir"_s});
+    QVERIFY2(QFileInfo::exists(plugins + u"/lanyard_externalapps.so"_s), qPrintable(plugins));
+
+    const QString desktop = m_prefix + u"/share/applications/lanyard-demo.desktop"_s;
+    const QString failure = run(u"desktop-file-validate"_s, {desktop});
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QProcess man;
+    man.start(u"man"_s, {u"-l"_s, m_prefix + u"/share/man/man1/lanyard.1"_s});
+    QVERIFY(man.waitForFinished(30000));
+    QVERIFY(man.readAllStandardOutput().simplified().contains("lanyard - start and maintain"));
+}
+
+void TestInstall::helpAndVersionWithoutADisplay_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("lanyard-help") << u"lanyard"_s << u"--help"_s << u"Usage: lanyard"_s;
+    QTest::newRow("lanyard-version") << u"lanyard"_s << u"--version"_s << u"lanyard (Lanyard) 1.0.0"_s;
+    QTest::newRow("demo-help") << u"lanyard-demo"_s << u"--help"_s << u"Usage: "_s;
+    QTest::newRow("demo-version") << u"lanyard-demo"_s << u"--version"_s << u"lanyard-demo 1.0.0"_s;
+}
+
+void TestInstall::helpAndVersionWithoutADisplay()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, option);
+    QFETCH(QString, out);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(name);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(m_prefix + u"/bin/"_s + program, {option});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).startsWith(out));
+}
+
 void TestInstall::libraryExportsOnlyThePublicClasses()
 {
     QProcess nm;
@@ -106,10 +177,32 @@ void TestInstall::libraryExportsOnlyThePublicClasses()
     QVERIFY(symbols.contains(u"Lanyard::ExternalApps::ExecuteApp(QString const&, QString const&)@@LANYARD_1"_s));
 }
 
-void TestInstall::minimalHostBuildsAndRuns()
+// Every code block of README is an example's file as it stands, so that what a reader copies
+// is what the tests build.
+void TestInstall::readmeShowsTheExamplesVerbatim()
 {
-    const QString build = m_dir.filePath(u"minimal-host"_s);
-    QStringList configure{u"-S"_s, QStringLiteral(LANYARD_SOURCE_DIR "/examples/minimal-host"), u"-B"_s, build,
+    QFile readme(QStringLiteral(LANYARD_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    static const QRegularExpression block(uR"(```(cpp|qml)\n(.*?)```)"_s, QRegularExpression::DotMatchesEverythingOption);
+    QStringList examples;
+    for (const QString &file : {u"minimal-host/main.cpp"_s, u"late-bound-host/main.cpp"_s, u"qml-host/main.qml"_s}) {
+        QFile example(QStringLiteral(LANYARD_SOURCE_DIR "/examples/") + file);
+        QVERIFY(example.open(QIODevice::ReadOnly));
+        examples << QString::fromUtf8(example.readAll());
+    }
+    int blocks = 0;
+    for (auto it = block.globalMatch(text); it.hasNext(); ++blocks) {
+        const QString code = it.next().captured(2);
+        QVERIFY2(examples.contains(code), qPrintable(code.left(200)));
+    }
+    QCOMPARE(blocks, examples.size());
+}
+
+QString TestInstall::buildExample(const QString &name)
+{
+    const QString build = m_dir.filePath(name);
+    QStringList configure{u"-S"_s, QStringLiteral(LANYARD_SOURCE_DIR "/examples/") + name, u"-B"_s, build,
                           u"-G"_s, QStringLiteral(LANYARD_CMAKE_GENERATOR), u"-DCMAKE_PREFIX_PATH="_s + m_prefix,
                           u"-DCMAKE_BUILD_TYPE=Debug"_s};
     // A sanitized library needs a sanitized program in front of it.
@@ -118,9 +211,14 @@ void TestInstall::minimalHostBuildsAndRuns()
         configure << u"-DCMAKE_CXX_FLAGS=-fsanitize="_s + sanitize
                   << u"-DCMAKE_EXE_LINKER_FLAGS=-fsanitize="_s + sanitize;
     }
-    QString failure = run(QStringLiteral(LANYARD_CMAKE), configure);
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    failure = run(QStringLiteral(LANYARD_CMAKE), {u"--build"_s, build});
+    const QString failure = run(QStringLiteral(LANYARD_CMAKE), configure);
+    return failure.isEmpty() ? run(QStringLiteral(LANYARD_CMAKE), {u"--build"_s, build}) : failure;
+}
+
+void TestInstall::minimalHostBuildsAndRuns()
+{
+    const QString build = m_dir.filePath(u"minimal-host"_s);
+    const QString failure = buildExample(u"minimal-host"_s);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
     // Its first entry gets %FILE%; then it waits in the program list window.
@@ -143,6 +241,34 @@ void TestInstall::minimalHostBuildsAndRuns()
     QVERIFY(recorded.readAll().contains(QByteArray("\0arg=--file=/etc/hostname\0", 26)));
     host.kill();
     host.waitForFinished();
+}
+
+void TestInstall::hostsByNameBuildAndRun_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("late-bound-host") << u"late-bound-host"_s << u"added: true groups: 1 path: /usr/bin/ed error: 0"_s;
+    QTest::newRow("qml-host") << u"qml-host"_s
+                              << u"qml: error 9 Index out of range\nqml: groups: 1 path: /usr/bin/ed protected: false language: 1"_s;
+}
+
+// Hosts without a Lanyard header create the object through the plugin and use it by name.
+void TestInstall::hostsByNameBuildAndRun()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, output);
+    const QString failure = buildExample(name);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    const QString list = m_dir.filePath(name + u".lst"_s);
+    QProcess host;
+    host.setProcessChannelMode(QProcess::MergedChannels);
+    host.start(m_dir.filePath(name) + u'/' + name, {list});
+    QVERIFY(host.waitForFinished(60000));
+    QCOMPARE(QString::fromUtf8(host.readAll()).trimmed(), output);
+    QCOMPARE(host.exitCode(), 0);
+    QFile saved(list);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll().contains("Tools,Editor,/usr/bin/ed,-p %FILE%,0\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

@@ -1,0 +1,21 @@
+// The whole interface by name: properties that notify, members that take and give values, and
+// failures as errorOccurred, never as exceptions.
+import QtQml
+
+QtObject {
+    property Connections failures: Connections {
+        target: apps
+        function onErrorOccurred(number, message) { console.log("error", number, message) }
+    }
+    Component.onCompleted: {
+        apps.MaxGroups = 20
+        apps.EXTFile = listFile
+        apps.Language = "lGerman"
+        apps.AddPlaceHolder("%FILE%", "/etc/hostname")
+        apps.AddApp("Tools", "Editor", "/usr/bin/ed", "-p %FILE%", false)
+        apps.AppPath("Tools", "Nowhere") // fails: errorOccurred tells it
+        console.log("groups:", apps.GroupCount, "path:", apps.AppPath("Tools", "Editor"),
+                    "protected:", apps.AppProtected("Tools", "Editor"), "language:", apps.Language)
+        Qt.exit(apps.save() ? 0 : 1)
+    }
+}
