@@ -113,9 +113,9 @@ struct frmNewApp::Private
     /// The typed-length limit of @p watched, or 0 for a control without one.
     int typedLimit(const QObject *watched) const;
     /// The line edit that holds the text of the text box @p input.
-    QLineEdit *editOf(const QObject *input) const
+    QLineEdit *editOf(QObject *input) const
     {
-        return input == cboGroup ? cboGroup->lineEdit() : qobject_cast<QLineEdit *>(const_cast<QObject *>(input));
+        return input == cboGroup ? cboGroup->lineEdit() : qobject_cast<QLineEdit *>(input);
     }
 };
 

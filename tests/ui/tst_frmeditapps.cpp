@@ -165,18 +165,15 @@ private Q_SLOTS:
         QVERIFY(!frmNewApp::instance());
         playInWindow({u"item:Chess"_s});
         QVERIFY(canEditOrDelete());
-    }
 
-    void cutNameShowsWholeInTooltip()
-    {
+        // A name cut by the tree shows whole as tooltip; elsewhere the tree's own tooltip shows.
         const QString longName = QString(20, u'W');
-        m_apps->AddApp(u"Tools"_s, longName, u"/bin/true"_s, QString(), false);
-        m_apps->ShowForm();
+        m_apps->AddApp(u"Games"_s, longName, u"/bin/true"_s, QString(), false);
+        frmEditApps::instance()->FillTree();
         const auto tipOver = [](const QString &name) {
-            QWidget *viewport = tree()->viewport();
             const QPoint pos = centerOf(item(name));
-            QHelpEvent event(QEvent::ToolTip, pos, viewport->mapToGlobal(pos));
-            QApplication::sendEvent(viewport, &event);
+            QHelpEvent event(QEvent::ToolTip, pos, tree()->viewport()->mapToGlobal(pos));
+            QApplication::sendEvent(tree()->viewport(), &event);
             return QToolTip::text();
         };
         QCOMPARE(tipOver(longName), longName);

@@ -191,8 +191,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("focus");
         const QString full = u"abcdefghijklmnopqrst"_s;
         QTest::newRow("group-21st-char-refused") << "cboGroup" << "" << "type:" + full + "U" << full << "cboGroup";
-        QTest::newRow("group-full-backspace") << "cboGroup" << full << "key:Backspace type:XY"
-                                              << "abcdefghijklmnopqrsX" << "cboGroup";
         // Keys that insert nothing work in a full box, and a refused key leaves the caret.
         QTest::newRow("group-full-editing-keys")
             << "cboGroup" << full << "key:Home type:Z key:Delete key:End key:Left key:Backspace"
