@@ -407,7 +407,9 @@ bool frmEditApps::eventFilter(QObject *watched, QEvent *event)
         EditProgram();
         return true;
     }
-    return KeyRules::clickButtonOnEnter(watched, key) || QWidget::eventFilter(watched, event);
+    if (KeyRules::clickButtonOnEnter(watched, key))
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmEditApps::closeEvent(QCloseEvent *event)

@@ -329,9 +329,8 @@ void frmNewApp::Browse()
     const int result = dialog->exec();
     if (!self || result != QDialog::Accepted)
         return;
-    const QStringList files = dialog->selectedFiles();
-    if (!files.isEmpty() && !files.constFirst().isEmpty())
-        d->txtApp->setText(files.constFirst());
+    if (const QString file = dialog->selectedFiles().value(0); !file.isEmpty())
+        d->txtApp->setText(file);
 }
 
 void frmNewApp::InsertKeyword()

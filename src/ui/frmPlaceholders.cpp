@@ -60,7 +60,6 @@ frmPlaceholders::frmPlaceholders(QWidget *owner, const ImageList &images)
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->header()->setSectionsMovable(false);
-    m_list->header()->setStretchLastSection(true);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(Twips::margins(this, 120, 120, 120, 120));

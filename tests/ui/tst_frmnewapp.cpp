@@ -81,6 +81,7 @@ private Q_SLOTS:
         // The check box's text is the same in every language.
         QCOMPARE(control(u"cbProtected"_s)->property("text").toString(), u"&Protected"_s);
         QCOMPARE(frmNewApp::instance()->imgApps().key(3), u"TEXT"_s);
+        QVERIFY(!frmNewApp::instance()->Cancel());
     }
 
     void tabOrder()
