@@ -44,6 +44,49 @@ QString describe(const QWidget *widget)
     return u"%1 (%2)"_s.arg(widget->objectName(), widget->property("text").toString());
 }
 
+// A caption shows whole, at the window's font size, when its control has the room the style
+// asks for it.
+void checkCaptionShowsWhole(const QWidget *control, int points)
+{
+    if (!qobject_cast<const QAbstractButton *>(control) && !qobject_cast<const QLabel *>(control))
+        return;
+    QCOMPARE(control->font().pointSize(), points);
+    const QSize needed = control->sizeHint();
+    QVERIFY2(control->width() >= needed.width() && control->height() >= needed.height(),
+             qPrintable(u"%1 is %2x%3, its text needs %4x%5"_s.arg(describe(control))
+                            .arg(control->width()).arg(control->height()).arg(needed.width()).arg(needed.height())));
+}
+
+// A text box is as high as its text; every input is named and described for screen readers.
+void checkInput(QWidget *control)
+{
+    const bool isTextBox = qobject_cast<QLineEdit *>(control) || qobject_cast<QComboBox *>(control);
+    if ((!isTextBox && !qobject_cast<QTreeWidget *>(control)) || control->parentWidget()->inherits("QComboBox"))
+        return;
+    QVERIFY2(!isTextBox || control->height() >= control->sizeHint().height(), qPrintable(control->objectName()));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+    QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(control->objectName()));
+    QCOMPARE(accessible->text(QAccessible::Description), control->toolTip());
+}
+
+// The named controls (and @p window itself, first) are no smaller than in the classic layout
+// and do not overlap.
+void checkClassicRoom(QWidget *window, const QList<QWidget *> &named)
+{
+    for (QWidget *widget : named) {
+        const QSize least = inPixels(widget, kClassicTwips.value(widget->objectName()));
+        QVERIFY2(widget->width() >= least.width() && widget->height() >= least.height(),
+                 qPrintable(u"%1 is smaller than %2x%3"_s.arg(describe(widget)).arg(least.width()).arg(least.height())));
+    }
+    for (qsizetype i = 1; i < named.size(); ++i) {
+        const QRect one(named[i]->mapTo(window, QPoint()), named[i]->size());
+        for (qsizetype j = i + 1; j < named.size(); ++j) {
+            const QRect other(named[j]->mapTo(window, QPoint()), named[j]->size());
+            QVERIFY2(!one.intersects(other), qPrintable(describe(named[i]) + u" overlaps "_s + describe(named[j])));
+        }
+    }
+}
+
 } // namespace
 
 class tst_frmLayout : public QObject
@@ -84,44 +127,16 @@ private Q_SLOTS:
             window->show();
             QVERIFY(QTest::qWaitForWindowExposed(window));
             QCOMPARE(window->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", u"1"_s).toDouble());
-            const QList<QWidget *> controls = window->findChildren<QWidget *>();
             QList<QWidget *> named{window};
-            for (QWidget *control : controls) {
+            for (QWidget *control : window->findChildren<QWidget *>()) {
                 if (control->window() != window) // a dialog it owns
                     continue;
                 if (kClassicTwips.contains(control->objectName()))
                     named.append(control);
-                // A caption shows whole when its control has the room the style asks for it.
-                if (qobject_cast<QAbstractButton *>(control) || qobject_cast<QLabel *>(control)) {
-                    QCOMPARE(control->font().pointSize(), points);
-                    QVERIFY2(control->width() >= control->sizeHint().width()
-                                 && control->height() >= control->sizeHint().height(),
-                             qPrintable(u"%1 is %2x%3, its text needs %4x%5"_s.arg(describe(control))
-                                            .arg(control->width()).arg(control->height())
-                                            .arg(control->sizeHint().width()).arg(control->sizeHint().height())));
-                }
-                if (qobject_cast<QLineEdit *>(control) || qobject_cast<QComboBox *>(control)
-                    || qobject_cast<QTreeWidget *>(control)) {
-                    if (control->parentWidget()->inherits("QComboBox"))
-                        continue;
-                    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
-                    QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(control->objectName()));
-                    QCOMPARE(accessible->text(QAccessible::Description), control->toolTip());
-                }
+                checkCaptionShowsWhole(control, points);
+                checkInput(control);
             }
-            for (QWidget *widget : named) {
-                const QSize least = inPixels(widget, kClassicTwips.value(widget->objectName()));
-                QVERIFY2(widget->width() >= least.width() && widget->height() >= least.height(),
-                         qPrintable(u"%1 is smaller than %2x%3"_s.arg(describe(widget)).arg(least.width()).arg(least.height())));
-            }
-            for (qsizetype i = 1; i < named.size(); ++i) {
-                const QRect one(named[i]->mapTo(window, QPoint()), named[i]->size());
-                for (qsizetype j = i + 1; j < named.size(); ++j) {
-                    const QRect other(named[j]->mapTo(window, QPoint()), named[j]->size());
-                    QVERIFY2(!one.intersects(other),
-                             qPrintable(describe(named[i]) + u" overlaps "_s + describe(named[j])));
-                }
-            }
+            checkClassicRoom(window, named);
         }
         apps.HideForm();
     }
