@@ -29,7 +29,8 @@ inline void failAndClose(const QString &message, QWidget *window)
  */
 inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
-    auto *timer = new QTimer;
+    // Owned by the application, so that a timer still watching when the last test ends goes too.
+    auto *timer = new QTimer(QCoreApplication::instance());
     timer->setInterval(5);
     auto deadline = std::make_shared<QDeadlineTimer>(5000);
     auto shown = std::make_shared<QPointer<QWidget>>();
