@@ -1,5 +1,7 @@
-// Renders the three configuration windows to PNG files for the documentation. Run on the
-// offscreen platform; QT_SCALE_FACTOR=2 gives the high-DPI renderings.
+// Renders the three configuration windows to PNG files for the documentation: in English, the
+// program list window in German, and all three in German at 11 points. Run on the offscreen
+// platform; QT_SCALE_FACTOR=2 gives the high-DPI renderings.
+#include "ui/Captions.h"
 #include "ui/frmEditApps.h"
 #include "ui/frmNewApp.h"
 #include "ui/frmPlaceholders.h"
@@ -12,6 +14,8 @@
 #include <QPainterPath>
 #include <QStyleFactory>
 #include <QTreeWidget>
+
+#include <functional>
 
 using namespace Lanyard;
 
@@ -67,6 +71,26 @@ void fillCatalogue(ExternalApps &apps)
     apps.AddPlaceHolder(QStringLiteral("%ORDER%"), QStringLiteral("A-10442"));
 }
 
+// Saves the program list window, the application dialog over it (editing an entry) and the
+// placeholder picker over that; @p name gives each window's file name from its object name.
+void saveAll(ExternalApps &apps, const std::function<QString(const QString &)> &name)
+{
+    apps.ShowForm();
+    save(frmEditApps::instance(), name(QStringLiteral("frmEditApps")));
+
+    frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
+    dialog->setWindowTitle(Captions::text(TextId::EditCaption));
+    dialog->setLaunchAppClass(&apps);
+    dialog->setFields({QStringLiteral("Editors"), QStringLiteral("Nano"), QStringLiteral("/bin/nano"),
+                       QStringLiteral("-w %FILE%"), false});
+    save(dialog, name(QStringLiteral("frmNewApp")));
+
+    frmPlaceholders *picker = frmPlaceholders::Load(dialog);
+    picker->setLaunchAppClass(&apps);
+    save(picker, name(QStringLiteral("frmPlaceholders")));
+    apps.HideForm();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -76,29 +100,22 @@ int main(int argc, char **argv)
     const QStringList args = QApplication::arguments();
     const QDir out(args.value(1, QStringLiteral("docs")));
     const QString suffix = args.value(2);
-    const auto target = [&](const QString &name) { return out.filePath(name + suffix + QStringLiteral(".png")); };
+    const auto target = [&](const QString &variant) {
+        return [&, variant](const QString &window) { return out.filePath(window + variant + suffix + QStringLiteral(".png")); };
+    };
 
     ExternalApps apps;
     fillCatalogue(apps);
-
-    apps.ShowForm();
-    save(frmEditApps::instance(), target(QStringLiteral("frmEditApps")));
-
-    frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
-    dialog->setWindowTitle(QStringLiteral("Edit Application"));
-    dialog->setLaunchAppClass(&apps);
-    dialog->setFields({QStringLiteral("Editors"), QStringLiteral("Nano"), QStringLiteral("/bin/nano"),
-                       QStringLiteral("-w %FILE%"), false});
-    save(dialog, target(QStringLiteral("frmNewApp")));
-
-    frmPlaceholders *picker = frmPlaceholders::Load(dialog);
-    picker->setLaunchAppClass(&apps);
-    save(picker, target(QStringLiteral("frmPlaceholders")));
-    apps.HideForm();
+    saveAll(apps, target(QString()));
 
     apps.setLanguage(Language::lGerman);
     apps.ShowForm();
-    save(frmEditApps::instance(), target(QStringLiteral("frmEditApps-de")));
+    save(frmEditApps::instance(), target(QStringLiteral("-de"))(QStringLiteral("frmEditApps")));
     apps.HideForm();
+
+    QFont font = QApplication::font();
+    font.setPointSize(11);
+    QApplication::setFont(font);
+    saveAll(apps, target(QStringLiteral("-de-11pt")));
     return 0;
 }

@@ -1,7 +1,8 @@
 #include "MissingProgramBox.h"
 
+#include "Notice.h"
+
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
 
@@ -17,9 +18,7 @@ void show(const QString &path)
         std::fprintf(stderr, "%s\n", qPrintable(message + path));
         return;
     }
-    QMessageBox box(QMessageBox::Critical, u"Lanyard"_s, message + u"\r\n\r\n"_s + path, QMessageBox::Ok);
-    box.setObjectName(u"lanyardMissingProgram"_s);
-    box.exec();
+    Notice::show(nullptr, u"lanyardMissingProgram"_s, message + u"\r\n\r\n"_s + path);
 }
 
 } // namespace Lanyard::MissingProgramBox

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QRect>
+#include <QMargins>
 
 class QWidget;
 
@@ -10,22 +10,17 @@ namespace Lanyard::Twips {
 
 int toPixels(int twips, int logicalDpi);
 
-/// Places @p widget at the twips rectangle (left, top, width, height) of its parent.
-void place(QWidget *widget, int left, int top, int width, int height);
+/// A horizontal length of @p widget's screen in pixels.
+int toPixelsX(const QWidget *widget, int twips);
+/// A vertical length of @p widget's screen in pixels.
+int toPixelsY(const QWidget *widget, int twips);
 
-/// Gives the window @p widget a fixed client area of @p width by @p height twips.
-void setClientSize(QWidget *widget, int width, int height);
+/// Layout margins (left, top, right, bottom) in pixels of @p widget's screen.
+QMargins margins(const QWidget *widget, int left, int top, int right, int bottom);
 
-/// Gives the window @p widget a client area of @p width by @p height twips that the user may
-/// make larger, never smaller.
-void setInitialClientSize(QWidget *widget, int width, int height);
-
-/// The rectangle (left, top, width, height), in twips, in pixels of @p widget's screen.
-QRect toPixels(const QWidget *widget, int left, int top, int width, int height);
-
-/// A pixel length of @p widget's screen in twips, horizontally.
-int toTwipsX(const QWidget *widget, int pixels);
-/// A pixel length of @p widget's screen in twips, vertically.
-int toTwipsY(const QWidget *widget, int pixels);
+/// Keeps @p widget at least @p width by @p height twips, and larger where its content needs
+/// more (its minimum size hint: a caption shown whole, a text box as high as its font).
+/// Called once the widget's text and font are set.
+void setMinimumSize(QWidget *widget, int width, int height);
 
 } // namespace Lanyard::Twips

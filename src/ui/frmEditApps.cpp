@@ -1,7 +1,9 @@
 #include "frmEditApps.h"
 
 #include "Captions.h"
-#include "FitText.h"
+#include "ElidedItemToolTip.h"
+#include "KeyRules.h"
+#include "Notice.h"
 #include "Twips.h"
 #include "frmNewApp.h"
 #include "frmPlaceholders.h"
@@ -10,6 +12,7 @@
 #include <Lanyard/ComponentError.h>
 #include <Lanyard/ExternalApps.h>
 
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -28,7 +31,27 @@ const QString groupTag = u"ROOT"_s;
 
 bool isGroupNode(const QTreeWidgetItem *node) { return node->data(0, frmEditApps::TagRole).toString() == groupTag; }
 
-bool isEditKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space; }
+bool isEditKey(int key) { return KeyRules::isEnter(key) || key == Qt::Key_Space; }
+
+bool hasGroup(const ExternalApps &apps, const QString &group)
+{
+    for (qint16 i = 0; i < apps.GroupCount(); ++i) {
+        if (apps.GroupName(i) == group)
+            return true;
+    }
+    return false;
+}
+
+bool hasEntry(const ExternalApps &apps, const QString &group, const QString &app)
+{
+    if (!hasGroup(apps, group))
+        return false;
+    for (qint16 j = 0; j < apps.AppCount(group); ++j) {
+        if (apps.ApplicationName(group, j) == app)
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -51,29 +74,17 @@ struct frmEditApps::Private
         Private &d;
     };
 
-    QPushButton *addButton(QWidget *window, const QString &name)
+    QPushButton *addButton(QWidget *window, const QString &name, TextId caption, TextId tip)
     {
-        auto *button = new QPushButton(window);
+        auto *button = new QPushButton(Captions::text(caption), window);
         button->setObjectName(name);
+        button->setToolTip(Captions::text(tip));
         button->setAutoDefault(false);
+        Twips::setMinimumSize(button, 1575, 375);
         return button;
     }
 
-    /// The documented layout at the window's first size; a larger window gives the room to
-    /// the tree, and the buttons keep their distance from the right edge.
-    void placeControls(QWidget *window)
-    {
-        const int extraWidth = std::max(0, Twips::toTwipsX(window, window->width()) - clientWidth);
-        const int extraHeight = std::max(0, Twips::toTwipsY(window, window->height()) - clientHeight);
-        Twips::place(tvGroup, 120, 120, 2535 + extraWidth, 2535 + extraHeight);
-        Twips::place(cmdAddApp, 2760 + extraWidth, 240, 1575, 375);
-        Twips::place(cmdEdit, 2760 + extraWidth, 720, 1575, 375);
-        Twips::place(cmdRemoveApp, 2760 + extraWidth, 1200, 1575, 375);
-    }
-
-    static constexpr int clientWidth = 4545;
-    static constexpr int clientHeight = 2820;
-
+    // Texts in the language of the moment: the window takes them when it is loaded.
     void createControls(QWidget *window)
     {
         tvGroup = new QTreeWidget(window);
@@ -84,15 +95,41 @@ struct frmEditApps::Private
         tvGroup->setEditTriggers(QAbstractItemView::NoEditTriggers);
         tvGroup->setSelectionMode(QAbstractItemView::SingleSelection);
         tvGroup->setIconSize(imgExeIcons.imageSize());
+        tvGroup->setItemDelegate(new ElidedItemToolTip(tvGroup));
+        tvGroup->setToolTip(Captions::text(TextId::TreeTip));
+        // No label names the tree: for screen readers the window's caption does, and a view
+        // does not offer its tooltip as description by itself.
+        tvGroup->setAccessibleName(window->windowTitle());
+        tvGroup->setAccessibleDescription(tvGroup->toolTip());
+        Twips::setMinimumSize(tvGroup, 2535, 2535);
 
-        cmdAddApp = addButton(window, u"cmdAddApp"_s);
-        cmdEdit = addButton(window, u"cmdEdit"_s);
-        cmdRemoveApp = addButton(window, u"cmdRemoveApp"_s);
-        placeControls(window);
+        cmdAddApp = addButton(window, u"cmdAddApp"_s, TextId::AddProgram, TextId::AddProgramTip);
+        cmdEdit = addButton(window, u"cmdEdit"_s, TextId::EditProgram, TextId::EditProgramTip);
+        cmdRemoveApp = addButton(window, u"cmdRemoveApp"_s, TextId::DeleteProgram, TextId::DeleteProgramTip);
+        layOut(window);
 
         QWidget::setTabOrder(tvGroup, cmdAddApp);
         QWidget::setTabOrder(cmdAddApp, cmdEdit);
         QWidget::setTabOrder(cmdEdit, cmdRemoveApp);
+    }
+
+    // The classic arrangement, its twips as the least room: the tree, and the buttons in a
+    // column at its right, as wide as the widest caption needs. A larger window gives the
+    // room to the tree.
+    void layOut(QWidget *window)
+    {
+        auto *buttons = new QVBoxLayout;
+        buttons->setContentsMargins(0, Twips::toPixelsY(window, 120), 0, 0);
+        buttons->setSpacing(Twips::toPixelsY(window, 105));
+        for (QPushButton *button : {cmdAddApp, cmdEdit, cmdRemoveApp})
+            buttons->addWidget(button);
+        buttons->addStretch();
+
+        auto *layout = new QHBoxLayout(window);
+        layout->setContentsMargins(Twips::margins(window, 120, 120, 210, 165));
+        layout->setSpacing(Twips::toPixelsX(window, 105));
+        layout->addWidget(tvGroup, 1);
+        layout->addLayout(buttons);
     }
 };
 
@@ -101,13 +138,14 @@ frmEditApps::frmEditApps(QWidget *owner)
     , d(std::make_unique<Private>())
 {
     setObjectName(u"frmEditApps"_s);
-    Twips::setInitialClientSize(this, Private::clientWidth, Private::clientHeight);
+    setWindowTitle(Captions::text(TextId::EditAppsCaption));
     d->createControls(this);
-    applyTexts();
+    resize(minimumSizeHint());
 
     connect(d->cmdAddApp, &QPushButton::clicked, this, &frmEditApps::AddProgram);
     connect(d->cmdEdit, &QPushButton::clicked, this, &frmEditApps::EditProgram);
     connect(d->cmdRemoveApp, &QPushButton::clicked, this, &frmEditApps::RemoveProgram);
+    connect(d->tvGroup, &QTreeWidget::currentItemChanged, this, &frmEditApps::updateButtonsForSelection);
     for (QObject *control : {static_cast<QObject *>(d->tvGroup), static_cast<QObject *>(d->tvGroup->viewport()),
                              static_cast<QObject *>(d->cmdAddApp), static_cast<QObject *>(d->cmdEdit),
                              static_cast<QObject *>(d->cmdRemoveApp)})
@@ -119,20 +157,6 @@ frmEditApps::~frmEditApps()
     // Deleted with its owner window, the window unloads like any other closing.
     if (isLoaded())
         detach();
-}
-
-void frmEditApps::applyTexts()
-{
-    setWindowTitle(Captions::text(TextId::EditAppsCaption));
-    d->cmdAddApp->setText(Captions::text(TextId::AddProgram));
-    d->cmdAddApp->setToolTip(Captions::text(TextId::AddProgramTip));
-    d->cmdEdit->setText(Captions::text(TextId::EditProgram));
-    d->cmdEdit->setToolTip(Captions::text(TextId::EditProgramTip));
-    d->cmdRemoveApp->setText(Captions::text(TextId::DeleteProgram));
-    d->cmdRemoveApp->setToolTip(Captions::text(TextId::DeleteProgramTip));
-    d->tvGroup->setToolTip(Captions::text(TextId::TreeTip));
-    for (QPushButton *button : {d->cmdAddApp, d->cmdEdit, d->cmdRemoveApp})
-        FitText::shrinkToFit(button);
 }
 
 void frmEditApps::ShowFor(ExternalApps *apps, qint32 modal, QWidget *owner)
@@ -240,10 +264,7 @@ void frmEditApps::FillTree()
 
     if (!groupNodes.isEmpty() && groupNodes.constFirst()->childCount() > 0)
         tree->setCurrentItem(groupNodes.constFirst()->child(0));
-    if (groupNodes.isEmpty()) {
-        d->cmdEdit->setEnabled(false);
-        d->cmdRemoveApp->setEnabled(false);
-    }
+    updateButtonsForSelection();
     tree->setUpdatesEnabled(true);
 }
 
@@ -256,23 +277,29 @@ QTreeWidgetItem *frmEditApps::selectedAppNode() const
 }
 
 template<typename Action>
-void frmEditApps::guarded(Action &&action)
+void frmEditApps::guarded(EntryMessages::Change change, const Entry &entry, Action &&action)
 {
     try {
         action();
     } catch (const ComponentError &error) {
-        if (isLoaded())
-            showComponentError(error);
+        report(u"msgComponentError"_s, EntryMessages::failed(change, entry.group, entry.app, error));
     }
 }
 
-void frmEditApps::showComponentError(const ComponentError &error)
+void frmEditApps::report(const QString &objectName, const QString &text)
 {
+    if (!isLoaded())
+        return;
     const Private::BusyScope busy(*d);
-    QMessageBox box(QMessageBox::Critical, u"Lanyard"_s,
-                    u"%1 (error %2)"_s.arg(error.description()).arg(error.number()), QMessageBox::Ok, this);
-    box.setObjectName(u"msgComponentError"_s);
-    box.exec();
+    Notice::show(this, objectName, text);
+}
+
+void frmEditApps::reportLimit(EntryMessages::Change change, const QString &group, const QString &app)
+{
+    const ExternalApps &apps = *d->apps;
+    const bool groupIsNew = !hasGroup(apps, group);
+    report(u"msgLimitReached"_s, EntryMessages::limitReached(change, group, app, groupIsNew,
+                                                             groupIsNew ? apps.MaxGroups() : apps.MaxApps()));
 }
 
 std::optional<frmEditApps::Entry> frmEditApps::selectedEntry() const
@@ -311,44 +338,51 @@ void frmEditApps::AddProgram()
     if (!isLoaded())
         return;
     const Private::BusyScope busy(*d);
-    if (const std::optional<frmNewApp::Fields> fields = askForFields(TextId::AddCaption, std::nullopt))
-        guarded([&] { d->apps->AddApp(fields->group, fields->name, fields->path, fields->cmdLine, fields->isProtected); });
+    if (const std::optional<frmNewApp::Fields> fields = askForFields(TextId::AddCaption, std::nullopt)) {
+        guarded(EntryMessages::Change::Add, {fields->group, fields->name}, [&] {
+            if (!d->apps->AddApp(fields->group, fields->name, fields->path, fields->cmdLine, fields->isProtected))
+                reportLimit(EntryMessages::Change::Add, fields->group, fields->name);
+        });
+    }
     unloadDialogAndFill();
 }
 
-template<typename Change>
-void frmEditApps::changeSelected(Change change)
+template<typename Action>
+void frmEditApps::changeSelected(EntryMessages::Change change, Action action)
 {
     const std::optional<Entry> entry = selectedEntry();
     if (!entry)
         return;
     const Private::BusyScope busy(*d);
-    guarded([&] { change(*d->apps, *entry); });
+    guarded(change, *entry, [&] { action(*d->apps, *entry); });
     unloadDialogAndFill();
 }
 
 void frmEditApps::EditProgram()
 {
-    changeSelected([this](ExternalApps &apps, const Entry &entry) {
+    changeSelected(EntryMessages::Change::Edit, [this](ExternalApps &apps, const Entry &entry) {
         const auto &[group, app] = entry;
         const frmNewApp::Fields current{group, app, apps.AppPath(group, app), apps.CmdLine(group, app),
                                         apps.AppProtected(group, app) != 0};
-        if (const std::optional<frmNewApp::Fields> edited = askForFields(TextId::EditCaption, current))
-            d->apps->EditApp(group, app, edited->group, edited->name, edited->isProtected, edited->path, edited->cmdLine);
+        const std::optional<frmNewApp::Fields> edited = askForFields(TextId::EditCaption, current);
+        if (!edited)
+            return;
+        apps.EditApp(group, app, edited->group, edited->name, edited->isProtected, edited->path, edited->cmdLine);
+        // A full group refuses the move silently and leaves the entry where it was.
+        if (edited->group != group && hasEntry(apps, group, app))
+            reportLimit(EntryMessages::Change::Edit, edited->group, app);
     });
 }
 
 void frmEditApps::RemoveProgram()
 {
-    changeSelected([](ExternalApps &apps, const Entry &entry) { apps.DeleteApp(entry.group, entry.app); });
+    changeSelected(EntryMessages::Change::Delete,
+                   [](ExternalApps &apps, const Entry &entry) { apps.DeleteApp(entry.group, entry.app); });
 }
 
 void frmEditApps::updateButtonsForSelection()
 {
-    const QTreeWidgetItem *node = d->tvGroup->currentItem();
-    if (d->tvGroup->topLevelItemCount() == 0 || !node)
-        return;
-    const bool isApp = !isGroupNode(node);
+    const bool isApp = selectedAppNode() != nullptr;
     d->cmdEdit->setEnabled(isApp);
     d->cmdRemoveApp->setEnabled(isApp);
 }
@@ -356,9 +390,7 @@ void frmEditApps::updateButtonsForSelection()
 bool frmEditApps::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == d->tvGroup->viewport()) {
-        if (event->type() == QEvent::MouseButtonRelease) {
-            updateButtonsForSelection();
-        } else if (event->type() == QEvent::MouseButtonDblClick && selectedAppNode()) {
+        if (event->type() == QEvent::MouseButtonDblClick && selectedAppNode()) {
             EditProgram();
             return true;
         }
@@ -366,31 +398,18 @@ bool frmEditApps::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
-    const int key = static_cast<QKeyEvent *>(event)->key();
-    if (key == Qt::Key_Escape) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Escape) {
         close();
         return true;
     }
-    if (watched == d->tvGroup && isEditKey(key)) {
+    if (watched == d->tvGroup && isEditKey(key->key())) {
         EditProgram();
         return true;
     }
+    if (KeyRules::clickButtonOnEnter(watched, key))
+        return true;
     return QWidget::eventFilter(watched, event);
-}
-
-void frmEditApps::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void frmEditApps::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    d->placeControls(this);
 }
 
 void frmEditApps::closeEvent(QCloseEvent *event)

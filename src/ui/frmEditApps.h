@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Captions.h"
+#include "EntryMessages.h"
 #include "ImageList.h"
 #include "SingleWindow.h"
 #include "frmNewApp.h"
@@ -16,7 +17,6 @@ class QTreeWidgetItem;
 namespace Lanyard {
 
 class ExternalApps;
-class ComponentError;
 
 /**
  * The program list window: the catalogue of one ExternalApps object as a tree of groups and
@@ -60,8 +60,6 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -69,7 +67,6 @@ private:
     explicit frmEditApps(QWidget *owner);
     ~frmEditApps() override;
 
-    void applyTexts();
     void showModal(bool modal, QWidget *owner);
     void detach();
     bool isLoaded() const;
@@ -88,14 +85,19 @@ private:
     std::optional<frmNewApp::Fields> askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill);
     /// Unloads the application dialog and fills the tree again, unless the window went meanwhile.
     void unloadDialogAndFill();
+    /// Edit and Delete act on an application node only.
     void updateButtonsForSelection();
-    void showComponentError(const ComponentError &error);
+    /// Shows @p text in a message box named @p objectName, unless the window went meanwhile.
+    void report(const QString &objectName, const QString &text);
+    /// Tells the user which limit refused putting @p app into @p group.
+    void reportLimit(EntryMessages::Change change, const QString &group, const QString &app);
+    /// Runs @p action, which makes @p change to @p entry, and shows a component error it raises.
     template<typename Action>
-    void guarded(Action &&action);
-    /// Calls @p change(component, entry) for the selected application, shows a component error
-    /// it raises, and fills the tree again; nothing when no application node is selected.
-    template<typename Change>
-    void changeSelected(Change change);
+    void guarded(EntryMessages::Change change, const Entry &entry, Action &&action);
+    /// Calls @p action(component, entry) for the selected application, guarded as @p change,
+    /// and fills the tree again; nothing when no application node is selected.
+    template<typename Action>
+    void changeSelected(EntryMessages::Change change, Action action);
 
     struct Private;
     std::unique_ptr<Private> d;

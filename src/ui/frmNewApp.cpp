@@ -1,19 +1,24 @@
 #include "frmNewApp.h"
 
 #include "Captions.h"
-#include "FitText.h"
+#include "EntryMessages.h"
+#include "KeyRules.h"
+#include "Notice.h"
+#include "ProgramFileFilter.h"
+#include "StorableTextValidator.h"
 #include "Twips.h"
 #include "frmPlaceholders.h"
 #include "util/FileOps.h"
 #include "util/LibraryLocation.h"
+#include "util/StringOps.h"
 
 #include <Lanyard/ExternalApps.h>
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFrame>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,14 +30,14 @@ namespace Lanyard {
 
 namespace {
 
-constexpr qsizetype groupNameLimit = 20;
-constexpr int appNameLimit = 20;
-constexpr int pathLimit = 255;
+const QString programsFilter = u"Programs (*)"_s;
 
-// Windows' filter pairs, as Qt name filters; "*.*" means every file there, "*" here.
+// Linux programs have no extension: the first filter lists the files the user may run. The
+// Windows patterns stay for programs run through a compatibility layer; "*.*" is "*" here.
 QStringList browseFilters()
 {
-    return {u"Application (*.EXE)"_s, u"DOS Application (*.COM)"_s, u"Batch File (*.BAT)"_s, u"All Files (*)"_s};
+    return {programsFilter, u"Application (*.EXE)"_s, u"DOS Application (*.COM)"_s, u"Batch File (*.BAT)"_s,
+            u"All Files (*)"_s};
 }
 
 // The folder of the path in the box without its final separator; the library's own folder
@@ -46,18 +51,10 @@ QString browseStartFolder(const QString &path)
     return folder.isEmpty() ? u"/"_s : folder;
 }
 
-// Whether a key press would insert text into a line edit (control characters do not).
-bool insertsText(const QKeyEvent *event)
-{
-    const QString text = event->text();
-    return !text.isEmpty() && text.front().isPrint();
-}
-
 } // namespace
 
 struct frmNewApp::Private
 {
-    QPointer<ExternalApps> apps;
     bool cancel = false;
     ImageList imgApps = ImageList::ofResources({u"EXE"_s, u"GROUP"_s, u"TEXT"_s});
 
@@ -76,35 +73,50 @@ struct frmNewApp::Private
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
     QFileDialog *cdlgBrowse = nullptr;
+    ProgramFileFilter *programFiles = nullptr;
 
+    /// A control named @p name, with @p caption and @p tip where given, of at least @p width by
+    /// @p height twips or what its caption needs.
     template<typename Control>
-    Control *add(const QString &name, int left, int top, int width, int height)
+    Control *add(const QString &name, const QString &caption, const QString &tip, int width, int height)
     {
         auto *control = new Control(Frame1);
         control->setObjectName(name);
-        Twips::place(control, left, top, width, height);
+        if constexpr (requires { control->setText(caption); })
+            control->setText(caption);
+        control->setToolTip(tip);
+        Twips::setMinimumSize(control, width, height);
         return control;
     }
 
-    QPushButton *addButton(const QString &name, int left, int top, int width, int height)
+    QLabel *addLabel(const QString &name, TextId caption, int width, int height)
     {
-        auto *button = add<QPushButton>(name, left, top, width, height);
+        return add<QLabel>(name, Captions::text(caption), QString(), width, height);
+    }
+
+    template<typename Input>
+    Input *addInput(const QString &name, TextId tip, int width, int height)
+    {
+        return add<Input>(name, QString(), Captions::text(tip), width, height);
+    }
+
+    QPushButton *addButton(const QString &name, TextId caption, TextId tip, int width, int height)
+    {
+        auto *button = add<QPushButton>(name, Captions::text(caption), Captions::text(tip), width, height);
         button->setAutoDefault(false);
         return button;
     }
 
-    QLabel *addLabel(const QString &name, int left, int top, int width, int height)
-    {
-        auto *label = add<QLabel>(name, left, top, width, height);
-        label->setText(u"-"_s);
-        return label;
-    }
-
     void createControls(QWidget *window);
-    void applyTexts();
+    void layOut(QWidget *window);
     QFileDialog *browseDialog(QWidget *window);
     /// The typed-length limit of @p watched, or 0 for a control without one.
     int typedLimit(const QObject *watched) const;
+    /// The line edit that holds the text of the text box @p input.
+    QLineEdit *editOf(QObject *input) const
+    {
+        return input == cboGroup ? cboGroup->lineEdit() : qobject_cast<QLineEdit *>(input);
+    }
 };
 
 void frmNewApp::Private::createControls(QWidget *window)
@@ -112,56 +124,84 @@ void frmNewApp::Private::createControls(QWidget *window)
     Frame1 = new QFrame(window);
     Frame1->setObjectName(u"Frame1"_s);
     Frame1->setFrameShape(QFrame::NoFrame);
-    Twips::place(Frame1, 120, 0, 5295, 4215);
 
-    lblProgGroup = addLabel(u"lblProgGroup"_s, 120, 240, 2415, 255);
-    cboGroup = add<QComboBox>(u"cboGroup"_s, 120, 480, 2535, 315);
+    // Texts in the language of the moment, applied once: the dialog is loaded for each use.
+    lblProgGroup = addLabel(u"lblProgGroup"_s, TextId::GroupLabel, 2415, 255);
+    cboGroup = addInput<QComboBox>(u"cboGroup"_s, TextId::GroupTip, 2535, 315);
     cboGroup->setEditable(true);
     cboGroup->setInsertPolicy(QComboBox::NoInsert);
-    lblProgName = addLabel(u"lblProgName"_s, 120, 960, 2175, 255);
-    txtAppName = add<QLineEdit>(u"txtAppName"_s, 120, 1200, 2535, 285);
-    cbProtected = add<QCheckBox>(u"cbProtected"_s, 2880, 1200, 2175, 255);
-    cbProtected->setText(u"&Protected"_s);
-    cbProtected->setToolTip(u"Set to protected to allow this option to be hidden in Corvane"_s);
-    lblProgPath = addLabel(u"lblProgPath"_s, 120, 1680, 4335, 255);
-    txtApp = add<QLineEdit>(u"txtApp"_s, 120, 1920, 5055, 285);
-    cmdBrowse = addButton(u"cmdBrowse"_s, 3840, 2280, 1335, 255);
-    lblCmdLine = addLabel(u"lblCmdLine"_s, 120, 2520, 2415, 255);
-    txtCmdLine = add<QLineEdit>(u"txtCmdLine"_s, 120, 2760, 5055, 285);
-    cmdInsertKeyword = addButton(u"cmdInsertKeyword"_s, 3840, 3135, 1335, 255);
-    cmdCancel = addButton(u"cmdCancel"_s, 840, 3720, 1455, 375);
-    cmdOK = addButton(u"cmdOK"_s, 3000, 3720, 1455, 375);
+    lblProgName = addLabel(u"lblProgName"_s, TextId::NameLabel, 2175, 255);
+    txtAppName = addInput<QLineEdit>(u"txtAppName"_s, TextId::NameTip, 2535, 285);
+    cbProtected = add<QCheckBox>(u"cbProtected"_s, u"&Protected"_s,
+                                 u"Set to protected to allow this option to be hidden in Corvane"_s, 2175, 255);
+    lblProgPath = addLabel(u"lblProgPath"_s, TextId::PathLabel, 4335, 255);
+    txtApp = addInput<QLineEdit>(u"txtApp"_s, TextId::PathTip, 5055, 285);
+    cmdBrowse = addButton(u"cmdBrowse"_s, TextId::Browse, TextId::BrowseTip, 1335, 255);
+    lblCmdLine = addLabel(u"lblCmdLine"_s, TextId::CmdLineLabel, 2415, 255);
+    txtCmdLine = addInput<QLineEdit>(u"txtCmdLine"_s, TextId::CmdLineTip, 5055, 285);
+    cmdInsertKeyword = addButton(u"cmdInsertKeyword"_s, TextId::InsertKeyword, TextId::InsertKeywordTip, 1335, 255);
+    cmdCancel = addButton(u"cmdCancel"_s, TextId::Cancel, TextId::CancelTip, 1455, 375);
+    cmdOK = addButton(u"cmdOK"_s, TextId::OK, TextId::OKTip, 1455, 375);
 
-    QWidget::setTabOrder(cboGroup, txtAppName);
-    QWidget::setTabOrder(txtAppName, cbProtected);
-    QWidget::setTabOrder(cbProtected, txtApp);
-    QWidget::setTabOrder(txtApp, cmdBrowse);
-    QWidget::setTabOrder(cmdBrowse, txtCmdLine);
-    QWidget::setTabOrder(txtCmdLine, cmdInsertKeyword);
-    QWidget::setTabOrder(cmdInsertKeyword, cmdOK);
-    QWidget::setTabOrder(cmdOK, cmdCancel);
+    // The labels name their boxes for screen readers; no box takes what a launch list line cannot hold.
+    auto *storable = new StorableTextValidator(window);
+    for (auto [label, input] : {std::pair<QLabel *, QWidget *>{lblProgGroup, cboGroup},
+                                {lblProgName, txtAppName}, {lblProgPath, txtApp}, {lblCmdLine, txtCmdLine}}) {
+        label->setBuddy(input);
+        editOf(input)->setValidator(storable);
+    }
+
+    const QList<QWidget *> tabOrder{cboGroup,   txtAppName,       cbProtected, txtApp,   cmdBrowse,
+                                    txtCmdLine, cmdInsertKeyword, cmdOK,       cmdCancel};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
+    layOut(window);
 }
 
-void frmNewApp::Private::applyTexts()
+// The classic arrangement, its twips as the least room: labels above their boxes, the check
+// box beside the name, Browse and Insert Keyword at the right under their boxes, Cancel and OK
+// centred at the bottom. Longer texts widen the columns; the dialog grows with them.
+void frmNewApp::Private::layOut(QWidget *window)
 {
-    lblProgGroup->setText(Captions::text(TextId::GroupLabel));
-    cboGroup->setToolTip(Captions::text(TextId::GroupTip));
-    lblProgName->setText(Captions::text(TextId::NameLabel));
-    txtAppName->setToolTip(Captions::text(TextId::NameTip));
-    lblProgPath->setText(Captions::text(TextId::PathLabel));
-    txtApp->setToolTip(Captions::text(TextId::PathTip));
-    cmdBrowse->setText(Captions::text(TextId::Browse));
-    cmdBrowse->setToolTip(Captions::text(TextId::BrowseTip));
-    lblCmdLine->setText(Captions::text(TextId::CmdLineLabel));
-    txtCmdLine->setToolTip(Captions::text(TextId::CmdLineTip));
-    cmdInsertKeyword->setText(Captions::text(TextId::InsertKeyword));
-    cmdInsertKeyword->setToolTip(Captions::text(TextId::InsertKeywordTip));
-    cmdOK->setText(Captions::text(TextId::OK));
-    cmdOK->setToolTip(Captions::text(TextId::OKTip));
-    cmdCancel->setText(Captions::text(TextId::Cancel));
-    cmdCancel->setToolTip(Captions::text(TextId::CancelTip));
-    for (QPushButton *button : {cmdBrowse, cmdInsertKeyword, cmdOK, cmdCancel})
-        FitText::shrinkToFit(button);
+    auto *grid = new QGridLayout(Frame1);
+    grid->setContentsMargins(Twips::margins(Frame1, 120, 240, 120, 120));
+    grid->setHorizontalSpacing(Twips::toPixelsX(Frame1, 225));
+    grid->setVerticalSpacing(0);
+    grid->setColumnStretch(0, 2535);
+    grid->setColumnStretch(1, 2295);
+    int row = 0;
+    const auto gap = [&](int twips) { grid->setRowMinimumHeight(row++, Twips::toPixelsY(Frame1, twips)); };
+    const auto line = [&](QWidget *control, Qt::Alignment alignment = {}) {
+        grid->addWidget(control, row++, 0, 1, 2, alignment);
+    };
+    line(lblProgGroup);
+    grid->addWidget(cboGroup, row++, 0);
+    gap(165);
+    line(lblProgName);
+    grid->addWidget(txtAppName, row, 0);
+    grid->addWidget(cbProtected, row++, 1);
+    gap(195);
+    line(lblProgPath);
+    line(txtApp);
+    gap(75);
+    line(cmdBrowse, Qt::AlignRight);
+    line(lblCmdLine);
+    line(txtCmdLine);
+    gap(90);
+    line(cmdInsertKeyword, Qt::AlignRight);
+    grid->setRowStretch(row, 1);
+    gap(330);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdCancel);
+    buttons->addSpacing(Twips::toPixelsX(Frame1, 705));
+    buttons->addWidget(cmdOK);
+    buttons->addStretch();
+    grid->addLayout(buttons, row, 0, 1, 2);
+
+    auto *frame = new QVBoxLayout(window);
+    frame->setContentsMargins(Twips::margins(window, 120, 0, 120, 90));
+    frame->addWidget(Frame1);
 }
 
 QFileDialog *frmNewApp::Private::browseDialog(QWidget *window)
@@ -176,28 +216,31 @@ QFileDialog *frmNewApp::Private::browseDialog(QWidget *window)
     cdlgBrowse->setFileMode(QFileDialog::ExistingFile);
     // Program names are matched without regard to case, as "*.EXE" meant on Windows.
     cdlgBrowse->setFilter(cdlgBrowse->filter() & ~QDir::CaseSensitive);
+    programFiles = new ProgramFileFilter(cdlgBrowse);
+    cdlgBrowse->setProxyModel(programFiles);
+    QObject::connect(cdlgBrowse, &QFileDialog::filterSelected, programFiles,
+                     [this](const QString &filter) { programFiles->setProgramsOnly(filter == programsFilter); });
     return cdlgBrowse;
 }
 
 int frmNewApp::Private::typedLimit(const QObject *watched) const
 {
-    if (watched == txtAppName)
-        return appNameLimit;
+    if (watched == cboGroup || watched == txtAppName)
+        return 20;
     if (watched == txtApp || watched == txtCmdLine)
-        return pathLimit;
+        return 255;
     return 0;
 }
 
 frmNewApp::frmNewApp(QWidget *owner)
-    : QDialog(owner)
+    : HidingDialog(owner)
     , d(std::make_unique<Private>())
 {
     setObjectName(u"frmNewApp"_s);
-    Twips::setClientSize(this, 5535, 4305);
     d->createControls(this);
-    d->applyTexts();
+    resize(minimumSizeHint());
 
-    connect(d->cmdOK, &QPushButton::clicked, this, [this] { leave(false); });
+    connect(d->cmdOK, &QPushButton::clicked, this, &frmNewApp::confirm);
     connect(d->cmdCancel, &QPushButton::clicked, this, [this] { leave(true); });
     connect(d->cmdBrowse, &QPushButton::clicked, this, &frmNewApp::Browse);
     connect(d->cmdInsertKeyword, &QPushButton::clicked, this, &frmNewApp::InsertKeyword);
@@ -215,19 +258,14 @@ frmNewApp *frmNewApp::Load(QWidget *owner)
 
 void frmNewApp::Unload() { deleteLoaded(); }
 
-ExternalApps *frmNewApp::LaunchAppClass() const { return d->apps; }
-
-void frmNewApp::setLaunchAppClass(ExternalApps *apps)
-{
-    d->apps = apps;
-    FillGroups();
-}
-
 bool frmNewApp::Cancel() const { return d->cancel; }
+
+void frmNewApp::setCancel(bool cancel) { d->cancel = cancel; }
 
 frmNewApp::Fields frmNewApp::fields() const
 {
-    return Fields{d->cboGroup->currentText(), d->txtAppName->text(), d->txtApp->text(), d->txtCmdLine->text(),
+    return Fields{StringOps::TrimBlanks(d->cboGroup->currentText()), StringOps::TrimBlanks(d->txtAppName->text()),
+                  StringOps::TrimBlanks(d->txtApp->text()), StringOps::TrimBlanks(d->txtCmdLine->text()),
                   d->cbProtected->isChecked()};
 }
 
@@ -242,14 +280,39 @@ void frmNewApp::setFields(const Fields &fields)
 
 const ImageList &frmNewApp::imgApps() const { return d->imgApps; }
 
-void frmNewApp::FillGroups()
+void frmNewApp::fill()
 {
     d->cboGroup->clear();
-    d->cboGroup->clearEditText();
-    const qint16 count = d->apps ? d->apps->GroupCount() : 0;
+    ExternalApps *apps = LaunchAppClass();
+    const qint16 count = apps ? apps->GroupCount() : 0;
     for (qint16 i = 0; i < count; ++i)
-        d->cboGroup->addItem(d->apps->GroupName(i));
+        d->cboGroup->addItem(apps->GroupName(i));
     d->cboGroup->clearEditText();
+}
+
+void frmNewApp::confirm()
+{
+    const Fields entry = fields();
+    QList<QStringList> missing;
+    QWidget *firstMissing = nullptr;
+    const auto need = [&](bool isMissing, QWidget *input, const QStringList &captions) {
+        if (!isMissing)
+            return;
+        missing.append(captions);
+        if (!firstMissing)
+            firstMissing = input;
+    };
+    need(entry.group.isEmpty(), d->cboGroup, {d->lblProgGroup->text()});
+    need(entry.name.isEmpty(), d->txtAppName, {d->lblProgName->text()});
+    need(entry.path.isEmpty() && entry.cmdLine.isEmpty(), d->txtApp, {d->lblProgPath->text(), d->lblCmdLine->text()});
+    if (missing.isEmpty()) {
+        leave(false);
+        return;
+    }
+    const QPointer<QWidget> input(firstMissing);
+    Notice::show(this, u"msgIncompleteEntry"_s, EntryMessages::incomplete(missing));
+    if (input)
+        input->setFocus();
 }
 
 void frmNewApp::Browse()
@@ -257,7 +320,8 @@ void frmNewApp::Browse()
     QFileDialog *dialog = d->browseDialog(this);
     dialog->setWindowTitle(u"Select a program to start"_s);
     dialog->setNameFilters(browseFilters());
-    dialog->selectNameFilter(browseFilters().constFirst());
+    dialog->selectNameFilter(programsFilter);
+    d->programFiles->setProgramsOnly(true);
     dialog->setDirectory(browseStartFolder(d->txtApp->text()));
     dialog->selectFile(QString());
 
@@ -265,15 +329,14 @@ void frmNewApp::Browse()
     const int result = dialog->exec();
     if (!self || result != QDialog::Accepted)
         return;
-    const QStringList files = dialog->selectedFiles();
-    if (!files.isEmpty() && !files.constFirst().isEmpty())
-        d->txtApp->setText(files.constFirst());
+    if (const QString file = dialog->selectedFiles().value(0); !file.isEmpty())
+        d->txtApp->setText(file);
 }
 
 void frmNewApp::InsertKeyword()
 {
     frmPlaceholders *picker = frmPlaceholders::Load(this, d->imgApps);
-    picker->setLaunchAppClass(d->apps);
+    picker->setLaunchAppClass(LaunchAppClass());
 
     const QPointer<frmNewApp> self(this);
     picker->exec();
@@ -284,42 +347,29 @@ void frmNewApp::InsertKeyword()
     frmPlaceholders::Unload();
 }
 
-void frmNewApp::leave(bool cancel)
+bool frmNewApp::refusesKey(QObject *watched, const QKeyEvent *key)
 {
-    d->cancel = cancel;
-    hide();
-}
-
-void frmNewApp::reject() { leave(true); }
-
-void frmNewApp::closeEvent(QCloseEvent *event)
-{
-    // Only the user closes the dialog; the program unloads it by deleting it. The dialog
-    // stays loaded so that its opener can still read it.
-    event->ignore();
-    leave(true);
+    const int limit = d->typedLimit(watched);
+    const QString inserted = KeyRules::insertedText(key);
+    if (limit == 0 || inserted.isEmpty())
+        return false;
+    const QLineEdit *edit = d->editOf(watched);
+    if (watched == d->cboGroup && edit->text().size() > limit) {
+        // A longer stored group name is cut at the first key that would lengthen it.
+        d->cboGroup->setEditText(edit->text().left(limit));
+        return true;
+    }
+    return edit->text().size() - edit->selectedText().size() + inserted.size() > limit;
 }
 
 bool frmNewApp::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress)
-        return QDialog::eventFilter(watched, event);
-    const auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() == Qt::Key_Escape) {
-        leave(true);
-        return true;
-    }
-    if (watched == d->cboGroup && !key->text().isEmpty() && key->key() != Qt::Key_Backspace
-        && d->cboGroup->currentText().size() >= groupNameLimit) {
-        d->cboGroup->setEditText(d->cboGroup->currentText().left(groupNameLimit));
-        return true;
-    }
-    if (const int limit = d->typedLimit(watched); limit > 0 && insertsText(key)) {
-        const auto *edit = static_cast<const QLineEdit *>(watched);
-        if (edit->text().size() - edit->selectedText().size() + key->text().size() > limit)
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (KeyRules::clickButtonOnEnter(watched, key) || refusesKey(watched, key))
             return true;
     }
-    return QDialog::eventFilter(watched, event);
+    return HidingDialog::eventFilter(watched, event);
 }
 
 } // namespace Lanyard

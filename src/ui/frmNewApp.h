@@ -1,25 +1,23 @@
 #pragma once
 
+#include "HidingDialog.h"
 #include "ImageList.h"
 #include "SingleWindow.h"
-
-#include <QDialog>
-#include <QPointer>
 
 #include <memory>
 
 namespace Lanyard {
-
-class ExternalApps;
 
 /**
  * The application dialog: collects the group, name, path, command line and protected flag of
  * one application. One per process. It changes nothing in the catalogue; its caller reads the
  * fields and Cancel after the modal show and then unloads it.
  *
- * Leaving by OK, Cancel, Escape or the close box only hides it, so the fields stay readable.
+ * OK takes only an entry that has a group, a name and a path or a command line; it says what
+ * is missing otherwise. Leaving by OK, Cancel, Escape or the close box only hides the dialog,
+ * so the fields stay readable.
  */
-class frmNewApp : public QDialog, public SingleWindow<frmNewApp>
+class frmNewApp : public HidingDialog, public SingleWindow<frmNewApp>
 {
     Q_OBJECT
 
@@ -38,13 +36,10 @@ public:
     /// Unloads the dialog if it is loaded.
     static void Unload();
 
-    ExternalApps *LaunchAppClass() const;
-    /// Stores @p apps and fills the group list, which empties the group text.
-    void setLaunchAppClass(ExternalApps *apps);
-
     /// True when the user left by Cancel, Escape or the close box; false after OK.
     bool Cancel() const;
 
+    /// The fields without tabs and spaces at either end, which a launch list cannot keep.
     Fields fields() const;
     void setFields(const Fields &fields);
 
@@ -53,20 +48,19 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
-public Q_SLOTS:
-    void reject() override;
+    /// Fills the group list, which empties the group text.
+    void fill() override;
+    void setCancel(bool cancel) override;
 
 private:
     friend class SingleWindow<frmNewApp>;
     explicit frmNewApp(QWidget *owner);
     ~frmNewApp() override;
 
-    void FillGroups();
     void Browse();
     void InsertKeyword();
-    void leave(bool cancel);
+    void confirm();
+    bool refusesKey(QObject *watched, const QKeyEvent *key);
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -1,6 +1,8 @@
 #include "frmPlaceholders.h"
 
 #include "Captions.h"
+#include "ElidedItemToolTip.h"
+#include "KeyRules.h"
 #include "Twips.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -9,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -29,22 +32,26 @@ HeldChoice &held()
     return choice;
 }
 
-bool isChoosingKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space; }
+bool isChoosingKey(int key) { return KeyRules::isEnter(key) || key == Qt::Key_Space; }
 
 } // namespace
 
 frmPlaceholders::frmPlaceholders(QWidget *owner, const ImageList &images)
-    : QDialog(owner)
+    : HidingDialog(owner)
     , m_images(images)
 {
     setObjectName(u"frmPlaceholders"_s);
     setWindowTitle(Captions::text(TextId::PickerCaption));
-    Twips::setClientSize(this, 5400, 3000);
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(u"lvPlaceholders"_s);
     m_list->setToolTip(Captions::text(TextId::PickerTip));
-    Twips::place(m_list, 120, 120, 5160, 2760);
+    // No label names the list: for screen readers the window's caption does, and a view does
+    // not offer its tooltip as description by itself.
+    m_list->setAccessibleName(windowTitle());
+    m_list->setAccessibleDescription(m_list->toolTip());
+    m_list->setItemDelegate(new ElidedItemToolTip(m_list));
+    Twips::setMinimumSize(m_list, 5160, 2760);
     m_list->setColumnCount(2);
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
@@ -53,8 +60,16 @@ frmPlaceholders::frmPlaceholders(QWidget *owner, const ImageList &images)
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->header()->setSectionsMovable(false);
-    m_list->header()->setStretchLastSection(true);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(Twips::margins(this, 120, 120, 120, 120));
+    layout->addWidget(m_list);
+    resize(minimumSizeHint());
+    // Laid out now, so that a fill before the first showing shares out the list's real width.
+    layout->activate();
     m_list->setColumnWidth(0, m_list->contentsRect().width() * 2 / 5);
+
+    connect(m_list, &QTreeWidget::currentItemChanged, this, &frmPlaceholders::holdCurrentItem);
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
 }
@@ -72,29 +87,25 @@ void frmPlaceholders::Unload()
     deleteLoaded();
 }
 
-ExternalApps *frmPlaceholders::LaunchAppClass() const { return m_apps; }
-
-void frmPlaceholders::setLaunchAppClass(ExternalApps *apps)
-{
-    m_apps = apps;
-    FillList();
-}
-
 bool frmPlaceholders::Cancel() { return held().cancel; }
 QString frmPlaceholders::SearchString() { return held().search; }
 QString frmPlaceholders::ReplaceString() { return held().replace; }
 
-void frmPlaceholders::FillList()
+void frmPlaceholders::setCancel(bool cancel) { held().cancel = cancel; }
+
+void frmPlaceholders::fill()
 {
+    // The first row is made current here, not by the user: it is held only when chosen.
+    const QSignalBlocker blocker(m_list);
     m_list->setIconSize(m_images.imageSize());
     m_list->clear();
 
     const QIcon textImage = m_images.icon(u"TEXT"_s);
     QList<QTreeWidgetItem *> items;
-    const qint16 count = m_apps ? m_apps->PlaceholderCount() : 0;
+    ExternalApps *apps = LaunchAppClass();
+    const qint16 count = apps ? apps->PlaceholderCount() : 0;
     for (qint16 k = 0; k < count; ++k) {
-        auto *item = new QTreeWidgetItem(QStringList{m_apps->SearchString(k),
-                                                     m_apps->ReplaceString(QVariant::fromValue(k))});
+        auto *item = new QTreeWidgetItem(QStringList{apps->SearchString(k), apps->ReplaceString(QVariant::fromValue(k))});
         item->setIcon(0, textImage);
         items.append(item);
     }
@@ -118,48 +129,30 @@ void frmPlaceholders::holdCurrentItem()
     held().replace = item->text(1);
 }
 
-void frmPlaceholders::leave(bool cancel)
+void frmPlaceholders::chooseCurrentItem()
 {
-    held().cancel = cancel;
-    hide();
+    // The highlighted row is the choice; without one there is nothing to insert.
+    const bool hasCurrent = m_list->currentItem() != nullptr;
+    holdCurrentItem();
+    leave(!hasCurrent);
 }
 
 bool frmPlaceholders::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_list->viewport()) {
-        switch (event->type()) {
-        case QEvent::MouseButtonRelease:
-            holdCurrentItem();
-            break;
-        case QEvent::MouseButtonDblClick:
-            leave(false);
-            return true;
-        default:
-            break;
-        }
-    } else if (watched == m_list) {
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (isChoosingKey(key) || key == Qt::Key_Escape) {
-                leave(key == Qt::Key_Escape);
-                return true;
-            }
-        } else if (event->type() == QEvent::KeyRelease) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Up || key == Qt::Key_Down)
-                holdCurrentItem();
-        }
-    }
-    return QDialog::eventFilter(watched, event);
+    const bool choosing =
+        (watched == m_list->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        || (watched == m_list && event->type() == QEvent::KeyPress
+            && isChoosingKey(static_cast<QKeyEvent *>(event)->key()));
+    if (!choosing)
+        return HidingDialog::eventFilter(watched, event);
+    chooseCurrentItem();
+    return true;
 }
-
-void frmPlaceholders::reject() { leave(true); }
 
 void frmPlaceholders::closeEvent(QCloseEvent *event)
 {
-    // Only the user closes the window; the program unloads it by deleting it.
-    held().cancel = true;
-    event->accept();
+    HidingDialog::closeEvent(event);
+    // The close box unloads the picker as well; the program unloads it by deleting it.
     forgetLoaded();
     deleteLater();
 }

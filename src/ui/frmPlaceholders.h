@@ -1,16 +1,12 @@
 #pragma once
 
+#include "HidingDialog.h"
 #include "ImageList.h"
 #include "SingleWindow.h"
-
-#include <QDialog>
-#include <QPointer>
 
 class QTreeWidget;
 
 namespace Lanyard {
-
-class ExternalApps;
 
 /**
  * The placeholder picker: lists the placeholders of an ExternalApps object with their current
@@ -20,7 +16,7 @@ class ExternalApps;
  * The caller loads it, sets LaunchAppClass (which fills the list), shows it with exec(),
  * reads Cancel and SearchString, and unloads it.
  */
-class frmPlaceholders : public QDialog, public SingleWindow<frmPlaceholders>
+class frmPlaceholders : public HidingDialog, public SingleWindow<frmPlaceholders>
 {
     Q_OBJECT
 
@@ -32,13 +28,9 @@ public:
     /// Unloads the picker if it is loaded; Cancel becomes false.
     static void Unload();
 
-    ExternalApps *LaunchAppClass() const;
-    /// Stores @p apps and fills the list from its placeholder table.
-    void setLaunchAppClass(ExternalApps *apps);
-
-    /// True when the user last left the picker without choosing.
+    /// True when the user last left the picker without choosing a placeholder.
     static bool Cancel();
-    /// The search string of the item the user last made current by a click or an arrow key.
+    /// The search string of the placeholder the user last made current or chose.
     static QString SearchString();
     /// The replacement shown beside that search string.
     static QString ReplaceString();
@@ -46,21 +38,19 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-
-public Q_SLOTS:
-    void reject() override;
+    /// Fills the list from the placeholder table, the first placeholder current.
+    void fill() override;
+    void setCancel(bool cancel) override;
 
 private:
     friend class SingleWindow<frmPlaceholders>;
     frmPlaceholders(QWidget *owner, const ImageList &images);
     ~frmPlaceholders() override;
 
-    void FillList();
     void holdCurrentItem();
-    void leave(bool cancel);
+    void chooseCurrentItem();
 
     QTreeWidget *m_list = nullptr;
-    QPointer<ExternalApps> m_apps;
     ImageList m_images;
 };
 

@@ -1,34 +1,123 @@
 #pragma once
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <functional>
+#include <memory>
 
 namespace UiTest {
 
-/// Runs @p action on the modal window named @p objectName as soon as it is shown; arm it
-/// before the call that shows the window and blocks. Gives up silently after five seconds.
+/// Fails the test with @p message and closes @p window, so that the call blocked in it returns.
+inline void failAndClose(const QString &message, QWidget *window)
+{
+    QTest::qFail(qPrintable(message), __FILE__, __LINE__);
+    if (window)
+        window->close();
+}
+
+/**
+ * Runs @p action on the modal window named @p objectName as soon as it is shown and active;
+ * arm it before the call that shows the window and blocks. The action must leave the window.
+ * When no such window shows within five seconds, or it is still open five seconds after the
+ * action, the test fails and the modal window is closed, so that the blocked call returns.
+ */
 inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
-    auto *timer = new QTimer;
+    // Owned by the application, so that a timer still watching when the last test ends goes too.
+    auto *timer = new QTimer(QCoreApplication::instance());
     timer->setInterval(5);
-    const QDeadlineTimer deadline(5000);
+    auto deadline = std::make_shared<QDeadlineTimer>(5000);
+    auto shown = std::make_shared<QPointer<QWidget>>();
+    auto acted = std::make_shared<bool>(false);
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
-        QWidget *modal = QApplication::activeModalWidget();
-        const bool found = modal && modal->isVisible() && modal->objectName() == objectName;
-        if (!found && !deadline.hasExpired())
+        const auto stop = [timer] {
+            timer->stop();
+            timer->deleteLater();
+        };
+        if (*acted) { // the window must go now
+            if (shown->isNull() || !(*shown)->isVisible())
+                stop();
+            else if (deadline->hasExpired()) {
+                stop();
+                failAndClose(QStringLiteral("modal window %1 still open 5 s after the test's steps").arg(objectName),
+                             *shown);
+            }
             return;
-        timer->stop();
-        timer->deleteLater();
-        if (found)
+        }
+        QWidget *modal = QApplication::activeModalWidget();
+        const bool found = modal && modal->isVisible() && modal->objectName() == objectName
+                           && QApplication::activeWindow() == modal;
+        if (found) {
+            *shown = modal;
+            *acted = true;
             action(modal);
+            *deadline = QDeadlineTimer(5000);
+        } else if (deadline->hasExpired()) {
+            stop();
+            failAndClose(QStringLiteral("modal window %1 did not show within 5 s (open: %2)")
+                             .arg(objectName, modal ? modal->objectName() : QStringLiteral("none")),
+                         modal);
+        }
     });
     timer->start();
 }
+
+/// The widget that has the keyboard focus, once a window just shown or returned to has it
+/// again; the test fails when none has within two seconds.
+inline QWidget *focused()
+{
+    if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 2000))
+        QTest::qFail("no widget has the keyboard focus", __FILE__, __LINE__);
+    return QApplication::focusWidget();
+}
+
+/// The name of the control that has the focus ("none" without one).
+inline QString focusName()
+{
+    QWidget *focus = focused();
+    return focus ? focus->objectName() : QStringLiteral("none");
+}
+
+/// A key pressed by the user: it goes to the widget that has the focus.
+inline void press(QKeySequence keys)
+{
+    if (QWidget *focus = focused())
+        QTest::keySequence(focus, keys);
+}
+
+/// Text typed by the user into the widget that has the focus.
+inline void type(const QString &text)
+{
+    if (QWidget *focus = focused())
+        QTest::keyClicks(focus, text);
+}
+
+/// Gives the focus to @p widget as a click would, in its window made active.
+inline void focusOn(QWidget *widget)
+{
+    widget->window()->activateWindow();
+    widget->setFocus(Qt::MouseFocusReason);
+    QVERIFY(QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000));
+}
+
+/// The item with the text @p text in a tree or list of @p window; the test fails without one.
+inline QTreeWidgetItem *itemOf(QWidget *window, const QString &text)
+{
+    for (QTreeWidget *tree : window->findChildren<QTreeWidget *>()) {
+        if (const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive); !found.isEmpty())
+            return found.constFirst();
+    }
+    QTest::qFail(qPrintable(QStringLiteral("no item %1").arg(text)), __FILE__, __LINE__);
+    return nullptr;
+}
+
+inline QPoint centerOf(QTreeWidgetItem *item) { return item->treeWidget()->visualItemRect(item).center(); }
 
 /// A user's double click: the click that precedes it, the double click, the release.
 inline void doubleClick(QWidget *widget, QPoint pos)
@@ -38,11 +127,49 @@ inline void doubleClick(QWidget *widget, QPoint pos)
     QTest::mouseRelease(widget, Qt::LeftButton, {}, pos);
 }
 
-inline QPoint centerOf(QTreeWidgetItem *item) { return item->treeWidget()->visualItemRect(item).center(); }
-
 inline void clickItem(QTreeWidgetItem *item)
 {
     QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
+}
+
+/**
+ * Plays a user's steps on @p window, stopping when it hides: "focus:NAME" gives the control
+ * NAME the focus as a click would, "click:NAME" clicks it, "item:TEXT" and "dclick:TEXT" click
+ * and double-click the item TEXT of a tree or list, "key:SEQUENCE" and "type:TEXT" go to the
+ * focused widget, "clip:TEXT" puts TEXT ("\\n" for a line break) on the clipboard, "close"
+ * uses the close box.
+ */
+inline void play(QWidget *window, const QStringList &steps)
+{
+    for (const QString &step : steps) {
+        const QString argument = step.section(u':', 1);
+        const auto control = [&] {
+            auto *widget = window->findChild<QWidget *>(argument);
+            if (!widget)
+                QTest::qFail(qPrintable(QStringLiteral("no control %1").arg(argument)), __FILE__, __LINE__);
+            return widget;
+        };
+        if (step.startsWith(u"focus:"))
+            focusOn(control());
+        else if (step.startsWith(u"click:"))
+            QTest::mouseClick(control(), Qt::LeftButton);
+        else if (step.startsWith(u"item:"))
+            clickItem(itemOf(window, argument));
+        else if (step.startsWith(u"dclick:"))
+            doubleClick(itemOf(window, argument)->treeWidget()->viewport(), centerOf(itemOf(window, argument)));
+        else if (step.startsWith(u"key:"))
+            press(QKeySequence(argument));
+        else if (step.startsWith(u"type:"))
+            type(argument);
+        else if (step.startsWith(u"clip:"))
+            QApplication::clipboard()->setText(QString(argument).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+        else if (step == u"close")
+            window->close();
+        else
+            QTest::qFail(qPrintable(QStringLiteral("unknown step %1").arg(step)), __FILE__, __LINE__);
+        if (!window->isVisible())
+            return;
+    }
 }
 
 template<typename T = QWidget>

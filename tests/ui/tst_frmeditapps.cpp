@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeWidget>
 
 using namespace Lanyard;
@@ -27,7 +28,15 @@ QTreeWidgetItem *item(const QString &text)
     return tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).value(0);
 }
 QPushButton *button(const char *name) { return child<QPushButton>(frmEditApps::instance(), QString::fromLatin1(name)); }
-void press(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+void clickButton(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+// The user's steps (see UiTest::play) in the program list window, made active as the window
+// manager does when a dialog over it closes.
+void playInWindow(const QStringList &steps)
+{
+    frmEditApps::instance()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frmEditApps::instance()));
+    play(frmEditApps::instance(), steps);
+}
 bool canEditOrDelete() { return button("cmdEdit")->isEnabled() && button("cmdRemoveApp")->isEnabled(); }
 bool canNeither() { return !button("cmdEdit")->isEnabled() && !button("cmdRemoveApp")->isEnabled(); }
 
@@ -55,23 +64,17 @@ QString record(ExternalApps &apps, const QString &group, const QString &app)
 // Fills the dialog as a user would and leaves it by @p leave ("ok", "cancel", "escape", "close").
 void fillDialog(QWidget *dialog, const frmNewApp::Fields &fields, const QString &leave)
 {
-    auto *group = dialog->findChild<QComboBox *>(u"cboGroup"_s);
-    group->clearEditText();
-    QTest::keyClicks(group, fields.group);
-    for (const auto &[name, text] :
-         {std::pair{u"txtAppName"_s, fields.name}, {u"txtApp"_s, fields.path}, {u"txtCmdLine"_s, fields.cmdLine}}) {
-        dialog->findChild<QLineEdit *>(name)->clear();
-        QTest::keyClicks(dialog->findChild<QLineEdit *>(name), text);
-    }
-    auto *isProtected = dialog->findChild<QCheckBox *>(u"cbProtected"_s);
-    if (isProtected->isChecked() != fields.isProtected)
-        QTest::mouseClick(isProtected, Qt::LeftButton, {}, QPoint(6, isProtected->height() / 2));
-    if (leave == u"escape")
-        QTest::keyClick(dialog->findChild<QLineEdit *>(u"txtCmdLine"_s), Qt::Key_Escape);
-    else if (leave == u"close")
-        dialog->close();
-    else
-        QTest::mouseClick(child<QPushButton>(dialog, leave == u"ok" ? u"cmdOK"_s : u"cmdCancel"_s), Qt::LeftButton);
+    QStringList steps;
+    for (const auto &[name, text] : {std::pair{u"cboGroup"_s, fields.group}, {u"txtAppName"_s, fields.name},
+                                     {u"txtApp"_s, fields.path}, {u"txtCmdLine"_s, fields.cmdLine}})
+        steps << u"focus:"_s + name << u"key:Ctrl+A"_s << u"key:Delete"_s << u"type:"_s + text;
+    if (dialog->findChild<QCheckBox *>(u"cbProtected"_s)->isChecked() != fields.isProtected)
+        steps << u"focus:cbProtected"_s << u"key:Space"_s;
+    const QHash<QString, QStringList> leaving{{u"ok"_s, {u"click:cmdOK"_s}},
+                                              {u"cancel"_s, {u"click:cmdCancel"_s}},
+                                              {u"escape"_s, {u"focus:txtCmdLine"_s, u"key:Esc"_s}},
+                                              {u"close"_s, {u"close"_s}}};
+    play(dialog, steps + leaving.value(leave));
 }
 
 } // namespace
@@ -97,23 +100,20 @@ private Q_SLOTS:
         Captions::setLanguage(Language::lEnglish);
     }
 
-    void layoutAndTabOrder()
+    void resizeAndTabOrder()
     {
         m_apps->ShowForm();
         frmEditApps *window = frmEditApps::instance();
-        QCOMPARE(window->size(), QSize(303, 188));
-        QCOMPARE(tree()->geometry(), QRect(8, 8, 169, 169));
-        QCOMPARE(button("cmdEdit")->geometry(), QRect(184, 48, 105, 25));
+        const QRect treeAtFirst = tree()->geometry();
+        const QRect editAtFirst = button("cmdEdit")->geometry();
         // Larger is allowed, for long names: the tree takes the room, the buttons stay at the right.
-        window->resize(503, 288);
-        QCOMPARE(tree()->geometry(), QRect(8, 8, 369, 269));
-        QCOMPARE(button("cmdEdit")->geometry(), QRect(384, 48, 105, 25));
-        QCOMPARE(window->minimumSize(), QSize(303, 188));
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        tree()->setFocus();
+        window->resize(window->size() + QSize(200, 100));
+        QCOMPARE(tree()->geometry(), treeAtFirst.adjusted(0, 0, 200, 100));
+        QCOMPARE(button("cmdEdit")->geometry(), editAtFirst.translated(200, 0));
+        playInWindow({u"focus:tvGroup"_s});
         for (const char *name : {"cmdAddApp", "cmdEdit", "cmdRemoveApp", "tvGroup"}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
+            press(Qt::Key_Tab);
+            QCOMPARE(focusName(), QString::fromLatin1(name));
         }
     }
 
@@ -124,20 +124,22 @@ private Q_SLOTS:
         QCOMPARE(tree()->topLevelItemCount(), 0);
         QVERIFY(button("cmdAddApp")->isEnabled() && canNeither());
         // Nothing to edit: no dialog may appear.
-        QTest::keyClick(tree(), Qt::Key_Return);
-        QTest::keyClick(tree(), Qt::Key_Space);
+        playInWindow({u"focus:tvGroup"_s, u"key:Return"_s, u"key:Space"_s});
         doubleClick(tree()->viewport(), QPoint(20, 10));
         QVERIFY(!frmNewApp::instance());
 
-        // The first application becomes current, but the buttons wait for a click.
+        // The first application becomes current, and Edit and Delete follow the current node
+        // whether the fill, the keyboard or the mouse made it current.
         whenModalShown(u"frmNewApp"_s, [](QWidget *dialog) {
             fillDialog(dialog, {u"New"_s, u"First"_s, u"/bin/true"_s, {}, false}, u"ok"_s);
         });
-        press("cmdAddApp");
+        playInWindow({u"focus:cmdAddApp"_s, u"key:Return"_s});
         QCOMPARE(treeText(), QStringList{u"New: First"_s});
         QCOMPARE(tree()->currentItem(), item(u"First"_s));
+        QVERIFY(canEditOrDelete());
+        playInWindow({u"focus:tvGroup"_s, u"key:Up"_s});
         QVERIFY(canNeither());
-        clickItem(item(u"First"_s));
+        press(Qt::Key_Down);
         QVERIFY(canEditOrDelete());
     }
 
@@ -157,12 +159,25 @@ private Q_SLOTS:
         QVERIFY(!images.icon(4).isNull() && !item(u"Tools"_s)->icon(0).isNull() && !item(u"Shell"_s)->icon(0).isNull());
 
         // A group node allows neither edit nor delete, not even by key.
-        clickItem(item(u"Tools"_s));
+        playInWindow({u"item:Tools"_s});
         QVERIFY(canNeither());
-        QTest::keyClick(tree(), Qt::Key_Return);
+        press(Qt::Key_Return);
         QVERIFY(!frmNewApp::instance());
-        clickItem(item(u"Chess"_s));
+        playInWindow({u"item:Chess"_s});
         QVERIFY(canEditOrDelete());
+
+        // A name cut by the tree shows whole as tooltip; elsewhere the tree's own tooltip shows.
+        const QString longName = QString(20, u'W');
+        m_apps->AddApp(u"Games"_s, longName, u"/bin/true"_s, QString(), false);
+        frmEditApps::instance()->FillTree();
+        const auto tipOver = [](const QString &name) {
+            const QPoint pos = centerOf(item(name));
+            QHelpEvent event(QEvent::ToolTip, pos, tree()->viewport()->mapToGlobal(pos));
+            QApplication::sendEvent(tree()->viewport(), &event);
+            return QToolTip::text();
+        };
+        QCOMPARE(tipOver(longName), longName);
+        QCOMPARE(tipOver(u"Shell"_s), u"Double click to edit the program"_s);
     }
 
     void addProtectedApplication()
@@ -175,7 +190,7 @@ private Q_SLOTS:
             seen.append(QString::number(group->count()));
             fillDialog(dialog, {u"Office"_s, u"Writer"_s, u"/usr/bin/lowriter"_s, u"--norestore"_s, true}, u"ok"_s);
         });
-        press("cmdAddApp");
+        clickButton("cmdAddApp");
         QCOMPARE(seen, (QStringList{u"Add New Application"_s, u"Tools"_s, u"Games"_s, QString(), u"2"_s}));
         QVERIFY(!frmNewApp::instance());
         QCOMPARE(record(*m_apps, u"Office"_s, u"Writer"_s), u"/usr/bin/lowriter|--norestore|-1"_s);
@@ -187,7 +202,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("gesture");
         QTest::addColumn<QString>("leave");
-        for (const char *gesture : {"button", "enter", "space", "double-click"})
+        for (const char *gesture : {"button", "return-on-button", "enter", "space", "double-click"})
             QTest::addRow("%s-ok", gesture) << QString::fromLatin1(gesture) << u"ok"_s;
         for (const char *leave : {"cancel", "escape", "close"})
             QTest::addRow("button-%s", leave) << u"button"_s << QString::fromLatin1(leave);
@@ -207,12 +222,12 @@ private Q_SLOTS:
             // Moves the application to a new group, renamed and protected.
             fillDialog(dialog, {u"Writing"_s, u"Nano"_s, u"/bin/nano"_s, u"-w %FILE%"_s, true}, leave);
         });
-        if (gesture == u"button")
-            press("cmdEdit");
-        else if (gesture == u"double-click")
-            doubleClick(tree()->viewport(), centerOf(item(u"Editor"_s)));
-        else
-            QTest::keyClick(tree(), gesture == u"enter" ? Qt::Key_Return : Qt::Key_Space);
+        const QHash<QString, QStringList> steps{{u"button"_s, {u"click:cmdEdit"_s}},
+                                                {u"return-on-button"_s, {u"focus:cmdEdit"_s, u"key:Return"_s}},
+                                                {u"enter"_s, {u"focus:tvGroup"_s, u"key:Enter"_s}},
+                                                {u"space"_s, {u"focus:tvGroup"_s, u"key:Space"_s}},
+                                                {u"double-click"_s, {u"dclick:Editor"_s}}};
+        playInWindow(steps.value(gesture));
         QCOMPARE(shown, u"Edit Application|Tools|Editor|/usr/bin/nano|%FILE%|0"_s);
         QVERIFY(!frmNewApp::instance());
         if (leave == u"ok") {
@@ -228,7 +243,7 @@ private Q_SLOTS:
     {
         m_apps->ShowForm();
         clickItem(item(u"Chess"_s));
-        press("cmdRemoveApp");
+        clickButton("cmdRemoveApp");
         QCOMPARE(treeText(), QStringList{u"Tools: Editor, Shell"_s});
         QCOMPARE(m_apps->GroupCount(), qint16(1));
         QCOMPARE(tree()->currentItem(), item(u"Editor"_s));
@@ -237,7 +252,7 @@ private Q_SLOTS:
     void escapeClosesModalWindow_data()
     {
         QTest::addColumn<QString>("target");
-        for (const char *name : {"tvGroup", "cmdAddApp", "cmdEdit", "cmdRemoveApp", "frmEditApps"})
+        for (const char *name : {"tvGroup", "cmdAddApp", "cmdEdit", "cmdRemoveApp"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
 
@@ -247,7 +262,7 @@ private Q_SLOTS:
         bool sawModal = false;
         whenModalShown(u"frmEditApps"_s, [&](QWidget *window) {
             sawModal = true;
-            QTest::keyClick(window->objectName() == target ? window : child(window, target), Qt::Key_Escape);
+            play(window, {u"focus:"_s + target, u"key:Esc"_s});
         });
         m_apps->ShowForm(1);
         QVERIFY(sawModal);
@@ -286,7 +301,7 @@ private Q_SLOTS:
         QCOMPARE(treeText(), QStringList{u"Net: Browser"_s});
         // From now on the window edits the second object only.
         clickItem(item(u"Browser"_s));
-        press("cmdRemoveApp");
+        clickButton("cmdRemoveApp");
         QCOMPARE(other.GroupCount(), qint16(0));
         QCOMPARE(m_apps->GroupCount(), qint16(2));
         QVERIFY(canNeither());
@@ -303,7 +318,7 @@ private Q_SLOTS:
         // Released while the dialog is open: the dialog goes first, the open show returns.
         whenModalShown(u"frmNewApp"_s, [&](QWidget *) { m_apps.reset(); });
         m_apps->ShowForm();
-        press("cmdAddApp");
+        clickButton("cmdAddApp");
         QVERIFY(!frmNewApp::instance() && !frmEditApps::instance());
     }
 
@@ -334,32 +349,63 @@ private Q_SLOTS:
         QCOMPARE(button("cmdRemoveApp")->text(), u"FRA:&Delete Program"_s);
     }
 
-    void componentErrorIsShownNotThrown()
+    void refusalsInTheUsersWords_data()
     {
-        m_apps->ShowForm();
-        QStringList messages;
-        const auto answerError = [&messages](QWidget *box) {
-            messages.append(static_cast<QMessageBox *>(box)->text());
-            QTest::keyClick(box, Qt::Key_Return);
-        };
-        // The host removes the record while the user edits it: EditApp raises error 9.
-        clickItem(item(u"Editor"_s));
-        whenModalShown(u"frmNewApp"_s, [&](QWidget *dialog) {
-            m_apps->DeleteApp(u"Tools"_s, u"Editor"_s);
-            whenModalShown(u"msgComponentError"_s, answerError);
-            fillDialog(dialog, {u"Tools"_s, u"Editor"_s, u"/bin/vi"_s, {}, false}, u"ok"_s);
-        });
-        press("cmdEdit");
-        QCOMPARE(treeText(), (QStringList{u"Tools: Shell"_s, u"Games: Chess"_s}));
+        // The limits set before the window opens; what the user does ("add" or "edit" of an
+        // entry, with the fields typed as "group|name|path"); "host-deletes" when the host
+        // deletes the entry while the dialog is open, "stale" when it did after the fill (the
+        // user then presses Return on the node); the message and the tree afterwards.
+        QTest::addColumn<QList<int>>("limits");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("tree");
+        QTest::newRow("list-holds-max-groups")
+            << QList<int>{2, 5} << "add" << "Office|Writer|/usr/bin/lowriter"
+            << "“Writer” was not added to “Office”: the list already holds 2 groups, as many as it may." << kFilled;
+        QTest::newRow("group-holds-max-apps")
+            << QList<int>{5, 2} << "add" << "Tools|Writer|/usr/bin/lowriter"
+            << "“Writer” was not added to “Tools”: the group already holds 2 programs, as many as it may." << kFilled;
+        QTest::newRow("move-into-full-group")
+            << QList<int>{5, 2} << "edit Chess" << "Tools|Chess|/usr/games/chess"
+            << "“Chess” was not moved to “Tools”: the group already holds 2 programs, as many as it may." << kFilled;
+        QTest::newRow("host-deletes-while-editing")
+            << QList<int>{5, 5} << "edit Editor host-deletes" << "Tools|Editor|/bin/vi"
+            << "“Editor” no longer exists in “Tools”." << QStringList{u"Tools: Shell"_s, u"Games: Chess"_s};
+        QTest::newRow("stale-node") << QList<int>{5, 5} << "edit Chess stale" << QString()
+                                    << "“Chess” no longer exists in “Games”." << QStringList{u"Tools: Editor, Shell"_s};
+    }
 
-        // A stale node: the host deleted the record after the last fill.
-        m_apps->DeleteApp(u"Games"_s, u"Chess"_s);
-        clickItem(item(u"Chess"_s));
-        whenModalShown(u"msgComponentError"_s, answerError);
-        QTest::keyClick(tree(), Qt::Key_Return);
-        QCOMPARE(messages, QStringList(2, u"Index out of range (error 9)"_s));
+    void refusalsInTheUsersWords()
+    {
+        QFETCH(QList<int>, limits);
+        QFETCH(QString, action);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        QFETCH(QStringList, tree);
+        m_apps->setMaxGroups(qint16(limits[0]));
+        m_apps->setMaxApps(qint16(limits[1]));
+        m_apps->ShowForm();
+        const QString entry = action.section(u' ', 1, 1);
+        if (action.contains(u"stale"))
+            m_apps->DeleteApp(u"Games"_s, entry);
+        QStringList shown;
+        whenModalShown(u"frmNewApp"_s, [&](QWidget *dialog) {
+            if (action.contains(u"host-deletes"))
+                m_apps->DeleteApp(u"Tools"_s, entry);
+            const QStringList fields = typed.split(u'|');
+            fillDialog(dialog, {fields[0], fields[1], fields[2], {}, false}, u"ok"_s);
+        });
+        const auto answer = [&shown](QWidget *box) {
+            shown.append(static_cast<QMessageBox *>(box)->text());
+            press(Qt::Key_Return);
+        };
+        whenModalShown(message.contains(u"no longer") ? u"msgComponentError"_s : u"msgLimitReached"_s, answer);
+        playInWindow(entry.isEmpty() ? QStringList{u"focus:cmdAddApp"_s, u"key:Return"_s}
+                                     : QStringList{u"item:"_s + entry, u"key:Return"_s});
+        QCOMPARE(shown, QStringList{message});
         QVERIFY(frmEditApps::instance() && !frmNewApp::instance());
-        QCOMPARE(treeText(), QStringList{u"Tools: Shell"_s});
+        QCOMPARE(treeText(), tree);
     }
 
 private:

@@ -4,6 +4,7 @@
 #include <QTest>
 
 using namespace Lanyard;
+using namespace Qt::StringLiterals;
 
 class tst_ImageList : public QObject
 {
@@ -34,6 +35,33 @@ private Q_SLOTS:
         }
         QVERIFY2(opaque > size * size / 3, qPrintable(QString::number(opaque)));
         QVERIFY(ImageList::resourceIcon(QStringLiteral("NONE")).isNull());
+    }
+
+    void lookups_data()
+    {
+        // Looked up in {GROUP, APP, an unnamed image} by one-based index (a number) or by key (a
+        // text, case-sensitive): whether an image is found, and the key at the place found.
+        QTest::addColumn<QVariant>("at");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("first") << QVariant(1) << true << "GROUP";
+        QTest::newRow("unnamed") << QVariant(3) << true << "";
+        QTest::newRow("index-0") << QVariant(0) << false << "";
+        QTest::newRow("past-the-end") << QVariant(4) << false << "";
+        QTest::newRow("by-key") << QVariant(u"APP"_s) << true << "APP";
+        QTest::newRow("key-of-other-case") << QVariant(u"app"_s) << false << "";
+    }
+
+    void lookups()
+    {
+        QFETCH(QVariant, at);
+        QFETCH(bool, found);
+        QFETCH(QString, key);
+        ImageList images = ImageList::ofResources({u"GROUP"_s, u"APP"_s});
+        images.add(ImageList::resourceIcon(u"TEXT"_s));
+        const bool byKey = at.typeId() == QMetaType::QString;
+        QCOMPARE((byKey ? images.icon(at.toString()) : images.icon(at.toInt())).isNull(), !found);
+        QCOMPARE(images.key(byKey ? images.indexOf(at.toString()) : at.toInt()), key);
     }
 };
 
