@@ -11,6 +11,8 @@
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
+#include <QScopeGuard>
+
 #include <exception>
 
 using namespace Qt::StringLiterals;
@@ -91,12 +93,14 @@ void ExternalApps::setEXTFile(const QString &strFile)
 {
     if (strFile.isEmpty())
         return;
-    // Absolute now: a relative path would name another file once the current folder changed.
     const CatalogueChange change(*this);
-    const QString path = NativeText::absolutePath(strFile);
-    if (path != d->launchList.path())
-        Q_EMIT EXTFileChanged(); // before the load, which can fail with the path stored
-    d->launchList.open(path, d->catalogue);
+    // Told also when the load fails: the path is stored all the same.
+    const auto notify = qScopeGuard([this, previous = d->launchList.path()] {
+        if (d->launchList.path() != previous)
+            Q_EMIT EXTFileChanged();
+    });
+    // Absolute now: a relative path would name another file once the current folder changed.
+    d->launchList.open(NativeText::absolutePath(strFile), d->catalogue);
 }
 
 qint16 ExternalApps::GroupCount() const { return d->catalogue.groupCount(); }
