@@ -1,116 +1,125 @@
 #include "ChildReaper.h"
 
 #include "ChildProcess.h"
+#include "util/UniqueFd.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QPointer>
-#include <QSocketNotifier>
-#include <QTimer>
-
-#include <map>
+#include <cerrno>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace Lanyard {
 
 namespace {
 
-constexpr int pollIntervalMs = 200;
-
-/// A child and, where there is an event loop and a pidfd, the notifier of its end.
-struct Watched
-{
-    explicit Watched(pid_t pid)
-        : child(pid)
-    {
-    }
-    ~Watched()
-    {
-        if (notifier) {
-            notifier->setEnabled(false);
-            notifier.release()->deleteLater();
-        }
-    }
-    Watched(const Watched &) = delete;
-    Watched &operator=(const Watched &) = delete;
-
-    ChildProcess child;
-    std::unique_ptr<QSocketNotifier> notifier;
-};
+constexpr int pollIntervalMs = 200; // for children without a pidfd
 
 } // namespace
 
 struct ChildReaper::Private
 {
-    std::map<pid_t, std::unique_ptr<Watched>> watched;
-    QTimer pollTimer; // for children without a notifier
+    mutable std::mutex mutex;
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    bool stopping = false;
+    UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    std::thread thread;
+
+    void wakeUp() const
+    {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(wake.get(), &one, sizeof one);
+    }
+
+    void drainWake() const
+    {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = ::read(wake.get(), &count, sizeof count);
+    }
+
+    /// The descriptors to wait on, the wake-up first; the poll time-out.
+    std::vector<pollfd> descriptors(int &timeoutMs) const
+    {
+        std::vector<pollfd> fds{{wake.get(), POLLIN, 0}};
+        timeoutMs = -1;
+        for (const auto &child : children) {
+            if (child->pidfd() >= 0)
+                fds.push_back({child->pidfd(), POLLIN, 0});
+            else
+                timeoutMs = pollIntervalMs;
+        }
+        return fds;
+    }
 };
 
 ChildReaper::ChildReaper()
     : d(std::make_unique<Private>())
 {
-    d->pollTimer.setInterval(pollIntervalMs);
-    connect(&d->pollTimer, &QTimer::timeout, this, &ChildReaper::collect);
 }
 
 ChildReaper::~ChildReaper()
 {
-    for (auto &[pid, watched] : d->watched)
-        watched->notifier.reset();
+    if (!d->thread.joinable())
+        return;
+    {
+        const std::lock_guard lock(d->mutex);
+        d->stopping = true;
+    }
+    d->wakeUp();
+    d->thread.join();
 }
 
 ChildReaper &ChildReaper::instance()
 {
-    // Owned by the application object once there is one, so that it goes before the event
-    // dispatcher does; made anew if a later application object is created.
-    static QPointer<ChildReaper> reaper;
-    if (!reaper)
-        reaper = new ChildReaper;
-    if (!reaper->parent())
-        reaper->setParent(QCoreApplication::instance());
-    return *reaper;
+    static ChildReaper reaper;
+    return reaper;
 }
 
 void ChildReaper::watch(pid_t pid)
 {
-    collect();
     if (pid <= 0)
         return;
-    auto watched = std::make_unique<Watched>(pid);
-    if (watched->child.tryReap())
+    auto child = std::make_unique<ChildProcess>(pid);
+    const std::lock_guard lock(d->mutex);
+    if (child->tryReap())
         return;
-    const bool eventLoop = QAbstractEventDispatcher::instance(thread()) != nullptr;
-    if (eventLoop && watched->child.pidfd() >= 0) {
-        watched->notifier = std::make_unique<QSocketNotifier>(watched->child.pidfd(), QSocketNotifier::Read);
-        connect(watched->notifier.get(), &QSocketNotifier::activated, this, [this, pid] { reap(pid); });
-    } else if (eventLoop && !d->pollTimer.isActive()) {
-        d->pollTimer.start();
+    d->children.push_back(std::move(child));
+    if (!d->thread.joinable()) {
+        d->thread = std::thread([this] { run(); });
+        ::pthread_setname_np(d->thread.native_handle(), "lanyard-reaper");
     }
-    d->watched.emplace(pid, std::move(watched));
+    d->wakeUp();
 }
 
-int ChildReaper::pending() const { return int(d->watched.size()); }
-
-void ChildReaper::reap(pid_t pid)
+int ChildReaper::pending() const
 {
-    const auto it = d->watched.find(pid);
-    if (it != d->watched.end() && it->second->child.tryReap())
-        d->watched.erase(it);
+    const std::lock_guard lock(d->mutex);
+    return int(d->children.size());
 }
 
-void ChildReaper::collect()
+void ChildReaper::run()
 {
-    bool polled = false;
-    for (auto it = d->watched.begin(); it != d->watched.end();) {
-        if (it->second->child.tryReap()) {
-            it = d->watched.erase(it);
-        } else {
-            polled = polled || !it->second->notifier;
-            ++it;
+    for (;;) {
+        int timeoutMs = -1;
+        std::vector<pollfd> fds;
+        {
+            const std::lock_guard lock(d->mutex);
+            if (d->stopping)
+                return;
+            fds = d->descriptors(timeoutMs);
         }
+        if (::poll(fds.data(), nfds_t(fds.size()), timeoutMs) < 0 && errno != EINTR)
+            return;
+        d->drainWake();
+        const std::lock_guard lock(d->mutex);
+        std::erase_if(d->children, [](const std::unique_ptr<ChildProcess> &child) { return child->tryReap(); });
     }
-    if (!polled)
-        d->pollTimer.stop();
 }
 
 } // namespace Lanyard
