@@ -11,22 +11,7 @@ namespace {
 const QString stub = QStringLiteral(LANYARD_LIB_DIR "/STUB16.EXE");
 const QString talker = QStringLiteral(LANYARD_TEST_BIN_DIR "/talker");
 
-/// True while a process whose command line begins with @p marker runs (zombies do not count).
-bool isRunning(const QString &marker)
-{
-    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &pid : entries) {
-        QFile commandLine(u"/proc/%1/cmdline"_s.arg(pid));
-        QFile status(u"/proc/%1/stat"_s.arg(pid));
-        if (!commandLine.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray stat = status.readAll();
-        const bool zombie = stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
-        if (!zombie && commandLine.readAll().replace('\0', ' ').startsWith(marker.toUtf8()))
-            return true;
-    }
-    return false;
-}
+bool isRunning(const QString &marker) { return !ProcessCensus::running(marker).isEmpty(); }
 
 } // namespace
 
