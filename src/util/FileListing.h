@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 /// The platform's file listing, restricted to normal files, and the look-ups that go with it.
@@ -22,6 +23,9 @@ QString findOnPath(const QString &name);
 
 /// @p path with every symbolic link, "." and ".." resolved; empty when it names nothing.
 QString canonicalPath(const QString &path);
+
+/// The first @p size bytes of the file at @p path; empty when it cannot be read.
+QByteArray head(const QString &path, qsizetype size);
 
 /// The current directory of the process.
 QString currentFolder();

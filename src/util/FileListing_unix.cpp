@@ -4,9 +4,12 @@
 
 #include <QByteArrayList>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <glob.h>
 #include <memory>
 #include <optional>
@@ -108,6 +111,25 @@ QString canonicalPath(const QString &path)
         return QString();
     const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(bytes->constData(), nullptr), &std::free);
     return resolved ? NativeText::decode(resolved.get()) : QString();
+}
+
+QByteArray head(const QString &path, qsizetype size)
+{
+    const std::optional<QByteArray> bytes = encoded(path);
+    const int fd = bytes ? ::open(bytes->constData(), O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0)
+        return QByteArray();
+    QByteArray data(size, Qt::Uninitialized);
+    qsizetype filled = 0;
+    ssize_t got = 0;
+    while (filled < size && (got = ::read(fd, data.data() + filled, size_t(size - filled))) != 0) {
+        if (got < 0 && errno != EINTR)
+            break;
+        filled += std::max<ssize_t>(got, 0);
+    }
+    ::close(fd);
+    data.truncate(filled);
+    return data;
 }
 
 QString currentFolder()
