@@ -8,9 +8,10 @@ namespace Lanyard {
 
 /**
  * Reaps launched programs so that none stays a zombie, with or without an event loop and
- * without touching the host's SIGCHLD handling: a thread of its own, started with the first
- * watch(), blocks on the children's pidfds (where the system has none, it checks them five
- * times a second) and reaps each child as it ends. It is ended with the process.
+ * without touching the host's SIGCHLD handling: a thread of its own blocks on the children's
+ * pidfds (where the system has none, it checks them five times a second) and reaps each child
+ * as it ends. The thread runs only while there are children to reap, and holds nothing open
+ * when there are none.
  */
 class ChildReaper
 {

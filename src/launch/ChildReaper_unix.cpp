@@ -27,8 +27,9 @@ struct ChildReaper::Private
 {
     mutable std::mutex mutex;
     std::vector<std::unique_ptr<ChildProcess>> children;
+    bool running = false; ///< the thread works; it ends, closing wake, when no child is left
     bool stopping = false;
-    UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    UniqueFd wake;
     std::thread thread;
 
     void wakeUp() const
@@ -65,14 +66,14 @@ ChildReaper::ChildReaper()
 
 ChildReaper::~ChildReaper()
 {
-    if (!d->thread.joinable())
-        return;
     {
         const std::lock_guard lock(d->mutex);
         d->stopping = true;
+        if (d->running)
+            d->wakeUp();
     }
-    d->wakeUp();
-    d->thread.join();
+    if (d->thread.joinable())
+        d->thread.join();
 }
 
 ChildReaper &ChildReaper::instance()
@@ -90,11 +91,17 @@ void ChildReaper::watch(pid_t pid)
     if (child->tryReap())
         return;
     d->children.push_back(std::move(child));
-    if (!d->thread.joinable()) {
-        d->thread = std::thread([this] { run(); });
-        ::pthread_setname_np(d->thread.native_handle(), "lanyard-reaper");
+    if (d->running) {
+        d->wakeUp();
+        return;
     }
-    d->wakeUp();
+    // The last thread has left or is leaving: it takes the mutex no more.
+    if (d->thread.joinable())
+        d->thread.join();
+    d->wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    d->running = true;
+    d->thread = std::thread([this] { run(); });
+    ::pthread_setname_np(d->thread.native_handle(), "lanyard-reaper");
 }
 
 int ChildReaper::pending() const
@@ -110,8 +117,12 @@ void ChildReaper::run()
         std::vector<pollfd> fds;
         {
             const std::lock_guard lock(d->mutex);
-            if (d->stopping)
+            if (d->stopping || d->children.empty()) {
+                // Nothing is left open while there is nothing to reap.
+                d->wake.reset();
+                d->running = false;
                 return;
+            }
             fds = d->descriptors(timeoutMs);
         }
         if (::poll(fds.data(), nfds_t(fds.size()), timeoutMs) < 0 && errno != EINTR)
