@@ -2,13 +2,13 @@
 // 1 GiB of touched memory, as a large host does. Every child is reaped. Then, in a host that
 // never runs its event loop, how much the process grows over 10,000 more launches
 // (execute_no_loop_10k_growth_kb, target: under 1024).
+#include "ProcessStatus.h"
 #include "launch/ChildReaper.h"
 
 #include <Lanyard/ExternalApps.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QThread>
 
 #include <algorithm>
@@ -67,19 +67,6 @@ double executeAppMs(ExternalApps &apps)
     return ms;
 }
 
-/// The resident memory of this process in KiB.
-long residentKb()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 /// Launches without processing any event, until every child is reaped; no time limit beyond
 /// the launches' own.
 void launchWithoutEventLoop(ExternalApps &apps, int count)
@@ -110,8 +97,8 @@ int main(int argc, char **argv)
     std::printf("execute_ratio_posix_spawn %.2f x\n", execute / bare);
 
     launchWithoutEventLoop(apps, noLoopLaunches / 10); // warms up what stays for good
-    const long before = residentKb();
+    const long before = processStatusKb("VmRSS");
     launchWithoutEventLoop(apps, noLoopLaunches);
-    std::printf("execute_no_loop_10k_growth_kb %ld KiB\n", residentKb() - before);
+    std::printf("execute_no_loop_10k_growth_kb %ld KiB\n", processStatusKb("VmRSS") - before);
     return ballast[hostMemory / 2] == 1 ? 0 : 1;
 }

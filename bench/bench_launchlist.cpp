@@ -2,6 +2,7 @@
 // prints the times next to the time that awk takes to count the file's lines, measured in the
 // same run on the same file. The load runs in a fresh process of this program, so that its
 // peak resident memory is the load's own.
+#include "ProcessStatus.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/LaunchListFile.h"
 
@@ -61,18 +62,6 @@ double awkMs(const QString &path)
     return best;
 }
 
-long peakRssKb()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 /// The child: loads @p path, saves it to @p savePath, prints "load_ms save_ms rss_kb".
 int child(const QString &path, const QString &savePath)
 {
@@ -83,7 +72,7 @@ int child(const QString &path, const QString &savePath)
     timer.start();
     apps->setEXTFile(path);
     const double loadMs = timer.nsecsElapsed() / 1e6;
-    const long rss = peakRssKb();
+    const long rss = processStatusKb("VmHWM");
     if (apps->GroupCount() != groups || apps->AppCount(QVariant(groups - 1)) != appsPerGroup)
         return 1;
     // The save writes the catalogue's data; the same data without the object around it.

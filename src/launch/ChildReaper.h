@@ -30,7 +30,6 @@ public:
 
 private:
     ChildReaper();
-    void run();
 
     struct Private;
     std::unique_ptr<Private> d;

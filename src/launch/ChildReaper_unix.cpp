@@ -3,15 +3,17 @@
 #include "ChildProcess.h"
 #include "util/UniqueFd.h"
 
-#include <cerrno>
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <iterator>
+#include <vector>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
-#include <poll.h>
 #include <pthread.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -20,17 +22,21 @@ namespace Lanyard {
 namespace {
 
 constexpr int pollIntervalMs = 200; // for children without a pidfd
+constexpr int eventsPerWait = 16;
 
-} // namespace
-
-struct ChildReaper::Private
+/// What one thread of the reaper waits on: the pidfds of the children, added by watch()
+/// straight into the epoll set, and a wake-up for the end of the process.
+struct WaitSet
 {
-    mutable std::mutex mutex;
-    std::vector<std::unique_ptr<ChildProcess>> children;
-    bool running = false; ///< the thread works; it ends, closing wake, when no child is left
-    bool stopping = false;
-    UniqueFd wake;
-    std::thread thread;
+    UniqueFd epoll{::epoll_create1(EPOLL_CLOEXEC)};
+    UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+
+    WaitSet()
+    {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, wake.get(), &event);
+    }
 
     void wakeUp() const
     {
@@ -38,26 +44,55 @@ struct ChildReaper::Private
         [[maybe_unused]] const ssize_t written = ::write(wake.get(), &one, sizeof one);
     }
 
-    void drainWake() const
+    bool add(const ChildProcess &child) const
     {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t got = ::read(wake.get(), &count, sizeof count);
-    }
-
-    /// The descriptors to wait on, the wake-up first; the poll time-out.
-    std::vector<pollfd> descriptors(int &timeoutMs) const
-    {
-        std::vector<pollfd> fds{{wake.get(), POLLIN, 0}};
-        timeoutMs = -1;
-        for (const auto &child : children) {
-            if (child->pidfd() >= 0)
-                fds.push_back({child->pidfd(), POLLIN, 0});
-            else
-                timeoutMs = pollIntervalMs;
-        }
-        return fds;
+        epoll_event event{};
+        event.events = EPOLLIN;
+        return child.pidfd() >= 0 && ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, child.pidfd(), &event) == 0;
     }
 };
+
+} // namespace
+
+struct ChildReaper::Private
+{
+    // Held only to hand children over and to start or leave the thread: a thread that is
+    // descheduled while reaping never keeps a launch waiting.
+    std::mutex mutex;
+    std::vector<std::unique_ptr<ChildProcess>> handedOver;
+    std::shared_ptr<WaitSet> wait; ///< the running thread's; none while no thread runs
+    bool stopping = false;
+    std::atomic<int> pending{0};
+    // The thread that runs, or ran last, and the one before it, which has surely left by the
+    // time it is joined.
+    std::thread current;
+    std::thread previous;
+
+    /// The thread: reaps each child as it ends, and leaves when none is left.
+    void run(const WaitSet &set);
+};
+
+void ChildReaper::Private::run(const WaitSet &set)
+{
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (;;) {
+        {
+            const std::lock_guard lock(mutex);
+            std::move(handedOver.begin(), handedOver.end(), std::back_inserter(children));
+            handedOver.clear();
+            if (stopping || children.empty()) {
+                // Nothing is left open while there is nothing to reap.
+                wait.reset();
+                return;
+            }
+        }
+        const bool checks = std::any_of(children.cbegin(), children.cend(),
+                                        [](const auto &child) { return child->pidfd() < 0; });
+        epoll_event events[eventsPerWait];
+        ::epoll_wait(set.epoll.get(), events, eventsPerWait, checks ? pollIntervalMs : -1);
+        pending -= int(std::erase_if(children, [](const auto &child) { return child->tryReap(); }));
+    }
+}
 
 ChildReaper::ChildReaper()
     : d(std::make_unique<Private>())
@@ -69,11 +104,13 @@ ChildReaper::~ChildReaper()
     {
         const std::lock_guard lock(d->mutex);
         d->stopping = true;
-        if (d->running)
-            d->wakeUp();
+        if (d->wait)
+            d->wait->wakeUp();
     }
-    if (d->thread.joinable())
-        d->thread.join();
+    for (std::thread *thread : {&d->previous, &d->current}) {
+        if (thread->joinable())
+            thread->join();
+    }
 }
 
 ChildReaper &ChildReaper::instance()
@@ -87,50 +124,25 @@ void ChildReaper::watch(pid_t pid)
     if (pid <= 0)
         return;
     auto child = std::make_unique<ChildProcess>(pid);
-    const std::lock_guard lock(d->mutex);
     if (child->tryReap())
         return;
-    d->children.push_back(std::move(child));
-    if (d->running) {
-        d->wakeUp();
-        return;
-    }
-    // The last thread has left or is leaving: it takes the mutex no more.
-    if (d->thread.joinable())
-        d->thread.join();
-    d->wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    d->running = true;
-    d->thread = std::thread([this] { run(); });
-    ::pthread_setname_np(d->thread.native_handle(), "lanyard-reaper");
-}
-
-int ChildReaper::pending() const
-{
+    ++d->pending;
     const std::lock_guard lock(d->mutex);
-    return int(d->children.size());
+    if (!d->wait) {
+        if (d->previous.joinable())
+            d->previous.join();
+        d->previous = std::move(d->current);
+        d->wait = std::make_shared<WaitSet>();
+        d->current = std::thread([this, wait = d->wait] { d->run(*wait); });
+        ::pthread_setname_np(d->current.native_handle(), "lanyard-reaper");
+    }
+    // The thread waits on the pidfd from now on without being woken for it; a child without
+    // one needs the thread's periodic check.
+    if (!d->wait->add(*child))
+        d->wait->wakeUp();
+    d->handedOver.push_back(std::move(child));
 }
 
-void ChildReaper::run()
-{
-    for (;;) {
-        int timeoutMs = -1;
-        std::vector<pollfd> fds;
-        {
-            const std::lock_guard lock(d->mutex);
-            if (d->stopping || d->children.empty()) {
-                // Nothing is left open while there is nothing to reap.
-                d->wake.reset();
-                d->running = false;
-                return;
-            }
-            fds = d->descriptors(timeoutMs);
-        }
-        if (::poll(fds.data(), nfds_t(fds.size()), timeoutMs) < 0 && errno != EINTR)
-            return;
-        d->drainWake();
-        const std::lock_guard lock(d->mutex);
-        std::erase_if(d->children, [](const std::unique_ptr<ChildProcess> &child) { return child->tryReap(); });
-    }
-}
+int ChildReaper::pending() const { return d->pending; }
 
 } // namespace Lanyard
