@@ -54,12 +54,9 @@ std::optional<int> ChildProcess::exitCode() const
 
 bool ChildProcess::tryReap()
 {
+    // WNOHANG never blocks, so no signal can interrupt it.
     int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(m_pid, &status, WNOHANG);
-    } while (result == -1 && errno == EINTR);
-    return result != 0;
+    return ::waitpid(m_pid, &status, WNOHANG) != 0;
 }
 
 void ChildProcess::reap()

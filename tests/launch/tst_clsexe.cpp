@@ -48,6 +48,11 @@ QString redirect(clsEXE &runner, const QString &command, const QString &startTex
         pieces << piece;
         QVERIFY(piece.size() <= 256);
     });
+    // A runner that misses the command's end fails the test instead of hanging it.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &runner, &clsEXE::Cancel);
+    watchdog.start(20000);
     runner.RedirectDOSEXE(command, startText, timeOut);
     if (pieceCount)
         *pieceCount = pieces.size();

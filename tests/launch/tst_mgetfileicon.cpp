@@ -37,7 +37,8 @@ bool writeFile(const QString &path, const QByteArray &contents, bool executable 
 
 QByteArray desktopEntry(const QString &exec, const QString &icon)
 {
-    return "[Desktop Entry]\nType=Application\nName=Test\nExec=" + exec.toUtf8() + "\nIcon=" + icon.toUtf8() + "\n";
+    return "[Desktop Entry]\nType=Application\n# a comment\n\nName=Test\nExec=" + exec.toUtf8() + "\nIcon=" + icon.toUtf8()
+           + "\n";
 }
 
 } // namespace
