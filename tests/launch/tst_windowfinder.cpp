@@ -99,17 +99,20 @@ private Q_SLOTS:
     void shellDosExeEndsTheFinishedProgram_data()
     {
         QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("arguments");
         QTest::addColumn<int>("timeOut");
         QTest::addColumn<int>("maxMs");
         // The helper never ends by itself; the time-out only keeps a fault from hanging the test:
         // the call returns long before it because it saw the window.
-        QTest::newRow("window-seen-and-closed") << QString() << 60 << 30000;
-        QTest::newRow("dots-in-folder-names") << u"app-1.2/.local/bin"_s << 60 << 30000;
-        QTest::newRow("negative-time-out-stops-in-first-pass") << QString() << -1 << 5000;
+        QTest::newRow("window-seen-and-closed") << QString() << QString() << 60 << 30000;
+        QTest::newRow("title-changes-later") << QString() << u" --late"_s << 60 << 30000;
+        QTest::newRow("dots-in-folder-names") << u"app-1.2/.local/bin"_s << QString() << 60 << 30000;
+        QTest::newRow("negative-time-out-stops-in-first-pass") << QString() << QString() << -1 << 5000;
     }
     void shellDosExeEndsTheFinishedProgram()
     {
         QFETCH(QString, folder);
+        QFETCH(QString, arguments);
         QFETCH(int, timeOut);
         QFETCH(int, maxMs);
         QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow");
@@ -122,7 +125,7 @@ private Q_SLOTS:
         clsEXE runner;
         QElapsedTimer elapsed;
         elapsed.start();
-        runner.ShellDOSEXE(program, QString(), timeOut);
+        runner.ShellDOSEXE(program, arguments, timeOut);
         QVERIFY2(elapsed.elapsed() < maxMs, qPrintable(QString::number(elapsed.elapsed())));
         QVERIFY(ProcessCensus::children().isEmpty());
         QTRY_VERIFY(!WindowFinder().find(u"Finished - FINISHEDWINDOW"_s));
