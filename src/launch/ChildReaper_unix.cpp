@@ -10,6 +10,7 @@
 #include <vector>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include <pthread.h>
@@ -70,6 +71,23 @@ struct ChildReaper::Private
 
     /// The thread: reaps each child as it ends, and leaves when none is left.
     void run(const WaitSet &set);
+
+    /// False when the system has no thread to give.
+    bool startThread()
+    {
+        if (previous.joinable())
+            previous.join();
+        previous = std::move(current);
+        auto set = std::make_shared<WaitSet>();
+        try {
+            current = std::thread([this, set] { run(*set); });
+        } catch (const std::system_error &) {
+            return false;
+        }
+        ::pthread_setname_np(current.native_handle(), "lanyard-reaper");
+        wait = std::move(set);
+        return true;
+    }
 };
 
 void ChildReaper::Private::run(const WaitSet &set)
@@ -128,13 +146,9 @@ void ChildReaper::watch(pid_t pid)
         return;
     ++d->pending;
     const std::lock_guard lock(d->mutex);
-    if (!d->wait) {
-        if (d->previous.joinable())
-            d->previous.join();
-        d->previous = std::move(d->current);
-        d->wait = std::make_shared<WaitSet>();
-        d->current = std::thread([this, wait = d->wait] { d->run(*wait); });
-        ::pthread_setname_np(d->current.native_handle(), "lanyard-reaper");
+    if (!d->wait && !d->startThread()) {
+        d->handedOver.push_back(std::move(child)); // for the thread of a later launch
+        return;
     }
     // The thread waits on the pidfd from now on without being woken for it; a child without
     // one needs the thread's periodic check.
