@@ -129,16 +129,16 @@ private Q_SLOTS:
         ChildProcess other(ProcessSpawn::start(u"sleep"_s, {u"30"_s}, options).pid);
         std::optional<bool> result;
         QTimer::singleShot(100, this, [&] {
-            const QHash<QString, pid_t> pids{{u"waited"_s, ProcessCensus::running(u"sleep 0.6"_s).value(0)},
+            const QHash<QString, pid_t> pids{{u"waited"_s, ProcessCensus::running(u"sleep 1.2"_s).value(0)},
                                              {u"other"_s, other.pid()}, {u"init"_s, 1}, {u"host"_s, ::getpid()},
                                              {u"zero"_s, 0}};
             result = clsEXE::KillProcess(pids.value(target));
         });
         QElapsedTimer elapsed;
         elapsed.start();
-        clsEXE().ShellAndWait(u"sleep"_s, u" 0.6"_s, 10);
+        clsEXE().ShellAndWait(u"sleep"_s, u" 1.2"_s, 10);
         QCOMPARE(result, std::optional(killed));
-        QCOMPARE(elapsed.elapsed() < 500, killed);
+        QCOMPARE(elapsed.elapsed() < 1100, killed);
         QVERIFY(!other.exitCode().has_value()); // nothing reached it
         QVERIFY(other.terminate(0));
         other.reap();
