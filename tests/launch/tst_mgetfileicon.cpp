@@ -37,7 +37,7 @@ bool writeFile(const QString &path, const QByteArray &contents, bool executable 
 
 QByteArray desktopEntry(const QString &exec, const QString &icon)
 {
-    return "[Desktop Entry]\nType=Application\n# a comment\n\nName=Test\nExec=" + exec.toUtf8() + "\nIcon=" + icon.toUtf8()
+    return "[Desktop Entry]\nType=Application\n# a comment\n\na line without a key\nName=Test\nExec=" + exec.toUtf8() + "\nIcon=" + icon.toUtf8()
            + "\n";
 }
 
