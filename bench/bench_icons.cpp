@@ -47,7 +47,7 @@ int main(int argc, char **argv)
         GetFileIcon(path, 1);
     std::printf("icon_lookup_cached_ns %.1f ns\n", nanosecondsPerLookup(paths, cachedRounds));
 
-    Lanyard::mGetFileIcon::setCacheLifetime(0ms);
+    Lanyard::mGetFileIcon::setEntryCheckInterval(0ms);
     std::printf("icon_lookup_recheck_us %.2f us\n", nanosecondsPerLookup(paths, recheckRounds) / 1e3);
     return 0;
 }

@@ -2,6 +2,7 @@
 // prints the times next to the time that awk takes to count the file's lines, measured in the
 // same run on the same file. The load runs in a fresh process of this program, so that its
 // peak resident memory is the load's own.
+#include "ProcessStatus.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/LaunchListFile.h"
 
@@ -73,7 +74,7 @@ int child(const QString &path, const QString &savePath)
     timer.start();
     apps->setEXTFile(path);
     const double loadMs = timer.nsecsElapsed() / 1e6;
-    const long rss = peakRssKb();
+    const long rss = processStatusKb("VmHWM");
     if (apps->GroupCount() != groups || apps->AppCount(QVariant(groups - 1)) != appsPerGroup)
         return 1;
     // The save writes the catalogue's data; the same data without the object around it.

@@ -4,6 +4,10 @@
 //   redirect_64mib_ratio_dd256  time of RedirectDOSEXE capturing 64 MiB of output, divided by
 //                               the time `dd bs=256 of=/dev/null` takes to read the same output
 //                               in 256-byte reads (target: within 3)
+//   wait_idle_cpu_ms_per_s      CPU milliseconds per second while RedirectDOSEXE waits for a
+//                               silent command with a time-out (target: under 0.5)
+//   start_text_4mib_cpu_ms      CPU time of RedirectDOSEXE for 4 MiB of output before its start
+//                               text (target: under 200)
 #include "runner/clsEXE.h"
 
 #include <QCoreApplication>
@@ -43,6 +47,30 @@ double waitCpuPercent()
     runner.ShellAndWait(u"sleep"_s, u" 2"_s);
     const double wallSeconds = wall.nsecsElapsed() / 1e9;
     return (cpuSeconds() - cpuBefore) / wallSeconds * 100;
+}
+
+/// CPU milliseconds per second of wall time while RedirectDOSEXE waits for `sleep 2`.
+double idleWaitCpuMsPerSecond()
+{
+    clsEXE runner;
+    QElapsedTimer wall;
+    const double cpuBefore = cpuSeconds();
+    wall.start();
+    runner.RedirectDOSEXE(u"sleep 2"_s, QString(), 60);
+    return (cpuSeconds() - cpuBefore) * 1000 / (wall.nsecsElapsed() / 1e9);
+}
+
+/// CPU milliseconds of RedirectDOSEXE for 4 MiB of output before the start text; -1 when the
+/// text did not come through.
+double startTextCpuMs()
+{
+    clsEXE runner;
+    QString delivered;
+    QObject::connect(&runner, &clsEXE::RedirOutput, [&delivered](const QString &piece) { delivered += piece; });
+    const double cpuBefore = cpuSeconds();
+    runner.RedirectDOSEXE(u"sh -c 'head -c 4194304 /dev/zero; echo START; sleep 0.5'"_s, u"start"_s);
+    const double cpuMs = (cpuSeconds() - cpuBefore) * 1000;
+    return delivered.startsWith(u"START"_s) ? cpuMs : -1;
 }
 
 QString producer()
@@ -85,6 +113,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     print("wait_cpu_percent", waitCpuPercent(), "%");
+    print("wait_idle_cpu_ms_per_s", idleWaitCpuMsPerSecond(), "ms/s");
+    print("start_text_4mib_cpu_ms", startTextCpuMs(), "ms");
 
     qint64 delivered = 0;
     const double redirect = redirectSeconds(delivered);

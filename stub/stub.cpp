@@ -7,7 +7,8 @@
 // command, with everything it started, is ended when it has been silent (no output on stdout or
 // stderr) for that long. The stub ends when the command ends and exits with its exit code
 // (128 + the signal number when a signal ended it, 127 when it could not be started).
-// A SIGTERM, SIGINT or SIGHUP sent to the stub ends the command's process group the same way.
+// A SIGTERM, SIGINT or SIGHUP sent to the stub ends the command's process group the same way,
+// also while the stub is passing output on to a reader that does not read.
 
 #include <algorithm>
 #include <cerrno>
@@ -37,10 +38,13 @@ constexpr int ExitUsage = 2;
 constexpr auto TerminateGrace = std::chrono::milliseconds(150);
 
 int g_signalPipe[2] = {-1, -1};
+volatile sig_atomic_t g_ending = 0;
 
 void onSignal(int signal)
 {
     const int savedErrno = errno;
+    if (signal != SIGCHLD)
+        g_ending = 1;
     const unsigned char byte = static_cast<unsigned char>(signal);
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
     errno = savedErrno;
@@ -61,7 +65,8 @@ void installHandlers()
     struct sigaction action {};
     action.sa_handler = onSignal;
     ::sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // No SA_RESTART: a write blocked on a full pipe must give way to a termination signal.
+    action.sa_flags = 0;
     for (const int signal : {SIGCHLD, SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
@@ -88,9 +93,9 @@ void writeAll(int fd, const char *data, size_t size)
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
         if (written < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR && !g_ending)
                 continue;
-            return; // the reader went away: the output is dropped, the command runs on
+            return; // the reader went away, or the stub is ending: the output is dropped
         }
         data += written;
         size -= static_cast<size_t>(written);
@@ -114,6 +119,8 @@ bool pass(Relay &relay)
         if (got > 0) {
             writeAll(relay.targetFd, buffer, static_cast<size_t>(got));
             passed = true;
+            if (g_ending)
+                return passed;
             continue;
         }
         if (got < 0 && errno == EINTR)
@@ -259,11 +266,11 @@ private:
         int status = 0;
         pid_t reaped = 0;
         const auto giveUp = Clock::now() + TerminateGrace;
-        while ((reaped = ::waitpid(m_pid, &status, WNOHANG)) == 0 && Clock::now() < giveUp)
+        while ((reaped = ::waitpid(m_pid, &status, WNOHANG)) <= 0 && Clock::now() < giveUp)
             ::usleep(5000);
         ::kill(-m_pid, SIGKILL);
-        if (reaped == 0)
-            ::waitpid(m_pid, &status, 0);
+        while (reaped <= 0 && ::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
         return exitCodeOf(status);
     }
 

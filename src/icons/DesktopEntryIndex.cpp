@@ -1,6 +1,9 @@
 #include "DesktopEntryIndex.h"
 
+#include "FileStamp.h"
 #include "util/CommandLine.h"
+#include "util/FileListing.h"
+#include "util/NativeText.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -70,7 +73,7 @@ DesktopEntryFields readEntry(const QString &filePath)
     QFile file(filePath);
     if (file.size() > maxEntrySize || !file.open(QIODevice::ReadOnly))
         return fields;
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = NativeText::decode(file.readAll());
     bool inMainGroup = false;
     for (QStringView line : QStringView(text).split(u'\n')) {
         line = line.trimmed();
@@ -124,8 +127,8 @@ QString canonicalProgram(const QString &word)
 {
     if (word.isEmpty())
         return QString();
-    const QString path = word.contains(u'/') ? word : QStandardPaths::findExecutable(word);
-    return path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
+    const QString path = word.contains(u'/') ? word : FileListing::findOnPath(word);
+    return path.isEmpty() ? QString() : FileListing::canonicalPath(path);
 }
 
 } // namespace
@@ -148,9 +151,10 @@ bool DesktopEntryIndex::isStale() const
 {
     if (applicationRoots() != m_roots)
         return true;
-    return std::any_of(m_folders.cbegin(), m_folders.cend(), [](const ScannedFolder &folder) {
-        return modificationTime(folder.path) != folder.modified;
-    });
+    return std::any_of(m_folders.cbegin(), m_folders.cend(),
+                       [](const ScannedFolder &folder) { return modificationTime(folder.path) != folder.modified; })
+        || std::any_of(m_entryFiles.cbegin(), m_entryFiles.cend(),
+                       [](const ScannedEntry &entry) { return FileStamp::of(entry.path) != entry.stamp; });
 }
 
 void DesktopEntryIndex::scanRoot(const QString &root, QSet<QString> &seenIds)
@@ -182,6 +186,7 @@ void DesktopEntryIndex::scanRoot(const QString &root, QSet<QString> &seenIds)
 
 void DesktopEntryIndex::addEntryFile(const QString &filePath)
 {
+    m_entryFiles.append({filePath, FileStamp::of(filePath)});
     const DesktopEntryFields fields = readEntry(filePath);
     if (fields.hidden || fields.type != u"Application" || fields.icon.isEmpty())
         return;

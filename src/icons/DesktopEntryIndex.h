@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileStamp.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QList>
@@ -30,8 +32,8 @@ public:
     /// program at @p canonicalPath; empty when no entry runs it.
     QString iconFor(const QString &canonicalPath) const;
 
-    /// True when the folders to scan, or the modification time of a folder scanned, changed
-    /// since the scan: an entry was added, removed or renamed, or the XDG variables changed.
+    /// True when something changed since the scan: an entry was edited (its file's time stamp),
+    /// added, removed or renamed (a folder's), or the XDG variables changed.
     bool isStale() const;
 
 private:
@@ -46,11 +48,18 @@ private:
         QDateTime modified;
     };
 
+    struct ScannedEntry
+    {
+        QString path;
+        FileStamp stamp;
+    };
+
     void scanRoot(const QString &root, QSet<QString> &seenIds);
     void addEntryFile(const QString &filePath);
 
     QStringList m_roots;
     QList<ScannedFolder> m_folders;
+    QList<ScannedEntry> m_entryFiles;
     QHash<QString, Entry> m_byProgram;
 };
 

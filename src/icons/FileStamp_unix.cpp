@@ -1,6 +1,6 @@
 #include "FileStamp.h"
 
-#include <QFile>
+#include "util/NativeText.h"
 
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@ namespace Lanyard {
 
 FileStamp FileStamp::of(const QString &path)
 {
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = NativeText::encode(path);
     struct stat info {};
     if (encoded.isEmpty() || encoded.contains('\0') || ::stat(encoded.constData(), &info) != 0
         || !S_ISREG(info.st_mode))

@@ -9,20 +9,17 @@
  * Program icons for application records.
  *
  * A program's icon is the Icon of the freedesktop desktop entry that runs it (see
- * DesktopEntryIndex), else the icon of its file's MIME type; both are looked up in the icon
- * theme. When no icon theme is set (as on the offscreen platform, which also searches no system
- * icon folder), the first lookup adds the XDG icon folders to the search paths and sets
- * Adwaita, which holds the MIME type icons and inherits hicolor, with hicolor as fallback; a
- * theme or fallback the host chose is never changed.
+ * DesktopEntryIndex), else the icon of its file's MIME type; both are looked up by IconTheme,
+ * which leaves the host's icon theme and search paths as they are. Icons are made only where
+ * a QGuiApplication exists: without one (a QCoreApplication, or no application object) every
+ * icon is null.
  *
- * Icons are cached per path string. A cached icon is handed out without touching the file
- * system for the cache lifetime (two seconds by default); after that the next lookup takes
- * one stat of the file, keeps the same icon when it is the same regular file with the same
- * size and modification time, and obtains the icon again otherwise. So a program that
- * appears, disappears or is replaced is noticed within the lifetime, and the same path gives
- * the same QIcon (same cacheKey()) for as long as its file stays as it is. The desktop entries
- * are scanned at the first lookup and scanned again, dropping the cache, when a folder of
- * entries changed (checked at most once a lifetime, and not more often than twice a second).
+ * Each lookup takes one stat of the file: a cached icon is handed out while the path names
+ * the same regular file with the same size and modification time, so a program that
+ * disappears gives a null icon at once, and the same path gives the same QIcon (same
+ * cacheKey()) for as long as its file stays as it is. The desktop entries are scanned at the
+ * first lookup and again, dropping the cache, when an entry file or a folder of entries has
+ * changed; that is checked at most once per check interval (half a second by default).
  * Call these functions on the GUI thread only.
  */
 namespace Lanyard::mGetFileIcon {
@@ -35,7 +32,7 @@ QIcon GetFileIcon(const QString &path, qint32 size);
 /// The picture for an icon: the icon itself, or a null icon for a null one.
 QIcon IconToPicture(const QIcon &icon);
 
-/// How long a cached icon is handed out before its file is checked again.
-void setCacheLifetime(std::chrono::milliseconds lifetime);
+/// How often the desktop entries are checked for changes at most.
+void setEntryCheckInterval(std::chrono::milliseconds interval);
 
 } // namespace Lanyard::mGetFileIcon

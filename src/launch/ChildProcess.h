@@ -11,7 +11,7 @@ namespace Lanyard {
 /**
  * A process watched through a pidfd: it becomes readable when the process ends. For a child
  * of ours, the number stays ours until the child is reaped, so nothing sent to it meanwhile
- * can reach another process.
+ * can reach another process; signals go through the pidfd all the same.
  */
 class ChildProcess
 {
@@ -36,13 +36,16 @@ public:
     bool waitForEnd(int timeoutMs) const;
 
     /**
-     * Ends the process, with its process group when it leads one: SIGTERM, then SIGKILL once
-     * it has outlived @p graceMs (or to anything of its group left behind). False when the
-     * first signal could not be sent.
+     * Ends a running child of ours, with its process group when it leads one: SIGTERM, then
+     * SIGKILL once it has outlived @p graceMs (and to anything of its group left behind).
+     * Nothing is sent to a child that has ended, nor to its group, nor to a process that is
+     * not an unreaped child of ours; then the result is false.
      */
     bool terminate(int graceMs) const;
 
 private:
+    bool signal(int signalNumber) const;
+
     pid_t m_pid;
     UniqueFd m_pidfd;
 };

@@ -54,12 +54,9 @@ std::optional<int> ChildProcess::exitCode() const
 
 bool ChildProcess::tryReap()
 {
+    // WNOHANG never blocks, so no signal can interrupt it.
     int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(m_pid, &status, WNOHANG);
-    } while (result == -1 && errno == EINTR);
-    return result != 0;
+    return ::waitpid(m_pid, &status, WNOHANG) != 0;
 }
 
 void ChildProcess::reap()
@@ -71,15 +68,31 @@ void ChildProcess::reap()
 
 bool ChildProcess::waitForEnd(int timeoutMs) const { return waitReadable(m_pidfd.get(), timeoutMs); }
 
+bool ChildProcess::signal(int signalNumber) const
+{
+#ifdef SYS_pidfd_send_signal
+    if (m_pidfd.isValid())
+        return ::syscall(SYS_pidfd_send_signal, m_pidfd.get(), signalNumber, nullptr, 0) == 0;
+#endif
+    // Without pidfds: still safe, as only an unreaped child of ours gets here.
+    return ::kill(m_pid, signalNumber) == 0;
+}
+
 bool ChildProcess::terminate(int graceMs) const
 {
-    const bool leadsGroup = ::getpgid(m_pid) == m_pid;
-    const pid_t target = leadsGroup ? -m_pid : m_pid;
-    if (::kill(target, SIGTERM) != 0)
+    if (exitCode().has_value())
         return false;
-    const bool ended = waitForEnd(graceMs);
-    if (leadsGroup || !ended)
-        ::kill(target, SIGKILL);
+    // The group's number is the leader's, which cannot be taken by another process while the
+    // leader is our unreaped child, so a signal to the group reaches only what it started.
+    const bool leadsGroup = ::getpgid(m_pid) == m_pid;
+    if (!signal(SIGTERM))
+        return false;
+    if (leadsGroup)
+        ::kill(-m_pid, SIGTERM);
+    if (!waitForEnd(graceMs))
+        signal(SIGKILL);
+    if (leadsGroup)
+        ::kill(-m_pid, SIGKILL);
     return true;
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QObject>
-
 #include <memory>
 
 #include <sys/types.h>
@@ -9,32 +7,29 @@
 namespace Lanyard {
 
 /**
- * Reaps detached children in the event loop so that none stays a zombie, without touching
- * the host's SIGCHLD handling: each child is watched through a pidfd (a QSocketNotifier wakes
- * when it ends). Where pidfds are not available, a slow timer polls the children with
- * waitpid(WNOHANG). Children are also collected on every later watch() call, so even a host
- * that never runs its event loop keeps at most the children of its last launches.
- * Lives on the thread that first uses it, which must be the host's user-interface thread.
+ * Reaps launched programs so that none stays a zombie, with or without an event loop and
+ * without touching the host's SIGCHLD handling: a thread of its own blocks on the children's
+ * pidfds (where the system has none, it checks them five times a second) and reaps each child
+ * as it ends. The thread runs only while there are children to reap, and holds nothing open
+ * when there are none.
  */
-class ChildReaper : public QObject
+class ChildReaper
 {
-    Q_OBJECT
-
 public:
     static ChildReaper &instance();
 
-    /// Takes care of reaping @p pid, a child of this process.
+    /// Takes care of reaping @p pid, a child of this process. Any thread may call it.
     void watch(pid_t pid);
 
     /// Children watched and not yet reaped.
     int pending() const;
 
+    ~ChildReaper();
+    ChildReaper(const ChildReaper &) = delete;
+    ChildReaper &operator=(const ChildReaper &) = delete;
+
 private:
     ChildReaper();
-    ~ChildReaper() override;
-
-    void collect();
-    void reap(pid_t pid);
 
     struct Private;
     std::unique_ptr<Private> d;

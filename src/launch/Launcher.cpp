@@ -4,10 +4,10 @@
 #include "PlaceholderTable.h"
 #include "ProcessSpawn.h"
 #include "util/CommandLine.h"
+#include "util/FileListing.h"
 #include "util/FileOps.h"
 
 #include <QBitArray>
-#include <QDir>
 
 #include <cstring>
 #include <vector>
@@ -115,44 +115,65 @@ private:
     qsizetype m_argumentsStart; // the arguments are m_text[m_argumentsStart, end)
 };
 
+/// What the existence test found for a stored path.
+struct ProgramFile
+{
+    bool exists = false;
+    QString onPath; ///< the program found on PATH for a path that needed the look-up
+};
+
+/// A path without a folder that names no normal file in the current folder is looked up in
+/// PATH, as desktop launchers look a program up.
+ProgramFile programFile(const QString &path)
+{
+    if (FileOps::FileExists(path))
+        return {true, QString()};
+    const QString onPath = FileOps::FolderOfPath(path).isEmpty() ? FileListing::findOnPath(path) : QString();
+    return {!onPath.isEmpty(), onPath};
+}
+
 std::optional<LaunchCommand> commandFor(const QString &path, const QString &cmdLine,
-                                        const PlaceholderTable &placeholders)
+                                        const PlaceholderTable &placeholders, const QString &onPath)
 {
     Command command(path, cmdLine);
     for (const Placeholder &pair : placeholders.pairs())
         command.replace(pair.search, pair.replace);
     std::optional<LaunchCommand> result = command.finish(FileOps::FolderOfPath(path));
-    // The directory change must not change which file a relative program names.
-    if (result && result->program.contains(u'/') && QDir::isRelativePath(result->program))
-        result->program = QDir::current().absoluteFilePath(result->program);
+    if (!result)
+        return result;
+    // The program starts by the file that the existence test found, also after the child has
+    // entered its folder.
+    if (!onPath.isEmpty() && result->program == path)
+        result->program = onPath;
+    if (result->program.contains(u'/') && !result->program.startsWith(u'/'))
+        result->program = FileListing::currentFolder() + u'/' + result->program;
     return result;
 }
 
-/// An empty folder (a path without any folder part) keeps the current directory.
-bool enterFolder(const QString &folder) { return folder.isEmpty() || QDir::setCurrent(folder); }
+QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 } // namespace
 
 LaunchResult Launcher::execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
                                const MissingProgram &missingProgram)
 {
-    if (!FileOps::FileExists(path)) {
+    const ProgramFile program = programFile(path);
+    if (!program.exists) {
         if (missingProgram)
             missingProgram(path);
         return LaunchResult::failure(u"Unable to find the file: "_s + path);
     }
-    // The directory changes before the start is tried, also when the command line then turns
-    // out to be unusable.
-    const std::optional<LaunchCommand> command = commandFor(path, cmdLine, placeholders);
-    if (!enterFolder(FileOps::FolderOfPath(path)))
-        return LaunchResult::failure(u"cannot change to the folder "_s + FileOps::FolderOfPath(path));
+    const std::optional<LaunchCommand> command = commandFor(path, cmdLine, placeholders, program.onPath);
     if (!command)
         return LaunchResult::failure(u"a quote in the command line is not closed"_s);
     SpawnOptions options;
     options.newSession = true;
+    options.workingDirectory = command->folder;
     const SpawnResult started = ProcessSpawn::start(command->program, command->arguments, options);
+    if (started.folderFailed)
+        return LaunchResult::failure(u"cannot enter the program's folder: "_s + errorText(started.error));
     if (!started.started())
-        return LaunchResult::failure(QString::fromLocal8Bit(std::strerror(started.error)));
+        return LaunchResult::failure(errorText(started.error));
     ChildReaper::instance().watch(started.pid);
     return LaunchResult::success();
 }
@@ -160,7 +181,7 @@ LaunchResult Launcher::execute(const QString &path, const QString &cmdLine, cons
 std::optional<LaunchCommand> Launcher::preview(const QString &path, const QString &cmdLine,
                                                const PlaceholderTable &placeholders)
 {
-    return commandFor(path, cmdLine, placeholders);
+    return commandFor(path, cmdLine, placeholders, programFile(path).onPath);
 }
 
 } // namespace Lanyard

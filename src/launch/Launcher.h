@@ -29,11 +29,12 @@ public:
     using MissingProgram = std::function<void(const QString &path)>;
 
     /**
-     * The launch of ExternalApps::ExecuteApp from the existence test on; true when started.
-     * A missing program file is reported through @p missingProgram. A path without a folder
-     * part keeps the current directory. A relative program is made absolute before the
-     * directory changes, so it names the file that was checked. The program starts in a new
-     * session with stdin on /dev/null and is reaped by ChildReaper.
+     * The launch of ExternalApps::ExecuteApp from the existence test on. A missing program
+     * file is reported through @p missingProgram; any failure comes with its reason in one
+     * line. A path without a folder that names no normal file in the current folder is looked
+     * up in PATH and started by the path found there. The program starts in the folder of
+     * the path (one without a folder: in the current directory) while the host's current
+     * directory stays as it is; in a new session with stdin on /dev/null; ChildReaper reaps it.
      */
     static LaunchResult execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
                                 const MissingProgram &missingProgram);

@@ -16,19 +16,22 @@ struct SpawnOptions
     int stdinFd = -1;             ///< -1: /dev/null
     int stdoutFd = -1;            ///< -1: the host's
     int stderrFd = -1;            ///< -1: the host's
+    QString workingDirectory;     ///< the program starts there; empty: the host's current one
 };
 
 struct SpawnResult
 {
     pid_t pid = -1;
-    int error = 0; ///< errno of a failed start (exec errors included); 0 when started
+    int error = 0;             ///< errno of a failed start (exec errors included); 0 when started
+    bool folderFailed = false; ///< the error is the working directory's, not the program's
     bool started() const { return pid > 0; }
 };
 
 /**
  * Starts programs with posix_spawn (no shell; cost independent of the host's memory), every
- * descriptor above 2 closed in the child. The caller reaps the child, for example with
- * ChildReaper.
+ * descriptor above 2 closed in the child. The program, its arguments and the working directory
+ * are native text (NativeText), so their bytes reach the system unchanged; the host's own
+ * current directory never changes. The caller reaps the child, for example with ChildReaper.
  */
 class ProcessSpawn
 {

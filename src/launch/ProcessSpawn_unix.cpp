@@ -1,13 +1,16 @@
 #include "ProcessSpawn.h"
 
-#include <QDir>
-#include <QFile>
+#include "util/NativeText.h"
 
+#include <QDir>
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <vector>
 
 extern char **environ;
@@ -88,7 +91,18 @@ int closeAboveStandard(posix_spawn_file_actions_t &actions)
 #endif
 }
 
-int setFileActions(posix_spawn_file_actions_t &actions, const SpawnOptions &options)
+/// 0 when @p folder is a directory the program can be started in, else the errno that says why.
+int folderError(const QByteArray &folder)
+{
+    struct stat info {};
+    if (::stat(folder.constData(), &info) != 0)
+        return errno;
+    if (!S_ISDIR(info.st_mode))
+        return ENOTDIR;
+    return ::access(folder.constData(), X_OK) == 0 ? 0 : errno;
+}
+
+int setFileActions(posix_spawn_file_actions_t &actions, const SpawnOptions &options, const QByteArray &folder)
 {
     int error = redirect(actions, options.stdinFd, STDIN_FILENO, O_RDONLY);
     if (error == 0)
@@ -98,6 +112,8 @@ int setFileActions(posix_spawn_file_actions_t &actions, const SpawnOptions &opti
     // File actions run in order: the dup2s above are done before this closes the originals.
     if (error == 0)
         error = closeAboveStandard(actions);
+    if (error == 0 && !folder.isEmpty())
+        error = ::posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
     return error;
 }
 
@@ -108,19 +124,27 @@ SpawnResult ProcessSpawn::start(const QString &program, const QStringList &argum
     SpawnResult result;
     std::vector<QByteArray> words;
     words.reserve(size_t(arguments.size()) + 1);
-    words.push_back(QFile::encodeName(program));
+    words.push_back(NativeText::encode(program));
     for (const QString &argument : arguments)
-        words.push_back(QFile::encodeName(argument));
-    for (const QByteArray &word : words) {
-        // A NUL would silently cut the word short.
-        if (word.contains('\0')) {
-            result.error = EINVAL;
-            return result;
-        }
+        words.push_back(NativeText::encode(argument));
+    const QByteArray folder = NativeText::encode(options.workingDirectory);
+    // A NUL would silently cut a word short.
+    if (folder.contains('\0') || std::any_of(words.cbegin(), words.cend(), [](const QByteArray &word) {
+            return word.contains('\0');
+        })) {
+        result.error = EINVAL;
+        return result;
     }
     if (words.front().isEmpty()) {
         result.error = ENOENT;
         return result;
+    }
+    if (!folder.isEmpty()) {
+        // Checked here, because the child's failing chdir would look like a missing program.
+        result.error = folderError(folder);
+        result.folderFailed = result.error != 0;
+        if (result.folderFailed)
+            return result;
     }
     std::vector<char *> argv;
     argv.reserve(words.size() + 1);
@@ -131,7 +155,7 @@ SpawnResult ProcessSpawn::start(const QString &program, const QStringList &argum
     SpawnSetup setup;
     result.error = setAttributes(setup.attr, options);
     if (result.error == 0)
-        result.error = setFileActions(setup.actions, options);
+        result.error = setFileActions(setup.actions, options, folder);
     if (result.error != 0)
         return result;
 

@@ -2,6 +2,8 @@
 
 #include <QTime>
 
+#include <cmath>
+
 namespace Lanyard {
 
 namespace {
@@ -14,6 +16,11 @@ public:
 };
 
 } // namespace
+
+std::chrono::milliseconds RunnerClock::realTimeFor(double seconds) const
+{
+    return std::chrono::milliseconds(qint64(std::ceil(seconds * 1000)));
+}
 
 std::shared_ptr<const RunnerClock> RunnerClock::system()
 {

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include <chrono>
 #include <memory>
 
 namespace Lanyard {
@@ -17,6 +18,10 @@ public:
 
     /// The current local date and time.
     virtual QDateTime currentDateTime() const = 0;
+
+    /// The real time in which @p seconds pass on these clocks, rounded up: how long a wait
+    /// for a deadline on them blocks.
+    virtual std::chrono::milliseconds realTimeFor(double seconds) const;
 
     /// The computer's clocks.
     static std::shared_ptr<const RunnerClock> system();

@@ -67,6 +67,11 @@ struct WindowFinder::Private
         return windows;
     }
 
+    void listen(xcb_window_t window, uint32_t events) const
+    {
+        xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &events);
+    }
+
     xcb_get_property_cookie_t requestText(xcb_window_t window, xcb_atom_t property, xcb_atom_t type) const
     {
         return xcb_get_property(connection, 0, window, property, type, 0, 1 << 16);
@@ -96,6 +101,9 @@ WindowFinder::WindowFinder()
         return;
     d->root = screens.data->root;
     d->internAtoms();
+    // Windows made, mapped or destroyed at the top level, and a window manager's client list.
+    d->listen(d->root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
+    xcb_flush(d->connection);
 }
 
 WindowFinder::~WindowFinder()
@@ -112,6 +120,8 @@ std::optional<WindowFinder::WindowId> WindowFinder::find(const QString &title)
     // All requests first, then the replies: one round trip for the whole desktop.
     std::vector<xcb_get_property_cookie_t> netNames, wmNames;
     for (const xcb_window_t window : windows) {
+        // A title that changes later is news too.
+        d->listen(window, XCB_EVENT_MASK_PROPERTY_CHANGE);
         netNames.push_back(d->requestText(window, d->atom(Atom::NetWmName), d->atom(Atom::Utf8String)));
         wmNames.push_back(d->requestText(window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY));
     }
@@ -128,6 +138,18 @@ std::optional<WindowFinder::WindowId> WindowFinder::find(const QString &title)
             found = windows[i];
     }
     return found;
+}
+
+int WindowFinder::descriptor() const { return d->connected() ? xcb_get_file_descriptor(d->connection) : -1; }
+
+bool WindowFinder::takeNews()
+{
+    if (!d->connected())
+        return false;
+    bool news = false;
+    while (const auto event = own(xcb_poll_for_event(d->connection)))
+        news = true;
+    return news;
 }
 
 bool WindowFinder::close(WindowId window)

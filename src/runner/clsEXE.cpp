@@ -13,20 +13,18 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <map>
+#include <utility>
+#include <vector>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -37,14 +35,22 @@ namespace {
 
 constexpr int SecondsPerDay = 86400;
 constexpr int ReadSize = 256;
-constexpr int TickMs = 20;
 constexpr int PumpWhileBusyMs = 10;
 constexpr int TerminateGraceMs = 500;
+// A wait longer than this wakes once to look at the clock again (QTimer takes an int).
+constexpr qint64 LongestWaitMs = 24LL * 3600 * 1000;
+// STUB16.EXE's own time-out: none; the runner's time-out is the only one.
+const QString StubWithoutTimeOut = QStringLiteral("-1000");
 
-/// The seconds-since-midnight clock rounded to whole seconds, halves to the even one.
-double roundedSeconds(const RunnerClock &clock)
+/**
+ * The children that the runner's operations started and have not reaped yet: the only
+ * processes KillProcess may signal. Their numbers cannot be taken by other processes while
+ * they are listed.
+ */
+std::map<pid_t, const ChildProcess *> &startedChildren()
 {
-    return std::nearbyint(clock.secondsSinceMidnight());
+    static std::map<pid_t, const ChildProcess *> children;
+    return children;
 }
 
 /// A child started by an operation, reaped when the operation ends; one still running then
@@ -55,11 +61,13 @@ public:
     explicit WatchedChild(pid_t pid)
         : m_process(pid)
     {
+        startedChildren().emplace(pid, &m_process);
     }
     ~WatchedChild()
     {
         if (running())
             end();
+        startedChildren().erase(m_process.pid());
         m_process.reap();
     }
     WatchedChild(const WatchedChild &) = delete;
@@ -76,25 +84,29 @@ private:
 };
 
 /**
- * The waiting of one operation: lets Qt process events, and blocks in an event loop until
- * the child ends, output arrives or a tick passes. Without an event dispatcher on this thread
- * it blocks in poll() on the same descriptors.
+ * The waiting of one operation: lets Qt process events, and blocks until the child ends,
+ * output or news of the display arrives, the host has an event, or the operation's deadline
+ * comes; nothing else wakes it. The block is a pass of the thread's event dispatcher of its
+ * own (not QEventLoop::exec, which returns at once while the application quits); without a
+ * dispatcher it is a poll() on the same descriptors.
  */
 class PassWaiter
 {
 public:
-    PassWaiter(int pidfd, int pipeFd = -1)
-        : m_pipeFd(pipeFd)
-        , m_pidfd(pidfd)
+    PassWaiter(const RunnerClock &clock, std::initializer_list<int> fds)
+        : m_clock(clock)
     {
+        for (const int fd : fds) {
+            if (fd >= 0)
+                m_fds.push_back(fd);
+        }
         if (!QAbstractEventDispatcher::instance())
             return;
-        m_loop.emplace();
-        m_tick.setSingleShot(true);
-        m_tick.setInterval(TickMs);
-        QObject::connect(&m_tick, &QTimer::timeout, &*m_loop, &QEventLoop::quit);
-        watch(m_pidfdNotifier, pidfd);
-        watch(m_pipeNotifier, pipeFd);
+        m_deadline.emplace();
+        m_deadline->setSingleShot(true);
+        m_deadline->setTimerType(Qt::PreciseTimer);
+        for (const int fd : m_fds)
+            m_notifiers.push_back(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read));
         m_sincePump.start();
     }
 
@@ -111,43 +123,79 @@ public:
             pump();
     }
 
-    void waitForActivity()
+    /// @p secondsLeft: the time to the operation's deadline on the runner's clock, if any.
+    void waitForActivity(std::optional<double> secondsLeft)
     {
-        if (m_loop) {
-            m_tick.start();
-            m_loop->exec();
-            m_tick.stop();
-            m_sincePump.restart();
+        // One millisecond more: a deadline is passed only once the clock is beyond it.
+        const int waitMs = secondsLeft
+            ? int(std::clamp<qint64>(m_clock.realTimeFor(std::max(*secondsLeft, 0.0)).count() + 1, 0, LongestWaitMs))
+            : -1;
+        if (!m_deadline) {
+            std::vector<pollfd> entries;
+            for (const int fd : m_fds)
+                entries.push_back({fd, POLLIN, 0});
+            ::poll(entries.data(), nfds_t(entries.size()), waitMs);
             return;
         }
-        pollfd fds[2] = {{m_pidfd, POLLIN, 0}, {m_pipeFd, POLLIN, 0}};
-        ::poll(fds, m_pipeFd >= 0 ? 2 : 1, TickMs);
+        if (waitMs >= 0)
+            m_deadline->start(waitMs);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        m_deadline->stop();
+        m_sincePump.restart();
     }
 
-    /// The pipe has reached its end: it would wake the loop for nothing from now on.
-    void pipeClosed()
+    /// @p fd has reached its end: it would wake the wait for nothing from now on.
+    void closed(int fd)
     {
-        m_pipeFd = -1;
-        if (m_pipeNotifier)
-            m_pipeNotifier->setEnabled(false);
+        std::erase(m_fds, fd);
+        for (const auto &notifier : m_notifiers) {
+            if (notifier->socket() == fd)
+                notifier->setEnabled(false);
+        }
     }
 
 private:
-    void watch(std::unique_ptr<QSocketNotifier> &notifier, int fd)
+    const RunnerClock &m_clock;
+    std::vector<int> m_fds;
+    std::optional<QTimer> m_deadline;
+    std::vector<std::unique_ptr<QSocketNotifier>> m_notifiers;
+    QElapsedTimer m_sincePump;
+};
+
+/**
+ * Holds the output of RedirectDOSEXE back until the start text has come (in any letter
+ * case). Each new piece is searched together with only the last characters before it that
+ * could begin the text, so the cost of a read does not grow with the output before the text.
+ */
+class StartTextGate
+{
+public:
+    explicit StartTextGate(const QString &startText)
+        : m_startText(startText)
+        , m_open(startText.isEmpty())
     {
-        if (fd < 0)
-            return;
-        notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &*m_loop, &QEventLoop::quit);
     }
 
-    int m_pipeFd;
-    int m_pidfd;
-    std::optional<QEventLoop> m_loop;
-    QTimer m_tick;
-    QElapsedTimer m_sincePump;
-    std::unique_ptr<QSocketNotifier> m_pidfdNotifier;
-    std::unique_ptr<QSocketNotifier> m_pipeNotifier;
+    /// What of @p piece is passed on: all of it once the text has come, from the text on
+    /// when it comes now, nothing before.
+    std::optional<QString> pass(const QString &piece)
+    {
+        if (m_open)
+            return piece;
+        m_held += piece;
+        const qsizetype at = m_held.indexOf(m_startText, 0, Qt::CaseInsensitive);
+        if (at < 0) {
+            m_held.remove(0, std::max<qsizetype>(0, m_held.size() - (m_startText.size() - 1)));
+            return std::nullopt;
+        }
+        m_open = true;
+        return std::exchange(m_held, {}).mid(at);
+    }
+
+private:
+    QString m_startText;
+    QString m_held; ///< the tail of the output that may hold the text's beginning
+    bool m_open;
 };
 
 /// Starts the command text of ShellAndWait and ShellDOSEXE; throws when that is impossible.
@@ -179,6 +227,15 @@ double secondsSince(double since, double now)
     if (elapsed < -1)
         return elapsed + SecondsPerDay;
     return std::max(elapsed, 0.0);
+}
+
+/// A moment of output on the seconds-since-midnight clock, rounded to whole seconds (halves to
+/// the even one) but never before the reading itself, so that a silence counted from it
+/// is never longer than the real one.
+double activityTime(const RunnerClock &clock)
+{
+    const double reading = clock.secondsSinceMidnight();
+    return std::max(std::nearbyint(reading), reading);
 }
 
 } // namespace
@@ -228,40 +285,36 @@ QString clsEXE::DosProgramName(const QString &text)
 
 bool clsEXE::KillProcess(qint32 processId)
 {
-    if (processId <= 0)
-        return false;
-    const ChildProcess process(processId);
-    if (process.pidfd() < 0 || process.exitCode() == 0)
-        return false;
-    return process.terminate(TerminateGraceMs);
+    const auto child = startedChildren().find(processId);
+    return child != startedChildren().end() && child->second->terminate(TerminateGraceMs);
 }
 
-std::optional<QStringList> clsEXE::StubCommand(const QString &strCmdLine, qint32 lTimeOut)
+std::optional<QStringList> clsEXE::StubCommand(const QString &strCmdLine)
 {
-    const QString stub = StubProgram::path();
-    const qint64 milliseconds = (qint64(lTimeOut) - 1) * 1000;
-    const QString text = u'"' + stub + u"\" "_s + strCmdLine + u' ' + QString::number(milliseconds);
-    // The stub's path is taken as it stands, whatever quotes or backslashes it holds.
-    QBitArray literal(text.size());
-    literal.fill(true, 1, 1 + stub.size());
-    return CommandLine::split(text, literal);
+    std::optional<QStringList> words = CommandLine::split(strCmdLine);
+    if (words) {
+        words->prepend(StubProgram::path());
+        words->append(StubWithoutTimeOut);
+    }
+    return words;
 }
 
 void clsEXE::ShellAndWait(const QString &strEXE, const QString &strCmdLine, qint32 TimeOutSeconds, qint32)
 {
     const QDateTime deadline = m_clock->currentDateTime().addSecs(TimeOutSeconds);
     const WatchedChild child(startProgram(strEXE + strCmdLine));
-    PassWaiter waiter(child.pidfd());
+    PassWaiter waiter(*m_clock, {child.pidfd()});
     for (;;) {
         const bool running = child.running();
-        if (TimeOutSeconds > 0 && m_clock->currentDateTime() > deadline) {
+        const qint64 msLeft = m_clock->currentDateTime().msecsTo(deadline);
+        if (TimeOutSeconds > 0 && msLeft < 0) {
             KillProcess(child.pid());
             break;
         }
         waiter.pump();
         if (!running)
             break;
-        waiter.waitForActivity();
+        waiter.waitForActivity(TimeOutSeconds > 0 ? std::optional(msLeft / 1000.0) : std::nullopt);
     }
 }
 
@@ -285,14 +338,14 @@ void clsEXE::ShellDOSEXE(const QString &strEXE, const QString &strCmdLine, qint3
 
     const WatchedChild child(startProgram(strEXE + strCmdLine));
     WindowFinder windows;
-    PassWaiter waiter(child.pidfd());
+    PassWaiter waiter(*m_clock, {child.pidfd(), windows.descriptor()});
     for (;;) {
         const bool running = child.running();
-        if (TimeOutValue != 0) {
-            const double now = m_clock->secondsSinceMidnight();
-            if (now > deadline && (!crossesMidnight || now < firstReading))
-                break;
-        }
+        const double now = m_clock->secondsSinceMidnight();
+        const bool beforeMidnight = crossesMidnight && now >= firstReading;
+        if (TimeOutValue != 0 && now > deadline && !beforeMidnight)
+            break;
+        windows.takeNews();
         if (const auto window = windows.find(finishedTitle)) {
             windows.close(*window);
             break;
@@ -300,7 +353,13 @@ void clsEXE::ShellDOSEXE(const QString &strEXE, const QString &strCmdLine, qint3
         waiter.pump();
         if (!running)
             break;
-        waiter.waitForActivity();
+        // News that came during the search: search again first.
+        if (windows.takeNews())
+            continue;
+        std::optional<double> secondsLeft;
+        if (TimeOutValue > 0)
+            secondsLeft = deadline - now + (beforeMidnight ? SecondsPerDay : 0);
+        waiter.waitForActivity(secondsLeft);
     }
     KillProcess(child.pid());
 }
@@ -308,10 +367,9 @@ void clsEXE::ShellDOSEXE(const QString &strEXE, const QString &strCmdLine, qint3
 void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartText, qint32 lTimeOut)
 {
     m_cancelRequested = false;
-    QString pending;
-    bool started = strStartText.isEmpty();
+    StartTextGate startText(strStartText);
     const bool watchesSilence = lTimeOut > 0;
-    double lastActivity = watchesSilence ? roundedSeconds(*m_clock) : 0;
+    double lastActivity = watchesSilence ? activityTime(*m_clock) : 0;
 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
@@ -321,7 +379,7 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     // Only our end: the command writes to a blocking pipe, as programs expect.
     ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
 
-    const std::optional<QStringList> words = StubCommand(strCmdLine, lTimeOut);
+    const std::optional<QStringList> words = StubCommand(strCmdLine);
     if (!words)
         return;
     SpawnOptions options;
@@ -334,32 +392,22 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     const WatchedChild child(spawned.pid);
     writeEnd.reset();
 
-    PassWaiter waiter(child.pidfd(), readEnd.get());
+    PassWaiter waiter(*m_clock, {child.pidfd(), readEnd.get()});
     bool pipeOpen = true;
     char buffer[ReadSize];
     for (;;) {
         const ssize_t got = pipeOpen ? ::read(readEnd.get(), buffer, sizeof buffer) : -1;
         const bool outputWaited = got > 0;
         if (outputWaited) {
-            pending += QString::fromLatin1(buffer, got);
             if (watchesSilence)
-                lastActivity = roundedSeconds(*m_clock);
-            if (!started) {
-                const qsizetype at = pending.indexOf(strStartText, 0, Qt::CaseInsensitive);
-                if (at >= 0) {
-                    pending.remove(0, at);
-                    started = true;
-                }
-            }
-            if (started) {
-                Q_EMIT RedirOutput(pending);
-                pending.clear();
-            }
+                lastActivity = activityTime(*m_clock);
+            if (const std::optional<QString> piece = startText.pass(QString::fromLatin1(buffer, got)))
+                Q_EMIT RedirOutput(*piece);
             waiter.pumpNowAndThen();
         } else {
             if (pipeOpen && (got == 0 || (errno != EAGAIN && errno != EINTR))) {
                 pipeOpen = false;
-                waiter.pipeClosed();
+                waiter.closed(readEnd.get());
             }
             waiter.pump();
         }
@@ -369,13 +417,14 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
             child.end();
             break;
         }
-        if (watchesSilence && secondsSince(lastActivity, m_clock->secondsSinceMidnight()) > lTimeOut) {
+        const double silence = watchesSilence ? secondsSince(lastActivity, m_clock->secondsSinceMidnight()) : 0;
+        if (watchesSilence && silence > lTimeOut) {
             child.end();
             Q_EMIT RedirOutput(u"Timeout!\r\nProcess failed"_s);
             break;
         }
         if (!outputWaited)
-            waiter.waitForActivity();
+            waiter.waitForActivity(watchesSilence ? std::optional(lTimeOut - silence) : std::nullopt);
     }
 }
 

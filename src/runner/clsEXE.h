@@ -18,8 +18,9 @@ class RunnerClock;
  * Every operation keeps the host's user interface alive while it waits: each pass of its loop
  * lets Qt process pending events (QCoreApplication::processEvents), so host code, including
  * RedirOutput handlers and other calls into the component, runs meanwhile. A pass with nothing
- * to do blocks in the event loop until the program ends, output arrives or a tick of at most
- * 20 ms passes, instead of spinning.
+ * to do blocks until the program ends, output or news of a window arrives, the host has an
+ * event, or the operation's time-out comes (one timer); there is no periodic tick, and the
+ * wait blocks just the same while the application is quitting or without any event loop.
  *
  * Whichever way an operation ends, its child is reaped and its descriptors are closed. The
  * programs are started without a shell: the command text is split into words by POSIX shell
@@ -44,11 +45,12 @@ public:
      * holds at most 256 characters. With a @p strStartText, nothing is passed on until that
      * text (any letter case) has appeared; the first event then starts with it. Output still
      * in the pipe when the command has ended is not delivered. With @p lTimeOut above 0, a
-     * command silent for more than that many seconds is ended (with its process group) and
-     * RedirOutput gets "Timeout!" CR LF "Process failed". Cancel, called while this runs (from
-     * a RedirOutput handler or any host code run meanwhile), ends the command at the next pass
-     * and the call returns without that message. A pipe or process that cannot be created
-     * ends the call quietly.
+     * command silent for more than that many seconds is ended and RedirOutput gets
+     * "Timeout!" CR LF "Process failed"; the time-out is the runner's alone (STUB16.EXE is
+     * given none). Cancel, called while this runs (from a RedirOutput handler or any host code
+     * run meanwhile), ends the command at the next pass and the call returns without that
+     * message. Either way the command ends with everything it started, a full pipe or not,
+     * before the call returns. A pipe or process that cannot be created ends the call quietly.
      *
      * While output keeps arriving, events are processed at least every 10 ms rather than after
      * each read, which keeps the reads fast and the host responsive.
@@ -87,16 +89,17 @@ public:
     static QString DosProgramName(const QString &text);
 
     /**
-     * Ends the process @p processId and anything in its process group when it leads one
-     * (SIGTERM, a short grace, then SIGKILL). False for identifier 0, for a process that does
-     * not exist or may not be signalled, and for a child of ours that has ended with exit code
-     * 0 (left alone, not reaped); otherwise true when the signal went out.
+     * Ends @p processId, a program that an operation of the runner started and still waits
+     * for, with its process group (SIGTERM, a short grace, then SIGKILL), through its pidfd.
+     * False, with nothing sent, for any other process (0, 1, the host, a process started
+     * otherwise) and for a program that has ended: its group is left alone.
      */
     static bool KillProcess(qint32 processId);
 
     /// The words that start STUB16.EXE for @p strCmdLine: the stub, the command's words and
-    /// the time-out in milliseconds, (lTimeOut - 1) x 1000. Nothing when a quote is left open.
-    static std::optional<QStringList> StubCommand(const QString &strCmdLine, qint32 lTimeOut);
+    /// the time-out word -1000 (none: the runner keeps the time-out itself). Nothing when a
+    /// quote is left open.
+    static std::optional<QStringList> StubCommand(const QString &strCmdLine);
 
 Q_SIGNALS:
     /// A piece of the command's output, or the time-out message.

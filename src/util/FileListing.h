@@ -1,18 +1,33 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
-/// The platform's file listing, restricted to normal files.
+/// The platform's file listing, restricted to normal files, and the look-ups that go with it.
+/// Paths are native text (NativeText): their bytes reach the file system unchanged.
 namespace Lanyard::FileListing {
 
 /**
- * The name of the first entry matching @p pattern (wildcards allowed) that is a normal file:
- * a regular file whose name does not start with "." (hidden). Directories, devices, sockets
- * and FIFOs do not count. Empty when nothing matches or on any error.
+ * @p pattern itself when it names a normal file: a regular file whose name does not start
+ * with "." (hidden). Otherwise, when it holds the wildcards * or ?, the first normal file
+ * they match; "[", "]" and "\" are never wildcards. Directories, devices, sockets and FIFOs do
+ * not count. Empty when nothing matches or on any error.
  */
 QString firstNormalFile(const QString &pattern);
 
 /// True when @p path (no wildcards) names a regular file; hidden files count.
 bool isRegularFile(const QString &path);
+
+/// The first executable regular file named @p name in the folders of PATH; empty when none.
+QString findOnPath(const QString &name);
+
+/// @p path with every symbolic link, "." and ".." resolved; empty when it names nothing.
+QString canonicalPath(const QString &path);
+
+/// The first @p size bytes of the file at @p path; empty when it cannot be read.
+QByteArray head(const QString &path, qsizetype size);
+
+/// The current directory of the process.
+QString currentFolder();
 
 } // namespace Lanyard::FileListing

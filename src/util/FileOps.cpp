@@ -16,15 +16,10 @@ qsizetype lastSeparator(const QString &path)
 
 QString FileBaseName(const QString &path)
 {
-    if (path.isEmpty())
-        return QString();
-    const qsizetype separator = lastSeparator(path);
-    qsizetype dot = path.lastIndexOf(u'.');
-    if (dot < 0)
-        dot = path.size();
-    if (dot < separator)
-        return QString();
-    return StringOps::TrimTabs(path.mid(separator + 1, dot - separator - 1));
+    const QStringView name = QStringView(path).sliced(lastSeparator(path) + 1);
+    // A leading dot names a hidden file; it does not begin an extension.
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return StringOps::TrimTabs((dot > 0 ? name.first(dot) : name).toString());
 }
 
 QString FolderOfPath(const QString &path)

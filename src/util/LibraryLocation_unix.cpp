@@ -1,6 +1,8 @@
 #include "LibraryLocation.h"
 
-#include <QFile>
+#include "FileListing.h"
+#include "NativeText.h"
+
 #include <QFileInfo>
 
 #include <dlfcn.h>
@@ -13,7 +15,8 @@ QString filePath()
         Dl_info info {};
         if (::dladdr(reinterpret_cast<const void *>(&filePath), &info) == 0 || !info.dli_fname)
             return QString();
-        return QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
+        const QString name = NativeText::decode(info.dli_fname);
+        return name.startsWith(u'/') ? name : FileListing::currentFolder() + u'/' + name;
     }();
     return path;
 }

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <dirent.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -67,7 +68,7 @@ private Q_SLOTS:
     void specialFileIsNeitherReadNorWritten();
     void largeListKeptWhole();
     void parallelAddsAllKept();
-    void fileNameBytesKept();
+    void bytesKept();
     void configureWaitsForTheWindow();
 
 private:
@@ -334,25 +335,34 @@ void TestCli::parallelAddsAllKept()
     QCOMPARE(entriesOf(m_file).size(), writers);
 }
 
-void TestCli::fileNameBytesKept()
+// Bytes that are not UTF-8 — a Latin-1 file name, a placeholder's value — reach the file system
+// and the started program as they are. No QString says them, so a shell passes them on.
+void TestCli::bytesKept()
 {
-    // A Latin-1 name, given as its bytes: no QString can say it, so a shell passes it on.
     QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"LANYARD_RECORDER_OUT"_s, m_dir->filePath(u"record"_s));
+    shell.setProcessEnvironment(env);
     shell.setWorkingDirectory(m_dir->path());
-    shell.start(u"/bin/sh"_s, {u"-c"_s, u"exec \"$0\" --file \"$(printf 'caf\\351.lst')\" add T A /x"_s,
-                               QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard")});
+    shell.start(u"/bin/sh"_s, {u"-c"_s, u"list=$(printf 'caf\\351.lst'); \"$0\" --file \"$list\" add T Rec \"$1\" %F%"
+                                      u" && \"$0\" --file \"$list\" --set \"%F%=$(printf 'x\\351')\" run T Rec"_s,
+                               QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringLiteral(LANYARD_TEST_BIN_DIR "/recorder")});
     QVERIFY(shell.waitForFinished(20000));
     QCOMPARE(shell.readAllStandardError(), QByteArray());
     QCOMPARE(shell.exitCode(), 0);
     QList<QByteArray> names;
     if (DIR *folder = ::opendir(QFile::encodeName(m_dir->path()).constData())) {
         while (const dirent *entry = ::readdir(folder)) {
-            if (entry->d_type == DT_REG)
+            if (entry->d_type == DT_REG && entry->d_name != std::string_view("record"))
                 names << QByteArray(entry->d_name);
         }
         ::closedir(folder);
     }
     QCOMPARE(names, QList<QByteArray>{QByteArray("caf\xe9.lst")});
+    QFile record(m_dir->filePath(u"record"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(record.exists(), 10000);
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    QVERIFY(record.readAll().contains(QByteArray("\0arg=x\xe9\0", 8)));
 }
 
 void TestCli::configureWaitsForTheWindow()

@@ -24,6 +24,10 @@ public:
         return m_last;
     }
     QDateTime currentDateTime() const override { return m_startDateTime.addMSecs(qint64(fastSeconds() * 1000)); }
+    std::chrono::milliseconds realTimeFor(double seconds) const override
+    {
+        return std::chrono::milliseconds(qint64(std::ceil(seconds * 1000 / m_speed)));
+    }
 
     /// The last reading of the seconds-since-midnight clock.
     double lastReading() const { return m_last; }

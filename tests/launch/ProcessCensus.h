@@ -14,22 +14,44 @@ inline int openDescriptors()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
-/// Children of this process, zombies included.
-inline QStringList children()
+/// Each process of the system as "pid (name) state ppid ..." from its stat file, by pid.
+template<typename Visit>
+void visitProcesses(Visit visit)
 {
-    QStringList found;
-    const QString self = QString::number(::getpid());
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &pid : entries) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
         if (!stat.open(QIODevice::ReadOnly))
             continue;
         const QString line = QString::fromLocal8Bit(stat.readAll());
-        // "pid (name) state ppid ...": the name may hold spaces and parentheses.
-        const QStringList rest = line.mid(line.lastIndexOf(u')') + 2).split(u' ');
-        if (rest.size() > 1 && rest.at(1) == self)
-            found << line.left(line.lastIndexOf(u')') + 1);
+        // The name may hold spaces and parentheses: the fields follow its last ")".
+        const qsizetype nameEnd = line.lastIndexOf(u')') + 1;
+        visit(pid, line.left(nameEnd), line.mid(nameEnd + 1).split(u' '));
     }
+}
+
+/// Children of this process, zombies included, as "pid (name)".
+inline QStringList children()
+{
+    QStringList found;
+    const QString self = QString::number(::getpid());
+    visitProcesses([&](const QString &, const QString &head, const QStringList &fields) {
+        if (fields.size() > 1 && fields.at(1) == self)
+            found << head;
+    });
+    return found;
+}
+
+/// The processes whose command line begins with @p marker (zombies do not count).
+inline QList<pid_t> running(const QString &marker)
+{
+    QList<pid_t> found;
+    visitProcesses([&](const QString &pid, const QString &, const QStringList &fields) {
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!fields.isEmpty() && fields.at(0) != u"Z" && commandLine.open(QIODevice::ReadOnly)
+            && commandLine.readAll().replace('\0', ' ').startsWith(marker.toUtf8()))
+            found << pid.toInt();
+    });
     return found;
 }
 

@@ -1,17 +1,24 @@
 #include "ProcessCensus.h"
 #include "launch/ChildReaper.h"
+#include "launch/Launcher.h"
+#include "launch/PlaceholderTable.h"
+#include "util/NativeText.h"
 
 #include <Lanyard/ExternalApps.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 #include <QTimer>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Lanyard;
 using namespace Qt::StringLiterals;
@@ -29,6 +36,20 @@ struct Record
     QHash<QString, QString> fields;
     QStringList arguments;
 };
+
+/// Copies a program byte for byte to @p target in a new folder; the names keep their bytes.
+bool copyProgram(const QString &source, const QString &target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = in.readAll();
+    if (::mkdir(NativeText::encode(target.left(target.lastIndexOf(u'/'))).constData(), 0755) != 0)
+        return false;
+    const int out = ::open(NativeText::encode(target).constData(), O_WRONLY | O_CREAT | O_EXCL, 0755);
+    const bool written = out >= 0 && ::write(out, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return out >= 0 && ::close(out) == 0 && written;
+}
 
 /// Presses OK on each message box shown while it lives, keeping "title|text|icon|buttons".
 class MessageBoxWatcher
@@ -78,7 +99,7 @@ class tst_Launcher : public QObject
         if (file.open(QIODevice::ReadOnly)) {
             for (const QByteArray &entry : file.readAll().split('\0')) {
                 const qsizetype eq = entry.indexOf('=');
-                const QString key = QString::fromUtf8(entry.left(eq)), value = QString::fromUtf8(entry.mid(eq + 1));
+                const QString key = QString::fromUtf8(entry.left(eq)), value = NativeText::decode(entry.mid(eq + 1));
                 if (key == u"arg")
                     record.arguments << value;
                 else if (eq > 0)
@@ -99,7 +120,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        QDir::setCurrent(m_startDir); // ExecuteApp changes the process's current directory
+        QDir::setCurrent(m_startDir);
         m_tmp.reset();
     }
 
@@ -123,7 +144,8 @@ private Q_SLOTS:
         QCOMPARE(finished, (QStringList{u"Tools"_s, u"Recorder"_s, u"inside"_s}));
         QCOMPARE(record.arguments, expected);
         QCOMPARE(record.fields[u"cwd"_s], binDir);
-        QCOMPARE(QDir::currentPath(), binDir);
+        QCOMPARE(QDir::currentPath(), m_startDir); // the host's own stays
+
         for (const QString &name : {u"pwned1"_s, u"pwned2"_s, u"pwned3"_s})
             QVERIFY(!QFile::exists(binDir + u'/' + name));
     }
@@ -132,29 +154,53 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("program");
-        // Relative to the temporary folder; "" stands for the test's own folder.
-        QTest::newRow("path-with-spaces") << u"a folder; with $(spaces)"_s << u"my recorder"_s;
-        QTest::newRow("no-folder-part-starts-from-current") << QString() << u"recorder"_s;
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("startsIn");
+        // Folders relative to the temporary folder; "bin" stands for the test's own folder.
+        QTest::newRow("path-with-spaces") << u"a folder; with $(spaces)"_s << u"my recorder"_s << QString()
+                                          << u"a folder; with $(spaces)"_s;
+        // A Latin-1 launch list naming a folder by its Latin-1 bytes: they reach the system as they are.
+        QTest::newRow("latin-1-bytes-from-a-latin-1-list")
+            << QStringView(u"caf\xdce9 [1]").toString() << u"recorder"_s << QString()
+            << QStringView(u"caf\xdce9 [1]").toString();
+        QTest::newRow("no-folder-part-from-current") << QString() << u"recorder"_s << u"bin"_s << u"bin"_s;
+        QTest::newRow("no-folder-part-found-on-path") << QString() << u"recorder"_s << u"elsewhere"_s
+                                                      << u"elsewhere"_s;
     }
     void programLocation()
     {
         QFETCH(QString, folder);
         QFETCH(QString, program);
+        QFETCH(QString, current);
+        QFETCH(QString, startsIn);
+        const auto place = [this](const QString &relative) { return relative == u"bin" ? binDir : m_tmp->filePath(relative); };
         QString path = program;
-        if (folder.isEmpty()) {
-            folder = binDir;
-            QVERIFY(QDir::setCurrent(binDir));
-        } else {
-            folder = m_tmp->filePath(folder);
-            path = folder + u'/' + program;
-            QVERIFY(QDir().mkpath(folder) && QFile::copy(recorder, path));
+        if (!folder.isEmpty()) {
+            path = place(folder) + u'/' + program;
+            QVERIFY(copyProgram(recorder, path));
         }
+        if (!current.isEmpty()) {
+            QVERIFY(QDir().mkpath(place(current)) && QDir::setCurrent(place(current)));
+        }
+        const QByteArray searchPath = qgetenv("PATH");
+        qputenv("PATH", binDir.toUtf8() + ":/usr/bin:/bin");
         ExternalApps apps;
         apps.AddPlaceHolder(u"%V%"_s, u"one two"_s);
-        QVERIFY(apps.AddApp(u"Tools"_s, u"App"_s, path, u"%V%"_s, false));
+        if (NativeText::encode(path) == path.toUtf8()) {
+            QVERIFY(apps.AddApp(u"Tools"_s, u"App"_s, path, u"%V%"_s, false));
+        } else {
+            QFile list(m_tmp->filePath(u"latin1.lst"_s));
+            QVERIFY(list.open(QIODevice::WriteOnly) && list.write("Tools,App," + NativeText::encode(path) + ",%V%,0\r\n") > 0);
+            list.close();
+            apps.setEXTFile(list.fileName());
+            QVERIFY(apps.AppPath(u"Tools"_s, u"App"_s).contains(QChar(0xE9))); // read as Latin-1
+        }
         const Record record = launchAndRecord(apps, u"App"_s);
+        qputenv("PATH", searchPath);
         QCOMPARE(record.arguments, QStringList{u"one two"_s});
-        QCOMPARE(record.fields[u"cwd"_s], folder);
+        QCOMPARE(record.fields[u"cwd"_s], place(startsIn));
+        if (!folder.isEmpty()) // QTemporaryDir cannot remove a name that is not UTF-8
+            QCOMPARE(::unlink(NativeText::encode(path).constData()) | ::rmdir(NativeText::encode(place(folder)).constData()), 0);
     }
 
     void notStarted_data()
@@ -163,17 +209,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("group");
         QTest::addColumn<QString>("cmdLine");
         QTest::addColumn<bool>("message");
+        QTest::addColumn<QString>("reason"); // %1: the path; empty: the entry is not found
+        const QString missing = u"Unable to find the file: %1"_s;
         // Not found: the message box, closed here.
-        QTest::newRow("no-such-file") << u"missing"_s << u"Tools"_s << QString() << true;
-        QTest::newRow("folder") << u"folder"_s << u"Tools"_s << QString() << true;
-        QTest::newRow("hidden-file") << u".hidden"_s << u"Tools"_s << QString() << true;
+        QTest::newRow("no-such-file") << u"missing"_s << u"Tools"_s << QString() << true << missing;
+        QTest::newRow("folder") << u"folder"_s << u"Tools"_s << QString() << true << missing;
+        QTest::newRow("hidden-file") << u".hidden"_s << u"Tools"_s << QString() << true << missing;
         // Found but not startable, or no such entry: false without a message.
-        QTest::newRow("not-executable") << u"plain-file"_s << u"Tools"_s << QString() << false;
-        QTest::newRow("text-without-interpreter") << u"script"_s << u"Tools"_s << QString() << false;
-        QTest::newRow("unbalanced-quote") << u"recorder"_s << u"Tools"_s << u"\"abc"_s << false;
-        QTest::newRow("quoted-stored-path") << u"quoted"_s << u"Tools"_s << QString() << false;
-        QTest::newRow("group-in-other-case") << u"recorder"_s << u"tools"_s << QString() << false;
-        QTest::newRow("unknown-application") << u"recorder"_s << u"Tools/other"_s << QString() << false;
+        QTest::newRow("not-executable") << u"plain-file"_s << u"Tools"_s << QString() << false << u"Permission denied"_s;
+        QTest::newRow("text-without-interpreter") << u"script"_s << u"Tools"_s << QString() << false
+                                                  << u"Exec format error"_s;
+        QTest::newRow("unbalanced-quote") << u"recorder"_s << u"Tools"_s << u"\"abc"_s << false
+                                          << u"a quote in the command line is not closed"_s;
+        QTest::newRow("quoted-stored-path") << u"quoted"_s << u"Tools"_s << QString() << false
+                                            << u"cannot enter the program's folder: No such file or directory"_s;
+        QTest::newRow("group-in-other-case") << u"recorder"_s << u"tools"_s << QString() << false << QString();
+        QTest::newRow("unknown-application") << u"recorder"_s << u"Tools/other"_s << QString() << false << QString();
     }
     void notStarted()
     {
@@ -181,6 +232,7 @@ private Q_SLOTS:
         QFETCH(QString, group);
         QFETCH(QString, cmdLine);
         QFETCH(bool, message);
+        QFETCH(QString, reason);
         QString path = m_tmp->filePath(kind);
         if (kind == u"recorder")
             path = recorder;
@@ -206,7 +258,11 @@ private Q_SLOTS:
         const QString box = u"Lanyard|Unable to find the file: \r\n\r\n%1|%2|1"_s.arg(path).arg(QMessageBox::Critical);
         QCOMPARE(watcher.boxes, message ? QStringList{box} : QStringList());
         QCOMPARE(finished.count(), 0);
-        QTest::qWait(50);
+        if (!reason.isEmpty()) {
+            const LaunchResult result = Launcher::execute(path, cmdLine, PlaceholderTable(), {});
+            QCOMPARE(result.started, false);
+            QCOMPARE(result.reason, QString(reason).replace(u"%1"_s, path));
+        }
         QVERIFY(!QFile::exists(m_out));
         QVERIFY(!QFile::exists(m_tmp->filePath(u"pwned"_s)));
     }
@@ -241,8 +297,12 @@ private Q_SLOTS:
             QCOMPARE(record.fields[u"stdin"_s], u"/dev/null"_s);
             QCOMPARE(record.fields[u"session"_s], u"1"_s);
         }
-        QTRY_COMPARE(ChildReaper::instance().pending(), 0);
-        QTRY_COMPARE(ProcessCensus::children(), QStringList());
+        // Reaped without any event processing, as in a host that runs no event loop.
+        QDeadlineTimer deadline(10000);
+        while (!ProcessCensus::children().isEmpty() && !deadline.hasExpired())
+            QThread::yieldCurrentThread();
+        QCOMPARE(ProcessCensus::children(), QStringList());
+        QCOMPARE(ChildReaper::instance().pending(), 0);
         QTRY_COMPARE(ProcessCensus::openDescriptors(), before);
         ::close(inheritable);
     }

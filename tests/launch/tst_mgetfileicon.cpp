@@ -5,9 +5,14 @@
 #include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QApplication>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -32,7 +37,8 @@ bool writeFile(const QString &path, const QByteArray &contents, bool executable 
 
 QByteArray desktopEntry(const QString &exec, const QString &icon)
 {
-    return "[Desktop Entry]\nType=Application\nName=Test\nExec=" + exec.toUtf8() + "\nIcon=" + icon.toUtf8() + "\n";
+    return "[Desktop Entry]\nType=Application\n# a comment\n\na line without a key\nName=Test\nExec=" + exec.toUtf8() + "\nIcon=" + icon.toUtf8()
+           + "\n";
 }
 
 } // namespace
@@ -102,7 +108,34 @@ private Q_SLOTS:
         addEntry(u"missingicon.desktop"_s, desktopEntry(program(u"missing-icon-prog"_s), picture(u"none"_s)));
         addEntry(u"unknowntheme.desktop"_s, desktopEntry(program(u"unknown-theme-prog"_s), u"lanyard-no-such-icon"_s));
     }
-    void cleanup() { Lanyard::mGetFileIcon::setCacheLifetime(2000ms); }
+    void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
+
+    // First: the first lookup of all is where a theme would be set up.
+    void hostThemeLeftAlone_data()
+    {
+        QTest::addColumn<QString>("theme");
+        QTest::newRow("none") << QString();
+        QTest::newRow("the-host's") << u"lanyard-host-theme"_s;
+    }
+    void hostThemeLeftAlone()
+    {
+        QFETCH(QString, theme);
+        const QString themeBefore = QIcon::themeName();
+        QIcon::setThemeName(theme);
+        const QString fallback = QIcon::fallbackThemeName();
+        const QStringList searchPaths = QIcon::themeSearchPaths();
+        {
+            Lanyard::ExternalApps apps;
+            QVERIFY(apps.AddApp(u"Tools"_s, u"Themed"_s, program(u"theme-prog"_s), QString(), false));
+            QVERIFY(apps.AddApp(u"Tools"_s, u"Script"_s, program(u"plain-script"_s), QString(), false));
+            QCOMPARE(centreColour(apps.Icon(0, 0)), QColor(Qt::green));
+            QVERIFY(!apps.Icon(0, 1).isNull());
+        }
+        QCOMPARE(QIcon::themeName(), theme);
+        QCOMPARE(QIcon::fallbackThemeName(), fallback);
+        QCOMPARE(QIcon::themeSearchPaths(), searchPaths);
+        QIcon::setThemeName(themeBefore);
+    }
 
     void iconOfPath_data()
     {
@@ -147,29 +180,51 @@ private Q_SLOTS:
             QCOMPARE(centreColour(icon), colour);
         else if (path.startsWith(program(QString()))) // a script like plain-script: its file type's icon
             QCOMPARE(icon.cacheKey(), GetFileIcon(program(u"plain-script"_s), smallIcon).cacheKey());
-        // The same icon each time, for both sizes, and past the cache lifetime for an unchanged file.
+        // The same icon each time, for both sizes, while the file stays as it is.
         QCOMPARE(GetFileIcon(path, largeIcon).cacheKey(), icon.cacheKey());
-        Lanyard::mGetFileIcon::setCacheLifetime(0ms);
+        Lanyard::mGetFileIcon::setEntryCheckInterval(0ms);
         QCOMPARE(GetFileIcon(path, smallIcon).cacheKey(), icon.cacheKey());
     }
 
-    void changesAreNoticedAfterTheCacheLifetime()
+    void changesAreNoticed()
     {
-        Lanyard::mGetFileIcon::setCacheLifetime(50ms);
+        // Each lookup looks at the file; the desktop entries are checked on the default interval.
         const QString path = program(u"comes-and-goes"_s);
         QVERIFY(GetFileIcon(path, smallIcon).isNull());
         addProgram(u"comes-and-goes"_s);
-        QTRY_VERIFY(!GetFileIcon(path, smallIcon).isNull());
+        QVERIFY(!GetFileIcon(path, smallIcon).isNull());
         QCOMPARE_NE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::red));
         addEntry(u"late.desktop"_s, desktopEntry(path, picture(u"red"_s)));
         QTRY_COMPARE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::red));
+        // An entry edited in place, its folder left as it was.
+        QFile entry(home(u"applications/late.desktop"_s));
+        QVERIFY(entry.open(QIODevice::ReadWrite));
+        const QByteArray edited = entry.readAll().replace("red", "cyan");
+        QVERIFY(entry.seek(0) && entry.write(edited) == edited.size());
+        entry.close();
+        QTRY_COMPARE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::cyan));
         QVERIFY(QFile::remove(path));
-        QTRY_VERIFY(GetFileIcon(path, smallIcon).isNull());
+        QVERIFY(GetFileIcon(path, smallIcon).isNull());
+    }
+
+    void withoutAGuiApplication_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("core-application") << u"core"_s;
+        QTest::newRow("no-application-object") << u"none"_s;
+    }
+    void withoutAGuiApplication()
+    {
+        QFETCH(QString, host);
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {u"--host"_s, host, program(u"abs-prog"_s)});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("added, null icon\n"));
     }
 
     void iconsOfTheCatalogue()
     {
-        Lanyard::mGetFileIcon::setCacheLifetime(0ms);
         Lanyard::ExternalApps apps;
         QVERIFY(apps.AddApp(u"Tools"_s, u"First"_s, program(u"abs-prog"_s), QString(), false));
         QVERIFY(apps.AddApp(u"Tools"_s, u"Later"_s, program(u"installed-later"_s), QString(), false));
@@ -190,5 +245,26 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TstMGetFileIcon)
+/// A host of the kind --host names ("core": a QCoreApplication; "none": no application object)
+/// adds an existing program and tells how that went.
+int runHostWithoutGui(int argc, char **argv)
+{
+    const bool core = qstrcmp(argv[2], "core") == 0;
+    std::optional<QCoreApplication> app;
+    if (core)
+        app.emplace(argc, argv);
+    Lanyard::ExternalApps apps;
+    const bool added = apps.AddApp(u"Tools"_s, u"App"_s, QString::fromLocal8Bit(argv[3]), QString(), false);
+    std::printf("%s, %s icon\n", added ? "added" : "refused", apps.Icon(0, 0).isNull() ? "null" : "an");
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && qstrcmp(argv[1], "--host") == 0)
+        return runHostWithoutGui(argc, argv);
+    QApplication app(argc, argv);
+    TstMGetFileIcon test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mgetfileicon.moc"

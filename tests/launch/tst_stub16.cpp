@@ -1,8 +1,20 @@
 #include "ProcessCensus.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
 
 using namespace Qt::StringLiterals;
 
@@ -11,22 +23,7 @@ namespace {
 const QString stub = QStringLiteral(LANYARD_LIB_DIR "/STUB16.EXE");
 const QString talker = QStringLiteral(LANYARD_TEST_BIN_DIR "/talker");
 
-/// True while a process whose command line begins with @p marker runs (zombies do not count).
-bool isRunning(const QString &marker)
-{
-    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &pid : entries) {
-        QFile commandLine(u"/proc/%1/cmdline"_s.arg(pid));
-        QFile status(u"/proc/%1/stat"_s.arg(pid));
-        if (!commandLine.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray stat = status.readAll();
-        const bool zombie = stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
-        if (!zombie && commandLine.readAll().replace('\0', ' ').startsWith(marker.toUtf8()))
-            return true;
-    }
-    return false;
-}
+bool isRunning(const QString &marker) { return !ProcessCensus::running(marker).isEmpty(); }
 
 } // namespace
 
@@ -107,6 +104,43 @@ private Q_SLOTS:
         QCOMPARE(process.exitCode(), 128 + 15);
         QTRY_VERIFY(!isRunning(left));
         QVERIFY(!isRunning(waited));
+    }
+
+    void endsWhileItsOutputIsNotRead()
+    {
+        int ends[2];
+        QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        ::posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
+        // A time-out, so that the output goes through the stub's own relay.
+        QByteArrayList words{stub.toUtf8(), talker.toUtf8(), "fill:1000000", "sleep:30000", "60000"};
+        std::vector<char *> argv;
+        for (QByteArray &word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        QCOMPARE(::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+        // Once the pipe is full, the stub is blocked in passing the output on.
+        int waiting = 0;
+        QTRY_VERIFY(::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting >= 65536);
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        QDeadlineTimer deadline(5000);
+        pid_t reaped = 0;
+        while ((reaped = ::waitpid(pid, &status, WNOHANG)) == 0 && !deadline.hasExpired())
+            QThread::yieldCurrentThread();
+        if (reaped == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+        }
+        ::close(ends[0]);
+        QCOMPARE(reaped, pid);
+        QCOMPARE(WEXITSTATUS(status), 128 + 15);
+        QTRY_VERIFY(!isRunning(talker + u" fill:1000000"_s));
     }
 
     void cleanupTestCase() { QCOMPARE(ProcessCensus::children(), QStringList()); }

@@ -3,6 +3,7 @@
 #include "runner/clsEXE.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -97,23 +98,36 @@ private Q_SLOTS:
 
     void shellDosExeEndsTheFinishedProgram_data()
     {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("arguments");
         QTest::addColumn<int>("timeOut");
         QTest::addColumn<int>("maxMs");
-        // The helper never ends by itself: without a time-out the call returns because it saw the window.
-        QTest::newRow("window-seen-and-closed") << 0 << 60000;
-        QTest::newRow("negative-time-out-stops-in-first-pass") << -1 << 5000;
+        // The helper never ends by itself; the time-out only keeps a fault from hanging the test:
+        // the call returns long before it because it saw the window.
+        QTest::newRow("window-seen-and-closed") << QString() << QString() << 60 << 30000;
+        QTest::newRow("title-changes-later") << QString() << u" --late"_s << 60 << 30000;
+        QTest::newRow("dots-in-folder-names") << u"app-1.2/.local/bin"_s << QString() << 60 << 30000;
+        QTest::newRow("negative-time-out-stops-in-first-pass") << QString() << QString() << -1 << 5000;
     }
     void shellDosExeEndsTheFinishedProgram()
     {
+        QFETCH(QString, folder);
+        QFETCH(QString, arguments);
         QFETCH(int, timeOut);
         QFETCH(int, maxMs);
+        QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow");
+        QTemporaryDir dir;
+        if (!folder.isEmpty()) {
+            const QString copy = dir.filePath(folder + u"/finishedwindow"_s);
+            QVERIFY(QDir().mkpath(dir.filePath(folder)) && QFile::copy(program, copy));
+            program = copy;
+        }
         clsEXE runner;
         QElapsedTimer elapsed;
         elapsed.start();
-        runner.ShellDOSEXE(QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow"), QString(), timeOut);
-        QVERIFY(elapsed.elapsed() < maxMs);
+        runner.ShellDOSEXE(program, arguments, timeOut);
+        QVERIFY2(elapsed.elapsed() < maxMs, qPrintable(QString::number(elapsed.elapsed())));
         QVERIFY(ProcessCensus::children().isEmpty());
-        QTest::qWait(200);
         QTRY_VERIFY(!WindowFinder().find(u"Finished - FINISHEDWINDOW"_s));
     }
 

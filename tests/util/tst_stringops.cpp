@@ -6,7 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Lanyard;
 
@@ -94,7 +96,10 @@ void tst_StringOps::fileBaseName_data()
     QTest::newRow("unix-path") << "/usr/lib/liblanyard.so" << "liblanyard";
     QTest::newRow("no-folder") << "ZIP.EXE" << "ZIP";
     QTest::newRow("no-extension") << "/usr/bin/awk" << "awk";
-    QTest::newRow("dot-in-folder-only") << "C:\\my.dir\\file" << "";
+    QTest::newRow("dot-in-folder-only") << "C:\\my.dir\\file" << "file";
+    QTest::newRow("dotted-folders") << "/home/u/src/app-1.2/build/bin/finishedwindow" << "finishedwindow";
+    QTest::newRow("last-dot-counts") << "/opt/a.b.c" << "a.b";
+    QTest::newRow("hidden-name") << "/home/u/.profile" << ".profile";
     QTest::newRow("last-separator-either-kind") << "C:\\a/b\\c.d" << "c";
     QTest::newRow("tabs-trimmed") << "C:\\\tname\t.exe" << "name";
 }
@@ -134,7 +139,13 @@ void tst_StringOps::fileExists_data()
     QTest::newRow("regular-file") << "prog" << true;
     QTest::newRow("quoted") << "\"prog\"" << true;
     QTest::newRow("wildcard") << "pr*" << true;
+    QTest::newRow("wildcard-one-character") << "p?og" << true;
     QTest::newRow("wildcard-none") << "zz*" << false;
+    QTest::newRow("brackets-taken-literally") << "tools [beta]/run" << true;
+    QTest::newRow("brackets-are-no-wildcard") << "[p]rog" << false;
+    QTest::newRow("backslash-taken-literally") << "back\\slash" << true;
+    QTest::newRow("wildcard-beside-brackets") << "tools [beta]/r*" << true;
+    QTest::newRow("non-utf8-name") << QStringView(u"caf\xdce9").toString() << true;
     QTest::newRow("missing") << "nothing" << false;
     QTest::newRow("directory") << "folder" << false;
     QTest::newRow("hidden") << ".hidden" << false;
@@ -149,16 +160,19 @@ void tst_StringOps::fileExists()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    for (const char *name : {"prog", ".hidden"}) {
-        QFile file(dir.filePath(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")) && QDir(dir.path()).mkdir(QStringLiteral("tools [beta]")));
+    for (const char *name : {"prog", ".hidden", "tools [beta]/run", "back\\slash", "caf\xe9"}) {
+        const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
+        QVERIFY(::close(::creat(path.constData(), 0600)) == 0);
     }
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600) == 0);
 
     const QString path = relative.startsWith(u'"') ? u'"' + dir.path() + u'/' + relative.mid(1)
-                                                   : dir.filePath(relative);
-    QCOMPARE(FileOps::FileExists(path), exists);
+                                                   : dir.path() + u'/' + relative;
+    const bool found = FileOps::FileExists(path);
+    // QTemporaryDir cannot name a file whose name is not UTF-8.
+    ::unlink((QFile::encodeName(dir.path()) + "/caf\xe9").constData());
+    QCOMPARE(found, exists);
 }
 
 // Bytes from the system go through a QString and back unchanged, UTF-8 or not.
