@@ -1,7 +1,7 @@
 #include "CliArguments.h"
 
 #include <QCommandLineParser>
-#include "util/NativeText.h"
+#include "util/FileListing.h"
 
 #include <QDir>
 
@@ -166,7 +166,7 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
     if (parser.isSet(file) && parser.value(file).isEmpty())
         return usageError(u"option '--file' needs a path"_s);
     invocation.fileGiven = parser.isSet(file);
-    invocation.file = Lanyard::NativeText::absolutePath(parser.isSet(file) ? parser.value(file) : defaultFile);
+    invocation.file = Lanyard::FileListing::absolutePath(parser.isSet(file) ? parser.value(file) : defaultFile);
     for (const auto &[option, target] : {std::pair{&maxGroups, &invocation.maxGroups},
                                          std::pair{&maxApps, &invocation.maxApps}}) {
         if (!parser.isSet(*option))

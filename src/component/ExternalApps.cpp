@@ -6,8 +6,8 @@
 #include "ui/Captions.h"
 #include "ui/MissingProgramBox.h"
 #include "ui/frmEditApps.h"
+#include "util/FileListing.h"
 #include "util/Logging.h"
-#include "util/NativeText.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
@@ -100,7 +100,7 @@ void ExternalApps::setEXTFile(const QString &strFile)
             Q_EMIT EXTFileChanged();
     });
     // Absolute now: a relative path would name another file once the current folder changed.
-    d->launchList.open(NativeText::absolutePath(strFile), d->catalogue);
+    d->launchList.open(FileListing::absolutePath(strFile), d->catalogue);
 }
 
 qint16 ExternalApps::GroupCount() const { return d->catalogue.groupCount(); }

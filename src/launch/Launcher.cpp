@@ -146,7 +146,7 @@ std::optional<LaunchCommand> commandFor(const QString &path, const QString &cmdL
     if (!onPath.isEmpty() && result->program == path)
         result->program = onPath;
     if (result->program.contains(u'/') && !result->program.startsWith(u'/'))
-        result->program = FileListing::currentFolder() + u'/' + result->program;
+        result->program = FileListing::absolutePath(result->program);
     return result;
 }
 

@@ -15,6 +15,9 @@ namespace Lanyard::FileListing {
  */
 QString firstNormalFile(const QString &pattern);
 
+/// The first @p size bytes of the file at @p path; empty when it cannot be read.
+QByteArray head(const QString &path, qsizetype size);
+
 /// True when @p path (no wildcards) names a regular file; hidden files count.
 bool isRegularFile(const QString &path);
 
@@ -24,10 +27,10 @@ QString findOnPath(const QString &name);
 /// @p path with every symbolic link, "." and ".." resolved; empty when it names nothing.
 QString canonicalPath(const QString &path);
 
-/// The first @p size bytes of the file at @p path; empty when it cannot be read.
-QByteArray head(const QString &path, qsizetype size);
-
 /// The current directory of the process.
 QString currentFolder();
+
+/// @p path made absolute against the current directory ("." and ".." resolved as text).
+QString absolutePath(const QString &path);
 
 } // namespace Lanyard::FileListing

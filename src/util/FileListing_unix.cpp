@@ -1,5 +1,7 @@
 #include "FileListing.h"
 
+#include <QDir>
+
 #include "NativeText.h"
 
 #include <QByteArrayList>
@@ -136,6 +138,11 @@ QString currentFolder()
 {
     const std::unique_ptr<char, decltype(&std::free)> folder(::getcwd(nullptr, 0), &std::free);
     return folder ? NativeText::decode(folder.get()) : QString();
+}
+
+QString absolutePath(const QString &path)
+{
+    return QDir::cleanPath(path.startsWith(u'/') ? path : currentFolder() + u'/' + path);
 }
 
 } // namespace Lanyard::FileListing

@@ -16,7 +16,7 @@ QString filePath()
         if (::dladdr(reinterpret_cast<const void *>(&filePath), &info) == 0 || !info.dli_fname)
             return QString();
         const QString name = NativeText::decode(info.dli_fname);
-        return name.startsWith(u'/') ? name : FileListing::currentFolder() + u'/' + name;
+        return FileListing::absolutePath(name);
     }();
     return path;
 }

@@ -2,11 +2,6 @@
 
 #include "Utf8.h"
 
-#include <QDir>
-
-#include <cerrno>
-#include <unistd.h>
-
 namespace Lanyard::NativeText {
 
 namespace {
@@ -67,20 +62,6 @@ QString toLatin1Bytes(QStringView text)
             c = QChar(c.unicode() - escapeBase);
     }
     return latin1;
-}
-
-QString absolutePath(const QString &path)
-{
-    if (path.startsWith(u'/'))
-        return QDir::cleanPath(path);
-    QByteArray folder(4096, Qt::Uninitialized);
-    while (!::getcwd(folder.data(), size_t(folder.size()))) {
-        if (errno != ERANGE)
-            return path;
-        folder.resize(folder.size() * 2);
-    }
-    folder.truncate(qsizetype(qstrlen(folder.constData())));
-    return QDir::cleanPath(decode(folder) + u'/' + path);
 }
 
 } // namespace Lanyard::NativeText

@@ -25,8 +25,4 @@ QString fromLatin1Bytes(QStringView latin1);
 /// (the inverse of fromLatin1Bytes); characters that are neither ASCII nor an escaped byte stay.
 QString toLatin1Bytes(QStringView text);
 
-/// @p path made absolute against the process's current folder, bytes kept ("." and ".."
-/// resolved as text).
-QString absolutePath(const QString &path);
-
 } // namespace Lanyard::NativeText
