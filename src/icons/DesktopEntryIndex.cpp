@@ -1,6 +1,6 @@
 #include "DesktopEntryIndex.h"
 
-#include "FileStamp.h"
+#include "util/FileVersion.h"
 #include "util/CommandLine.h"
 #include "util/FileListing.h"
 #include "util/NativeText.h"
@@ -154,7 +154,7 @@ bool DesktopEntryIndex::isStale() const
     return std::any_of(m_folders.cbegin(), m_folders.cend(),
                        [](const ScannedFolder &folder) { return modificationTime(folder.path) != folder.modified; })
         || std::any_of(m_entryFiles.cbegin(), m_entryFiles.cend(),
-                       [](const ScannedEntry &entry) { return FileStamp::of(entry.path) != entry.stamp; });
+                       [](const ScannedEntry &entry) { return FileVersion::of(entry.path) != entry.stamp; });
 }
 
 void DesktopEntryIndex::scanRoot(const QString &root, QSet<QString> &seenIds)
@@ -186,7 +186,7 @@ void DesktopEntryIndex::scanRoot(const QString &root, QSet<QString> &seenIds)
 
 void DesktopEntryIndex::addEntryFile(const QString &filePath)
 {
-    m_entryFiles.append({filePath, FileStamp::of(filePath)});
+    m_entryFiles.append({filePath, FileVersion::of(filePath)});
     const DesktopEntryFields fields = readEntry(filePath);
     if (fields.hidden || fields.type != u"Application" || fields.icon.isEmpty())
         return;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileStamp.h"
+#include "util/FileVersion.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -51,7 +51,7 @@ private:
     struct ScannedEntry
     {
         QString path;
-        FileStamp stamp;
+        std::optional<FileVersion> stamp;
     };
 
     void scanRoot(const QString &root, QSet<QString> &seenIds);

@@ -1,7 +1,7 @@
 #include "mGetFileIcon.h"
 
 #include "DesktopEntryIndex.h"
-#include "FileStamp.h"
+#include "util/FileVersion.h"
 #include "IconTheme.h"
 #include "util/FileListing.h"
 
@@ -58,13 +58,13 @@ public:
     QIcon lookup(const QString &path)
     {
         refreshIndex();
-        const FileStamp stamp = FileStamp::of(path);
+        const std::optional<FileVersion> stamp = FileVersion::of(path);
         const auto cached = m_entries.find(path);
         if (cached != m_entries.end() && cached->stamp == stamp)
             return cached->icon;
-        QIcon icon = stamp.isFile ? iconOfProgram(path) : QIcon();
+        QIcon icon = stamp ? iconOfProgram(path) : QIcon();
         // Only icons are kept: a path that names nothing costs nothing to look up again.
-        if (stamp.isFile) {
+        if (stamp) {
             if (m_entries.size() >= largestCache)
                 m_entries.clear();
             m_entries.insert(path, Cached{icon, stamp});
@@ -91,7 +91,7 @@ private:
     struct Cached
     {
         QIcon icon;
-        FileStamp stamp;
+        std::optional<FileVersion> stamp;
     };
 
     QIcon iconOfProgram(const QString &path)

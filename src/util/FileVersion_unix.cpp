@@ -20,8 +20,9 @@ std::optional<FileVersion> versionOf(const struct stat &info)
 
 std::optional<FileVersion> FileVersion::of(const QString &path)
 {
+    const QByteArray native = NativeText::encode(path);
     struct stat info {};
-    if (::stat(NativeText::encode(path).constData(), &info) != 0)
+    if (native.isEmpty() || native.contains('\0') || ::stat(native.constData(), &info) != 0)
         return std::nullopt;
     return versionOf(info);
 }
