@@ -1,9 +1,14 @@
 #include "IconTheme.h"
 
+#include "ThemeIconEngine.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <iterator>
 
 using namespace Qt::StringLiterals;
 
@@ -13,20 +18,33 @@ namespace {
 
 const QStringList imageSuffixes{u".png"_s, u".svg"_s, u".xpm"_s};
 
-/// The keys of an index.theme, as "group/key".
+// Menus and dialogs draw program icons at 16 or 32 pixels: larger fixed sizes are not searched.
+constexpr int largestSizeSearched = 64;
+
+/// The keys of an index.theme, as "group/key". Only the keys the search uses are kept: a theme
+/// such as hicolor describes hundreds of folders in thousands of lines.
 QHash<QString, QString> readIndex(const QString &path)
 {
+    static const QByteArrayView used[] = {"Inherits", "Directories", "Size", "Scale", "Type"};
     QHash<QString, QString> values;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return values;
-    QString group;
-    for (const QByteArray &raw : file.readAll().split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            group = line.mid(1, line.size() - 2);
-        } else if (const qsizetype equals = line.indexOf(u'='); equals > 0 && !line.startsWith(u'#')) {
-            values.insert(group + u'/' + line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+    const QByteArray text = file.readAll();
+    QByteArrayView group;
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        const QByteArrayView line = QByteArrayView(text).sliced(start, end - start).trimmed();
+        start = end + 1;
+        if (line.startsWith('[') && line.endsWith(']')) {
+            group = line.sliced(1, line.size() - 2);
+        } else if (const qsizetype equals = line.indexOf('='); equals > 0 && !line.startsWith('#')) {
+            const QByteArrayView key = line.first(equals).trimmed();
+            if (std::find(std::begin(used), std::end(used), key) != std::end(used))
+                values.insert(QString::fromUtf8(group) + u'/' + QString::fromUtf8(key),
+                              QString::fromUtf8(line.sliced(equals + 1).trimmed()));
         }
     }
     return values;
@@ -78,6 +96,7 @@ const IconTheme::Theme &IconTheme::theme(const QString &name)
         if (!QFileInfo(root).isDir())
             continue;
         theme.roots << root;
+        theme.caches.push_back(std::make_shared<IconThemeCache>(root));
         // The first index.theme found describes the theme in every icon folder.
         if (index.isEmpty())
             index = readIndex(root + u"/index.theme"_s);
@@ -85,8 +104,12 @@ const IconTheme::Theme &IconTheme::theme(const QString &name)
     theme.inherits = listValue(index.value(u"Icon Theme/Inherits"_s));
     for (const QString &folder : listValue(index.value(u"Icon Theme/Directories"_s))) {
         // Folders for scaled screens hold the same icons larger.
-        if (index.value(folder + u"/Scale"_s, u"1"_s) == u"1")
-            theme.folders.append({folder, index.value(folder + u"/Size"_s).toInt()});
+        const int size = index.value(folder + u"/Size"_s).toInt();
+        const bool scalable = index.value(folder + u"/Type"_s) == u"Scalable";
+        if (index.value(folder + u"/Scale"_s, u"1"_s) == u"1" && (scalable || size <= largestSizeSearched)) {
+            theme.folders.append({folder, size});
+            theme.sizes.insert(folder, size);
+        }
     }
     return *m_themes.insert(name, theme);
 }
@@ -118,17 +141,27 @@ QIcon IconTheme::search(const QString &name)
 
 QIcon IconTheme::searchTheme(const Theme &theme, const QString &name) const
 {
-    QIcon icon;
-    for (const QString &root : theme.roots) {
+    QList<ThemeIconEngine::File> files;
+    for (size_t i = 0; i < theme.caches.size(); ++i) {
+        const QString &root = theme.roots.at(qsizetype(i));
+        if (theme.caches[i]->isValid()) {
+            // The cache says where the icon is: no folder is looked into.
+            for (const IconThemeCache::File &file : theme.caches[i]->filesOf(name)) {
+                const auto size = theme.sizes.constFind(file.folder);
+                if (size != theme.sizes.cend())
+                    files.append({root + u'/' + file.folder + u'/' + name + file.suffix, *size});
+            }
+            continue;
+        }
         for (const Folder &folder : theme.folders) {
             for (const QString &suffix : imageSuffixes) {
                 const QString file = root + u'/' + folder.path + u'/' + name + suffix;
                 if (QFileInfo(file).isFile())
-                    icon.addFile(file, QSize(folder.size, folder.size));
+                    files.append({file, folder.size});
             }
         }
     }
-    return icon;
+    return files.isEmpty() ? QIcon() : QIcon(new ThemeIconEngine(std::move(files)));
 }
 
 } // namespace Lanyard

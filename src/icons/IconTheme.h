@@ -5,6 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "IconThemeCache.h"
+
+#include <memory>
+#include <vector>
+
 #include <optional>
 
 namespace Lanyard {
@@ -33,7 +38,9 @@ private:
     struct Theme
     {
         QStringList roots; ///< the theme's folder in each icon folder that has it
+        std::vector<std::shared_ptr<IconThemeCache>> caches; ///< of each root
         QList<Folder> folders;
+        QHash<QString, int> sizes; ///< of the folders searched, by path
         QStringList inherits;
     };
 

@@ -37,10 +37,22 @@ QIcon iconOfEntryValue(IconTheme &theme, const QString &value)
     return theme.icon(value);
 }
 
+/// The icon names of the file's MIME type, most specific first. A compiled program (ELF) is
+/// an executable without asking the MIME database, which costs much more per file; a program
+/// built as position-independent would be called a shared library there besides.
+QStringList mimeIconNames(const QString &path)
+{
+    const QByteArray head = FileListing::head(path, sniffedBytes);
+    if (head.startsWith("\x7f" "ELF"))
+        return {};
+    const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(path, head);
+    return {type.iconName(), type.genericIconName()};
+}
+
 QIcon mimeIcon(IconTheme &theme, const QString &path)
 {
-    const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(path, FileListing::head(path, sniffedBytes));
-    for (const QString &name : {type.iconName(), type.genericIconName(), u"application-x-executable"_s}) {
+    const QStringList names = mimeIconNames(path) << u"application-x-executable"_s;
+    for (const QString &name : names) {
         QIcon icon = theme.icon(name);
         if (!icon.isNull())
             return icon;
