@@ -6,6 +6,8 @@ namespace Lanyard {
 
 namespace {
 
+constexpr qsizetype largestIconShare = 4096;
+
 qint16 storedFlag(bool isProtected) { return isProtected ? -1 : 0; }
 
 } // namespace
@@ -121,7 +123,29 @@ ProgramGroup &Catalogue::groupForWrite(qint16 group, qint16 app)
     return m_groups[size_t(group)];
 }
 
-QIcon Catalogue::iconOf(const QString &path) const { return m_icons ? m_icons(path) : QIcon(); }
+QIcon Catalogue::iconOf(const QString &path) const
+{
+    if (!m_icons)
+        return QIcon();
+    if (!m_sharedIcons)
+        return m_icons(path);
+    const auto shared = m_sharedIcons->constFind(path);
+    if (shared != m_sharedIcons->cend())
+        return *shared;
+    QIcon icon = m_icons(path);
+    // A list of that many different programs shares nothing worth the memory.
+    if (m_sharedIcons->size() < largestIconShare)
+        m_sharedIcons->insert(path, icon);
+    return icon;
+}
+
+void Catalogue::setSharingIcons(bool sharing)
+{
+    if (sharing)
+        m_sharedIcons.emplace();
+    else
+        m_sharedIcons.reset();
+}
 
 ApplicationRecord Catalogue::makeRecord(const QString &name, const QString &path, const QString &cmdLine,
                                         bool isProtected) const

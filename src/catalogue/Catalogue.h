@@ -7,7 +7,10 @@
 #include <QIcon>
 #include <QString>
 
+#include <QHash>
+
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace Lanyard {
@@ -82,6 +85,9 @@ public:
     void clearChanges() { m_changes.clear(); }
     /// Whether changes are recorded: not while a load fills the catalogue from the file.
     void setRecordingChanges(bool recording) { m_changes.setPaused(!recording); }
+    /// While on, each program path's icon is looked up once and given to every record of that
+    /// path: a launch list names the same few programs many times over.
+    void setSharingIcons(bool sharing);
 
 private:
     void checkGroup(qint16 group) const;
@@ -100,6 +106,7 @@ private:
     void removeGroup(qint16 group);
 
     IconSource m_icons;
+    mutable std::optional<QHash<QString, QIcon>> m_sharedIcons;
     std::vector<ProgramGroup> m_groups;
     qint16 m_maxApps = 0;
     qint16 m_groupCount = 0;

@@ -41,7 +41,8 @@ void waitForLock(const FolderLock &lock, const QString &path)
         raiseError(ErrorCode::PathFileAccessError, u"%1 is locked by another program"_s.arg(path));
 }
 
-/// Stops recording the catalogue's changes while it is filled from the file.
+/// While the catalogue is filled from the file: its changes are not recorded, and the records
+/// of one program share its icon.
 class LoadScope
 {
 public:
@@ -49,8 +50,13 @@ public:
         : m_catalogue(catalogue)
     {
         m_catalogue.setRecordingChanges(false);
+        m_catalogue.setSharingIcons(true);
     }
-    ~LoadScope() { m_catalogue.setRecordingChanges(true); }
+    ~LoadScope()
+    {
+        m_catalogue.setSharingIcons(false);
+        m_catalogue.setRecordingChanges(true);
+    }
     LoadScope(const LoadScope &) = delete;
     LoadScope &operator=(const LoadScope &) = delete;
 
