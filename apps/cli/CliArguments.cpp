@@ -1,8 +1,6 @@
 #include "CliArguments.h"
 
 #include <QCommandLineParser>
-#include "util/FileListing.h"
-
 #include <QDir>
 
 using namespace Qt::StringLiterals;
@@ -161,12 +159,10 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
     if ((parser.isSet(path) || parser.isSet(cmd)) && !syntax->takesPathAndCmd)
         return usageError(u"options '--path' and '--cmd' apply to edit only"_s);
 
-    // Made absolute now: starting a program changes the current directory, and the file is
-    // written at the very end.
     if (parser.isSet(file) && parser.value(file).isEmpty())
         return usageError(u"option '--file' needs a path"_s);
     invocation.fileGiven = parser.isSet(file);
-    invocation.file = Lanyard::FileListing::absolutePath(parser.isSet(file) ? parser.value(file) : defaultFile);
+    invocation.file = parser.isSet(file) ? parser.value(file) : defaultFile;
     for (const auto &[option, target] : {std::pair{&maxGroups, &invocation.maxGroups},
                                          std::pair{&maxApps, &invocation.maxApps}}) {
         if (!parser.isSet(*option))

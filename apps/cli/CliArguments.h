@@ -13,7 +13,7 @@
 /// One run of the command-line host, as its arguments ask for it.
 struct CliInvocation
 {
-    QString file; // absolute
+    QString file; // as given: the component makes it absolute
     bool fileGiven = false;
     std::optional<qint16> maxGroups;
     std::optional<qint16> maxApps;

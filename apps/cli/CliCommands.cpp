@@ -3,7 +3,7 @@
 #include "CliArguments.h"
 #include "Windowing.h"
 
-#include "util/NativeText.h"
+#include "text/NativeText.h"
 
 #include <Lanyard/ComponentError.h>
 #include <Lanyard/ExternalApps.h>

@@ -2,7 +2,7 @@
 #include "CliArguments.h"
 #include "CliCommands.h"
 #include "Windowing.h"
-#include "util/NativeText.h"
+#include "text/NativeText.h"
 
 #include <QApplication>
 #include <QLoggingCategory>

@@ -3,7 +3,7 @@
 #include "Catalogue.h"
 #include "ListSnapshot.h"
 #include "util/FolderLock.h"
-#include "util/NativeText.h"
+#include "text/NativeText.h"
 #include "util/Raise.h"
 
 #include <chrono>

@@ -4,11 +4,11 @@
 #include "ListSnapshot.h"
 #include "util/FileWriter.h"
 #include "util/LibraryLocation.h"
-#include "util/NativeText.h"
+#include "text/NativeText.h"
 #include "util/Raise.h"
 #include "util/StringOps.h"
 #include "util/UniqueFd.h"
-#include "util/Utf8.h"
+#include "text/Utf8.h"
 
 #include <QDate>
 #include <QHash>

@@ -2,7 +2,7 @@
 
 #include "LateBinding.h"
 #include "icons/mGetFileIcon.h"
-#include "util/NativeText.h"
+#include "text/NativeText.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 

@@ -3,7 +3,7 @@
 #include "util/FileVersion.h"
 #include "util/CommandLine.h"
 #include "util/FileListing.h"
-#include "util/NativeText.h"
+#include "text/NativeText.h"
 
 #include <QDir>
 #include <QDirIterator>

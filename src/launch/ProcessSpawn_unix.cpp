@@ -1,6 +1,6 @@
 #include "ProcessSpawn.h"
 
-#include "util/NativeText.h"
+#include "text/NativeText.h"
 
 #include <QDir>
 

@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-#include "NativeText.h"
+#include "text/NativeText.h"
 
 #include <QByteArrayList>
 

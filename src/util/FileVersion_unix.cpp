@@ -1,6 +1,6 @@
 #include "FileVersion.h"
 
-#include "NativeText.h"
+#include "text/NativeText.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
 #include "FileWriter.h"
 
-#include "NativeText.h"
+#include "text/NativeText.h"
 
 #include <QRandomGenerator>
 

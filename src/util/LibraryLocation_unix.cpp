@@ -1,7 +1,7 @@
 #include "LibraryLocation.h"
 
 #include "FileListing.h"
-#include "NativeText.h"
+#include "text/NativeText.h"
 
 #include <QFileInfo>
 

@@ -2,7 +2,7 @@
 #include "launch/ChildReaper.h"
 #include "launch/Launcher.h"
 #include "launch/PlaceholderTable.h"
-#include "util/NativeText.h"
+#include "text/NativeText.h"
 
 #include <Lanyard/ExternalApps.h>
 

@@ -1,5 +1,5 @@
 #include "util/FileOps.h"
-#include "util/NativeText.h"
+#include "text/NativeText.h"
 #include "util/StringOps.h"
 
 #include <QDir>
