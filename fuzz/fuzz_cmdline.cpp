@@ -26,7 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ExternalApps apps;
     apps.AddPlaceHolder(QStringLiteral("%V%"), value);
     apps.AddPlaceHolder(QStringLiteral("%O%"), other);
-    apps.AddApp(QStringLiteral("G"), QStringLiteral("A"), QStringLiteral("/bin/true"), cmdLine, false);
+    try {
+        apps.AddApp(QStringLiteral("G"), QStringLiteral("A"), QStringLiteral("/bin/true"), cmdLine, false);
+    } catch (const ComponentError &) {
+        return 0; // a command line the list could not store as it stands (a line break, say)
+    }
     const std::optional<LaunchCommand> command = apps.launchCommand(QStringLiteral("G"), QStringLiteral("A"));
     if (!command)
         return 0; // an unbalanced quote in the stored text; nothing would start

@@ -69,7 +69,7 @@ const ApplicationRecord &Catalogue::app(qint16 group, qint16 app) const
 
 bool Catalogue::isInUse(qint16 group, qint16 app) const
 {
-    return group < m_groupCount && app < m_groups[size_t(group)].AppCount();
+    return group >= 0 && group < m_groupCount && app >= 0 && app < m_groups[size_t(group)].AppCount();
 }
 
 void Catalogue::recordChange(qint16 group, qint16 app)
@@ -94,8 +94,9 @@ void Catalogue::setGroupName(qint16 group, const QString &name)
 
 void Catalogue::setApplicationName(qint16 group, qint16 app, const QString &name)
 {
+    ProgramGroup &slot = groupForWrite(group, app);
     recordChange(group, app);
-    groupForWrite(group, app).setApplicationName(app, name);
+    slot.setApplicationName(app, name);
     recordChange(group, app);
 }
 

@@ -143,6 +143,7 @@ void tst_ExternalApps::failingMembersChangeNothing_data()
     QTest::newRow("path-unknown-app") << Call([](ExternalApps &a) { a.setAppPath(0, name("Nope"), s("x")); }) << 9;
     QTest::newRow("groupname-past-table") << Call([](ExternalApps &a) { a.setGroupName(5, s("x")); }) << 9;
     QTest::newRow("appname-overflow") << Call([](ExternalApps &a) { a.setApplicationName(70000, 0, s("x")); }) << 6;
+    QTest::newRow("appname-negative-app") << Call([](ExternalApps &a) { a.setApplicationName(0, -1, s("x")); }) << 9;
     QTest::newRow("editapp-unknown-old-group")
         << Call([](ExternalApps &a) { a.EditApp(s("Nope"), s("Editor"), s("Games"), s("Editor"), false); }) << 9;
     QTest::newRow("editapp-unknown-old-app")
