@@ -2,6 +2,7 @@
 //   out:TEXT  err:TEXT   TEXT to stdout / stderr in one write
 //   fill:N               N bytes of "0123456789" repeated, to stdout in one write
 //   sleep:MS             pause
+//   drain                wait (ten seconds at most) until what went to stdout has been read
 //   exit:CODE            exit at once with CODE
 #include <chrono>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -32,6 +34,18 @@ std::string pattern(size_t size)
     return text;
 }
 
+/// Returns once the pipe on stdout holds nothing unread: so that a command can end only after
+/// its reader has had all it wrote.
+void drain()
+{
+    for (int i = 0; i < 1000; ++i) {
+        int unread = 0;
+        if (::ioctl(STDOUT_FILENO, FIONREAD, &unread) != 0 || unread == 0)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -49,6 +63,8 @@ int main(int argc, char *argv[])
             writeAll(STDOUT_FILENO, pattern(std::strtoul(value.c_str(), nullptr, 10)));
         else if (verb == "sleep")
             std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(value.c_str())));
+        else if (verb == "drain")
+            drain();
         else if (verb == "exit")
             return std::atoi(value.c_str());
         else

@@ -1,5 +1,7 @@
 #pragma once
 
+// A user at the keyboard and mouse, for windows that block in exec() while the user acts.
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDeadlineTimer>
@@ -13,14 +15,6 @@
 
 namespace UiTest {
 
-/// Fails the test with @p message and closes @p window, so that the call blocked in it returns.
-inline void failAndClose(const QString &message, QWidget *window)
-{
-    QTest::qFail(qPrintable(message), __FILE__, __LINE__);
-    if (window)
-        window->close();
-}
-
 /**
  * Runs @p action on the modal window named @p objectName as soon as it is shown and active;
  * arm it before the call that shows the window and blocks. The action must leave the window.
@@ -31,6 +25,7 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
 {
     // Owned by the application, so that a timer still watching when the last test ends goes too.
     auto *timer = new QTimer(QCoreApplication::instance());
+    timer->setObjectName(QStringLiteral("modal driver for ") + objectName);
     timer->setInterval(5);
     auto deadline = std::make_shared<QDeadlineTimer>(5000);
     auto shown = std::make_shared<QPointer<QWidget>>();
@@ -40,32 +35,61 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
             timer->stop();
             timer->deleteLater();
         };
+        // On a failure the window is closed, so that the call blocked in it returns.
+        const auto fail = [&](const QString &message, QWidget *window) {
+            stop();
+            QTest::qFail(qPrintable(message), __FILE__, __LINE__);
+            if (window)
+                window->close();
+        };
         if (*acted) { // the window must go now
             if (shown->isNull() || !(*shown)->isVisible())
                 stop();
-            else if (deadline->hasExpired()) {
-                stop();
-                failAndClose(QStringLiteral("modal window %1 still open 5 s after the test's steps").arg(objectName),
-                             *shown);
-            }
+            else if (deadline->hasExpired())
+                fail(QStringLiteral("modal window %1 still open 5 s after the test's steps").arg(objectName), *shown);
             return;
         }
         QWidget *modal = QApplication::activeModalWidget();
-        const bool found = modal && modal->isVisible() && modal->objectName() == objectName
-                           && QApplication::activeWindow() == modal;
-        if (found) {
+        const bool found = modal && modal->isVisible() && modal->objectName() == objectName;
+        if (found && QApplication::activeWindow() == modal) {
             *shown = modal;
             *acted = true;
+            timer->stop(); // the action may wait in windows it opens
             action(modal);
+            // Stop at once when it left the window: the caller may show the same window again.
+            if (shown->isNull() || !(*shown)->isVisible())
+                return timer->deleteLater();
             *deadline = QDeadlineTimer(5000);
+            timer->start();
         } else if (deadline->hasExpired()) {
-            stop();
-            failAndClose(QStringLiteral("modal window %1 did not show within 5 s (open: %2)")
-                             .arg(objectName, modal ? modal->objectName() : QStringLiteral("none")),
-                         modal);
+            fail(QStringLiteral("modal window %1 did not show within 5 s (open: %2)")
+                     .arg(objectName, modal ? modal->objectName() : QStringLiteral("none")),
+                 modal);
+        } else if (found) {
+            // The window manager's part: the offscreen platform can give the window the focus
+            // before it is visible, and then never makes it the active window.
+            QT_WARNING_PUSH
+            QT_WARNING_DISABLE_DEPRECATED
+            QApplication::setActiveWindow(modal);
+            QT_WARNING_POP
         }
     });
     timer->start();
+}
+
+/// Ends the drivers still waiting, whose actions refer to a test that has ended; the names of
+/// the windows they waited for, which never showed.
+inline QStringList disarmAll()
+{
+    QStringList waiting;
+    for (QTimer *timer : QCoreApplication::instance()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly)) {
+        if (timer->objectName().startsWith(u"modal driver for ")) {
+            if (timer->isActive())
+                waiting << timer->objectName();
+            delete timer;
+        }
+    }
+    return waiting;
 }
 
 /// The widget that has the keyboard focus, once a window just shown or returned to has it
@@ -77,21 +101,14 @@ inline QWidget *focused()
     return QApplication::focusWidget();
 }
 
-/// The name of the control that has the focus ("none" without one).
-inline QString focusName()
-{
-    QWidget *focus = focused();
-    return focus ? focus->objectName() : QStringLiteral("none");
-}
+inline QString focusName() { return focused() ? focused()->objectName() : QStringLiteral("none"); }
 
-/// A key pressed by the user: it goes to the widget that has the focus.
+/// Keys pressed and text typed by the user go to the widget that has the focus.
 inline void press(QKeySequence keys)
 {
     if (QWidget *focus = focused())
         QTest::keySequence(focus, keys);
 }
-
-/// Text typed by the user into the widget that has the focus.
 inline void type(const QString &text)
 {
     if (QWidget *focus = focused())
@@ -106,15 +123,13 @@ inline void focusOn(QWidget *widget)
     QVERIFY(QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000));
 }
 
-/// The item with the text @p text in a tree or list of @p window; the test fails without one.
-inline QTreeWidgetItem *itemOf(QWidget *window, const QString &text)
+/// The item with the text @p text in @p tree; the test fails without one.
+inline QTreeWidgetItem *itemOf(QTreeWidget *tree, const QString &text)
 {
-    for (QTreeWidget *tree : window->findChildren<QTreeWidget *>()) {
-        if (const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive); !found.isEmpty())
-            return found.constFirst();
-    }
-    QTest::qFail(qPrintable(QStringLiteral("no item %1").arg(text)), __FILE__, __LINE__);
-    return nullptr;
+    const QList<QTreeWidgetItem *> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    if (found.isEmpty())
+        QTest::qFail(qPrintable(QStringLiteral("no item %1").arg(text)), __FILE__, __LINE__);
+    return found.value(0);
 }
 
 inline QPoint centerOf(QTreeWidgetItem *item) { return item->treeWidget()->visualItemRect(item).center(); }
@@ -134,9 +149,8 @@ inline void clickItem(QTreeWidgetItem *item)
 
 /**
  * Plays a user's steps on @p window, stopping when it hides: "focus:NAME" gives the control
- * NAME the focus as a click would, "click:NAME" clicks it, "item:TEXT" and "dclick:TEXT" click
- * and double-click the item TEXT of a tree or list, "key:SEQUENCE" and "type:TEXT" go to the
- * focused widget, "clip:TEXT" puts TEXT ("\\n" for a line break) on the clipboard, "close"
+ * NAME the focus as a click would, "click:NAME" clicks it, "key:SEQUENCE" and "type:TEXT" go to
+ * the focused widget, "clip:TEXT" puts TEXT ("\\n" for a line break) on the clipboard, "close"
  * uses the close box.
  */
 inline void play(QWidget *window, const QStringList &steps)
@@ -153,10 +167,6 @@ inline void play(QWidget *window, const QStringList &steps)
             focusOn(control());
         else if (step.startsWith(u"click:"))
             QTest::mouseClick(control(), Qt::LeftButton);
-        else if (step.startsWith(u"item:"))
-            clickItem(itemOf(window, argument));
-        else if (step.startsWith(u"dclick:"))
-            doubleClick(itemOf(window, argument)->treeWidget()->viewport(), centerOf(itemOf(window, argument)));
         else if (step.startsWith(u"key:"))
             press(QKeySequence(argument));
         else if (step.startsWith(u"type:"))
@@ -170,12 +180,6 @@ inline void play(QWidget *window, const QStringList &steps)
         if (!window->isVisible())
             return;
     }
-}
-
-template<typename T = QWidget>
-T *child(QWidget *window, const QString &name)
-{
-    return window ? window->findChild<T *>(name) : nullptr;
 }
 
 } // namespace UiTest

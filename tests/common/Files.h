@@ -1,7 +1,28 @@
 #pragma once
 
+// Files a test writes and reads back byte for byte, and file permissions that apply to root too.
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
 #include <sys/fsuid.h>
 #include <unistd.h>
+
+namespace TestFiles {
+
+inline bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace TestFiles
 
 /**
  * While it lives, file permissions apply to this thread even when the test runs as root: the

@@ -1,0 +1,465 @@
+// The launch list file: what is read from it, what is written back, and that the user's list
+// survives what happens to it (files that cannot be read, other writers, full or read-only
+// file systems, folders that take no new file).
+#include "common/Catalogue.h"
+#include "common/Files.h"
+
+#include <QDate>
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+using namespace Lanyard;
+
+namespace {
+
+const QByteArray header = "; Created by: x on 01-01-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\n";
+const QByteArray original = "; mine, written by hand\r\nTools,Editor,/usr/bin/ed,-p,0\r\n";
+const QString editor = QStringLiteral("Tools|Editor|/usr/bin/ed|-p|0");
+const QString viewer = QStringLiteral("Tools|Viewer|/usr/bin/less||0");
+
+QStringList loadedFrom(const QString &path, qint16 maxGroups = 20, qint16 maxApps = 20)
+{
+    ExternalApps apps;
+    apps.setMaxGroups(maxGroups);
+    apps.setMaxApps(maxApps);
+    apps.setEXTFile(path);
+    return dump(apps);
+}
+
+/// The file's lines after the two header lines.
+QByteArray body(const QByteArray &file)
+{
+    const qsizetype second = file.indexOf("\r\n", file.indexOf("\r\n") + 2);
+    return second < 0 ? QByteArray() : file.mid(second + 2);
+}
+
+mode_t fileType(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & S_IFMT : 0;
+}
+
+/// Puts a file of @p kind at @p path: the list with the mode "mode-NNN", or a special file.
+bool makeFile(const QString &kind, const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == u"fifo")
+        return ::mkfifo(native.constData(), 0666) == 0;
+    if (kind == u"device") // a null device of its own: a test must not risk the system's
+        return ::mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    if (kind == u"folder")
+        return QDir().mkdir(path);
+    return TestFiles::write(path, original) && ::chmod(native.constData(), kind.mid(5).toUInt(nullptr, 8)) == 0;
+}
+
+/// Adds enough entries that the list would grow to about 200 KB.
+void grow(ExternalApps &apps)
+{
+    apps.setMaxGroups(100);
+    apps.setMaxApps(100);
+    for (int g = 0; g < 40; ++g) {
+        for (int a = 0; a < 50; ++a)
+            apps.AddApp(QStringLiteral("Group %1").arg(g), QStringLiteral("Application %1").arg(a),
+                        QStringLiteral("/usr/bin/program-with-a-long-name"), QStringLiteral("--option=value \"%FILE%\""), false);
+    }
+}
+
+/**
+ * A failing save of a grown catalogue: save() and the release both fail, the list keeps its
+ * bytes and nothing is left beside it. With --save-under-fault, the test program runs this in a
+ * child, on a small file system of its own (see savesOnAFileSystemThatFails).
+ */
+QString failingSave(const QString &path)
+{
+    const QByteArray before = TestFiles::read(path);
+    auto apps = std::make_unique<ExternalApps>();
+    apps->setEXTFile(path);
+    grow(*apps);
+    const QStringList entries = dump(*apps);
+    QSignalSpy failed(apps.get(), &ExternalApps::saveFailed);
+    if (apps->save() || failed.count() != 1)
+        return QStringLiteral("save() did not fail");
+    if (dump(*apps) != entries)
+        return QStringLiteral("the failed save changed the catalogue");
+    apps.reset();
+    if (failed.count() != 2)
+        return QStringLiteral("the release did not fail");
+    if (TestFiles::read(path) != before)
+        return QStringLiteral("the list changed");
+    const QStringList left = QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden);
+    return left.size() <= 1 ? QString() : QStringLiteral("left beside the list: ") + left.join(u' ');
+}
+
+struct ReadRow { QByteArray bytes; QStringList entries; qint16 maxGroups = 20, maxApps = 20; };
+/// writtenBack: the lines after "T,New,/n,,0" was added.
+struct EncodingRow { QByteArray lines; QString firstName; QByteArray writtenBack; bool latin1 = false; };
+
+using Change = std::function<void(ExternalApps &)>;
+struct WritersRow
+{
+    Change ours;
+    QByteArray theirs; ///< appended to the file after our change; or a whole new list beginning "="
+    QStringList after;
+    qint16 maxGroups = 5;
+};
+
+struct LinesRow { QByteArray unit, lineEnd; bool utf8 = false; };
+struct UnreadableRow { QString kind; QByteArray bytes; int error = 0; };
+
+} // namespace
+
+Q_DECLARE_METATYPE(LinesRow)
+Q_DECLARE_METATYPE(UnreadableRow)
+Q_DECLARE_METATYPE(ReadRow)
+Q_DECLARE_METATYPE(EncodingRow)
+Q_DECLARE_METATYPE(WritersRow)
+
+class tst_LaunchList : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        // Open to anyone: permission cases run as nobody (FilePermissionsApply).
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
+        m_path = m_dir->filePath(QStringLiteral("tools.lst"));
+    }
+
+    void reading_data()
+    {
+        QTest::addColumn<ReadRow>("row");
+        QTest::newRow("empty-file") << ReadRow{"", {}};
+        QTest::newRow("blank-lines-and-header") << ReadRow{header + "\r\n \t \r\n\t\r\nT,A,/a,,0\r\n\r\n", {"T|A|/a||0"}};
+        QTest::newRow("indented-comment") << ReadRow{" \t; T,A,/a,,0\r\n;T,B,/b,,0", {}};
+        QTest::newRow("names-only-ignored") << ReadRow{"T,A\r\nT,B,,\r\nT,C, , ,", {}};
+        QTest::newRow("empty-group-or-name-ignored") << ReadRow{",A,/a,,0\r\nT,,/a,,0\r\n \t,A,/a", {}};
+        QTest::newRow("command-without-path") << ReadRow{"T,A,,-x", {"T|A||-x|0"}};
+        QTest::newRow("blanks-around-fields")
+            << ReadRow{"  \tT b \t,\t A ,  /a b ,\t-x y\t, \t-1 \t", {"T b|A|/a b|-x y|-1"}};
+        QTest::newRow("flag-numbers")
+            << ReadRow{"T,1,/a,,1\nT,2,/a,,-1\nT,3,/a,,TRUE\nT,4,/a,,\nT,5,/a,,0.5\nT,6,/a,,12abc\nT,7,/a,,abc1\n"
+                       "T,8,/a,,-0.00\nT,9,/a,,+.\nT,10,/a,,1,0",
+                       {"T|1|/a||-1", "T|2|/a||-1", "T|3|/a||0", "T|4|/a||0", "T|5|/a||-1", "T|6|/a||-1",
+                        "T|7|/a||0", "T|8|/a||0", "T|9|/a||0", "T|10|/a||-1"}};
+        QTest::newRow("comma-ends-the-command") << ReadRow{"T,A,/a,/a,/b,-1", {"T|A|/a|/a|0"}};
+        QTest::newRow("every-line-end")
+            << ReadRow{"T,A,/a,,0\r\nT,B,/b,,0\rT,C,/c,,0\nT,D,/d,,0\n\rT,E,/e,,0",
+                       {"T|A|/a||0", "T|B|/b||0", "T|C|/c||0", "T|D|/d||0", "T|E|/e||0"}};
+        QTest::newRow("repeat-updates-path-and-command") << ReadRow{"T,A,/a,x,0\r\nT,A,/b,y,-1", {"T|A|/b|y|0"}};
+        QTest::newRow("groups-in-order-of-first-lines")
+            << ReadRow{"G2,A,/a,,0\nG1,B,/b,,0\nG2,C,/c,,0", {"G2|A|/a||0", "G2|C|/c||0", "G1|B|/b||0"}};
+        QTest::newRow("byte-order-mark-skipped") << ReadRow{"\xEF\xBB\xBFT,A,/a,,0", {"T|A|/a||0"}};
+        QTest::newRow("later-byte-order-mark-kept")
+            << ReadRow{"T,A,/a,,0\r\n\xEF\xBB\xBFT,B,/b,,0", {"T|A|/a||0", QStringLiteral(u"\uFEFFT|B|/b||0")}};
+        QTest::newRow("limits-while-loading")
+            << ReadRow{"G1,A,/a,,0\nG2,A,/a,,0\nG3,A,/a,,0\nG1,B,/a,,0\nG1,C,/a,,0\nG2,B,/b,,0\nG1,A,/changed,,0",
+                       {"G1|A|/changed||0", "G1|B|/a||0", "G2|A|/a||0", "G2|B|/b||0"}, 2, 2};
+    }
+    void reading()
+    {
+        QFETCH(ReadRow, row);
+        QVERIFY(TestFiles::write(m_path, row.bytes));
+        QCOMPARE(loadedFrom(m_path, row.maxGroups, row.maxApps), row.entries);
+    }
+
+    void loadingAddsToWhatIsThere()
+    {
+        QVERIFY(TestFiles::write(m_path, "T,A,/a,,-1\nU,B,/b,x,0\n"));
+        ExternalApps apps;
+        fill(apps, {"U|Z|/z"});
+        apps.setEXTFile(m_path);
+        apps.setEXTFile(m_path);
+        QCOMPARE(dump(apps), (QStringList{"U|Z|/z||0", "U|B|/b|x|0", "T|A|/a||-1"}));
+    }
+
+    void writing()
+    {
+        {
+            ExternalApps apps;
+            apps.setEXTFile(m_path);
+            fill(apps, {"Tools|Editor|/bin/ed|/n", "Tools|Empty||", "Tools|Viewer|/bin/view||-1", "Other|Cmd||only",
+                        "Dup|X|/x"});
+            // Two groups of one name: both written with the first one's count.
+            apps.setGroupName(2, QStringLiteral("Other"));
+        }
+        QCOMPARE(TestFiles::read(m_path),
+                 "; Created by: liblanyard on " + QDate::currentDate().toString(u"dd-MM-yyyy").toUtf8()
+                     + "\r\n; Format: Group Label,Program label,Program Path,Command line\r\n"
+                       "Tools,Editor,/bin/ed,/n,0\r\nTools,Viewer,/bin/view,,-1\r\nOther,Cmd,,only,0\r\nOther,X,/x,,0\r\n");
+    }
+
+    // Every value the list holds reads back as it was stored.
+    void roundTrip()
+    {
+        const QStringList entries{R"(Tools|Editor|/usr/bin/ed|-p "%FILE%" 'x y' $HOME|0)", "Tools|Viewer; rm|/opt/my apps/view|--a=%A% `b`|-1",
+                                  "Ünïcode 日本|名前 😀|/ü/ß|«»|0", "Last|Only command||cmd|-1", "T;x|a ; b|/p;|;|0"};
+        {
+            ExternalApps apps;
+            apps.setEXTFile(m_path);
+            fill(apps, entries);
+        }
+        QCOMPARE(loadedFrom(m_path), entries);
+    }
+
+    // A list keeps its encoding, byte for byte; a character a Latin-1 list cannot hold is refused.
+    void encoding_data()
+    {
+        QTest::addColumn<EncodingRow>("row");
+        QTest::newRow("latin-1") << EncodingRow{"Caf\xE9,R\xE9sum\xE9,/opt/\xFC\xDF\xFF,-t \xA9\xB5,0\r\n", "Résumé",
+                                                "Caf\xE9,R\xE9sum\xE9,/opt/\xFC\xDF\xFF,-t \xA9\xB5,0\r\nT,New,/n,,0\r\n", true};
+        QTest::newRow("utf-8") << EncodingRow{"\xE6\x97\xA5,\xF0\x9F\x98\x80 x,/\xC3\xBC,\xE2\x82\xAC,-1\r\n", "😀 x",
+                                              "\xE6\x97\xA5,\xF0\x9F\x98\x80 x,/\xC3\xBC,\xE2\x82\xAC,-1\r\nT,New,/n,,0\r\n"};
+        QTest::newRow("invalid-utf-8-is-latin-1")
+            << EncodingRow{"T,\xC3\xA9\xC3,/a,\xED\xA0\x80,0\r\n", "Ã©Ã", "T,\xC3\xA9\xC3,/a,\xED\xA0\x80,0\r\nT,New,/n,,0\r\n", true};
+        // Only the comment made the file Latin-1: without it the same bytes would read as UTF-8.
+        QTest::newRow("latin-1-that-would-read-as-utf-8")
+            << EncodingRow{"; \xFF\r\nG,\xC3\xA9,/p,,0\r\n", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
+    }
+    void encoding()
+    {
+        QFETCH(EncodingRow, row);
+        QVERIFY(TestFiles::write(m_path, header + row.lines));
+        {
+            ExternalApps apps;
+            apps.setEXTFile(m_path);
+            QCOMPARE(apps.ApplicationName(0, 0), row.firstName);
+            QCOMPARE(errorOf([&] { apps.AddApp("T", "Euro €", "/e", "", false); }), row.latin1 ? 5 : 0);
+            apps.DeleteApp("T", "Euro €");
+            QVERIFY(apps.AddApp("T", "New", "/n", "", false));
+        }
+        QCOMPARE(body(TestFiles::read(m_path)), row.writtenBack);
+    }
+
+    // Lines of every length, so that characters and line ends fall across the reader's chunks.
+    void largeListKeptWhole_data()
+    {
+        QTest::addColumn<LinesRow>("row");
+        QTest::newRow("utf-8-crlf") << LinesRow{"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80x", "\r\n", true};
+        QTest::newRow("utf-8-lone-cr") << LinesRow{"\xE2\x82\xAC\xC3\xA9", "\r", true};
+    }
+    void largeListKeptWhole()
+    {
+        QFETCH(LinesRow, row);
+        const auto &[unit, lineEnd, utf8] = row;
+        QByteArray lines;
+        for (int i = 0; lines.size() < (2 << 20) + 4096; ++i)
+            lines += "G,A" + QByteArray::number(i) + ',' + unit.repeated(1 + i % 97) + ",c,0" + lineEnd;
+        const QByteArray longest = unit.repeated((65536 - 20) / unit.size()); // the longest line a list may hold
+        lines += "G,Long," + longest + ",,0" + lineEnd;
+        QVERIFY(TestFiles::write(m_path, header + lines));
+        {
+            ExternalApps apps;
+            apps.setMaxApps(32767);
+            apps.setEXTFile(m_path);
+            QCOMPARE(apps.AppPath("G", "Long"), utf8 ? QString::fromUtf8(longest) : QString::fromLatin1(longest));
+            QVERIFY(apps.AddApp("G", "New", "/n", "", false));
+        }
+        QCOMPARE(body(TestFiles::read(m_path)), QByteArray(lines + "G,New,/n,,0" + lineEnd).replace(lineEnd, "\r\n"));
+    }
+
+    // What is not a launch list, or not a file that can be read, fails the assignment and is
+    // never written over: neither by save() nor by the release.
+    void neverWrittenOver_data()
+    {
+        QTest::addColumn<UnreadableRow>("row");
+        QByteArray junk(1 << 16, '\0');
+        QRandomGenerator(4).fillRange(reinterpret_cast<quint32 *>(junk.data()), junk.size() / 4);
+        QTest::newRow("binary") << UnreadableRow{"file", junk, 75};
+        QTest::newRow("nul-in-a-value") << UnreadableRow{"file", QByteArrayLiteral("T,A\0B,/a,,0"), 75};
+        QTest::newRow("line-over-64-kib") << UnreadableRow{"file", "T,A,/a,,0\n" + QByteArray(65537, ','), 75};
+        QTest::newRow("unreadable") << UnreadableRow{"mode-200", original, 70};
+        QTest::newRow("fifo") << UnreadableRow{"fifo", {}, 75};
+        QTest::newRow("device") << UnreadableRow{"device", {}, 75};
+        QTest::newRow("folder") << UnreadableRow{"folder", {}, 75};
+    }
+    void neverWrittenOver()
+    {
+        QFETCH(UnreadableRow, row);
+        const auto &[kind, bytes, error] = row;
+        if (kind == u"device" && ::geteuid() != 0)
+            m_path = QStringLiteral("/dev/null"); // another user cannot harm it
+        else
+            QVERIFY(kind == u"file" ? TestFiles::write(m_path, bytes) : makeFile(kind, m_path));
+        const mode_t type = fileType(m_path);
+        {
+            const FilePermissionsApply permissions;
+            auto apps = std::make_unique<ExternalApps>();
+            QCOMPARE(errorOf([&] { apps->setEXTFile(m_path); }), error);
+            QCOMPARE(apps->EXTFile(), m_path);
+            QCOMPARE(apps->GroupCount(), qint16(0));
+            fill(*apps, {viewer});
+            QSignalSpy failed(apps.get(), &ExternalApps::saveFailed);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not saved"));
+            QVERIFY(!apps->save());
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not saved"));
+            apps.reset();
+            QCOMPARE(failed.count(), 2);
+        }
+        QCOMPARE(fileType(m_path), type);
+        if (type == S_IFREG)
+            QCOMPARE(TestFiles::read(m_path), bytes);
+    }
+
+    // Another program (or object) writes the list while we hold it: its entries survive ours.
+    void otherWritersChangesSurvive_data()
+    {
+        QTest::addColumn<WritersRow>("row");
+        const QByteArray addsViewer = "Tools,Viewer,/usr/bin/less,,0\r\n";
+        QTest::newRow("unchanged-object-writes-nothing") << WritersRow{[](ExternalApps &) {}, addsViewer, {editor, viewer}};
+        QTest::newRow("both-add") << WritersRow{[](ExternalApps &a) { fill(a, {"Games|Chess|/g||-1"}); }, addsViewer,
+                                                {editor, viewer, "Games|Chess|/g||-1"}};
+        QTest::newRow("we-delete-they-add")
+            << WritersRow{[](ExternalApps &a) { a.DeleteApp("Tools", "Editor"); }, addsViewer, {viewer}};
+        QTest::newRow("we-move-they-add")
+            << WritersRow{[](ExternalApps &a) { a.EditApp("Tools", "Editor", "Edit", "ed", false); }, addsViewer,
+                          {viewer, "Edit|ed|/usr/bin/ed|-p|0"}};
+        QTest::newRow("our-changed-entry-wins-whole")
+            << WritersRow{[](ExternalApps &a) { a.setCmdLine("Tools", "Editor", "-q"); },
+                          "=Tools,Editor,/bin/ed,-x,0\r\n" + addsViewer, {"Tools|Editor|/usr/bin/ed|-q|0", viewer}};
+        QTest::newRow("another-object-of-this-process") << WritersRow{[](ExternalApps &a) {
+            fill(a, {"A|1|/1"});
+            ExternalApps other;
+            other.setEXTFile(a.EXTFile());
+            fill(other, {"B|2|/2"});
+        }, "", {editor, "B|2|/2||0", "A|1|/1||0"}};
+        QTest::newRow("entries-beyond-our-limits-stay")
+            << WritersRow{[](ExternalApps &a) { fill(a, {"Tools|New|/n"}); }, "", {editor, "Tools|New|/n||0", "Six|x|/x||0"}, 1};
+    }
+    void otherWritersChangesSurvive()
+    {
+        QFETCH(WritersRow, row);
+        QVERIFY(TestFiles::write(m_path, row.maxGroups == 1 ? original + "Six,x,/x,,0\r\n" : original));
+        {
+            ExternalApps apps;
+            apps.setMaxGroups(row.maxGroups);
+            apps.setEXTFile(m_path);
+            row.ours(apps);
+            if (row.theirs.startsWith('='))
+                QVERIFY(TestFiles::write(m_path, row.theirs.mid(1)));
+            else if (!row.theirs.isEmpty())
+                QVERIFY(TestFiles::write(m_path, TestFiles::read(m_path) + row.theirs));
+        }
+        QCOMPARE(loadedFrom(m_path), row.after);
+    }
+
+    // A folder that takes no new file: the list is written in place when it may be, else kept.
+    void folderWithoutRoomForANewFile_data()
+    {
+        QTest::addColumn<bool>("fileWritable");
+        QTest::newRow("written-in-place") << true;
+        QTest::newRow("read-only-file-kept") << false;
+    }
+    void folderWithoutRoomForANewFile()
+    {
+        QFETCH(bool, fileWritable);
+        const QString folder = m_dir->filePath(QStringLiteral("locked"));
+        const QString path = folder + QStringLiteral("/tools.lst");
+        QVERIFY(QDir().mkdir(folder) && TestFiles::write(path, original));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(fileWritable ? 0x6666 : 0x4444)));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x5555)));
+        {
+            const FilePermissionsApply permissions;
+            ExternalApps apps;
+            apps.setEXTFile(path);
+            fill(apps, {viewer});
+            QSignalSpy failed(&apps, &ExternalApps::saveFailed);
+            if (!fileWritable)
+                QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not saved"));
+            QCOMPARE(apps.save(), fileWritable);
+            QCOMPARE(failed.count(), fileWritable ? 0 : 1);
+            if (!fileWritable) {
+                QVERIFY2(failed.first().first().toString().contains(path), qPrintable(failed.first().first().toString()));
+                QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not saved")); // the release tries again
+            }
+        }
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"tools.lst"});
+        QCOMPARE(loadedFrom(path), fileWritable ? (QStringList{editor, viewer}) : QStringList{editor});
+    }
+
+    // A save keeps the list's owner and mode, and a list reached through a link stays a link.
+    void ownerModeAndLinkKept()
+    {
+        const QString target = m_dir->filePath(QStringLiteral("real.lst"));
+        const QByteArray native = QFile::encodeName(target);
+        QVERIFY(TestFiles::write(target, original) && ::chmod(native.constData(), 0640) == 0);
+        if (::geteuid() == 0) // a user's list saved by root stays the user's
+            QVERIFY(::chown(native.constData(), FilePermissionsApply::nobody, FilePermissionsApply::nobody) == 0);
+        struct stat before {};
+        QVERIFY(::stat(native.constData(), &before) == 0);
+        QVERIFY(QFile::link(target, m_path));
+        {
+            ExternalApps apps;
+            apps.setEXTFile(m_path);
+            fill(apps, {viewer});
+        }
+        struct stat after {};
+        QVERIFY(::stat(native.constData(), &after) == 0);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_mode & 07777, mode_t(0640));
+        QCOMPARE(fileType(m_path), mode_t(S_IFLNK));
+        QCOMPARE(loadedFrom(m_path), (QStringList{editor, viewer}));
+    }
+
+    // The folder is gone: the list stays whole. (A write that fails part way: the full file
+    // system below.)
+    void folderGone()
+    {
+        QVERIFY(TestFiles::write(m_path, original));
+        for (int i = 0; i < 2; ++i) // save() and the release
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not saved"));
+        QCOMPARE(failingSave(m_dir->filePath(QStringLiteral("no/such/folder/tools.lst"))), QString());
+        QCOMPARE(TestFiles::read(m_path), original);
+    }
+
+    // On a file system of its own, made full or read-only, in a user namespace of the test's.
+    void savesOnAFileSystemThatFails_data()
+    {
+        QTest::addColumn<QString>("options");
+        QTest::newRow("full") << "size=64k";
+        QTest::newRow("read-only") << "ro";
+    }
+    void savesOnAFileSystemThatFails()
+    {
+        QFETCH(QString, options);
+        const QString mountPoint = m_dir->filePath(QStringLiteral("fs"));
+        QVERIFY(QDir().mkdir(mountPoint) && TestFiles::write(m_path, original));
+        QProcess child;
+        child.start("unshare", {"-Urm", "sh", "-c",
+                                R"(mount -t tmpfs -o size=64k tmpfs "$1" && cp "$2" "$1/tools.lst" &&
+                                   { [ "$3" != ro ] || mount -o remount,ro "$1"; } && exec "$0" --save-under-fault "$1/tools.lst")",
+                                QCoreApplication::applicationFilePath(), mountPoint, m_path, options});
+        QVERIFY(child.waitForFinished(60000));
+        QVERIFY2(child.exitCode() == 0, child.readAllStandardError().constData());
+        QCOMPARE(child.readAllStandardOutput(), "list kept\n");
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--save-under-fault") == 0) {
+        QCoreApplication app(argc, argv);
+        const QString failure = failingSave(QString::fromLocal8Bit(argv[2]));
+        std::printf("%s\n", failure.isEmpty() ? "list kept" : qPrintable(failure));
+        return failure.isEmpty() ? 0 : 1;
+    }
+    QCoreApplication app(argc, argv);
+    tst_LaunchList test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_launchlist.moc"

@@ -1,0 +1,46 @@
+#pragma once
+
+// What the tests say of a catalogue: its entries as text, entries made from text, and the
+// error a call raises.
+#include <Lanyard/ExternalApps.h>
+
+#include <QStringList>
+#include <QTest>
+
+#include <functional>
+
+/// Every application in use as "group|name|path|command|protected", in slot order.
+inline QStringList dump(const Lanyard::ExternalApps &apps)
+{
+    QStringList entries;
+    for (qint16 g = 0; g < apps.GroupCount(); ++g) {
+        const QVariant group(g);
+        for (qint16 a = 0; a < apps.AppCount(group); ++a) {
+            entries << QStringList{apps.GroupName(g), apps.ApplicationName(group, a), apps.AppPath(group, a),
+                                   apps.CmdLine(group, a), QString::number(apps.AppProtected(group, a))}
+                           .join(u'|');
+        }
+    }
+    return entries;
+}
+
+/// Adds entries written as dump() writes them; the command and the flag may be left off.
+inline void fill(Lanyard::ExternalApps &apps, const QStringList &entries)
+{
+    for (const QString &entry : entries) {
+        const QStringList f = entry.split(u'|');
+        QVERIFY2(apps.AddApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4, QStringLiteral("0")) != u"0"),
+                 qPrintable(entry));
+    }
+}
+
+/// The number of the ComponentError that @p call throws; 0 when it throws none.
+inline int errorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const Lanyard::ComponentError &error) {
+        return error.number();
+    }
+    return 0;
+}

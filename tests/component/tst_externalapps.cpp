@@ -1,0 +1,351 @@
+// The catalogue through both ways in. Each script runs on the members directly and again,
+// late-bound, through invoke() on an object the plugin created by its class name; both must
+// give the expected value or error and leave the same catalogue, and a step that fails or only
+// reads changes nothing.
+#include "common/Catalogue.h"
+
+#include <QDir>
+#include <QPluginLoader>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Lanyard;
+
+namespace {
+
+struct Step
+{
+    QString member;
+    QString kind;
+    QVariantList args;
+};
+using Script = QList<Step>;
+
+Step get(const char *member, const QVariantList &args = {}) { return {QString::fromLatin1(member), QStringLiteral("get"), args}; }
+Step let(const char *member, const QVariantList &args) { return {QString::fromLatin1(member), QStringLiteral("let"), args}; }
+Step call(const char *member, const QVariantList &args) { return {QString::fromLatin1(member), QStringLiteral("call"), args}; }
+
+struct Row
+{
+    Script script;                         ///< the last step gives the value or the error
+    QVariant value;                        ///< of the last step
+    int error = 0;                         ///< of the last step
+    std::optional<QStringList> catalogue;  ///< afterwards; none: as before the last step
+    bool lateBoundOnly = false;            ///< a script only a late-bound caller can write
+};
+
+/// Tools: Editor, Viewer (protected); Games: Chess; placeholders %FILE% and %USER%.
+const Script fixture{call("AddApp", {"Tools", "Editor", "/no/ed", "-p %FILE%", false}),
+                     call("AddApp", {"Tools", "Viewer", "/no/view", "", true}),
+                     call("AddApp", {"Games", "Chess", "/no/chess", "", false}),
+                     call("AddPlaceHolder", {"%FILE%", "/tmp/a b"}), call("AddPlaceHolder", {"%USER%", "bob"})};
+const QStringList fixtureEntries{"Tools|Editor|/no/ed|-p %FILE%|0", "Tools|Viewer|/no/view||-1",
+                                 "Games|Chess|/no/chess||0"};
+
+using Args = QVariantList;
+using DirectCall = QVariant (*)(ExternalApps &, const Args &);
+qint16 n(const QVariant &value) { return qint16(value.toInt()); }
+QString t(const QVariant &value) { return value.toString(); }
+
+// The typed members, by "member kind".
+const QHash<QString, DirectCall> directCalls{
+    {"MaxGroups let", [](ExternalApps &a, const Args &x) -> QVariant { a.setMaxGroups(n(x[0])); return {}; }},
+    {"MaxApps let", [](ExternalApps &a, const Args &x) -> QVariant { a.setMaxApps(n(x[0])); return {}; }},
+    {"EXTFile get", [](ExternalApps &a, const Args &) -> QVariant { return a.EXTFile(); }},
+    {"EXTFile let", [](ExternalApps &a, const Args &x) -> QVariant { a.setEXTFile(t(x[0])); return {}; }},
+    {"AppCount get", [](ExternalApps &a, const Args &x) -> QVariant { return a.AppCount(x[0]); }},
+    {"GroupName get", [](ExternalApps &a, const Args &x) -> QVariant { return a.GroupName(n(x[0])); }},
+    {"GroupName let", [](ExternalApps &a, const Args &x) -> QVariant { a.setGroupName(n(x[0]), t(x[1])); return {}; }},
+    {"ApplicationName let",
+     [](ExternalApps &a, const Args &x) -> QVariant { a.setApplicationName(x[0], n(x[1]), t(x[2])); return {}; }},
+    {"AppPath get", [](ExternalApps &a, const Args &x) -> QVariant { return a.AppPath(x[0], x[1]); }},
+    {"AppPath let", [](ExternalApps &a, const Args &x) -> QVariant { a.setAppPath(x[0], x[1], t(x[2])); return {}; }},
+    // Stored as -1 and 0; late-bound true and false.
+    {"AppProtected get", [](ExternalApps &a, const Args &x) -> QVariant { return a.AppProtected(x[0], x[1]) == -1; }},
+    {"AppProtected let",
+     [](ExternalApps &a, const Args &x) -> QVariant { a.setAppProtected(x[0], x[1], x[2].toBool()); return {}; }},
+    {"CmdLine get", [](ExternalApps &a, const Args &x) -> QVariant { return a.CmdLine(x[0], x[1]); }},
+    {"CmdLine let", [](ExternalApps &a, const Args &x) -> QVariant { a.setCmdLine(x[0], x[1], t(x[2])); return {}; }},
+    {"PlaceholderCount get", [](ExternalApps &a, const Args &) -> QVariant { return a.PlaceholderCount(); }},
+    {"SearchString get", [](ExternalApps &a, const Args &x) -> QVariant { return a.SearchString(n(x[0])); }},
+    {"ReplaceString get", [](ExternalApps &a, const Args &x) -> QVariant { return a.ReplaceString(x[0]); }},
+    {"Language get", [](ExternalApps &a, const Args &) -> QVariant { return int(a.Language()); }},
+    {"Language let", [](ExternalApps &a, const Args &x) -> QVariant { a.setLanguage(Language(x[0].toInt())); return {}; }},
+    {"AddApp call",
+     [](ExternalApps &a, const Args &x) -> QVariant { return a.AddApp(t(x[0]), t(x[1]), t(x[2]), t(x[3]), x[4].toBool()); }},
+    {"DeleteApp call", [](ExternalApps &a, const Args &x) -> QVariant { a.DeleteApp(x[0], x[1]); return {}; }},
+    {"EditApp call",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.EditApp(t(x[0]), t(x[1]), t(x[2]), t(x[3]), x[4].toBool(), x.value(5), x.value(6));
+         return {};
+     }},
+    {"AddPlaceHolder call", [](ExternalApps &a, const Args &x) -> QVariant { a.AddPlaceHolder(t(x[0]), t(x[1])); return {}; }},
+};
+
+/// What a script left: the last step's value and error, the entries before that step and after it.
+struct Outcome
+{
+    QString value;
+    int error = 0;
+    QString description;
+    QStringList before;
+    QStringList after;
+    QString limits;
+};
+
+QString text(const QVariant &value)
+{
+    return value.isValid() ? value.toString() : QStringLiteral("<none>");
+}
+
+Outcome runDirect(const Script &script)
+{
+    ExternalApps apps;
+    Outcome outcome;
+    for (const Step &step : fixture + script) {
+        outcome.before = dump(apps);
+        const DirectCall direct = directCalls.value(step.member + u' ' + step.kind);
+        if (!direct)
+            qFatal("no direct call for %s %s", qPrintable(step.member), qPrintable(step.kind));
+        try {
+            outcome = {text(direct(apps, step.args)), 0, {}, outcome.before};
+        } catch (const ComponentError &error) {
+            outcome = {text(QVariant()), error.number(), error.description() + u'|' + error.detail(), outcome.before};
+        }
+    }
+    outcome.after = dump(apps);
+    outcome.limits = QString::number(apps.MaxGroups()) + u'x' + QString::number(apps.MaxApps());
+    return outcome;
+}
+
+QVariantMap invoke(QObject *object, const Step &step)
+{
+    QVariantMap result;
+    if (!QMetaObject::invokeMethod(object, "invoke", Q_RETURN_ARG(QVariantMap, result), Q_ARG(QString, step.member),
+                                   Q_ARG(QString, step.kind), Q_ARG(QVariantList, step.args)))
+        qFatal("the object has no late-bound invoke");
+    return result;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Row)
+
+class tst_ExternalApps : public QObject
+{
+    Q_OBJECT
+
+    QPluginLoader m_plugin;
+
+    /// The object as a late-bound host gets it: from the plugin that names its class.
+    std::unique_ptr<QObject> create()
+    {
+        QObject *object = nullptr;
+        QMetaObject::invokeMethod(m_plugin.instance(), "create", Q_RETURN_ARG(QObject *, object), Q_ARG(QObject *, nullptr));
+        return std::unique_ptr<QObject>(object);
+    }
+
+    Outcome runLateBound(const Script &script)
+    {
+        const std::unique_ptr<QObject> object = create();
+        Outcome outcome;
+        for (const Step &step : fixture + script) {
+            outcome.before = dump(*qobject_cast<ExternalApps *>(object.get()));
+            const QVariantMap result = invoke(object.get(), step);
+            const int error = result.value(QStringLiteral("error")).toInt();
+            const QString description = result.value(QStringLiteral("description")).toString() + u'|'
+                + result.value(QStringLiteral("detail")).toString();
+            outcome = {text(result.value(QStringLiteral("value"))), error, error ? description : QString(), outcome.before};
+        }
+        const auto *apps = qobject_cast<ExternalApps *>(object.get());
+        outcome.after = dump(*apps);
+        outcome.limits = QString::number(apps->MaxGroups()) + u'x' + QString::number(apps->MaxApps());
+        return outcome;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const QDir dir(QStringLiteral(LANYARD_PLUGIN_DIR));
+        for (const QString &file : dir.entryList(QDir::Files)) {
+            QPluginLoader candidate(dir.filePath(file));
+            const QJsonObject meta = candidate.metaData().value(u"MetaData").toObject();
+            if (meta.value(u"className").toString() == u"Lanyard.ExternalApps") {
+                QCOMPARE(meta.value(u"description").toString(), "Vexa - External application launch / config utilities");
+                m_plugin.setFileName(candidate.fileName());
+            }
+        }
+        QVERIFY2(m_plugin.load(), "no plugin names the class Lanyard.ExternalApps");
+    }
+
+    void scripts_data();
+    void scripts()
+    {
+        QFETCH(Row, row);
+        const Outcome late = runLateBound(row.script);
+        QCOMPARE(late.error, row.error);
+        QCOMPARE(late.value, row.error ? text(QVariant()) : text(row.value));
+        QCOMPARE(late.after, row.catalogue.value_or(late.before));
+        QCOMPARE(late.description.isEmpty(), row.error == 0);
+        if (row.lateBoundOnly)
+            return;
+        const Outcome direct = runDirect(row.script);
+        QCOMPARE(direct.error, late.error);
+        QCOMPARE(direct.description, late.description);
+        QCOMPARE(direct.value, late.value);
+        QCOMPARE(direct.after, late.after);
+        QCOMPARE(direct.limits, late.limits);
+    }
+
+    // A count changed by a member notifies, as a QML binding needs. (The rest of the way QML
+    // reaches the object, the qml-host example shows and the install test runs.)
+    void countsNotify()
+    {
+        const std::unique_ptr<QObject> object = create();
+        const QMetaObject *meta = object->metaObject();
+        QSignalSpy changed(object.get(), meta->property(meta->indexOfProperty("GroupCount")).notifySignal());
+        QVERIFY(qobject_cast<ExternalApps *>(object.get())->AddApp("Games", "Chess", "/no/chess", "", true));
+        QCOMPARE(changed.count(), 1);
+    }
+};
+
+void tst_ExternalApps::scripts_data()
+{
+    QTest::addColumn<Row>("row");
+    const auto row = [](const char *tag, const Row &row) { QTest::newRow(tag) << row; };
+    const QStringList &entries = fixtureEntries;
+    const auto with = [](QStringList list, int at, const QString &entry) {
+        if (at < 0)
+            list.removeAt(-at - 1);
+        else if (at >= list.size())
+            list.append(entry);
+        else
+            list[at] = entry;
+        return list;
+    };
+
+    // Number or name: a string is a name, looked up exactly; other values are rounded indexes.
+    row("count-by-name", {{get("AppCount", {"Tools"})}, 2});
+    row("digits-are-a-name", {{get("AppCount", {"1"})}, 0});
+    row("count-minus-one", {{get("AppCount", {-1})}, 0});
+    row("count-minus-two", {{get("AppCount", {-2})}, {}, 9});
+    row("count-past-the-table", {{get("AppCount", {5})}, {}, 9});
+    row("index-beyond-16-bits", {{get("AppCount", {40000})}, {}, 6});
+    row("index-of-no-number", {{get("AppCount", Args{QVariant(QVariantList())})}, {}, 13});
+    row("group-name-negative", {{get("GroupName", {-1})}, {}, 9});
+    row("path-by-names", {{get("AppPath", {"Tools", "Editor"})}, "/no/ed"});
+    row("path-app-name-of-other-case", {{get("AppPath", {"Tools", "editor"})}, {}, 9});
+
+    // Slots beyond the counts hold values, invisible to look-ups; AddApp takes such a slot anew.
+    row("command-beyond-the-count", {{let("CmdLine", {0, 4, "late"}), get("CmdLine", {0, 4})}, "late"});
+    row("name-beyond-the-count-not-found", {{let("ApplicationName", {1, 1, "Hidden"}), get("AppPath", {1, "Hidden"})}, {}, 9});
+    row("add-takes-the-slot-beyond",
+        {{let("ApplicationName", {1, 1, "Hidden"}), let("CmdLine", {1, 1, "old"}), call("AddApp", {"Games", "Hidden", "/h", "", false})},
+         true, 0, entries + QStringList{"Games|Hidden|/h||0"}});
+    // Two groups of one name: a name is looked up in the first; a number addresses its slot.
+    row("second-group-of-a-name",
+        {{let("GroupName", {1, "Tools"}), get("AppPath", {1, "Chess"})}, {}, 9});
+    row("delete-by-name-in-the-group-given",
+        {{let("GroupName", {1, "Tools"}), call("DeleteApp", {1, "Chess"})}, {}, 0, entries.mid(0, 2)});
+    row("first-of-two-names-deleted",
+        {{let("ApplicationName", {0, 1, "Editor"}), call("DeleteApp", {"Tools", "Editor"})}, {}, 0,
+         QStringList{"Tools|Editor|/no/view||-1", entries[2]}});
+    row("renamed-group-moves-its-names",
+        {{let("GroupName", {0, "Renamed"}), get("AppPath", {"Renamed", "Viewer"})}, "/no/view"});
+
+    // Members that fail change nothing.
+    row("max-apps-zero", {{let("MaxApps", {0})}, {}, 9});
+    row("max-groups-below-the-count", {{let("MaxGroups", {1})}, {}, 9});
+    row("path-of-unknown-app", {{let("AppPath", {0, "Nope", "x"})}, {}, 9});
+    row("group-name-past-the-table", {{let("GroupName", {5, "x"})}, {}, 9});
+    row("app-name-group-beyond-16-bits", {{let("ApplicationName", {70000, 0, "x"})}, {}, 6});
+
+    // Limits: what is used stays, slots beyond the counts too while the table holds them.
+    row("grow-keeps-slots-beyond", {{let("CmdLine", {1, 1, "kept"}), let("MaxApps", {300}), get("CmdLine", {1, 1})}, "kept"});
+    row("shrink-to-what-is-used", {{let("MaxGroups", {2}), let("MaxApps", {2}), get("GroupName", {2})}, {}, 9});
+    row("largest-tables", {{let("MaxGroups", {32767}), let("MaxApps", {32767}), get("AppPath", {32766, 32766})}, ""});
+    row("more-groups-get-tables-at-once",
+        {{let("MaxApps", {3}), let("MaxGroups", {8}), let("CmdLine", {7, 2, "last"}), get("CmdLine", {7, 2})}, "last"});
+    row("language-out-of-range-is-english", {{let("Language", {1}), let("Language", {7}), get("Language")}, 0});
+    row("list-file", {{let("EXTFile", {"/nonexistent/tools.lst"}), let("EXTFile", {""}), get("EXTFile")}, "/nonexistent/tools.lst"});
+
+    // Adding: limits, updates, case.
+    row("group-limit", {{let("MaxGroups", {2}), call("AddApp", {"New", "App", "/x", "", false})}, false});
+    row("application-limit", {{let("MaxApps", {2}), call("AddApp", {"Tools", "New", "/x", "", false})}, false});
+    row("full-group-takes-an-update",
+        {{let("MaxApps", {2}), call("AddApp", {"Tools", "Viewer", "/new", "--new", false})}, true, 0,
+         with(entries, 1, "Tools|Viewer|/new|--new|-1")});
+    row("add-is-case-sensitive",
+        {{call("AddApp", {"tools", "Editor", "/x", "", false}), call("AddApp", {"Tools", "editor", "/y", "", true})}, true, 0,
+         QStringList{entries[0], entries[1], "Tools|editor|/y||-1", entries[2], "tools|Editor|/x||0"}});
+
+    // Deleting closes the gap; the last application takes its group along.
+    row("delete-only-app-of-group", {{call("DeleteApp", {"Games", "Chess"})}, {}, 0, with(entries, -3, {})});
+    row("delete-keeps-the-vacated-group-name", {{call("DeleteApp", {"Games", "Chess"}), get("GroupName", {1})}, "Games"});
+    row("vacated-group-taken-anew",
+        {{call("DeleteApp", {"Games", "Chess"}), call("AddApp", {"New", "n", "/n", "", false})}, true, 0,
+         with(entries, 2, "New|n|/n||0")});
+    row("delete-unknown-name", {{call("DeleteApp", {"Tools", "editor"})}, {}});
+
+    // Editing: path and command stay unless given; moves between groups; limits.
+    row("edit-in-place-keeps-path-and-command",
+        {{call("EditApp", {"Tools", "Editor", "Tools", "Ed", true})}, {}, 0, with(entries, 0, "Tools|Ed|/no/ed|-p %FILE%|-1")});
+    row("edit-empty-command-is-given",
+        {{call("EditApp", {"Tools", "Viewer", "Tools", "Viewer", false, QVariant(), ""})}, {}, 0,
+         with(entries, 1, "Tools|Viewer|/no/view||0")});
+    row("edit-rename-to-a-taken-name-keeps-both",
+        {{call("EditApp", {"Tools", "Viewer", "Tools", "Editor", true})}, {}, 0, with(entries, 1, "Tools|Editor|/no/view||-1")});
+    row("edit-move-to-another-group",
+        {{call("EditApp", {"Tools", "Editor", "Games", "Editor", true, "/p"})}, {}, 0,
+         QStringList{entries[1], entries[2], "Games|Editor|/p|-p %FILE%|-1"}});
+    row("edit-move-onto-a-name-there-keeps-its-flag",
+        {{call("EditApp", {"Tools", "Viewer", "Games", "Chess", true})}, {}, 0,
+         QStringList{entries[0], "Games|Chess|/no/view||0"}});
+    row("edit-move-only-app-to-new-group",
+        {{call("EditApp", {"Games", "Chess", "games", "Chess", false})}, {}, 0, with(entries, 2, "games|Chess|/no/chess||0")});
+    row("edit-move-into-full-group-changes-nothing",
+        {{let("MaxApps", {2}), call("EditApp", {"Games", "Chess", "Tools", "Chess", false})}, {}});
+    row("edit-unknown-old-group", {{call("EditApp", {"Nope", "Editor", "Games", "Editor", false})}, {}, 9});
+    row("edit-path-of-no-text", {{call("EditApp", {"Tools", "Editor", "Tools", "E", false, QVariantList()})}, {}, 13});
+
+    // Values the launch list could not give back the same are refused with InvalidArgument.
+    row("refused-comma-in-group", {{call("AddApp", {"a,b", "N", "/p", "", false})}, {}, 5});
+    row("refused-cr-in-name", {{call("AddApp", {"G", "a\rb", "/p", "", false})}, {}, 5});
+    row("refused-nul-in-command", {{call("AddApp", {"G", "N", "/p", QString(QChar(0)), false})}, {}, 5});
+    row("refused-comment-group", {{call("AddApp", {" ;x", "N", "/p", "", false})}, {}, 5});
+    row("refused-leading-blank", {{call("EditApp", {"Tools", "Editor", " Tools", "E", false})}, {}, 5});
+    row("refused-trailing-tab", {{call("EditApp", {"Tools", "Editor", "Tools", "E\t", false})}, {}, 5});
+    row("refused-edited-path", {{call("EditApp", {"Tools", "Editor", "Tools", "E", false, "x,y"})}, {}, 5});
+    row("refused-group-name", {{let("GroupName", {0, ";x"})}, {}, 5});
+    row("refused-path", {{let("AppPath", {0, 0, " /x"})}, {}, 5});
+    // A byte that is no UTF-8 (a lone surrogate holds it) in a UTF-8 list.
+    row("refused-byte-a-utf8-list-cannot-hold", {{call("AddApp", {"G", "N", QStringView(u"/caf\xdce9").toString(), "", false})}, {}, 5});
+
+    // Placeholders: registered once without regard to case, the last spelling and value kept.
+    row("placeholder-again-updates", {{call("AddPlaceHolder", {"%FILE%", "new"}), get("ReplaceString", {0})}, "new"});
+    row("placeholder-other-case-respelled", {{call("AddPlaceHolder", {"%file%", "x"}), get("SearchString", {0})}, "%file%"});
+    row("placeholder-case-beyond-ascii",
+        {{call("AddPlaceHolder", {"%Ärger%", "1"}), call("AddPlaceHolder", {"%äRGER%", "2"}), get("PlaceholderCount")}, 3});
+    row("replace-by-name-of-other-case", {{get("ReplaceString", {"%user%"})}, "bob"});
+    row("replace-digits-are-a-name", {{get("ReplaceString", {"0"})}, {}, 9});
+    row("replace-at-the-count", {{get("ReplaceString", {2})}, {}, 9});
+
+    // What only a late-bound caller can write.
+    const auto late = [&](const char *tag, Row r) {
+        r.lateBoundOnly = true;
+        row(tag, r);
+    };
+    late("member-name-in-any-case", {{{"aPPcOUNT", "GET", {"Tools"}}}, 2});
+    late("language-by-name", {{let("Language", {"lGerman"}), get("Language")}, 1});
+    late("any-number-is-a-boolean", {{let("AppProtected", {"Tools", 0, 0.4}), get("AppProtected", {"Tools", 0})}, true});
+    late("optional-arguments-left-off", {{call("EditApp", {"Tools", "Editor", "Tools", "Ed", false})}, {}, 0,
+                                         with(entries, 0, "Tools|Ed|/no/ed|-p %FILE%|0")});
+    late("unknown-member", {{call("Launch", {})}, {}, 438});
+    late("let-of-a-read-only-property", {{let("GroupCount", {3})}, {}, 438});
+    late("too-few-arguments", {{get("AppPath", {"Tools"})}, {}, 450});
+    late("owner-not-a-window", {{call("ShowForm", {0, "main window"})}, {}, 13});
+    late("language-of-no-number", {{let("Language", {"Klingon"})}, {}, 13});
+}
+
+QTEST_MAIN(tst_ExternalApps)
+#include "tst_externalapps.moc"

@@ -1,0 +1,260 @@
+// A program's icon: from the desktop entry that starts it, through the icon theme (its cache or
+// its folders), else its file type's; found without touching the host's own theme.
+#include "common/Files.h"
+#include "icons/IconTheme.h"
+#include "icons/mGetFileIcon.h"
+
+#include <Lanyard/ExternalApps.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+using Lanyard::mGetFileIcon::GetFileIcon;
+
+namespace {
+
+constexpr qint32 smallIcon = 1;
+constexpr qint32 largeIcon = 2;
+
+QColor centreColour(const QIcon &icon) { return icon.pixmap(16, 16).toImage().pixelColor(8, 8); }
+
+bool writeFile(const QString &path, const QByteArray &contents, bool executable = false)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return TestFiles::write(path, contents)
+        && (!executable || QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
+}
+
+bool writeIcon(const QString &path, QColor colour)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image.save(path, "PNG");
+}
+
+QByteArray desktopEntry(const QString &exec, const QString &icon)
+{
+    return "[Desktop Entry]\nType=Application\nHidden=false\n# a comment\n\na line without a key\nName=Test\nExec=" + exec.toUtf8()
+        + "\nIcon=" + icon.toUtf8() + "\n";
+}
+
+/// An icon-theme.cache naming one icon, a PNG in the theme's one folder "16x16/apps".
+QByteArray cacheOf(const QByteArray &icon)
+{
+    QByteArray bytes;
+    const auto append = [&bytes](quint32 value, int size) {
+        const quint32 big = qToBigEndian(value);
+        bytes.append(reinterpret_cast<const char *>(&big) + 4 - size, size);
+    };
+    // header | folder list | folder name | hash of one bucket | icon | image list | icon name
+    for (const auto &[value, size] : {std::pair{1u, 2}, {0u, 2}, {32u, 4}, {12u, 4}, {1u, 4}, {20u, 4}})
+        append(value, size);
+    bytes += "16x16/apps";
+    bytes.resize(32, '\0');
+    for (const auto &[value, size] : {std::pair{1u, 4}, {40u, 4}, {0xFFFFFFFFu, 4}, {64u, 4}, {52u, 4}, {1u, 4}, {0u, 2},
+                                      {4u /* PNG */, 2}, {0u, 4}})
+        append(value, size);
+    return bytes + icon + '\0';
+}
+
+bool setModified(const QString &path, int secondsFromNow)
+{
+    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) + secondsFromNow, 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+} // namespace
+
+class tst_Icons : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_system;
+
+    QString home(const QString &relative) const { return m_home.filePath(relative); }
+    QString program(const QString &name) const { return home("bin/" + name); }
+    QString picture(const QString &name) const { return home("pictures/" + name + ".png"); }
+    void addProgram(const QString &name) { QVERIFY(writeFile(program(name), "#!/bin/sh\nexit 0\n", true)); }
+    void addEntry(const QString &id, const QByteArray &contents, const QString &dataDir = {})
+    {
+        QVERIFY(writeFile((dataDir.isEmpty() ? m_home.path() : dataDir) + "/applications/" + id, contents));
+    }
+
+private Q_SLOTS:
+    // All the desktop entries and the theme exist before the first look-up.
+    void initTestCase()
+    {
+        qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
+        qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
+        qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
+        for (const char *name : {"abs-prog", "theme-prog", "path-prog", "spaced prog", "sub-prog",
+                                 "shadow-prog", "hidden-prog", "link-type-prog", "no-icon-prog", "other-group-prog",
+                                 "missing-icon-prog", "unknown-theme-prog", "plain-script"})
+            addProgram(name);
+        QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
+        QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
+        // File type icons, of a compiled program and of a shell script (known by its first line), in
+        // an Adwaita of the test's own that hides the machine's.
+        QVERIFY(writeFile(home("icons/Adwaita/index.theme"), "[Icon Theme]\nInherits=hicolor\nDirectories=test\n"
+                                                                "[test]\nSize=16\nType=Fixed\n"));
+        QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-executable.png"), Qt::darkBlue));
+        QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-shellscript.png"), Qt::darkCyan));
+        QVERIFY(QFile::copy("/bin/true", program("compiled")));
+        const std::pair<const char *, Qt::GlobalColor> pictures[] = {
+            {"red", Qt::red}, {"blue", Qt::blue}, {"yellow", Qt::yellow}, {"cyan", Qt::cyan}, {"magenta", Qt::magenta},
+            {"gray", Qt::gray}, {"darkgreen", Qt::darkGreen}, {"darkred", Qt::darkRed}};
+        for (const auto &[name, colour] : pictures)
+            QVERIFY(writeIcon(picture(name), colour));
+
+        addEntry("abs.desktop", desktopEntry(program("abs-prog") + " %F", picture("red")));
+        addEntry("theme.desktop", desktopEntry(program("theme-prog"), "lanyard-test-green"));
+        addEntry("path.desktop", desktopEntry("path-prog --flag", picture("blue")));
+        addEntry("spaced.desktop", desktopEntry('"' + program("spaced prog") + "\" %u", picture("yellow")));
+        addEntry("vendor/sub.desktop", desktopEntry(program("sub-prog"), picture("magenta")));
+        addEntry("shadow.desktop", desktopEntry(program("shadow-prog"), picture("gray")), m_system.path());
+        addEntry("shadow.desktop", desktopEntry(program("shadow-prog"), picture("darkgreen")));
+        // Entries that give no icon of their own: they would show dark red.
+        const QString darkRed = picture("darkred");
+        addEntry("hidden.desktop", desktopEntry(program("hidden-prog"), darkRed), m_system.path());
+        addEntry("hidden.desktop", "[Desktop Entry]\nHidden=true\n");
+        addEntry("link.desktop", desktopEntry(program("link-type-prog"), darkRed).replace("Type=Application", "Type=Link"));
+        addEntry("noicon.desktop", "[Desktop Entry]\nType=Application\nExec=" + program("no-icon-prog").toUtf8() + "\n");
+        addEntry("othergroup.desktop", "[Desktop Entry]\nType=Application\nExec=" + program("other-group-prog").toUtf8()
+                                           + "\n[Desktop Action x]\nIcon=" + darkRed.toUtf8() + "\n");
+        addEntry("missingicon.desktop", desktopEntry(program("missing-icon-prog"), picture("none")));
+        addEntry("unknowntheme.desktop", desktopEntry(program("unknown-theme-prog"), "lanyard-no-such-icon"));
+    }
+    void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
+
+    // First: the first look-up of all is where a theme would be set up.
+    void hostThemeLeftAlone()
+    {
+        QIcon::setThemeName("lanyard-host-theme");
+        const QStringList searchPaths = QIcon::themeSearchPaths();
+        {
+            Lanyard::ExternalApps apps;
+            QVERIFY(apps.AddApp("Tools", "Themed", program("theme-prog"), "", false));
+            QCOMPARE(centreColour(apps.Icon(0, 0)), QColor(Qt::green));
+        }
+        QCOMPARE(QIcon::themeName(), "lanyard-host-theme");
+        QCOMPARE(QIcon::themeSearchPaths(), searchPaths);
+    }
+
+    void iconOfPath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QColor>("colour"); // the desktop entry's picture, else the file type's icon
+        const QColor script(Qt::darkCyan);
+        QTest::newRow("icon-file") << program("abs-prog") << true << QColor(Qt::red);
+        QTest::newRow("theme-icon-name") << program("theme-prog") << true << QColor(Qt::green);
+        QTest::newRow("program-found-on-path") << program("path-prog") << true << QColor(Qt::blue);
+        QTest::newRow("link-to-the-program") << home("links/abs-link") << true << QColor(Qt::red);
+        QTest::newRow("quoted-exec-with-blank") << program("spaced prog") << true << QColor(Qt::yellow);
+        QTest::newRow("entry-in-subfolder") << program("sub-prog") << true << QColor(Qt::magenta);
+        QTest::newRow("user-entry-hides-system-entry") << program("shadow-prog") << true << QColor(Qt::darkGreen);
+        QTest::newRow("hidden-user-entry-hides-system-entry") << program("hidden-prog") << true << script;
+        QTest::newRow("entry-of-type-link") << program("link-type-prog") << true << script;
+        QTest::newRow("entry-without-icon") << program("no-icon-prog") << true << script;
+        QTest::newRow("icon-outside-main-group") << program("other-group-prog") << true << script;
+        QTest::newRow("icon-file-missing") << program("missing-icon-prog") << true << script;
+        QTest::newRow("icon-name-not-in-theme") << program("unknown-theme-prog") << true << script;
+        QTest::newRow("no-entry") << program("plain-script") << true << script;
+        QTest::newRow("compiled-program") << program("compiled") << true << QColor(Qt::darkBlue);
+        QTest::newRow("missing-file") << program("no-such-program") << false << QColor();
+        QTest::newRow("folder") << home("bin") << false << QColor();
+    }
+    void iconOfPath()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, found);
+        QFETCH(QColor, colour);
+        const QIcon icon = GetFileIcon(path, smallIcon);
+        QCOMPARE(!icon.isNull(), found);
+        QCOMPARE(!GetFileIcon(path, largeIcon).isNull(), found);
+        if (!found)
+            return;
+        QVERIFY(!GetFileIcon(path, largeIcon).pixmap(32, 32).isNull());
+        QCOMPARE(centreColour(icon), colour);
+        // The same icon each time, for both sizes, while the file stays as it is.
+        QCOMPARE(GetFileIcon(path, largeIcon).cacheKey(), icon.cacheKey());
+        Lanyard::mGetFileIcon::setEntryCheckInterval(0ms);
+        QCOMPARE(GetFileIcon(path, smallIcon).cacheKey(), icon.cacheKey());
+    }
+
+    // Each look-up looks at the file; desktop entries are looked at again after an interval.
+    void changesAreNoticed()
+    {
+        const QString path = program("comes-and-goes");
+        QVERIFY(GetFileIcon(path, smallIcon).isNull());
+        addProgram("comes-and-goes");
+        QVERIFY(!GetFileIcon(path, smallIcon).isNull());
+        QCOMPARE_NE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::red));
+        addEntry("late.desktop", desktopEntry(path, picture("red")));
+        QTRY_COMPARE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::red));
+        // An entry edited in place, its folder left as it was.
+        QFile entry(home("applications/late.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadWrite));
+        const QByteArray edited = entry.readAll().replace("red", "cyan");
+        QVERIFY(entry.seek(0) && entry.write(edited) == edited.size());
+        entry.close();
+        QTRY_COMPARE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::cyan));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(GetFileIcon(path, smallIcon).isNull());
+    }
+
+    void iconsOfTheCatalogue()
+    {
+        Lanyard::ExternalApps apps;
+        QVERIFY(apps.AddApp("Tools", "First", program("abs-prog"), "", false));
+        QVERIFY(apps.AddApp("Tools", "Later", program("installed-later"), "", false));
+        QCOMPARE(apps.Icon(0, 0).cacheKey(), apps.Icon("Tools", 0).cacheKey());
+        QVERIFY(apps.Icon(0, 1).isNull()); // the program is missing
+        // An edit that leaves the path as it is takes the icon again.
+        addProgram("installed-later");
+        apps.EditApp("Tools", "Later", "Tools", "Later", false);
+        QVERIFY(!apps.Icon(0, 1).isNull());
+        // A delete resets the slot beyond the new count.
+        apps.DeleteApp(0, 0);
+        QVERIFY(!apps.Icon(0, 0).isNull());
+        QVERIFY(apps.Icon(0, 1).isNull());
+    }
+
+    // A theme whose icon-theme.cache names "cached" while its folder holds "looked-up" only: a
+    // cache not older than its folders is trusted, an older one is not used.
+    void themeCacheOrFolders_data()
+    {
+        QTest::addColumn<bool>("cacheFresh");
+        QTest::newRow("fresh-cache-is-used") << true;
+        QTest::newRow("cache-older-than-its-folder-is-not") << false;
+    }
+    void themeCacheOrFolders()
+    {
+        QFETCH(bool, cacheFresh);
+        const QString root = m_system.filePath("icons/hicolor");
+        QDir(root).removeRecursively();
+        QVERIFY(writeFile(root + "/index.theme",
+                          "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n"));
+        QVERIFY(writeIcon(root + "/16x16/apps/looked-up.png", Qt::green));
+        QVERIFY(writeFile(root + "/icon-theme.cache", cacheOf("cached")));
+        for (const QString &folder : {root, root + "/16x16/apps"})
+            QVERIFY(setModified(folder, cacheFresh ? -60 : 60));
+        Lanyard::IconTheme theme;
+        QCOMPARE(theme.icon("cached").isNull(), !cacheFresh);
+        QCOMPARE(theme.icon("looked-up").isNull(), cacheFresh);
+        QVERIFY(theme.icon("nowhere").isNull());
+    }
+};
+
+QTEST_MAIN(tst_Icons)
+#include "tst_icons.moc"

@@ -1,0 +1,481 @@
+// The process runner and STUB16.EXE, with real processes: what they wait for, what they hand
+// on, and that they end what they started, and only that. Time-outs, cancels and kills run on
+// the computer's clock; a clock of the tests' (FastClock) reaches midnight and long waits.
+#include "FastClock.h"
+#include "common/ProcessCensus.h"
+#include "launch/ChildProcess.h"
+#include "launch/ProcessSpawn.h"
+#include "runner/WindowFinder.h"
+#include "runner/clsEXE.h"
+
+#include <Lanyard/ComponentError.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <xcb/xcb.h>
+
+using namespace Lanyard;
+
+namespace {
+
+const QString talker = QStringLiteral(LANYARD_TEST_BIN_DIR "/talker");
+const QString stubProgram = QStringLiteral(LANYARD_LIB_DIR "/STUB16.EXE");
+const QString timeoutMessage = QStringLiteral("Timeout!\r\nProcess failed");
+const double computerClock = std::nan("");
+
+QString digits(int size)
+{
+    QString text;
+    for (int i = 0; i < size; ++i)
+        text += QChar(u'0' + i % 10);
+    return text;
+}
+
+bool isRunning(const QString &marker) { return !ProcessCensus::running(marker).isEmpty(); }
+
+/// Runs RedirectDOSEXE; the RedirOutput pieces joined, each checked to be at most 256 long.
+QString redirect(clsEXE &runner, const QString &command, const QString &startText = {}, qint32 timeOut = 0,
+                 qsizetype *pieceCount = nullptr)
+{
+    QStringList pieces;
+    QObject collector;
+    QObject::connect(&runner, &clsEXE::RedirOutput, &collector, [&pieces](const QString &piece) {
+        pieces << piece;
+        QVERIFY(piece.size() <= 256);
+    });
+    // A runner that misses the command's end fails the test instead of hanging it.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &runner, &clsEXE::Cancel);
+    watchdog.start(20000);
+    runner.RedirectDOSEXE(command, startText, timeOut);
+    if (pieceCount)
+        *pieceCount = pieces.size();
+    return pieces.join(QString());
+}
+
+/// A shown window whose close request is seen.
+class ClosableWindow : public QWidget
+{
+public:
+    explicit ClosableWindow(const QString &title)
+    {
+        setWindowTitle(title);
+        resize(160, 60);
+        show();
+    }
+    bool closeRequested = false;
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        closeRequested = true;
+        QWidget::closeEvent(event);
+    }
+};
+
+// start: seconds since midnight on a fast clock (100 times fast for waits, 30 for commands).
+struct WaitRow { bool dos = false; QString seconds; int timeOut = 0; double start = computerClock; int minMs = 0; };
+struct RedirectRow { QString command, expected, startText; int timeOut = 0; double start = computerClock; int minMs = 0; };
+struct StubRow { QStringList arguments; int exitCode = 0; QByteArray out, err; };
+
+struct StartErrorRow { QString program, commandLine; int shellError = 0, dosError = 0; };
+struct EndRow { QString when, command; int timeOut = 0; QString output; bool stillRequested = false; };
+struct TitleRow { QString title, searched; bool found = false; };
+struct WindowRow { QString folder, arguments; int timeOut = 0, maxMs = 0; };
+
+} // namespace
+
+Q_DECLARE_METATYPE(WaitRow)
+Q_DECLARE_METATYPE(RedirectRow)
+Q_DECLARE_METATYPE(StubRow)
+Q_DECLARE_METATYPE(StartErrorRow)
+Q_DECLARE_METATYPE(EndRow)
+Q_DECLARE_METATYPE(TitleRow)
+Q_DECLARE_METATYPE(WindowRow)
+
+class tst_Runner : public QObject
+{
+    Q_OBJECT
+
+    int m_descriptorsAtStart = 0;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "runs on an X display (xvfb-run)");
+        {
+            // Qt opens descriptors of its own with the first window; they are not the runner's.
+            ClosableWindow warmUp("Lanyard warm-up");
+            QVERIFY(QTest::qWaitForWindowExposed(&warmUp));
+        }
+        QCoreApplication::processEvents();
+        m_descriptorsAtStart = ProcessCensus::openDescriptors();
+    }
+    void cleanup() { QCOMPARE(ProcessCensus::children(), QStringList()); }
+    void cleanupTestCase() { QCOMPARE(ProcessCensus::openDescriptors(), m_descriptorsAtStart); }
+
+    void startErrors_data()
+    {
+        QTest::addColumn<StartErrorRow>("row");
+        QTest::newRow("missing-program") << StartErrorRow{"/nonexistent/program", "", 53, 53};
+        QTest::newRow("not-executable") << StartErrorRow{LANYARD_SOURCE_DIR "/CMakeLists.txt", "", 53, 53};
+        QTest::newRow("open-quote") << StartErrorRow{"sleep", " '1", 5, 5};
+        QTest::newRow("interpreter-without-drive-path") << StartErrorRow{"COMMAND.COM", " /C ZIP.EXE", 53, 5};
+    }
+    void startErrors()
+    {
+        QFETCH(StartErrorRow, row);
+        clsEXE runner;
+        for (const bool dos : {false, true}) {
+            try {
+                dos ? runner.ShellDOSEXE(row.program, row.commandLine) : runner.ShellAndWait(row.program, row.commandLine);
+                QFAIL("no error");
+            } catch (const ComponentError &error) {
+                QCOMPARE(error.number(), dos ? row.dosError : row.shellError);
+            }
+        }
+    }
+
+    // Until the program ends or the time-out passes, while the host's timers keep running.
+    void waitsForTheEndOrTheTimeOut_data()
+    {
+        QTest::addColumn<WaitRow>("row");
+        QTest::newRow("shell-to-the-end") << WaitRow{false, " 0.4", 0, computerClock, 390};
+        QTest::newRow("shell-time-out") << WaitRow{false, " 30", 1, computerClock, 1000};
+        QTest::newRow("dos-time-out") << WaitRow{true, " 30", 1, computerClock, 500};
+        // On the fast clock ten seconds are a tenth of a real one.
+        QTest::newRow("shell-long-time-out") << WaitRow{false, " 30", 10, 1000.0, 90};
+        QTest::newRow("dos-long-time-out") << WaitRow{true, " 30", 10, 1000.0, 85};
+        QTest::newRow("dos-crossing-midnight") << WaitRow{true, " 30", 10, 86395.0, 85};
+        QTest::newRow("dos-negative-stops-at-once") << WaitRow{true, " 30", -1, 1000.0, 0};
+    }
+    void waitsForTheEndOrTheTimeOut()
+    {
+        QFETCH(WaitRow, row);
+        clsEXE runner;
+        std::shared_ptr<FastClock> clock;
+        if (!std::isnan(row.start)) {
+            clock = std::make_shared<FastClock>(row.start, 100);
+            runner.setClock(clock);
+        }
+        int ticks = 0;
+        QTimer host;
+        connect(&host, &QTimer::timeout, [&ticks] { ++ticks; });
+        host.start(10);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        row.dos ? runner.ShellDOSEXE("sleep", row.seconds, row.timeOut) : runner.ShellAndWait("sleep", row.seconds, row.timeOut);
+        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 5000, qPrintable(QString::number(elapsed.elapsed())));
+        QVERIFY2(ticks >= row.minMs / 40, "the host's timer runs while waiting");
+        if (row.dos && row.timeOut > 0 && clock) {
+            const double deadline = std::fmod(std::nearbyint(row.start) + row.timeOut, 86400);
+            QVERIFY2(clock->lastReading() > deadline && clock->lastReading() < deadline + 5,
+                     qPrintable(QString::number(clock->lastReading())));
+        }
+    }
+
+    // A host quitting (its last window closed) during a wait does not cut the wait short.
+    void waitsWhileTheHostQuits()
+    {
+        QElapsedTimer elapsed;
+        QTimer::singleShot(0, this, [&elapsed] {
+            QCoreApplication::quit();
+            elapsed.start();
+            clsEXE().ShellAndWait("sleep", " 1", 10);
+            QVERIFY2(elapsed.elapsed() >= 950, qPrintable(QString::number(elapsed.elapsed())));
+        });
+        QCoreApplication::exec();
+    }
+
+    // KillProcess signals only the program a wait of the runner's started.
+    void killProcess_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("the-waited-program") << "waited" << true;
+        QTest::newRow("a-program-started-otherwise") << "other" << false;
+        QTest::newRow("zero") << "zero" << false;
+    }
+    void killProcess()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, killed);
+        SpawnOptions options;
+        options.searchPath = true;
+        ChildProcess other(ProcessSpawn::start("sleep", {"30"}, options).pid);
+        std::optional<bool> result;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            const pid_t waited = ProcessCensus::running("sleep 31.5").value(0);
+            if (waited == 0)
+                return;
+            poll.stop();
+            const QHash<QString, pid_t> pids{{"waited", waited}, {"other", other.pid()}, {"init", 1}, {"host", ::getpid()}, {"zero", 0}};
+            result = clsEXE::KillProcess(pids.value(target));
+            if (!*result)
+                ::kill(waited, SIGKILL); // ends the wait that was not ended for us
+        });
+        poll.start(10);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        clsEXE().ShellAndWait("sleep", " 31.5", 60);
+        QVERIFY(elapsed.elapsed() < 20000);
+        QCOMPARE(result, std::optional(killed));
+        QVERIFY(!other.exitCode().has_value()); // nothing reached it
+        QVERIFY(other.terminate(0));
+        other.reap();
+    }
+
+    // A time-out ends the program with everything it started; a program that ended by itself
+    // leaves what it started running: not ours to end.
+    void endsWhatTheProgramStartedOnlyAtATimeOut()
+    {
+        for (const bool dos : {false, true}) {
+            for (const bool timedOut : {true, false}) {
+                const QString left = QStringLiteral("sleep 48.%1%2").arg(int(dos)).arg(int(timedOut));
+                const QString command = QStringLiteral(" -c '%1 & %2'").arg(left, timedOut ? "sleep 49" : "exit 3");
+                clsEXE runner;
+                dos ? runner.ShellDOSEXE("sh", command, 1) : runner.ShellAndWait("sh", command, 1);
+                // sh may end before its child is the sleeper
+                QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(left).size(), timedOut ? 0 : 1, 5000);
+                for (const pid_t pid : ProcessCensus::running(left))
+                    ::kill(pid, SIGKILL);
+            }
+        }
+        QVERIFY(!isRunning("sleep 49"));
+    }
+
+    // Each command ends only once the runner has read all it wrote (drain): what it writes is
+    // handed on whole, in order, in pieces of at most 256 characters.
+    void redirect_data()
+    {
+        QTest::addColumn<RedirectRow>("row");
+        QTest::newRow("one-piece") << RedirectRow{"'out:hello world' drain", "hello world"};
+        QTest::newRow("pieces-in-order") << RedirectRow{"fill:3000 sleep:50 fill:700 drain", digits(3000) + digits(700)};
+        QTest::newRow("more-than-the-pipe-holds") << RedirectRow{"fill:300000 drain", digits(300000)};
+        QTest::newRow("stdout-and-stderr") << RedirectRow{"out:one drain err:two drain out:three drain", "onetwothree"};
+        QTest::newRow("start-text-of-other-case") << RedirectRow{"'out:noise StArT here' drain", "StArT here", "start"};
+        QTest::newRow("start-text-across-reads")
+            << RedirectRow{"fill:600 drain out:ST drain 'out:ART rest' drain out:more drain", "START restmore", "start"};
+        QTest::newRow("start-text-never-found") << RedirectRow{"fill:2000 out:STAR drain", "", "start"};
+        // The command line reaches the command as UTF-8; each byte of output is one character.
+        QTest::newRow("one-character-a-byte") << RedirectRow{"'out:caf\u00e9' drain", "caf\u00c3\u00a9"};
+        // A time-out of T ends a command silent for more than T seconds, and only then.
+        QTest::newRow("silence") << RedirectRow{"out:begin sleep:30000", "begin" + timeoutMessage, "", 1, computerClock, 1000};
+        QTest::newRow("one-second-lets-it-print")
+            << RedirectRow{"sleep:400 out:late sleep:30000", "late" + timeoutMessage, "", 1, computerClock, 1400};
+        QTest::newRow("silence-on-the-fast-clock") << RedirectRow{"out:begin sleep:30000", "begin" + timeoutMessage, "", 10, 1000};
+        QTest::newRow("silence-across-midnight") << RedirectRow{"out:begin sleep:30000", "begin" + timeoutMessage, "", 10, 86399.4};
+        // Output every 3 clock seconds keeps a command with a 10 second time-out going.
+        const QString steady = "out:a sleep:100 out:b sleep:100 out:c sleep:100 out:d sleep:100 out:e drain";
+        QTest::newRow("output-keeps-it-alive") << RedirectRow{steady, "abcde", "", 10, 1000};
+        QTest::newRow("zero-never-times-out") << RedirectRow{steady, "abcde", "", 0, 1000};
+    }
+    void redirect()
+    {
+        QFETCH(RedirectRow, row);
+        clsEXE runner;
+        if (!std::isnan(row.start))
+            runner.setClock(std::make_shared<FastClock>(row.start, 30));
+        qsizetype pieces = 0;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCOMPARE(::redirect(runner, talker + ' ' + row.command, row.startText, row.timeOut, &pieces), row.expected);
+        QCOMPARE(pieces == 0, row.expected.isEmpty());
+        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 10000, qPrintable(QString::number(elapsed.elapsed())));
+    }
+
+    // Output still in the pipe when the command has ended is not handed on: the first piece's
+    // handler keeps the runner busy until the command, once that piece was read, has written
+    // the rest and ended.
+    void outputOfAnEndedCommandLeft()
+    {
+        clsEXE runner;
+        connect(&runner, &clsEXE::RedirOutput, this, [] {
+            QVERIFY(QTest::qWaitFor([] { return !isRunning(talker + " out:first"); }, 10000));
+        });
+        qsizetype pieces = 0;
+        QCOMPARE(::redirect(runner, talker + " out:first drain fill:60000", {}, 0, &pieces), "first");
+        QCOMPARE(pieces, 1);
+    }
+
+    // A cancel or a time-out ends the command with what it started, a full pipe or not.
+    void endsTheCommandWithWhatItStarted_data()
+    {
+        QTest::addColumn<EndRow>("row");
+        QTest::newRow("cancel-in-a-handler") << EndRow{"handler", talker + " out:first sleep:20000 out:second", 30, "first", true};
+        QTest::newRow("cancel-from-host-code") << EndRow{"timer", "sleep 20", 30, "", true};
+        QTest::newRow("cancel-before-the-call-is-cleared") << EndRow{"before", talker + " out:done drain", 30, "done", false};
+        // The command is blocked on a full pipe, and has a child of its own.
+        const QString fullPipe = QStringLiteral("sh -c 'sleep 45.5 & exec %1 fill:1000000 sleep:30000'").arg(talker);
+        QTest::newRow("cancel-with-a-full-pipe") << EndRow{"handler", fullPipe, 30, digits(256), true};
+        QTest::newRow("time-out-with-a-full-pipe") << EndRow{"slow-handler", fullPipe, 1, digits(256) + timeoutMessage, false};
+    }
+    void endsTheCommandWithWhatItStarted()
+    {
+        QFETCH(EndRow, row);
+        clsEXE runner;
+        if (row.when == u"handler")
+            connect(&runner, &clsEXE::RedirOutput, &runner, &clsEXE::Cancel);
+        else if (row.when == u"slow-handler") // busy for longer than the time-out
+            connect(&runner, &clsEXE::RedirOutput, this, [] { QThread::msleep(1500); }, Qt::SingleShotConnection);
+        else if (row.when == u"timer")
+            QTimer::singleShot(100, &runner, &clsEXE::Cancel);
+        else
+            runner.Cancel();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCOMPARE(::redirect(runner, row.command, QString(), row.timeOut), row.output);
+        QVERIFY(elapsed.elapsed() < 10000);
+        QCOMPARE(runner.CancelRequested(), row.stillRequested);
+        QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5") && !isRunning(talker), 5000);
+    }
+
+    // STUB16.EXE on its own, as the runner starts it.
+    void stub_data()
+    {
+        QTest::addColumn<StubRow>("row");
+        QTest::newRow("exit-code-passed-on") << StubRow{{talker, "out:a", "err:b", "exit:7", "-1"}, 7, "a", "b"};
+        QTest::newRow("output-through-the-relay")
+            << StubRow{{talker, "out:a", "err:b", "fill:100000", "5000"}, 0, "a" + QByteArray("0123456789").repeated(10000), "b"};
+        QTest::newRow("silence-ends-the-command") << StubRow{{talker, "out:x", "sleep:30000", "300"}, 128 + 15, "x"};
+        QTest::newRow("output-keeps-it-running")
+            << StubRow{{talker, "out:1", "sleep:50", "out:2", "sleep:50", "out:3", "sleep:50", "out:4", "1000"}, 0, "1234"};
+        QTest::newRow("missing-program")
+            << StubRow{{"/nonexistent/x", "-1"}, 127, "", "STUB16.EXE: cannot run /nonexistent/x: No such file or directory\n"};
+        QTest::newRow("time-out-not-a-number")
+            << StubRow{{talker, "out:a", "10s"}, 2, "", "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n"};
+    }
+    void stub()
+    {
+        QFETCH(StubRow, row);
+        QProcess process;
+        process.start(stubProgram, row.arguments);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), row.exitCode);
+        QCOMPARE(process.readAllStandardOutput(), row.out);
+        QCOMPARE(process.readAllStandardError(), row.err);
+    }
+
+    // The stub ends its command's whole process group: at its time-out, on a termination
+    // signal, and while blocked passing output on to a reader that does not read.
+    void stubEndsWhatItsCommandStarted()
+    {
+        for (const QString timeOut : {"200", "-1"}) {
+            QProcess process;
+            process.start(stubProgram, {"sh", "-c", "sleep 31." + timeOut.right(1) + " & sleep 32.5", timeOut});
+            QVERIFY(process.waitForStarted());
+            if (timeOut == u"-1") {
+                QTRY_VERIFY(isRunning("sleep 32.5"));
+                process.terminate();
+            }
+            QVERIFY(process.waitForFinished(10000));
+            QCOMPARE(process.exitCode(), 128 + 15);
+            QTRY_VERIFY(!isRunning("sleep 31." + timeOut.right(1)));
+            QVERIFY(!isRunning("sleep 32.5"));
+        }
+        int ends[2];
+        QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
+        QProcess stub;
+        stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); }); // a reader that never reads
+        stub.start(stubProgram, {talker, "fill:1000000", "sleep:30000", "60000"});
+        ::close(ends[1]);
+        int waiting = 0;
+        QTRY_VERIFY(::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting >= 65536); // the stub is blocked
+        stub.terminate();
+        QVERIFY(stub.waitForFinished(5000));
+        ::close(ends[0]);
+        QCOMPARE(stub.exitCode(), 128 + 15);
+        QTRY_VERIFY(!isRunning(talker + " fill:1000000"));
+    }
+
+    // Windows found by their exact title, and asked to close.
+    void findAndCloseWindows_data()
+    {
+        QTest::addColumn<TitleRow>("row");
+        QTest::newRow("exact") << TitleRow{"Finished - EDIT", "Finished - EDIT", true};
+        QTest::newRow("beyond-latin-1") << TitleRow{"Fertig – Größe ✓", "Fertig – Größe ✓", true};
+        QTest::newRow("prefix-only") << TitleRow{"Finished - EDITOR", "Finished - EDIT", false};
+    }
+    void findAndCloseWindows()
+    {
+        QFETCH(TitleRow, row);
+        ClosableWindow window(row.title);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find(row.title), 10000);
+        {
+            // Without a display nothing is found, and nothing fails.
+            const QByteArray display = qgetenv("DISPLAY");
+            qunsetenv("DISPLAY");
+            WindowFinder blind;
+            qputenv("DISPLAY", display);
+            QVERIFY(!blind.find(row.title) && !blind.close(1));
+        }
+        WindowFinder finder;
+        const auto id = finder.find(row.searched);
+        QCOMPARE(id.has_value(), row.found);
+        if (row.found) {
+            QVERIFY(finder.close(*id));
+            QTRY_VERIFY(window.closeRequested && !window.isVisible());
+        }
+    }
+
+    // A window with only the old WM_NAME, in Latin-1, as older programs title theirs.
+    void findsATitleOfTheOldKind()
+    {
+        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+        QVERIFY(!xcb_connection_has_error(connection));
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        const xcb_window_t window = xcb_generate_id(connection);
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 50, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        const QByteArray title = "Fertig - GR\xd6SSE";
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                            uint32_t(title.size()), title.constData());
+        xcb_map_window(connection, window);
+        xcb_flush(connection);
+        QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find("Fertig - GRÖSSE"), 10000);
+        xcb_disconnect(connection);
+    }
+
+    // ShellDOSEXE returns when the program's "Finished" window shows, and closes it.
+    void dosProgramEndsWithItsWindow_data()
+    {
+        QTest::addColumn<WindowRow>("row");
+        // The helper never ends by itself; the time-out only keeps a fault from hanging the test.
+        QTest::newRow("window-seen-and-closed") << WindowRow{"", "", 60, 30000};
+        QTest::newRow("title-given-later") << WindowRow{"", " --late", 60, 30000};
+        QTest::newRow("dots-in-folder-names") << WindowRow{"app-1.2/.local/bin", "", 60, 30000};
+        QTest::newRow("negative-time-out-stops-in-the-first-pass") << WindowRow{"", "", -1, 5000};
+    }
+    void dosProgramEndsWithItsWindow()
+    {
+        QFETCH(WindowRow, row);
+        QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow");
+        QTemporaryDir dir;
+        if (!row.folder.isEmpty()) {
+            const QString copy = dir.filePath(row.folder + "/finishedwindow");
+            QVERIFY(QDir().mkpath(dir.filePath(row.folder)) && QFile::copy(program, copy));
+            program = copy;
+        }
+        QElapsedTimer elapsed;
+        elapsed.start();
+        clsEXE().ShellDOSEXE(program, row.arguments, row.timeOut);
+        QVERIFY2(elapsed.elapsed() < row.maxMs, qPrintable(QString::number(elapsed.elapsed())));
+        QTRY_VERIFY(!WindowFinder().find("Finished - FINISHEDWINDOW"));
+    }
+};
+
+QTEST_MAIN(tst_Runner)
+#include "tst_runner.moc"

@@ -1,0 +1,559 @@
+// The three windows as their users meet them. Each window has one scenario played with the
+// keyboard alone: every key goes to the widget that has the focus (QApplication::focusWidget),
+// the focus moves only as the keys move it. The other cases click, type into boxes, and check
+// texts, limits, languages, fonts and the windows' lives.
+#include "ModalDriver.h"
+#include "common/Catalogue.h"
+#include "ui/Captions.h"
+#include "ui/frmEditApps.h"
+#include "ui/frmNewApp.h"
+#include "ui/frmPlaceholders.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolTip>
+
+using namespace Lanyard;
+using namespace UiTest;
+
+namespace {
+
+const QStringList fixture{"Tools|Editor|/usr/bin/nano|%FILE%|0", "Tools|Shell|/bin/sh||-1", "Games|Chess|/usr/games/chess||0"};
+
+QTreeWidget *tree() { return frmEditApps::instance()->findChild<QTreeWidget *>("tvGroup"); }
+QTreeWidgetItem *item(const QString &text) { return itemOf(tree(), text); }
+QPushButton *button(const char *name) { return frmEditApps::instance()->findChild<QPushButton *>(name); }
+bool canEditOrDelete() { return button("cmdEdit")->isEnabled() && button("cmdRemoveApp")->isEnabled(); }
+bool canNeither() { return !button("cmdEdit")->isEnabled() && !button("cmdRemoveApp")->isEnabled(); }
+
+/// The tree as "Group: App, App" lines.
+QStringList treeText()
+{
+    QStringList lines;
+    for (int i = 0; i < tree()->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *group = tree()->topLevelItem(i);
+        QStringList apps;
+        for (int j = 0; j < group->childCount(); ++j)
+            apps << group->child(j)->text(0);
+        lines << group->text(0) + ": " + apps.join(", ");
+    }
+    return lines;
+}
+
+/// Makes @p window active again, as the window manager does when a dialog over it closes.
+void backTo(QWidget *window)
+{
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+/// Presses Tab until the focus is on @p name; the names passed on the way, @p name last.
+QStringList tabTo(const QString &name)
+{
+    QStringList passed;
+    for (int i = 0; i < 12 && passed.value(passed.size() - 1) != name; ++i) {
+        press(Qt::Key_Tab);
+        passed << focusName();
+    }
+    return passed;
+}
+
+/// Replaces the text of the focused box by @p text and moves on with Tab.
+void retype(const QString &text)
+{
+    press(QKeySequence::SelectAll);
+    type(text);
+    press(Qt::Key_Tab);
+}
+
+/// Fills the dialog as a user would with the mouse at hand and leaves it by @p leave.
+void fillDialog(QWidget *dialog, const frmNewApp::Fields &fields, const QString &leave)
+{
+    QStringList steps;
+    for (const auto &[name, text] : {std::pair{"cboGroup", fields.group}, {"txtAppName", fields.name},
+                                     {"txtApp", fields.path}, {"txtCmdLine", fields.cmdLine}})
+        steps << QStringLiteral("focus:") + name << "key:Ctrl+A" << "key:Delete" << "type:" + text;
+    if (dialog->findChild<QCheckBox *>("cbProtected")->isChecked() != fields.isProtected)
+        steps << "focus:cbProtected" << "key:Space";
+    play(dialog, steps + QStringList{leave == u"ok" ? "click:cmdOK" : "close"});
+}
+
+/// The host's main window, over which the windows open.
+QWidget *host()
+{
+    static QWidget *window = [] {
+        auto *made = new QWidget;
+        made->setWindowTitle("Host");
+        made->show();
+        return made;
+    }();
+    return window;
+}
+
+frmNewApp *loadDialog(ExternalApps *apps, const frmNewApp::Fields &fields = {})
+{
+    frmNewApp *dialog = frmNewApp::Load(host());
+    dialog->setLaunchAppClass(apps);
+    dialog->setFields(fields);
+    return dialog;
+}
+
+QStringList asList(const frmNewApp::Fields &f) { return {f.group, f.name, f.path, f.cmdLine, QString::number(f.isProtected)}; }
+
+QString describe(const QWidget *widget) { return widget->objectName() + " (" + widget->property("text").toString() + ')'; }
+
+/// Every caption shows whole at the window's font size, every input is as high as its text and
+/// named for screen readers, and the named controls do not overlap.
+void checkLayout(QWidget *window, int points)
+{
+    QList<QWidget *> controls;
+    for (QWidget *control : window->findChildren<QWidget *>()) {
+        // Not the controls of a dialog it owns, nor the line edit inside a combo box.
+        if (control->window() != window || control->parentWidget()->inherits("QComboBox"))
+            continue;
+        const bool hasCaption = control->inherits("QAbstractButton") || control->inherits("QLabel");
+        const bool isTextBox = control->inherits("QLineEdit") || control->inherits("QComboBox");
+        if (hasCaption) {
+            QCOMPARE(control->font().pointSize(), points);
+            const QSize needed = control->sizeHint();
+            QVERIFY2(control->width() >= needed.width() && control->height() >= needed.height(),
+                     qPrintable(QStringLiteral("%1 is %2x%3, its text needs %4x%5").arg(describe(control)).arg(control->width())
+                                    .arg(control->height()).arg(needed.width()).arg(needed.height())));
+        } else if (isTextBox || control->inherits("QTreeWidget")) {
+            QVERIFY2(!isTextBox || control->height() >= control->sizeHint().height(), qPrintable(describe(control)));
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(describe(control)));
+            QCOMPARE(accessible->text(QAccessible::Description), control->toolTip());
+        } else {
+            continue;
+        }
+        if (control->isVisible())
+            controls << control;
+    }
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        for (qsizetype j = i + 1; j < controls.size(); ++j) {
+            const QRect one(controls[i]->mapTo(window, QPoint()), controls[i]->size());
+            const QRect other(controls[j]->mapTo(window, QPoint()), controls[j]->size());
+            QVERIFY2(!one.intersects(other), qPrintable(describe(controls[i]) + " overlaps " + describe(controls[j])));
+        }
+    }
+}
+
+struct RefusalRow
+{
+    qint16 maxGroups = 5;
+    qint16 maxApps = 5;
+    QString entry;     ///< the application edited; none: one is added
+    QString typed;     ///< "group|name|path"
+    QString happening; ///< "host-deletes" while the dialog is open, "stale" before
+    QString message;
+    QStringList tree;
+};
+
+struct TypingRow { QString box, stored, steps, text; };
+
+} // namespace
+
+Q_DECLARE_METATYPE(RefusalRow)
+Q_DECLARE_METATYPE(TypingRow)
+
+class tst_Windows : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ExternalApps> m_apps;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_apps = std::make_unique<ExternalApps>();
+        fill(*m_apps, fixture);
+        m_apps->AddPlaceHolder("%FILE%", "/home/ann/report.txt");
+        m_apps->AddPlaceHolder("%USER%", "ann");
+        m_apps->AddPlaceHolder("%DATE%", "2024-05-01");
+    }
+    void cleanup()
+    {
+        const QStringList waiting = disarmAll();
+        QVERIFY2(waiting.isEmpty(), qPrintable(waiting.join(", ")));
+        frmEditApps::Unload();
+        frmNewApp::Unload();
+        frmPlaceholders::Unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_apps.reset();
+        Captions::setLanguage(Language::lEnglish);
+    }
+
+    // The program list, modal, with the keyboard alone: walk the tree, edit, add, delete, leave.
+    void programListByKeyboard()
+    {
+        QStringList seen;
+        whenModalShown("frmEditApps", [&](QWidget *window) {
+            seen << focusName() << tree()->currentItem()->text(0);
+            press(Qt::Key_Up); // onto the group: nothing to edit
+            seen << QString::number(canNeither());
+            press(Qt::Key_Return);
+            press(Qt::Key_Down);
+            whenModalShown("frmNewApp", [&](QWidget *dialog) {
+                seen << dialog->windowTitle() << focusName();
+                retype("Writing");
+                retype("Nano");
+                press(Qt::Key_Space); // protected
+                tabTo("cmdOK");
+                press(Qt::Key_Return);
+            });
+            press(Qt::Key_Return); // edits Editor
+            backTo(window);
+            seen << tabTo("tvGroup") << tabTo("cmdAddApp");
+            whenModalShown("frmNewApp", [&](QWidget *dialog) {
+                seen << dialog->windowTitle();
+                retype("Office");
+                retype("Writer");
+                press(Qt::Key_Tab);
+                retype("/usr/bin/lowriter");
+                tabTo("txtCmdLine");
+                type("--norestore");
+                tabTo("cmdOK");
+                press(Qt::Key_Space);
+            });
+            press(Qt::Key_Space);
+            backTo(window);
+            tabTo("tvGroup");
+            press(Qt::Key_End); // the last application, Office's Writer
+            tabTo("cmdRemoveApp");
+            press(Qt::Key_Return);
+            backTo(window);
+            seen << QString::number(tree()->topLevelItemCount());
+            press(Qt::Key_Escape);
+        });
+        m_apps->ShowForm(1);
+        QCOMPARE(seen, (QStringList{"tvGroup", "Editor", "1", "Edit Application", "cboGroup", "cmdAddApp", "cmdEdit",
+                                    "cmdRemoveApp", "tvGroup", "cmdAddApp", "Add New Application", "3"}));
+        QVERIFY(!frmEditApps::instance());
+        QCOMPARE(dump(*m_apps), (QStringList{fixture[1], fixture[2], "Writing|Nano|/usr/bin/nano|%FILE%|-1"}));
+    }
+
+    // The add/edit dialog with the keyboard alone, through every control in tab order: a full
+    // box lets Tab go on, a comma is refused, the picker inserts, OK names what is missing.
+    void dialogByKeyboard()
+    {
+        frmNewApp *dialog = loadDialog(m_apps.get());
+        QStringList seen;
+        whenModalShown("frmNewApp", [&](QWidget *shown) {
+            type("abcdefghijklmnopqrstU"); // one more than a group name holds
+            seen << tabTo("cboGroup");
+            press(Qt::Key_Tab);
+            press(Qt::Key_Tab);
+            press(Qt::Key_Space);
+            press(Qt::Key_Tab);
+            type("/bin/sh");
+            tabTo("txtCmdLine");
+            type("-w_a,b");
+            press(Qt::Key_Tab);
+            whenModalShown("frmPlaceholders", [](QWidget *) {
+                press(Qt::Key_Down);
+                press(Qt::Key_Return);
+            });
+            press(Qt::Key_Return);
+            backTo(shown);
+            seen << tabTo("cmdOK");
+            whenModalShown("msgIncompleteEntry", [&](QWidget *box) {
+                seen << static_cast<QMessageBox *>(box)->text().section('\n', 1);
+                press(Qt::Key_Return);
+            });
+            press(Qt::Key_Return);
+            backTo(shown);
+            seen << focusName();
+            type("Editor");
+            tabTo("cmdOK");
+            press(Qt::Key_Return);
+        });
+        dialog->exec();
+        QCOMPARE(seen, (QStringList{"txtAppName", "cbProtected", "txtApp", "cmdBrowse", "txtCmdLine", "cmdInsertKeyword", "cmdOK",
+                                    "cmdCancel", "cboGroup", "cmdOK", "• “Program Name”", "txtAppName"}));
+        QVERIFY(!dialog->Cancel());
+        QCOMPARE(asList(dialog->fields()), (QStringList{"abcdefghijklmnopqrst", "Editor", "/bin/sh", "-w_ab%USER%", "1"}));
+        // Escape leaves it from any control; the fields stay for the caller to read.
+        whenModalShown("frmNewApp", [](QWidget *) {
+            tabTo("txtApp");
+            press(Qt::Key_Escape);
+        });
+        dialog->exec();
+        QVERIFY(dialog->Cancel());
+        QCOMPARE(dialog->fields().name, "Editor");
+    }
+
+    // The picker with the keyboard alone: it opens on the first row; Return and Space choose the
+    // current row; Escape keeps the row last made current without choosing it.
+    void pickerByKeyboard()
+    {
+        const auto show = [this](const QList<QKeySequence> &keys) {
+            frmPlaceholders *picker = frmPlaceholders::Load(host());
+            picker->setLaunchAppClass(m_apps.get());
+            whenModalShown("frmPlaceholders", [keys](QWidget *) {
+                for (const QKeySequence &key : keys)
+                    press(key);
+            });
+            picker->exec();
+            return QStringList{QString::number(frmPlaceholders::Cancel()), frmPlaceholders::SearchString(),
+                               frmPlaceholders::ReplaceString()};
+        };
+        QCOMPARE(show({Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return}), (QStringList{"0", "%USER%", "ann"}));
+        QCOMPARE(show({Qt::Key_PageDown, Qt::Key_Space}), (QStringList{"0", "%DATE%", "2024-05-01"}));
+        QCOMPARE(show({Qt::Key_Return}), (QStringList{"0", "%FILE%", "/home/ann/report.txt"}));
+        QCOMPARE(show({Qt::Key_Down, Qt::Key_Escape}), (QStringList{"1", "%USER%", "ann"}));
+        // The choice belongs to the process: unloading clears only Cancel.
+        frmPlaceholders::Unload();
+        QCOMPARE(frmPlaceholders::Cancel(), false);
+        QCOMPARE(frmPlaceholders::SearchString(), "%USER%");
+    }
+
+    // The tree as the catalogue fills it, and what the mouse does in it.
+    void programListFill()
+    {
+        fill(*m_apps, {"Empty soon|Gone|/x"});
+        m_apps->DeleteApp("Empty soon", "Gone");
+        m_apps->ShowForm();
+        QCOMPARE(treeText(), (QStringList{"Tools: Editor, Shell", "Games: Chess"}));
+        QVERIFY(item("Tools")->isExpanded() && item("Games")->isExpanded());
+        QCOMPARE(tree()->currentItem(), item("Editor"));
+        QVERIFY(!item("Tools")->icon(0).isNull() && !item("Shell")->icon(0).isNull());
+        clickItem(item("Tools"));
+        QVERIFY(canNeither());
+        clickItem(item("Chess"));
+        QVERIFY(canEditOrDelete());
+        // A double click edits; the close box cancels.
+        QString shown;
+        whenModalShown("frmNewApp", [&](QWidget *dialog) {
+            shown = asList(static_cast<frmNewApp *>(dialog)->fields()).join('|');
+            fillDialog(dialog, {"Writing", "Nano", "/bin/nano", "-w", true}, "close");
+        });
+        doubleClick(tree()->viewport(), centerOf(item("Editor")));
+        QCOMPARE(shown, "Tools|Editor|/usr/bin/nano|%FILE%|0");
+        QCOMPARE(dump(*m_apps), fixture);
+        // A name the tree cuts shows whole as tooltip; elsewhere the tree's own tooltip shows.
+        const QString longName(20, u'W');
+        fill(*m_apps, {"Games|" + longName + "|/bin/true"});
+        frmEditApps::instance()->FillTree();
+        const auto tipOver = [](const QString &name) {
+            const QPoint pos = centerOf(item(name));
+            QHelpEvent event(QEvent::ToolTip, pos, tree()->viewport()->mapToGlobal(pos));
+            QApplication::sendEvent(tree()->viewport(), &event);
+            return QToolTip::text();
+        };
+        QCOMPARE(tipOver(longName), longName);
+        QCOMPARE(tipOver("Shell"), "Double click to edit the program");
+    }
+
+    // What cannot be done is said in the user's words, and the tree shows what is.
+    void refusalsInTheUsersWords_data()
+    {
+        QTest::addColumn<RefusalRow>("row");
+        const QStringList all{"Tools: Editor, Shell", "Games: Chess"};
+        QTest::newRow("list-full") << RefusalRow{2, 5, "", "Office|Writer|/usr/bin/lowriter", "",
+                                                 "“Writer” was not added to “Office”: the list already holds 2 groups, as many as it may.", all};
+        QTest::newRow("group-full") << RefusalRow{5, 2, "", "Tools|Writer|/usr/bin/lowriter", "",
+                                                  "“Writer” was not added to “Tools”: the group already holds 2 programs, as many as it may.", all};
+        QTest::newRow("move-into-full-group")
+            << RefusalRow{5, 2, "Chess", "Tools|Chess|/usr/games/chess", "",
+                          "“Chess” was not moved to “Tools”: the group already holds 2 programs, as many as it may.", all};
+        QTest::newRow("deleted-by-the-host-meanwhile")
+            << RefusalRow{5, 5, "Editor", "Tools|Editor|/bin/vi", "host-deletes", "“Editor” no longer exists in “Tools”.",
+                          {"Tools: Shell", "Games: Chess"}};
+        QTest::newRow("deleted-before-the-edit")
+            << RefusalRow{5, 5, "Chess", "", "stale", "“Chess” no longer exists in “Games”.", {"Tools: Editor, Shell"}};
+    }
+    void refusalsInTheUsersWords()
+    {
+        QFETCH(RefusalRow, row);
+        m_apps->setMaxGroups(row.maxGroups);
+        m_apps->setMaxApps(row.maxApps);
+        m_apps->ShowForm();
+        if (row.happening == u"stale")
+            m_apps->DeleteApp("Games", row.entry);
+        if (!row.typed.isEmpty()) {
+            whenModalShown("frmNewApp", [&](QWidget *dialog) {
+                if (row.happening == u"host-deletes")
+                    m_apps->DeleteApp("Tools", row.entry);
+                const QStringList fields = row.typed.split('|');
+                fillDialog(dialog, {fields[0], fields[1], fields[2], {}, false}, "ok");
+            });
+        }
+        QStringList messages;
+        whenModalShown(row.message.contains("no longer") ? "msgComponentError" : "msgLimitReached", [&](QWidget *box) {
+            messages << static_cast<QMessageBox *>(box)->text();
+            press(Qt::Key_Return);
+        });
+        frmEditApps::instance()->activateWindow();
+        if (row.entry.isEmpty())
+            QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
+        else
+            doubleClick(tree()->viewport(), centerOf(item(row.entry)));
+        QCOMPARE(messages, QStringList{row.message});
+        QVERIFY(frmEditApps::instance() && !frmNewApp::instance());
+        QCOMPARE(treeText(), row.tree);
+    }
+
+    // The window's life: the close box, an owner, HideForm, a second object, the release.
+    void programListLife()
+    {
+        m_apps->ShowForm();
+        QPointer<frmEditApps> window = frmEditApps::instance();
+        QVERIFY(window->close());
+        QVERIFY(!frmEditApps::instance());
+        QTRY_VERIFY(!window);
+
+        QWidget owner;
+        owner.show();
+        m_apps->ShowForm(0, &owner);
+        window = frmEditApps::instance();
+        QVERIFY(window->parentWidget() == &owner && window->isWindow());
+        QCOMPARE(window->windowModality(), Qt::NonModal);
+        QCOMPARE(errorOf([&] { m_apps->ShowForm(2); }), 5);
+        // Another object takes the window over: from now on it edits that one only.
+        ExternalApps other;
+        fill(other, {"Net|Browser|/usr/bin/firefox"});
+        other.ShowForm();
+        QCOMPARE(frmEditApps::instance(), window);
+        QCOMPARE(treeText(), QStringList{"Net: Browser"});
+        clickItem(item("Browser"));
+        QTest::mouseClick(button("cmdRemoveApp"), Qt::LeftButton);
+        QCOMPARE(other.GroupCount(), qint16(0));
+        QCOMPARE(m_apps->GroupCount(), qint16(2));
+        m_apps->HideForm();
+        QVERIFY(!window);
+        m_apps->HideForm();
+
+        // Released while the dialog is open: the dialog goes first, the open show returns.
+        m_apps->ShowForm();
+        whenModalShown("frmNewApp", [&](QWidget *) { m_apps.reset(); });
+        QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
+        QVERIFY(!frmNewApp::instance() && !frmEditApps::instance());
+    }
+
+    // Texts come in the language of the object that loads a window, when it loads it.
+    void languages()
+    {
+        m_apps->setLanguage(Language::lGerman);
+        m_apps->ShowForm();
+        QCOMPARE(frmEditApps::instance()->windowTitle(), "DEU:Configure Launch Application");
+        QCOMPARE(tree()->toolTip(), "DEU:Double click to edit the program");
+        // Another object chooses French: the loaded window keeps its texts, the dialog loaded
+        // afterwards is French.
+        ExternalApps other;
+        other.setLanguage(Language::lFrench);
+        QCOMPARE(m_apps->Language(), Language::lGerman);
+        QCOMPARE(button("cmdAddApp")->text(), "DEU:&Add Program");
+        QStringList texts;
+        whenModalShown("frmNewApp", [&](QWidget *dialog) {
+            texts << dialog->windowTitle() << dialog->findChild<QWidget *>("cboGroup")->toolTip();
+            fillDialog(dialog, {}, "close");
+        });
+        QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
+        QCOMPARE(texts, (QStringList{"FRA:Add New Application", "FRA:Select a group to add the program to or enter a new group"}));
+    }
+
+    // What may be typed or pasted into a box: its length, and nothing a launch list cannot hold.
+    void typing_data()
+    {
+        QTest::addColumn<TypingRow>("row");
+        const QString full = "abcdefghijklmnopqrst";
+        QTest::newRow("full-box-editing-keys") << TypingRow{"cboGroup", full, "key:Home type:Z key:Delete key:End key:Left key:Backspace",
+                                                            "bcdefghijklmnopqrt"};
+        QTest::newRow("longer-stored-group-cut-when-typing")
+            << TypingRow{"cboGroup", "A group name of 26 chars.", "key:Backspace type:Z", "A group name of 26 c"};
+        QTest::newRow("paste-past-the-limit-refused")
+            << TypingRow{"txtAppName", "0123456789012345", "clip:abcde key:Ctrl+V clip:abcd key:Ctrl+V", "0123456789012345abcd"};
+        QTest::newRow("path-of-255") << TypingRow{"txtApp", QString(250, 'p'), "type:qqqqqqq", QString(250, 'p') + "qqqqq"};
+        QTest::newRow("comma-and-line-break-refused")
+            << TypingRow{"txtCmdLine", "-w", "type:_a,b clip:c\\nd key:Ctrl+V clip:c;d key:Ctrl+V", "-w_abc;d"};
+    }
+    void typing()
+    {
+        QFETCH(TypingRow, row);
+        frmNewApp *dialog = loadDialog(nullptr);
+        if (auto *group = dialog->findChild<QComboBox *>(row.box))
+            group->setEditText(row.stored);
+        else
+            dialog->findChild<QLineEdit *>(row.box)->setText(row.stored);
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        play(dialog, ("focus:" + row.box + ' ' + row.steps).split(' '));
+        const int field = QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(row.box);
+        QCOMPARE(asList(dialog->fields()).value(field), row.text);
+        QCOMPARE(focusName(), row.box);
+    }
+
+    // OK takes an entry with a group, a name and a path or a command line, blanks trimmed.
+    void okNeedsGroupNameAndProgram_data()
+    {
+        QTest::addColumn<QStringList>("typed"); // the four boxes, then the lines of the message or what OK took
+        const QString path = "• “Program Path” or “Command Line”";
+        QTest::newRow("all-blank") << QStringList{" ", "\t", "", "", "• “Program Group”", "• “Program Name”", path};
+        QTest::newRow("blanks-at-the-ends-dropped") << QStringList{" Tools\t", "\tVi ", " /bin/vi ", " -R  ", "Tools|Vi|/bin/vi|-R"};
+    }
+    void okNeedsGroupNameAndProgram()
+    {
+        QFETCH(QStringList, typed);
+        const QStringList parts = typed.mid(0, 4);
+        const QStringList missing = typed.size() > 5 ? typed.mid(4) : QStringList();
+        const QString taken = typed.size() == 5 ? typed[4] : QString();
+        frmNewApp *dialog = loadDialog(nullptr, {parts[0], parts[1], parts[2], parts[3], false});
+        QString message;
+        whenModalShown("frmNewApp", [&](QWidget *shown) {
+            if (!missing.isEmpty()) {
+                whenModalShown("msgIncompleteEntry", [&](QWidget *box) {
+                    message = static_cast<QMessageBox *>(box)->text();
+                    press(Qt::Key_Return);
+                });
+            }
+            play(shown, {"click:cmdOK"});
+            if (shown->isVisible())
+                shown->close();
+        });
+        dialog->exec();
+        QCOMPARE(dialog->Cancel(), !missing.isEmpty());
+        QCOMPARE(message.split('\n').mid(1), missing);
+        if (!taken.isEmpty())
+            QCOMPARE(asList(dialog->fields()).mid(0, 4).join('|'), taken);
+    }
+
+    // In every language, at 9 to 12 points (and, run again with QT_SCALE_FACTOR=2, at 200 %).
+    void layout_data()
+    {
+        QTest::addColumn<Language>("language");
+        QTest::addColumn<int>("points");
+        for (auto [language, name] : {std::pair{Language::lEnglish, "en"}, {Language::lGerman, "de"}, {Language::lFrench, "fr"}}) {
+            for (int points = 9; points <= 12; ++points)
+                QTest::addRow("%s-%dpt", name, points) << language << points;
+        }
+    }
+    void layout()
+    {
+        QFETCH(Language, language);
+        QFETCH(int, points);
+        QFont font = QApplication::font();
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        m_apps->setLanguage(language);
+        m_apps->ShowForm();
+        frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
+        dialog->setWindowTitle(Captions::text(TextId::EditCaption));
+        dialog->setLaunchAppClass(m_apps.get());
+        frmPlaceholders *picker = frmPlaceholders::Load(dialog);
+        picker->setLaunchAppClass(m_apps.get());
+        for (QWidget *window : std::initializer_list<QWidget *>{frmEditApps::instance(), dialog, picker}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            QCOMPARE(window->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+            checkLayout(window, points);
+        }
+    }
+};
+
+QTEST_MAIN(tst_Windows)
+#include "tst_windows.moc"

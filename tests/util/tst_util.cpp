@@ -1,0 +1,177 @@
+// The pieces below the catalogue: command-line words, launch paths that exist, bytes from the
+// system and values of any type taken as numbers.
+#include "text/NativeText.h"
+#include "util/CommandLine.h"
+#include "util/FileOps.h"
+#include "util/VariantOps.h"
+
+#include <Lanyard/ComponentError.h>
+
+#include <QBitArray>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Lanyard;
+
+Q_DECLARE_METATYPE(std::optional<QStringList>)
+
+namespace {
+
+/// "a[b c]d": the text without brackets, the bracketed characters marked as a replacement's.
+std::pair<QString, QBitArray> marked(const QString &text)
+{
+    if (!text.contains(u'['))
+        return {text, QBitArray()};
+    QString plain;
+    QBitArray literal(text.size());
+    bool inside = false;
+    for (QChar c : text) {
+        if (c == u'[' || c == u']') {
+            inside = c == u'[';
+            continue;
+        }
+        literal.setBit(plain.size(), inside);
+        plain.append(c);
+    }
+    literal.resize(plain.size());
+    return {plain, literal};
+}
+
+const std::optional<QStringList> fails;
+
+struct NumberRow { QVariant value; int number = 0, error = 0; };
+
+} // namespace
+
+Q_DECLARE_METATYPE(NumberRow)
+
+class tst_Util : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void split_data();
+    void split()
+    {
+        QFETCH(QString, text);
+        QFETCH(std::optional<QStringList>, words);
+        const auto [plain, literal] = marked(text);
+        QCOMPARE(CommandLine::split(plain, literal), words);
+    }
+
+    // A launch path is taken literally; only * and ? are wildcards, and only when nothing
+    // of that name exists.
+    void fileExists_data()
+    {
+        QTest::addColumn<QString>("relative");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("regular-file") << "prog" << true;
+        QTest::newRow("quoted") << "\"prog\"" << true;
+        QTest::newRow("star-when-no-such-name") << "pr*g" << true;
+        QTest::newRow("brackets-literal") << "tools [beta]/run" << true;
+        QTest::newRow("brackets-no-wildcard") << "[p]rog" << false;
+        QTest::newRow("name-of-no-utf-8") << QStringView(u"caf\xdce9").toString() << true;
+        QTest::newRow("missing") << "nothing" << false;
+        QTest::newRow("folder") << "folder" << false;
+        QTest::newRow("hidden") << ".hidden" << false;
+        QTest::newRow("fifo") << "fifo" << false;
+    }
+    void fileExists()
+    {
+        QFETCH(QString, relative);
+        QFETCH(bool, exists);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("folder") && QDir(dir.path()).mkdir("tools [beta]"));
+        for (const char *name : {"prog", ".hidden", "tools [beta]/run", "back\\slash", "caf\xe9"})
+            QVERIFY(::close(::creat((QFile::encodeName(dir.path()) + '/' + name).constData(), 0600)) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600) == 0);
+        const bool quoted = relative.startsWith(u'"');
+        const bool found = FileOps::FileExists(quoted ? u'"' + dir.filePath(relative.mid(1)) : dir.filePath(relative));
+        ::unlink((QFile::encodeName(dir.path()) + "/caf\xe9").constData()); // a name QTemporaryDir cannot remove
+        QCOMPARE(found, exists);
+    }
+
+    // Bytes from the system go through a QString and back unchanged, UTF-8 or not.
+    void nativeText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << QString("caf\u00e9");
+        QTest::newRow("latin-1-byte") << QByteArray("caf\xe9.lst") << QStringView(u"caf\xdce9.lst").toString();
+        QTest::newRow("cut-sequence") << QByteArray("a\xc3") << QStringView(u"a\xdcc3").toString();
+        QTest::newRow("overlong") << QByteArray("\xc0\xaf") << QStringView(u"\xdcc0\xdcaf").toString();
+    }
+    void nativeText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(NativeText::decode(bytes), text);
+        QCOMPARE(NativeText::encode(text), bytes);
+        const QString latin1 = QString::fromLatin1(bytes);
+        QCOMPARE(NativeText::encode(NativeText::fromLatin1Bytes(latin1)), bytes);
+        QCOMPARE(NativeText::toLatin1Bytes(NativeText::fromLatin1Bytes(latin1)), latin1);
+    }
+
+    // A value of any type as a 16-bit number: rounded half to even, or an error.
+    void toInt16_data()
+    {
+        QTest::addColumn<NumberRow>("row");
+        QTest::newRow("limits") << NumberRow{-32768, -32768};
+        QTest::newRow("above") << NumberRow{32768, 0, 6};
+        QTest::newRow("below") << NumberRow{-32769, 0, 6};
+        QTest::newRow("half-down-to-even") << NumberRow{2.5, 2};
+        QTest::newRow("half-up-to-even") << NumberRow{3.5, 4};
+        QTest::newRow("rounds-into-overflow") << NumberRow{32767.5, 0, 6};
+        QTest::newRow("rounds-to-the-limit") << NumberRow{32767.4, 32767};
+        QTest::newRow("nan") << NumberRow{std::nan(""), 0, 6};
+        QTest::newRow("true") << NumberRow{true, -1};
+        QTest::newRow("text-true") << NumberRow{"True", -1};
+        QTest::newRow("numeric-text") << NumberRow{" 7 ", 7};
+        QTest::newRow("word") << NumberRow{"Tools", 0, 13};
+        QTest::newRow("no-value") << NumberRow{QVariant(), 0, 13};
+    }
+    void toInt16()
+    {
+        QFETCH(NumberRow, row);
+        qint16 number = 0;
+        try {
+            number = VariantOps::toInt16(row.value);
+        } catch (const ComponentError &error) {
+            QCOMPARE(error.number(), row.error);
+            return;
+        }
+        QCOMPARE(row.error, 0);
+        QCOMPARE(number, row.number);
+    }
+};
+
+// Outside the class: moc does not read raw string literals.
+void tst_Util::split_data()
+{
+    QTest::addColumn<QString>("text"); // [...] marks characters a replacement put in
+    QTest::addColumn<std::optional<QStringList>>("words");
+    const auto words = [](const QStringList &list) { return std::optional(list); };
+    QTest::newRow("only-blanks") << " \t \n" << words({});
+    QTest::newRow("blanks-separate") << "  a\tb \n c  " << words({"a", "b", "c"});
+    QTest::newRow("single-quotes-literal") << R"('a "b" \c $d')" << words({R"(a "b" \c $d)"});
+    QTest::newRow("double-quote-escapes") << R"("a \" \\ \$ \` \n")" << words({R"(a " \ $ ` \n)"});
+    QTest::newRow("unquoted-backslash") << R"(a\ b \'c\")" << words({"a b", R"('c")"});
+    QTest::newRow("quotes-join-a-word") << R"(--x="a b"'c d'e)" << words({"--x=a bc de"});
+    QTest::newRow("empty-quotes-are-a-word") << R"(a "" '' b)" << words({"a", "", "", "b"});
+    QTest::newRow("no-expansion") << R"($HOME `id` $(id) * ~ ; | &)" << words({"$HOME", "`id`", "$(id)", "*", "~", ";", "|", "&"});
+    QTest::newRow("open-double-quote") << R"(a "b)" << fails;
+    QTest::newRow("open-single-quote") << R"(a 'b)" << fails;
+    QTest::newRow("escaped-quote-does-not-close") << R"("a\")" << fails;
+    QTest::newRow("replaced-blank-joins") << "--file=[my file] x" << words({"--file=my file", "x"});
+    QTest::newRow("replaced-quote-does-not-close") << "\"x[\"] y\"" << words({"x\" y"});
+    QTest::newRow("replaced-backslash-escapes-nothing") << "[\\]\"a\"" << words({"\\a"});
+    QTest::newRow("no-escape-of-a-replaced-character") << "\"\\[$x]\"" << words({"\\$x"});
+}
+
+QTEST_GUILESS_MAIN(tst_Util)
+#include "tst_util.moc"
