@@ -76,8 +76,6 @@ void TestDemo::firstStartFromSample()
     {
         DemoWindow window(list);
         QVERIFY(window.openFile(sample));
-        actionNamed(&window, u"Deutsch"_s)->trigger();
-        QCOMPARE(window.externalApps()->Language(), Lanyard::Language::lGerman);
         QMenu *menu = window.toolsMenuWidget();
         QCOMPARE(groupTitles(menu), (QStringList{u"Files"_s, u"Terminal"_s, u"Web"_s}));
         window.findChild<QAction *>(u"actionShowProtected"_s)->setChecked(true);

@@ -70,10 +70,17 @@ void TestInstall::installedFiles()
     }
 }
 
-// The installed program finds the installed library (the plugin: the late-bound example below).
+// The installed programs find the installed library (the plugin: the late-bound example below),
+// also where no display is.
 void TestInstall::installedPartsFindTheLibrary()
 {
-    const QString failure = run(m_prefix + u"/bin/lanyard"_s, {u"--file"_s, m_dir.filePath(u"empty.lst"_s), u"list"_s});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(name);
+    QString failure = run(m_prefix + u"/bin/lanyard"_s, {u"--file"_s, m_dir.filePath(u"empty.lst"_s), u"list"_s}, env);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    for (const QString &option : {u"--help"_s, u"--version"_s})
+        failure += run(m_prefix + u"/bin/lanyard-demo"_s, {option}, env);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 

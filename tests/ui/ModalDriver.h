@@ -92,8 +92,7 @@ inline QStringList disarmAll()
     return waiting;
 }
 
-/// The widget that has the keyboard focus, once a window just shown or returned to has it
-/// again; the test fails when none has within two seconds.
+/// The widget that has the keyboard focus (the test fails when none has within two seconds).
 inline QWidget *focused()
 {
     if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 2000))
@@ -134,7 +133,6 @@ inline QTreeWidgetItem *itemOf(QTreeWidget *tree, const QString &text)
 
 inline QPoint centerOf(QTreeWidgetItem *item) { return item->treeWidget()->visualItemRect(item).center(); }
 
-/// A user's double click: the click that precedes it, the double click, the release.
 inline void doubleClick(QWidget *widget, QPoint pos)
 {
     QTest::mouseClick(widget, Qt::LeftButton, {}, pos);
