@@ -74,7 +74,12 @@ bool setModified(const QString &path, int secondsFromNow)
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
+/// colour: the desktop entry's picture, else the file type's icon.
+struct IconRow { QString path; bool found = false; QColor colour; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(IconRow)
 
 class tst_Icons : public QObject
 {
@@ -154,33 +159,30 @@ private Q_SLOTS:
 
     void iconOfPath_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("found");
-        QTest::addColumn<QColor>("colour"); // the desktop entry's picture, else the file type's icon
+        QTest::addColumn<IconRow>("row");
         const QColor script(Qt::darkCyan);
-        QTest::newRow("icon-file") << program("abs-prog") << true << QColor(Qt::red);
-        QTest::newRow("theme-icon-name") << program("theme-prog") << true << QColor(Qt::green);
-        QTest::newRow("program-found-on-path") << program("path-prog") << true << QColor(Qt::blue);
-        QTest::newRow("link-to-the-program") << home("links/abs-link") << true << QColor(Qt::red);
-        QTest::newRow("quoted-exec-with-blank") << program("spaced prog") << true << QColor(Qt::yellow);
-        QTest::newRow("entry-in-subfolder") << program("sub-prog") << true << QColor(Qt::magenta);
-        QTest::newRow("user-entry-hides-system-entry") << program("shadow-prog") << true << QColor(Qt::darkGreen);
-        QTest::newRow("hidden-user-entry-hides-system-entry") << program("hidden-prog") << true << script;
-        QTest::newRow("entry-of-type-link") << program("link-type-prog") << true << script;
-        QTest::newRow("entry-without-icon") << program("no-icon-prog") << true << script;
-        QTest::newRow("icon-outside-main-group") << program("other-group-prog") << true << script;
-        QTest::newRow("icon-file-missing") << program("missing-icon-prog") << true << script;
-        QTest::newRow("icon-name-not-in-theme") << program("unknown-theme-prog") << true << script;
-        QTest::newRow("no-entry") << program("plain-script") << true << script;
-        QTest::newRow("compiled-program") << program("compiled") << true << QColor(Qt::darkBlue);
-        QTest::newRow("missing-file") << program("no-such-program") << false << QColor();
-        QTest::newRow("folder") << home("bin") << false << QColor();
+        QTest::newRow("icon-file") << IconRow{program("abs-prog"), true, Qt::red};
+        QTest::newRow("theme-icon-name") << IconRow{program("theme-prog"), true, Qt::green};
+        QTest::newRow("program-found-on-path") << IconRow{program("path-prog"), true, Qt::blue};
+        QTest::newRow("link-to-the-program") << IconRow{home("links/abs-link"), true, Qt::red};
+        QTest::newRow("quoted-exec-with-blank") << IconRow{program("spaced prog"), true, Qt::yellow};
+        QTest::newRow("entry-in-subfolder") << IconRow{program("sub-prog"), true, Qt::magenta};
+        QTest::newRow("user-entry-hides-system-entry") << IconRow{program("shadow-prog"), true, Qt::darkGreen};
+        QTest::newRow("hidden-user-entry-hides-system-entry") << IconRow{program("hidden-prog"), true, script};
+        QTest::newRow("entry-of-type-link") << IconRow{program("link-type-prog"), true, script};
+        QTest::newRow("entry-without-icon") << IconRow{program("no-icon-prog"), true, script};
+        QTest::newRow("icon-outside-main-group") << IconRow{program("other-group-prog"), true, script};
+        QTest::newRow("icon-file-missing") << IconRow{program("missing-icon-prog"), true, script};
+        QTest::newRow("icon-name-not-in-theme") << IconRow{program("unknown-theme-prog"), true, script};
+        QTest::newRow("no-entry") << IconRow{program("plain-script"), true, script};
+        QTest::newRow("compiled-program") << IconRow{program("compiled"), true, Qt::darkBlue};
+        QTest::newRow("missing-file") << IconRow{program("no-such-program"), false, {}};
+        QTest::newRow("folder") << IconRow{home("bin"), false, {}};
     }
     void iconOfPath()
     {
-        QFETCH(QString, path);
-        QFETCH(bool, found);
-        QFETCH(QColor, colour);
+        QFETCH(IconRow, row);
+        const auto &[path, found, colour] = row;
         const QIcon icon = GetFileIcon(path, smallIcon);
         QCOMPARE(!icon.isNull(), found);
         QCOMPARE(!GetFileIcon(path, largeIcon).isNull(), found);

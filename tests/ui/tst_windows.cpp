@@ -157,11 +157,14 @@ void checkLayout(QWidget *window, int points)
 struct RefusalRow { qint16 maxGroups = 5, maxApps = 5; QString entry, typed, happening, message; QStringList tree; };
 
 struct TypingRow { QString box, stored, steps, text; };
+/// missing: the lines of the message; taken: the fields OK took.
+struct OkRow { frmNewApp::Fields typed; QStringList missing; QString taken; };
 
 } // namespace
 
 Q_DECLARE_METATYPE(RefusalRow)
 Q_DECLARE_METATYPE(TypingRow)
+Q_DECLARE_METATYPE(OkRow)
 
 class tst_Windows : public QObject
 {
@@ -492,18 +495,16 @@ private Q_SLOTS:
     // OK takes an entry with a group, a name and a path or a command line, blanks trimmed.
     void okNeedsGroupNameAndProgram_data()
     {
-        QTest::addColumn<QStringList>("typed"); // the four boxes, then the lines of the message or what OK took
-        const QString path = "• “Program Path” or “Command Line”";
-        QTest::newRow("all-blank") << QStringList{" ", "\t", "", "", "• “Program Group”", "• “Program Name”", path};
-        QTest::newRow("blanks-at-the-ends-dropped") << QStringList{" Tools\t", "\tVi ", " /bin/vi ", " -R  ", "Tools|Vi|/bin/vi|-R"};
+        QTest::addColumn<OkRow>("row");
+        QTest::newRow("all-blank")
+            << OkRow{{" ", "\t", "", "", false}, {"• “Program Group”", "• “Program Name”", "• “Program Path” or “Command Line”"}};
+        QTest::newRow("blanks-at-the-ends-dropped") << OkRow{{" Tools\t", "\tVi ", " /bin/vi ", " -R  ", false}, {}, "Tools|Vi|/bin/vi|-R"};
     }
     void okNeedsGroupNameAndProgram()
     {
-        QFETCH(QStringList, typed);
-        const QStringList parts = typed.mid(0, 4);
-        const QStringList missing = typed.size() > 5 ? typed.mid(4) : QStringList();
-        const QString taken = typed.size() == 5 ? typed[4] : QString();
-        frmNewApp *dialog = loadDialog(nullptr, {parts[0], parts[1], parts[2], parts[3], false});
+        QFETCH(OkRow, row);
+        const QStringList missing = row.missing;
+        frmNewApp *dialog = loadDialog(nullptr, row.typed);
         QString message;
         whenModalShown("frmNewApp", [&](QWidget *shown) {
             if (!missing.isEmpty()) {
@@ -519,8 +520,8 @@ private Q_SLOTS:
         dialog->exec();
         QCOMPARE(dialog->Cancel(), !missing.isEmpty());
         QCOMPARE(message.split('\n').mid(1), missing);
-        if (!taken.isEmpty())
-            QCOMPARE(asList(dialog->fields()).mid(0, 4).join('|'), taken);
+        if (!row.taken.isEmpty())
+            QCOMPARE(asList(dialog->fields()).mid(0, 4).join('|'), row.taken);
     }
 
     // In every language, at 9 to 12 points (and, run again with QT_SCALE_FACTOR=2, at 200 %).
