@@ -462,6 +462,24 @@ private Q_SLOTS:
         xcb_disconnect(connection);
     }
 
+    // The command-line host on a display someone sees: configure shows the program list, run a
+    // box for a missing program (standard error is no terminal here); each ends with its window.
+    void commandLineHostWindows()
+    {
+        QTemporaryDir dir;
+        QVERIFY(TestFiles::write(dir.filePath("tools.lst"), "Tools,Ghost,/nonexistent/ghost,,0\n"));
+        for (const auto &[command, title, status] : {std::tuple{QStringList{"configure"}, "Configure Launch Application", 0},
+                                                     {QStringList{"run", "Tools", "Ghost"}, "Lanyard", 1}}) {
+            QProcess lanyard;
+            lanyard.start(LANYARD_TEST_BIN_DIR "/lanyard", QStringList{"--file", dir.filePath("tools.lst")} + command);
+            WindowFinder finder;
+            QTRY_VERIFY_WITH_TIMEOUT(finder.find(title).has_value(), 10000);
+            QVERIFY(finder.close(*finder.find(title)));
+            QVERIFY(lanyard.waitForFinished(10000));
+            QCOMPARE(lanyard.exitCode(), status);
+        }
+    }
+
     // ShellDOSEXE returns when the program's "Finished" window shows, and closes it.
     void dosProgramEndsWithItsWindow_data()
     {

@@ -299,7 +299,8 @@ private Q_SLOTS:
         const auto show = [this](const QList<QKeySequence> &keys) {
             frmPlaceholders *picker = frmPlaceholders::Load(host());
             picker->setLaunchAppClass(m_apps.get());
-            whenModalShown("frmPlaceholders", [keys](QWidget *) {
+            whenModalShown("frmPlaceholders", [keys](QWidget *shown) {
+                QVERIFY(!shown->findChild<QTreeWidget *>()->topLevelItem(0)->icon(0).isNull()); // the text image
                 for (const QKeySequence &key : keys)
                     press(key);
             });
