@@ -280,7 +280,8 @@ QString clsEXE::DosProgramName(const QString &text)
         const qsizetype space = name.indexOf(u' ', drive);
         name = name.mid(drive, space < 0 ? -1 : space - drive);
     }
-    return FileOps::FileBaseName(name);
+    // A program path quoted for its blanks: the quotes are no part of the name.
+    return FileOps::FileBaseName(name.remove(u'"'));
 }
 
 bool clsEXE::KillProcess(qint32 processId)
