@@ -165,7 +165,7 @@ void TestInstall::examplesBuildAndRun()
         QVERIFY(QDir().mkpath(build + u"/source"_s));
         QByteArray project = "cmake_minimum_required(VERSION 3.22)\nproject(examples LANGUAGES CXX)\n";
         for (const char *example : {"minimal-host", "late-bound-host", "qml-host"})
-            project += QByteArray("add_subdirectory(" LANYARD_SOURCE_DIR "/examples/") + example + ' ' + example + ")\n";
+            project += QByteArray("add_subdirectory(\"" LANYARD_SOURCE_DIR "/examples/") + example + "\" " + example + ")\n";
         QVERIFY(TestFiles::write(build + u"/source/CMakeLists.txt"_s, project));
         QStringList configure{u"-S"_s, build + u"/source"_s, u"-B"_s, build, u"-G"_s, QStringLiteral(LANYARD_CMAKE_GENERATOR),
                               u"-DCMAKE_PREFIX_PATH="_s + m_prefix, u"-DCMAKE_BUILD_TYPE=Debug"_s};

@@ -29,7 +29,8 @@ using namespace Lanyard;
 
 namespace {
 
-const QString talker = QStringLiteral(LANYARD_TEST_BIN_DIR "/talker");
+const QString talkerPath = QStringLiteral(LANYARD_TEST_BIN_DIR "/talker");
+const QString talker = u'"' + talkerPath + u'"'; // in a command line: the checkout's path may hold blanks
 const QString stubProgram = QStringLiteral(LANYARD_LIB_DIR "/STUB16.EXE");
 const QString timeoutMessage = QStringLiteral("Timeout!\r\nProcess failed");
 const double computerClock = std::nan("");
@@ -315,7 +316,7 @@ private Q_SLOTS:
     {
         clsEXE runner;
         connect(&runner, &clsEXE::RedirOutput, this, [] {
-            QVERIFY(QTest::qWaitFor([] { return !isRunning(talker + " out:first"); }, 10000));
+            QVERIFY(QTest::qWaitFor([] { return !isRunning(talkerPath + " out:first"); }, 10000));
         });
         qsizetype pieces = 0;
         QCOMPARE(::redirect(runner, talker + " out:first drain fill:60000", {}, 0, &pieces), "first");
@@ -351,23 +352,23 @@ private Q_SLOTS:
         QCOMPARE(::redirect(runner, row.command, QString(), row.timeOut), row.output);
         QVERIFY(elapsed.elapsed() < 10000);
         QCOMPARE(runner.CancelRequested(), row.stillRequested);
-        QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5") && !isRunning(talker), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5") && !isRunning(talkerPath), 5000);
     }
 
     // STUB16.EXE on its own, as the runner starts it.
     void stub_data()
     {
         QTest::addColumn<StubRow>("row");
-        QTest::newRow("exit-code-passed-on") << StubRow{{talker, "out:a", "err:b", "exit:7", "-1"}, 7, "a", "b"};
+        QTest::newRow("exit-code-passed-on") << StubRow{{talkerPath, "out:a", "err:b", "exit:7", "-1"}, 7, "a", "b"};
         QTest::newRow("output-through-the-relay")
-            << StubRow{{talker, "out:a", "err:b", "fill:100000", "5000"}, 0, "a" + QByteArray("0123456789").repeated(10000), "b"};
-        QTest::newRow("silence-ends-the-command") << StubRow{{talker, "out:x", "sleep:30000", "300"}, 128 + 15, "x"};
+            << StubRow{{talkerPath, "out:a", "err:b", "fill:100000", "5000"}, 0, "a" + QByteArray("0123456789").repeated(10000), "b"};
+        QTest::newRow("silence-ends-the-command") << StubRow{{talkerPath, "out:x", "sleep:30000", "300"}, 128 + 15, "x"};
         QTest::newRow("output-keeps-it-running")
-            << StubRow{{talker, "out:1", "sleep:50", "out:2", "sleep:50", "out:3", "sleep:50", "out:4", "1000"}, 0, "1234"};
+            << StubRow{{talkerPath, "out:1", "sleep:50", "out:2", "sleep:50", "out:3", "sleep:50", "out:4", "1000"}, 0, "1234"};
         QTest::newRow("missing-program")
             << StubRow{{"/nonexistent/x", "-1"}, 127, "", "STUB16.EXE: cannot run /nonexistent/x: No such file or directory\n"};
         QTest::newRow("time-out-not-a-number")
-            << StubRow{{talker, "out:a", "10s"}, 2, "", "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n"};
+            << StubRow{{talkerPath, "out:a", "10s"}, 2, "", "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n"};
     }
     void stub()
     {
@@ -402,7 +403,7 @@ private Q_SLOTS:
         QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
         QProcess stub;
         stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); }); // a reader that never reads
-        stub.start(stubProgram, {talker, "fill:1000000", "sleep:30000", "60000"});
+        stub.start(stubProgram, {talkerPath, "fill:1000000", "sleep:30000", "60000"});
         ::close(ends[1]);
         int waiting = 0;
         QTRY_VERIFY(::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting >= 65536); // the stub is blocked
@@ -410,7 +411,7 @@ private Q_SLOTS:
         QVERIFY(stub.waitForFinished(5000));
         ::close(ends[0]);
         QCOMPARE(stub.exitCode(), 128 + 15);
-        QTRY_VERIFY(!isRunning(talker + " fill:1000000"));
+        QTRY_VERIFY(!isRunning(talkerPath + " fill:1000000"));
     }
 
     // Windows found by their exact title, and asked to close.
@@ -502,7 +503,7 @@ private Q_SLOTS:
         }
         QElapsedTimer elapsed;
         elapsed.start();
-        clsEXE().ShellDOSEXE(program, row.arguments, row.timeOut);
+        clsEXE().ShellDOSEXE(u'"' + program + u'"', row.arguments, row.timeOut); // blanks in the path
         QVERIFY2(elapsed.elapsed() < row.maxMs, qPrintable(QString::number(elapsed.elapsed())));
         QTRY_VERIFY(!WindowFinder().find("Finished - FINISHEDWINDOW"));
     }
