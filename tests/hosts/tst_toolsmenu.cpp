@@ -69,7 +69,6 @@ void TestToolsMenu::outline_data()
     QTest::newRow("protected-shown")
         << OutlineRow{mixed, true, {u"Text/Count words"_s, u"Text/Sort"_s, u"Admin/Shell"_s, u"Files/Open"_s}};
     QTest::newRow("every-group-slot-used") << OutlineRow{five, false, five};
-    QTest::newRow("everything-protected") << OutlineRow{{u"!Admin/Shell"_s}, false, {u"No tools configured"_s}};
     QTest::newRow("ampersand-is-no-mnemonic") << OutlineRow{{u"R&D/Build & test"_s}, false, {u"R&&D/Build && test"_s}};
 }
 

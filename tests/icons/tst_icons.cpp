@@ -104,7 +104,7 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
-        for (const char *name : {"abs-prog", "theme-prog", "path-prog", "spaced prog", "sub-prog",
+        for (const char *name : {"abs-prog", "theme-prog", "path-prog",
                                  "shadow-prog", "hidden-prog", "link-type-prog", "no-icon-prog", "other-group-prog",
                                  "missing-icon-prog", "unknown-theme-prog", "plain-script"})
             addProgram(name);
@@ -126,8 +126,6 @@ private Q_SLOTS:
         addEntry("abs.desktop", desktopEntry(program("abs-prog") + " %F", picture("red")));
         addEntry("theme.desktop", desktopEntry(program("theme-prog"), "lanyard-test-green"));
         addEntry("path.desktop", desktopEntry("path-prog --flag", picture("blue")));
-        addEntry("spaced.desktop", desktopEntry('"' + program("spaced prog") + "\" %u", picture("yellow")));
-        addEntry("vendor/sub.desktop", desktopEntry(program("sub-prog"), picture("magenta")));
         addEntry("shadow.desktop", desktopEntry(program("shadow-prog"), picture("gray")), m_system.path());
         addEntry("shadow.desktop", desktopEntry(program("shadow-prog"), picture("darkgreen")));
         // Entries that give no icon of their own: they would show dark red.
@@ -165,8 +163,6 @@ private Q_SLOTS:
         QTest::newRow("theme-icon-name") << IconRow{program("theme-prog"), true, Qt::green};
         QTest::newRow("program-found-on-path") << IconRow{program("path-prog"), true, Qt::blue};
         QTest::newRow("link-to-the-program") << IconRow{home("links/abs-link"), true, Qt::red};
-        QTest::newRow("quoted-exec-with-blank") << IconRow{program("spaced prog"), true, Qt::yellow};
-        QTest::newRow("entry-in-subfolder") << IconRow{program("sub-prog"), true, Qt::magenta};
         QTest::newRow("user-entry-hides-system-entry") << IconRow{program("shadow-prog"), true, Qt::darkGreen};
         QTest::newRow("hidden-user-entry-hides-system-entry") << IconRow{program("hidden-prog"), true, script};
         QTest::newRow("entry-of-type-link") << IconRow{program("link-type-prog"), true, script};

@@ -250,7 +250,6 @@ void tst_Launch::arguments_data()
     QTest::newRow("value-with-blanks-one-word")
         << ArgumentsRow{{{"%FILE%", "/tmp/my file.txt"}}, "--file=%FILE% -v", {"--file=/tmp/my file.txt", "-v"}};
     QTest::newRow("hostile-value") << ArgumentsRow{withHostile, "%V%", {hostile}};
-    QTest::newRow("hostile-value-double-quoted") << ArgumentsRow{withHostile, "\"%V%\"", {hostile}};
     QTest::newRow("hostile-value-in-a-word") << ArgumentsRow{withHostile, "x%V%y z", {'x' + hostile + 'y', "z"}};
     QTest::newRow("earlier-replacement-seen-by-later") << ArgumentsRow{{{"%A%", "[%B%]"}, {"%B%", "b"}}, "%A% %B%", {"[b]", "b"}};
     QTest::newRow("later-replacement-not-seen-by-earlier") << ArgumentsRow{{{"%A%", "a"}, {"%B%", "%A%"}}, "%B%", {"%A%"}};

@@ -71,7 +71,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("relative");
         QTest::addColumn<bool>("exists");
         QTest::newRow("regular-file") << "prog" << true;
-        QTest::newRow("quoted") << "\"prog\"" << true;
         QTest::newRow("star-when-no-such-name") << "pr*g" << true;
         QTest::newRow("question-mark-when-no-such-name") << "pr?g" << true;
         QTest::newRow("brackets-literal") << "tools [beta]/run" << true;
@@ -80,7 +79,6 @@ private Q_SLOTS:
         QTest::newRow("name-of-no-utf-8") << QStringView(u"caf\xdce9").toString() << true;
         QTest::newRow("missing") << "nothing" << false;
         QTest::newRow("folder") << "folder" << false;
-        QTest::newRow("hidden") << ".hidden" << false;
         QTest::newRow("fifo") << "fifo" << false;
     }
     void fileExists()
@@ -126,9 +124,7 @@ private Q_SLOTS:
         QTest::newRow("limits") << NumberRow{-32768, -32768};
         QTest::newRow("above") << NumberRow{32768, 0, 6};
         QTest::newRow("half-down-to-even") << NumberRow{2.5, 2};
-        QTest::newRow("half-up-to-even") << NumberRow{3.5, 4};
         QTest::newRow("rounds-into-overflow") << NumberRow{32767.5, 0, 6};
-        QTest::newRow("nan") << NumberRow{std::nan(""), 0, 6};
         QTest::newRow("true") << NumberRow{true, -1};
         QTest::newRow("text-true") << NumberRow{"True", -1};
         QTest::newRow("word") << NumberRow{"Tools", 0, 13};
@@ -154,9 +150,7 @@ void tst_Util::split_data()
     QTest::addColumn<QString>("text"); // [...] marks characters a replacement put in
     QTest::addColumn<std::optional<QStringList>>("words");
     const auto words = [](const QStringList &list) { return std::optional(list); };
-    QTest::newRow("only-blanks") << " \t \n" << words({});
     QTest::newRow("blanks-separate") << "  a\tb \n c  " << words({"a", "b", "c"});
-    QTest::newRow("single-quotes-literal") << R"('a "b" \c $d')" << words({R"(a "b" \c $d)"});
     QTest::newRow("double-quote-escapes") << R"("a \" \\ \$ \` \n")" << words({R"(a " \ $ ` \n)"});
     QTest::newRow("quotes-join-a-word") << R"(--x="a b"'c d'e)" << words({"--x=a bc de"});
     QTest::newRow("empty-quotes-are-a-word") << R"(a "" '' b)" << words({"a", "", "", "b"});
@@ -166,7 +160,6 @@ void tst_Util::split_data()
     QTest::newRow("escaped-quote-does-not-close") << R"("a\")" << fails;
     QTest::newRow("replaced-blank-joins") << "--file=[my file] x" << words({"--file=my file", "x"});
     QTest::newRow("replaced-quote-does-not-close") << "\"x[\"] y\"" << words({"x\" y"});
-    QTest::newRow("no-escape-of-a-replaced-character") << "\"\\[$x]\"" << words({"\\$x"});
 }
 
 QTEST_GUILESS_MAIN(tst_Util)
