@@ -249,7 +249,7 @@ bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
         return false;
     }
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    const LaunchResult result = Launcher::execute(d->native(record.AppPath), d->native(record.CmdLine), d->placeholders,
+    const LaunchResult result = Launcher::execute(record.AppPath, record.CmdLine, d->placeholders,
                                                   d->showMissingProgram ? MissingProgramBox::show : nullptr);
     if (!result.started) {
         Q_EMIT launchFailed(strGroup, strApp, result.reason);
@@ -273,7 +273,7 @@ std::optional<LaunchCommand> ExternalApps::launchCommand(const QString &strGroup
     if (!entry)
         return std::nullopt;
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    return Launcher::preview(d->native(record.AppPath), d->native(record.CmdLine), d->placeholders);
+    return Launcher::preview(record.AppPath, record.CmdLine, d->placeholders);
 }
 
 QVariantMap ExternalApps::invoke(const QString &member, const QString &kind, const QVariantList &arguments)

@@ -2,7 +2,6 @@
 
 #include "LateBinding.h"
 #include "icons/mGetFileIcon.h"
-#include "text/NativeText.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
@@ -67,12 +66,7 @@ QString ExternalApps::Private::storable(LaunchListFile::Field field, const QStri
     const QString refusal = LaunchListFile::refusal(field, value, launchList.encoding());
     if (!refusal.isEmpty())
         raiseError(ErrorCode::InvalidArgument, u'"' + value + u"\": "_s + refusal);
-    return launchList.encoding() == LaunchListFile::Encoding::Latin1 ? NativeText::toLatin1Bytes(value) : value;
-}
-
-QString ExternalApps::Private::native(const QString &value) const
-{
-    return launchList.encoding() == LaunchListFile::Encoding::Latin1 ? NativeText::fromLatin1Bytes(value) : value;
+    return value;
 }
 
 void ExternalApps::Private::setField(LaunchListFile::Field field, const QVariant &groupIndex,

@@ -22,13 +22,9 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
     Lanyard::Language currentLanguage = Language::lEnglish;
     bool showMissingProgram = true;
 
-    /// @p value as the catalogue stores it for @p field: refused with InvalidArgument when the
-    /// launch list could not give it back the same; bytes given as native text are stored as
-    /// the Latin-1 characters of a Latin-1 list.
+    /// @p value, refused with InvalidArgument when the launch list could not give it back the
+    /// same as @p field.
     QString storable(LaunchListFile::Field field, const QString &value) const;
-    /// A value of the catalogue as native text for the system: a Latin-1 list's characters
-    /// stand for its bytes.
-    QString native(const QString &value) const;
     /// Stores @p value in @p field (path, command line, name) of the slot resolveSlot gives.
     void setField(LaunchListFile::Field field, const QVariant &groupIndex, const QVariant &appIndex,
                   const QString &value);
