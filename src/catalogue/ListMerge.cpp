@@ -5,8 +5,6 @@
 #include <QHash>
 #include <QSet>
 
-#include <optional>
-#include <utility>
 
 namespace Lanyard {
 
@@ -19,32 +17,13 @@ constexpr Place atEnd = -1;
 Place before(qsizetype line) { return 2 * qint64(line); }
 Place after(qsizetype line) { return 2 * qint64(line) + 1; }
 
-using EntryName = std::pair<QString, QString>;
-
-/// The first line of each group and name that another writer wrote (an identity the catalogue
-/// does not know): when a changed entry's own line is gone, the other writer changed that entry
-/// too, and ours takes its place rather than stand beside it.
-QHash<EntryName, qsizetype> linesOfOthers(const std::vector<LaunchListEntry> &file, const Catalogue &catalogue,
-                                          const QSet<quint64> &removed)
-{
-    QSet<quint64> known = removed;
-    catalogue.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &) { known.insert(entry.origin); });
-    QHash<EntryName, qsizetype> lines;
-    for (qsizetype i = 0; i < qsizetype(file.size()); ++i) {
-        const LaunchListEntry &line = file[size_t(i)];
-        const EntryName name{line.group, line.name};
-        if (!known.contains(line.origin) && !lines.contains(name))
-            lines.insert(name, i);
-    }
-    return lines;
-}
-
 } // namespace
 
 std::vector<LaunchListEntry> ListMerge::merge(const std::vector<LaunchListEntry> &file, const Catalogue &catalogue)
 {
     QHash<quint64, qsizetype> lineOf; // the first line of each identity
     QHash<QString, qsizetype> firstOfGroup;
+    QHash<QString, qsizetype> lastOfGroup;
     lineOf.reserve(qsizetype(file.size()));
     for (qsizetype i = 0; i < qsizetype(file.size()); ++i) {
         const LaunchListEntry &line = file[size_t(i)];
@@ -52,17 +31,24 @@ std::vector<LaunchListEntry> ListMerge::merge(const std::vector<LaunchListEntry>
             lineOf.insert(line.origin, i);
         if (!firstOfGroup.contains(line.group))
             firstOfGroup.insert(line.group, i);
+        lastOfGroup.insert(line.group, i);
     }
-    QSet<quint64> removed = catalogue.removedOrigins();
-    std::optional<QHash<EntryName, qsizetype>> others; // looked for only when needed
+    const QSet<quint64> removed = catalogue.removedOrigins();
 
     QHash<Place, std::vector<LaunchListEntry>> placed;
     QString group;
-    Place cursor = atEnd; // where the next changed entry of the group goes
-    bool first = true;
+    Place cursor = atEnd;  // where the next changed entry of the group goes
+    bool first = true;     // the group's first entry is next
+    bool anchored = false; // the cursor follows an entry of the group in the file
+    const auto endOf = [&](const QString &name) {
+        const auto last = lastOfGroup.constFind(name);
+        return last == lastOfGroup.cend() ? atEnd : after(*last);
+    };
     catalogue.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &record) {
-        if (first || entry.group != group) {
+        const bool opensGroup = first || entry.group != group;
+        if (opensGroup) {
             first = false;
+            anchored = false;
             group = entry.group;
             const auto start = firstOfGroup.constFind(group);
             cursor = start == firstOfGroup.cend() ? atEnd : before(*start);
@@ -70,21 +56,22 @@ std::vector<LaunchListEntry> ListMerge::merge(const std::vector<LaunchListEntry>
         const auto line = lineOf.constFind(entry.origin);
         const bool inFile = entry.origin != 0 && line != lineOf.cend();
         if (!record.changed) {
-            if (inFile && !removed.contains(entry.origin))
+            if (inFile && !removed.contains(entry.origin)) {
                 cursor = after(*line);
+                anchored = true;
+            }
             return;
         }
         if (inFile && file[size_t(*line)].group == entry.group) {
             cursor = before(*line); // its own line's place
-        } else if (!inFile) {
-            if (!others)
-                others = linesOfOthers(file, catalogue, removed);
-            if (const auto theirs = others->constFind({entry.group, entry.name}); theirs != others->cend()) {
-                cursor = before(*theirs);
-                removed.insert(file[size_t(*theirs)].origin);
-                others->erase(theirs);
-            }
+        } else if (entry.origin != 0 && !inFile) {
+            // Another writer changed or removed its line too: ours goes last in its group, so
+            // that a load, where a later line of one name wins, reads ours.
+            cursor = endOf(entry.group);
+        } else if (!anchored && !opensGroup) {
+            cursor = endOf(entry.group); // the entries before it are gone from the file
         }
+        anchored = true;
         placed[cursor].push_back(entry);
     });
 
