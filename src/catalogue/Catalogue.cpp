@@ -36,7 +36,10 @@ void Catalogue::setMaxApps(qint16 count)
     m_maxApps = count;
 }
 
-qint16 Catalogue::findGroup(const QString &name) const { return m_groupNames.first(name, m_groupCount); }
+qint16 Catalogue::findGroup(const QString &name) const
+{
+    return m_groupNames.first(name, m_groupCount, [this](qint16 g) -> const QString & { return m_groups[size_t(g)].GroupName(); });
+}
 
 qint16 Catalogue::findApp(qint16 group, const QString &name) const { return this->group(group).findApp(name); }
 

@@ -70,12 +70,18 @@ void LaunchList::open(const QString &path, Catalogue &catalogue)
     bool dropped = false;
     // A launch list names the same few programs many times over: each icon is looked up once.
     QHash<QString, QIcon> icons;
+    QString lastPath;
+    QIcon lastIcon;
     const LaunchListFile::Version read = LaunchListFile::load(path, [&](const LaunchListEntry &entry) {
-        auto icon = icons.constFind(entry.path);
-        if (icon == icons.cend())
-            icon = icons.insert(entry.path, catalogue.iconFor(entry.path));
+        if (entry.path != lastPath) {
+            auto icon = icons.constFind(entry.path);
+            if (icon == icons.cend())
+                icon = icons.insert(entry.path, catalogue.iconFor(entry.path));
+            lastPath = entry.path;
+            lastIcon = *icon;
+        }
         // A refusal by a full table drops the line; later lines are still read.
-        if (!catalogue.addLoaded(entry, *icon))
+        if (!catalogue.addLoaded(entry, lastIcon))
             dropped = true;
     });
     m_encoding = read.encoding;

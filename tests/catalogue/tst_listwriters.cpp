@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -269,6 +270,70 @@ private Q_SLOTS:
             qInfo().noquote() << context; // a test message is cut short
         QVERIFY2(file, qPrintable(why));
         QVERIFY2(*file == model, qPrintable(u"seed %1: the file is not the model"_s.arg(seed)));
+    }
+
+    // Names repeat (renames onto a name that is there), slots move down on a delete and
+    // names change: a look-up by name always finds the first entry of that name in use, as a
+    // scan of a plain list does.
+    void nameLookupsAgainstAModel_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed = 1; seed <= 6; ++seed)
+            QTest::addRow("seed-%u", seed) << seed;
+    }
+    void nameLookupsAgainstAModel()
+    {
+        QFETCH(quint32, seed);
+        QRandomGenerator random(seed);
+        ExternalApps apps;
+        apps.setMaxApps(300);
+        QList<std::pair<QString, QString>> model; // name, path of group "G", in slot order
+        QStringList log;
+        const auto name = [&] { return u"n%1"_s.arg(random.bounded(40)); };
+        for (int step = 0; step < 3000; ++step) {
+            const int kind = model.isEmpty() ? 0 : int(random.bounded(4));
+            const qint16 slot = model.isEmpty() ? 0 : qint16(random.bounded(model.size()));
+            if (kind == 0 && model.size() < 300) {
+                const QString n = name();
+                const QString path = u"/p%1"_s.arg(step);
+                const auto known = std::find_if(model.begin(), model.end(), [&](const auto &e) { return e.first == n; });
+                QVERIFY(apps.AddApp("G", n, path, "", false));
+                if (known != model.end())
+                    known->second = path; // an add of a name that is there updates it
+                else
+                    model.append({n, path});
+                log << u"add %1"_s.arg(n);
+            } else if (kind == 1) {
+                const QString n = name();
+                apps.setApplicationName("G", slot, n);
+                model[slot].first = n;
+                log << u"rename %1 %2"_s.arg(slot).arg(n);
+            } else if (kind == 2) {
+                apps.DeleteApp("G", QVariant(slot));
+                model.removeAt(slot);
+                log << u"delete %1"_s.arg(slot);
+            } else {
+                const QString n = name();
+                const auto known = std::find_if(model.begin(), model.end(), [&](const auto &e) { return e.first == n; });
+                const QString found = apps.GroupCount() == 0 ? QString() : QString::number(errorOf(apps, n));
+                if (known == model.end())
+                    QVERIFY2(found != u"0"_s || model.isEmpty(), qPrintable(u"seed %1: %2 found\n"_s.arg(seed).arg(n) + log.join(u'\n')));
+                else
+                    QVERIFY2(apps.AppPath("G", n) == known->second,
+                             qPrintable(u"seed %1: %2\n"_s.arg(seed).arg(n) + log.join(u'\n')));
+            }
+        }
+    }
+
+private:
+    static int errorOf(const ExternalApps &apps, const QString &name)
+    {
+        try {
+            apps.AppPath("G", name);
+        } catch (const ComponentError &error) {
+            return error.number();
+        }
+        return 0;
     }
 };
 
