@@ -232,13 +232,14 @@ quint64 identityOf(const LineFields &fields)
 
 /**
  * Shares the text of values that repeat from line to line (the same program path or command
- * line in many entries), so that a large list holds each of them once.
+ * line in many entries, the same name in many groups), so that a large list holds each of them
+ * once.
  */
 class ValuePool
 {
 public:
     template<typename Decode>
-    QString share(QByteArrayView bytes, Decode decode)
+    QString share(QByteArrayView bytes, Decode &&decode)
     {
         if (bytes.isEmpty())
             return QString();
@@ -308,7 +309,7 @@ public:
         if (fields.group.isEmpty() || fields.name.isEmpty() || (fields.path.isEmpty() && fields.cmdLine.isEmpty()))
             return;
         const auto bytes = [](QByteArrayView b) { return NativeText::decode(b); };
-        m_sink({groupText(fields.group), m_text(fields.name), m_values.share(fields.path, bytes),
+        m_sink({groupText(fields.group), m_names.share(fields.name, m_text), m_values.share(fields.path, bytes),
                 m_values.share(fields.cmdLine, bytes), qint16(fields.isProtected ? -1 : 0), identityOf(fields)});
     }
 
@@ -325,7 +326,8 @@ private:
 
     TextDecoder m_text;
     const LaunchListFile::Sink &m_sink;
-    ValuePool m_values;
+    ValuePool m_values; // paths and command lines: native text
+    ValuePool m_names;  // text in the file's encoding
     QByteArray m_lastGroupBytes;
     QString m_lastGroup;
 };
