@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -174,7 +173,7 @@ int runCommand(ExternalApps &apps, const CliInvocation &invocation)
  */
 bool configure(ExternalApps &apps, const CliInvocation &invocation)
 {
-    constexpr qint16 largest = std::numeric_limits<qint16>::max();
+    constexpr qint16 largest = CliArguments::MaxCount;
     apps.setMaxGroups(largest);
     apps.setMaxApps(largest);
     apps.setEXTFile(invocation.file);
@@ -183,7 +182,7 @@ bool configure(ExternalApps &apps, const CliInvocation &invocation)
         largestGroup = std::max(largestGroup, apps.AppCount(g));
     const qint16 maxGroups = invocation.maxGroups.value_or(largest);
     const qint16 maxApps = invocation.maxApps.value_or(largest);
-    if ((maxGroups >= 1 && maxGroups < apps.GroupCount()) || (maxApps >= 1 && maxApps < largestGroup)) {
+    if (maxGroups < apps.GroupCount() || maxApps < largestGroup) {
         err(u"the launch list holds %1 groups of up to %2 applications, more than the limits given allow"_s
                 .arg(apps.GroupCount())
                 .arg(largestGroup));
@@ -202,7 +201,8 @@ bool configure(ExternalApps &apps, const CliInvocation &invocation)
 
 int execute(const CliInvocation &invocation)
 {
-    if (!invocation.fileGiven)
+    // The default list's folder appears with the first change; reading creates nothing.
+    if (!invocation.fileGiven && CliArguments::writesTheList(invocation.command))
         QDir().mkpath(QFileInfo(invocation.file).absolutePath());
     if (invocation.command == u"configure" && !Windowing::canOpenWindows()) {
         err(u"configure needs a display, and none answers (DISPLAY, WAYLAND_DISPLAY)"_s);
@@ -226,6 +226,5 @@ int execute(const CliInvocation &invocation)
     QObject::disconnect(reported); // the release tries once more, without a word
     return saved ? status : CliArguments::ErrorStatus;
 }
-
 
 } // namespace CliCommands
