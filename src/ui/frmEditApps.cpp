@@ -223,8 +223,6 @@ void frmEditApps::setLaunchAppClass(ExternalApps *apps)
     FillTree();
 }
 
-const ImageList &frmEditApps::imgExeIcons() const { return d->imgExeIcons; }
-
 void frmEditApps::FillTree()
 {
     QTreeWidget *tree = d->tvGroup;

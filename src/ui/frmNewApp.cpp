@@ -278,8 +278,6 @@ void frmNewApp::setFields(const Fields &fields)
     d->cbProtected->setChecked(fields.isProtected);
 }
 
-const ImageList &frmNewApp::imgApps() const { return d->imgApps; }
-
 void frmNewApp::fill()
 {
     d->cboGroup->clear();
