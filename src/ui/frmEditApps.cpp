@@ -113,7 +113,7 @@ struct frmEditApps::Private
         QWidget::setTabOrder(cmdEdit, cmdRemoveApp);
     }
 
-    // The classic arrangement, its twips as the least room: the tree, and the buttons in a
+    // The designed arrangement, its twips as the least room: the tree, and the buttons in a
     // column at its right, as wide as the widest caption needs. A larger window gives the
     // room to the tree.
     void layOut(QWidget *window)
