@@ -59,7 +59,7 @@ Exit status:
 
 CliExit usageError(const QString &message)
 {
-    return {ErrorStatus, {}, u"lanyard: "_s + message + u"\nTry 'lanyard --help' for more information.\n"_s};
+    return {errorStatus, {}, u"lanyard: "_s + message + u"\nTry 'lanyard --help' for more information.\n"_s};
 }
 
 /// A command, the number of arguments it takes, which command-specific options it accepts, and
@@ -103,7 +103,7 @@ std::optional<qint16> parseCount(const QString &text)
 {
     bool ok = false;
     const qint16 value = text.toShort(&ok);
-    return ok && value >= MinCount ? std::optional<qint16>(value) : std::nullopt; // toShort bounds the top
+    return ok && value >= minCount ? std::optional<qint16>(value) : std::nullopt; // toShort bounds the top
 }
 
 std::optional<Lanyard::Language> parseLanguage(const QString &text)
@@ -180,7 +180,7 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
         *target = parseCount(parser.value(*option));
         if (!*target)
             return usageError(u"'--%1' needs a whole number from %2 to %3, not '%4'"_s.arg(
-                option->names().constFirst(), QString::number(MinCount), QString::number(MaxCount),
+                option->names().constFirst(), QString::number(minCount), QString::number(maxCount),
                 parser.value(*option)));
     }
     if (parser.isSet(language)) {

@@ -41,11 +41,11 @@ namespace CliArguments {
 std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const QString &defaultFile);
 
 /// The exit status of an error that the component reports, of bad usage and of lost output.
-inline constexpr int ErrorStatus = 2;
+inline constexpr int errorStatus = 2;
 
 /// The range of --max-groups and --max-apps: what the component accepts as a limit.
-inline constexpr qint16 MinCount = 1;
-inline constexpr qint16 MaxCount = 32767;
+inline constexpr qint16 minCount = 1;
+inline constexpr qint16 maxCount = 32767;
 
 /// Whether @p command may write the launch list (and so create its folder).
 bool writesTheList(const QString &command);

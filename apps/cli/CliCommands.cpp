@@ -162,7 +162,7 @@ int runCommand(ExternalApps &apps, const CliInvocation &invocation)
         return 0;
     }
     Q_UNREACHABLE();
-    return CliArguments::ErrorStatus;
+    return CliArguments::errorStatus;
 }
 
 /**
@@ -173,7 +173,7 @@ int runCommand(ExternalApps &apps, const CliInvocation &invocation)
  */
 bool configure(ExternalApps &apps, const CliInvocation &invocation)
 {
-    constexpr qint16 largest = CliArguments::MaxCount;
+    constexpr qint16 largest = CliArguments::maxCount;
     apps.setMaxGroups(largest);
     apps.setMaxApps(largest);
     apps.setEXTFile(invocation.file);
@@ -206,17 +206,17 @@ int execute(const CliInvocation &invocation)
         QDir().mkpath(QFileInfo(invocation.file).absolutePath());
     if (invocation.command == u"configure" && !Windowing::canOpenWindows()) {
         err(u"configure needs a display, and none answers (DISPLAY, WAYLAND_DISPLAY)"_s);
-        return CliArguments::ErrorStatus;
+        return CliArguments::errorStatus;
     }
 
-    int status = CliArguments::ErrorStatus;
+    int status = CliArguments::errorStatus;
     auto apps = std::make_unique<ExternalApps>();
     try {
         if (configure(*apps, invocation))
             status = runCommand(*apps, invocation);
     } catch (const Lanyard::ComponentError &error) {
         err(u"error %1: %2"_s.arg(QString::number(error.number()), error.message()));
-        return CliArguments::ErrorStatus;
+        return CliArguments::errorStatus;
     }
     // Saved here rather than at the release, so that a failure reaches the exit status; a
     // command that changed nothing writes nothing.
@@ -224,7 +224,7 @@ int execute(const CliInvocation &invocation)
         apps.get(), &ExternalApps::saveFailed, [](const QString &reason) { err(u"the launch list was not saved: "_s + reason); });
     const bool saved = apps->save();
     QObject::disconnect(reported); // the release tries once more, without a word
-    return saved ? status : CliArguments::ErrorStatus;
+    return saved ? status : CliArguments::errorStatus;
 }
 
 } // namespace CliCommands

@@ -68,10 +68,10 @@ int finish(int status)
 {
     if (const int error = flushStream(stdout)) {
         print(stderr, u"lanyard: write error: "_s + qt_error_string(error) + u'\n');
-        status = CliArguments::ErrorStatus;
+        status = CliArguments::errorStatus;
     }
     if (flushStream(stderr) != 0)
-        status = CliArguments::ErrorStatus;
+        status = CliArguments::errorStatus;
     return status;
 }
 
@@ -86,7 +86,7 @@ int main(int argc, char **argv)
         return finish(exit->status);
     }
     const CliInvocation &invocation = std::get<CliInvocation>(parsed);
-    int status = CliArguments::ErrorStatus;
+    int status = CliArguments::errorStatus;
     {
         const std::unique_ptr<QCoreApplication> app = makeApplication(invocation, argc, argv);
         QCoreApplication::setApplicationName(u"lanyard"_s);
