@@ -35,8 +35,8 @@ Options:
       --max-apps N          number of application slots in a group, 1 to 32767
                               (default: 32767)
       --language LANG       language of the program list window: en, de or fr
-      --set SEARCH=REPLACE  register a placeholder; repeat for more, applied in
-                              the order given
+      --set SEARCH=REPLACE  register a placeholder (SEARCH not empty); repeat for
+                              more, applied in the order given
       --protected           (add, edit) mark the application as protected
       --path P              (edit) the new program path
       --cmd C               (edit) the new command line
@@ -190,8 +190,8 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
     }
     for (const QString &pair : parser.values(set)) {
         const qsizetype equals = pair.indexOf(u'=');
-        if (equals < 0)
-            return usageError(u"'--set' needs SEARCH=REPLACE, not '%1'"_s.arg(pair));
+        if (equals <= 0) // an empty SEARCH would stand for nothing
+            return usageError(u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%1'"_s.arg(pair));
         invocation.placeholders.append({pair.left(equals), pair.mid(equals + 1)});
     }
     invocation.isProtected = parser.isSet(isProtected);

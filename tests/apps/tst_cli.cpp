@@ -62,7 +62,7 @@ Description describe(const QString &text, const QString &commandLines, const QRe
         description.commands << it.next().captured(1);
     // Ranges, defaults and the exit statuses of the newer failures.
     for (const char *fact : {"1 to 32767", "(default: 32767", "$XDG_CONFIG_HOME/lanyard/tools.lst", "en, de or fr",
-                             "nor create its folder", "write error", "lanyard: error N: TEXT"}) {
+                             "nor create its folder", "write error", "lanyard: error N: TEXT", "SEARCH not empty"}) {
         if (QString(text).simplified().contains(QLatin1StringView(fact)))
             description.facts << QLatin1StringView(fact);
     }
@@ -164,7 +164,8 @@ void TestCli::command_data()
     usage("max-apps-above-range", u"--max-apps|32768|list"_s,
           u"'--max-apps' needs a whole number from 1 to 32767, not '32768'"_s);
     usage("language-unknown", u"--language=es|list"_s, u"unknown language 'es' (en, de or fr)"_s);
-    usage("set-without-equals", u"--set|%FILE%|list"_s, u"'--set' needs SEARCH=REPLACE, not '%FILE%'"_s);
+    usage("set-without-equals", u"--set|%FILE%|list"_s, u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%FILE%'"_s);
+    usage("set-search-empty", u"--set==x|list"_s, u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '=x'"_s);
 
     // Read-only commands leave the file as it is, comments and all.
     row("list", u"; mine\nText,Count words,/usr/bin/wc,-l \"%FILE%\",0\nAdmin,Shell,/bin/sh,,-1\nText,Sort,/usr/bin/sort,,0"_s,
@@ -336,7 +337,7 @@ void TestCli::helpManualAndReadmeAgree()
                                             QRegularExpression(uR"(\n {7}([a-z]+)\b)"_s));
     const Description fromReadme = describe(readme, readme, QRegularExpression(uR"(\n\| `([a-z]+)\b)"_s));
     QCOMPARE(fromHelp.commands, (QStringList{u"add"_s, u"configure"_s, u"delete"_s, u"edit"_s, u"list"_s, u"run"_s, u"show"_s}));
-    QCOMPARE(fromHelp.facts.size(), 7);
+    QCOMPARE(fromHelp.facts.size(), 8);
     for (const Description *other : {&fromManual, &fromReadme}) {
         QCOMPARE(other->options, fromHelp.options);
         QCOMPARE(other->commands, fromHelp.commands);
