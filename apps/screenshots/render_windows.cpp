@@ -18,6 +18,7 @@
 #include <functional>
 
 using namespace Lanyard;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -60,15 +61,15 @@ void save(QWidget *window, const QString &path)
 void fillCatalogue(ExternalApps &apps)
 {
     apps.setMaxApps(10);
-    apps.AddApp(QStringLiteral("Editors"), QStringLiteral("Text Editor"), QStringLiteral("/usr/bin/gedit"), QStringLiteral("%FILE%"), false);
-    apps.AddApp(QStringLiteral("Editors"), QStringLiteral("Nano"), QStringLiteral("/bin/nano"), QStringLiteral("-w %FILE%"), false);
-    apps.AddApp(QStringLiteral("Editors"), QStringLiteral("Hex View"), QStringLiteral("/usr/bin/xxd"), QStringLiteral("%FILE%"), true);
-    apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Terminal"), QStringLiteral("/usr/bin/xterm"), QString(), false);
-    apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Report"), QStringLiteral("/opt/acme/report"), QStringLiteral("--user=%USER%"), true);
-    apps.AddPlaceHolder(QStringLiteral("%FILE%"), QStringLiteral("/home/ann/orders.csv"));
-    apps.AddPlaceHolder(QStringLiteral("%USER%"), QStringLiteral("ann"));
-    apps.AddPlaceHolder(QStringLiteral("%DATE%"), QStringLiteral("2024-05-01"));
-    apps.AddPlaceHolder(QStringLiteral("%ORDER%"), QStringLiteral("A-10442"));
+    apps.AddApp(u"Editors"_s, u"Text Editor"_s, u"/usr/bin/gedit"_s, u"%FILE%"_s, false);
+    apps.AddApp(u"Editors"_s, u"Nano"_s, u"/bin/nano"_s, u"-w %FILE%"_s, false);
+    apps.AddApp(u"Editors"_s, u"Hex View"_s, u"/usr/bin/xxd"_s, u"%FILE%"_s, true);
+    apps.AddApp(u"Tools"_s, u"Terminal"_s, u"/usr/bin/xterm"_s, QString(), false);
+    apps.AddApp(u"Tools"_s, u"Report"_s, u"/opt/acme/report"_s, u"--user=%USER%"_s, true);
+    apps.AddPlaceHolder(u"%FILE%"_s, u"/home/ann/orders.csv"_s);
+    apps.AddPlaceHolder(u"%USER%"_s, u"ann"_s);
+    apps.AddPlaceHolder(u"%DATE%"_s, u"2024-05-01"_s);
+    apps.AddPlaceHolder(u"%ORDER%"_s, u"A-10442"_s);
 }
 
 // Saves the program list window, the application dialog over it (editing an entry) and the
@@ -76,18 +77,18 @@ void fillCatalogue(ExternalApps &apps)
 void saveAll(ExternalApps &apps, const std::function<QString(const QString &)> &name)
 {
     apps.ShowForm();
-    save(frmEditApps::instance(), name(QStringLiteral("frmEditApps")));
+    save(frmEditApps::instance(), name(u"frmEditApps"_s));
 
     frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
     dialog->setWindowTitle(Captions::text(TextId::EditCaption));
     dialog->setLaunchAppClass(&apps);
-    dialog->setFields({QStringLiteral("Editors"), QStringLiteral("Nano"), QStringLiteral("/bin/nano"),
-                       QStringLiteral("-w %FILE%"), false});
-    save(dialog, name(QStringLiteral("frmNewApp")));
+    dialog->setFields({u"Editors"_s, u"Nano"_s, u"/bin/nano"_s,
+                       u"-w %FILE%"_s, false});
+    save(dialog, name(u"frmNewApp"_s));
 
     frmPlaceholders *picker = frmPlaceholders::Load(dialog);
     picker->setLaunchAppClass(&apps);
-    save(picker, name(QStringLiteral("frmPlaceholders")));
+    save(picker, name(u"frmPlaceholders"_s));
     apps.HideForm();
 }
 
@@ -96,12 +97,12 @@ void saveAll(ExternalApps &apps, const std::function<QString(const QString &)> &
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
     const QStringList args = QApplication::arguments();
-    const QDir out(args.value(1, QStringLiteral("docs")));
+    const QDir out(args.value(1, u"docs"_s));
     const QString suffix = args.value(2);
     const auto target = [&](const QString &variant) {
-        return [&, variant](const QString &window) { return out.filePath(window + variant + suffix + QStringLiteral(".png")); };
+        return [&, variant](const QString &window) { return out.filePath(window + variant + suffix + u".png"_s); };
     };
 
     ExternalApps apps;
@@ -110,12 +111,12 @@ int main(int argc, char **argv)
 
     apps.setLanguage(Language::lGerman);
     apps.ShowForm();
-    save(frmEditApps::instance(), target(QStringLiteral("-de"))(QStringLiteral("frmEditApps")));
+    save(frmEditApps::instance(), target(u"-de"_s)(u"frmEditApps"_s));
     apps.HideForm();
 
     QFont font = QApplication::font();
     font.setPointSize(11);
     QApplication::setFont(font);
-    saveAll(apps, target(QStringLiteral("-de-11pt")));
+    saveAll(apps, target(u"-de-11pt"_s));
     return 0;
 }

@@ -32,7 +32,6 @@ namespace {
 constexpr qsizetype writeChunk = 1 << 20;
 constexpr qsizetype readChunk = 1 << 20;
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 /// The error of a file operation, numbered as a host knows it, with what failed in words.
 [[noreturn]] void raiseFileError(int error, const QString &what)
@@ -550,7 +549,7 @@ LaunchListFile::Version LaunchListFile::load(const QString &path, const Sink &si
     // Non-blocking, so that a FIFO put there meanwhile cannot hold the open.
     const UniqueFd fd(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.isValid())
-        raiseFileError(errno, u"cannot read %1: %2"_s.arg(path, systemError(errno)));
+        raiseFileError(errno, u"cannot read %1: %2"_s.arg(path, qt_error_string(errno)));
     const std::optional<FileVersion> version = FileVersion::ofDescriptor(fd.get());
     if (!version) {
         ::fstat(fd.get(), &info);
@@ -560,7 +559,7 @@ LaunchListFile::Version LaunchListFile::load(const QString &path, const Sink &si
     int readError = 0;
     const Survey found = survey(fd.get(), readError);
     if (readError != 0 || ::lseek(fd.get(), 0, SEEK_SET) != 0)
-        raiseFileError(readError ? readError : errno, u"cannot read %1: %2"_s.arg(path, systemError(readError ? readError : errno)));
+        raiseFileError(readError ? readError : errno, u"cannot read %1: %2"_s.arg(path, qt_error_string(readError ? readError : errno)));
     if (found.holdsNul)
         raiseError(ErrorCode::PathFileAccessError, u"%1 is no launch list: it holds NUL bytes"_s.arg(path));
     if (found.longestLine > maxLineLength)
@@ -577,7 +576,7 @@ LaunchListFile::Version LaunchListFile::load(const QString &path, const Sink &si
         return skipped + forEachLine(chunk.sliced(skipped), last, [&](QByteArrayView line) { read(line); });
     });
     if (readError != 0)
-        raiseFileError(readError, u"cannot read all of %1: %2"_s.arg(path, systemError(readError)));
+        raiseFileError(readError, u"cannot read all of %1: %2"_s.arg(path, qt_error_string(readError)));
     return {encoding, *version};
 }
 

@@ -47,11 +47,4 @@ void Captions::setLanguage(Language language) { languageOffset = static_cast<qin
 
 QString Captions::text(TextId id) { return stringTable().value(static_cast<int>(id) + languageOffset); }
 
-QList<int> Captions::ids()
-{
-    QList<int> ids = stringTable().keys();
-    std::sort(ids.begin(), ids.end());
-    return ids;
-}
-
 } // namespace Lanyard

@@ -58,9 +58,6 @@ public:
 
     /// The text of base id @p id + LanguageOffset, read now.
     static QString text(TextId id);
-
-    /// Every id of the string table, in ascending order.
-    static QList<int> ids();
 };
 
 } // namespace Lanyard

@@ -113,7 +113,7 @@ struct frmEditApps::Private
         QWidget::setTabOrder(cmdEdit, cmdRemoveApp);
     }
 
-    // The classic arrangement, its twips as the least room: the tree, and the buttons in a
+    // The designed arrangement, its twips as the least room: the tree, and the buttons in a
     // column at its right, as wide as the widest caption needs. A larger window gives the
     // room to the tree.
     void layOut(QWidget *window)
@@ -222,8 +222,6 @@ void frmEditApps::setLaunchAppClass(ExternalApps *apps)
     d->apps = apps;
     FillTree();
 }
-
-const ImageList &frmEditApps::imgExeIcons() const { return d->imgExeIcons; }
 
 void frmEditApps::FillTree()
 {

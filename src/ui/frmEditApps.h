@@ -52,8 +52,6 @@ public:
     /// Deletes the selected application; does nothing when no application node is selected.
     void RemoveProgram();
 
-    const ImageList &imgExeIcons() const;
-
 Q_SIGNALS:
     /// The window has been unloaded (its deletion may follow later).
     void unloaded();

@@ -158,7 +158,7 @@ void frmNewApp::Private::createControls(QWidget *window)
     layOut(window);
 }
 
-// The classic arrangement, its twips as the least room: labels above their boxes, the check
+// The designed arrangement, its twips as the least room: labels above their boxes, the check
 // box beside the name, Browse and Insert Keyword at the right under their boxes, Cancel and OK
 // centred at the bottom. Longer texts widen the columns; the dialog grows with them.
 void frmNewApp::Private::layOut(QWidget *window)
@@ -277,8 +277,6 @@ void frmNewApp::setFields(const Fields &fields)
     d->txtCmdLine->setText(fields.cmdLine);
     d->cbProtected->setChecked(fields.isProtected);
 }
-
-const ImageList &frmNewApp::imgApps() const { return d->imgApps; }
 
 void frmNewApp::fill()
 {

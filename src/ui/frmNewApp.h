@@ -43,9 +43,6 @@ public:
     Fields fields() const;
     void setFields(const Fields &fields);
 
-    /// The images "EXE", "GROUP" and "TEXT", in that order.
-    const ImageList &imgApps() const;
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     /// Fills the group list, which empties the group text.

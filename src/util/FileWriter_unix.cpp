@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,7 +59,6 @@ bool writeAll(int fd, QByteArrayView bytes, off_t offset = -1)
     return true;
 }
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 } // namespace
 
@@ -75,7 +73,7 @@ bool FileWriter::fail(const QString &what, int error)
 {
     if (m_error == 0) {
         m_error = error;
-        m_errorString = what + u": "_s + systemError(error);
+        m_errorString = what + u": "_s + qt_error_string(error);
     }
     return false;
 }

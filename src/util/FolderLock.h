@@ -12,7 +12,7 @@ namespace Lanyard {
  * An advisory lock (flock) on a folder, so that the programs that read and write the files in
  * it through this library take turns: readers share it, a writer has it alone. It is held from
  * construction to destruction; waiting for it is bounded by @p patience. A folder that cannot
- * be opened is not locked (isHeld() false, timedOut() false): the caller goes on without.
+ * be opened is not locked (timedOut() false): the caller goes on without.
  */
 class FolderLock
 {
@@ -24,7 +24,6 @@ public:
     FolderLock(const FolderLock &) = delete;
     FolderLock &operator=(const FolderLock &) = delete;
 
-    bool isHeld() const { return m_held; }
     /// Another program held the lock longer than the patience allowed.
     bool timedOut() const { return m_timedOut; }
 

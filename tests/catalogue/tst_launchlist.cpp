@@ -192,7 +192,7 @@ private Q_SLOTS:
         {
             ExternalApps apps;
             apps.setEXTFile(QStringLiteral("rel.lst"));
-            QVERIFY(QDir::setCurrent(before)); // as a launch once did
+            QVERIFY(QDir::setCurrent(before)); // the host changes its folder while the object lives
             QCOMPARE(apps.EXTFile(), m_dir->filePath(QStringLiteral("rel.lst")));
             fill(apps, {viewer});
         }
