@@ -80,13 +80,13 @@ void saveAll(ExternalApps &apps, const std::function<QString(const QString &)> &
 
     frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
     dialog->setWindowTitle(Captions::text(TextId::EditCaption));
-    dialog->setLaunchAppClass(&apps);
+    dialog->setLaunchAppClass(frmEditApps::instance()->LaunchAppClass()); // the catalogue the window shows
     dialog->setFields({QStringLiteral("Editors"), QStringLiteral("Nano"), QStringLiteral("/bin/nano"),
                        QStringLiteral("-w %FILE%"), false});
     save(dialog, name(QStringLiteral("frmNewApp")));
 
     frmPlaceholders *picker = frmPlaceholders::Load(dialog);
-    picker->setLaunchAppClass(&apps);
+    picker->setLaunchAppClass(frmEditApps::instance()->LaunchAppClass());
     save(picker, name(QStringLiteral("frmPlaceholders")));
     apps.HideForm();
 }

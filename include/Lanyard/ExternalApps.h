@@ -1,9 +1,11 @@
 #pragma once
 
 #include <Lanyard/ComponentError.h>
+#include <Lanyard/Entry.h>
 #include <Lanyard/Export.h>
 #include <Lanyard/Language.h>
 #include <Lanyard/LaunchCommand.h>
+#include <Lanyard/Result.h>
 
 #include <QIcon>
 #include <QObject>
@@ -13,7 +15,6 @@
 #include <QVariantMap>
 
 #include <memory>
-#include <optional>
 
 class QWidget;
 
@@ -44,11 +45,12 @@ class LANYARD_EXPORT ExternalApps : public QObject
     // invalid value (or false) and errorOccurred tells the error. (invoke() is the other way in.)
     Q_PRIVATE_PROPERTY(d, int MaxGroups READ maxGroups WRITE setMaxGroups NOTIFY limitsChanged)
     Q_PRIVATE_PROPERTY(d, int MaxApps READ maxApps WRITE setMaxApps NOTIFY limitsChanged)
-    Q_PRIVATE_PROPERTY(d, QString EXTFile READ extFile WRITE setExtFile NOTIFY EXTFileChanged)
+    Q_PRIVATE_PROPERTY(d, QString EXTFile READ extFile WRITE setExtFile NOTIFY extFileChanged)
     Q_PRIVATE_PROPERTY(d, int GroupCount READ groupCount NOTIFY catalogueChanged)
     Q_PRIVATE_PROPERTY(d, int PlaceholderCount READ placeholderCount NOTIFY placeholdersChanged)
     Q_PRIVATE_PROPERTY(d, Lanyard::Language Language READ language WRITE setLanguage NOTIFY languageChanged)
-    Q_PROPERTY(bool showMissingProgram READ showMissingProgram WRITE setShowMissingProgram)
+    Q_PROPERTY(bool showMissingProgram READ showMissingProgram WRITE setShowMissingProgram NOTIFY
+                   showMissingProgramChanged)
 
 public:
     explicit ExternalApps(QObject *parent = nullptr);
@@ -81,6 +83,12 @@ public:
 
     /// The program's small icon, shared, or a null icon.
     QIcon Icon(const QVariant &GroupIndex, qint16 AppIndex) const;
+    /**
+     * The program's icon as a URL that a QML Image (or anything reading URLs) shows: a
+     * "data:image/png;base64," URL of its @p size pixels picture, empty when it has none.
+     * Throws ComponentError as Icon does.
+     */
+    QString iconUrl(const QVariant &GroupIndex, qint16 AppIndex, int size = 16) const;
 
     QString AppPath(const QVariant &GroupIndex, const QVariant &AppIndex) const;
     void setAppPath(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strAppPath);
@@ -126,12 +134,19 @@ public:
     void setShowMissingProgram(bool show);
 
     /// Shows the program list window: Modal 1 waits until it is closed, 0 returns at once.
+    /// Throws ComponentError InvalidArgument for another Modal, and when the program has no
+    /// QApplication (a QGuiApplication or QCoreApplication cannot show widgets).
     void ShowForm(qint32 Modal = 0, QWidget *OwnerForm = nullptr);
     void HideForm();
 
+    /// The application @p strApp of the group @p strGroup, both names matched exactly, without
+    /// throwing: IndexOutOfRange in the result when either is not there.
+    Result<Entry> entry(const QString &strGroup, const QString &strApp) const;
+
     /// What ExecuteApp would start for an entry, without starting it or checking the program
-    /// file; nothing when the entry is not found or its command line has an unbalanced quote.
-    std::optional<LaunchCommand> launchCommand(const QString &strGroup, const QString &strApp) const;
+    /// file, without throwing: IndexOutOfRange in the result when the entry is not found,
+    /// InvalidArgument when its command line has a quote that is not closed.
+    Result<LaunchCommand> launchCommand(const QString &strGroup, const QString &strApp) const;
 
     /**
      * Writes the catalogue's changes to EXTFile now, as the release does; true when they are
@@ -161,6 +176,7 @@ public:
     Q_PRIVATE_SLOT(d, QVariant ApplicationName(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, void setApplicationName(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant Icon(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant iconUrl(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant AppPath(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, void setAppPath(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant AppProtected(const QVariant &, const QVariant &))
@@ -189,6 +205,8 @@ public:
 Q_SIGNALS:
     /// Emitted by ExecuteApp right after the program was started.
     void AppFinished(const QString &strGroup, const QString &strApp);
+    /// The same as AppFinished, under a name a QML handler (onAppFinished) can take.
+    void appFinished(const QString &group, const QString &app);
     /// ExecuteApp did not start the application: @p reason says why ("Unable to find the file:
     /// /usr/bin/gedit", "Permission denied", "a quote in the command line is not closed", ...).
     void launchFailed(const QString &strGroup, const QString &strApp, const QString &reason);
@@ -201,6 +219,9 @@ Q_SIGNALS:
     // What a host binds to.
     void limitsChanged();
     void EXTFileChanged();
+    /// The same as EXTFileChanged, for QML (onExtFileChanged).
+    void extFileChanged();
+    void showMissingProgramChanged();
     /// Any group or application was added, changed or deleted.
     void catalogueChanged();
     void placeholdersChanged();

@@ -52,11 +52,10 @@ Language language(const Args &a, int i)
     return static_cast<Language>(value);
 }
 
-QVariant launchCommand(const std::optional<LaunchCommand> &command)
+QVariant launchCommand(const Result<LaunchCommand> &result)
 {
-    if (!command)
-        return QVariant();
-    return QVariantMap{{u"program"_s, command->program}, {u"arguments"_s, command->arguments}, {u"folder"_s, command->folder}};
+    const LaunchCommand &command = result.value();
+    return QVariantMap{{u"program"_s, command.program}, {u"arguments"_s, command.arguments}, {u"folder"_s, command.folder}};
 }
 
 QWidget *ownerWidget(const QVariant &value)
@@ -73,7 +72,7 @@ QWidget *ownerWidget(const QVariant &value)
 }
 
 // In the order of the interface.
-const std::array<Member, 33> members{{
+const std::array<Member, 34> members{{
     {u"MaxGroups", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxGroups()); }},
     {u"MaxGroups", Kind::Let, 1, 1, [](ExternalApps &o, const Args &a) { o.setMaxGroups(int16(a, 0)); return none(); }},
     {u"MaxApps", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxApps()); }},
@@ -128,9 +127,11 @@ const std::array<Member, 33> members{{
          return none();
      }},
     {u"HideForm", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { o.HideForm(); return none(); }},
-    // Beyond the interface's 31: the save that the release does, on demand, and the preview of
-    // a launch.
+    // Beyond the interface's 31: the save that the release does, on demand, the icon as a URL,
+    // and the preview of a launch.
     {u"save", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(o.save()); }},
+    {u"iconUrl", Kind::Call, 2, 2,
+     [](ExternalApps &o, const Args &a) { return QVariant(o.iconUrl(a.at(0), int16(a, 1))); }},
     {u"launchCommand", Kind::Call, 2, 2,
      [](ExternalApps &o, const Args &a) { return launchCommand(o.launchCommand(text(a, 0), text(a, 1))); }},
 }};
