@@ -1,11 +1,12 @@
-// The whole interface by name: properties that notify, members that take and give values, and
-// failures as errorOccurred, never as exceptions.
+// The whole interface by name: properties that notify, members that take and give values,
+// failures as errorOccurred (never as exceptions), and signals a QML handler takes.
 import QtQml
 
 QtObject {
-    property Connections failures: Connections {
+    property Connections events: Connections {
         target: apps
         function onErrorOccurred(number, message) { console.log("error", number, message) }
+        function onExtFileChanged() { console.log("list file set") }
     }
     Component.onCompleted: {
         apps.MaxGroups = 20
@@ -14,6 +15,7 @@ QtObject {
         apps.AddPlaceHolder("%FILE%", "/etc/hostname")
         apps.AddApp("Tools", "Editor", "/usr/bin/ed", "-p %FILE%", false)
         apps.AppPath("Tools", "Nowhere") // fails: errorOccurred tells it
+        apps.ShowForm() // the window needs a QApplication, which this host has not: error 5
         console.log("groups:", apps.GroupCount, "path:", apps.AppPath("Tools", "Editor"),
                     "protected:", apps.AppProtected("Tools", "Editor"), "language:", apps.Language)
         Qt.exit(apps.save() ? 0 : 1)
