@@ -8,12 +8,13 @@ namespace Lanyard {
 /// handed to it (placeholders not yet replaced) and whether the user may not change it.
 struct Entry
 {
-    QString group;
-    QString name;
-    QString path;
-    QString cmdLine;
-    bool isProtected = false;
+    QString group;            ///< the group's name
+    QString name;             ///< the application's name, unique in its group
+    QString path;             ///< the program file
+    QString cmdLine;          ///< the command line, placeholders not replaced
+    bool isProtected = false; ///< the user may not change it
 
+    /// Equal when every field is.
     friend bool operator==(const Entry &, const Entry &) = default;
 };
 

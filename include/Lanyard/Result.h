@@ -23,6 +23,7 @@ public:
 
     /// True when it holds a value.
     bool ok() const noexcept { return m_state.index() == 0; }
+    /// ok(), for `if (result)`.
     explicit operator bool() const noexcept { return ok(); }
 
     /// The value; throws the held ComponentError when it failed.
@@ -34,7 +35,9 @@ public:
     }
     /// The value, or @p fallback when it failed.
     T valueOr(T fallback) const { return ok() ? std::get<0>(m_state) : std::move(fallback); }
+    /// The value's members; throws the held ComponentError when it failed.
     const T *operator->() const { return &value(); }
+    /// The value; throws the held ComponentError when it failed.
     const T &operator*() const { return value(); }
 
     /// The error; only when ok() is false.
@@ -44,6 +47,7 @@ private:
     std::variant<T, ComponentError> m_state;
 };
 
+/// A Result of work that gives no value: it succeeded, or holds the ComponentError.
 template<>
 class Result<void>
 {
@@ -55,6 +59,7 @@ public:
 
     /// True when it succeeded.
     bool ok() const noexcept { return !m_failed; }
+    /// ok(), for `if (result)`.
     explicit operator bool() const noexcept { return ok(); }
     /// Throws the held ComponentError when it failed.
     void value() const

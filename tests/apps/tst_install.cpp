@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -65,7 +66,10 @@ void TestInstall::installedFiles()
     for (const auto &[path, executable] : {std::pair{stub, true}, {u"bin/lanyard-demo"_s, true}, {u"share/man/man1/lanyard.1"_s, false},
                                            {u"share/applications/lanyard-demo.desktop"_s, false},
                                            {u"share/icons/hicolor/scalable/apps/lanyard-demo.svg"_s, false},
-                                           {u"share/doc/Lanyard/LICENSE"_s, false}}) {
+                                           {u"share/doc/Lanyard/LICENSE"_s, false},
+                                           {u"share/doc/lanyard/html/classLanyard_1_1ExternalApps.html"_s, false},
+                                           {QStringLiteral(LANYARD_INSTALL_LIBDIR "/qt6/qml/Lanyard/qmldir"), false},
+                                           {QStringLiteral(LANYARD_INSTALL_LIBDIR "/qt6/qml/Lanyard/liblanyardqmlplugin.so"), false}}) {
         const QFileInfo info(m_prefix + u'/' + path);
         QVERIFY2(info.exists() && info.isExecutable() == executable, qPrintable(info.filePath()));
     }
@@ -169,7 +173,7 @@ void TestInstall::examplesBuildAndRun_data()
     QTest::newRow("qml-host") << u"qml-host"_s
                               << u"qml: list file set\nqml: error 9 Index out of range\nqml: error 5 Invalid procedure call or argument: "
                                  "the program list window needs a QApplication\n"
-                                 "qml: groups: 1 path: /usr/bin/ed protected: false language: 1"_s;
+                                 "qml: groups: 1 path: /usr/bin/ed protected: false language: 1 icon: true"_s;
 }
 
 void TestInstall::examplesBuildAndRun()
@@ -198,6 +202,16 @@ void TestInstall::examplesBuildAndRun()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     env.insert(u"LANYARD_RECORDER_OUT"_s, record);
+    // The editor's desktop entry gives it a picture, for the QML example's icon.
+    const QString data = m_dir.filePath(u"data"_s);
+    QImage picture(16, 16, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    QVERIFY(QDir().mkpath(data + u"/applications"_s) && picture.save(data + u"/editor.png"_s));
+    QVERIFY(TestFiles::write(data + u"/applications/editor.desktop"_s,
+                             "[Desktop Entry]\nType=Application\nName=Editor\nExec=/usr/bin/ed\nIcon=" + data.toUtf8()
+                                 + "/editor.png\n"));
+    env.insert(u"XDG_DATA_HOME"_s, data);
+    env.insert(u"XDG_RUNTIME_DIR"_s, m_dir.path()); // else a QGuiApplication says that it is not set
     QProcess host;
     host.setProcessEnvironment(env);
     host.setProcessChannelMode(QProcess::MergedChannels);
