@@ -38,12 +38,7 @@ QString entryName(const QString &group, const QString &app) { return group + u'/
 /// True when the group holds an application of that name.
 bool hasEntry(const ExternalApps &apps, const QString &group, const QString &app)
 {
-    try {
-        apps.AppPath(group, app);
-        return true;
-    } catch (const Lanyard::ComponentError &) {
-        return false;
-    }
+    return apps.entry(group, app).ok();
 }
 
 int list(const ExternalApps &apps)
@@ -60,13 +55,11 @@ int list(const ExternalApps &apps)
 
 int show(const ExternalApps &apps, const QString &group, const QString &app)
 {
-    if (!hasEntry(apps, group, app)) {
-        err(u"%1: no such application"_s.arg(entryName(group, app)));
-        return 1;
-    }
-    const std::optional<Lanyard::LaunchCommand> command = apps.launchCommand(group, app);
+    const Lanyard::Result<Lanyard::LaunchCommand> command = apps.launchCommand(group, app);
     if (!command) {
-        err(u"%1: the command line has a quote that is not closed"_s.arg(entryName(group, app)));
+        const bool found = command.error().code() != Lanyard::ErrorCode::IndexOutOfRange;
+        err(found ? u"%1: the command line has a quote that is not closed"_s.arg(entryName(group, app))
+                  : u"%1: no such application"_s.arg(entryName(group, app)));
         return 1;
     }
     out(u"program: "_s + command->program);

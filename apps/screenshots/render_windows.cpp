@@ -81,13 +81,12 @@ void saveAll(ExternalApps &apps, const std::function<QString(const QString &)> &
 
     frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
     dialog->setWindowTitle(Captions::text(TextId::EditCaption));
-    dialog->setLaunchAppClass(&apps);
-    dialog->setFields({u"Editors"_s, u"Nano"_s, u"/bin/nano"_s,
-                       u"-w %FILE%"_s, false});
+    dialog->setLaunchAppClass(frmEditApps::instance()->LaunchAppClass()); // the catalogue the window shows
+    dialog->setFields({u"Editors"_s, u"Nano"_s, u"/bin/nano"_s, u"-w %FILE%"_s, false});
     save(dialog, name(u"frmNewApp"_s));
 
     frmPlaceholders *picker = frmPlaceholders::Load(dialog);
-    picker->setLaunchAppClass(&apps);
+    picker->setLaunchAppClass(frmEditApps::instance()->LaunchAppClass());
     save(picker, name(u"frmPlaceholders"_s));
     apps.HideForm();
 }

@@ -6,12 +6,11 @@
 #include "Notice.h"
 #include "Twips.h"
 #include "frmNewApp.h"
+#include "LaunchEntries.h"
 #include "frmPlaceholders.h"
 #include "util/Raise.h"
 
-#include <Lanyard/ComponentError.h>
-#include <Lanyard/ExternalApps.h>
-
+#include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -20,6 +19,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -33,31 +34,18 @@ bool isGroupNode(const QTreeWidgetItem *node) { return node->data(0, frmEditApps
 
 bool isEditKey(int key) { return KeyRules::isEnter(key) || key == Qt::Key_Space; }
 
-bool hasGroup(const ExternalApps &apps, const QString &group)
+bool hasGroup(const LaunchEntries &apps, const QString &group)
 {
-    for (qint16 i = 0; i < apps.GroupCount(); ++i) {
-        if (apps.GroupName(i) == group)
-            return true;
-    }
-    return false;
-}
-
-bool hasEntry(const ExternalApps &apps, const QString &group, const QString &app)
-{
-    if (!hasGroup(apps, group))
-        return false;
-    for (qint16 j = 0; j < apps.AppCount(group); ++j) {
-        if (apps.ApplicationName(group, j) == app)
-            return true;
-    }
-    return false;
+    const QList<LaunchEntries::Group> groups = apps.groups();
+    return std::any_of(groups.cbegin(), groups.cend(), [&](const LaunchEntries::Group &g) { return g.name == group; });
 }
 
 } // namespace
 
 struct frmEditApps::Private
 {
-    QPointer<ExternalApps> apps;
+    // Null while the window serves none; its owner unloads the window before releasing it.
+    LaunchEntries *apps = nullptr;
     ImageList imgExeIcons;
     // Handlers that run a nested event loop; while one runs, unloading defers the deletion.
     int busy = 0;
@@ -159,11 +147,20 @@ frmEditApps::~frmEditApps()
         detach();
 }
 
-void frmEditApps::ShowFor(ExternalApps *apps, qint32 modal, QWidget *owner)
+void frmEditApps::ShowFor(LaunchEntries *apps, qint32 modal, QWidget *owner)
 {
     if (modal != 0 && modal != 1)
         raiseError(ErrorCode::InvalidArgument);
-    frmEditApps *window = loadWith([&] { return new frmEditApps(owner); });
+    // Widgets abort the program without a QApplication: a QML host has a QGuiApplication.
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        raiseError(ErrorCode::InvalidArgument, u"the program list window needs a QApplication"_s);
+    frmEditApps *window = loadWith([&] {
+        // The application object may go before whoever showed the window: the window then goes
+        // while the application still exists, as the last thing it does.
+        qRemovePostRoutine(&frmEditApps::Unload);
+        qAddPostRoutine(&frmEditApps::Unload);
+        return new frmEditApps(owner);
+    });
     window->setLaunchAppClass(apps);
     window->showModal(modal == 1, owner);
 }
@@ -174,7 +171,7 @@ void frmEditApps::Unload()
     if (!window)
         return;
     window->detach();
-    if (window->d->busy > 0)
+    if (window->d->busy > 0 && QCoreApplication::instance())
         window->deleteLater();
     else
         delete window;
@@ -215,9 +212,9 @@ void frmEditApps::showModal(bool modal, QWidget *owner)
     loop.exec(QEventLoop::DialogExec);
 }
 
-ExternalApps *frmEditApps::LaunchAppClass() const { return d->apps; }
+LaunchEntries *frmEditApps::LaunchAppClass() const { return d->apps; }
 
-void frmEditApps::setLaunchAppClass(ExternalApps *apps)
+void frmEditApps::setLaunchAppClass(LaunchEntries *apps)
 {
     d->apps = apps;
     FillTree();
@@ -237,21 +234,17 @@ void frmEditApps::FillTree()
 
     // Nodes are built detached and added in one go: the view then lays them out only once.
     QList<QTreeWidgetItem *> groupNodes;
-    if (ExternalApps *apps = d->apps) {
+    if (const LaunchEntries *apps = d->apps) {
         const QIcon appImage = ImageList::resourceIcon(u"APP"_s);
-        const qint16 groupCount = apps->GroupCount();
-        for (qint16 i = 0; i < groupCount; ++i) {
-            const QVariant group = QVariant::fromValue(i);
-            const qint16 appCount = apps->AppCount(group);
-            if (appCount <= 0)
+        for (const LaunchEntries::Group &group : apps->groups()) {
+            if (group.apps.isEmpty())
                 continue;
-            auto *groupNode = new QTreeWidgetItem(QStringList{apps->GroupName(i)});
+            auto *groupNode = new QTreeWidgetItem(QStringList{group.name});
             groupNode->setIcon(0, groupImage);
             groupNode->setData(0, TagRole, groupTag);
-            for (qint16 j = 0; j < appCount; ++j) {
-                const QIcon icon = apps->Icon(group, j);
-                const int image = images.add(icon.isNull() ? appImage : icon);
-                auto *appNode = new QTreeWidgetItem(groupNode, QStringList{apps->ApplicationName(group, j)});
+            for (const LaunchEntries::App &app : group.apps) {
+                const int image = images.add(app.icon.isNull() ? appImage : app.icon);
+                auto *appNode = new QTreeWidgetItem(groupNode, QStringList{app.name});
                 appNode->setIcon(0, images.icon(image));
             }
             groupNodes.append(groupNode);
@@ -274,14 +267,13 @@ QTreeWidgetItem *frmEditApps::selectedAppNode() const
     return node;
 }
 
-template<typename Action>
-void frmEditApps::guarded(EntryMessages::Change change, const Entry &entry, Action &&action)
+void frmEditApps::reportPlacement(EntryMessages::Change change, const Selected &entry, const Result<bool> &placed,
+                                  const QString &group)
 {
-    try {
-        action();
-    } catch (const ComponentError &error) {
-        report(u"msgComponentError"_s, EntryMessages::failed(change, entry.group, entry.app, error));
-    }
+    if (!placed)
+        report(u"msgComponentError"_s, EntryMessages::failed(change, entry.group, entry.app, placed.error()));
+    else if (!*placed)
+        reportLimit(change, group, entry.app);
 }
 
 void frmEditApps::report(const QString &objectName, const QString &text)
@@ -294,18 +286,20 @@ void frmEditApps::report(const QString &objectName, const QString &text)
 
 void frmEditApps::reportLimit(EntryMessages::Change change, const QString &group, const QString &app)
 {
-    const ExternalApps &apps = *d->apps;
+    if (!d->apps)
+        return;
+    const LaunchEntries &apps = *d->apps;
     const bool groupIsNew = !hasGroup(apps, group);
     report(u"msgLimitReached"_s, EntryMessages::limitReached(change, group, app, groupIsNew,
-                                                             groupIsNew ? apps.MaxGroups() : apps.MaxApps()));
+                                                             groupIsNew ? apps.maxGroups() : apps.maxApps()));
 }
 
-std::optional<frmEditApps::Entry> frmEditApps::selectedEntry() const
+std::optional<frmEditApps::Selected> frmEditApps::selectedEntry() const
 {
     const QTreeWidgetItem *node = selectedAppNode();
     if (!isLoaded() || !node || !d->apps)
         return std::nullopt;
-    return Entry{node->parent()->text(0), node->text(0)};
+    return Selected{node->parent()->text(0), node->text(0)};
 }
 
 void frmEditApps::unloadDialogAndFill()
@@ -337,45 +331,39 @@ void frmEditApps::AddProgram()
         return;
     const Private::BusyScope busy(*d);
     if (const std::optional<frmNewApp::Fields> fields = askForFields(TextId::AddCaption, std::nullopt)) {
-        guarded(EntryMessages::Change::Add, {fields->group, fields->name}, [&] {
-            if (!d->apps->AddApp(fields->group, fields->name, fields->path, fields->cmdLine, fields->isProtected))
-                reportLimit(EntryMessages::Change::Add, fields->group, fields->name);
-        });
+        reportPlacement(EntryMessages::Change::Add, {fields->group, fields->name}, d->apps->add(*fields),
+                        fields->group);
     }
-    unloadDialogAndFill();
-}
-
-template<typename Action>
-void frmEditApps::changeSelected(EntryMessages::Change change, Action action)
-{
-    const std::optional<Entry> entry = selectedEntry();
-    if (!entry)
-        return;
-    const Private::BusyScope busy(*d);
-    guarded(change, *entry, [&] { action(*d->apps, *entry); });
     unloadDialogAndFill();
 }
 
 void frmEditApps::EditProgram()
 {
-    changeSelected(EntryMessages::Change::Edit, [this](ExternalApps &apps, const Entry &entry) {
-        const auto &[group, app] = entry;
-        const frmNewApp::Fields current{group, app, apps.AppPath(group, app), apps.CmdLine(group, app),
-                                        apps.AppProtected(group, app) != 0};
-        const std::optional<frmNewApp::Fields> edited = askForFields(TextId::EditCaption, current);
-        if (!edited)
-            return;
-        apps.EditApp(group, app, edited->group, edited->name, edited->isProtected, edited->path, edited->cmdLine);
-        // A full group refuses the move silently and leaves the entry where it was.
-        if (edited->group != group && hasEntry(apps, group, app))
-            reportLimit(EntryMessages::Change::Edit, edited->group, app);
-    });
+    const std::optional<Selected> selected = selectedEntry();
+    if (!selected)
+        return;
+    const Private::BusyScope busy(*d);
+    const Result<Entry> current = d->apps->entry(selected->group, selected->app);
+    if (!current) {
+        reportPlacement(EntryMessages::Change::Edit, *selected, current.error(), selected->group);
+    } else if (const std::optional<frmNewApp::Fields> edited = askForFields(TextId::EditCaption, *current)) {
+        // A full group refuses the move and leaves the entry where it was.
+        reportPlacement(EntryMessages::Change::Edit, *selected,
+                        d->apps->edit(selected->group, selected->app, *edited), edited->group);
+    }
+    unloadDialogAndFill();
 }
 
 void frmEditApps::RemoveProgram()
 {
-    changeSelected(EntryMessages::Change::Delete,
-                   [](ExternalApps &apps, const Entry &entry) { apps.DeleteApp(entry.group, entry.app); });
+    const std::optional<Selected> selected = selectedEntry();
+    if (!selected)
+        return;
+    const Private::BusyScope busy(*d);
+    if (const Result<void> removed = d->apps->remove(selected->group, selected->app); !removed)
+        report(u"msgComponentError"_s,
+               EntryMessages::failed(EntryMessages::Change::Delete, selected->group, selected->app, removed.error()));
+    unloadDialogAndFill();
 }
 
 void frmEditApps::updateButtonsForSelection()

@@ -12,7 +12,7 @@
 #include "util/LibraryLocation.h"
 #include "util/StringOps.h"
 
-#include <Lanyard/ExternalApps.h>
+#include "LaunchEntries.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -281,10 +281,10 @@ void frmNewApp::setFields(const Fields &fields)
 void frmNewApp::fill()
 {
     d->cboGroup->clear();
-    ExternalApps *apps = LaunchAppClass();
-    const qint16 count = apps ? apps->GroupCount() : 0;
-    for (qint16 i = 0; i < count; ++i)
-        d->cboGroup->addItem(apps->GroupName(i));
+    if (const LaunchEntries *apps = LaunchAppClass()) {
+        for (const LaunchEntries::Group &group : apps->groups())
+            d->cboGroup->addItem(group.name);
+    }
     d->cboGroup->clearEditText();
 }
 

@@ -2,8 +2,8 @@
 // keyboard alone: every key goes to the widget that has the focus (QApplication::focusWidget),
 // the focus moves only as the keys move it. The other cases click, type into boxes, and check
 // texts, limits, languages, fonts and the windows' lives.
+#include "MemoryEntries.h"
 #include "ModalDriver.h"
-#include "common/Catalogue.h"
 #include "ui/Captions.h"
 #include "ui/frmEditApps.h"
 #include "ui/frmNewApp.h"
@@ -94,7 +94,7 @@ QWidget *host()
     return window;
 }
 
-frmNewApp *loadDialog(ExternalApps *apps, const frmNewApp::Fields &fields = {})
+frmNewApp *loadDialog(LaunchEntries *apps, const frmNewApp::Fields &fields = {})
 {
     frmNewApp *dialog = frmNewApp::Load(host());
     dialog->setLaunchAppClass(apps);
@@ -170,16 +170,17 @@ class tst_Windows : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ExternalApps> m_apps;
+    std::unique_ptr<MemoryEntries> m_apps;
+
+    /// Shows the program list for m_apps, as the component's ShowForm does.
+    void showForm(qint32 modal = 0, QWidget *owner = nullptr) { frmEditApps::ShowFor(m_apps.get(), modal, owner); }
 
 private Q_SLOTS:
     void init()
     {
-        m_apps = std::make_unique<ExternalApps>();
-        fill(*m_apps, fixture);
-        m_apps->AddPlaceHolder("%FILE%", "/home/ann/report.txt");
-        m_apps->AddPlaceHolder("%USER%", "ann");
-        m_apps->AddPlaceHolder("%DATE%", "2024-05-01");
+        m_apps = std::make_unique<MemoryEntries>();
+        m_apps->fill(fixture);
+        m_apps->placeholders = {{"%FILE%", "/home/ann/report.txt"}, {"%USER%", "ann"}, {"%DATE%", "2024-05-01"}};
     }
     void cleanup()
     {
@@ -235,11 +236,11 @@ private Q_SLOTS:
             seen << QString::number(tree()->topLevelItemCount());
             press(Qt::Key_Escape);
         });
-        m_apps->ShowForm(1);
+        showForm(1);
         QCOMPARE(seen, (QStringList{"tvGroup", "Editor", "1", "Edit Application", "cboGroup", "cmdAddApp", "cmdEdit",
                                     "cmdRemoveApp", "tvGroup", "cmdAddApp", "Add New Application", "3"}));
         QVERIFY(!frmEditApps::instance());
-        QCOMPARE(dump(*m_apps), (QStringList{fixture[1], fixture[2], "Writing|Nano|/usr/bin/nano|%FILE%|-1"}));
+        QCOMPARE(m_apps->dump(), (QStringList{fixture[1], fixture[2], "Writing|Nano|/usr/bin/nano|%FILE%|-1"}));
     }
 
     // The add/edit dialog with the keyboard alone, through every control in tab order: a full
@@ -320,9 +321,9 @@ private Q_SLOTS:
     // The tree as the catalogue fills it, and what the mouse does in it.
     void programListFill()
     {
-        fill(*m_apps, {"Empty soon|Gone|/x"});
-        m_apps->DeleteApp("Empty soon", "Gone");
-        m_apps->ShowForm();
+        m_apps->fill({"Empty soon|Gone|/x"});
+        QVERIFY(m_apps->remove("Empty soon", "Gone"));
+        showForm();
         QCOMPARE(treeText(), (QStringList{"Tools: Editor, Shell", "Games: Chess"}));
         QVERIFY(item("Tools")->isExpanded() && item("Games")->isExpanded());
         QCOMPARE(tree()->currentItem(), item("Editor"));
@@ -339,10 +340,10 @@ private Q_SLOTS:
         });
         doubleClick(tree()->viewport(), centerOf(item("Editor")));
         QCOMPARE(shown, "Tools|Editor|/usr/bin/nano|%FILE%|0");
-        QCOMPARE(dump(*m_apps), fixture);
+        QCOMPARE(m_apps->dump(), fixture);
         // A name the tree cuts shows whole as tooltip; elsewhere the tree's own tooltip shows.
         const QString longName(20, u'W');
-        fill(*m_apps, {"Games|" + longName + "|/bin/true"});
+        m_apps->fill({"Games|" + longName + "|/bin/true"});
         frmEditApps::instance()->FillTree();
         const auto tipOver = [](const QString &name) {
             const QPoint pos = centerOf(item(name));
@@ -375,15 +376,15 @@ private Q_SLOTS:
     void refusalsInTheUsersWords()
     {
         QFETCH(RefusalRow, row);
-        m_apps->setMaxGroups(row.maxGroups);
-        m_apps->setMaxApps(row.maxApps);
-        m_apps->ShowForm();
+        m_apps->catalogue.setMaxGroups(row.maxGroups);
+        m_apps->catalogue.setMaxApps(row.maxApps);
+        showForm();
         if (row.happening == u"stale")
-            m_apps->DeleteApp("Games", row.entry);
+            QVERIFY(m_apps->remove("Games", row.entry));
         if (!row.typed.isEmpty()) {
             whenModalShown("frmNewApp", [&](QWidget *dialog) {
                 if (row.happening == u"host-deletes")
-                    m_apps->DeleteApp("Tools", row.entry);
+                    QVERIFY(m_apps->remove("Tools", row.entry));
                 const QStringList fields = row.typed.split('|');
                 fillDialog(dialog, {fields[0], fields[1], fields[2], {}, false}, "ok");
             });
@@ -403,10 +404,11 @@ private Q_SLOTS:
         QCOMPARE(treeText(), row.tree);
     }
 
-    // The window's life: the close box, an owner, HideForm, a second object, the release.
+    // The window's life: the close box, an owner, unloading, a second catalogue, unloading
+    // while the dialog is open.
     void programListLife()
     {
-        m_apps->ShowForm();
+        showForm();
         QPointer<frmEditApps> window = frmEditApps::instance();
         QVERIFY(window->close());
         QVERIFY(!frmEditApps::instance());
@@ -414,42 +416,42 @@ private Q_SLOTS:
 
         QWidget owner;
         owner.show();
-        m_apps->ShowForm(0, &owner);
+        showForm(0, &owner);
         window = frmEditApps::instance();
         QVERIFY(window->parentWidget() == &owner && window->isWindow());
         QCOMPARE(window->windowModality(), Qt::NonModal);
-        QCOMPARE(errorOf([&] { m_apps->ShowForm(2); }), 5);
-        // Another object takes the window over: from now on it edits that one only.
-        ExternalApps other;
-        fill(other, {"Net|Browser|/usr/bin/firefox"});
-        other.ShowForm();
+        QCOMPARE(attempt([&] { showForm(2); }).error().code(), ErrorCode::InvalidArgument);
+        // Another catalogue takes the window over: from now on it edits that one only.
+        MemoryEntries other;
+        other.fill({"Net|Browser|/usr/bin/firefox"});
+        frmEditApps::ShowFor(&other, 0, nullptr);
         QCOMPARE(frmEditApps::instance(), window);
         QCOMPARE(treeText(), QStringList{"Net: Browser"});
         clickItem(item("Browser"));
         QTest::mouseClick(button("cmdRemoveApp"), Qt::LeftButton);
-        QCOMPARE(other.GroupCount(), qint16(0));
-        QCOMPARE(m_apps->GroupCount(), qint16(2));
-        m_apps->HideForm();
+        QCOMPARE(other.catalogue.groupCount(), qint16(0));
+        QCOMPARE(m_apps->catalogue.groupCount(), qint16(2));
+        frmEditApps::Unload();
         QVERIFY(!window);
-        m_apps->HideForm();
+        frmEditApps::Unload();
 
-        // Released while the dialog is open: the dialog goes first, the open show returns.
-        m_apps->ShowForm();
-        whenModalShown("frmNewApp", [&](QWidget *) { m_apps.reset(); });
+        // Unloaded while the dialog is open (the release does that): the dialog goes first, the
+        // open show returns.
+        showForm();
+        whenModalShown("frmNewApp", [&](QWidget *) { frmEditApps::Unload(); });
         QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
         QVERIFY(!frmNewApp::instance() && !frmEditApps::instance());
     }
 
-    // Texts come in the language of the object that loads a window, when it loads it.
+    // Texts come in the language of the moment a window is loaded.
     void languages()
     {
-        m_apps->setLanguage(Language::lGerman);
-        m_apps->ShowForm();
+        Captions::setLanguage(Language::lGerman);
+        showForm();
         QCOMPARE(frmEditApps::instance()->windowTitle(), "DEU:Configure Launch Application");
-        // Another object chooses French: the loaded window keeps its texts, the dialog loaded
-        // afterwards is French.
-        ExternalApps other;
-        other.setLanguage(Language::lFrench);
+        // French from now on: the loaded window keeps its texts, the dialog loaded afterwards
+        // is French.
+        Captions::setLanguage(Language::lFrench);
         QCOMPARE(button("cmdAddApp")->text(), "DEU:&Add Program");
         QStringList texts;
         whenModalShown("frmNewApp", [&](QWidget *dialog) {
@@ -540,8 +542,8 @@ private Q_SLOTS:
         QFont font = QApplication::font();
         font.setPointSize(points);
         QApplication::setFont(font);
-        m_apps->setLanguage(language);
-        m_apps->ShowForm();
+        Captions::setLanguage(language);
+        showForm();
         frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
         dialog->setWindowTitle(Captions::text(TextId::EditCaption));
         dialog->setLaunchAppClass(m_apps.get());
