@@ -20,7 +20,7 @@ chmod 0755 "$work"
 # Only the calls that change files (the many opens and closes of starting up come before any),
 # and of those only the ones that each kind of save makes, to keep the time down.
 replacing=write,fsync,fchown,fchmod,rename,unlinkat
-in_place=write,pwrite64,fallocate,fsync,ftruncate
+in_place=pwrite64,fallocate,fsync,ftruncate
 # In a folder that takes no new file, the writer must not be root, whom permissions do not bind.
 as_user=()
 [[ $(id -u) == 0 ]] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
