@@ -52,6 +52,7 @@ private:
     enum class Outcome { Held, Busy, Failed };
 
     void openLockFile();
+    Outcome lockBeside();
     Outcome lockOne(int fd);
     Outcome waitFor(int fd);
     Outcome lockTheFile();

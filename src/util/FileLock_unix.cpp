@@ -59,45 +59,37 @@ FileLock::FileLock(const QString &path, Mode mode, std::chrono::milliseconds pat
     m_file = FileListing::realFile(path);
     if (m_file.isEmpty())
         m_file = path; // its folder cannot be reached: the opens below say why
-    openLockFile();
-    QString lockFileFailure = m_errorString;
-    int lockFileError = m_error;
-    if (m_lockFd.isValid()) {
-        const Outcome outcome = waitFor(m_lockFd.get());
-        if (outcome == Outcome::Busy) {
-            timeOut();
-            return;
-        }
-        m_lockFileHeld = outcome == Outcome::Held;
-        if (!m_lockFileHeld) {
-            lockFileError = errno;
-            lockFileFailure = systemError(errno);
-        }
-    }
-    m_error = 0;
-    m_errorString.clear();
-    switch (lockTheFile()) {
-    case Outcome::Busy:
+    const Outcome beside = lockBeside();
+    const int besideError = m_error;
+    const QString besideFailure = m_errorString;
+    const Outcome itself = beside == Outcome::Busy ? Outcome::Busy : lockTheFile();
+    if (itself == Outcome::Busy) {
         timeOut();
         return;
-    case Outcome::Held:
-        m_held = true;
-        break;
-    case Outcome::Failed:
-        // No file yet: the lock file alone guards its making.
-        m_held = m_lockFileHeld;
-        if (!m_held && m_error == ENOENT)
-            fail(lockFileFailure, lockFileError);
-        break;
     }
+    m_held = beside == Outcome::Held || itself == Outcome::Held;
     if (m_held) {
-        m_error = 0;
-        m_errorString.clear();
-    } else {
-        m_lockFd.reset();
-        m_lockFileHeld = false;
-        m_errorString = u"cannot lock %1: %2"_s.arg(m_file, m_errorString);
+        fail(QString(), 0);
+        return;
     }
+    // No file yet: what kept the lock file from us is the reason.
+    if (m_error == ENOENT)
+        fail(besideFailure, besideError);
+    m_lockFd.reset();
+    m_lockFileHeld = false;
+    m_errorString = u"cannot lock %1: %2"_s.arg(m_file, m_errorString);
+}
+
+FileLock::Outcome FileLock::lockBeside()
+{
+    openLockFile();
+    if (!m_lockFd.isValid())
+        return Outcome::Failed;
+    const Outcome outcome = waitFor(m_lockFd.get());
+    if (outcome == Outcome::Failed)
+        fail(systemError(errno), errno);
+    m_lockFileHeld = outcome == Outcome::Held;
+    return outcome;
 }
 
 void FileLock::fail(const QString &why, int error)
