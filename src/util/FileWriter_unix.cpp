@@ -171,7 +171,7 @@ bool FileWriter::open()
     // the file itself may still be writable.
     UniqueFd inPlace(::open(m_nativeTarget.constData(), O_WRONLY | O_CLOEXEC));
     if (!inPlace.isValid())
-        return false;
+        return fail(u"cannot write %1"_s.arg(m_target), errno);
     m_fd = std::move(inPlace);
     m_inPlace = true;
     m_error = 0;
