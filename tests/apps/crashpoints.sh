@@ -52,6 +52,9 @@ case_() {
     bash -c "$setup" && "${command[@]}" && bash -c "$listing" >"$work/$name.new" ||
         { echo "$name: the save fails without a kill"; status=1; return; }
     if cmp -s "$work/$name.theirs" "$work/$name.new"; then echo "$name: the save changes nothing"; status=1; return; fi
+    if [[ $merge == merge ]] && ! grep -q Chess "$work/$name.new"; then
+        echo "$name: the other program's entry is not in the merged list: the save did not merge"; status=1; return
+    fi
     local check="$listing >'$work/$name.now' 2>&1 && for state in old theirs new; do cmp -s '$work/$name.now' '$work/$name.'\$state && exit 0; done; cat '$work/$name.now'; exit 1"
     local out
     out=$("$tool" -s "$calls" -n 6 -p "$setup" -c "$check" -- "${command[@]}")
