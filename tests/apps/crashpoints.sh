@@ -30,7 +30,6 @@ old_list+=$'Tools,Editor,/usr/bin/ed,-p,0\r\nTools,Viewer,/usr/bin/less,--quit-i
 printf '%s' "$old_list" >"$work/fixture"
 
 theirs=$'Games,Chess,/usr/games/chess,,0\r\n'
-total=0 status=0
 # case_ NAME FOLDER_MODE MERGE LANYARD_ARGUMENTS...
 case_() {
     local name=$1 mode=$2 merge=$3; shift 3
@@ -48,26 +47,31 @@ case_() {
     # The states a kill may leave: the old list, the other program's, ours.
     bash -c "$setup" && bash -c "$listing" >"$work/$name.old" && cp "$work/$name.old" "$work/$name.theirs" &&
         { [[ $merge != merge ]] || { printf '%s' "$theirs" >>"$list" && bash -c "$listing" >"$work/$name.theirs"; }; } ||
-        { echo "$name: the fixture does not load"; status=1; return; }
+        { echo "the fixture does not load"; return 1; }
     bash -c "$setup" && "${command[@]}" && bash -c "$listing" >"$work/$name.new" ||
-        { echo "$name: the save fails without a kill"; status=1; return; }
-    if cmp -s "$work/$name.theirs" "$work/$name.new"; then echo "$name: the save changes nothing"; status=1; return; fi
+        { echo "the save fails without a kill"; return 1; }
+    if cmp -s "$work/$name.theirs" "$work/$name.new"; then echo "the save changes nothing"; return 1; fi
     if [[ $merge == merge ]] && ! grep -q Chess "$work/$name.new"; then
-        echo "$name: the other program's entry is not in the merged list: the save did not merge"; status=1; return
+        echo "the other program's entry is not in the merged list: the save did not merge"; return 1
     fi
     local check="$listing >'$work/$name.now' 2>&1 && for state in old theirs new; do cmp -s '$work/$name.now' '$work/$name.'\$state && exit 0; done; cat '$work/$name.now'; exit 1"
-    local out
-    out=$("$tool" -s "$calls" -n 6 -p "$setup" -c "$check" -- "${command[@]}")
-    local rc=$?
-    echo "$name: ${out//$'\n'/$'\n'  }"
-    [[ $rc == 0 ]] || status=1
-    total=$((total + $(sed -n 's/^crashpoints: \([0-9]*\) points tried.*/\1/p' <<<"$out")))
+    "$tool" -s "$calls" -n 6 -p "$setup" -c "$check" -- "${command[@]}"
 }
 
 start=$SECONDS
-case_ replace 0755 - add Tools New /bin/new
-case_ in-place-growing 0555 - add Tools New /bin/new --protected
-case_ in-place-shrinking 0555 - delete Tools Viewer
-case_ merge-replace 0755 merge add Tools New /bin/new
+# Each save path in a folder of its own, all at once.
+pids=()
+run() { case_ "$@" >"$work/$1.report" 2>&1 & pids+=($!); }
+run replace 0755 - add Tools New /bin/new
+run in-place-growing 0555 - add Tools New /bin/new --protected
+run in-place-shrinking 0555 - delete Tools Viewer
+run merge-replace 0755 merge add Tools New /bin/new
+status=0
+for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+total=0
+for name in replace in-place-growing in-place-shrinking merge-replace; do
+    sed "s/^/$name: /" "$work/$name.report"
+    total=$((total + $(sed -n 's/^crashpoints: \([0-9]*\) points tried.*/\1/p' "$work/$name.report")))
+done
 echo "crash-point test: $total crash points tried in $((SECONDS - start)) s"
 exit $status
