@@ -71,7 +71,8 @@ for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 total=0
 for name in replace in-place-growing in-place-shrinking merge-replace; do
     sed "s/^/$name: /" "$work/$name.report"
-    total=$((total + $(sed -n 's/^crashpoints: \([0-9]*\) points tried.*/\1/p' "$work/$name.report")))
+    tried=$(sed -n 's/^crashpoints: \([0-9]*\) points tried.*/\1/p' "$work/$name.report")
+    total=$((total + ${tried:-0}))
 done
 echo "crash-point test: $total crash points tried in $((SECONDS - start)) s"
 exit $status
