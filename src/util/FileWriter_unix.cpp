@@ -264,14 +264,14 @@ bool FileWriter::commitInPlace()
         return fail(u"cannot write %1"_s.arg(m_target), errno);
     const off_t size = off_t(m_pending.size());
     // Reserved first, so that a full disk or a size limit is met before the old contents go.
-    if (const int error = reserve(fd, size, info.st_size); error != 0)
+    if (const int error = reserve(fd, size, off_t(info.st_size)); error != 0)
         return fail(u"no room to write %1"_s.arg(m_target), error);
     // One write, after which the file holds the new lines; where it shrinks, what is left of
     // the old ones becomes blank lines before it is cut off, so no kill leaves half an entry.
-    const QByteArray whole = m_pending + blankLines(qMax(off_t(0), off_t(info.st_size) - size));
-    if (!writeAll(fd, whole, 0) || ::fsync(fd) != 0)
+    const off_t oldSize = info.st_size;
+    if (!writeAll(fd, m_pending + blankLines(qMax(off_t(0), oldSize - size)), 0) || ::fsync(fd) != 0)
         return fail(u"cannot write %1"_s.arg(m_target), errno);
-    if (off_t(whole.size()) > size && (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0))
+    if (oldSize > size && (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0))
         return fail(u"cannot write %1"_s.arg(m_target), errno);
     m_written = FileVersion::ofDescriptor(fd).value_or(FileVersion{});
     m_fd.reset();
