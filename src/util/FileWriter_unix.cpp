@@ -263,12 +263,12 @@ bool FileWriter::commitInPlace()
     if (::fstat(fd, &info) != 0)
         return fail(u"cannot write %1"_s.arg(m_target), errno);
     const off_t size = off_t(m_pending.size());
+    const off_t oldSize = info.st_size;
     // Reserved first, so that a full disk or a size limit is met before the old contents go.
-    if (const int error = reserve(fd, size, off_t(info.st_size)); error != 0)
+    if (const int error = reserve(fd, size, oldSize); error != 0)
         return fail(u"no room to write %1"_s.arg(m_target), error);
     // One write, after which the file holds the new lines; where it shrinks, what is left of
     // the old ones becomes blank lines before it is cut off, so no kill leaves half an entry.
-    const off_t oldSize = info.st_size;
     if (!writeAll(fd, m_pending + blankLines(qMax(off_t(0), oldSize - size)), 0) || ::fsync(fd) != 0)
         return fail(u"cannot write %1"_s.arg(m_target), errno);
     if (oldSize > size && (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0))
