@@ -2,7 +2,7 @@
 
 #include "Catalogue.h"
 #include "ListMerge.h"
-#include "util/FolderLock.h"
+#include "util/FileLock.h"
 #include "text/NativeText.h"
 #include "util/Raise.h"
 
@@ -25,12 +25,6 @@ namespace {
 // Another process holds the lock for one read or write of a list: a long wait means it hangs.
 constexpr auto lockPatience = 10s;
 
-QByteArray nativeFolderOf(const QString &path)
-{
-    const QByteArray native = NativeText::encode(path);
-    return native.left(qMax(native.lastIndexOf('/'), qsizetype(1)));
-}
-
 /// False only when certainly nothing is there; what cannot even be looked at is something.
 bool somethingIsAt(const QString &path)
 {
@@ -39,7 +33,7 @@ bool somethingIsAt(const QString &path)
 }
 
 /// Takes the lock, or fails the call when other processes hold it too long.
-void waitForLock(const FolderLock &lock, const QString &path)
+void waitForLock(const FileLock &lock, const QString &path)
 {
     if (lock.timedOut())
         raiseError(ErrorCode::PathFileAccessError, u"%1 is locked by another program"_s.arg(path));
@@ -63,7 +57,7 @@ void LaunchList::open(const QString &path, Catalogue &catalogue)
     m_holdsAll = false;
     if (!somethingIsAt(path))
         return;
-    const FolderLock lock(nativeFolderOf(path), FolderLock::Mode::Shared, lockPatience);
+    const FileLock lock(path, FileLock::Mode::Shared, lockPatience);
     waitForLock(lock, path);
     m_readWhole = false;
     const bool wasEmpty = catalogue.groupCount() == 0;
@@ -102,8 +96,10 @@ void LaunchList::save(Catalogue &catalogue)
     if (!m_readWhole)
         raiseError(ErrorCode::PathFileAccessError,
                    u"%1 was not written: it could not be read when it was assigned"_s.arg(m_path));
-    const FolderLock lock(nativeFolderOf(m_path), FolderLock::Mode::Exclusive, lockPatience);
+    const FileLock lock(m_path, FileLock::Mode::Exclusive, lockPatience);
     waitForLock(lock, m_path);
+    if (!lock.isHeld())
+        raiseError(ErrorCode::PathFileAccessError, lock.errorString());
     const std::optional<FileVersion> now = FileVersion::of(m_path);
     LaunchListFile::Version written{};
     if (now && (!m_holdsAll || now != m_version)) {
