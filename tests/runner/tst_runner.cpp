@@ -175,7 +175,8 @@ private Q_SLOTS:
         elapsed.start();
         row.dos ? runner.ShellDOSEXE("sleep", row.seconds, row.timeOut) : runner.ShellAndWait("sleep", row.seconds, row.timeOut);
         QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 5000, qPrintable(QString::number(elapsed.elapsed())));
-        QVERIFY2(ticks >= row.minMs / 40, "the host's timer runs while waiting");
+        // Over a real second or so; a fast row's tenth of a second may pass in one slice of a busy machine.
+        QVERIFY2(row.fast || ticks >= row.minMs / 40, "the host's timer runs while waiting");
         if (row.dos && row.timeOut > 0 && clock) {
             QVERIFY2(clock->lastReading() > row.timeOut && clock->lastReading() < row.timeOut + 5,
                      qPrintable(QString::number(clock->lastReading())));
@@ -364,7 +365,7 @@ private Q_SLOTS:
     // dispatcher on the thread, every wait ends with its program and nothing is left.
     void runnersOnSeveralThreads()
     {
-        constexpr int perThread = 150;
+        constexpr int perThread = 400;
         std::atomic<int> done{0};
         const auto work = [&done] {
             for (int run = 0; run < perThread; ++run) {
