@@ -132,10 +132,10 @@ struct ChildReaper::Private
 void ChildReaper::Private::run(const WaitSet &set)
 {
     std::vector<std::unique_ptr<ChildProcess>> children;
+    const auto reapEnded = [&] {
+        pending -= int(std::erase_if(children, [](const auto &child) { return child->tryReap(); }));
+    };
     for (;;) {
-        const bool checks = !set.usable || std::any_of(children.cbegin(), children.cend(), [](const auto &child) {
-            return child->pidfd() < 0;
-        });
         {
             std::unique_lock lock(mutex);
             std::move(handedOver.begin(), handedOver.end(), std::back_inserter(children));
@@ -148,16 +148,19 @@ void ChildReaper::Private::run(const WaitSet &set)
             if (!set.usable) {
                 news.wait_for(lock, pollInterval, [this] { return stopping || !handedOver.empty(); });
                 lock.unlock();
-                pending -= int(std::erase_if(children, [](const auto &child) { return child->tryReap(); }));
+                reapEnded();
                 continue;
             }
         }
+        const bool checks = std::any_of(children.cbegin(), children.cend(), [](const auto &child) {
+            return child->pidfd() < 0;
+        });
         // A wait that fails for any other reason than a signal sleeps instead of spinning.
         if (!set.waitForNews(checks ? std::optional(pollInterval) : std::nullopt)) {
             std::unique_lock lock(mutex);
             news.wait_for(lock, pollInterval, [this] { return stopping; });
         }
-        pending -= int(std::erase_if(children, [](const auto &child) { return child->tryReap(); }));
+        reapEnded();
     }
 }
 

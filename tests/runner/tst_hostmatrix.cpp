@@ -191,10 +191,13 @@ int leftRunning(const QStringList &markers)
     return count();
 }
 
+/// A program launched for a second, so that the reaper runs.
+void launchBackground() { Launcher::execute("/bin/sleep", "1", PlaceholderTable(), {}); }
+
 /// A helper the host forks while a launched program runs; it ends at once with exit() or _exit().
 pid_t forkHelper(bool withExit)
 {
-    Launcher::execute("/bin/sleep", "1", PlaceholderTable(), {});
+    launchBackground();
     const pid_t helper = ::fork();
     if (helper == 0) {
         if (withExit)
@@ -231,6 +234,8 @@ void hostScenario(const QString &environment, int environmentIndex, int scenario
     pid_t helper = -1;
     if (environment.startsWith(u"fork-"))
         helper = forkHelper(environment == u"fork-exit");
+    if (environment == u"no-descriptors") // the reaper runs already when the descriptors run out
+        launchBackground();
     if (scenario.clockSensitive && (environment.startsWith(u"clock-") || environment == u"midnight"))
         stepLocalClockSoon(environment);
 
