@@ -84,7 +84,7 @@ std::unique_ptr<QWidget> shownWindow(const QString &title)
     return window;
 }
 
-// fast: on a fast clock (100 times fast for waits, 30 for commands), else on the computer's.
+// fast: on a fast clock (100 times fast for waits, 10 for commands), else on the computer's.
 struct WaitRow { bool dos = false; QString seconds; int timeOut = 0; bool fast = false; int minMs = 0; };
 struct RedirectRow { QString command, expected, startText; int timeOut = 0; bool fast = false; int minMs = 0; };
 struct StubRow { QStringList arguments; int exitCode = 0; QByteArray out, err; };
@@ -288,17 +288,18 @@ private Q_SLOTS:
         QTest::newRow("silence") << RedirectRow{"out:begin sleep:30000", "begin" + timeoutMessage, "", 1, false, 1000};
         QTest::newRow("one-second-lets-it-print")
             << RedirectRow{"sleep:400 out:late sleep:30000", "late" + timeoutMessage, "", 1, false, 1400};
-        // Output every 3 clock seconds keeps a command with a 10 second time-out going.
-        const QString steady = "out:a sleep:100 out:b sleep:100 out:c sleep:100 out:d sleep:100 out:e drain";
-        QTest::newRow("output-keeps-it-alive") << RedirectRow{steady, "abcde", "", 10, true};
-        QTest::newRow("zero-never-times-out") << RedirectRow{steady, "abcde", "", 0, true};
+        // Output every 5 clock seconds keeps a command with a 20 second time-out going for 25
+        // (two real seconds for a slow start).
+        const QString steady = "out:a sleep:500 out:b sleep:500 out:c sleep:500 out:d sleep:500 out:e sleep:500 out:f drain";
+        QTest::newRow("output-keeps-it-alive") << RedirectRow{steady, "abcdef", "", 20, true};
+        QTest::newRow("zero-never-times-out") << RedirectRow{steady, "abcdef", "", 0, true};
     }
     void redirect()
     {
         QFETCH(RedirectRow, row);
         clsEXE runner;
         if (row.fast)
-            runner.setClock(std::make_shared<FastClock>(30));
+            runner.setClock(std::make_shared<FastClock>(10));
         qsizetype pieces = 0;
         QElapsedTimer elapsed;
         elapsed.start();
