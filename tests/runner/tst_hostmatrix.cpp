@@ -42,7 +42,6 @@ using namespace Lanyard;
 
 namespace {
 
-const QString talker = QStringLiteral("\"" LANYARD_TEST_BIN_DIR "/talker\"");
 const QString timeoutMessage = QStringLiteral("Timeout!\r\nProcess failed");
 // CPU of the host per second of waiting; a wait that spins takes most of a core even on a
 // loaded machine, an idle one a few milliseconds.
@@ -55,8 +54,8 @@ const QStringList environments{"plain",         "fork-exit",       "fork-_exit",
                                "threads",       "sigchld-ignored", "sigchld-handled",
                                "clock-forward", "clock-back",      "midnight"};
 
-/// What a scenario does and what it should find; %1 in a command is the scenario's tag, four
-/// digits that make its processes' command lines unique among all hosts.
+/// What a scenario does and what it should find. Each run has a tag, digits that make its
+/// processes' command lines unique on the machine.
 struct Scenario
 {
     QString name;
@@ -177,9 +176,10 @@ Run runScenario(const QString &name, const QString &tag)
             if (piece != timeoutMessage)
                 lastPieceMs = wall.elapsed();
         });
-        runner.RedirectDOSEXE(QStringLiteral("sh -c '%1 out:a sleep:250 out:b sleep:250 out:c sleep:250 out:d sleep:250 "
-                                             "out:e; exec timeout 100 sleep 30.%2'")
-                                  .arg(talker, tag),
+        // The shell's own printf: no helper program that another test might be looking for.
+        runner.RedirectDOSEXE(QStringLiteral("sh -c 'printf a; sleep 0.25; printf b; sleep 0.25; printf c; sleep 0.25; "
+                                             "printf d; sleep 0.25; printf e; exec timeout 100 sleep 30.%1'")
+                                  .arg(tag),
                               {}, 2);
         // The silence is counted from the last output, whenever a busy machine let it come.
         run.wallMs = wall.elapsed() - lastPieceMs;
@@ -242,7 +242,11 @@ void hostScenario(const QString &environment, int environmentIndex, int scenario
     const int threads = environment == u"threads" ? 4 : 1;
     QStringList tags;
     for (int thread = 0; thread < threads; ++thread)
-        tags << QStringLiteral("%1%2%3").arg(environmentIndex, 2, 10, QChar(u'0')).arg(scenarioIndex).arg(thread);
+        tags << QStringLiteral("%1%2%3%4")
+                    .arg(environmentIndex, 2, 10, QChar(u'0'))
+                    .arg(scenarioIndex)
+                    .arg(thread)
+                    .arg(::getpid(), 7, 10, QChar(u'0')); // other test runs on the machine look for their own
 
     pid_t helper = -1;
     if (environment.startsWith(u"fork-"))

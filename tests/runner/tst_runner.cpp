@@ -252,7 +252,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         for (const bool dos : {false, true}) {
             for (const bool timedOut : {true, false}) {
-                const QString left = QStringLiteral("sleep 48.%1%2").arg(int(dos)).arg(int(timedOut));
+                // Unique on the machine: other test runs may leave sleepers of their own.
+                const QString left = QStringLiteral("sleep 48.%1%2%3").arg(int(dos)).arg(int(timedOut)).arg(::getpid(), 7, 10, QChar(u'0'));
                 const QString command = QStringLiteral(" -c 'echo $$ >%1/pid; %2 & %3'")
                                             .arg(dir.path(), left, timedOut ? "sleep 49" : "exit 3");
                 clsEXE runner;
