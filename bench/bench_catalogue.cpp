@@ -13,10 +13,7 @@ using namespace Lanyard;
 
 namespace {
 
-double heapMegabytes()
-{
-    return double(mallinfo2().uordblks + mallinfo2().hblkhd) / (1024.0 * 1024.0);
-}
+double heapMegabytes() { return double(mallinfo2().uordblks + mallinfo2().hblkhd) / (1024.0 * 1024.0); }
 
 void catalogueMemory()
 {
@@ -37,7 +34,8 @@ void add100k()
     ExternalApps apps;
     apps.setMaxGroups(1000);
     apps.setMaxApps(100);
-    const QString paths[] = {QStringLiteral("/usr/bin/env"), QStringLiteral("/bin/sh"), QStringLiteral("/no/such/program")};
+    const QString paths[] = {QStringLiteral("/usr/bin/env"), QStringLiteral("/bin/sh"),
+                             QStringLiteral("/no/such/program")};
     QStringList groups, names;
     for (int i = 0; i < 1000; ++i)
         groups << QStringLiteral("Group %1").arg(i);

@@ -82,7 +82,8 @@ int main(int argc, char **argv)
         apps.setMaxApps(appsPerGroup);
         for (int i = 0; i < groups; ++i) {
             for (int j = 0; j < appsPerGroup; ++j)
-                apps.AddApp(groupLabel(i), appLabel(i, j), QStringLiteral("/nonexistent/app%1").arg(j), QString(), false);
+                apps.AddApp(groupLabel(i), appLabel(i, j), QStringLiteral("/nonexistent/app%1").arg(j), QString(),
+                            false);
         }
         bare = std::min(bare, bareFillMs());
         const WindowTimes times = windowFillMs(apps);

@@ -39,8 +39,8 @@ bool writeList(const QString &path)
     for (int g = 0; g < groups; ++g) {
         for (int a = 0; a < appsPerGroup; ++a) {
             out += "Group " + QByteArray::number(g) + ",Application " + QByteArray::number(a) + ','
-                + programs[(g + a) % 4] + ",--file=%FILE% -n " + QByteArray::number(a % 7) + ','
-                + (a % 3 == 0 ? "-1" : "0") + "\r\n";
+                   + programs[(g + a) % 4] + ",--file=%FILE% -n " + QByteArray::number(a % 7) + ','
+                   + (a % 3 == 0 ? "-1" : "0") + "\r\n";
         }
         if (out.size() > (4 << 20)) {
             file.write(out);

@@ -27,7 +27,8 @@ int concurrentAddsKept(const QString &list)
     for (int i = 0; i < 20; ++i) {
         auto &add = adds.emplace_back(std::make_unique<QProcess>());
         add->start(QStringLiteral(LANYARD_BIN_DIR "/lanyard"),
-                   {u"--file"_s, list, u"add"_s, u"Group "_s + QString::number(i % 4), u"App "_s + QString::number(i), u"/bin/true"_s});
+                   {u"--file"_s, list, u"add"_s, u"Group "_s + QString::number(i % 4), u"App "_s + QString::number(i),
+                    u"/bin/true"_s});
     }
     for (auto &add : adds)
         add->waitForFinished(-1);

@@ -34,7 +34,7 @@ constexpr qint64 OutputBytes = 64LL * 1024 * 1024;
 
 double cpuSeconds()
 {
-    rusage usage {};
+    rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
@@ -102,10 +102,7 @@ int threadsOk()
     return ok;
 }
 
-QString producer()
-{
-    return u"head -c %1 /dev/zero"_s.arg(OutputBytes);
-}
+QString producer() { return u"head -c %1 /dev/zero"_s.arg(OutputBytes); }
 
 /// Seconds RedirectDOSEXE takes for the producer's output, and the bytes it delivered.
 double redirectSeconds(qint64 &delivered)

@@ -30,7 +30,7 @@ public:
     template<typename T>
     T number()
     {
-        T value {};
+        T value{};
         const size_t n = std::min(sizeof(T), m_size);
         std::memcpy(&value, m_data, n);
         m_data += n;

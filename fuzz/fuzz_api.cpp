@@ -83,8 +83,8 @@ void apply(ExternalApps &apps, FuzzInput &input)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isDir() ? QStringLiteral("/dev/shm/lanyard-fuzz-XXXXXX")
-                                                                           : QString());
+    static QTemporaryDir dir(
+        QFileInfo(QStringLiteral("/dev/shm")).isDir() ? QStringLiteral("/dev/shm/lanyard-fuzz-XXXXXX") : QString());
     const QString path = dir.filePath(QStringLiteral("tools.lst"));
     QFile::remove(path);
     FuzzInput input(data, size);

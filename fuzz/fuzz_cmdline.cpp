@@ -4,7 +4,6 @@
 
 #include <Lanyard/ExternalApps.h>
 
-
 #include <cstdlib>
 
 using namespace Lanyard;
@@ -17,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString other = input.text(16);
     QString cmdLine = input.text(80);
     // The placeholder is to stand in the command line exactly once.
-    if (cmdLine.contains(u'\x1e') || other.contains(u'\x1e') || value.count(u'\x1e') != 2
-        || cmdLine.contains(u"%V%"))
+    if (cmdLine.contains(u'\x1e') || other.contains(u'\x1e') || value.count(u'\x1e') != 2 || cmdLine.contains(u"%V%"))
         return 0;
     const qsizetype at = cmdLine.isEmpty() ? 0 : qsizetype(input.byte()) % (cmdLine.size() + 1);
     cmdLine.insert(at, QStringLiteral("%V%"));

@@ -19,8 +19,8 @@ QStringList catalogue(ExternalApps &apps)
     for (qint16 g = 0; g < apps.GroupCount(); ++g) {
         rows << apps.GroupName(g);
         for (qint16 a = 0; a < apps.AppCount(g); ++a)
-            rows << apps.ApplicationName(g, a) + u'\x1f' + apps.AppPath(g, a) + u'\x1f' + apps.CmdLine(g, a)
-                    + u'\x1f' + QString::number(apps.AppProtected(g, a));
+            rows << apps.ApplicationName(g, a) + u'\x1f' + apps.AppPath(g, a) + u'\x1f' + apps.CmdLine(g, a) + u'\x1f'
+                        + QString::number(apps.AppProtected(g, a));
     }
     return rows;
 }
@@ -43,8 +43,8 @@ QStringList load(const QString &path, bool rewrite)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // Memory-backed, so that the save's sync to disk costs little.
-    static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isDir() ? QStringLiteral("/dev/shm/lanyard-fuzz-XXXXXX")
-                                                                           : QString());
+    static QTemporaryDir dir(
+        QFileInfo(QStringLiteral("/dev/shm")).isDir() ? QStringLiteral("/dev/shm/lanyard-fuzz-XXXXXX") : QString());
     const QString path = dir.filePath(QStringLiteral("tools.lst"));
     {
         QFile file(path);
@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         first = load(path, true);
     } catch (const ComponentError &) {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.readAll() != QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)))
+        if (!file.open(QIODevice::ReadOnly)
+            || file.readAll() != QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)))
             std::abort(); // a list that could not be read was written over
         return 0;
     }

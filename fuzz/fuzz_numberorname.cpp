@@ -5,7 +5,6 @@
 
 #include <Lanyard/ExternalApps.h>
 
-
 #include <cstdlib>
 
 using namespace Lanyard;
@@ -21,7 +20,7 @@ QStringList snapshot(ExternalApps &apps)
         rows << apps.GroupName(g) + QString::number(apps.AppCount(g));
         for (qint16 a = 0; a < std::min<qint16>(apps.MaxApps(), 8); ++a)
             rows << apps.ApplicationName(g, a) + u'|' + apps.AppPath(g, a) + u'|' + apps.CmdLine(g, a) + u'|'
-                    + QString::number(apps.AppProtected(g, a));
+                        + QString::number(apps.AppProtected(g, a));
     }
     return rows;
 }
@@ -34,18 +33,15 @@ struct Probe
 };
 
 const Probe probes[] = {
-    {u"AppCount", u"get", 1},     {u"GroupName", u"get", 1},       {u"ApplicationName", u"get", 2},
-    {u"Icon", u"get", 2},         {u"AppPath", u"get", 2},         {u"AppProtected", u"get", 2},
-    {u"CmdLine", u"get", 2},      {u"SearchString", u"get", 1},    {u"ReplaceString", u"get", 1},
-    {u"AppPath", u"let", 3},      {u"CmdLine", u"let", 3},         {u"ApplicationName", u"let", 3},
-    {u"GroupName", u"let", 2},    {u"AppProtected", u"let", 3},    {u"DeleteApp", u"call", 2},
-    {u"MaxGroups", u"let", 1},    {u"MaxApps", u"let", 1},         {u"Language", u"let", 1},
+    {u"AppCount", u"get", 1},  {u"GroupName", u"get", 1},    {u"ApplicationName", u"get", 2},
+    {u"Icon", u"get", 2},      {u"AppPath", u"get", 2},      {u"AppProtected", u"get", 2},
+    {u"CmdLine", u"get", 2},   {u"SearchString", u"get", 1}, {u"ReplaceString", u"get", 1},
+    {u"AppPath", u"let", 3},   {u"CmdLine", u"let", 3},      {u"ApplicationName", u"let", 3},
+    {u"GroupName", u"let", 2}, {u"AppProtected", u"let", 3}, {u"DeleteApp", u"call", 2},
+    {u"MaxGroups", u"let", 1}, {u"MaxApps", u"let", 1},      {u"Language", u"let", 1},
 };
 
-bool isComponentError(int number)
-{
-    return number == 0 || number == 5 || number == 6 || number == 9 || number == 13;
-}
+bool isComponentError(int number) { return number == 0 || number == 5 || number == 6 || number == 9 || number == 13; }
 
 } // namespace
 
@@ -53,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput input(data, size);
     ExternalApps apps;
-    apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Editor"), QStringLiteral("/no/ed"), QStringLiteral("%F%"), false);
+    apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Editor"), QStringLiteral("/no/ed"), QStringLiteral("%F%"),
+                false);
     apps.AddApp(QStringLiteral("Tools"), QStringLiteral("0"), QStringLiteral("/no/zero"), QString(), true);
     apps.AddApp(QStringLiteral("1"), QStringLiteral("Viewer"), QStringLiteral("/no/view"), QString(), false);
     apps.AddPlaceHolder(QStringLiteral("%F%"), QStringLiteral("file"));

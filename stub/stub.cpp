@@ -28,12 +28,12 @@
 #include <utility>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <dirent.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,19 +63,15 @@ void onSignal(int signal)
     errno = savedErrno;
 }
 
-bool makePipe(int fds[2])
-{
-    return ::pipe2(fds, O_CLOEXEC) == 0;
-}
+bool makePipe(int fds[2]) { return ::pipe2(fds, O_CLOEXEC) == 0; }
 
-void setNonBlocking(int fd)
-{
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-}
+void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
 
 void installHandlers()
 {
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onSignal;
     ::sigemptyset(&action.sa_mask);
     // No SA_RESTART: a write blocked on a full pipe must give way to a termination signal.
@@ -87,7 +83,9 @@ void installHandlers()
 
 bool sameFile(int a, int b)
 {
-    struct stat sa {}, sb {};
+    struct stat sa
+    {
+    }, sb{};
     if (::fstat(a, &sa) != 0 || ::fstat(b, &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
@@ -253,8 +251,8 @@ private:
     bool prepareRelays(posix_spawn_file_actions_t &actions, std::vector<int> &childEnds)
     {
         const bool shared = sameFile(STDOUT_FILENO, STDERR_FILENO);
-        const std::vector<int> targets = shared ? std::vector<int> {STDOUT_FILENO}
-                                                : std::vector<int> {STDOUT_FILENO, STDERR_FILENO};
+        const std::vector<int> targets = shared ? std::vector<int>{STDOUT_FILENO}
+                                                : std::vector<int>{STDOUT_FILENO, STDERR_FILENO};
         for (const int target : targets) {
             int fds[2];
             if (!makePipe(fds))
@@ -272,7 +270,7 @@ private:
     {
         auto silentSince = Clock::now();
         for (;;) {
-            std::vector<pollfd> fds {{g_signalPipe[0], POLLIN, 0}};
+            std::vector<pollfd> fds{{g_signalPipe[0], POLLIN, 0}};
             for (const Relay &relay : m_relays) {
                 if (relay.readFd >= 0)
                     fds.push_back({relay.readFd, POLLIN, 0});
@@ -341,7 +339,7 @@ private:
     int endCommand()
     {
         ::kill(-m_pid, SIGTERM);
-        std::set<pid_t> told {m_pid};
+        std::set<pid_t> told{m_pid};
         const auto giveUp = Clock::now() + TerminateGrace;
         // Nothing is reaped meanwhile: the command's number, and its group's, stay the stub's.
         while (Clock::now() < giveUp && anyChildRunning(told))
@@ -355,8 +353,9 @@ private:
     {
         bool running = false;
         for (const pid_t child : directChildren()) {
-            siginfo_t info {};
-            if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0) {
+            siginfo_t info{};
+            if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0
+                && info.si_pid == 0) {
                 running = true;
                 if (told.insert(child).second)
                     ::kill(child, SIGTERM);

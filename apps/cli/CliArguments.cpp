@@ -82,7 +82,8 @@ const QList<CommandSyntax> &commands()
         {u"show"_s, 2, 2, u"show GROUP APP"_s, false, false, false},
         {u"run"_s, 2, 2, u"run GROUP APP"_s, false, false, false},
         {u"add"_s, 3, 4, u"add GROUP APP PATH [CMDLINE] [--protected]"_s, true, false, true},
-        {u"edit"_s, 4, 4, u"edit OLDGROUP OLDAPP NEWGROUP NEWAPP [--path P] [--cmd C] [--protected]"_s, true, true, true},
+        {u"edit"_s, 4, 4, u"edit OLDGROUP OLDAPP NEWGROUP NEWAPP [--path P] [--cmd C] [--protected]"_s, true, true,
+         true},
         {u"delete"_s, 2, 2, u"delete GROUP APP"_s, false, false, true},
         {u"configure"_s, 0, 0, u"configure"_s, false, false, true},
     };
@@ -173,8 +174,8 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
         return usageError(u"option '--file' needs a path"_s);
     invocation.fileGiven = parser.isSet(file);
     invocation.file = parser.isSet(file) ? parser.value(file) : defaultFile;
-    for (const auto &[option, target] : {std::pair{&maxGroups, &invocation.maxGroups},
-                                         std::pair{&maxApps, &invocation.maxApps}}) {
+    for (const auto &[option, target] :
+         {std::pair{&maxGroups, &invocation.maxGroups}, std::pair{&maxApps, &invocation.maxApps}}) {
         if (!parser.isSet(*option))
             continue;
         *target = parseCount(parser.value(*option));

@@ -80,7 +80,8 @@ int run(ExternalApps &apps, const QString &group, const QString &app)
     apps.setShowMissingProgram(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
     QString reason;
     const QMetaObject::Connection failed = QObject::connect(
-        &apps, &ExternalApps::launchFailed, [&reason](const QString &, const QString &, const QString &why) { reason = why; });
+        &apps, &ExternalApps::launchFailed,
+        [&reason](const QString &, const QString &, const QString &why) { reason = why; });
     const bool started = apps.ExecuteApp(group, app);
     QObject::disconnect(failed);
     if (started)
@@ -214,7 +215,8 @@ int execute(const CliInvocation &invocation)
     // Saved here rather than at the release, so that a failure reaches the exit status; a
     // command that changed nothing writes nothing.
     const QMetaObject::Connection reported = QObject::connect(
-        apps.get(), &ExternalApps::saveFailed, [](const QString &reason) { err(u"the launch list was not saved: "_s + reason); });
+        apps.get(), &ExternalApps::saveFailed,
+        [](const QString &reason) { err(u"the launch list was not saved: "_s + reason); });
     const bool saved = apps->save();
     QObject::disconnect(reported); // the release tries once more, without a word
     return saved ? status : CliArguments::errorStatus;

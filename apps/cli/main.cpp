@@ -42,7 +42,7 @@ void print(std::FILE *stream, const QString &text)
 std::unique_ptr<QCoreApplication> makeApplication(const CliInvocation &invocation, int &argc, char **argv)
 {
     const bool windows = (invocation.command == u"configure" && Windowing::canOpenWindows())
-                      || (invocation.command == u"run" && !::isatty(STDERR_FILENO) && Windowing::isSeen());
+                         || (invocation.command == u"run" && !::isatty(STDERR_FILENO) && Windowing::isSeen());
     if (windows)
         return std::make_unique<QApplication>(argc, argv);
     return std::make_unique<QCoreApplication>(argc, argv);

@@ -29,10 +29,7 @@ namespace {
 QString entryText(const QString &group, const QString &app) { return group + u" \u203a "_s + app; }
 
 /// A theme icon; themes such as Adwaita keep many only in their symbolic form.
-QIcon themeIcon(const QString &name)
-{
-    return QIcon::fromTheme(name, QIcon::fromTheme(name + u"-symbolic"_s));
-}
+QIcon themeIcon(const QString &name) { return QIcon::fromTheme(name, QIcon::fromTheme(name + u"-symbolic"_s)); }
 
 } // namespace
 
@@ -68,12 +65,13 @@ DemoWindow::DemoWindow(const QString &launchList, QWidget *parent)
         if (!ok)
             logLine(u"dialog-error"_s, tr("Could not start %1").arg(entryText(group, app)));
     });
-    logLine(u"document-open"_s, tr("Loaded %n tool(s) from %1", nullptr, [this] {
-                                    int count = 0;
-                                    for (qint16 g = 0; g < m_apps->GroupCount(); ++g)
-                                        count += m_apps->AppCount(g);
-                                    return count;
-                                }())
+    logLine(u"document-open"_s, tr("Loaded %n tool(s) from %1", nullptr,
+                                   [this] {
+                                       int count = 0;
+                                       for (qint16 g = 0; g < m_apps->GroupCount(); ++g)
+                                           count += m_apps->AppCount(g);
+                                       return count;
+                                   }())
                                     .arg(m_apps->EXTFile()));
     resize(960, 640);
     updateCursorStatus();
@@ -85,8 +83,7 @@ DemoWindow::~DemoWindow() = default;
 void DemoWindow::createMenus()
 {
     QMenu *file = menuBar()->addMenu(tr("&File"));
-    QAction *open = file->addAction(themeIcon(u"document-open"_s), tr("&Open..."), this,
-                                    &DemoWindow::chooseFile);
+    QAction *open = file->addAction(themeIcon(u"document-open"_s), tr("&Open..."), this, &DemoWindow::chooseFile);
     open->setShortcut(QKeySequence::Open);
     file->addSeparator();
     QAction *quit = file->addAction(themeIcon(u"application-exit"_s), tr("&Quit"), this, &QWidget::close);
@@ -104,8 +101,8 @@ void DemoWindow::createMenus()
     connect(showProtected, &QAction::toggled, m_tools, &ToolsMenu::setShowProtected);
     connect(m_tools, &ToolsMenu::aboutToLaunch, this, &DemoWindow::registerPlaceholders);
     m_toolsMenu->addSeparator();
-    QAction *configure = m_toolsMenu->addAction(themeIcon(u"preferences-system"_s), tr("&Configure tools..."),
-                                                this, &DemoWindow::configureTools);
+    QAction *configure = m_toolsMenu->addAction(themeIcon(u"preferences-system"_s), tr("&Configure tools..."), this,
+                                                &DemoWindow::configureTools);
     configure->setObjectName(u"actionConfigureTools"_s);
 
     QMenu *language = menuBar()->addMenu(tr("&Language"));
@@ -208,10 +205,7 @@ void DemoWindow::chooseFile()
         openFile(path);
 }
 
-void DemoWindow::setLanguage(QAction *action)
-{
-    m_apps->setLanguage(Lanyard::Language(action->data().toInt()));
-}
+void DemoWindow::setLanguage(QAction *action) { m_apps->setLanguage(Lanyard::Language(action->data().toInt())); }
 
 void DemoWindow::updateCursorStatus()
 {

@@ -14,7 +14,6 @@
 #include <QTextBlock>
 #include <QTreeWidget>
 
-
 using namespace Qt::StringLiterals;
 
 namespace Screenshots {

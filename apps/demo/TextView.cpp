@@ -86,7 +86,8 @@ void TextView::paintLineNumbers(QPaintEvent *event)
     int bottom = top + qRound(blockBoundingRect(block).height());
     while (block.isValid() && top <= event->rect().bottom()) {
         if (block.isVisible() && bottom >= event->rect().top()) {
-            painter.setPen(palette().color(block.blockNumber() == current ? QPalette::Text : QPalette::PlaceholderText));
+            painter.setPen(
+                palette().color(block.blockNumber() == current ? QPalette::Text : QPalette::PlaceholderText));
             painter.drawText(0, top, m_lineNumberArea->width() - 10, fontMetrics().height(), Qt::AlignRight,
                              QString::number(block.blockNumber() + 1));
         }

@@ -71,9 +71,8 @@ int main(int argc, char **argv)
     parser.addVersionOption();
     const QCommandLineOption file(u"file"_s, u"The launch list (default: $XDG_CONFIG_HOME/lanyard-demo/tools.lst)."_s,
                                   u"path"_s);
-    const QCommandLineOption screenshot(u"screenshot"_s,
-                                        u"Write screenshots (demo-main.png, demo-configure.png) to dir and exit."_s,
-                                        u"dir"_s);
+    const QCommandLineOption screenshot(
+        u"screenshot"_s, u"Write screenshots (demo-main.png, demo-configure.png) to dir and exit."_s, u"dir"_s);
     parser.addOptions({file, screenshot});
     parser.addPositionalArgument(u"file"_s, u"The text to show (default: a sample text)."_s, u"[file]"_s);
     answerHelpAndVersion(argc, argv, parser);
@@ -92,8 +91,8 @@ int main(int argc, char **argv)
     QTemporaryDir scratch;
     const bool capturing = parser.isSet(screenshot);
     const QString launchList = parser.isSet(file) ? parser.value(file)
-                               : capturing       ? scratch.filePath(u"tools.lst"_s)
-                                                 : DemoFiles::defaultLaunchList();
+                               : capturing        ? scratch.filePath(u"tools.lst"_s)
+                                                  : DemoFiles::defaultLaunchList();
     if (!DemoFiles::ensureLaunchList(launchList))
         return fail(u"cannot create the launch list "_s + launchList);
     QString text = parser.positionalArguments().value(0);

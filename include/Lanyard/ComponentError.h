@@ -16,7 +16,7 @@ enum class ErrorCode : int {
     IndexOutOfRange = 9,
     OutOfMemory = 7,
     TypeMismatch = 13,
-    FileNotFound = 53, ///< a program that cannot be started
+    FileNotFound = 53,  ///< a program that cannot be started
     DeviceIOError = 57, ///< the launch list could not be read or written
     DiskFull = 61,
     PermissionDenied = 70,

@@ -52,8 +52,8 @@ class LANYARD_EXPORT ExternalApps : public QObject
     Q_PRIVATE_PROPERTY(d, int GroupCount READ groupCount NOTIFY catalogueChanged)
     Q_PRIVATE_PROPERTY(d, int PlaceholderCount READ placeholderCount NOTIFY placeholdersChanged)
     Q_PRIVATE_PROPERTY(d, Lanyard::Language Language READ language WRITE setLanguage NOTIFY languageChanged)
-    Q_PROPERTY(bool showMissingProgram READ showMissingProgram WRITE setShowMissingProgram NOTIFY
-                   showMissingProgramChanged)
+    Q_PROPERTY(
+        bool showMissingProgram READ showMissingProgram WRITE setShowMissingProgram NOTIFY showMissingProgramChanged)
 
 public:
     /// An empty catalogue of 5 groups of 5 applications, no launch list, English windows.
@@ -154,8 +154,8 @@ public:
      * or application finds its table full. Throws InvalidArgument for a text the launch list
      * cannot hold.
      */
-    bool AddApp(const QString &strGroup, const QString &strAppName, const QString &strAppPath,
-                const QString &strCmd, bool blProtected);
+    bool AddApp(const QString &strGroup, const QString &strAppName, const QString &strAppPath, const QString &strCmd,
+                bool blProtected);
     /// Deletes the application (number or name) of the group (number or name), and the group
     /// with its last application; nothing for a name not found. Throws IndexOutOfRange for a
     /// number outside the tables.

@@ -17,9 +17,15 @@ class Result
 {
 public:
     /// A success holding @p value.
-    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
+    Result(T value)
+        : m_state(std::in_place_index<0>, std::move(value))
+    {
+    }
     /// A failure holding @p error.
-    Result(ComponentError error) : m_state(std::in_place_index<1>, std::move(error)) {}
+    Result(ComponentError error)
+        : m_state(std::in_place_index<1>, std::move(error))
+    {
+    }
 
     /// True when it holds a value.
     bool ok() const noexcept { return m_state.index() == 0; }
@@ -55,7 +61,11 @@ public:
     /// A success.
     Result() = default;
     /// A failure holding @p error.
-    Result(ComponentError error) : m_error(std::move(error)), m_failed(true) {}
+    Result(ComponentError error)
+        : m_error(std::move(error))
+        , m_failed(true)
+    {
+    }
 
     /// True when it succeeded.
     bool ok() const noexcept { return !m_failed; }

@@ -21,7 +21,7 @@ struct ApplicationRecord
     bool isEmpty() const
     {
         return ApplicationName.isEmpty() && AppPath.isEmpty() && CmdLine.isEmpty() && Icon.isNull()
-            && AppProtected == 0;
+               && AppProtected == 0;
     }
 };
 

@@ -38,7 +38,8 @@ void Catalogue::setMaxApps(qint16 count)
 
 qint16 Catalogue::findGroup(const QString &name) const
 {
-    return m_groupNames.first(name, m_groupCount, [this](qint16 g) -> const QString & { return m_groups[size_t(g)].GroupName(); });
+    return m_groupNames.first(name, m_groupCount,
+                              [this](qint16 g) -> const QString & { return m_groups[size_t(g)].GroupName(); });
 }
 
 qint16 Catalogue::findApp(qint16 group, const QString &name) const { return this->group(group).findApp(name); }
@@ -255,9 +256,9 @@ void Catalogue::markSaved(const std::function<quint64(const LaunchListEntry &)> 
             const bool keepsLines = !record.changed && record.origin != 0 && m_absorbed.contains(record.origin);
             const quint64 before = record.origin;
             record.origin = record.AppPath.isEmpty() && record.CmdLine.isEmpty()
-                              ? 0
-                              : identity({slots.GroupName(), record.ApplicationName, record.AppPath, record.CmdLine,
-                                          record.AppProtected, record.origin});
+                                ? 0
+                                : identity({slots.GroupName(), record.ApplicationName, record.AppPath, record.CmdLine,
+                                            record.AppProtected, record.origin});
             record.changed = false;
             if (keepsLines)
                 absorbed.insert(record.origin, m_absorbed.value(before));

@@ -142,9 +142,8 @@ private:
     qint16 m_groupCount = 0;
     NameIndex m_groupNames;
     bool m_hasChanges = false;
-    QSet<quint64> m_deleted;                     // lines of deleted entries
-    QHash<quint64, QList<quint64>> m_absorbed;   // later lines of one group and name, by the first's
-
+    QSet<quint64> m_deleted;                   // lines of deleted entries
+    QHash<quint64, QList<quint64>> m_absorbed; // later lines of one group and name, by the first's
 };
 
 } // namespace Lanyard

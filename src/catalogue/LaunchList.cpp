@@ -2,8 +2,8 @@
 
 #include "Catalogue.h"
 #include "ListMerge.h"
-#include "util/FileLock.h"
 #include "text/NativeText.h"
+#include "util/FileLock.h"
 #include "util/Raise.h"
 
 #include <QHash>
@@ -28,7 +28,9 @@ constexpr auto lockPatience = 10s;
 /// False only when certainly nothing is there; what cannot even be looked at is something.
 bool somethingIsAt(const QString &path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     return ::stat(NativeText::encode(path).constData(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
@@ -104,14 +106,17 @@ void LaunchList::save(Catalogue &catalogue)
     LaunchListFile::Version written{};
     if (now && (!m_holdsAll || now != m_version)) {
         std::vector<LaunchListEntry> file;
-        const LaunchListFile::Version read =
-            LaunchListFile::load(m_path, [&](const LaunchListEntry &entry) { file.push_back(entry); });
+        const LaunchListFile::Version read = LaunchListFile::load(
+            m_path, [&](const LaunchListEntry &entry) { file.push_back(entry); });
         const std::vector<LaunchListEntry> merged = ListMerge::merge(file, catalogue);
         file.clear();
-        written = LaunchListFile::save(m_path, [&merged](const LaunchListFile::Sink &sink) {
-            for (const LaunchListEntry &entry : merged)
-                sink(entry);
-        }, read.encoding);
+        written = LaunchListFile::save(
+            m_path,
+            [&merged](const LaunchListFile::Sink &sink) {
+                for (const LaunchListEntry &entry : merged)
+                    sink(entry);
+            },
+            read.encoding);
         m_holdsAll = false;
     } else {
         written = LaunchListFile::save(m_path, entriesOf(catalogue), m_encoding);
@@ -119,7 +124,8 @@ void LaunchList::save(Catalogue &catalogue)
     }
     m_encoding = written.encoding;
     m_version = written.file;
-    catalogue.markSaved([&](const LaunchListEntry &entry) { return LaunchListFile::identity(entry, written.encoding); });
+    catalogue.markSaved(
+        [&](const LaunchListEntry &entry) { return LaunchListFile::identity(entry, written.encoding); });
 }
 
 } // namespace Lanyard

@@ -1,12 +1,12 @@
 #include "LaunchListFile.h"
 
+#include "text/NativeText.h"
+#include "text/Utf8.h"
 #include "util/FileWriter.h"
 #include "util/LibraryLocation.h"
-#include "text/NativeText.h"
 #include "util/Raise.h"
 #include "util/StringOps.h"
 #include "util/UniqueFd.h"
-#include "text/Utf8.h"
 
 #include <QDate>
 #include <QHash>
@@ -31,7 +31,6 @@ namespace {
 
 constexpr qsizetype writeChunk = 1 << 20;
 constexpr qsizetype readChunk = 1 << 20;
-
 
 /// The error of a file operation, numbered as a host knows it, with what failed in words.
 [[noreturn]] void raiseFileError(int error, const QString &what)
@@ -409,7 +408,10 @@ struct EncodedEntry
     {
     }
 
-    quint64 identity(qint16 protectedFlag) const { return identityOf({group, name, path, cmdLine, protectedFlag != 0}); }
+    quint64 identity(qint16 protectedFlag) const
+    {
+        return identityOf({group, name, path, cmdLine, protectedFlag != 0});
+    }
 
     QByteArray group;
     QByteArray name;
@@ -543,9 +545,12 @@ void writeEntries(LineWriter &out, const LaunchListFile::Source &entries, Launch
 LaunchListFile::Version LaunchListFile::load(const QString &path, const Sink &sink)
 {
     const QByteArray native = NativeText::encode(path);
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(native.constData(), &info) == 0 && !S_ISREG(info.st_mode))
-        raiseError(ErrorCode::PathFileAccessError, u"%1 is %2, not a launch list"_s.arg(path, QLatin1StringView(kindOfSpecialFile(info.st_mode))));
+        raiseError(ErrorCode::PathFileAccessError,
+                   u"%1 is %2, not a launch list"_s.arg(path, QLatin1StringView(kindOfSpecialFile(info.st_mode))));
     // Non-blocking, so that a FIFO put there meanwhile cannot hold the open.
     const UniqueFd fd(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.isValid())
@@ -553,13 +558,15 @@ LaunchListFile::Version LaunchListFile::load(const QString &path, const Sink &si
     const std::optional<FileVersion> version = FileVersion::ofDescriptor(fd.get());
     if (!version) {
         ::fstat(fd.get(), &info);
-        raiseError(ErrorCode::PathFileAccessError, u"%1 is %2, not a launch list"_s.arg(path, QLatin1StringView(kindOfSpecialFile(info.st_mode))));
+        raiseError(ErrorCode::PathFileAccessError,
+                   u"%1 is %2, not a launch list"_s.arg(path, QLatin1StringView(kindOfSpecialFile(info.st_mode))));
     }
 
     int readError = 0;
     const Survey found = survey(fd.get(), readError);
     if (readError != 0 || ::lseek(fd.get(), 0, SEEK_SET) != 0)
-        raiseFileError(readError ? readError : errno, u"cannot read %1: %2"_s.arg(path, qt_error_string(readError ? readError : errno)));
+        raiseFileError(readError ? readError : errno,
+                       u"cannot read %1: %2"_s.arg(path, qt_error_string(readError ? readError : errno)));
     if (found.holdsNul)
         raiseError(ErrorCode::PathFileAccessError, u"%1 is no launch list: it holds NUL bytes"_s.arg(path));
     if (found.longestLine > maxLineLength)

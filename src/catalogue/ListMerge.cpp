@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QSet>
 
-
 namespace Lanyard {
 
 namespace {

@@ -33,7 +33,8 @@ public:
         const quint16 hash = hashOf(name);
         for (size_t i = hash & mask(); m_table[i].slot >= 0; i = (i + 1) & mask()) {
             const Entry &entry = m_table[i];
-            if (entry.hash == hash && entry.slot < inUse && (first < 0 || entry.slot < first) && nameOf(entry.slot) == name)
+            if (entry.hash == hash && entry.slot < inUse && (first < 0 || entry.slot < first)
+                && nameOf(entry.slot) == name)
                 first = entry.slot;
         }
         return first;

@@ -20,7 +20,8 @@ const ApplicationRecord &ProgramGroup::app(qint16 slot) const
 
 qint16 ProgramGroup::findApp(const QString &name) const
 {
-    return m_names.first(name, m_appCount, [this](qint16 slot) -> const QString & { return app(slot).ApplicationName; });
+    return m_names.first(name, m_appCount,
+                         [this](qint16 slot) -> const QString & { return app(slot).ApplicationName; });
 }
 
 void ProgramGroup::setApplicationName(qint16 slot, const QString &name)

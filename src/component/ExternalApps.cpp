@@ -299,8 +299,7 @@ Result<LaunchCommand> ExternalApps::launchCommand(const QString &strGroup, const
     if (!entry)
         return entry.error();
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    std::optional<LaunchCommand> command =
-        Launcher::preview(record.AppPath, record.CmdLine, d->placeholders);
+    std::optional<LaunchCommand> command = Launcher::preview(record.AppPath, record.CmdLine, d->placeholders);
     if (!command)
         return ComponentError(ErrorCode::InvalidArgument, u"a quote in the command line is not closed"_s);
     return *std::move(command);

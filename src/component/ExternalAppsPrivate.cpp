@@ -70,8 +70,8 @@ QString ExternalApps::Private::storable(LaunchListFile::Field field, const QStri
     return value;
 }
 
-void ExternalApps::Private::setField(LaunchListFile::Field field, const QVariant &groupIndex,
-                                     const QVariant &appIndex, const QString &value)
+void ExternalApps::Private::setField(LaunchListFile::Field field, const QVariant &groupIndex, const QVariant &appIndex,
+                                     const QString &value)
 {
     const Slot slot = resolveSlot(groupIndex, appIndex);
     const QString stored = storable(field, value);

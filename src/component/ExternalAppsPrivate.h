@@ -59,7 +59,10 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     // The interface by name (the meta-object system): each member goes through the late
     // binding, and a failure emits errorOccurred instead of throwing.
     QVariant call(const QString &member, const QString &kind, const QVariantList &arguments);
-    QVariant get(const QString &member, const QVariantList &arguments = {}) { return call(member, u"get"_s, arguments); }
+    QVariant get(const QString &member, const QVariantList &arguments = {})
+    {
+        return call(member, u"get"_s, arguments);
+    }
     void let(const QString &member, const QVariantList &arguments) { call(member, u"let"_s, arguments); }
     QVariant method(const QString &member, const QVariantList &arguments = {})
     {

@@ -46,7 +46,8 @@ Language language(const Args &a, int i)
     if (!VariantOps::holdsName(a.at(i)))
         return static_cast<Language>(VariantOps::toInt32(a.at(i)));
     bool known = false;
-    const int value = QMetaEnum::fromType<Language>().keyToValue(VariantOps::toText(a.at(i)).toUtf8().constData(), &known);
+    const int value = QMetaEnum::fromType<Language>().keyToValue(VariantOps::toText(a.at(i)).toUtf8().constData(),
+                                                                 &known);
     if (!known)
         raiseError(ErrorCode::TypeMismatch, u"no language is named \""_s + VariantOps::toText(a.at(i)) + u'"');
     return static_cast<Language>(value);
@@ -55,7 +56,9 @@ Language language(const Args &a, int i)
 QVariant launchCommand(const Result<LaunchCommand> &result)
 {
     const LaunchCommand &command = result.value();
-    return QVariantMap{{u"program"_s, command.program}, {u"arguments"_s, command.arguments}, {u"folder"_s, command.folder}};
+    return QVariantMap{{u"program"_s, command.program},
+                       {u"arguments"_s, command.arguments},
+                       {u"folder"_s, command.folder}};
 }
 
 QWidget *ownerWidget(const QVariant &value)
@@ -74,50 +77,89 @@ QWidget *ownerWidget(const QVariant &value)
 // In the order of the interface.
 const std::array<Member, 36> members{{
     {u"MaxGroups", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxGroups()); }},
-    {u"MaxGroups", Kind::Let, 1, 1, [](ExternalApps &o, const Args &a) { o.setMaxGroups(int16(a, 0)); return none(); }},
+    {u"MaxGroups", Kind::Let, 1, 1,
+     [](ExternalApps &o, const Args &a) {
+         o.setMaxGroups(int16(a, 0));
+         return none();
+     }},
     {u"MaxApps", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxApps()); }},
-    {u"MaxApps", Kind::Let, 1, 1, [](ExternalApps &o, const Args &a) { o.setMaxApps(int16(a, 0)); return none(); }},
+    {u"MaxApps", Kind::Let, 1, 1,
+     [](ExternalApps &o, const Args &a) {
+         o.setMaxApps(int16(a, 0));
+         return none();
+     }},
     {u"EXTFile", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(o.EXTFile()); }},
-    {u"EXTFile", Kind::Let, 1, 1, [](ExternalApps &o, const Args &a) { o.setEXTFile(text(a, 0)); return none(); }},
+    {u"EXTFile", Kind::Let, 1, 1,
+     [](ExternalApps &o, const Args &a) {
+         o.setEXTFile(text(a, 0));
+         return none();
+     }},
     {u"GroupCount", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.GroupCount()); }},
     {u"AppCount", Kind::Get, 1, 1, [](ExternalApps &o, const Args &a) { return short16(o.AppCount(a.at(0))); }},
     {u"GroupName", Kind::Get, 1, 1, [](ExternalApps &o, const Args &a) { return QVariant(o.GroupName(int16(a, 0))); }},
     {u"GroupName", Kind::Let, 2, 2,
-     [](ExternalApps &o, const Args &a) { o.setGroupName(int16(a, 0), text(a, 1)); return none(); }},
+     [](ExternalApps &o, const Args &a) {
+         o.setGroupName(int16(a, 0), text(a, 1));
+         return none();
+     }},
     {u"ApplicationName", Kind::Get, 2, 2,
      [](ExternalApps &o, const Args &a) { return QVariant(o.ApplicationName(a.at(0), int16(a, 1))); }},
     {u"ApplicationName", Kind::Let, 3, 3,
-     [](ExternalApps &o, const Args &a) { o.setApplicationName(a.at(0), int16(a, 1), text(a, 2)); return none(); }},
+     [](ExternalApps &o, const Args &a) {
+         o.setApplicationName(a.at(0), int16(a, 1), text(a, 2));
+         return none();
+     }},
     {u"Icon", Kind::Get, 2, 2,
      [](ExternalApps &o, const Args &a) { return QVariant::fromValue(o.Icon(a.at(0), int16(a, 1))); }},
     {u"AppPath", Kind::Get, 2, 2, [](ExternalApps &o, const Args &a) { return QVariant(o.AppPath(a.at(0), a.at(1))); }},
     {u"AppPath", Kind::Let, 3, 3,
-     [](ExternalApps &o, const Args &a) { o.setAppPath(a.at(0), a.at(1), text(a, 2)); return none(); }},
+     [](ExternalApps &o, const Args &a) {
+         o.setAppPath(a.at(0), a.at(1), text(a, 2));
+         return none();
+     }},
     {u"AppProtected", Kind::Get, 2, 2,
      [](ExternalApps &o, const Args &a) { return QVariant(o.AppProtected(a.at(0), a.at(1)) != 0); }},
     {u"AppProtected", Kind::Let, 3, 3,
-     [](ExternalApps &o, const Args &a) { o.setAppProtected(a.at(0), a.at(1), boolean(a, 2)); return none(); }},
+     [](ExternalApps &o, const Args &a) {
+         o.setAppProtected(a.at(0), a.at(1), boolean(a, 2));
+         return none();
+     }},
     {u"CmdLine", Kind::Get, 2, 2, [](ExternalApps &o, const Args &a) { return QVariant(o.CmdLine(a.at(0), a.at(1))); }},
     {u"CmdLine", Kind::Let, 3, 3,
-     [](ExternalApps &o, const Args &a) { o.setCmdLine(a.at(0), a.at(1), text(a, 2)); return none(); }},
+     [](ExternalApps &o, const Args &a) {
+         o.setCmdLine(a.at(0), a.at(1), text(a, 2));
+         return none();
+     }},
     {u"PlaceholderCount", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.PlaceholderCount()); }},
     {u"SearchString", Kind::Get, 1, 1,
      [](ExternalApps &o, const Args &a) { return QVariant(o.SearchString(int16(a, 0))); }},
-    {u"ReplaceString", Kind::Get, 1, 1, [](ExternalApps &o, const Args &a) { return QVariant(o.ReplaceString(a.at(0))); }},
+    {u"ReplaceString", Kind::Get, 1, 1,
+     [](ExternalApps &o, const Args &a) { return QVariant(o.ReplaceString(a.at(0))); }},
     {u"Language", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(int(o.Language())); }},
-    {u"Language", Kind::Let, 1, 1, [](ExternalApps &o, const Args &a) { o.setLanguage(language(a, 0)); return none(); }},
+    {u"Language", Kind::Let, 1, 1,
+     [](ExternalApps &o, const Args &a) {
+         o.setLanguage(language(a, 0));
+         return none();
+     }},
     {u"AddApp", Kind::Call, 5, 5,
      [](ExternalApps &o, const Args &a) {
          return QVariant(o.AddApp(text(a, 0), text(a, 1), text(a, 2), text(a, 3), boolean(a, 4)));
      }},
-    {u"DeleteApp", Kind::Call, 2, 2, [](ExternalApps &o, const Args &a) { o.DeleteApp(a.at(0), a.at(1)); return none(); }},
+    {u"DeleteApp", Kind::Call, 2, 2,
+     [](ExternalApps &o, const Args &a) {
+         o.DeleteApp(a.at(0), a.at(1));
+         return none();
+     }},
     {u"EditApp", Kind::Call, 5, 7,
      [](ExternalApps &o, const Args &a) {
          o.EditApp(text(a, 0), text(a, 1), text(a, 2), text(a, 3), boolean(a, 4), optional(a, 5), optional(a, 6));
          return none();
      }},
     {u"AddPlaceHolder", Kind::Call, 2, 2,
-     [](ExternalApps &o, const Args &a) { o.AddPlaceHolder(text(a, 0), text(a, 1)); return none(); }},
+     [](ExternalApps &o, const Args &a) {
+         o.AddPlaceHolder(text(a, 0), text(a, 1));
+         return none();
+     }},
     {u"ExecuteApp", Kind::Call, 2, 2,
      [](ExternalApps &o, const Args &a) { return QVariant(o.ExecuteApp(text(a, 0), text(a, 1))); }},
     {u"ShowForm", Kind::Call, 0, 2,
@@ -126,12 +168,20 @@ const std::array<Member, 36> members{{
          o.ShowForm(modal.isValid() ? VariantOps::toInt32(modal) : 0, ownerWidget(optional(a, 1)));
          return none();
      }},
-    {u"HideForm", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { o.HideForm(); return none(); }},
+    {u"HideForm", Kind::Call, 0, 0,
+     [](ExternalApps &o, const Args &) {
+         o.HideForm();
+         return none();
+     }},
     // Beyond the interface's 31: whether ExecuteApp shows a missing program itself, the save
     // that the release does, on demand, the icon as a URL, and the preview of a launch.
-    {u"showMissingProgram", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(o.showMissingProgram()); }},
+    {u"showMissingProgram", Kind::Get, 0, 0,
+     [](ExternalApps &o, const Args &) { return QVariant(o.showMissingProgram()); }},
     {u"showMissingProgram", Kind::Let, 1, 1,
-     [](ExternalApps &o, const Args &a) { o.setShowMissingProgram(boolean(a, 0)); return none(); }},
+     [](ExternalApps &o, const Args &a) {
+         o.setShowMissingProgram(boolean(a, 0));
+         return none();
+     }},
     {u"save", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(o.save()); }},
     {u"iconUrl", Kind::Call, 2, 2,
      [](ExternalApps &o, const Args &a) { return QVariant(o.iconUrl(a.at(0), int16(a, 1))); }},

@@ -28,7 +28,6 @@ public:
     };
     /// The whole table, for the check that the meta-object declares each member.
     static QList<Row> rows();
-
 };
 
 } // namespace Lanyard

@@ -1,9 +1,9 @@
 #include "DesktopEntryIndex.h"
 
-#include "util/FileVersion.h"
+#include "text/NativeText.h"
 #include "util/CommandLine.h"
 #include "util/FileListing.h"
-#include "text/NativeText.h"
+#include "util/FileVersion.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -24,15 +24,9 @@ namespace {
 // Desktop entries are small; anything larger is not one and is not read whole.
 constexpr qint64 maxEntrySize = 1 << 20;
 
-QStringList applicationRoots()
-{
-    return QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
-}
+QStringList applicationRoots() { return QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation); }
 
-QDateTime modificationTime(const QString &folder)
-{
-    return QFileInfo(folder).lastModified();
-}
+QDateTime modificationTime(const QString &folder) { return QFileInfo(folder).lastModified(); }
 
 /// The keys of the [Desktop Entry] group that matter here, string escapes undone.
 struct DesktopEntryFields
@@ -56,12 +50,24 @@ QString unescapeValue(QStringView value)
         }
         const QChar next = value.at(++i);
         switch (next.unicode()) {
-        case u's': result.append(u' '); break;
-        case u'n': result.append(u'\n'); break;
-        case u't': result.append(u'\t'); break;
-        case u'r': result.append(u'\r'); break;
-        case u'\\': result.append(u'\\'); break;
-        default: result.append(u'\\').append(next); break;
+        case u's':
+            result.append(u' ');
+            break;
+        case u'n':
+            result.append(u'\n');
+            break;
+        case u't':
+            result.append(u'\t');
+            break;
+        case u'r':
+            result.append(u'\r');
+            break;
+        case u'\\':
+            result.append(u'\\');
+            break;
+        default:
+            result.append(u'\\').append(next);
+            break;
         }
     }
     return result;
@@ -153,8 +159,8 @@ bool DesktopEntryIndex::isStale() const
         return true;
     return std::any_of(m_folders.cbegin(), m_folders.cend(),
                        [](const ScannedFolder &folder) { return modificationTime(folder.path) != folder.modified; })
-        || std::any_of(m_entryFiles.cbegin(), m_entryFiles.cend(),
-                       [](const ScannedEntry &entry) { return FileVersion::of(entry.path) != entry.stamp; });
+           || std::any_of(m_entryFiles.cbegin(), m_entryFiles.cend(),
+                          [](const ScannedEntry &entry) { return FileVersion::of(entry.path) != entry.stamp; });
 }
 
 void DesktopEntryIndex::scanRoot(const QString &root, QSet<QString> &seenIds)

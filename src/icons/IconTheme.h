@@ -37,7 +37,7 @@ private:
     };
     struct Theme
     {
-        QStringList roots; ///< the theme's folder in each icon folder that has it
+        QStringList roots;                                   ///< the theme's folder in each icon folder that has it
         std::vector<std::shared_ptr<IconThemeCache>> caches; ///< of each root
         QList<Folder> folders;
         QHash<QString, int> sizes; ///< of the folders searched, by path

@@ -16,7 +16,8 @@ ThemeIconEngine::ThemeIconEngine(QList<File> files)
 
 const ThemeIconEngine::File &ThemeIconEngine::bestFor(int extent) const
 {
-    const auto larger = std::find_if(m_files.cbegin(), m_files.cend(), [extent](const File &file) { return file.size >= extent; });
+    const auto larger = std::find_if(m_files.cbegin(), m_files.cend(),
+                                     [extent](const File &file) { return file.size >= extent; });
     return larger != m_files.cend() ? *larger : m_files.constLast();
 }
 

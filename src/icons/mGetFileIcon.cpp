@@ -1,9 +1,9 @@
 #include "mGetFileIcon.h"
 
 #include "DesktopEntryIndex.h"
-#include "util/FileVersion.h"
 #include "IconTheme.h"
 #include "util/FileListing.h"
+#include "util/FileVersion.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -43,7 +43,8 @@ QIcon iconOfEntryValue(IconTheme &theme, const QString &value)
 QStringList mimeIconNames(const QString &path)
 {
     const QByteArray head = FileListing::head(path, sniffedBytes);
-    if (head.startsWith("\x7f" "ELF"))
+    if (head.startsWith("\x7f"
+                        "ELF"))
         return {};
     const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(path, head);
     return {type.iconName(), type.genericIconName()};
@@ -80,8 +81,7 @@ public:
             if (m_entries.size() >= largestCache)
                 m_entries.clear();
             m_entries.insert(path, Cached{icon, stamp});
-        }
-        else if (cached != m_entries.end())
+        } else if (cached != m_entries.end())
             m_entries.erase(cached);
         return icon;
     }

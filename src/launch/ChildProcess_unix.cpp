@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <thread>
 #include <csignal>
 #include <poll.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 
 namespace Lanyard {
 
@@ -65,8 +65,7 @@ bool ChildProcess::tryReap()
 void ChildProcess::reap()
 {
     int status = 0;
-    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
 }
 
 bool ChildProcess::waitForEnd(int timeoutMs) const

@@ -51,8 +51,8 @@ struct WaitSet
     void wakeUp() const
     {
         const std::uint64_t one = 1;
-        if (usable)
-            [[maybe_unused]] const ssize_t written = ::write(wake.get(), &one, sizeof one);
+        if (usable) [[maybe_unused]]
+            const ssize_t written = ::write(wake.get(), &one, sizeof one);
     }
 
     bool add(const ChildProcess &child) const
@@ -152,9 +152,8 @@ void ChildReaper::Private::run(const WaitSet &set)
                 continue;
             }
         }
-        const bool checks = std::any_of(children.cbegin(), children.cend(), [](const auto &child) {
-            return child->pidfd() < 0;
-        });
+        const bool checks = std::any_of(children.cbegin(), children.cend(),
+                                        [](const auto &child) { return child->pidfd() < 0; });
         // A wait that fails for any other reason than a signal sleeps instead of spinning.
         if (!set.waitForNews(checks ? std::optional(pollInterval) : std::nullopt)) {
             std::unique_lock lock(mutex);

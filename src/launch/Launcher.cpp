@@ -87,8 +87,8 @@ public:
         QBitArray literal(argumentsStart < end ? end - argumentsStart : 0);
         for (qsizetype i = argumentsStart; i < end; ++i)
             literal.setBit(i - argumentsStart, m_literal[size_t(i)]);
-        std::optional<QStringList> arguments =
-            CommandLine::split(m_text.mid(argumentsStart, end - argumentsStart), literal);
+        std::optional<QStringList> arguments = CommandLine::split(m_text.mid(argumentsStart, end - argumentsStart),
+                                                                  literal);
         if (!arguments)
             return std::nullopt;
         return LaunchCommand{m_text.mid(first, programEnd - first), *std::move(arguments), folder};
@@ -149,7 +149,6 @@ std::optional<LaunchCommand> commandFor(const QString &path, const QString &cmdL
         result->program = FileListing::absolutePath(result->program);
     return result;
 }
-
 
 } // namespace
 

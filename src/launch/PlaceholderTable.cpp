@@ -6,10 +6,7 @@
 
 namespace Lanyard {
 
-qint16 PlaceholderTable::find(const QString &search) const
-{
-    return m_index.value(search.toCaseFolded(), qint16(-1));
-}
+qint16 PlaceholderTable::find(const QString &search) const { return m_index.value(search.toCaseFolded(), qint16(-1)); }
 
 void PlaceholderTable::add(const QString &search, const QString &replace)
 {

@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <unistd.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 extern char **environ;
@@ -94,7 +94,9 @@ int closeAboveStandard(posix_spawn_file_actions_t &actions)
 /// 0 when @p folder is a directory the program can be started in, else the errno that says why.
 int folderError(const QByteArray &folder)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(folder.constData(), &info) != 0)
         return errno;
     if (!S_ISDIR(info.st_mode))
@@ -133,9 +135,8 @@ SpawnResult ProcessSpawn::start(const QString &program, const QStringList &argum
         words.push_back(NativeText::encode(argument));
     const QByteArray folder = NativeText::encode(options.workingDirectory);
     // A NUL would silently cut a word short.
-    if (folder.contains('\0') || std::any_of(words.cbegin(), words.cend(), [](const QByteArray &word) {
-            return word.contains('\0');
-        })) {
+    if (folder.contains('\0')
+        || std::any_of(words.cbegin(), words.cend(), [](const QByteArray &word) { return word.contains('\0'); })) {
         result.error = EINVAL;
         return result;
     }
@@ -167,8 +168,8 @@ SpawnResult ProcessSpawn::start(const QString &program, const QStringList &argum
     // glibc's posix_spawn waits until the exec has happened and returns its error, so a
     // program that can not be run is reported here, not as an exit status.
     const int error = options.searchPath
-        ? ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ)
-        : ::posix_spawn(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ);
+                          ? ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ)
+                          : ::posix_spawn(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ);
     if (error != 0) {
         result.error = error;
         return result;

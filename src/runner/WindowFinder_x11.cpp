@@ -156,7 +156,7 @@ bool WindowFinder::close(WindowId window)
 {
     if (!d->connected())
         return false;
-    xcb_client_message_event_t message {};
+    xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = window;

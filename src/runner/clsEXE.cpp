@@ -178,9 +178,9 @@ public:
     void waitForActivity(std::optional<double> secondsLeft)
     {
         // One millisecond more: a deadline is passed only once the clock is beyond it.
-        int waitMs = secondsLeft
-            ? int(std::clamp<qint64>(m_clock.realTimeFor(std::max(*secondsLeft, 0.0)).count() + 1, 0, LongestWaitMs))
-            : -1;
+        int waitMs = secondsLeft ? int(std::clamp<qint64>(m_clock.realTimeFor(std::max(*secondsLeft, 0.0)).count() + 1,
+                                                          0, LongestWaitMs))
+                                 : -1;
         if (m_blindToTheEnd)
             waitMs = waitMs < 0 ? LookWithoutPidfdMs : std::min(waitMs, LookWithoutPidfdMs);
         if (!m_deadline) {
@@ -287,15 +287,9 @@ void clsEXE::setClock(std::shared_ptr<const RunnerClock> clock)
     m_clock = clock ? std::move(clock) : RunnerClock::system();
 }
 
-void clsEXE::Cancel()
-{
-    m_cancelRequested = true;
-}
+void clsEXE::Cancel() { m_cancelRequested = true; }
 
-bool clsEXE::CancelRequested() const
-{
-    return m_cancelRequested;
-}
+bool clsEXE::CancelRequested() const { return m_cancelRequested; }
 
 QString clsEXE::DosProgramName(const QString &text)
 {

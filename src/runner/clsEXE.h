@@ -60,7 +60,8 @@ public:
      * run meanwhile), ends the command at the next pass and the call returns without that
      * message. Either way the command ends with everything it started, a full pipe or not,
      * before the call returns: STUB16.EXE is the subreaper of the command's processes, so this
-     * includes those that left its process group or session (setsid, timeout). A pipe or process that cannot be created ends the call quietly.
+     * includes those that left its process group or session (setsid, timeout). A pipe or process that cannot be created
+     * ends the call quietly.
      *
      * While output keeps arriving, events are processed at least every 10 ms rather than after
      * each read, which keeps the reads fast and the host responsive.

@@ -14,8 +14,7 @@ bool ElidedItemToolTip::helpEvent(QHelpEvent *event, QAbstractItemView *view, co
                        && sizeHint(option, index).width() > option.rect.width();
     if (!isCut)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
-    QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(), view->viewport(),
-                       option.rect);
+    QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(), view->viewport(), option.rect);
     return true;
 }
 

@@ -3,10 +3,10 @@
 #include "Captions.h"
 #include "ElidedItemToolTip.h"
 #include "KeyRules.h"
+#include "LaunchEntries.h"
 #include "Notice.h"
 #include "Twips.h"
 #include "frmNewApp.h"
-#include "LaunchEntries.h"
 #include "frmPlaceholders.h"
 #include "util/Raise.h"
 
@@ -57,7 +57,11 @@ struct frmEditApps::Private
 
     struct BusyScope
     {
-        explicit BusyScope(Private &d) : d(d) { ++d.busy; }
+        explicit BusyScope(Private &d)
+            : d(d)
+        {
+            ++d.busy;
+        }
         ~BusyScope() { --d.busy; }
         Private &d;
     };
@@ -290,8 +294,8 @@ void frmEditApps::reportLimit(EntryMessages::Change change, const QString &group
         return;
     const LaunchEntries &apps = *d->apps;
     const bool groupIsNew = !hasGroup(apps, group);
-    report(u"msgLimitReached"_s, EntryMessages::limitReached(change, group, app, groupIsNew,
-                                                             groupIsNew ? apps.maxGroups() : apps.maxApps()));
+    report(u"msgLimitReached"_s,
+           EntryMessages::limitReached(change, group, app, groupIsNew, groupIsNew ? apps.maxGroups() : apps.maxApps()));
 }
 
 std::optional<frmEditApps::Selected> frmEditApps::selectedEntry() const
@@ -311,7 +315,7 @@ void frmEditApps::unloadDialogAndFill()
 }
 
 std::optional<frmNewApp::Fields> frmEditApps::askForFields(TextId caption,
-                                                          const std::optional<frmNewApp::Fields> &prefill)
+                                                           const std::optional<frmNewApp::Fields> &prefill)
 {
     const QPointer<frmNewApp> dialog = frmNewApp::Load(this);
     dialog->setWindowTitle(Captions::text(caption));
@@ -348,8 +352,8 @@ void frmEditApps::EditProgram()
         reportPlacement(EntryMessages::Change::Edit, *selected, current.error(), selected->group);
     } else if (const std::optional<frmNewApp::Fields> edited = askForFields(TextId::EditCaption, *current)) {
         // A full group refuses the move and leaves the entry where it was.
-        reportPlacement(EntryMessages::Change::Edit, *selected,
-                        d->apps->edit(selected->group, selected->app, *edited), edited->group);
+        reportPlacement(EntryMessages::Change::Edit, *selected, d->apps->edit(selected->group, selected->app, *edited),
+                        edited->group);
     }
     unloadDialogAndFill();
 }

@@ -146,7 +146,9 @@ void frmNewApp::Private::createControls(QWidget *window)
     // The labels name their boxes for screen readers; no box takes what a launch list line cannot hold.
     auto *storable = new StorableTextValidator(window);
     for (auto [label, input] : {std::pair<QLabel *, QWidget *>{lblProgGroup, cboGroup},
-                                {lblProgName, txtAppName}, {lblProgPath, txtApp}, {lblCmdLine, txtCmdLine}}) {
+                                {lblProgName, txtAppName},
+                                {lblProgPath, txtApp},
+                                {lblCmdLine, txtCmdLine}}) {
         label->setBuddy(input);
         editOf(input)->setValidator(storable);
     }

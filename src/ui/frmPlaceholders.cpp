@@ -103,7 +103,8 @@ void frmPlaceholders::fill()
     const QIcon textImage = m_images.icon(u"TEXT"_s);
     QList<QTreeWidgetItem *> items;
     const LaunchEntries *apps = LaunchAppClass();
-    for (const LaunchEntries::Placeholder &placeholder : apps ? apps->placeholderList() : QList<LaunchEntries::Placeholder>()) {
+    for (const LaunchEntries::Placeholder &placeholder :
+         apps ? apps->placeholderList() : QList<LaunchEntries::Placeholder>()) {
         auto *item = new QTreeWidgetItem(QStringList{placeholder.search, placeholder.replace});
         item->setIcon(0, textImage);
         items.append(item);
@@ -138,10 +139,9 @@ void frmPlaceholders::chooseCurrentItem()
 
 bool frmPlaceholders::eventFilter(QObject *watched, QEvent *event)
 {
-    const bool choosing =
-        (watched == m_list->viewport() && event->type() == QEvent::MouseButtonDblClick)
-        || (watched == m_list && event->type() == QEvent::KeyPress
-            && isChoosingKey(static_cast<QKeyEvent *>(event)->key()));
+    const bool choosing = (watched == m_list->viewport() && event->type() == QEvent::MouseButtonDblClick)
+                          || (watched == m_list && event->type() == QEvent::KeyPress
+                              && isChoosingKey(static_cast<QKeyEvent *>(event)->key()));
     if (!choosing)
         return HidingDialog::eventFilter(watched, event);
     chooseCurrentItem();

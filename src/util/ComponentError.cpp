@@ -1,6 +1,5 @@
 #include <Lanyard/ComponentError.h>
 
-
 namespace Lanyard {
 
 namespace {

@@ -6,9 +6,9 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <glob.h>
@@ -32,7 +32,9 @@ std::optional<QByteArray> encoded(const QString &path)
 
 bool isRegular(const char *path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     return ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -71,7 +73,7 @@ QByteArray onlyStarAndQuestionMark(const QByteArray &path)
 
 QString firstGlobMatch(const QByteArray &path)
 {
-    glob_t matches {};
+    glob_t matches{};
     QString found;
     if (::glob(onlyStarAndQuestionMark(path).constData(), GLOB_NOSORT, nullptr, &matches) == 0) {
         for (size_t i = 0; i < matches.gl_pathc && found.isEmpty(); ++i) {
@@ -177,7 +179,9 @@ QString realFile(const QString &path)
         // The final component is missing, or a link to something missing: follow the link by
         // hand, else the file is new and belongs in its folder's real place.
         const qsizetype slash = bytes->lastIndexOf('/');
-        const QByteArray folder = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : bytes->left(slash);
+        const QByteArray folder = slash < 0    ? QByteArrayLiteral(".")
+                                  : slash == 0 ? QByteArrayLiteral("/")
+                                               : bytes->left(slash);
         const QByteArray name = bytes->mid(slash + 1);
         char buffer[PATH_MAX];
         const ssize_t size = ::readlink(bytes->constData(), buffer, sizeof buffer);

@@ -25,21 +25,27 @@ constexpr int openFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
 bool isRegular(int fd)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool sameFile(int fd, const QByteArray &path)
 {
-    struct stat open {}, named {};
+    struct stat open
+    {
+    }, named{};
     return ::fstat(fd, &open) == 0 && ::stat(path.constData(), &named) == 0 && open.st_dev == named.st_dev
-        && open.st_ino == named.st_ino;
+           && open.st_ino == named.st_ino;
 }
 
 /// A new lock file: whoever may write @p file may lock it too (a group-shared file's group).
 void shareAsTheFileIs(int fd, const QByteArray &file)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(file.constData(), &info) != 0)
         return; // a new file: the usual mode, as the umask makes it
     // Not a member of the file's group: the lock file stays in ours.
@@ -140,7 +146,9 @@ void FileLock::openLockFile()
 
 FileLock::Outcome FileLock::lockOne(int fd)
 {
-    struct ::flock lock {};
+    struct ::flock lock
+    {
+    };
     lock.l_type = m_mode == Mode::Shared ? F_RDLCK : F_WRLCK;
     lock.l_whence = SEEK_SET;
     if (m_call(fd, m_lockCommand, &lock) == 0)

@@ -7,10 +7,7 @@ namespace Lanyard::FileOps {
 
 namespace {
 
-qsizetype lastSeparator(const QString &path)
-{
-    return std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
-}
+qsizetype lastSeparator(const QString &path) { return std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')); }
 
 } // namespace
 

@@ -21,7 +21,9 @@ std::optional<FileVersion> versionOf(const struct stat &info)
 std::optional<FileVersion> FileVersion::of(const QString &path)
 {
     const QByteArray native = NativeText::encode(path);
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (native.isEmpty() || native.contains('\0') || ::stat(native.constData(), &info) != 0)
         return std::nullopt;
     return versionOf(info);
@@ -29,7 +31,9 @@ std::optional<FileVersion> FileVersion::of(const QString &path)
 
 std::optional<FileVersion> FileVersion::ofDescriptor(int fd)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(fd, &info) != 0)
         return std::nullopt;
     return versionOf(info);

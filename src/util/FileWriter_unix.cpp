@@ -52,7 +52,10 @@ bool isTemporaryOf(const QByteArray &base, const char *entry)
 /// Only run under the writers' exclusive lock, when no temporary can be anyone's work.
 void removeLeftovers(const QByteArray &folder, const QByteArray &base)
 {
-    struct Closer { void operator()(DIR *dir) const { ::closedir(dir); } };
+    struct Closer
+    {
+        void operator()(DIR *dir) const { ::closedir(dir); }
+    };
     const std::unique_ptr<DIR, Closer> listing(::opendir(folder.constData()));
     if (!listing)
         return; // a folder that cannot be listed keeps them
@@ -83,7 +86,9 @@ int reserve(int fd, off_t size, off_t current)
     if (errno != EOPNOTSUPP && errno != ENOSYS)
         return errno;
     // No reservation here: at least the free space must be there.
-    struct statvfs room {};
+    struct statvfs room
+    {
+    };
     if (::fstatvfs(fd, &room) == 0 && off_t(room.f_bavail * room.f_frsize) < size - current)
         return ENOSPC;
     return 0;
@@ -123,7 +128,6 @@ bool writeAll(int fd, QByteArrayView bytes, off_t offset = -1)
     return true;
 }
 
-
 } // namespace
 
 FileWriter::FileWriter(const QString &path)
@@ -149,10 +153,13 @@ bool FileWriter::open()
     if (m_target.isEmpty())
         m_target = m_path; // an unreachable folder: the calls below say why
     m_nativeTarget = NativeText::encode(m_target);
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(m_nativeTarget.constData(), &info) == 0) {
         if (!S_ISREG(info.st_mode))
-            return fail(u"cannot write %1, it is not a regular file"_s.arg(m_target), S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+            return fail(u"cannot write %1, it is not a regular file"_s.arg(m_target),
+                        S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
         // A file made read-only is not replaced behind its owner's back.
         if (::faccessat(AT_FDCWD, m_nativeTarget.constData(), W_OK, AT_EACCESS) != 0)
             return fail(u"cannot write %1"_s.arg(m_target), errno);
@@ -259,7 +266,9 @@ bool FileWriter::commit()
 bool FileWriter::commitInPlace()
 {
     const int fd = m_fd.get();
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(fd, &info) != 0)
         return fail(u"cannot write %1"_s.arg(m_target), errno);
     const off_t size = off_t(m_pending.size());

@@ -12,7 +12,7 @@ namespace Lanyard::LibraryLocation {
 QString filePath()
 {
     static const QString path = [] {
-        Dl_info info {};
+        Dl_info info{};
         if (::dladdr(reinterpret_cast<const void *>(&filePath), &info) == 0 || !info.dli_fname)
             return QString();
         const QString name = NativeText::decode(info.dli_fname);

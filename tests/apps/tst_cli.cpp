@@ -16,15 +16,27 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Result { int status = -1; QString out, err; };
+struct Result
+{
+    int status = -1;
+    QString out, err;
+};
 
 /// Lists are lines joined by '\n', arguments are joined by '|'. "after" holds the entries the
 /// command saved; empty: the file is left as it was, byte for byte (or still absent).
 /// out ending in '*': only its start; err: %1 for the list's path; record: how the recorder was
 /// started, "cwd=" and "arg=" entries joined by '|'.
-struct CommandRow { QString before, arguments; int status = 0; QString out, err, after, record; };
+struct CommandRow
+{
+    QString before, arguments;
+    int status = 0;
+    QString out, err, after, record;
+};
 
-QString readText(const QString &path) { return QFile::exists(path) ? QString::fromUtf8(TestFiles::read(path)) : QString(); }
+QString readText(const QString &path)
+{
+    return QFile::exists(path) ? QString::fromUtf8(TestFiles::read(path)) : QString();
+}
 
 /// The application lines of a saved launch list, without its comment lines.
 QStringList entriesOf(const QString &path)
@@ -160,15 +172,18 @@ void TestCli::command_data()
     row("configure-without-display", {}, u"configure"_s, 2, {},
         u"lanyard: configure needs a display, and none answers (DISPLAY, WAYLAND_DISPLAY)\n"_s);
     // Every option value outside its range is refused, naming the range.
-    usage("max-groups-below-range", u"--max-groups=0|list"_s, u"'--max-groups' needs a whole number from 1 to 32767, not '0'"_s);
+    usage("max-groups-below-range", u"--max-groups=0|list"_s,
+          u"'--max-groups' needs a whole number from 1 to 32767, not '0'"_s);
     usage("max-apps-above-range", u"--max-apps|32768|list"_s,
           u"'--max-apps' needs a whole number from 1 to 32767, not '32768'"_s);
     usage("language-unknown", u"--language=es|list"_s, u"unknown language 'es' (en, de or fr)"_s);
-    usage("set-without-equals", u"--set|%FILE%|list"_s, u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%FILE%'"_s);
+    usage("set-without-equals", u"--set|%FILE%|list"_s,
+          u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%FILE%'"_s);
     usage("set-search-empty", u"--set==x|list"_s, u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '=x'"_s);
 
     // Read-only commands leave the file as it is, comments and all.
-    row("list", u"; mine\nText,Count words,/usr/bin/wc,-l \"%FILE%\",0\nAdmin,Shell,/bin/sh,,-1\nText,Sort,/usr/bin/sort,,0"_s,
+    row("list",
+        u"; mine\nText,Count words,/usr/bin/wc,-l \"%FILE%\",0\nAdmin,Shell,/bin/sh,,-1\nText,Sort,/usr/bin/sort,,0"_s,
         u"list"_s, 0,
         u"Text\tCount words\t/usr/bin/wc\t-l \"%FILE%\"\t0\nText\tSort\t/usr/bin/sort\t\t0\nAdmin\tShell\t/bin/sh\t\t-1\n"_s,
         {});
@@ -203,7 +218,8 @@ void TestCli::command_data()
     row("list-grows-without-limits-given", six, u"add|G|x|/x"_s, 0, {}, {}, six + u"\nG,x,/x,,0"_s);
     edit("edit-new-path-and-cmd-unprotects", u"edit|Admin|Shell|Admin|Shell|--path=/bin/bash|--cmd|-l"_s, 0,
          u"Text,Sort,/usr/bin/sort,,0\nAdmin,Shell,/bin/bash,-l,0"_s);
-    edit("edit-unknown-application", u"edit|Text|Nope|Text|Yes"_s, 1, {}, u"lanyard: Text/Nope: no such application\n"_s);
+    edit("edit-unknown-application", u"edit|Text|Nope|Text|Yes"_s, 1, {},
+         u"lanyard: Text/Nope: no such application\n"_s);
     edit("add-value-the-list-cannot-hold", u"add|Text|a,b|/x"_s, 2, {},
          u"lanyard: error 5: Invalid procedure call or argument: \"a,b\": a comma ends a field of the launch list\n"_s);
     edit("delete", u"delete|Admin|Shell"_s, 0, u"Text,Sort,/usr/bin/sort,,0"_s);
@@ -220,7 +236,8 @@ void TestCli::command()
     QFETCH(CommandRow, row);
     if (!row.before.isEmpty())
         QVERIFY(TestFiles::write(m_file, row.before.toUtf8() + '\n'));
-    const Result result = lanyard(QStringList{u"--file"_s, u"tools.lst"_s} + row.arguments.split(u'|', Qt::SkipEmptyParts));
+    const Result result = lanyard(QStringList{u"--file"_s, u"tools.lst"_s}
+                                  + row.arguments.split(u'|', Qt::SkipEmptyParts));
     QCOMPARE(result.err, QString(row.err).replace(u"%1"_s, m_file)); // %1: the list's path
     if (row.out.endsWith(u'*'))
         QVERIFY2(result.out.startsWith(row.out.chopped(1)), qPrintable(result.out));
@@ -240,7 +257,9 @@ void TestCli::command()
         QVERIFY(!QFile::exists(m_dir->filePath(u"record"_s)));
     } else {
         const Record record = Record::waitFor(m_dir->filePath(u"record"_s));
-        QCOMPARE(u"cwd="_s + QString::fromUtf8(record.fields.value("cwd")) + u"|arg="_s + record.texts().join(u"|arg="_s), row.record);
+        QCOMPARE(u"cwd="_s + QString::fromUtf8(record.fields.value("cwd")) + u"|arg="_s
+                     + record.texts().join(u"|arg="_s),
+                 row.record);
     }
 }
 
@@ -306,7 +325,8 @@ void TestCli::lostOutputIsAFailure()
 void TestCli::readingCreatesNothing()
 {
     const QString config = m_dir->filePath(u"config"_s);
-    for (const QStringList &arguments : {QStringList{u"list"_s}, {u"show"_s, u"Text"_s, u"Sort"_s}, {u"run"_s, u"Text"_s, u"Sort"_s}}) {
+    for (const QStringList &arguments :
+         {QStringList{u"list"_s}, {u"show"_s, u"Text"_s, u"Sort"_s}, {u"run"_s, u"Text"_s, u"Sort"_s}}) {
         const Result result = lanyard(arguments);
         QVERIFY2(result.status == 0 || result.status == 1, qPrintable(result.err));
         QVERIFY2(!QFileInfo::exists(config), qPrintable(arguments.join(u' ')));
@@ -328,15 +348,17 @@ void TestCli::helpManualAndReadmeAgree()
     man.start(u"man"_s, {u"-E"_s, u"ascii"_s, u"-l"_s, QStringLiteral(LANYARD_BUILD_DIR "/man/lanyard.1")});
     QVERIFY(man.waitForFinished(60000));
     const QString manual = QString::fromUtf8(man.readAllStandardOutput());
-    const QString readme = sectionOf(QString::fromUtf8(TestFiles::read(QStringLiteral(LANYARD_SOURCE_DIR "/README.md"))),
-                                     u"## The command-line host"_s, u"The demo host"_s);
+    const QString readme = sectionOf(
+        QString::fromUtf8(TestFiles::read(QStringLiteral(LANYARD_SOURCE_DIR "/README.md"))),
+        u"## The command-line host"_s, u"The demo host"_s);
     QVERIFY(!readme.isEmpty());
     const Description fromHelp = describe(help, sectionOf(help, u"Commands:"_s, u"Options:"_s),
                                           QRegularExpression(uR"(\n  ([a-z]+)\b)"_s));
     const Description fromManual = describe(manual, sectionOf(manual, u"COMMANDS"_s, u"OPTIONS"_s),
                                             QRegularExpression(uR"(\n {7}([a-z]+)\b)"_s));
     const Description fromReadme = describe(readme, readme, QRegularExpression(uR"(\n\| `([a-z]+)\b)"_s));
-    QCOMPARE(fromHelp.commands, (QStringList{u"add"_s, u"configure"_s, u"delete"_s, u"edit"_s, u"list"_s, u"run"_s, u"show"_s}));
+    QCOMPARE(fromHelp.commands,
+             (QStringList{u"add"_s, u"configure"_s, u"delete"_s, u"edit"_s, u"list"_s, u"run"_s, u"show"_s}));
     QCOMPARE(fromHelp.facts.size(), 8);
     for (const Description *other : {&fromManual, &fromReadme}) {
         QCOMPARE(other->options, fromHelp.options);
@@ -352,7 +374,8 @@ void TestCli::parallelAddsAllKept()
     for (int i = 0; i < writers; ++i) {
         auto &process = processes.emplace_back(std::make_unique<QProcess>());
         process->start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"),
-                       {u"--file"_s, m_file, u"add"_s, u"Group "_s + QString::number(i % 3), u"App "_s + QString::number(i), u"/x"_s});
+                       {u"--file"_s, m_file, u"add"_s, u"Group "_s + QString::number(i % 3),
+                        u"App "_s + QString::number(i), u"/x"_s});
     }
     for (auto &process : processes) {
         QVERIFY(process->waitForFinished(30000));
@@ -370,9 +393,11 @@ void TestCli::bytesKept()
     env.insert(u"LANYARD_RECORDER_OUT"_s, m_dir->filePath(u"record"_s));
     shell.setProcessEnvironment(env);
     shell.setWorkingDirectory(m_dir->path());
-    shell.start(u"/bin/sh"_s, {u"-c"_s, u"list=$(printf 'caf\\351.lst'); \"$0\" --file \"$list\" add T Rec \"$1\" %F%"
-                                      u" && \"$0\" --file \"$list\" --set \"%F%=$(printf 'x\\351')\" run T Rec"_s,
-                               QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringLiteral(LANYARD_TEST_BIN_DIR "/recorder")});
+    shell.start(u"/bin/sh"_s,
+                {u"-c"_s,
+                 u"list=$(printf 'caf\\351.lst'); \"$0\" --file \"$list\" add T Rec \"$1\" %F%"
+                 u" && \"$0\" --file \"$list\" --set \"%F%=$(printf 'x\\351')\" run T Rec"_s,
+                 QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringLiteral(LANYARD_TEST_BIN_DIR "/recorder")});
     QVERIFY(shell.waitForFinished(20000));
     QCOMPARE(shell.readAllStandardError(), QByteArray());
     QCOMPARE(shell.exitCode(), 0);

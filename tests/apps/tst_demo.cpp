@@ -117,7 +117,8 @@ void TestDemo::launchGetsCurrentValues()
     QCOMPARE(Record::waitFor(record).texts(), (QStringList{text, u"1"_s}));
     qunsetenv("LANYARD_RECORDER_OUT");
     actionNamed(window.get(), u"Broken"_s)->trigger();
-    QCOMPARE(window->log()->item(window->log()->count() - 1)->text().section(u"   "_s, 1), u"Could not start Tools \u203a Broken"_s);
+    QCOMPARE(window->log()->item(window->log()->count() - 1)->text().section(u"   "_s, 1),
+             u"Could not start Tools \u203a Broken"_s);
 
     // Closing the demo releases the object; nothing changed, so the list stays as it was.
     window.reset();

@@ -89,8 +89,8 @@ void TestInstall::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_prefix = m_dir.filePath(u"prefix"_s);
-    const QString failure = run(QStringLiteral(LANYARD_CMAKE), {u"--install"_s, QStringLiteral(LANYARD_BUILD_DIR),
-                                                                u"--prefix"_s, m_prefix});
+    const QString failure = run(QStringLiteral(LANYARD_CMAKE),
+                                {u"--install"_s, QStringLiteral(LANYARD_BUILD_DIR), u"--prefix"_s, m_prefix});
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
@@ -100,15 +100,19 @@ void TestInstall::componentsInstallTheirFiles()
 {
     const QString lib = QStringLiteral(LANYARD_INSTALL_LIBDIR "/");
     const QString version = QStringLiteral(LANYARD_VERSION);
-    QStringList library{lib + u"liblanyard.so"_s, lib + u"liblanyard.so."_s + version.section(u'.', 0, 0),
-                        lib + u"liblanyard.so."_s + version, lib + u"lanyard/plugins/lanyard_externalapps.so"_s,
-                        QDir::cleanPath(QStringLiteral(LANYARD_INSTALL_LIBDIR "/" LANYARD_STUB_FROM_LIBDIR "/STUB16.EXE")),
-                        lib + u"pkgconfig/lanyard.pc"_s, lib + u"qt6/qml/Lanyard/qmldir"_s,
-                        lib + u"qt6/qml/Lanyard/liblanyardqmlplugin.so"_s};
+    QStringList library{
+        lib + u"liblanyard.so"_s,
+        lib + u"liblanyard.so."_s + version.section(u'.', 0, 0),
+        lib + u"liblanyard.so."_s + version,
+        lib + u"lanyard/plugins/lanyard_externalapps.so"_s,
+        QDir::cleanPath(QStringLiteral(LANYARD_INSTALL_LIBDIR "/" LANYARD_STUB_FROM_LIBDIR "/STUB16.EXE")),
+        lib + u"pkgconfig/lanyard.pc"_s,
+        lib + u"qt6/qml/Lanyard/qmldir"_s,
+        lib + u"qt6/qml/Lanyard/liblanyardqmlplugin.so"_s};
     for (const char *file : {"LanyardConfig", "LanyardConfigVersion", "LanyardTargets", "LanyardTargets-CONFIG"})
         library << lib + u"cmake/Lanyard/"_s + QLatin1StringView(file) + u".cmake"_s;
-    for (const char *header : {"ComponentError", "Entry", "Export", "ExternalApps", "Language", "LaunchCommand", "Result",
-                               "ToolsMenu"})
+    for (const char *header :
+         {"ComponentError", "Entry", "Export", "ExternalApps", "Language", "LaunchCommand", "Result", "ToolsMenu"})
         library << u"include/Lanyard/"_s + QLatin1StringView(header) + u".h"_s;
     QStringList cli, demo, doc{u"share/doc/Lanyard/LICENSE"_s};
     const QString man = QStringLiteral(LANYARD_INSTALL_MANDIR "/man1/");
@@ -122,10 +126,12 @@ void TestInstall::componentsInstallTheirFiles()
         doc << man + u"lanyard-demo.1"_s;
     }
     QStringList whole;
-    for (auto [component, expected] : {std::pair{u"library"_s, library}, {u"cli"_s, cli}, {u"demo"_s, demo}, {u"doc"_s, doc}}) {
+    for (auto [component, expected] :
+         {std::pair{u"library"_s, library}, {u"cli"_s, cli}, {u"demo"_s, demo}, {u"doc"_s, doc}}) {
         const QString prefix = m_dir.filePath(u"component-"_s + component);
-        const QString failure = run(QStringLiteral(LANYARD_CMAKE), {u"--install"_s, QStringLiteral(LANYARD_BUILD_DIR),
-                                                                    u"--component"_s, component, u"--prefix"_s, prefix});
+        const QString failure = run(
+            QStringLiteral(LANYARD_CMAKE),
+            {u"--install"_s, QStringLiteral(LANYARD_BUILD_DIR), u"--component"_s, component, u"--prefix"_s, prefix});
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         expected.sort();
         QCOMPARE(withoutReference(filesUnder(prefix)), expected);
@@ -198,7 +204,8 @@ void TestInstall::manualPagesCarryTheProjectsVersion()
     for (const QString &page : pages) {
         const QString path = m_prefix + u"/"_s + QStringLiteral(LANYARD_INSTALL_MANDIR) + u"/man1/"_s + page + u".1"_s;
         const QString text = QString::fromUtf8(TestFiles::read(path));
-        QVERIFY2(text.contains(u"\n.TH "_s + page.toUpper() + u" 1 " LANYARD_RELEASE_DATE " \"Lanyard " LANYARD_VERSION "\""_s),
+        QVERIFY2(text.contains(u"\n.TH "_s + page.toUpper()
+                               + u" 1 " LANYARD_RELEASE_DATE " \"Lanyard " LANYARD_VERSION "\""_s),
                  qPrintable(text.left(300)));
         QProcess man;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -221,8 +228,8 @@ void TestInstall::packageFilesDescribeTheInstalledTree()
         process.setProcessEnvironment(env);
         process.start(u"pkg-config"_s, arguments + QStringList{u"lanyard"_s});
         return process.waitForFinished(30000) && process.exitCode() == 0
-            ? QString::fromUtf8(process.readAllStandardOutput()).simplified()
-            : QString();
+                   ? QString::fromUtf8(process.readAllStandardOutput()).simplified()
+                   : QString();
     };
     // Wherever the package is installed, its paths lead to it.
     const QString include = pkgConfig({u"--cflags-only-I"_s}).section(u' ', 0, 0).mid(2);
@@ -231,7 +238,8 @@ void TestInstall::packageFilesDescribeTheInstalledTree()
     const QString plugins = pkgConfig({u"--variable=plugindir"_s});
     QVERIFY2(QFileInfo::exists(plugins + u"/lanyard_externalapps.so"_s), qPrintable(plugins));
     if (LANYARD_WITH_DEMO) {
-        const QString failure = run(u"desktop-file-validate"_s, {m_prefix + u"/share/applications/lanyard-demo.desktop"_s});
+        const QString failure = run(u"desktop-file-validate"_s,
+                                    {m_prefix + u"/share/applications/lanyard-demo.desktop"_s});
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 }
@@ -243,8 +251,9 @@ void TestInstall::pkgConfigHostAtTheCompilersDefaultStandard()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"PKG_CONFIG_PATH"_s, m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/pkgconfig"_s);
-    const QString failure = run(u"sh"_s, {u"-c"_s, u"c++ -fPIC -fsyntax-only $(pkg-config --cflags lanyard) \"$0\""_s,
-                                          QStringLiteral(LANYARD_SOURCE_DIR "/examples/minimal-host/main.cpp")},
+    const QString failure = run(u"sh"_s,
+                                {u"-c"_s, u"c++ -fPIC -fsyntax-only $(pkg-config --cflags lanyard) \"$0\""_s,
+                                 QStringLiteral(LANYARD_SOURCE_DIR "/examples/minimal-host/main.cpp")},
                                 env);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
@@ -253,7 +262,7 @@ void TestInstall::libraryExportsOnlyThePublicClasses()
 {
     QProcess nm;
     nm.start(u"nm"_s, {u"-DC"_s, u"--defined-only"_s,
-                        m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/liblanyard.so"_s});
+                       m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/liblanyard.so"_s});
     QVERIFY(nm.waitForFinished(60000) && nm.exitCode() == 0);
     static const QRegularExpression publicSymbol(
         uR"(^((typeinfo for |typeinfo name for |vtable for )?Lanyard::(ExternalApps|ComponentError|ToolsMenu)\b(?!::Private)|Lanyard::staticMetaObject@|LANYARD_1$))"_s);
@@ -273,7 +282,8 @@ void TestInstall::readmeShowsTheExamplesVerbatim()
     QFile readme(QStringLiteral(LANYARD_SOURCE_DIR "/README.md"));
     QVERIFY(readme.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(readme.readAll());
-    static const QRegularExpression block(uR"(```(cpp|qml)\n(.*?)```)"_s, QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression block(uR"(```(cpp|qml)\n(.*?)```)"_s,
+                                          QRegularExpression::DotMatchesEverythingOption);
     QStringList examples;
     for (const QString &file : {u"minimal-host/main.cpp"_s, u"late-bound-host/main.cpp"_s, u"qml-host/main.qml"_s}) {
         QFile example(QStringLiteral(LANYARD_SOURCE_DIR "/examples/") + file);
@@ -295,10 +305,11 @@ void TestInstall::examplesBuildAndRun_data()
     QTest::addColumn<QString>("output"); // none: it waits in its window
     QTest::newRow("minimal-host") << u"minimal-host"_s << QString();
     QTest::newRow("late-bound-host") << u"late-bound-host"_s << u"added: true groups: 1 path: /usr/bin/ed error: 0"_s;
-    QTest::newRow("qml-host") << u"qml-host"_s
-                              << u"qml: list file set\nqml: error 9 Index out of range\nqml: error 5 Invalid procedure call or argument: "
-                                 "the program list window needs a QApplication\n"
-                                 "qml: groups: 1 path: /usr/bin/ed protected: false language: 1 icon: true"_s;
+    QTest::newRow("qml-host")
+        << u"qml-host"_s
+        << u"qml: list file set\nqml: error 9 Index out of range\nqml: error 5 Invalid procedure call or argument: "
+           "the program list window needs a QApplication\n"
+           "qml: groups: 1 path: /usr/bin/ed protected: false language: 1 icon: true"_s;
 }
 
 void TestInstall::examplesBuildAndRun()
@@ -310,13 +321,21 @@ void TestInstall::examplesBuildAndRun()
         QVERIFY(QDir().mkpath(build + u"/source"_s));
         QByteArray project = "cmake_minimum_required(VERSION 3.22)\nproject(examples LANGUAGES CXX)\n";
         for (const char *example : {"minimal-host", "late-bound-host", "qml-host"})
-            project += QByteArray("add_subdirectory(\"" LANYARD_SOURCE_DIR "/examples/") + example + "\" " + example + ")\n";
+            project += QByteArray("add_subdirectory(\"" LANYARD_SOURCE_DIR "/examples/") + example + "\" " + example
+                       + ")\n";
         QVERIFY(TestFiles::write(build + u"/source/CMakeLists.txt"_s, project));
-        QStringList configure{u"-S"_s, build + u"/source"_s, u"-B"_s, build, u"-G"_s, QStringLiteral(LANYARD_CMAKE_GENERATOR),
-                              u"-DCMAKE_PREFIX_PATH="_s + m_prefix, u"-DCMAKE_BUILD_TYPE=Debug"_s};
+        QStringList configure{u"-S"_s,
+                              build + u"/source"_s,
+                              u"-B"_s,
+                              build,
+                              u"-G"_s,
+                              QStringLiteral(LANYARD_CMAKE_GENERATOR),
+                              u"-DCMAKE_PREFIX_PATH="_s + m_prefix,
+                              u"-DCMAKE_BUILD_TYPE=Debug"_s};
         // A sanitized library needs a sanitized program in front of it.
         if (const QString sanitize = QStringLiteral(LANYARD_SANITIZE); !sanitize.isEmpty())
-            configure << u"-DCMAKE_CXX_FLAGS=-fsanitize="_s + sanitize << u"-DCMAKE_EXE_LINKER_FLAGS=-fsanitize="_s + sanitize;
+            configure << u"-DCMAKE_CXX_FLAGS=-fsanitize="_s + sanitize
+                      << u"-DCMAKE_EXE_LINKER_FLAGS=-fsanitize="_s + sanitize;
         QString failure = run(QStringLiteral(LANYARD_CMAKE), configure);
         if (failure.isEmpty())
             failure = run(QStringLiteral(LANYARD_CMAKE), {u"--build"_s, build});

@@ -23,7 +23,12 @@ namespace {
 const QByteArray header = "; Format: Group Label,Program label,Program Path,Command line\r\n";
 
 /// The user a process runs as; uid 0: as the test does. Ids without an account are enough.
-struct User { uid_t uid = 0; gid_t gid = 0; gid_t group = 0; };
+struct User
+{
+    uid_t uid = 0;
+    gid_t gid = 0;
+    gid_t group = 0;
+};
 constexpr gid_t staff = 4600;
 constexpr User alice{4601, 4601, staff}, bob{4602, 4602, staff}, carol{4603, 4603, staff};
 constexpr User nobody{65534, 65534, 65534};
@@ -50,7 +55,11 @@ std::unique_ptr<QProcess> startLanyard(const QStringList &arguments, const QStri
     return process;
 }
 
-struct Result { int status = -1; QString out, err; };
+struct Result
+{
+    int status = -1;
+    QString out, err;
+};
 
 Result finish(QProcess &process)
 {
@@ -90,7 +99,12 @@ bool makeLink(const QString &target, const QString &link)
 }
 
 /// How the parallel writers reach the list: paths (relative to the test folder) taken in turn.
-struct WritersRow { QStringList paths; QString unlistedFolder; bool nfsFlock = false; };
+struct WritersRow
+{
+    QStringList paths;
+    QString unlistedFolder;
+    bool nfsFlock = false;
+};
 
 } // namespace
 
@@ -139,13 +153,15 @@ private Q_SLOTS:
             QVERIFY(setOwner(list, ::geteuid() == 0 ? nobody.uid : ::geteuid(), ::getegid(), 0644));
             QVERIFY(setOwner(path(row.unlistedFolder), ::geteuid() == 0 ? nobody.uid : ::geteuid(), ::getegid(), 0300));
         }
-        const QStringList environment = row.nfsFlock ? QStringList{u"LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nfsflock.so"_s} : QStringList{};
+        const QStringList environment = row.nfsFlock ? QStringList{u"LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nfsflock.so"_s}
+                                                     : QStringList{};
         constexpr int writers = 20;
         std::vector<std::unique_ptr<QProcess>> processes;
         for (int i = 0; i < writers; ++i) {
-            processes.push_back(startLanyard({u"--file"_s, path(row.paths.at(i % row.paths.size())), u"add"_s,
-                                              u"G"_s + QString::number(i % 3), u"App "_s + QString::number(i), u"/bin/x"_s},
-                                             m_dir->path(), user, environment));
+            processes.push_back(
+                startLanyard({u"--file"_s, path(row.paths.at(i % row.paths.size())), u"add"_s,
+                              u"G"_s + QString::number(i % 3), u"App "_s + QString::number(i), u"/bin/x"_s},
+                             m_dir->path(), user, environment));
         }
         for (auto &process : processes) {
             const Result result = finish(*process);
@@ -204,10 +220,13 @@ private Q_SLOTS:
         QVERIFY(QDir().mkdir(folder) && TestFiles::write(list, header + "Tools,Old,/bin/old,,0\r\n"));
         QVERIFY(setOwner(folder, 0, staff, 0775) && setOwner(list, alice.uid, staff, 0660));
         const User savers[] = {alice, bob, {}};
-        const User user = *std::find_if(std::begin(savers), std::end(savers), [&](const User &u) { return u.uid == saver; });
+        const User user = *std::find_if(std::begin(savers), std::end(savers),
+                                        [&](const User &u) { return u.uid == saver; });
         const Result added = lanyard({u"--file"_s, list, u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s}, folder, user);
         QVERIFY2(added.status == 0, qPrintable(added.err));
-        struct stat info {};
+        struct stat info
+        {
+        };
         QVERIFY(::stat(QFile::encodeName(list).constData(), &info) == 0);
         QCOMPARE(info.st_uid, alice.uid);
         QCOMPARE(info.st_gid, staff);
@@ -217,7 +236,8 @@ private Q_SLOTS:
         for (const User &member : {alice, bob, carol})
             QCOMPARE(listed(list, member), both);
         for (const User &member : {alice, carol}) {
-            const Result more = lanyard({u"--file"_s, list, u"add"_s, u"More"_s, QString::number(member.uid), u"/bin/x"_s}, folder, member);
+            const Result more = lanyard(
+                {u"--file"_s, list, u"add"_s, u"More"_s, QString::number(member.uid), u"/bin/x"_s}, folder, member);
             QVERIFY2(more.status == 0, qPrintable(more.err));
         }
         QCOMPARE(listed(list, bob).size(), 4);
@@ -231,8 +251,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkdir(folder) && TestFiles::write(list, header + "Tools,Old,/bin/old,,0\r\n"));
         QProcess killed;
         killed.start(u"strace"_s, {u"-f"_s, u"-qq"_s, u"-o"_s, u"/dev/null"_s, u"-e"_s, u"inject=rename:signal=KILL"_s,
-                                    QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), u"--file"_s, list, u"add"_s,
-                                    u"Tools"_s, u"Lost"_s, u"/bin/lost"_s});
+                                   QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), u"--file"_s, list, u"add"_s,
+                                   u"Tools"_s, u"Lost"_s, u"/bin/lost"_s});
         QVERIFY2(killed.waitForStarted(), "strace (Debian package strace) is needed");
         QVERIFY(killed.waitForFinished(60000));
         const auto leftovers = [&] {

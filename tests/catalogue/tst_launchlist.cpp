@@ -20,7 +20,8 @@ using namespace Lanyard;
 
 namespace {
 
-const QByteArray header = "; Created by: x on 01-01-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\n";
+const QByteArray header =
+    "; Created by: x on 01-01-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\n";
 const QByteArray original = "; mine, written by hand\r\nTools,Editor,/usr/bin/ed,-p,0\r\n";
 const QString editor = QStringLiteral("Tools|Editor|/usr/bin/ed|-p|0");
 const QString viewer = QStringLiteral("Tools|Viewer|/usr/bin/less||0");
@@ -43,7 +44,9 @@ QByteArray body(const QByteArray &file)
 
 mode_t fileType(const QString &path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
@@ -70,7 +73,8 @@ void grow(ExternalApps &apps)
     for (int g = 0; g < 40; ++g) {
         for (int a = 0; a < 50; ++a)
             apps.AddApp(QStringLiteral("Group %1").arg(g), QStringLiteral("Application %1").arg(a),
-                        QStringLiteral("/usr/bin/program-with-a-long-name"), QStringLiteral("--option=value \"%FILE%\""), false);
+                        QStringLiteral("/usr/bin/program-with-a-long-name"),
+                        QStringLiteral("--option=value \"%FILE%\""), false);
     }
 }
 
@@ -101,9 +105,20 @@ QString failingSave(const QString &path)
     return left.size() <= 1 ? QString() : QStringLiteral("left beside the list: ") + left.join(u' ');
 }
 
-struct ReadRow { QByteArray bytes; QStringList entries; qint16 maxGroups = 20, maxApps = 20; };
+struct ReadRow
+{
+    QByteArray bytes;
+    QStringList entries;
+    qint16 maxGroups = 20, maxApps = 20;
+};
 /// writtenBack: the lines after "T,New,/n,,0" was added.
-struct EncodingRow { QByteArray lines; QString firstName; QByteArray writtenBack; bool latin1 = false; };
+struct EncodingRow
+{
+    QByteArray lines;
+    QString firstName;
+    QByteArray writtenBack;
+    bool latin1 = false;
+};
 
 using Change = std::function<void(ExternalApps &)>;
 struct WritersRow
@@ -124,8 +139,17 @@ struct DriftRow
     QString program; ///< what our object starts for the entry it changed
 };
 
-struct LinesRow { QByteArray unit, lineEnd; bool utf8 = false; };
-struct UnreadableRow { QString kind; QByteArray bytes; int error = 0; };
+struct LinesRow
+{
+    QByteArray unit, lineEnd;
+    bool utf8 = false;
+};
+struct UnreadableRow
+{
+    QString kind;
+    QByteArray bytes;
+    int error = 0;
+};
 
 } // namespace
 
@@ -157,26 +181,29 @@ private Q_SLOTS:
     {
         QTest::addColumn<ReadRow>("row");
         QTest::newRow("empty-file") << ReadRow{"", {}};
-        QTest::newRow("blank-lines-and-header") << ReadRow{header + "\r\n \t \r\n\t\r\nT,A,/a,,0\r\n\r\n", {"T|A|/a||0"}};
+        QTest::newRow("blank-lines-and-header")
+            << ReadRow{header + "\r\n \t \r\n\t\r\nT,A,/a,,0\r\n\r\n", {"T|A|/a||0"}};
         QTest::newRow("indented-comment") << ReadRow{" \t; T,A,/a,,0\r\n;T,B,/b,,0", {}};
         QTest::newRow("names-only-ignored") << ReadRow{"T,A\r\nT,B,,\r\nT,C, , ,", {}};
         QTest::newRow("empty-group-or-name-ignored") << ReadRow{",A,/a,,0\r\nT,,/a,,0\r\n \t,A,/a", {}};
         QTest::newRow("blanks-around-fields")
             << ReadRow{"  \tT b \t,\t A ,  /a b ,\t-x y\t, \t-1 \t", {"T b|A|/a b|-x y|-1"}};
-        QTest::newRow("flag-numbers")
-            << ReadRow{"T,1,/a,,1\nT,2,/a,,-1\nT,3,/a,,TRUE\nT,4,/a,,\nT,5,/a,,0.5\nT,6,/a,,12abc\nT,7,/a,,abc1\nT,8,/a,,+.",
-                       {"T|1|/a||-1", "T|2|/a||-1", "T|3|/a||0", "T|4|/a||0", "T|5|/a||-1", "T|6|/a||-1", "T|7|/a||0", "T|8|/a||0"}};
+        QTest::newRow("flag-numbers") << ReadRow{
+            "T,1,/a,,1\nT,2,/a,,-1\nT,3,/a,,TRUE\nT,4,/a,,\nT,5,/a,,0.5\nT,6,/a,,12abc\nT,7,/a,,abc1\nT,8,/a,,+.",
+            {"T|1|/a||-1", "T|2|/a||-1", "T|3|/a||0", "T|4|/a||0", "T|5|/a||-1", "T|6|/a||-1", "T|7|/a||0",
+             "T|8|/a||0"}};
         QTest::newRow("comma-ends-the-command") << ReadRow{"T,A,/a,/a,/b,-1", {"T|A|/a|/a|0"}};
-        QTest::newRow("every-line-end")
-            << ReadRow{"T,A,/a,,0\r\nT,B,/b,,0\rT,C,/c,,0\nT,D,/d,,0\n\rT,E,/e,,0",
-                       {"T|A|/a||0", "T|B|/b||0", "T|C|/c||0", "T|D|/d||0", "T|E|/e||0"}};
+        QTest::newRow("every-line-end") << ReadRow{"T,A,/a,,0\r\nT,B,/b,,0\rT,C,/c,,0\nT,D,/d,,0\n\rT,E,/e,,0",
+                                                   {"T|A|/a||0", "T|B|/b||0", "T|C|/c||0", "T|D|/d||0", "T|E|/e||0"}};
         QTest::newRow("repeat-updates-path-and-command") << ReadRow{"T,A,/a,x,0\r\nT,A,/b,y,-1", {"T|A|/b|y|0"}};
         QTest::newRow("byte-order-mark-skipped") << ReadRow{"\xEF\xBB\xBFT,A,/a,,0", {"T|A|/a||0"}};
         QTest::newRow("later-byte-order-mark-kept")
             << ReadRow{"T,A,/a,,0\r\n\xEF\xBB\xBFT,B,/b,,0", {"T|A|/a||0", QStringLiteral(u"\uFEFFT|B|/b||0")}};
         QTest::newRow("limits-while-loading")
             << ReadRow{"G1,A,/a,,0\nG2,A,/a,,0\nG3,A,/a,,0\nG1,B,/a,,0\nG1,C,/a,,0\nG2,B,/b,,0\nG1,A,/changed,,0",
-                       {"G1|A|/changed||0", "G1|B|/a||0", "G2|A|/a||0", "G2|B|/b||0"}, 2, 2};
+                       {"G1|A|/changed||0", "G1|B|/a||0", "G2|A|/a||0", "G2|B|/b||0"},
+                       2,
+                       2};
     }
     void reading()
     {
@@ -210,17 +237,19 @@ private Q_SLOTS:
             // Two groups of one name: both written with the first one's count.
             apps.setGroupName(2, QStringLiteral("Other"));
         }
-        QCOMPARE(TestFiles::read(m_path),
-                 "; Created by: liblanyard on " + QDate::currentDate().toString(u"dd-MM-yyyy").toUtf8()
-                     + "\r\n; Format: Group Label,Program label,Program Path,Command line\r\n"
-                       "Tools,Editor,/bin/ed,/n,0\r\nTools,Viewer,/bin/view,,-1\r\nOther,Cmd,,only,0\r\nOther,X,/x,,0\r\n");
+        QCOMPARE(
+            TestFiles::read(m_path),
+            "; Created by: liblanyard on " + QDate::currentDate().toString(u"dd-MM-yyyy").toUtf8()
+                + "\r\n; Format: Group Label,Program label,Program Path,Command line\r\n"
+                  "Tools,Editor,/bin/ed,/n,0\r\nTools,Viewer,/bin/view,,-1\r\nOther,Cmd,,only,0\r\nOther,X,/x,,0\r\n");
     }
 
     // Every value the list holds reads back as it was stored.
     void roundTrip()
     {
-        const QStringList entries{R"(Tools|Editor|/usr/bin/ed|-p "%FILE%" 'x y' $HOME|0)", "Tools|Viewer; rm|/opt/my apps/view|--a=%A% `b`|-1",
-                                  "Ünïcode 日本|名前 😀|/ü/ß|«»|0", "Last|Only command||cmd|-1", "T;x|a ; b|/p;|;|0"};
+        const QStringList entries{R"(Tools|Editor|/usr/bin/ed|-p "%FILE%" 'x y' $HOME|0)",
+                                  "Tools|Viewer; rm|/opt/my apps/view|--a=%A% `b`|-1", "Ünïcode 日本|名前 😀|/ü/ß|«»|0",
+                                  "Last|Only command||cmd|-1", "T;x|a ; b|/p;|;|0"};
         {
             ExternalApps apps;
             apps.setEXTFile(m_path);
@@ -233,13 +262,15 @@ private Q_SLOTS:
     void encoding_data()
     {
         QTest::addColumn<EncodingRow>("row");
-        QTest::newRow("latin-1") << EncodingRow{"Caf\xE9,R\xE9sum\xE9,/opt/\xFC\xDF\xFF,-t \xA9\xB5,0\r\n", "Résumé",
-                                                "Caf\xE9,R\xE9sum\xE9,/opt/\xFC\xDF\xFF,-t \xA9\xB5,0\r\nT,New,/n,,0\r\n", true};
-        QTest::newRow("utf-8") << EncodingRow{"\xE6\x97\xA5,\xF0\x9F\x98\x80 x,/\xC3\xBC,\xE2\x82\xAC,-1\r\n", "😀 x",
-                                              "\xE6\x97\xA5,\xF0\x9F\x98\x80 x,/\xC3\xBC,\xE2\x82\xAC,-1\r\nT,New,/n,,0\r\n"};
+        QTest::newRow("latin-1") << EncodingRow{
+            "Caf\xE9,R\xE9sum\xE9,/opt/\xFC\xDF\xFF,-t \xA9\xB5,0\r\n", "Résumé",
+            "Caf\xE9,R\xE9sum\xE9,/opt/\xFC\xDF\xFF,-t \xA9\xB5,0\r\nT,New,/n,,0\r\n", true};
+        QTest::newRow("utf-8") << EncodingRow{
+            "\xE6\x97\xA5,\xF0\x9F\x98\x80 x,/\xC3\xBC,\xE2\x82\xAC,-1\r\n", "😀 x",
+            "\xE6\x97\xA5,\xF0\x9F\x98\x80 x,/\xC3\xBC,\xE2\x82\xAC,-1\r\nT,New,/n,,0\r\n"};
         // Only the comment made the file Latin-1: without it the same bytes would read as UTF-8.
-        QTest::newRow("latin-1-that-would-read-as-utf-8")
-            << EncodingRow{"; \xFF\r\nG,\xC3\xA9,/p,,0\r\n", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
+        QTest::newRow("latin-1-that-would-read-as-utf-8") << EncodingRow{
+            "; \xFF\r\nG,\xC3\xA9,/p,,0\r\n", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
     }
     void encoding()
     {
@@ -264,19 +295,28 @@ private Q_SLOTS:
         const QString cafePath = QStringLiteral("/opt/caf\u00e9/run"); // UTF-8 bytes
         QTest::newRow("utf-8-list-turned-latin-1-meanwhile")
             << DriftRow{"Tools,Caf\xC3\xA9,/opt/caf\xC3\xA9/run,--old,0\r\n",
-                        [](ExternalApps &a) { a.setCmdLine("Tools", "Caf\u00e9", "--new"); }, "Tools,Th\xE9,/t,,0\r\n",
-                        {"Tools|Caf\u00e9|" + cafePath + "|--new|0", "Tools|Th\u00e9|/t||0"}, cafePath};
+                        [](ExternalApps &a) { a.setCmdLine("Tools", "Caf\u00e9", "--new"); },
+                        "Tools,Th\xE9,/t,,0\r\n",
+                        {"Tools|Caf\u00e9|" + cafePath + "|--new|0", "Tools|Th\u00e9|/t||0"},
+                        cafePath};
         QTest::newRow("utf-8-path-into-a-latin-1-list")
-            << DriftRow{"Tools,Th\xE9,/t,,0\r\n", [=](ExternalApps &a) { a.AddApp("Tools", "Cafe", cafePath, "", false); },
-                        "", {"Tools|Th\u00e9|/t||0", "Tools|Cafe|" + cafePath + "||0"}, cafePath};
+            << DriftRow{"Tools,Th\xE9,/t,,0\r\n",
+                        [=](ExternalApps &a) { a.AddApp("Tools", "Cafe", cafePath, "", false); },
+                        "",
+                        {"Tools|Th\u00e9|/t||0", "Tools|Cafe|" + cafePath + "||0"},
+                        cafePath};
         QTest::newRow("latin-1-path-bytes-kept")
-            << DriftRow{"Tools,Caf\xE9,/opt/caf\xE9/run,,0\r\n", [](ExternalApps &a) { a.setCmdLine("Tools", "Caf\u00e9", "-x"); },
-                        "", {"Tools|Caf\u00e9|" + QStringView(u"/opt/caf\xdce9/run").toString() + "|-x|0"},
+            << DriftRow{"Tools,Caf\xE9,/opt/caf\xE9/run,,0\r\n",
+                        [](ExternalApps &a) { a.setCmdLine("Tools", "Caf\u00e9", "-x"); },
+                        "",
+                        {"Tools|Caf\u00e9|" + QStringView(u"/opt/caf\xdce9/run").toString() + "|-x|0"},
                         QStringView(u"/opt/caf\xdce9/run").toString()};
         QTest::newRow("latin-1-list-turned-utf-8-meanwhile")
-            << DriftRow{"Tools,Caf\xE9,/opt/caf\xE9/run,,0\r\n", [](ExternalApps &a) { a.AddApp("Tools", "New", "/n", "", false); },
+            << DriftRow{"Tools,Caf\xE9,/opt/caf\xE9/run,,0\r\n",
+                        [](ExternalApps &a) { a.AddApp("Tools", "New", "/n", "", false); },
                         "=Tools,Th\xC3\xA9,/t,,0\r\n",
-                        {"Tools|Th\u00e9|/t||0", "Tools|New|/n||0"}, QStringView(u"/opt/caf\xdce9/run").toString()};
+                        {"Tools|Th\u00e9|/t||0", "Tools|New|/n||0"},
+                        QStringView(u"/opt/caf\xdce9/run").toString()};
     }
     void encodingOfOthers()
     {
@@ -307,10 +347,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("latin-1-name") << QByteArray("T,\xE9,/p,,0\r\n") << QStringLiteral("Man\u0153uvre") << QStringLiteral("/p")
-                                      << QStringLiteral("cannot hold \u201C\u0153\u201D");
+        QTest::newRow("latin-1-name") << QByteArray("T,\xE9,/p,,0\r\n") << QStringLiteral("Man\u0153uvre")
+                                      << QStringLiteral("/p") << QStringLiteral("cannot hold \u201C\u0153\u201D");
         QTest::newRow("utf-8-path-byte") << QByteArray("T,x,/p,,0\r\n") << QStringLiteral("x")
-                                         << QStringView(u"/caf\xdce9").toString() << QStringLiteral("cannot hold the byte 0xE9");
+                                         << QStringView(u"/caf\xdce9").toString()
+                                         << QStringLiteral("cannot hold the byte 0xE9");
         QTest::newRow("name-byte-in-latin-1") << QByteArray("T,\xE9,/p,,0\r\n") << QStringView(u"caf\xdce9").toString()
                                               << QStringLiteral("/p") << QStringLiteral("names are text");
     }
@@ -409,33 +450,48 @@ private Q_SLOTS:
     {
         QTest::addColumn<WritersRow>("row");
         const QByteArray addsViewer = "Tools,Viewer,/usr/bin/less,,0\r\n";
-        QTest::newRow("unchanged-object-writes-nothing") << WritersRow{[](ExternalApps &) {}, addsViewer, {editor, viewer}};
-        QTest::newRow("both-add") << WritersRow{[](ExternalApps &a) { fill(a, {"Games|Chess|/g||-1"}); }, addsViewer,
+        QTest::newRow("unchanged-object-writes-nothing")
+            << WritersRow{[](ExternalApps &) {}, addsViewer, {editor, viewer}};
+        QTest::newRow("both-add") << WritersRow{[](ExternalApps &a) { fill(a, {"Games|Chess|/g||-1"}); },
+                                                addsViewer,
                                                 {editor, viewer, "Games|Chess|/g||-1"}};
         QTest::newRow("we-delete-they-add")
             << WritersRow{[](ExternalApps &a) { a.DeleteApp("Tools", "Editor"); }, addsViewer, {viewer}};
         QTest::newRow("we-move-they-add")
-            << WritersRow{[](ExternalApps &a) { a.EditApp("Tools", "Editor", "Edit", "ed", false); }, addsViewer,
+            << WritersRow{[](ExternalApps &a) { a.EditApp("Tools", "Editor", "Edit", "ed", false); },
+                          addsViewer,
                           {viewer, "Edit|ed|/usr/bin/ed|-p|0"}};
         QTest::newRow("our-changed-entry-wins-whole")
             << WritersRow{[](ExternalApps &a) { a.setCmdLine("Tools", "Editor", "-q"); },
-                          "=Tools,Editor,/bin/ed,-x,0\r\n" + addsViewer, {"Tools|Editor|/usr/bin/ed|-q|0", viewer}};
+                          "=Tools,Editor,/bin/ed,-x,0\r\n" + addsViewer,
+                          {"Tools|Editor|/usr/bin/ed|-q|0", viewer}};
         QTest::newRow("another-object-of-this-process") << WritersRow{[](ExternalApps &a) {
-            fill(a, {"A|1|/1"});
-            ExternalApps other;
-            other.setEXTFile(a.EXTFile());
-            fill(other, {"B|2|/2"});
-        }, "", {editor, "B|2|/2||0", "A|1|/1||0"}};
+                                                                          fill(a, {"A|1|/1"});
+                                                                          ExternalApps other;
+                                                                          other.setEXTFile(a.EXTFile());
+                                                                          fill(other, {"B|2|/2"});
+                                                                      },
+                                                                      "",
+                                                                      {editor, "B|2|/2||0", "A|1|/1||0"}};
         // Entries are found by their line, never by name: a rename onto a name that is there
         // keeps both entries' lines, as it does without another writer.
         QTest::newRow("we-rename-a-group-onto-one-that-is-there-they-add")
-            << WritersRow{[](ExternalApps &a) { a.setGroupName(2, "Net"); }, addsViewer,
-                          {editor, viewer, "Net|News|/n||0", "Net|Mail|/m||0"}, 5, "Net,News,/n,,0\r\nWeb,Mail,/m,,0\r\n"};
+            << WritersRow{[](ExternalApps &a) { a.setGroupName(2, "Net"); },
+                          addsViewer,
+                          {editor, viewer, "Net|News|/n||0", "Net|Mail|/m||0"},
+                          5,
+                          "Net,News,/n,,0\r\nWeb,Mail,/m,,0\r\n"};
         QTest::newRow("we-rename-onto-a-name-in-the-group-they-add")
-            << WritersRow{[](ExternalApps &a) { a.EditApp("Tools", "B", "Tools", "Editor", false); }, addsViewer,
-                          {"Tools|Editor|/bin/b||0", viewer}, 5, "Tools,B,/bin/b,,0\r\n"};
+            << WritersRow{[](ExternalApps &a) { a.EditApp("Tools", "B", "Tools", "Editor", false); },
+                          addsViewer,
+                          {"Tools|Editor|/bin/b||0", viewer},
+                          5,
+                          "Tools,B,/bin/b,,0\r\n"};
         QTest::newRow("entries-beyond-our-limits-stay")
-            << WritersRow{[](ExternalApps &a) { fill(a, {"Tools|New|/n"}); }, "", {editor, "Tools|New|/n||0", "Six|x|/x||0"}, 1};
+            << WritersRow{[](ExternalApps &a) { fill(a, {"Tools|New|/n"}); },
+                          "",
+                          {editor, "Tools|New|/n||0", "Six|x|/x||0"},
+                          1};
     }
     void otherWritersChangesSurvive()
     {
@@ -480,7 +536,8 @@ private Q_SLOTS:
             QCOMPARE(apps.save(), fileWritable);
             QCOMPARE(failed.count(), fileWritable ? 0 : 1);
             if (!fileWritable) {
-                QVERIFY2(failed.first().first().toString().contains(path), qPrintable(failed.first().first().toString()));
+                QVERIFY2(failed.first().first().toString().contains(path),
+                         qPrintable(failed.first().first().toString()));
                 QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not saved")); // the release tries again
             }
         }
@@ -496,7 +553,9 @@ private Q_SLOTS:
         QVERIFY(TestFiles::write(target, original) && ::chmod(native.constData(), 0640) == 0);
         if (::geteuid() == 0) // a user's list saved by root stays the user's
             QVERIFY(::chown(native.constData(), FilePermissionsApply::nobody, FilePermissionsApply::nobody) == 0);
-        struct stat before {};
+        struct stat before
+        {
+        };
         QVERIFY(::stat(native.constData(), &before) == 0);
         QVERIFY(QFile::link(target, m_path));
         {
@@ -504,7 +563,9 @@ private Q_SLOTS:
             apps.setEXTFile(m_path);
             fill(apps, {viewer});
         }
-        struct stat after {};
+        struct stat after
+        {
+        };
         QVERIFY(::stat(native.constData(), &after) == 0);
         QCOMPARE(after.st_uid, before.st_uid);
         QCOMPARE(after.st_gid, before.st_gid);

@@ -33,7 +33,8 @@ struct ModelEntry
 };
 using Model = QMap<QString, ModelEntry>; // by path
 
-const QStringList groups{QStringLiteral("Tools"), QStringLiteral("Web"), QStringLiteral("Net"), QStringLiteral("Édition")};
+const QStringList groups{QStringLiteral("Tools"), QStringLiteral("Web"), QStringLiteral("Net"),
+                         QStringLiteral("Édition")};
 const QStringList names{QStringLiteral("Editor"), QStringLiteral("Mail"), QStringLiteral("Café"), QStringLiteral("B")};
 
 /// What the file holds: every application line, by path; a path on two lines is a duplicate.
@@ -41,7 +42,9 @@ std::optional<Model> linesOf(const QByteArray &file, QString &why)
 {
     Model lines;
     const bool utf8 = QString::fromUtf8(file).toUtf8() == file;
-    const auto text = [utf8](const QByteArray &bytes) { return utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes); };
+    const auto text = [utf8](const QByteArray &bytes) {
+        return utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+    };
     for (const QByteArray &line : file.split('\n')) {
         const QByteArray trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith(';'))
@@ -93,7 +96,8 @@ public:
         const ModelEntry before = entry;
         switch (kind) {
         case 0: // add
-            entry = {pick(random, groups), pick(random, names) + u' ' + QString::number(m_number), u"n=%1"_s.arg(m_next)};
+            entry = {pick(random, groups), pick(random, names) + u' ' + QString::number(m_number),
+                     u"n=%1"_s.arg(m_next)};
             break;
         case 1: // edit
             entry.cmdLine = u"edited=%1"_s.arg(random.bounded(1000));
@@ -107,8 +111,9 @@ public:
         case 4: // delete
             break;
         }
-        log << u"w%1 %2 %3 %4/%5 %6"_s.arg(m_number).arg(QStringList{"add", "edit", "rename", "move", "delete"}.at(kind),
-                                              path, entry.group, entry.name, entry.cmdLine);
+        log << u"w%1 %2 %3 %4/%5 %6"_s.arg(m_number).arg(
+            QStringList{"add", "edit", "rename", "move", "delete"}.at(kind), path, entry.group, entry.name,
+            entry.cmdLine);
         if (m_apps ? !applyToObject(kind, path, before, entry) : !applyByProcess(kind, path, before, entry))
             log << QStringLiteral("   (refused)");
         else if (kind == 4)
@@ -134,7 +139,10 @@ public:
     }
 
 private:
-    static QString pick(QRandomGenerator &random, const QStringList &from) { return from.at(int(random.bounded(from.size()))); }
+    static QString pick(QRandomGenerator &random, const QStringList &from)
+    {
+        return from.at(int(random.bounded(from.size())));
+    }
 
     qint16 groupNamed(const QString &group) const
     {
@@ -202,7 +210,8 @@ private:
             after.name = u"cli %1"_s.arg(m_next);
             return run({"add", after.group, after.name, path, after.cmdLine});
         case 1:
-            return run({"edit", before.group, before.name, before.group, before.name, "--path", path, "--cmd", after.cmdLine});
+            return run(
+                {"edit", before.group, before.name, before.group, before.name, "--path", path, "--cmd", after.cmdLine});
         case 4:
             return run({"delete", before.group, before.name});
         default:
@@ -215,7 +224,8 @@ private:
     {
         QProcess lanyard;
         lanyard.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringList{"--file", m_list} + arguments);
-        return lanyard.waitForFinished(30000) && lanyard.exitStatus() == QProcess::NormalExit && lanyard.exitCode() == 0;
+        return lanyard.waitForFinished(30000) && lanyard.exitStatus() == QProcess::NormalExit
+               && lanyard.exitCode() == 0;
     }
 
     int m_number;
@@ -257,15 +267,16 @@ private Q_SLOTS:
             Writer &writer = *writers[size_t(random.bounded(count))];
             writer.change(random, log);
             if (random.bounded(3) != 0)
-                QVERIFY2(writer.save(model, log), qPrintable(u"seed %1: a save failed\n"_s.arg(seed) + log.join(u'\n')));
+                QVERIFY2(writer.save(model, log),
+                         qPrintable(u"seed %1: a save failed\n"_s.arg(seed) + log.join(u'\n')));
         }
         for (auto &writer : writers)
             QVERIFY2(writer->save(model, log), qPrintable(u"seed %1: a save failed\n"_s.arg(seed) + log.join(u'\n')));
         writers.clear();
         QString why;
         const std::optional<Model> file = linesOf(TestFiles::read(list), why);
-        const QString context = u"seed %1\n%2\nmodel: %3\nfile:\n%4"_s.arg(seed).arg(log.join(u'\n'), describe(model),
-                                                                           QString::fromUtf8(TestFiles::read(list)));
+        const QString context = u"seed %1\n%2\nmodel: %3\nfile:\n%4"_s.arg(seed).arg(
+            log.join(u'\n'), describe(model), QString::fromUtf8(TestFiles::read(list)));
         if (!file || *file != model)
             qInfo().noquote() << context; // a test message is cut short
         QVERIFY2(file, qPrintable(why));
@@ -296,7 +307,8 @@ private Q_SLOTS:
             if (kind == 0 && model.size() < 300) {
                 const QString n = name();
                 const QString path = u"/p%1"_s.arg(step);
-                const auto known = std::find_if(model.begin(), model.end(), [&](const auto &e) { return e.first == n; });
+                const auto known = std::find_if(model.begin(), model.end(),
+                                                [&](const auto &e) { return e.first == n; });
                 QVERIFY(apps.AddApp("G", n, path, "", false));
                 if (known != model.end())
                     known->second = path; // an add of a name that is there updates it
@@ -314,10 +326,12 @@ private Q_SLOTS:
                 log << u"delete %1"_s.arg(slot);
             } else {
                 const QString n = name();
-                const auto known = std::find_if(model.begin(), model.end(), [&](const auto &e) { return e.first == n; });
+                const auto known = std::find_if(model.begin(), model.end(),
+                                                [&](const auto &e) { return e.first == n; });
                 const QString found = apps.GroupCount() == 0 ? QString() : QString::number(errorOf(apps, n));
                 if (known == model.end())
-                    QVERIFY2(found != u"0"_s || model.isEmpty(), qPrintable(u"seed %1: %2 found\n"_s.arg(seed).arg(n) + log.join(u'\n')));
+                    QVERIFY2(found != u"0"_s || model.isEmpty(),
+                             qPrintable(u"seed %1: %2 found\n"_s.arg(seed).arg(n) + log.join(u'\n')));
                 else
                     QVERIFY2(apps.AppPath("G", n) == known->second,
                              qPrintable(u"seed %1: %2\n"_s.arg(seed).arg(n) + log.join(u'\n')));

@@ -11,7 +11,8 @@ namespace ProcessCensus {
 
 inline int openDescriptors()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+    return int(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
 /// Each process of the system as "pid (name) state ppid ..." from its stat file, by pid.

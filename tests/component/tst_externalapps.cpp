@@ -25,17 +25,26 @@ struct Step
 };
 using Script = QList<Step>;
 
-Step get(const char *member, const QVariantList &args = {}) { return {QString::fromLatin1(member), QStringLiteral("get"), args}; }
-Step let(const char *member, const QVariantList &args) { return {QString::fromLatin1(member), QStringLiteral("let"), args}; }
-Step call(const char *member, const QVariantList &args) { return {QString::fromLatin1(member), QStringLiteral("call"), args}; }
+Step get(const char *member, const QVariantList &args = {})
+{
+    return {QString::fromLatin1(member), QStringLiteral("get"), args};
+}
+Step let(const char *member, const QVariantList &args)
+{
+    return {QString::fromLatin1(member), QStringLiteral("let"), args};
+}
+Step call(const char *member, const QVariantList &args)
+{
+    return {QString::fromLatin1(member), QStringLiteral("call"), args};
+}
 
 struct Row
 {
-    Script script;                         ///< the last step gives the value or the error
-    QVariant value;                        ///< of the last step
-    int error = 0;                         ///< of the last step
-    std::optional<QStringList> catalogue;  ///< afterwards; none: as before the last step
-    bool lateBoundOnly = false;            ///< a script only a late-bound caller can write
+    Script script;                        ///< the last step gives the value or the error
+    QVariant value;                       ///< of the last step
+    int error = 0;                        ///< of the last step
+    std::optional<QStringList> catalogue; ///< afterwards; none: as before the last step
+    bool lateBoundOnly = false;           ///< a script only a late-bound caller can write
 };
 
 /// Tools: Editor, Viewer (protected); Games: Chess; placeholders %FILE% and %USER%.
@@ -53,37 +62,81 @@ QString t(const QVariant &value) { return value.toString(); }
 
 // The typed members, by "member kind".
 const QHash<QString, DirectCall> directCalls{
-    {"MaxGroups let", [](ExternalApps &a, const Args &x) -> QVariant { a.setMaxGroups(n(x[0])); return {}; }},
-    {"MaxApps let", [](ExternalApps &a, const Args &x) -> QVariant { a.setMaxApps(n(x[0])); return {}; }},
+    {"MaxGroups let",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.setMaxGroups(n(x[0]));
+         return {};
+     }},
+    {"MaxApps let",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.setMaxApps(n(x[0]));
+         return {};
+     }},
     {"EXTFile get", [](ExternalApps &a, const Args &) -> QVariant { return a.EXTFile(); }},
-    {"EXTFile let", [](ExternalApps &a, const Args &x) -> QVariant { a.setEXTFile(t(x[0])); return {}; }},
+    {"EXTFile let",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.setEXTFile(t(x[0]));
+         return {};
+     }},
     {"AppCount get", [](ExternalApps &a, const Args &x) -> QVariant { return a.AppCount(x[0]); }},
     {"GroupName get", [](ExternalApps &a, const Args &x) -> QVariant { return a.GroupName(n(x[0])); }},
-    {"GroupName let", [](ExternalApps &a, const Args &x) -> QVariant { a.setGroupName(n(x[0]), t(x[1])); return {}; }},
+    {"GroupName let",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.setGroupName(n(x[0]), t(x[1]));
+         return {};
+     }},
     {"ApplicationName let",
-     [](ExternalApps &a, const Args &x) -> QVariant { a.setApplicationName(x[0], n(x[1]), t(x[2])); return {}; }},
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.setApplicationName(x[0], n(x[1]), t(x[2]));
+         return {};
+     }},
     {"AppPath get", [](ExternalApps &a, const Args &x) -> QVariant { return a.AppPath(x[0], x[1]); }},
-    {"AppPath let", [](ExternalApps &a, const Args &x) -> QVariant { a.setAppPath(x[0], x[1], t(x[2])); return {}; }},
+    {"AppPath let",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.setAppPath(x[0], x[1], t(x[2]));
+         return {};
+     }},
     // Stored as -1 and 0; late-bound true and false.
     {"AppProtected get", [](ExternalApps &a, const Args &x) -> QVariant { return a.AppProtected(x[0], x[1]) == -1; }},
     {"AppProtected let",
-     [](ExternalApps &a, const Args &x) -> QVariant { a.setAppProtected(x[0], x[1], x[2].toBool()); return {}; }},
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.setAppProtected(x[0], x[1], x[2].toBool());
+         return {};
+     }},
     {"CmdLine get", [](ExternalApps &a, const Args &x) -> QVariant { return a.CmdLine(x[0], x[1]); }},
-    {"CmdLine let", [](ExternalApps &a, const Args &x) -> QVariant { a.setCmdLine(x[0], x[1], t(x[2])); return {}; }},
+    {"CmdLine let",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.setCmdLine(x[0], x[1], t(x[2]));
+         return {};
+     }},
     {"PlaceholderCount get", [](ExternalApps &a, const Args &) -> QVariant { return a.PlaceholderCount(); }},
     {"SearchString get", [](ExternalApps &a, const Args &x) -> QVariant { return a.SearchString(n(x[0])); }},
     {"ReplaceString get", [](ExternalApps &a, const Args &x) -> QVariant { return a.ReplaceString(x[0]); }},
     {"Language get", [](ExternalApps &a, const Args &) -> QVariant { return int(a.Language()); }},
-    {"Language let", [](ExternalApps &a, const Args &x) -> QVariant { a.setLanguage(Language(x[0].toInt())); return {}; }},
+    {"Language let",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.setLanguage(Language(x[0].toInt()));
+         return {};
+     }},
     {"AddApp call",
-     [](ExternalApps &a, const Args &x) -> QVariant { return a.AddApp(t(x[0]), t(x[1]), t(x[2]), t(x[3]), x[4].toBool()); }},
-    {"DeleteApp call", [](ExternalApps &a, const Args &x) -> QVariant { a.DeleteApp(x[0], x[1]); return {}; }},
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         return a.AddApp(t(x[0]), t(x[1]), t(x[2]), t(x[3]), x[4].toBool());
+     }},
+    {"DeleteApp call",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.DeleteApp(x[0], x[1]);
+         return {};
+     }},
     {"EditApp call",
      [](ExternalApps &a, const Args &x) -> QVariant {
          a.EditApp(t(x[0]), t(x[1]), t(x[2]), t(x[3]), x[4].toBool(), x.value(5), x.value(6));
          return {};
      }},
-    {"AddPlaceHolder call", [](ExternalApps &a, const Args &x) -> QVariant { a.AddPlaceHolder(t(x[0]), t(x[1])); return {}; }},
+    {"AddPlaceHolder call",
+     [](ExternalApps &a, const Args &x) -> QVariant {
+         a.AddPlaceHolder(t(x[0]), t(x[1]));
+         return {};
+     }},
 };
 
 /// What a script left: the last step's value and error, the entries before that step and after it.
@@ -97,10 +150,7 @@ struct Outcome
     QString limits;
 };
 
-QString text(const QVariant &value)
-{
-    return value.isValid() ? value.toString() : QStringLiteral("<none>");
-}
+QString text(const QVariant &value) { return value.isValid() ? value.toString() : QStringLiteral("<none>"); }
 
 Outcome runDirect(const Script &script)
 {
@@ -151,7 +201,8 @@ class tst_ExternalApps : public QObject
         if (!host.waitForFinished(60000))
             return QStringLiteral("did not finish");
         if (host.exitStatus() != QProcess::NormalExit || host.exitCode() != 0)
-            return QStringLiteral("ended with %1").arg(host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1);
+            return QStringLiteral("ended with %1")
+                .arg(host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1);
         return QString::fromUtf8(host.readAllStandardOutput()).trimmed();
     }
 
@@ -159,7 +210,8 @@ class tst_ExternalApps : public QObject
     std::unique_ptr<QObject> create()
     {
         QObject *object = nullptr;
-        QMetaObject::invokeMethod(m_plugin.instance(), "create", Q_RETURN_ARG(QObject *, object), Q_ARG(QObject *, nullptr));
+        QMetaObject::invokeMethod(m_plugin.instance(), "create", Q_RETURN_ARG(QObject *, object),
+                                  Q_ARG(QObject *, nullptr));
         return std::unique_ptr<QObject>(object);
     }
 
@@ -172,8 +224,9 @@ class tst_ExternalApps : public QObject
             const QVariantMap result = invoke(object.get(), step);
             const int error = result.value(QStringLiteral("error")).toInt();
             const QString description = result.value(QStringLiteral("description")).toString() + u'|'
-                + result.value(QStringLiteral("detail")).toString();
-            outcome = {text(result.value(QStringLiteral("value"))), error, error ? description : QString(), outcome.before};
+                                        + result.value(QStringLiteral("detail")).toString();
+            outcome = {text(result.value(QStringLiteral("value"))), error, error ? description : QString(),
+                       outcome.before};
         }
         const auto *apps = qobject_cast<ExternalApps *>(object.get());
         outcome.after = dump(*apps);
@@ -203,7 +256,8 @@ private Q_SLOTS:
             QPluginLoader candidate(dir.filePath(file));
             const QJsonObject meta = candidate.metaData().value(u"MetaData").toObject();
             if (meta.value(u"className").toString() == u"Lanyard.ExternalApps") {
-                QCOMPARE(meta.value(u"description").toString(), "Vexa - External application launch / config utilities");
+                QCOMPARE(meta.value(u"description").toString(),
+                         "Vexa - External application launch / config utilities");
                 m_plugin.setFileName(candidate.fileName());
             }
         }
@@ -265,7 +319,8 @@ private Q_SLOTS:
             method.invoke(&apps, Qt::DirectConnection, args[0], args[1], args[2]);
             ++called;
             for (const QList<QVariant> &error : std::as_const(errors))
-                QVERIFY2(error.at(0).toInt() != 438 && error.at(0).toInt() != 450, method.methodSignature().constData());
+                QVERIFY2(error.at(0).toInt() != 438 && error.at(0).toInt() != 450,
+                         method.methodSignature().constData());
         }
         QVERIFY(called >= 20);
         for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
@@ -369,10 +424,13 @@ void tst_ExternalApps::scripts_data()
     row("path-app-name-of-other-case", {{get("AppPath", {"Tools", "editor"})}, {}, 9});
 
     // Slots beyond the counts hold values, invisible to look-ups; AddApp takes such a slot anew.
-    row("name-beyond-the-count-not-found", {{let("ApplicationName", {1, 1, "Hidden"}), get("AppPath", {1, "Hidden"})}, {}, 9});
-    row("add-takes-the-slot-beyond",
-        {{let("ApplicationName", {1, 1, "Hidden"}), let("CmdLine", {1, 1, "old"}), call("AddApp", {"Games", "Hidden", "/h", "", false})},
-         true, 0, entries + QStringList{"Games|Hidden|/h||0"}});
+    row("name-beyond-the-count-not-found",
+        {{let("ApplicationName", {1, 1, "Hidden"}), get("AppPath", {1, "Hidden"})}, {}, 9});
+    row("add-takes-the-slot-beyond", {{let("ApplicationName", {1, 1, "Hidden"}), let("CmdLine", {1, 1, "old"}),
+                                       call("AddApp", {"Games", "Hidden", "/h", "", false})},
+                                      true,
+                                      0,
+                                      entries + QStringList{"Games|Hidden|/h||0"}});
     // Two groups of one name: a name is looked up in the first; a number addresses its slot.
 
     // Members that fail change nothing.
@@ -386,7 +444,8 @@ void tst_ExternalApps::scripts_data()
     row("largest-tables", {{let("MaxGroups", {32767}), let("MaxApps", {32767}), get("AppPath", {32766, 32766})}, ""});
     row("more-groups-get-tables-at-once",
         {{let("MaxApps", {3}), let("MaxGroups", {8}), let("CmdLine", {7, 2, "last"}), get("CmdLine", {7, 2})}, "last"});
-    row("list-file", {{let("EXTFile", {"/nonexistent/tools.lst"}), let("EXTFile", {""}), get("EXTFile")}, "/nonexistent/tools.lst"});
+    row("list-file",
+        {{let("EXTFile", {"/nonexistent/tools.lst"}), let("EXTFile", {""}), get("EXTFile")}, "/nonexistent/tools.lst"});
 
     // Adding: limits, updates, case.
     row("group-limit", {{let("MaxGroups", {2}), call("AddApp", {"New", "App", "/x", "", false})}, false});
@@ -397,13 +456,19 @@ void tst_ExternalApps::scripts_data()
     row("delete-unknown-name", {{call("DeleteApp", {"Tools", "editor"})}, {}});
 
     // Editing: path and command stay unless given; moves between groups; limits.
-    row("edit-in-place-keeps-path-and-command",
-        {{call("EditApp", {"Tools", "Editor", "Tools", "Ed", true})}, {}, 0, with(entries, 0, "Tools|Ed|/no/ed|-p %FILE%|-1")});
+    row("edit-in-place-keeps-path-and-command", {{call("EditApp", {"Tools", "Editor", "Tools", "Ed", true})},
+                                                 {},
+                                                 0,
+                                                 with(entries, 0, "Tools|Ed|/no/ed|-p %FILE%|-1")});
     row("edit-empty-command-is-given",
-        {{call("EditApp", {"Tools", "Viewer", "Tools", "Viewer", false, QVariant(), ""})}, {}, 0,
+        {{call("EditApp", {"Tools", "Viewer", "Tools", "Viewer", false, QVariant(), ""})},
+         {},
+         0,
          with(entries, 1, "Tools|Viewer|/no/view||0")});
-    row("edit-rename-to-a-taken-name-keeps-both",
-        {{call("EditApp", {"Tools", "Viewer", "Tools", "Editor", true})}, {}, 0, with(entries, 1, "Tools|Editor|/no/view||-1")});
+    row("edit-rename-to-a-taken-name-keeps-both", {{call("EditApp", {"Tools", "Viewer", "Tools", "Editor", true})},
+                                                   {},
+                                                   0,
+                                                   with(entries, 1, "Tools|Editor|/no/view||-1")});
     row("edit-move-into-full-group-changes-nothing",
         {{let("MaxApps", {2}), call("EditApp", {"Games", "Chess", "Tools", "Chess", false})}, {}});
     row("edit-unknown-old-group", {{call("EditApp", {"Nope", "Editor", "Games", "Editor", false})}, {}, 9});
@@ -424,13 +489,16 @@ void tst_ExternalApps::scripts_data()
     row("refused-path", {{let("AppPath", {0, 0, " /x"})}, {}, 5});
     row("refused-command", {{let("CmdLine", {0, 0, "a\rb"})}, {}, 5});
     // A byte that is no UTF-8 (a lone surrogate holds it) in a UTF-8 list.
-    row("refused-byte-a-utf8-list-cannot-hold", {{call("AddApp", {"G", "N", QStringView(u"/caf\xdce9").toString(), "", false})}, {}, 5});
+    row("refused-byte-a-utf8-list-cannot-hold",
+        {{call("AddApp", {"G", "N", QStringView(u"/caf\xdce9").toString(), "", false})}, {}, 5});
 
     // Placeholders: registered once without regard to case, the last spelling and value kept.
     row("placeholder-again-updates", {{call("AddPlaceHolder", {"%FILE%", "new"}), get("ReplaceString", {0})}, "new"});
-    row("placeholder-other-case-respelled", {{call("AddPlaceHolder", {"%file%", "x"}), get("SearchString", {0})}, "%file%"});
+    row("placeholder-other-case-respelled",
+        {{call("AddPlaceHolder", {"%file%", "x"}), get("SearchString", {0})}, "%file%"});
     row("placeholder-case-beyond-ascii",
-        {{call("AddPlaceHolder", {"%Ärger%", "1"}), call("AddPlaceHolder", {"%äRGER%", "2"}), get("PlaceholderCount")}, 3});
+        {{call("AddPlaceHolder", {"%Ärger%", "1"}), call("AddPlaceHolder", {"%äRGER%", "2"}), get("PlaceholderCount")},
+         3});
     row("replace-by-name-of-other-case", {{get("ReplaceString", {"%user%"})}, "bob"});
     row("replace-digits-are-a-name", {{get("ReplaceString", {"0"})}, {}, 9});
 
@@ -441,8 +509,11 @@ void tst_ExternalApps::scripts_data()
     };
     late("member-name-in-any-case", {{{"aPPcOUNT", "GET", {"Tools"}}}, 2});
     late("language-by-name", {{let("Language", {"lGerman"}), get("Language")}, 1});
-    late("any-number-is-a-boolean", {{let("AppProtected", {"Tools", 0, 0.4}), get("AppProtected", {"Tools", 0})}, true});
-    late("optional-arguments-left-off", {{call("EditApp", {"Tools", "Editor", "Tools", "Ed", false})}, {}, 0,
+    late("any-number-is-a-boolean",
+         {{let("AppProtected", {"Tools", 0, 0.4}), get("AppProtected", {"Tools", 0})}, true});
+    late("optional-arguments-left-off", {{call("EditApp", {"Tools", "Editor", "Tools", "Ed", false})},
+                                         {},
+                                         0,
                                          with(entries, 0, "Tools|Ed|/no/ed|-p %FILE%|0")});
     late("let-of-a-read-only-property", {{let("GroupCount", {3})}, {}, 438});
     late("owner-not-a-window", {{call("ShowForm", {0, "main window"})}, {}, 13});

@@ -11,7 +11,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QWidget window;
-    const QString finished = QStringLiteral("Finished - ") + QFileInfo(QString::fromLocal8Bit(argv[0])).baseName().toUpper();
+    const QString finished = QStringLiteral("Finished - ")
+                             + QFileInfo(QString::fromLocal8Bit(argv[0])).baseName().toUpper();
     const bool late = argc > 1 && qstrcmp(argv[1], "--late") == 0;
     window.setWindowTitle(late ? QStringLiteral("Running") : finished);
     if (late)

@@ -32,7 +32,7 @@ bool writeFile(const QString &path, const QByteArray &contents, bool executable 
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     return TestFiles::write(path, contents)
-        && (!executable || QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
+           && (!executable || QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
 }
 
 bool writeIcon(const QString &path, QColor colour)
@@ -45,8 +45,8 @@ bool writeIcon(const QString &path, QColor colour)
 
 QByteArray desktopEntry(const QString &exec, const QString &icon)
 {
-    return "[Desktop Entry]\nType=Application\nHidden=false\n# a comment\n\na line without a key\nName=Test\nExec=" + exec.toUtf8()
-        + "\nIcon=" + icon.toUtf8() + "\n";
+    return "[Desktop Entry]\nType=Application\nHidden=false\n# a comment\n\na line without a key\nName=Test\nExec="
+           + exec.toUtf8() + "\nIcon=" + icon.toUtf8() + "\n";
 }
 
 /// An icon-theme.cache naming one icon, a PNG in the theme's one folder "16x16/apps".
@@ -62,8 +62,15 @@ QByteArray cacheOf(const QByteArray &icon)
         append(value, size);
     bytes += "16x16/apps";
     bytes.resize(32, '\0');
-    for (const auto &[value, size] : {std::pair{1u, 4}, {40u, 4}, {0xFFFFFFFFu, 4}, {64u, 4}, {52u, 4}, {1u, 4}, {0u, 2},
-                                      {4u /* PNG */, 2}, {0u, 4}})
+    for (const auto &[value, size] : {std::pair{1u, 4},
+                                      {40u, 4},
+                                      {0xFFFFFFFFu, 4},
+                                      {64u, 4},
+                                      {52u, 4},
+                                      {1u, 4},
+                                      {0u, 2},
+                                      {4u /* PNG */, 2},
+                                      {0u, 4}})
         append(value, size);
     return bytes + icon + '\0';
 }
@@ -75,7 +82,12 @@ bool setModified(const QString &path, int secondsFromNow)
 }
 
 /// colour: the desktop entry's picture, else the file type's icon.
-struct IconRow { QString path; bool found = false; QColor colour; };
+struct IconRow
+{
+    QString path;
+    bool found = false;
+    QColor colour;
+};
 
 } // namespace
 
@@ -104,22 +116,22 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
-        for (const char *name : {"abs-prog", "theme-prog", "path-prog",
-                                 "shadow-prog", "hidden-prog", "link-type-prog", "no-icon-prog", "other-group-prog",
-                                 "missing-icon-prog", "unknown-theme-prog", "plain-script"})
+        for (const char *name :
+             {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "link-type-prog", "no-icon-prog",
+              "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
         // File type icons, of a compiled program and of a shell script (known by its first line), in
         // an Adwaita of the test's own that hides the machine's.
         QVERIFY(writeFile(home("icons/Adwaita/index.theme"), "[Icon Theme]\nInherits=hicolor\nDirectories=test\n"
-                                                                "[test]\nSize=16\nType=Fixed\n"));
+                                                             "[test]\nSize=16\nType=Fixed\n"));
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-executable.png"), Qt::darkBlue));
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-shellscript.png"), Qt::darkCyan));
         QVERIFY(QFile::copy("/bin/true", program("compiled")));
         const std::pair<const char *, Qt::GlobalColor> pictures[] = {
-            {"red", Qt::red}, {"blue", Qt::blue}, {"yellow", Qt::yellow}, {"cyan", Qt::cyan}, {"magenta", Qt::magenta},
-            {"gray", Qt::gray}, {"darkgreen", Qt::darkGreen}, {"darkred", Qt::darkRed}};
+            {"red", Qt::red},         {"blue", Qt::blue}, {"yellow", Qt::yellow},       {"cyan", Qt::cyan},
+            {"magenta", Qt::magenta}, {"gray", Qt::gray}, {"darkgreen", Qt::darkGreen}, {"darkred", Qt::darkRed}};
         for (const auto &[name, colour] : pictures)
             QVERIFY(writeIcon(picture(name), colour));
 
@@ -132,8 +144,10 @@ private Q_SLOTS:
         const QString darkRed = picture("darkred");
         addEntry("hidden.desktop", desktopEntry(program("hidden-prog"), darkRed), m_system.path());
         addEntry("hidden.desktop", "[Desktop Entry]\nHidden=true\n");
-        addEntry("link.desktop", desktopEntry(program("link-type-prog"), darkRed).replace("Type=Application", "Type=Link"));
-        addEntry("noicon.desktop", "[Desktop Entry]\nType=Application\nExec=" + program("no-icon-prog").toUtf8() + "\n");
+        addEntry("link.desktop",
+                 desktopEntry(program("link-type-prog"), darkRed).replace("Type=Application", "Type=Link"));
+        addEntry("noicon.desktop",
+                 "[Desktop Entry]\nType=Application\nExec=" + program("no-icon-prog").toUtf8() + "\n");
         addEntry("othergroup.desktop", "[Desktop Entry]\nType=Application\nExec=" + program("other-group-prog").toUtf8()
                                            + "\n[Desktop Action x]\nIcon=" + darkRed.toUtf8() + "\n");
         addEntry("missingicon.desktop", desktopEntry(program("missing-icon-prog"), picture("none")));
@@ -237,8 +251,9 @@ private Q_SLOTS:
         QFETCH(bool, cacheFresh);
         const QString root = m_system.filePath("icons/hicolor");
         QDir(root).removeRecursively();
-        QVERIFY(writeFile(root + "/index.theme",
-                          "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n"));
+        QVERIFY(
+            writeFile(root + "/index.theme",
+                      "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n"));
         QVERIFY(writeIcon(root + "/16x16/apps/looked-up.png", Qt::green));
         QVERIFY(writeFile(root + "/icon-theme.cache", cacheOf("cached")));
         for (const QString &folder : {root, root + "/16x16/apps"})

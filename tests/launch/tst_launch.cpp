@@ -60,7 +60,12 @@ private:
     QTimer m_timer;
 };
 
-struct ArgumentsRow { Pairs placeholders; QString cmdLine; QStringList expected; };
+struct ArgumentsRow
+{
+    Pairs placeholders;
+    QString cmdLine;
+    QStringList expected;
+};
 struct FolderRow
 {
     QByteArray folder; ///< below the temporary folder; none: a name without a folder
@@ -146,7 +151,9 @@ private Q_SLOTS:
     {
         QFETCH(FolderRow, row);
         const auto &[folder, current, startsIn] = row;
-        const auto place = [this](const QString &relative) { return relative == u"bin" ? binDir : m_tmp->filePath(relative); };
+        const auto place = [this](const QString &relative) {
+            return relative == u"bin" ? binDir : m_tmp->filePath(relative);
+        };
         const QByteArray folderPath = QFile::encodeName(m_tmp->path()) + '/' + folder;
         if (!folder.isEmpty())
             QVERIFY(copyRecorder(folderPath + "/my recorder"));
@@ -155,7 +162,8 @@ private Q_SLOTS:
         const QByteArray searchPath = qgetenv("PATH");
         qputenv("PATH", binDir.toUtf8() + ":/usr/bin:/bin");
         QVERIFY(TestFiles::write(m_tmp->filePath("tools.lst"),
-                                 "Tools,App," + (folder.isEmpty() ? "recorder" : folderPath + "/my recorder") + ",%V%,0\r\n"));
+                                 "Tools,App," + (folder.isEmpty() ? "recorder" : folderPath + "/my recorder")
+                                     + ",%V%,0\r\n"));
         ExternalApps apps;
         apps.setEXTFile(m_tmp->filePath("tools.lst"));
         apps.AddPlaceHolder("%V%", "one two");
@@ -192,8 +200,9 @@ private Q_SLOTS:
             path = '"' + recorder + '"';
         else if (row.kind != u"missing")
             QVERIFY(TestFiles::write(path, "touch pwned\n")
-                    && QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                       | (row.kind == u"script" ? QFileDevice::ExeOwner : QFileDevice::Permissions())));
+                    && QFile::setPermissions(
+                        path, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                  | (row.kind == u"script" ? QFileDevice::ExeOwner : QFileDevice::Permissions())));
         for (const bool box : {true, false}) {
             ExternalApps apps;
             apps.setShowMissingProgram(box);
@@ -202,7 +211,8 @@ private Q_SLOTS:
             QSignalSpy finished(&apps, &ExternalApps::AppFinished);
             MessageBoxWatcher watcher;
             QVERIFY(!apps.ExecuteApp("Tools", row.app));
-            const QString shown = QStringLiteral("Lanyard|Unable to find the file: \r\n\r\n%1|%2").arg(path).arg(QMessageBox::Critical);
+            const QString shown =
+                QStringLiteral("Lanyard|Unable to find the file: \r\n\r\n%1|%2").arg(path).arg(QMessageBox::Critical);
             QCOMPARE(watcher.boxes, box && row.box ? QStringList{shown} : QStringList());
             QCOMPARE(failed.count(), 1);
             QCOMPARE(failed.first(), (QVariantList{"Tools", row.app, QString(row.reason).replace("%1", path)}));
@@ -251,8 +261,10 @@ void tst_Launch::arguments_data()
         << ArgumentsRow{{{"%FILE%", "/tmp/my file.txt"}}, "--file=%FILE% -v", {"--file=/tmp/my file.txt", "-v"}};
     QTest::newRow("hostile-value") << ArgumentsRow{withHostile, "%V%", {hostile}};
     QTest::newRow("hostile-value-in-a-word") << ArgumentsRow{withHostile, "x%V%y z", {'x' + hostile + 'y', "z"}};
-    QTest::newRow("earlier-replacement-seen-by-later") << ArgumentsRow{{{"%A%", "[%B%]"}, {"%B%", "b"}}, "%A% %B%", {"[b]", "b"}};
-    QTest::newRow("later-replacement-not-seen-by-earlier") << ArgumentsRow{{{"%A%", "a"}, {"%B%", "%A%"}}, "%B%", {"%A%"}};
+    QTest::newRow("earlier-replacement-seen-by-later")
+        << ArgumentsRow{{{"%A%", "[%B%]"}, {"%B%", "b"}}, "%A% %B%", {"[b]", "b"}};
+    QTest::newRow("later-replacement-not-seen-by-earlier")
+        << ArgumentsRow{{{"%A%", "a"}, {"%B%", "%A%"}}, "%B%", {"%A%"}};
     QTest::newRow("no-rescan-of-a-replacement") << ArgumentsRow{{{"%A%", "%A%%A%"}}, "%A%", {"%A%%A%"}};
     QTest::newRow("empty-value-quoted-is-a-word") << ArgumentsRow{{{"%E%", ""}}, "a \"%E%\" b", {"a", "", "b"}};
     QTest::newRow("empty-value-unquoted-vanishes") << ArgumentsRow{{{"%E%", ""}}, "a %E% b", {"a", "b"}};

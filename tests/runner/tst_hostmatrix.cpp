@@ -6,8 +6,8 @@
 // once; each scenario reports the CPU the host used while waiting, how long the wait took, what
 // it handed on, and what was left running.
 #include "common/ProcessCensus.h"
-#include "launch/ChildReaper.h"
 #include "launch/ChildProcess.h"
+#include "launch/ChildReaper.h"
 #include "launch/Launcher.h"
 #include "launch/PlaceholderTable.h"
 #include "launch/ProcessSpawn.h"
@@ -27,9 +27,9 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
-#include <utility>
 #include <map>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -50,9 +50,8 @@ constexpr double MaxCpuMsPerSecond = 150;
 constexpr int LateMs = 3000;
 constexpr int HostTimeOutMs = 120000;
 
-const QStringList environments{"plain",         "fork-exit",       "fork-_exit",   "no-descriptors",
-                               "threads",       "sigchld-ignored", "sigchld-handled",
-                               "clock-forward", "clock-back",      "midnight"};
+const QStringList environments{"plain",           "fork-exit",       "fork-_exit",    "no-descriptors", "threads",
+                               "sigchld-ignored", "sigchld-handled", "clock-forward", "clock-back",     "midnight"};
 
 /// What a scenario does and what it should find. Each run has a tag, digits that make its
 /// processes' command lines unique on the machine.
@@ -108,7 +107,8 @@ double processCpuMs()
 {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 /// "n/hh:mm:ss" of a POSIX TZ rule: the zero-based day of the year (leap days counted) and the time.
@@ -140,15 +140,14 @@ void stepLocalClockSoon(const QString &environment)
 void reapEverything(int)
 {
     const int savedErrno = errno;
-    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) { }
     errno = savedErrno;
 }
 
 /// What one run of a scenario on one thread found.
 struct Run
 {
-    qint64 wallMs = 0;    ///< from the call to its end, or from the last piece of output before a time-out
+    qint64 wallMs = 0; ///< from the call to its end, or from the last piece of output before a time-out
     QString output;
 };
 
@@ -297,7 +296,8 @@ void hostScenario(const QString &environment, int environmentIndex, int scenario
     }
     std::printf("%s shortest=%lld longest=%lld cpu=%.1f left=%d children=%d helper=%s output=%s\n",
                 qPrintable(scenario.name), shortest, longest, cpuMsPerSecond, left,
-                int(ProcessCensus::children().size()), qPrintable(helperResult), output.toUtf8().toPercentEncoding().constData());
+                int(ProcessCensus::children().size()), qPrintable(helperResult),
+                output.toUtf8().toPercentEncoding().constData());
     std::fflush(stdout);
 }
 
@@ -314,7 +314,9 @@ int runHost(const QString &environment)
     if (environment == u"sigchld-ignored") {
         ::signal(SIGCHLD, SIG_IGN);
     } else if (environment == u"sigchld-handled") {
-        struct sigaction action{};
+        struct sigaction action
+        {
+        };
         action.sa_handler = reapEverything;
         ::sigemptyset(&action.sa_mask);
         ::sigaction(SIGCHLD, &action, nullptr); // no SA_RESTART: waits see EINTR
@@ -344,7 +346,7 @@ class tst_HostMatrix : public QObject
     // in (QProcess's clone() is more than ThreadSanitizer follows).
     std::map<QString, Host> m_hosts;
     bool m_collected = false;
-    QHash<QString, QString> m_reports; ///< "environment/scenario" -> its line
+    QHash<QString, QString> m_reports;  ///< "environment/scenario" -> its line
     QHash<QString, QString> m_failures; ///< environment -> why its host gave no report
 
     /// Reads every host's output until all have ended, within a bound; takes their reports.
@@ -388,7 +390,8 @@ class tst_HostMatrix : public QObject
                 m_failures.insert(environment, "the host failed: " + host.text);
             for (const QByteArray &line : host.text.split('\n')) {
                 if (line.contains(" shortest="))
-                    m_reports.insert(environment + '/' + QString::fromUtf8(line.left(line.indexOf(' '))), QString::fromUtf8(line));
+                    m_reports.insert(environment + '/' + QString::fromUtf8(line.left(line.indexOf(' '))),
+                                     QString::fromUtf8(line));
             }
         }
     }
@@ -403,8 +406,8 @@ private Q_SLOTS:
             SpawnOptions options;
             options.stdoutFd = writeEnd.get();
             options.stderrFd = writeEnd.get();
-            const SpawnResult started =
-                ProcessSpawn::start(QCoreApplication::applicationFilePath(), {"--host", environment}, options);
+            const SpawnResult started = ProcessSpawn::start(QCoreApplication::applicationFilePath(),
+                                                            {"--host", environment}, options);
             QVERIFY(started.started());
             m_hosts.emplace(environment, Host{std::make_unique<ChildProcess>(started.pid), UniqueFd(ends[0]), {}});
         }
@@ -416,7 +419,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("scenario");
         for (const QString &environment : environments) {
             for (int i = 0; i < int(scenarios.size()); ++i)
-                QTest::addRow("%s/%s", qPrintable(environment), qPrintable(scenarios[size_t(i)].name)) << environment << i;
+                QTest::addRow("%s/%s", qPrintable(environment), qPrintable(scenarios[size_t(i)].name))
+                    << environment << i;
         }
     }
     void matrix()
@@ -435,13 +439,15 @@ private Q_SLOTS:
         // Without a descriptor no pipe can be made: RedirectDOSEXE ends quietly at once.
         const bool noPipe = expected.name == u"redirect" && environment == u"no-descriptors";
         const int dueMs = noPipe ? 0 : expected.dueMs;
-        QVERIFY2(fields["shortest"].toInt() >= dueMs && fields["longest"].toInt() <= dueMs + LateMs, qPrintable(report));
+        QVERIFY2(fields["shortest"].toInt() >= dueMs && fields["longest"].toInt() <= dueMs + LateMs,
+                 qPrintable(report));
         QVERIFY2(fields["cpu"].toDouble() <= MaxCpuMsPerSecond, qPrintable(report));
         const QString output = QString::fromUtf8(QByteArray::fromPercentEncoding(fields["output"].toUtf8()));
         if (noPipe) {
             QCOMPARE(output, QString());
         } else if (expected.expected.endsWith(timeoutMessage)) {
-            QVERIFY2(output.endsWith(timeoutMessage) && expected.expected.startsWith(output.chopped(timeoutMessage.size())),
+            QVERIFY2(output.endsWith(timeoutMessage)
+                         && expected.expected.startsWith(output.chopped(timeoutMessage.size())),
                      qPrintable(report));
         } else {
             QCOMPARE(output, expected.expected);

@@ -22,10 +22,10 @@
 
 #include <atomic>
 #include <csignal>
-#include <thread>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <thread>
 #include <xcb/xcb.h>
 
 using namespace Lanyard;
@@ -85,14 +85,50 @@ std::unique_ptr<QWidget> shownWindow(const QString &title)
 }
 
 // fast: on a fast clock (100 times fast for waits, 10 for commands), else on the computer's.
-struct WaitRow { bool dos = false; QString seconds; int timeOut = 0; bool fast = false; int minMs = 0; };
-struct RedirectRow { QString command, expected, startText; int timeOut = 0; bool fast = false; int minMs = 0; };
-struct StubRow { QStringList arguments; int exitCode = 0; QByteArray out, err; };
+struct WaitRow
+{
+    bool dos = false;
+    QString seconds;
+    int timeOut = 0;
+    bool fast = false;
+    int minMs = 0;
+};
+struct RedirectRow
+{
+    QString command, expected, startText;
+    int timeOut = 0;
+    bool fast = false;
+    int minMs = 0;
+};
+struct StubRow
+{
+    QStringList arguments;
+    int exitCode = 0;
+    QByteArray out, err;
+};
 
-struct StartErrorRow { QString program, commandLine; int shellError = 0, dosError = 0; };
-struct EndRow { QString when, command; int timeOut = 0; QString output; bool stillRequested = false; };
-struct TitleRow { QString title, searched; bool found = false; };
-struct WindowRow { QString folder, arguments; int timeOut = 0, maxMs = 0; };
+struct StartErrorRow
+{
+    QString program, commandLine;
+    int shellError = 0, dosError = 0;
+};
+struct EndRow
+{
+    QString when, command;
+    int timeOut = 0;
+    QString output;
+    bool stillRequested = false;
+};
+struct TitleRow
+{
+    QString title, searched;
+    bool found = false;
+};
+struct WindowRow
+{
+    QString folder, arguments;
+    int timeOut = 0, maxMs = 0;
+};
 
 } // namespace
 
@@ -139,7 +175,8 @@ private Q_SLOTS:
         clsEXE runner;
         for (const bool dos : {false, true}) {
             try {
-                dos ? runner.ShellDOSEXE(row.program, row.commandLine) : runner.ShellAndWait(row.program, row.commandLine);
+                dos ? runner.ShellDOSEXE(row.program, row.commandLine)
+                    : runner.ShellAndWait(row.program, row.commandLine);
                 QFAIL("no error");
             } catch (const ComponentError &error) {
                 QCOMPARE(error.number(), dos ? row.dosError : row.shellError);
@@ -173,8 +210,10 @@ private Q_SLOTS:
         host.start(10);
         QElapsedTimer elapsed;
         elapsed.start();
-        row.dos ? runner.ShellDOSEXE("sleep", row.seconds, row.timeOut) : runner.ShellAndWait("sleep", row.seconds, row.timeOut);
-        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 5000, qPrintable(QString::number(elapsed.elapsed())));
+        row.dos ? runner.ShellDOSEXE("sleep", row.seconds, row.timeOut)
+                : runner.ShellAndWait("sleep", row.seconds, row.timeOut);
+        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 5000,
+                 qPrintable(QString::number(elapsed.elapsed())));
         // Over a real second or so; a fast row's tenth of a second may pass in one slice of a busy machine.
         QVERIFY2(row.fast || ticks >= row.minMs / 40, "the host's timer runs while waiting");
         if (row.dos && row.timeOut > 0 && clock) {
@@ -253,7 +292,10 @@ private Q_SLOTS:
         for (const bool dos : {false, true}) {
             for (const bool timedOut : {true, false}) {
                 // Unique on the machine: other test runs may leave sleepers of their own.
-                const QString left = QStringLiteral("sleep 48.%1%2%3").arg(int(dos)).arg(int(timedOut)).arg(::getpid(), 7, 10, QChar(u'0'));
+                const QString left = QStringLiteral("sleep 48.%1%2%3")
+                                         .arg(int(dos))
+                                         .arg(int(timedOut))
+                                         .arg(::getpid(), 7, 10, QChar(u'0'));
                 const QString command = QStringLiteral(" -c 'echo $$ >%1/pid; %2 & %3'")
                                             .arg(dir.path(), left, timedOut ? "sleep 49" : "exit 3");
                 clsEXE runner;
@@ -277,8 +319,8 @@ private Q_SLOTS:
         QTest::newRow("more-than-the-pipe-holds") << RedirectRow{"fill:300000 drain", digits(300000)};
         QTest::newRow("stdout-and-stderr") << RedirectRow{"out:one drain err:two drain out:three drain", "onetwothree"};
         QTest::newRow("start-text-of-other-case") << RedirectRow{"'out:noise StArT here' drain", "StArT here", "start"};
-        QTest::newRow("start-text-across-reads")
-            << RedirectRow{"fill:600 drain out:ST drain 'out:ART rest' drain out:more drain", "START restmore", "start"};
+        QTest::newRow("start-text-across-reads") << RedirectRow{
+            "fill:600 drain out:ST drain 'out:ART rest' drain out:more drain", "START restmore", "start"};
         QTest::newRow("start-text-never-found") << RedirectRow{"fill:2000 out:STAR drain", "", "start"};
         QTest::newRow("start-text-after-a-mebibyte") << RedirectRow{"fill:1048576 out:GO drain", "GO", "go"};
         // A last word of a backslash stays a word: the time-out word the stub gets after it counts.
@@ -291,7 +333,8 @@ private Q_SLOTS:
             << RedirectRow{"sleep:400 out:late sleep:30000", "late" + timeoutMessage, "", 1, false, 1400};
         // Output every 5 clock seconds keeps a command with a 20 second time-out going for 25
         // (two real seconds for a slow start).
-        const QString steady = "out:a sleep:500 out:b sleep:500 out:c sleep:500 out:d sleep:500 out:e sleep:500 out:f drain";
+        const QString steady =
+            "out:a sleep:500 out:b sleep:500 out:c sleep:500 out:d sleep:500 out:e sleep:500 out:f drain";
         QTest::newRow("output-keeps-it-alive") << RedirectRow{steady, "abcdef", "", 20, true};
         QTest::newRow("zero-never-times-out") << RedirectRow{steady, "abcdef", "", 0, true};
     }
@@ -306,7 +349,8 @@ private Q_SLOTS:
         elapsed.start();
         QCOMPARE(::redirect(runner, talker + ' ' + row.command, row.startText, row.timeOut, &pieces), row.expected);
         QCOMPARE(pieces == 0, row.expected.isEmpty());
-        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 10000, qPrintable(QString::number(elapsed.elapsed())));
+        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 10000,
+                 qPrintable(QString::number(elapsed.elapsed())));
     }
 
     // Output still in the pipe when the command has ended is not handed on: the first piece's
@@ -330,13 +374,16 @@ private Q_SLOTS:
     void endsTheCommandWithWhatItStarted_data()
     {
         QTest::addColumn<EndRow>("row");
-        QTest::newRow("cancel-in-a-handler") << EndRow{"handler", talker + " out:first sleep:20000 out:second", 30, "first", true};
+        QTest::newRow("cancel-in-a-handler")
+            << EndRow{"handler", talker + " out:first sleep:20000 out:second", 30, "first", true};
         QTest::newRow("cancel-from-host-code") << EndRow{"timer", "sleep 20", 30, "", true};
-        QTest::newRow("cancel-before-the-call-is-cleared") << EndRow{"before", talker + " out:done drain", 30, "done", false};
+        QTest::newRow("cancel-before-the-call-is-cleared")
+            << EndRow{"before", talker + " out:done drain", 30, "done", false};
         // The command is blocked on a full pipe, and has a child of its own.
         const QString fullPipe = QStringLiteral("sh -c 'sleep 45.5 & exec %1 fill:1000000 sleep:30000'").arg(talker);
         QTest::newRow("cancel-with-a-full-pipe") << EndRow{"handler", fullPipe, 30, digits(256), true};
-        QTest::newRow("time-out-with-a-full-pipe") << EndRow{"slow-handler", fullPipe, 1, digits(256) + timeoutMessage, false};
+        QTest::newRow("time-out-with-a-full-pipe")
+            << EndRow{"slow-handler", fullPipe, 1, digits(256) + timeoutMessage, false};
         // Processes that left the command's process group or session are ended all the same.
         QTest::newRow("time-out-after-timeout-left-the-group")
             << EndRow{"never", "sh -c 'echo go; timeout 100 sleep 45.5'", 1, "go\n" + timeoutMessage, false};
@@ -350,7 +397,8 @@ private Q_SLOTS:
         if (row.when == u"handler")
             connect(&runner, &clsEXE::RedirOutput, &runner, &clsEXE::Cancel);
         else if (row.when == u"slow-handler") // busy for longer than the time-out
-            connect(&runner, &clsEXE::RedirOutput, this, [] { QThread::msleep(1500); }, Qt::SingleShotConnection);
+            connect(
+                &runner, &clsEXE::RedirOutput, this, [] { QThread::msleep(1500); }, Qt::SingleShotConnection);
         else if (row.when == u"timer")
             QTimer::singleShot(100, &runner, &clsEXE::Cancel);
         else if (row.when == u"before")
@@ -395,13 +443,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<StubRow>("row");
         QTest::newRow("exit-code-passed-on") << StubRow{{talkerPath, "out:a", "err:b", "exit:7", "-1"}, 7, "a", "b"};
-        QTest::newRow("output-through-the-relay")
-            << StubRow{{talkerPath, "out:a", "err:b", "fill:100000", "5000"}, 0, "a" + QByteArray("0123456789").repeated(10000), "b"};
-        QTest::newRow("silence-ends-the-command") << StubRow{{talkerPath, "out:x", "sleep:30000", "300"}, 128 + 15, "x"};
-        QTest::newRow("missing-program")
-            << StubRow{{"/nonexistent/x", "-1"}, 127, "", "STUB16.EXE: cannot run /nonexistent/x: No such file or directory\n"};
+        QTest::newRow("output-through-the-relay") << StubRow{{talkerPath, "out:a", "err:b", "fill:100000", "5000"},
+                                                             0,
+                                                             "a" + QByteArray("0123456789").repeated(10000),
+                                                             "b"};
+        QTest::newRow("silence-ends-the-command")
+            << StubRow{{talkerPath, "out:x", "sleep:30000", "300"}, 128 + 15, "x"};
+        QTest::newRow("missing-program") << StubRow{
+            {"/nonexistent/x", "-1"},
+            127,
+            "",
+            "STUB16.EXE: cannot run /nonexistent/x: No such file or directory\n"};
         QTest::newRow("time-out-not-a-number")
-            << StubRow{{talkerPath, "out:a", "10s"}, 2, "", "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n"};
+            << StubRow{{talkerPath, "out:a", "10s"},
+                       2,
+                       "",
+                       "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n"};
     }
     void stub()
     {
@@ -493,8 +550,9 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         QVERIFY(TestFiles::write(dir.filePath("tools.lst"), "Tools,Ghost,/nonexistent/ghost,,0\n"));
-        for (const auto &[command, title, status] : {std::tuple{QStringList{"configure"}, "Configure Launch Application", 0},
-                                                     {QStringList{"run", "Tools", "Ghost"}, "Lanyard", 1}}) {
+        for (const auto &[command, title, status] :
+             {std::tuple{QStringList{"configure"}, "Configure Launch Application", 0},
+              {QStringList{"run", "Tools", "Ghost"}, "Lanyard", 1}}) {
             QProcess lanyard;
             lanyard.start(LANYARD_TEST_BIN_DIR "/lanyard", QStringList{"--file", dir.filePath("tools.lst")} + command);
             WindowFinder finder;

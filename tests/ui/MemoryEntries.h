@@ -74,7 +74,8 @@ public:
         for (const Group &group : groups()) {
             for (const App &app : group.apps) {
                 const Lanyard::Entry e = entry(group.name, app.name).value();
-                entries << QStringList{e.group, e.name, e.path, e.cmdLine, QString::number(e.isProtected ? -1 : 0)}.join(u'|');
+                entries << QStringList{e.group, e.name, e.path, e.cmdLine, QString::number(e.isProtected ? -1 : 0)}
+                               .join(u'|');
             }
         }
         return entries;
@@ -84,7 +85,8 @@ public:
     {
         for (const QString &line : entries) {
             const QStringList f = line.split(u'|');
-            QVERIFY2(catalogue.addApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4, QStringLiteral("0")) != u"0"), qPrintable(line));
+            QVERIFY2(catalogue.addApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4, QStringLiteral("0")) != u"0"),
+                     qPrintable(line));
         }
     }
 };

@@ -22,7 +22,8 @@ using namespace UiTest;
 
 namespace {
 
-const QStringList fixture{"Tools|Editor|/usr/bin/nano|%FILE%|0", "Tools|Shell|/bin/sh||-1", "Games|Chess|/usr/games/chess||0"};
+const QStringList fixture{"Tools|Editor|/usr/bin/nano|%FILE%|0", "Tools|Shell|/bin/sh||-1",
+                          "Games|Chess|/usr/games/chess||0"};
 
 QTreeWidget *tree() { return frmEditApps::instance()->findChild<QTreeWidget *>("tvGroup"); }
 QTreeWidgetItem *item(const QString &text) { return itemOf(tree(), text); }
@@ -74,11 +75,16 @@ void retype(const QString &text)
 void fillDialog(QWidget *dialog, const frmNewApp::Fields &fields, const QString &leave)
 {
     QStringList steps;
-    for (const auto &[name, text] : {std::pair{"cboGroup", fields.group}, {"txtAppName", fields.name},
-                                     {"txtApp", fields.path}, {"txtCmdLine", fields.cmdLine}})
-        steps << QStringLiteral("focus:") + name << "key:Ctrl+A" << "key:Delete" << "type:" + text;
+    for (const auto &[name, text] : {std::pair{"cboGroup", fields.group},
+                                     {"txtAppName", fields.name},
+                                     {"txtApp", fields.path},
+                                     {"txtCmdLine", fields.cmdLine}})
+        steps << QStringLiteral("focus:") + name << "key:Ctrl+A"
+              << "key:Delete"
+              << "type:" + text;
     if (dialog->findChild<QCheckBox *>("cbProtected")->isChecked() != fields.isProtected)
-        steps << "focus:cbProtected" << "key:Space";
+        steps << "focus:cbProtected"
+              << "key:Space";
     play(dialog, steps + QStringList{leave == u"ok" ? "click:cmdOK" : "close"});
 }
 
@@ -102,14 +108,21 @@ frmNewApp *loadDialog(LaunchEntries *apps, const frmNewApp::Fields &fields = {})
     return dialog;
 }
 
-QStringList asList(const frmNewApp::Fields &f) { return {f.group, f.name, f.path, f.cmdLine, QString::number(f.isProtected)}; }
+QStringList asList(const frmNewApp::Fields &f)
+{
+    return {f.group, f.name, f.path, f.cmdLine, QString::number(f.isProtected)};
+}
 
 // The classic room of each window and control, in twips (1/1440 inch): the least they get.
-const QHash<QString, QSize> classicTwips{{"frmEditApps", {4545, 2820}}, {"tvGroup", {2535, 2535}}, {"frmNewApp", {5535, 4305}},
-                                          {"txtApp", {5055, 285}}, {"txtCmdLine", {5055, 285}},
-                                          {"frmPlaceholders", {5400, 3000}}, {"lvPlaceholders", {5160, 2760}}};
+const QHash<QString, QSize> classicTwips{{"frmEditApps", {4545, 2820}},   {"tvGroup", {2535, 2535}},
+                                         {"frmNewApp", {5535, 4305}},     {"txtApp", {5055, 285}},
+                                         {"txtCmdLine", {5055, 285}},     {"frmPlaceholders", {5400, 3000}},
+                                         {"lvPlaceholders", {5160, 2760}}};
 
-QString describe(const QWidget *widget) { return widget->objectName() + " (" + widget->property("text").toString() + ')'; }
+QString describe(const QWidget *widget)
+{
+    return widget->objectName() + " (" + widget->property("text").toString() + ')';
+}
 
 /// Every caption shows whole at the window's font size, every input is as high as its text and
 /// named for screen readers, no control is smaller than its classic room, and none overlap.
@@ -126,8 +139,12 @@ void checkLayout(QWidget *window, int points)
             QCOMPARE(control->font().pointSize(), points);
             const QSize needed = control->sizeHint();
             QVERIFY2(control->width() >= needed.width() && control->height() >= needed.height(),
-                     qPrintable(QStringLiteral("%1 is %2x%3, its text needs %4x%5").arg(describe(control)).arg(control->width())
-                                    .arg(control->height()).arg(needed.width()).arg(needed.height())));
+                     qPrintable(QStringLiteral("%1 is %2x%3, its text needs %4x%5")
+                                    .arg(describe(control))
+                                    .arg(control->width())
+                                    .arg(control->height())
+                                    .arg(needed.width())
+                                    .arg(needed.height())));
         } else if (isTextBox || control->inherits("QTreeWidget")) {
             QVERIFY2(!isTextBox || control->height() >= control->sizeHint().height(), qPrintable(describe(control)));
             QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
@@ -140,7 +157,8 @@ void checkLayout(QWidget *window, int points)
             controls << control;
     }
     for (QWidget *widget : controls + QList<QWidget *>{window}) {
-        const QSize least = (QSizeF(classicTwips.value(widget->objectName())) * widget->logicalDpiX() / 1440.0).toSize();
+        const QSize least =
+            (QSizeF(classicTwips.value(widget->objectName())) * widget->logicalDpiX() / 1440.0).toSize();
         QVERIFY2(widget->width() >= least.width() && widget->height() >= least.height(), qPrintable(describe(widget)));
     }
     for (qsizetype i = 0; i < controls.size(); ++i) {
@@ -154,11 +172,24 @@ void checkLayout(QWidget *window, int points)
 
 /// entry: the application edited (none: one is added); typed: "group|name|path"; happening:
 /// "host-deletes" while the dialog is open, "stale" before.
-struct RefusalRow { qint16 maxGroups = 5, maxApps = 5; QString entry, typed, happening, message; QStringList tree; };
+struct RefusalRow
+{
+    qint16 maxGroups = 5, maxApps = 5;
+    QString entry, typed, happening, message;
+    QStringList tree;
+};
 
-struct TypingRow { QString box, stored, steps, text; };
+struct TypingRow
+{
+    QString box, stored, steps, text;
+};
 /// missing: the lines of the message; taken: the fields OK took.
-struct OkRow { frmNewApp::Fields typed; QStringList missing; QString taken; };
+struct OkRow
+{
+    frmNewApp::Fields typed;
+    QStringList missing;
+    QString taken;
+};
 
 } // namespace
 
@@ -279,10 +310,12 @@ private Q_SLOTS:
             press(Qt::Key_Return);
         });
         dialog->exec();
-        QCOMPARE(seen, (QStringList{"txtAppName", "cbProtected", "txtApp", "cmdBrowse", "txtCmdLine", "cmdInsertKeyword", "cmdOK",
-                                    "cmdCancel", "cboGroup", "cmdOK", "• “Program Name”", "txtAppName"}));
+        QCOMPARE(seen,
+                 (QStringList{"txtAppName", "cbProtected", "txtApp", "cmdBrowse", "txtCmdLine", "cmdInsertKeyword",
+                              "cmdOK", "cmdCancel", "cboGroup", "cmdOK", "• “Program Name”", "txtAppName"}));
         QVERIFY(!dialog->Cancel());
-        QCOMPARE(asList(dialog->fields()), (QStringList{"abcdefghijklmnopqrst", "Editor", "/bin/sh", "-w_ab%USER%", "1"}));
+        QCOMPARE(asList(dialog->fields()),
+                 (QStringList{"abcdefghijklmnopqrst", "Editor", "/bin/sh", "-w_ab%USER%", "1"}));
         // Escape leaves it from any control; the fields stay for the caller to read.
         whenModalShown("frmNewApp", [](QWidget *) {
             tabTo("txtApp");
@@ -360,16 +393,28 @@ private Q_SLOTS:
     {
         QTest::addColumn<RefusalRow>("row");
         const QStringList all{"Tools: Editor, Shell", "Games: Chess"};
-        QTest::newRow("list-full") << RefusalRow{2, 5, "", "Office|Writer|/usr/bin/lowriter", "",
-                                                 "“Writer” was not added to “Office”: the list already holds 2 groups, as many as it may.", all};
-        QTest::newRow("group-full") << RefusalRow{5, 2, "", "Tools|Writer|/usr/bin/lowriter", "",
-                                                  "“Writer” was not added to “Tools”: the group already holds 2 programs, as many as it may.", all};
-        QTest::newRow("move-into-full-group")
-            << RefusalRow{5, 2, "Chess", "Tools|Chess|/usr/games/chess", "",
-                          "“Chess” was not moved to “Tools”: the group already holds 2 programs, as many as it may.", all};
-        QTest::newRow("deleted-by-the-host-meanwhile")
-            << RefusalRow{5, 5, "Editor", "Tools|Editor|/bin/vi", "host-deletes", "“Editor” no longer exists in “Tools”.",
-                          {"Tools: Shell", "Games: Chess"}};
+        QTest::newRow("list-full") << RefusalRow{
+            2,  5,
+            "", "Office|Writer|/usr/bin/lowriter",
+            "", "“Writer” was not added to “Office”: the list already holds 2 groups, as many as it may.",
+            all};
+        QTest::newRow("group-full") << RefusalRow{
+            5,  2,
+            "", "Tools|Writer|/usr/bin/lowriter",
+            "", "“Writer” was not added to “Tools”: the group already holds 2 programs, as many as it may.",
+            all};
+        QTest::newRow("move-into-full-group") << RefusalRow{
+            5,       2,
+            "Chess", "Tools|Chess|/usr/games/chess",
+            "",      "“Chess” was not moved to “Tools”: the group already holds 2 programs, as many as it may.",
+            all};
+        QTest::newRow("deleted-by-the-host-meanwhile") << RefusalRow{5,
+                                                                     5,
+                                                                     "Editor",
+                                                                     "Tools|Editor|/bin/vi",
+                                                                     "host-deletes",
+                                                                     "“Editor” no longer exists in “Tools”.",
+                                                                     {"Tools: Shell", "Games: Chess"}};
         QTest::newRow("deleted-before-the-edit")
             << RefusalRow{5, 5, "Chess", "", "stale", "“Chess” no longer exists in “Games”.", {"Tools: Editor, Shell"}};
     }
@@ -459,7 +504,8 @@ private Q_SLOTS:
             fillDialog(dialog, {}, "close");
         });
         QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
-        QCOMPARE(texts, (QStringList{"FRA:Add New Application", "FRA:Select a group to add the program to or enter a new group"}));
+        QCOMPARE(texts, (QStringList{"FRA:Add New Application",
+                                     "FRA:Select a group to add the program to or enter a new group"}));
     }
 
     // What may be typed or pasted into a box: its length, and nothing a launch list cannot hold.
@@ -467,12 +513,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<TypingRow>("row");
         const QString full = "abcdefghijklmnopqrst";
-        QTest::newRow("full-box-editing-keys") << TypingRow{"cboGroup", full, "key:Home type:Z key:Delete key:End key:Left key:Backspace",
-                                                            "bcdefghijklmnopqrt"};
+        QTest::newRow("full-box-editing-keys") << TypingRow{
+            "cboGroup", full, "key:Home type:Z key:Delete key:End key:Left key:Backspace", "bcdefghijklmnopqrt"};
         QTest::newRow("longer-stored-group-cut-when-typing")
             << TypingRow{"cboGroup", "A group name of 26 chars.", "key:Backspace type:Z", "A group name of 26 c"};
-        QTest::newRow("paste-past-the-limit-refused")
-            << TypingRow{"txtAppName", "0123456789012345", "clip:abcde key:Ctrl+V clip:abcd key:Ctrl+V", "0123456789012345abcd"};
+        QTest::newRow("paste-past-the-limit-refused") << TypingRow{
+            "txtAppName", "0123456789012345", "clip:abcde key:Ctrl+V clip:abcd key:Ctrl+V", "0123456789012345abcd"};
         QTest::newRow("full-box-emptied") << TypingRow{"cboGroup", full, "key:Ctrl+A key:Delete", ""};
         QTest::newRow("comma-and-line-break-refused")
             << TypingRow{"txtCmdLine", "-w", "type:_a,b clip:c\\nd key:Ctrl+V clip:c;d key:Ctrl+V", "-w_abc;d"};
@@ -497,9 +543,11 @@ private Q_SLOTS:
     void okNeedsGroupNameAndProgram_data()
     {
         QTest::addColumn<OkRow>("row");
-        QTest::newRow("all-blank")
-            << OkRow{{" ", "\t", "", "", false}, {"• “Program Group”", "• “Program Name”", "• “Program Path” or “Command Line”"}};
-        QTest::newRow("blanks-at-the-ends-dropped") << OkRow{{" Tools\t", "\tVi ", " /bin/vi ", " -R  ", false}, {}, "Tools|Vi|/bin/vi|-R"};
+        QTest::newRow("all-blank") << OkRow{
+            {" ", "\t", "", "", false},
+            {"• “Program Group”", "• “Program Name”", "• “Program Path” or “Command Line”"}};
+        QTest::newRow("blanks-at-the-ends-dropped")
+            << OkRow{{" Tools\t", "\tVi ", " /bin/vi ", " -R  ", false}, {}, "Tools|Vi|/bin/vi|-R"};
     }
     void okNeedsGroupNameAndProgram()
     {
@@ -530,7 +578,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<Language>("language");
         QTest::addColumn<int>("points");
-        for (auto [language, name] : {std::pair{Language::lEnglish, "en"}, {Language::lGerman, "de"}, {Language::lFrench, "fr"}}) {
+        for (auto [language, name] :
+             {std::pair{Language::lEnglish, "en"}, {Language::lGerman, "de"}, {Language::lFrench, "fr"}}) {
             for (int points = 9; points <= 12; ++points)
                 QTest::addRow("%s-%dpt", name, points) << language << points;
         }

@@ -35,7 +35,9 @@ bool setOwner(const QString &path, uid_t uid, gid_t gid, mode_t mode)
 
 ino_t inodeOf(const QString &path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
@@ -85,7 +87,11 @@ struct PlaceRow
     int error = 0;
 };
 
-struct LeftoverRow { QString name; bool removed; };
+struct LeftoverRow
+{
+    QString name;
+    bool removed;
+};
 
 } // namespace
 
@@ -125,11 +131,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("absolute"); // "~": the current folder
-        QTest::newRow("relative") << "a/b" << "~/a/b";
-        QTest::newRow("dots-and-slashes") << "./a//./b" << "~/a/b";
-        QTest::newRow("dot-dot-kept") << ".config/lanyard/../tools.lst" << "~/.config/lanyard/../tools.lst";
-        QTest::newRow("absolute-dot-dot-kept") << "/x/./y/../z" << "/x/y/../z";
-        QTest::newRow("folder") << "a/." << "~/a/";
+        QTest::newRow("relative") << "a/b"
+                                  << "~/a/b";
+        QTest::newRow("dots-and-slashes") << "./a//./b"
+                                          << "~/a/b";
+        QTest::newRow("dot-dot-kept") << ".config/lanyard/../tools.lst"
+                                      << "~/.config/lanyard/../tools.lst";
+        QTest::newRow("absolute-dot-dot-kept") << "/x/./y/../z"
+                                               << "/x/y/../z";
+        QTest::newRow("folder") << "a/."
+                                << "~/a/";
     }
     void absolutePath()
     {
@@ -147,14 +158,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("real"); // empty: none
-        QTest::newRow("dot-dot-after-a-linked-folder") << ".config/lanyard/../tools.lst" << "dotfiles/tools.lst";
-        QTest::newRow("new-file-after-a-linked-folder") << ".config/lanyard/../new.lst" << "dotfiles/new.lst";
-        QTest::newRow("new-file-in-a-linked-folder") << ".config/lanyard/new.lst" << "dotfiles/lanyard/new.lst";
-        QTest::newRow("link") << "link.lst" << "dotfiles/tools.lst";
-        QTest::newRow("link-to-a-link") << "chain.lst" << "dotfiles/tools.lst";
-        QTest::newRow("link-to-a-new-file") << "dangling.lst" << "dotfiles/lanyard/new.lst";
-        QTest::newRow("missing-folder") << "no/such/tools.lst" << "";
-        QTest::newRow("link-loop") << "loop" << "";
+        QTest::newRow("dot-dot-after-a-linked-folder") << ".config/lanyard/../tools.lst"
+                                                       << "dotfiles/tools.lst";
+        QTest::newRow("new-file-after-a-linked-folder") << ".config/lanyard/../new.lst"
+                                                        << "dotfiles/new.lst";
+        QTest::newRow("new-file-in-a-linked-folder") << ".config/lanyard/new.lst"
+                                                     << "dotfiles/lanyard/new.lst";
+        QTest::newRow("link") << "link.lst"
+                              << "dotfiles/tools.lst";
+        QTest::newRow("link-to-a-link") << "chain.lst"
+                                        << "dotfiles/tools.lst";
+        QTest::newRow("link-to-a-new-file") << "dangling.lst"
+                                            << "dotfiles/lanyard/new.lst";
+        QTest::newRow("missing-folder") << "no/such/tools.lst"
+                                        << "";
+        QTest::newRow("link-loop") << "loop"
+                                   << "";
     }
     void realFile()
     {
@@ -176,7 +195,8 @@ private Q_SLOTS:
         using M = FileLock::Mode;
         QTest::newRow("readers-share") << M::Shared << M::Shared << "link.lst" << true;
         QTest::newRow("writer-waits-for-reader") << M::Shared << M::Exclusive << "link.lst" << false;
-        QTest::newRow("reader-waits-for-writer") << M::Exclusive << M::Shared << ".config/lanyard/../tools.lst" << false;
+        QTest::newRow("reader-waits-for-writer")
+            << M::Exclusive << M::Shared << ".config/lanyard/../tools.lst" << false;
         QTest::newRow("writers-through-link-and-target") << M::Exclusive << M::Exclusive << "link.lst" << false;
         QTest::newRow("writers-through-a-link-chain") << M::Exclusive << M::Exclusive << "chain.lst" << false;
     }
@@ -204,8 +224,10 @@ private Q_SLOTS:
         QTest::newRow("folder-without-room-for-a-lock-file") << PlaceRow{0555, 0666, M::Exclusive, true, false};
         QTest::newRow("lock-file-of-another-user") << PlaceRow{0777, 0666, M::Exclusive, true, false, true};
         QTest::newRow("reader-of-a-read-only-list") << PlaceRow{0555, 0444, M::Shared, true, false};
-        QTest::newRow("new-list-where-no-file-can-be-made") << PlaceRow{0555, 0, M::Exclusive, false, false, false, EACCES};
-        QTest::newRow("read-only-list-where-no-file-can-be-made") << PlaceRow{0555, 0444, M::Exclusive, false, false, false, EACCES};
+        QTest::newRow("new-list-where-no-file-can-be-made")
+            << PlaceRow{0555, 0, M::Exclusive, false, false, false, EACCES};
+        QTest::newRow("read-only-list-where-no-file-can-be-made")
+            << PlaceRow{0555, 0444, M::Exclusive, false, false, false, EACCES};
     }
     void lockWherever()
     {
@@ -215,7 +237,8 @@ private Q_SLOTS:
         const QString lockFile = folder + u"/.tools.lst.lock"_s;
         QVERIFY(QDir().mkdir(folder));
         if (row.fileMode != 0)
-            QVERIFY(TestFiles::write(list, "T,A,/a,,0\n") && setOwner(list, FilePermissionsApply::nobody, FilePermissionsApply::nobody, row.fileMode));
+            QVERIFY(TestFiles::write(list, "T,A,/a,,0\n")
+                    && setOwner(list, FilePermissionsApply::nobody, FilePermissionsApply::nobody, row.fileMode));
         if (row.rootsLockFile)
             QVERIFY(TestFiles::write(lockFile, {}) && setOwner(lockFile, ::geteuid(), ::getegid(), 0600));
         // A folder of nobody's, whose permissions bind nobody.
@@ -265,7 +288,8 @@ private Q_SLOTS:
         QVERIFY(first->isHeld() && first->lockFile().isEmpty());
         busyAnswers = 0;
         std::unique_ptr<FileLock> waiter;
-        std::thread waiting([&] { waiter = std::make_unique<FileLock>(list, FileLock::Mode::Exclusive, 20s, countingBusy); });
+        std::thread waiting(
+            [&] { waiter = std::make_unique<FileLock>(list, FileLock::Mode::Exclusive, 20s, countingBusy); });
         QTRY_VERIFY_WITH_TIMEOUT(busyAnswers > 0, 20000);
         QVERIFY(TestFiles::write(path(u"dotfiles/new"_s), "T,B,/b,,0\n"));
         QVERIFY(QFile::rename(path(u"dotfiles/tools.lst"_s), path(u"dotfiles/old"_s)));
@@ -325,7 +349,9 @@ private Q_SLOTS:
             FileWriter writer(list);
             QVERIFY2(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit(), qPrintable(writer.errorString()));
         }
-        struct stat info {};
+        struct stat info
+        {
+        };
         QVERIFY(::stat(QFile::encodeName(list).constData(), &info) == 0);
         QCOMPARE(info.st_uid, owner);
         QCOMPARE(info.st_gid, group);

@@ -44,7 +44,11 @@ std::pair<QString, QBitArray> marked(const QString &text)
 
 const std::optional<QStringList> fails;
 
-struct NumberRow { QVariant value; int number = 0, error = 0; };
+struct NumberRow
+{
+    QVariant value;
+    int number = 0, error = 0;
+};
 
 } // namespace
 
@@ -151,7 +155,8 @@ void tst_Util::split_data()
     QTest::newRow("double-quote-escapes") << R"("a \" \\ \$ \` \n")" << words({R"(a " \ $ ` \n)"});
     QTest::newRow("quotes-join-a-word") << R"(--x="a b"'c d'e)" << words({"--x=a bc de"});
     QTest::newRow("empty-quotes-are-a-word") << R"(a "" '' b)" << words({"a", "", "", "b"});
-    QTest::newRow("no-expansion") << R"($HOME `id` $(id) * ~ ; | &)" << words({"$HOME", "`id`", "$(id)", "*", "~", ";", "|", "&"});
+    QTest::newRow("no-expansion") << R"($HOME `id` $(id) * ~ ; | &)"
+                                  << words({"$HOME", "`id`", "$(id)", "*", "~", ";", "|", "&"});
     QTest::newRow("open-double-quote") << R"(a "b)" << fails;
     QTest::newRow("open-single-quote") << R"(a 'b)" << fails;
     QTest::newRow("escaped-quote-does-not-close") << R"("a\")" << fails;
