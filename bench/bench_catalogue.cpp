@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Catalogue figures: the memory of an object with the largest limits, and the time to add
 // 100,000 applications.
 #include <Lanyard/ExternalApps.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times ExecuteApp of /bin/true next to a bare posix_spawn of it, both in a process that holds
 // 1 GiB of touched memory, as a large host does. Every child is reaped. Then, in a host that
 // never runs its event loop, how much the process grows over 10,000 more launches

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Filling the program list window with 10,000 applications (100 groups of 100) and filling it
 // again after a delete, against filling a bare QTreeWidget with the same labels in this run.
 #include "ui/frmEditApps.h"

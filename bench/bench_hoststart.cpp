@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a GUI host pays at start for its Tools menu, against a plain Qt menu of as many icons:
 //   host_start_100_ms           create ExternalApps, load a list of 100 programs of /usr/bin,
 //                               build the ToolsMenu with their icons

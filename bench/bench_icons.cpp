@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Program icon look-ups: the first one (desktop entry scan, theme set-up, MIME type), a cached
 // one (what loading a long launch list with a few distinct programs costs per line), and one
 // past the cache lifetime (the file checked again).

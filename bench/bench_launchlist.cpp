@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loads and saves a launch list of 1,000,000 lines (1000 groups of 1000 applications) and
 // prints the times next to the time that awk takes to count the file's lines, measured in the
 // same run on the same file. The load runs in a fresh process of this program, so that its

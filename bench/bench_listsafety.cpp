@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Figures of the launch list under other writers and hostile files:
 //   concurrent_add_20_kept       entries kept after 20 `lanyard add` of distinct entries, all
 //                                started at once on one list (target: 20)

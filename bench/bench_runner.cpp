@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Figures of the process runner clsEXE:
 //   wait_cpu_percent            CPU time of this process while ShellAndWait waits for `sleep 2`,
 //                               as a percentage of the wall time (target: under 2)

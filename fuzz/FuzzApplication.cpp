@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object every fuzz target runs in: icons and the catalogue need a
 // QGuiApplication, on the offscreen platform.
 #include <QGuiApplication>

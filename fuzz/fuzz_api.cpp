@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The catalogue driven through its members with any values, then saved and loaded again: the
 // file gives back what the catalogue held (up to the merging any load does of repeated names),
 // and a value the file could not hold was refused rather than stored.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Placeholders replaced in a command line and the command split into words: a replacement's
 // characters never leave the word in which their placeholder stood, whatever they are.
 #include "FuzzInput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A launch list of any bytes, loaded with small limits: a file that is no launch list fails the
 // load and stays as it was; any other is written back by a save that merges (the object left
 // entries out) and gives the same catalogue when loaded again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every member that takes a number-or-name argument, called late-bound with fuzzed values:
 // it either succeeds or fails with one of the component's error numbers, and a failed call,
 // like any read, leaves the catalogue as it was.

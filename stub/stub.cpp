@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // STUB16.EXE: runs one command for the process runner and stands between it and the runner.
 //
 //   STUB16.EXE <program> [<argument>...] <milliseconds>

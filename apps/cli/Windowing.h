@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 /// What the command-line host can show windows on, found out before any QApplication exists

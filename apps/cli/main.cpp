@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lanyard: the command-line host, for terminals, scripts and desktop shortcuts.
 #include "CliArguments.h"
 #include "CliCommands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DemoWindow.h"
 
 #include "HostPlaceholders.h"

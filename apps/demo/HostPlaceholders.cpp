@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HostPlaceholders.h"
 
 #include <QFileInfo>

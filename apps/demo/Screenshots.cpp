@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Screenshots.h"
 
 #include "DemoWindow.h"

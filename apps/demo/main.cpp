@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lanyard-demo: a small text viewer that shows the Lanyard component at work.
 #include "DemoFiles.h"
 #include "DemoWindow.h"

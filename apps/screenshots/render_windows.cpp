@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders the three configuration windows to PNG files for the documentation: in English, the
 // program list window in German, and all three in German at 11 points. Run on the offscreen
 // platform; QT_SCALE_FACTOR=2 gives the high-DPI renderings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A host that knows Lanyard only by its class name: it loads the plugin, creates the object by
 // "Lanyard.ExternalApps" and drives it by member names. No Lanyard header, no link to it.
 #include <QCoreApplication>

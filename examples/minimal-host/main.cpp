@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A host in twenty lines: its launch list, a placeholder, a launch, the program list window.
 #include <Lanyard/ExternalApps.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A QML host: main.qml imports the QML module "Lanyard" and declares its ExternalApps there.
 #include <QGuiApplication>
 #include <QQmlComponent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole interface by name: properties that notify, members that take and give values,
 // failures as errorOccurred (never as exceptions), and signals a QML handler takes.
 import QtQml

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 /// Marks the classes that make up the library's interface; everything else stays inside it,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LaunchList.h"
 
 #include "Catalogue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LaunchListFile.h"
 
 #include "text/NativeText.h"

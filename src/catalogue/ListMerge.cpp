@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ListMerge.h"
 
 #include "Catalogue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <Lanyard/ExternalApps.h>
 
 #include "ExternalAppsPrivate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ExternalAppsPrivate.h"
 
 #include "LateBinding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LateBinding.h"
 
 #include "ExternalAppsPrivate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <Lanyard/ToolsMenu.h>
 
 #include <Lanyard/ExternalApps.h>

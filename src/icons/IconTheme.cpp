@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "IconTheme.h"
 
 #include "ThemeIconEngine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mGetFileIcon.h"
 
 #include "DesktopEntryIndex.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ChildReaper.h"
 
 #include "ChildProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Launcher.h"
 
 #include "ChildReaper.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PlaceholderTable.h"
 
 #include "util/Raise.h"

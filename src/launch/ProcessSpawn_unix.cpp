@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ProcessSpawn.h"
 
 #include "text/NativeText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ExternalAppsFactory.h"
 
 #include <Lanyard/ExternalApps.h>

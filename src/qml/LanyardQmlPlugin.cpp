@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LanyardQmlPlugin.h"
 
 #include <Lanyard/ExternalApps.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "StubProgram.h"
 
 #include "util/LibraryLocation.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "WindowFinder.h"
 
 #include <xcb/xcb.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "clsEXE.h"
 
 #include "RunnerClock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "NativeText.h"
 
 #include "Utf8.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ElidedItemToolTip.h"
 
 #include <QAbstractItemView>

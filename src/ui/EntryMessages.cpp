@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EntryMessages.h"
 
 #include <Lanyard/ComponentError.h>

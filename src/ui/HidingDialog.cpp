@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HidingDialog.h"
 
 #include "LaunchEntries.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MissingProgramBox.h"
 
 #include "Notice.h"

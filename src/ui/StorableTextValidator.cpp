@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "StorableTextValidator.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frmEditApps.h"
 
 #include "Captions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frmNewApp.h"
 
 #include "Captions.h"

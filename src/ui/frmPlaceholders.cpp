@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frmPlaceholders.h"
 
 #include "Captions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <Lanyard/ComponentError.h>
 
 namespace Lanyard {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FileListing.h"
 
 #include "text/NativeText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FileLock.h"
 
 #include "FileListing.h"

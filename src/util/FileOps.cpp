@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FileOps.h"
 
 #include "FileListing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FileWriter.h"
 
 #include "FileListing.h"

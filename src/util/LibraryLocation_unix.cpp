@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LibraryLocation.h"
 
 #include "FileListing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Logging.h"
 
 Q_LOGGING_CATEGORY(lcLanyard, "lanyard")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "VariantOps.h"
 
 #include "Raise.h"

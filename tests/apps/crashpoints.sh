@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A save killed at any system call that writes: for every save path (a replacing save, one in
 # place that grows or shrinks the list, and a merging save, which finds that another program
 # wrote the list after it was loaded), `lanyard` is killed at each such call in turn and the

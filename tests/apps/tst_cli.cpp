@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command-line host, run as a program: its output, exit status, launch list and what it started.
 #include "common/Files.h"
 #include "common/Recorder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The demo host at work: its window, built from the same library as lanyard-demo, offscreen.
 #include "DemoFiles.h"
 #include "DemoWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `cmake --install` into a fresh prefix, then a host built against the installed package.
 #include "common/Files.h"
 #include "common/Recorder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The launch list where users keep it: reached through links, in folders that cannot be
 // listed, on NFS, shared by a group, written by several `lanyard` processes at once, and after
 // a save that was killed. Each case runs the command-line host as a program.

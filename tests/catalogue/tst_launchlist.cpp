@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The launch list file: what is read from it, what is written back, and that the user's list
 // survives what happens to it (files that cannot be read, other writers, full or read-only
 // file systems, folders that take no new file).

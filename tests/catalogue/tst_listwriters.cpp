@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Several writers on one launch list, checked against a plain model: seeded random sequences of
 // adds, edits, renames (also onto names that exist), moves and deletes by long-lived objects and
 // by `lanyard` processes, each saved at a random moment. Whatever the interleaving, the file ends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What the tests say of a catalogue: its entries as text, entries made from text, and the

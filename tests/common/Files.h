@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Files a test writes and reads back byte for byte, and file permissions that apply to root too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What the recorder helper (helpers/recorder.cpp) wrote about how it was started.

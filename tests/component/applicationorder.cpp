@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A host whose application object is not the QApplication the windows need, or ends before its
 // ExternalApps: "gui LIST" has only a QGuiApplication and asks for the program list window
 // directly and by name; "outlive-open LIST" and "outlive-closed LIST" declare the object before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The catalogue through both ways in. Each script runs on the members directly and again,
 // late-bound, through invoke() on an object the plugin created by its class name; both must
 // give the expected value or error and leave the same catalogue, and a step that fails or only

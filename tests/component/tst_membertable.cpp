@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The late-bound table and the meta-object (QML, invokeMethod, Python) declare the same members:
 // a row without its declaration, or a declaration without its row, fails here. A member of the
 // table is declared as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test helper: shows a window titled "Finished - " + this program's name in capitals, as a
 // finished DOS program's window is titled, and runs until that window is closed. With
 // --late, the window is titled "Running" first and takes that title a moment later, as a

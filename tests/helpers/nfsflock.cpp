@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Preloaded into a program, makes flock() behave as Linux emulates it on NFS: with a byte-range
 // lock, so that an exclusive lock needs a descriptor open for writing (a folder never is).
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Preloaded into a program, plays another writer of a file: when the program first asks for an
 // exclusive fcntl lock, the line in LANYARD_OTHER_WRITER_LINE is appended to the file
 // LANYARD_OTHER_WRITER_FILE, as if another program had saved it just before.

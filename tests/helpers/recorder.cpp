@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program for the launch tests: it records how it was started and ends at once.
 //
 // The record goes to the file named by the environment variable LANYARD_RECORDER_OUT (nothing

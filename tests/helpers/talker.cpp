@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test helper: writes what its arguments say, in order, straight to the descriptors.
 //   out:TEXT  err:TEXT   TEXT to stdout / stderr in one write
 //   fill:N               N bytes of "0123456789" repeated, to stdout in one write

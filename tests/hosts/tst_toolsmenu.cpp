@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ToolsMenu: the menu it builds from a catalogue, its rebuilds, and the launches its actions make.
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolsMenu.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program's icon: from the desktop entry that starts it, through the icon theme (its cache or
 // its folders), else its file type's; found without touching the host's own theme.
 #include "common/Files.h"

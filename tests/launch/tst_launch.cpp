@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Launching an entry: the words the program gets, where it starts, what it inherits, and why it
 // did not start. The recorder helper writes down how it was started.
 #include "common/Catalogue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Launching and the process runner in hosts that behave like real programs: hosts that fork
 // helpers ending with exit() or _exit(), that have no descriptor left, that run the runner on
 // several threads, that ignore or handle SIGCHLD, and that see the local clock step (a TZ rule

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process runner and STUB16.EXE, with real processes: what they wait for, what they hand
 // on, and that they end what they started, and only that. Time-outs, cancels and kills run on
 // the computer's clock; a clock of the tests' (FastClock) reaches midnight and long waits.

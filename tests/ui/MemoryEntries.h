@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A catalogue as the windows see it, without the component: the real Catalogue and a list of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A user at the keyboard and mouse, for windows that block in exec() while the user acts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three windows as their users meet them. Each window has one scenario played with the
 // keyboard alone: every key goes to the widget that has the focus (QApplication::focusWidget),
 // the focus moves only as the keys move it. The other cases click, type into boxes, and check

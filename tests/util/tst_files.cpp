@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files as the kernel sees them: paths through links, the lock that writers and readers of a
 // file take turns by, and the writer's care for owners and for what killed writers left.
 #include "common/Files.h"

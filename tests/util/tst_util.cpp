@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pieces below the catalogue: command-line words, launch paths that exist, bytes from the
 // system and values of any type taken as numbers.
 #include "text/NativeText.h"
