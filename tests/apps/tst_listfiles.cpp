@@ -232,7 +232,11 @@ private Q_SLOTS:
         QCOMPARE(info.st_uid, alice.uid);
         QCOMPARE(info.st_gid, staff);
         QCOMPARE(info.st_mode & 07777, mode_t(0660));
-        // Every member reads and writes it still, the lock file included.
+        // The lock file is the group's as the list is.
+        QVERIFY(::stat(QFile::encodeName(folder + u"/.tools.lst.lock"_s).constData(), &info) == 0);
+        QCOMPARE(info.st_gid, staff);
+        QCOMPARE(info.st_mode & 07777, mode_t(0660));
+        // Every member reads and writes it still.
         const QStringList both{u"Tools\tOld\t/bin/old\t\t0"_s, u"Tools\tNew\t/bin/new\t\t0"_s};
         for (const User &member : {alice, bob, carol})
             QCOMPARE(listed(list, member), both);
