@@ -220,10 +220,11 @@ pid_t forkHelper(bool withExit)
     return helper;
 }
 
-/// "ok" when the helper ended by itself with status 0 within a bounded wait.
+/// "ok" when the helper ended by itself with status 0 within a bounded wait (generous: in a
+/// sanitizer build its exit() runs a leak check, which a busy machine makes slow).
 QString helperEnd(pid_t helper)
 {
-    const QDeadlineTimer bound(5000);
+    const QDeadlineTimer bound(30000);
     int status = 0;
     while (::waitpid(helper, &status, WNOHANG) == 0) {
         if (bound.hasExpired()) {
