@@ -187,8 +187,9 @@ void ChildReaper::afterForkInChild()
 {
     // The parent's reaper is left as the fork found it (its mutex may be held by a thread that
     // is not here), never destroyed: its threads and children are not this process's.
+    static std::atomic<Private *> inherited{nullptr}; // kept reachable: no leak checker takes it for a leak
     ChildReaper &reaper = instance();
-    [[maybe_unused]] Private *inherited = reaper.d.release();
+    inherited.store(reaper.d.release());
     reaper.d = std::make_unique<Private>();
 }
 
