@@ -47,6 +47,11 @@ void Captions::setLanguage(Language language) { languageOffset = static_cast<qin
 
 QString Captions::text(TextId id) { return stringTable().value(static_cast<int>(id) + languageOffset); }
 
+QString Captions::text(TextId id, Language language)
+{
+    return stringTable().value(static_cast<int>(id) + static_cast<int>(language) * LanguageBlock);
+}
+
 QList<int> Captions::ids()
 {
     QList<int> ids = stringTable().keys();

@@ -1,9 +1,12 @@
 #include "frmEditApps.h"
 
 #include "Captions.h"
+#include "ColumnFit.h"
 #include "ElidedItemToolTip.h"
 #include "KeyRules.h"
 #include "Notice.h"
+#include "RenameNotice.h"
+#include "ScreenFit.h"
 #include "Twips.h"
 #include "frmNewApp.h"
 #include "frmPlaceholders.h"
@@ -16,6 +19,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -59,6 +63,8 @@ struct frmEditApps::Private
 {
     QPointer<ExternalApps> apps;
     ImageList imgExeIcons;
+    // A message about a change made while the dialog was open, shown once it has closed.
+    std::optional<Report> later;
     // Handlers that run a nested event loop; while one runs, unloading defers the deletion.
     int busy = 0;
 
@@ -91,6 +97,8 @@ struct frmEditApps::Private
         tvGroup->setObjectName(u"tvGroup"_s);
         tvGroup->setHeaderHidden(true);
         tvGroup->setColumnCount(1);
+        // Hidden, the header still names the column for screen readers.
+        tvGroup->setHeaderLabels({window->windowTitle()});
         tvGroup->setUniformRowHeights(true);
         tvGroup->setEditTriggers(QAbstractItemView::NoEditTriggers);
         tvGroup->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -146,6 +154,9 @@ frmEditApps::frmEditApps(QWidget *owner)
     connect(d->cmdEdit, &QPushButton::clicked, this, &frmEditApps::EditProgram);
     connect(d->cmdRemoveApp, &QPushButton::clicked, this, &frmEditApps::RemoveProgram);
     connect(d->tvGroup, &QTreeWidget::currentItemChanged, this, &frmEditApps::updateButtonsForSelection);
+    connect(d->tvGroup, &QTreeWidget::itemSelectionChanged, this, &frmEditApps::updateButtonsForSelection);
+    connect(d->tvGroup, &QTreeWidget::itemCollapsed, this, &frmEditApps::showAppsOfCollapsed);
+    connect(d->tvGroup, &QTreeWidget::itemExpanded, this, &frmEditApps::updateButtonsForSelection);
     for (QObject *control : {static_cast<QObject *>(d->tvGroup), static_cast<QObject *>(d->tvGroup->viewport()),
                              static_cast<QObject *>(d->cmdAddApp), static_cast<QObject *>(d->cmdEdit),
                              static_cast<QObject *>(d->cmdRemoveApp)})
@@ -204,6 +215,8 @@ void frmEditApps::showModal(bool modal, QWidget *owner)
         hide();
         setWindowModality(modality);
     }
+    if (!isVisible())
+        fitToContents();
     show();
     raise();
     activateWindow();
@@ -250,12 +263,16 @@ void frmEditApps::FillTree()
             auto *groupNode = new QTreeWidgetItem(QStringList{apps->GroupName(i)});
             groupNode->setIcon(0, groupImage);
             groupNode->setData(0, TagRole, groupTag);
+            QList<QTreeWidgetItem *> appNodes;
+            appNodes.reserve(appCount);
             for (qint16 j = 0; j < appCount; ++j) {
                 const QIcon icon = apps->Icon(group, j);
                 const int image = images.add(icon.isNull() ? appImage : icon);
-                auto *appNode = new QTreeWidgetItem(groupNode, QStringList{apps->ApplicationName(group, j)});
+                auto *appNode = new QTreeWidgetItem(QStringList{apps->ApplicationName(group, j)});
                 appNode->setIcon(0, images.icon(image));
+                appNodes.append(appNode);
             }
+            groupNode->addChildren(appNodes);
             groupNodes.append(groupNode);
         }
     }
@@ -268,10 +285,53 @@ void frmEditApps::FillTree()
     tree->setUpdatesEnabled(true);
 }
 
+void frmEditApps::fitToContents()
+{
+    // Every name whole and every row shown, up to half the screen's width and two thirds of
+    // its height; the layout puts the buttons' column and the margins around that.
+    QTreeWidget *tree = d->tvGroup;
+    QSize most = ScreenFit::share(this, 2, 3);
+    most.setWidth(ScreenFit::share(this, 1, 2).width());
+    const QSize least = tree->minimumSize();
+    tree->setMinimumSize(ColumnFit::wholeSize(tree, most).expandedTo(least));
+    const QSize window = minimumSizeHint();
+    tree->setMinimumSize(least);
+    ScreenFit::resizeWithin(this, window);
+}
+
+void frmEditApps::makeCurrent(const QString &group, const QString &app)
+{
+    QTreeWidget *tree = d->tvGroup;
+    const QList<QTreeWidgetItem *> groups = tree->findItems(group, Qt::MatchExactly);
+    // A group gone with its last application: another group, never an application.
+    QTreeWidgetItem *node = groups.isEmpty() ? tree->topLevelItem(0) : groups.constFirst();
+    if (!node)
+        return;
+    for (int j = 0; j < node->childCount() && !groups.isEmpty() && !app.isEmpty(); ++j) {
+        if (node->child(j)->text(0) == app) {
+            node = node->child(j);
+            break;
+        }
+    }
+    tree->setCurrentItem(node);
+    tree->scrollToItem(node);
+}
+
+void frmEditApps::showAppsOfCollapsed(QTreeWidgetItem *groupNode)
+{
+    // The current application is hidden in the group closed over it: the group takes its
+    // place, so that Edit and Delete never act on a node the user cannot see.
+    QTreeWidgetItem *current = d->tvGroup->currentItem();
+    if (current && current->parent() == groupNode)
+        d->tvGroup->setCurrentItem(groupNode);
+    updateButtonsForSelection();
+}
+
 QTreeWidgetItem *frmEditApps::selectedAppNode() const
 {
+    // What the user sees selected: a node of an open group, highlighted.
     QTreeWidgetItem *node = d->tvGroup->currentItem();
-    if (!node || isGroupNode(node) || !node->parent())
+    if (!node || isGroupNode(node) || !node->parent() || !node->parent()->isExpanded() || !node->isSelected())
         return nullptr;
     return node;
 }
@@ -286,6 +346,20 @@ void frmEditApps::guarded(EntryMessages::Change change, const Entry &entry, Acti
     }
 }
 
+template<typename Action>
+std::optional<QString> frmEditApps::stored(EntryMessages::Change change, const Entry &entry, Action &&action)
+{
+    try {
+        action();
+    } catch (const ComponentError &error) {
+        // A text the list cannot hold: the dialog stays open with what the user typed.
+        if (error.code() == ErrorCode::InvalidArgument)
+            return error.detail();
+        d->later = Report{u"msgComponentError"_s, EntryMessages::failed(change, entry.group, entry.app, error)};
+    }
+    return std::nullopt;
+}
+
 void frmEditApps::report(const QString &objectName, const QString &text)
 {
     if (!isLoaded())
@@ -298,8 +372,8 @@ void frmEditApps::reportLimit(EntryMessages::Change change, const QString &group
 {
     const ExternalApps &apps = *d->apps;
     const bool groupIsNew = !hasGroup(apps, group);
-    report(u"msgLimitReached"_s, EntryMessages::limitReached(change, group, app, groupIsNew,
-                                                             groupIsNew ? apps.MaxGroups() : apps.MaxApps()));
+    d->later = Report{u"msgLimitReached"_s, EntryMessages::limitReached(change, group, app, groupIsNew,
+                                                                        groupIsNew ? apps.MaxGroups() : apps.MaxApps())};
 }
 
 std::optional<frmEditApps::Entry> frmEditApps::selectedEntry() const
@@ -310,16 +384,20 @@ std::optional<frmEditApps::Entry> frmEditApps::selectedEntry() const
     return Entry{node->parent()->text(0), node->text(0)};
 }
 
-void frmEditApps::unloadDialogAndFill()
+void frmEditApps::unloadDialogAndFill(const std::optional<Entry> &current)
 {
     if (!isLoaded())
         return;
     frmNewApp::Unload();
     FillTree();
+    if (current)
+        makeCurrent(current->group, current->app);
+    if (const std::optional<Report> later = std::exchange(d->later, std::nullopt))
+        report(later->objectName, later->text);
 }
 
-std::optional<frmNewApp::Fields> frmEditApps::askForFields(TextId caption,
-                                                          const std::optional<frmNewApp::Fields> &prefill)
+bool frmEditApps::askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill,
+                               const frmNewApp::Store &store)
 {
     const QPointer<frmNewApp> dialog = frmNewApp::Load(this);
     dialog->setWindowTitle(Captions::text(caption));
@@ -327,10 +405,13 @@ std::optional<frmNewApp::Fields> frmEditApps::askForFields(TextId caption,
     // After the component: filling the group list empties the group text.
     if (prefill)
         dialog->setFields(*prefill);
+    dialog->setStore([this, store](const frmNewApp::Fields &fields) -> std::optional<QString> {
+        if (!isLoaded() || !d->apps)
+            return std::nullopt;
+        return store(fields);
+    });
     dialog->exec();
-    if (!isLoaded() || !dialog || dialog->Cancel() || !d->apps)
-        return std::nullopt;
-    return dialog->fields();
+    return isLoaded() && dialog && !dialog->Cancel() && d->apps;
 }
 
 void frmEditApps::AddProgram()
@@ -338,13 +419,16 @@ void frmEditApps::AddProgram()
     if (!isLoaded())
         return;
     const Private::BusyScope busy(*d);
-    if (const std::optional<frmNewApp::Fields> fields = askForFields(TextId::AddCaption, std::nullopt)) {
-        guarded(EntryMessages::Change::Add, {fields->group, fields->name}, [&] {
-            if (!d->apps->AddApp(fields->group, fields->name, fields->path, fields->cmdLine, fields->isProtected))
-                reportLimit(EntryMessages::Change::Add, fields->group, fields->name);
+    std::optional<Entry> current = selectedEntry();
+    askForFields(TextId::AddCaption, std::nullopt, [&](const frmNewApp::Fields &fields) {
+        const Entry added{fields.group, fields.name};
+        current = added;
+        return stored(EntryMessages::Change::Add, added, [&] {
+            if (!d->apps->AddApp(fields.group, fields.name, fields.path, fields.cmdLine, fields.isProtected))
+                reportLimit(EntryMessages::Change::Add, fields.group, fields.name);
         });
-    }
-    unloadDialogAndFill();
+    });
+    unloadDialogAndFill(current);
 }
 
 template<typename Action>
@@ -354,30 +438,41 @@ void frmEditApps::changeSelected(EntryMessages::Change change, Action action)
     if (!entry)
         return;
     const Private::BusyScope busy(*d);
-    guarded(change, *entry, [&] { action(*d->apps, *entry); });
-    unloadDialogAndFill();
+    Entry current = *entry;
+    guarded(change, *entry, [&] { action(*d->apps, *entry, current); });
+    unloadDialogAndFill(current);
 }
 
 void frmEditApps::EditProgram()
 {
-    changeSelected(EntryMessages::Change::Edit, [this](ExternalApps &apps, const Entry &entry) {
+    changeSelected(EntryMessages::Change::Edit, [this](ExternalApps &apps, const Entry &entry, Entry &current) {
         const auto &[group, app] = entry;
-        const frmNewApp::Fields current{group, app, apps.AppPath(group, app), apps.CmdLine(group, app),
-                                        apps.AppProtected(group, app) != 0};
-        const std::optional<frmNewApp::Fields> edited = askForFields(TextId::EditCaption, current);
-        if (!edited)
-            return;
-        apps.EditApp(group, app, edited->group, edited->name, edited->isProtected, edited->path, edited->cmdLine);
-        // A full group refuses the move silently and leaves the entry where it was.
-        if (edited->group != group && hasEntry(apps, group, app))
-            reportLimit(EntryMessages::Change::Edit, edited->group, app);
+        const frmNewApp::Fields now{group, app, apps.AppPath(group, app), apps.CmdLine(group, app),
+                                    apps.AppProtected(group, app) != 0};
+        askForFields(TextId::EditCaption, now, [&](const frmNewApp::Fields &edited) {
+            return stored(EntryMessages::Change::Edit, entry, [&] {
+                RenameNotice::instance()->tell(&apps, group, app, edited.group, edited.name);
+                apps.EditApp(group, app, edited.group, edited.name, edited.isProtected, edited.path, edited.cmdLine);
+                current = {edited.group, edited.name};
+                // A full group refuses the move silently and leaves the entry where it was.
+                if (edited.group != group && hasEntry(apps, group, app)) {
+                    reportLimit(EntryMessages::Change::Edit, edited.group, app);
+                    current = entry;
+                }
+            });
+        });
     });
 }
 
 void frmEditApps::RemoveProgram()
 {
-    changeSelected(EntryMessages::Change::Delete,
-                   [](ExternalApps &apps, const Entry &entry) { apps.DeleteApp(entry.group, entry.app); });
+    changeSelected(EntryMessages::Change::Delete, [](ExternalApps &apps, const Entry &entry, Entry &current) {
+        apps.DeleteApp(entry.group, entry.app);
+        // The group stays current: a second press of the key, a bounce, deletes nothing more.
+        current = {entry.group, QString()};
+    });
+    if (isLoaded())
+        d->tvGroup->setFocus(Qt::OtherFocusReason);
 }
 
 void frmEditApps::updateButtonsForSelection()
@@ -390,11 +485,16 @@ void frmEditApps::updateButtonsForSelection()
 bool frmEditApps::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == d->tvGroup->viewport()) {
-        if (event->type() == QEvent::MouseButtonDblClick && selectedAppNode()) {
+        if (event->type() != QEvent::MouseButtonDblClick)
+            return QWidget::eventFilter(watched, event);
+        // Only on the application's own row; below the rows a double click does nothing.
+        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+        QTreeWidgetItem *hit = d->tvGroup->itemAt(at);
+        if (hit && hit == selectedAppNode()) {
             EditProgram();
             return true;
         }
-        return QWidget::eventFilter(watched, event);
+        return !hit || QWidget::eventFilter(watched, event);
     }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);

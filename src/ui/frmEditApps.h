@@ -68,6 +68,13 @@ private:
     ~frmEditApps() override;
 
     void showModal(bool modal, QWidget *owner);
+    /// Sizes the window so that the tree shows its names whole, within the screen.
+    void fitToContents();
+    /// Makes the application @p app of @p group current, or the group itself for an empty
+    /// @p app or an application gone; the first group for a group gone.
+    void makeCurrent(const QString &group, const QString &app);
+    /// Keeps the current node visible when @p groupNode closes.
+    void showAppsOfCollapsed(QTreeWidgetItem *groupNode);
     void detach();
     bool isLoaded() const;
     QTreeWidgetItem *selectedAppNode() const;
@@ -79,23 +86,36 @@ private:
         QString app;
     };
     std::optional<Entry> selectedEntry() const;
-    /// Shows the application dialog with @p caption, its fields prefilled with @p prefill;
-    /// the fields the user confirmed with OK, or nothing when the dialog was cancelled or the
-    /// window went meanwhile.
-    std::optional<frmNewApp::Fields> askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill);
-    /// Unloads the application dialog and fills the tree again, unless the window went meanwhile.
-    void unloadDialogAndFill();
+    /// A message box to show later: its object name and text.
+    struct Report
+    {
+        QString objectName;
+        QString text;
+    };
+    /// Shows the application dialog with @p caption, its fields prefilled with @p prefill; OK
+    /// hands the fields to @p store while the dialog is open. Whether the user left by OK
+    /// with the window still there.
+    bool askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill, const frmNewApp::Store &store);
+    /// Unloads the application dialog, fills the tree again with @p current as current node
+    /// and shows a message kept for later, unless the window went meanwhile.
+    void unloadDialogAndFill(const std::optional<Entry> &current);
     /// Edit and Delete act on an application node only.
     void updateButtonsForSelection();
     /// Shows @p text in a message box named @p objectName, unless the window went meanwhile.
     void report(const QString &objectName, const QString &text);
-    /// Tells the user which limit refused putting @p app into @p group.
+    /// Tells the user, once the dialog has closed, which limit refused putting @p app into @p group.
     void reportLimit(EntryMessages::Change change, const QString &group, const QString &app);
     /// Runs @p action, which makes @p change to @p entry, and shows a component error it raises.
     template<typename Action>
     void guarded(EntryMessages::Change change, const Entry &entry, Action &&action);
-    /// Calls @p action(component, entry) for the selected application, guarded as @p change,
-    /// and fills the tree again; nothing when no application node is selected.
+    /// Runs @p action, which makes @p change to @p entry from the dialog's fields: the
+    /// component's reason when it refused a text (the dialog stays open), else nothing; any
+    /// other error it raises is told once the dialog has closed.
+    template<typename Action>
+    std::optional<QString> stored(EntryMessages::Change change, const Entry &entry, Action &&action);
+    /// Calls @p action(component, entry, current) for the selected application, guarded as
+    /// @p change, and fills the tree again with the node @p action leaves in current as the
+    /// current one; nothing when no application node is selected.
     template<typename Action>
     void changeSelected(EntryMessages::Change change, Action action);
 
