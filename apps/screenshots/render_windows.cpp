@@ -1,6 +1,7 @@
 // Renders the three configuration windows to PNG files for the documentation: in English, the
-// program list window in German, and all three in German at 11 points. Run on the offscreen
-// platform; QT_SCALE_FACTOR=2 gives the high-DPI renderings.
+// program list window in German, all three in German at 11 points and in English at 16 points,
+// each at the size it opens with. Run on the offscreen platform; QT_SCALE_FACTOR=2 gives the
+// high-DPI renderings.
 #include "ui/Captions.h"
 #include "ui/frmEditApps.h"
 #include "ui/frmNewApp.h"
@@ -65,10 +66,13 @@ void fillCatalogue(ExternalApps &apps)
     apps.AddApp(QStringLiteral("Editors"), QStringLiteral("Hex View"), QStringLiteral("/usr/bin/xxd"), QStringLiteral("%FILE%"), true);
     apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Terminal"), QStringLiteral("/usr/bin/xterm"), QString(), false);
     apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Report"), QStringLiteral("/opt/acme/report"), QStringLiteral("--user=%USER%"), true);
+    apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Open with default application"), QStringLiteral("/usr/bin/xdg-open"),
+                QStringLiteral("%FILE%"), false);
     apps.AddPlaceHolder(QStringLiteral("%FILE%"), QStringLiteral("/home/ann/orders.csv"));
     apps.AddPlaceHolder(QStringLiteral("%USER%"), QStringLiteral("ann"));
     apps.AddPlaceHolder(QStringLiteral("%DATE%"), QStringLiteral("2024-05-01"));
     apps.AddPlaceHolder(QStringLiteral("%ORDER%"), QStringLiteral("A-10442"));
+    apps.AddPlaceHolder(QStringLiteral("%SELECTION%"), QStringLiteral("Deliver to the back door"));
 }
 
 // Saves the program list window, the application dialog over it (editing an entry) and the
@@ -117,5 +121,10 @@ int main(int argc, char **argv)
     font.setPointSize(11);
     QApplication::setFont(font);
     saveAll(apps, target(QStringLiteral("-de-11pt")));
+
+    apps.setLanguage(Language::lEnglish);
+    font.setPointSize(16);
+    QApplication::setFont(font);
+    saveAll(apps, target(QStringLiteral("-en-16pt")));
     return 0;
 }
