@@ -155,7 +155,7 @@ frmEditApps::frmEditApps(QWidget *owner)
     connect(d->cmdRemoveApp, &QPushButton::clicked, this, &frmEditApps::RemoveProgram);
     connect(d->tvGroup, &QTreeWidget::currentItemChanged, this, &frmEditApps::updateButtonsForSelection);
     connect(d->tvGroup, &QTreeWidget::itemSelectionChanged, this, &frmEditApps::updateButtonsForSelection);
-    connect(d->tvGroup, &QTreeWidget::itemCollapsed, this, &frmEditApps::showAppsOfCollapsed);
+    connect(d->tvGroup, &QTreeWidget::itemCollapsed, this, &frmEditApps::keepCurrentInSight);
     connect(d->tvGroup, &QTreeWidget::itemExpanded, this, &frmEditApps::updateButtonsForSelection);
     for (QObject *control : {static_cast<QObject *>(d->tvGroup), static_cast<QObject *>(d->tvGroup->viewport()),
                              static_cast<QObject *>(d->cmdAddApp), static_cast<QObject *>(d->cmdEdit),
@@ -317,7 +317,7 @@ void frmEditApps::makeCurrent(const QString &group, const QString &app)
     tree->scrollToItem(node);
 }
 
-void frmEditApps::showAppsOfCollapsed(QTreeWidgetItem *groupNode)
+void frmEditApps::keepCurrentInSight(QTreeWidgetItem *groupNode)
 {
     // The current application is hidden in the group closed over it: the group takes its
     // place, so that Edit and Delete never act on a node the user cannot see.
@@ -446,7 +446,8 @@ void frmEditApps::changeSelected(EntryMessages::Change change, Action action)
 void frmEditApps::EditProgram()
 {
     changeSelected(EntryMessages::Change::Edit, [this](ExternalApps &apps, const Entry &entry, Entry &current) {
-        const auto &[group, app] = entry;
+        const QString &group = entry.group;
+        const QString &app = entry.app;
         const frmNewApp::Fields now{group, app, apps.AppPath(group, app), apps.CmdLine(group, app),
                                     apps.AppProtected(group, app) != 0};
         askForFields(TextId::EditCaption, now, [&](const frmNewApp::Fields &edited) {

@@ -74,7 +74,7 @@ private:
     /// @p app or an application gone; the first group for a group gone.
     void makeCurrent(const QString &group, const QString &app);
     /// Keeps the current node visible when @p groupNode closes.
-    void showAppsOfCollapsed(QTreeWidgetItem *groupNode);
+    void keepCurrentInSight(QTreeWidgetItem *groupNode);
     void detach();
     bool isLoaded() const;
     QTreeWidgetItem *selectedAppNode() const;
