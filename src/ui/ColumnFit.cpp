@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include <array>
 #include <vector>
 
 namespace Lanyard::ColumnFit {
@@ -17,19 +18,45 @@ struct Longest
     int advance = -1;
 };
 
+/// Text widths for finding the longest of many texts quickly: a Latin-1 text is the sum of its
+/// characters' advances, each measured once (kerning only narrows it), any other is shaped whole.
+class Widths
+{
+public:
+    explicit Widths(const QFont &font) : m_metrics(font) { m_latin1.fill(-1); }
+
+    int of(const QString &text)
+    {
+        int width = 0;
+        for (const QChar c : text) {
+            if (c.unicode() >= m_latin1.size())
+                return m_metrics.horizontalAdvance(text);
+            int &advance = m_latin1[c.unicode()];
+            if (advance < 0)
+                advance = m_metrics.horizontalAdvance(c);
+            width += advance;
+        }
+        return width;
+    }
+    int exact(const QString &text) const { return m_metrics.horizontalAdvance(text); }
+
+private:
+    QFontMetrics m_metrics;
+    std::array<int, 256> m_latin1;
+};
+
 /// The item of the longest text at each depth below @p parent.
-void collectLongest(const QTreeWidgetItem *parent, int column, const QFontMetrics &metrics, size_t depth,
-                    std::vector<Longest> &longest)
+void collectLongest(const QTreeWidgetItem *parent, int column, Widths &widths, size_t depth, std::vector<Longest> &longest)
 {
     for (int i = 0; i < parent->childCount(); ++i) {
         const QTreeWidgetItem *item = parent->child(i);
         if (longest.size() <= depth)
             longest.resize(depth + 1);
-        const int advance = metrics.horizontalAdvance(item->text(column));
+        const int advance = widths.of(item->text(column));
         if (advance > longest[depth].advance)
             longest[depth] = {item, advance};
         if (item->childCount() > 0)
-            collectLongest(item, column, metrics, depth + 1, longest);
+            collectLongest(item, column, widths, depth + 1, longest);
     }
 }
 
@@ -52,14 +79,18 @@ int drawnWidth(const QTreeWidget *view, const QTreeWidgetItem *item, int column)
 int contentWidth(const QTreeWidget *view, int column)
 {
     std::vector<Longest> longest;
-    collectLongest(view->invisibleRootItem(), column, QFontMetrics(view->font()), 0, longest);
+    Widths widths(view->font());
+    collectLongest(view->invisibleRootItem(), column, widths, 0, longest);
     int width = 0;
     const int firstIndent = view->rootIsDecorated() ? 1 : 0;
     for (size_t depth = 0; depth < longest.size(); ++depth) {
-        if (!longest[depth].item)
+        const Longest &found = longest[depth];
+        if (!found.item)
             continue;
         const int indent = column == 0 ? view->indentation() * (static_cast<int>(depth) + firstIndent) : 0;
-        width = std::max(width, indent + drawnWidth(view, longest[depth].item, column));
+        // The summed advances may exceed the shaped text: the room is the larger of both.
+        const int slack = std::max(0, found.advance - widths.exact(found.item->text(column)));
+        width = std::max(width, indent + drawnWidth(view, found.item, column) + slack);
     }
     return width;
 }
