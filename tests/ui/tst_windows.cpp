@@ -506,8 +506,23 @@ private Q_SLOTS:
     // A text the launch list cannot hold is refused while the dialog is open: the message names
     // the character and its box, which gets the focus with the character selected; nothing
     // typed is lost, and the entry goes in once the user changed it.
+    void refusedTextKeepsWhatWasTyped_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("character");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("name-beyond-latin-1") << "txtAppName" << "C\u0153ur" << "\u0153 (U+0153)" << "Program Name";
+        QTest::newRow("command-beyond-the-basic-plane") << "txtCmdLine" << "--mood=\U0001F600" << "\U0001F600 (U+1F600)"
+                                                        << "Command Line";
+        QTest::newRow("group-opening-a-comment") << "cboGroup" << ";Tools" << "; (U+003B)" << "Program Group";
+    }
     void refusedTextKeepsWhatWasTyped()
     {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, character);
+        QFETCH(QString, caption);
         QTemporaryDir folder;
         const QString list = folder.filePath("tools.lst");
         QVERIFY(TestFiles::write(list, "; Created by: x on 01-01-2026\r\nTools,Caf\xE9,/bin/true,,0\r\n"));
@@ -520,20 +535,24 @@ private Q_SLOTS:
                 seen << static_cast<QMessageBox *>(box)->text();
                 press(Qt::Key_Return);
             });
-            play(dialog, {"focus:cboGroup", "type:Tools", "focus:txtAppName", "clip:C\u0153ur", "key:Ctrl+V",
-                          "focus:txtApp", "type:/bin/vi", "click:cmdOK"});
+            play(dialog, {"focus:cboGroup", "type:Tools", "focus:txtAppName", "type:Vi", "focus:txtApp", "type:/bin/vi",
+                          "focus:" + box, "key:Ctrl+A", "clip:" + typed, "key:Ctrl+V", "click:cmdOK"});
             backTo(dialog);
-            const auto *name = dialog->findChild<QLineEdit *>("txtAppName");
-            seen << QString::number(dialog->isVisible()) << focusName() << name->selectedText()
+            auto *combo = qobject_cast<QComboBox *>(focused());
+            const QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(focused());
+            seen << QString::number(dialog->isVisible()) << focusName() << (edit ? edit->selectedText() : QString())
                  << asList(static_cast<frmNewApp *>(dialog)->fields()).join('|');
-            play(dialog, {"key:Ctrl+A", "type:Coeur", "click:cmdOK"});
+            play(dialog, {"key:Ctrl+A", "type:Fine", "click:cmdOK"});
         });
         QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
-        QCOMPARE(seen, (QStringList{"The launch list cannot hold \u201C\u0153\u201D (U+0153) in \u201CProgram Name\u201D. "
-                                    "Please change it and choose OK again.",
-                                    "1", "txtAppName", "\u0153", "Tools|C\u0153ur|/bin/vi||0"}));
-        QCOMPARE(dump(*m_apps), (QStringList{"Tools|Caf\u00E9|/bin/true||0", "Tools|Coeur|/bin/vi||0"}));
-        QCOMPARE(tree()->currentItem(), item("Coeur"));
+        QStringList fields{"Tools", "Vi", "/bin/vi", "", "0"};
+        fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = typed;
+        const QString shownCharacter = character.section(' ', 0, 0);
+        QCOMPARE(seen, (QStringList{"The launch list cannot hold \u201C" + shownCharacter + "\u201D " + character.section(' ', 1)
+                                        + " in \u201C" + caption + "\u201D. Please change it and choose OK again.",
+                                    "1", box, shownCharacter, fields.join('|')}));
+        fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = "Fine";
+        QCOMPARE(dump(*m_apps).value(1), fields.join('|'));
     }
 
     // Our own texts follow the window language: the string table's German and French.
