@@ -82,11 +82,15 @@ int child(const QString &path, const QString &savePath)
     Catalogue catalogue;
     catalogue.setMaxGroups(groups);
     catalogue.setMaxApps(appsPerGroup);
-    const LaunchListFile::Read read = LaunchListFile::load(path, [&](const LaunchListEntry &entry) {
-        catalogue.addApp(entry.group, entry.name, entry.path, entry.cmdLine, entry.isProtected);
-    });
+    const LaunchListFile::Version read = LaunchListFile::load(
+        path, [&](const LaunchListEntry &entry) { catalogue.addLoaded(entry, QIcon()); });
     timer.restart();
-    LaunchListFile::save(catalogue, savePath, read.encoding);
+    LaunchListFile::save(
+        savePath,
+        [&](const LaunchListFile::Sink &sink) {
+            catalogue.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &) { sink(entry); });
+        },
+        read.encoding);
     const double saveMs = timer.nsecsElapsed() / 1e6;
     std::printf("%.3f %.3f %ld\n", loadMs, saveMs, rss);
     std::fflush(stdout);

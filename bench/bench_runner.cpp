@@ -8,13 +8,20 @@
 //                               silent command with a time-out (target: under 0.5)
 //   start_text_4mib_cpu_ms      CPU time of RedirectDOSEXE for 4 MiB of output before its start
 //                               text (target: under 200)
+//   runner_threads_4x1000_ok    ShellAndWait("true") calls that returned normally when four
+//                               threads, each with its own clsEXE, make 1000 each (target: 4000)
 #include "runner/clsEXE.h"
+
+#include <Lanyard/ComponentError.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 #include <sys/resource.h>
 
@@ -73,6 +80,28 @@ double startTextCpuMs()
     return delivered.startsWith(u"START"_s) ? cpuMs : -1;
 }
 
+/// Calls that returned normally of four threads' 1000 ShellAndWait("true") each.
+int threadsOk()
+{
+    std::atomic<int> ok{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&ok] {
+            for (int run = 0; run < 1000; ++run) {
+                try {
+                    clsEXE runner;
+                    runner.ShellAndWait(u"true"_s);
+                    ++ok;
+                } catch (const ComponentError &) {
+                }
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    return ok;
+}
+
 QString producer()
 {
     return u"head -c %1 /dev/zero"_s.arg(OutputBytes);
@@ -115,6 +144,8 @@ int main(int argc, char *argv[])
     print("wait_cpu_percent", waitCpuPercent(), "%");
     print("wait_idle_cpu_ms_per_s", idleWaitCpuMsPerSecond(), "ms/s");
     print("start_text_4mib_cpu_ms", startTextCpuMs(), "ms");
+    std::printf("runner_threads_4x1000_ok %d calls\n", threadsOk());
+    std::fflush(stdout);
 
     qint64 delivered = 0;
     const double redirect = redirectSeconds(delivered);

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const ComponentError &) {
         return 0; // a command line the list could not store as it stands (a line break, say)
     }
-    const std::optional<LaunchCommand> command = apps.launchCommand(QStringLiteral("G"), QStringLiteral("A"));
+    const Result<LaunchCommand> command = apps.launchCommand(QStringLiteral("G"), QStringLiteral("A"));
     if (!command)
         return 0; // an unbalanced quote in the stored text; nothing would start
     if (command->program != u"/bin/true")

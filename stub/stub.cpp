@@ -7,8 +7,14 @@
 // command, with everything it started, is ended when it has been silent (no output on stdout or
 // stderr) for that long. The stub ends when the command ends and exits with its exit code
 // (128 + the signal number when a signal ended it, 127 when it could not be started).
-// A SIGTERM, SIGINT or SIGHUP sent to the stub ends the command's process group the same way,
-// also while the stub is passing output on to a reader that does not read.
+// A SIGTERM, SIGINT or SIGHUP sent to the stub ends the command the same way, also while the
+// stub is passing output on to a reader that does not read.
+//
+// Ending the command ends every process it started that still runs, also those that left its
+// process group or session (setsid, coreutils timeout): the stub is their subreaper, so each
+// becomes its child when its parent ends, and the stub ends its children until none is left.
+// Only its own unreaped children are ever signalled one by one, so no signal can reach a
+// process that merely took a number they had.
 
 #include <algorithm>
 #include <cerrno>
@@ -16,12 +22,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <dirent.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,6 +47,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int ExitCannotRun = 127;
 constexpr int ExitUsage = 2;
 constexpr auto TerminateGrace = std::chrono::milliseconds(150);
+// Killing level after level of the command's processes takes a few rounds; this bounds them.
+constexpr auto KillRounds = std::chrono::seconds(3);
 
 int g_signalPipe[2] = {-1, -1};
 volatile sig_atomic_t g_ending = 0;
@@ -133,6 +146,56 @@ bool pass(Relay &relay)
     }
 }
 
+/// The stub's children, zombies included, from the kernel's list of them; nothing when the
+/// kernel keeps none.
+std::optional<std::vector<pid_t>> listedChildren()
+{
+    const std::string path = "/proc/self/task/" + std::to_string(::getpid()) + "/children";
+    FILE *list = std::fopen(path.c_str(), "re");
+    if (!list)
+        return std::nullopt;
+    std::vector<pid_t> children;
+    long pid = 0;
+    while (std::fscanf(list, "%ld", &pid) == 1)
+        children.push_back(static_cast<pid_t>(pid));
+    std::fclose(list);
+    return children;
+}
+
+/// The stub's children, zombies included (the stub has one thread, which all of them belong to).
+std::vector<pid_t> directChildren()
+{
+    if (std::optional<std::vector<pid_t>> listed = listedChildren())
+        return *std::move(listed);
+    std::vector<pid_t> children;
+    const pid_t self = ::getpid();
+    DIR *proc = ::opendir("/proc");
+    if (!proc)
+        return children;
+    while (const dirent *entry = ::readdir(proc)) {
+        char *end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0')
+            continue;
+        const std::string path = std::string("/proc/") + entry->d_name + "/stat";
+        FILE *stat = std::fopen(path.c_str(), "re");
+        if (!stat)
+            continue;
+        char line[1024];
+        const size_t got = std::fread(line, 1, sizeof line - 1, stat);
+        std::fclose(stat);
+        line[got] = '\0';
+        // "pid (name) state ppid ...": the name may hold anything, the fields follow its last ')'.
+        const char *close = std::strrchr(line, ')');
+        char state = 0;
+        long parent = 0;
+        if (close && std::sscanf(close + 1, " %c %ld", &state, &parent) == 2 && parent == self)
+            children.push_back(static_cast<pid_t>(pid));
+    }
+    ::closedir(proc);
+    return children;
+}
+
 class Stub
 {
 public:
@@ -221,9 +284,9 @@ private:
                 return endCommand();
             if (relayOutput())
                 silentSince = Clock::now();
-            if (int status = 0; ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            if (const std::optional<int> status = reapChildren()) {
                 relayOutput(); // what the command wrote just before its end
-                return exitCodeOf(status);
+                return exitCodeOf(*status);
             }
             if (watchesSilence() && Clock::now() - silentSince >= std::chrono::milliseconds(m_timeoutMs))
                 return endCommand();
@@ -259,19 +322,68 @@ private:
         return passed;
     }
 
-    /// Ends the command's process group: SIGTERM, a short grace, then SIGKILL for what remains.
+    /// Reaps the children that have ended (processes the command left behind end up here);
+    /// the command's status once it has ended.
+    std::optional<int> reapChildren()
+    {
+        std::optional<int> commandStatus;
+        int status = 0;
+        pid_t reaped = 0;
+        while ((reaped = ::waitpid(-1, &status, WNOHANG)) > 0) {
+            if (reaped == m_pid)
+                commandStatus = status;
+        }
+        return commandStatus;
+    }
+
+    /// Ends the command and everything it started: SIGTERM to its process group and to each
+    /// process that becomes the stub's child, a short grace, then SIGKILL for what remains.
     int endCommand()
     {
         ::kill(-m_pid, SIGTERM);
-        int status = 0;
-        pid_t reaped = 0;
+        std::set<pid_t> told {m_pid};
         const auto giveUp = Clock::now() + TerminateGrace;
-        while ((reaped = ::waitpid(m_pid, &status, WNOHANG)) <= 0 && Clock::now() < giveUp)
+        // Nothing is reaped meanwhile: the command's number, and its group's, stay the stub's.
+        while (Clock::now() < giveUp && anyChildRunning(told))
             ::usleep(5000);
         ::kill(-m_pid, SIGKILL);
-        while (reaped <= 0 && ::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        return killEverything();
+    }
+
+    /// True while a child of the stub has not ended; one not yet in @p told gets SIGTERM.
+    static bool anyChildRunning(std::set<pid_t> &told)
+    {
+        bool running = false;
+        for (const pid_t child : directChildren()) {
+            siginfo_t info {};
+            if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0) {
+                running = true;
+                if (told.insert(child).second)
+                    ::kill(child, SIGTERM);
+            }
         }
-        return exitCodeOf(status);
+        return running;
+    }
+
+    /// SIGKILL to every child, round after round (a killed child's children become the stub's),
+    /// until none is left; the command's exit code.
+    int killEverything()
+    {
+        int commandStatus = 0;
+        const auto giveUp = Clock::now() + KillRounds;
+        for (;;) {
+            for (const pid_t child : directChildren())
+                ::kill(child, SIGKILL);
+            int status = 0;
+            pid_t reaped = 0;
+            while ((reaped = ::waitpid(-1, &status, WNOHANG)) > 0) {
+                if (reaped == m_pid)
+                    commandStatus = status;
+            }
+            if ((reaped < 0 && errno == ECHILD) || Clock::now() >= giveUp)
+                return exitCodeOf(commandStatus);
+            ::usleep(2000);
+        }
     }
 
     static int exitCodeOf(int status)
@@ -305,6 +417,7 @@ int main(int argc, char *argv[])
     setNonBlocking(g_signalPipe[0]);
     setNonBlocking(g_signalPipe[1]);
     installHandlers();
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
 
     std::vector<char *> command(argv + 1, argv + argc - 1);
     command.push_back(nullptr);

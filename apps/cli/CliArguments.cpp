@@ -30,13 +30,13 @@ Commands:
 Options:
       --file PATH           the launch list file
                               (default: $XDG_CONFIG_HOME/lanyard/tools.lst)
-      --max-groups N        number of group slots (default: 32767, the most;
+      --max-groups N        number of group slots, 1 to 32767 (default: 32767;
                               the list grows with every add)
-      --max-apps N          number of application slots in a group (default:
-                              32767, the most)
+      --max-apps N          number of application slots in a group, 1 to 32767
+                              (default: 32767)
       --language LANG       language of the program list window: en, de or fr
-      --set SEARCH=REPLACE  register a placeholder; repeat for more, applied in
-                              the order given
+      --set SEARCH=REPLACE  register a placeholder (SEARCH not empty); repeat for
+                              more, applied in the order given
       --protected           (add, edit) mark the application as protected
       --path P              (edit) the new program path
       --cmd C               (edit) the new command line
@@ -44,24 +44,26 @@ Options:
       --version             output version information and exit
 
 Put -- before arguments that begin with '-'. list, show and run never write the
-launch list; add, edit, delete and configure write their changes when they end,
-keeping what other programs wrote into it meanwhile.
+launch list nor create its folder; add, edit, delete and configure write their
+changes when they end, keeping what other programs wrote into it meanwhile.
 
 Exit status:
   0  done (run: the program was started)
   1  run: the program was not started; show: nothing would start;
        add, edit: a limit refused the application; show, run, edit, delete:
        no such application
-  2  bad usage, an error of the component ("lanyard: error N: TEXT"), or a
-       launch list that could not be read or written
+  2  bad usage, an error of the component ("lanyard: error N: TEXT"), a
+       launch list that could not be read or written, or output that could not
+       be written ("lanyard: write error: TEXT")
 )"_s;
 
 CliExit usageError(const QString &message)
 {
-    return {ErrorStatus, {}, u"lanyard: "_s + message + u"\nTry 'lanyard --help' for more information.\n"_s};
+    return {errorStatus, {}, u"lanyard: "_s + message + u"\nTry 'lanyard --help' for more information.\n"_s};
 }
 
-/// A command, the number of arguments it takes, and which command-specific options it accepts.
+/// A command, the number of arguments it takes, which command-specific options it accepts, and
+/// whether it may write the launch list.
 struct CommandSyntax
 {
     QString name;
@@ -70,18 +72,19 @@ struct CommandSyntax
     QString synopsis;
     bool takesProtected;
     bool takesPathAndCmd;
+    bool writes;
 };
 
 const QList<CommandSyntax> &commands()
 {
     static const QList<CommandSyntax> table{
-        {u"list"_s, 0, 0, u"list"_s, false, false},
-        {u"show"_s, 2, 2, u"show GROUP APP"_s, false, false},
-        {u"run"_s, 2, 2, u"run GROUP APP"_s, false, false},
-        {u"add"_s, 3, 4, u"add GROUP APP PATH [CMDLINE] [--protected]"_s, true, false},
-        {u"edit"_s, 4, 4, u"edit OLDGROUP OLDAPP NEWGROUP NEWAPP [--path P] [--cmd C] [--protected]"_s, true, true},
-        {u"delete"_s, 2, 2, u"delete GROUP APP"_s, false, false},
-        {u"configure"_s, 0, 0, u"configure"_s, false, false},
+        {u"list"_s, 0, 0, u"list"_s, false, false, false},
+        {u"show"_s, 2, 2, u"show GROUP APP"_s, false, false, false},
+        {u"run"_s, 2, 2, u"run GROUP APP"_s, false, false, false},
+        {u"add"_s, 3, 4, u"add GROUP APP PATH [CMDLINE] [--protected]"_s, true, false, true},
+        {u"edit"_s, 4, 4, u"edit OLDGROUP OLDAPP NEWGROUP NEWAPP [--path P] [--cmd C] [--protected]"_s, true, true, true},
+        {u"delete"_s, 2, 2, u"delete GROUP APP"_s, false, false, true},
+        {u"configure"_s, 0, 0, u"configure"_s, false, false, true},
     };
     return table;
 }
@@ -95,11 +98,12 @@ const CommandSyntax *findCommand(const QString &name)
     return nullptr;
 }
 
+/// A limit within the range the component accepts.
 std::optional<qint16> parseCount(const QString &text)
 {
     bool ok = false;
     const qint16 value = text.toShort(&ok);
-    return ok ? std::optional<qint16>(value) : std::nullopt;
+    return ok && value >= minCount ? std::optional<qint16>(value) : std::nullopt; // toShort bounds the top
 }
 
 std::optional<Lanyard::Language> parseLanguage(const QString &text)
@@ -114,6 +118,12 @@ std::optional<Lanyard::Language> parseLanguage(const QString &text)
 }
 
 } // namespace
+
+bool writesTheList(const QString &command)
+{
+    const CommandSyntax *syntax = findCommand(command);
+    return !syntax || syntax->writes;
+}
 
 std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const QString &defaultFile)
 {
@@ -169,8 +179,9 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
             continue;
         *target = parseCount(parser.value(*option));
         if (!*target)
-            return usageError(u"'--%1' needs a whole number from -32768 to 32767, not '%2'"_s.arg(
-                option->names().constFirst(), parser.value(*option)));
+            return usageError(u"'--%1' needs a whole number from %2 to %3, not '%4'"_s.arg(
+                option->names().constFirst(), QString::number(minCount), QString::number(maxCount),
+                parser.value(*option)));
     }
     if (parser.isSet(language)) {
         invocation.language = parseLanguage(parser.value(language));
@@ -179,8 +190,8 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
     }
     for (const QString &pair : parser.values(set)) {
         const qsizetype equals = pair.indexOf(u'=');
-        if (equals < 0)
-            return usageError(u"'--set' needs SEARCH=REPLACE, not '%1'"_s.arg(pair));
+        if (equals <= 0) // an empty SEARCH would stand for nothing
+            return usageError(u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%1'"_s.arg(pair));
         invocation.placeholders.append({pair.left(equals), pair.mid(equals + 1)});
     }
     invocation.isProtected = parser.isSet(isProtected);

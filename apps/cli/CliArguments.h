@@ -40,7 +40,14 @@ namespace CliArguments {
 /// without --file.
 std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const QString &defaultFile);
 
-/// The exit status of an error that the component reports, and of bad usage.
-inline constexpr int ErrorStatus = 2;
+/// The exit status of an error that the component reports, of bad usage and of lost output.
+inline constexpr int errorStatus = 2;
+
+/// The range of --max-groups and --max-apps: what the component accepts as a limit.
+inline constexpr qint16 minCount = 1;
+inline constexpr qint16 maxCount = 32767;
+
+/// Whether @p command may write the launch list (and so create its folder).
+bool writesTheList(const QString &command);
 
 } // namespace CliArguments

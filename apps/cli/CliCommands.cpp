@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -39,12 +38,7 @@ QString entryName(const QString &group, const QString &app) { return group + u'/
 /// True when the group holds an application of that name.
 bool hasEntry(const ExternalApps &apps, const QString &group, const QString &app)
 {
-    try {
-        apps.AppPath(group, app);
-        return true;
-    } catch (const Lanyard::ComponentError &) {
-        return false;
-    }
+    return apps.entry(group, app).ok();
 }
 
 int list(const ExternalApps &apps)
@@ -61,13 +55,11 @@ int list(const ExternalApps &apps)
 
 int show(const ExternalApps &apps, const QString &group, const QString &app)
 {
-    if (!hasEntry(apps, group, app)) {
-        err(u"%1: no such application"_s.arg(entryName(group, app)));
-        return 1;
-    }
-    const std::optional<Lanyard::LaunchCommand> command = apps.launchCommand(group, app);
+    const Lanyard::Result<Lanyard::LaunchCommand> command = apps.launchCommand(group, app);
     if (!command) {
-        err(u"%1: the command line has a quote that is not closed"_s.arg(entryName(group, app)));
+        const bool found = command.error().code() != Lanyard::ErrorCode::IndexOutOfRange;
+        err(found ? u"%1: the command line has a quote that is not closed"_s.arg(entryName(group, app))
+                  : u"%1: no such application"_s.arg(entryName(group, app)));
         return 1;
     }
     out(u"program: "_s + command->program);
@@ -163,7 +155,7 @@ int runCommand(ExternalApps &apps, const CliInvocation &invocation)
         return 0;
     }
     Q_UNREACHABLE();
-    return CliArguments::ErrorStatus;
+    return CliArguments::errorStatus;
 }
 
 /**
@@ -174,7 +166,7 @@ int runCommand(ExternalApps &apps, const CliInvocation &invocation)
  */
 bool configure(ExternalApps &apps, const CliInvocation &invocation)
 {
-    constexpr qint16 largest = std::numeric_limits<qint16>::max();
+    constexpr qint16 largest = CliArguments::maxCount;
     apps.setMaxGroups(largest);
     apps.setMaxApps(largest);
     apps.setEXTFile(invocation.file);
@@ -183,7 +175,7 @@ bool configure(ExternalApps &apps, const CliInvocation &invocation)
         largestGroup = std::max(largestGroup, apps.AppCount(g));
     const qint16 maxGroups = invocation.maxGroups.value_or(largest);
     const qint16 maxApps = invocation.maxApps.value_or(largest);
-    if ((maxGroups >= 1 && maxGroups < apps.GroupCount()) || (maxApps >= 1 && maxApps < largestGroup)) {
+    if (maxGroups < apps.GroupCount() || maxApps < largestGroup) {
         err(u"the launch list holds %1 groups of up to %2 applications, more than the limits given allow"_s
                 .arg(apps.GroupCount())
                 .arg(largestGroup));
@@ -202,21 +194,22 @@ bool configure(ExternalApps &apps, const CliInvocation &invocation)
 
 int execute(const CliInvocation &invocation)
 {
-    if (!invocation.fileGiven)
+    // The default list's folder appears with the first change; reading creates nothing.
+    if (!invocation.fileGiven && CliArguments::writesTheList(invocation.command))
         QDir().mkpath(QFileInfo(invocation.file).absolutePath());
     if (invocation.command == u"configure" && !Windowing::canOpenWindows()) {
         err(u"configure needs a display, and none answers (DISPLAY, WAYLAND_DISPLAY)"_s);
-        return CliArguments::ErrorStatus;
+        return CliArguments::errorStatus;
     }
 
-    int status = CliArguments::ErrorStatus;
+    int status = CliArguments::errorStatus;
     auto apps = std::make_unique<ExternalApps>();
     try {
         if (configure(*apps, invocation))
             status = runCommand(*apps, invocation);
     } catch (const Lanyard::ComponentError &error) {
         err(u"error %1: %2"_s.arg(QString::number(error.number()), error.message()));
-        return CliArguments::ErrorStatus;
+        return CliArguments::errorStatus;
     }
     // Saved here rather than at the release, so that a failure reaches the exit status; a
     // command that changed nothing writes nothing.
@@ -224,8 +217,7 @@ int execute(const CliInvocation &invocation)
         apps.get(), &ExternalApps::saveFailed, [](const QString &reason) { err(u"the launch list was not saved: "_s + reason); });
     const bool saved = apps->save();
     QObject::disconnect(reported); // the release tries once more, without a word
-    return saved ? status : CliArguments::ErrorStatus;
+    return saved ? status : CliArguments::errorStatus;
 }
-
 
 } // namespace CliCommands

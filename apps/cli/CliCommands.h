@@ -8,5 +8,4 @@ namespace CliCommands {
 /// list; returns the exit status. Needs a QCoreApplication, and a QApplication for configure.
 int execute(const CliInvocation &invocation);
 
-
 } // namespace CliCommands

@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -47,6 +48,33 @@ std::unique_ptr<QCoreApplication> makeApplication(const CliInvocation &invocatio
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
+/// The errno of a failed write to @p stream, EIO when the stream only remembers that one
+/// failed, 0 when everything written so far reached its file. The stream stays open: what
+/// the release of Qt's objects may still say must not meet a closed stream.
+int flushStream(std::FILE *stream)
+{
+    errno = 0;
+    if (std::fflush(stream) != 0)
+        return errno != 0 ? errno : EIO;
+    return std::ferror(stream) != 0 ? EIO : 0;
+}
+
+/**
+ * @p status, unless output was lost: a script that reads `lanyard list > out.tsv` must not take
+ * a cut file on a full disk for a whole one. Lost standard output is said on standard error
+ * (as GNU tools say it); lost standard error can only be told by the status.
+ */
+int finish(int status)
+{
+    if (const int error = flushStream(stdout)) {
+        print(stderr, u"lanyard: write error: "_s + qt_error_string(error) + u'\n');
+        status = CliArguments::errorStatus;
+    }
+    if (flushStream(stderr) != 0)
+        status = CliArguments::errorStatus;
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -55,12 +83,16 @@ int main(int argc, char **argv)
     if (const CliExit *exit = std::get_if<CliExit>(&parsed)) {
         print(stdout, exit->out);
         print(stderr, exit->err);
-        return exit->status;
+        return finish(exit->status);
     }
     const CliInvocation &invocation = std::get<CliInvocation>(parsed);
-    const std::unique_ptr<QCoreApplication> app = makeApplication(invocation, argc, argv);
-    QCoreApplication::setApplicationName(u"lanyard"_s);
-    // The command reports failures itself, once, in its own words.
-    QLoggingCategory::setFilterRules(u"lanyard.warning=false"_s);
-    return CliCommands::execute(invocation);
+    int status = CliArguments::errorStatus;
+    {
+        const std::unique_ptr<QCoreApplication> app = makeApplication(invocation, argc, argv);
+        QCoreApplication::setApplicationName(u"lanyard"_s);
+        // The command reports failures itself, once, in its own words.
+        QLoggingCategory::setFilterRules(u"lanyard.warning=false"_s);
+        status = CliCommands::execute(invocation);
+    }
+    return finish(status);
 }

@@ -19,6 +19,7 @@
 #include <functional>
 
 using namespace Lanyard;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -61,18 +62,17 @@ void save(QWidget *window, const QString &path)
 void fillCatalogue(ExternalApps &apps)
 {
     apps.setMaxApps(10);
-    apps.AddApp(QStringLiteral("Editors"), QStringLiteral("Text Editor"), QStringLiteral("/usr/bin/gedit"), QStringLiteral("%FILE%"), false);
-    apps.AddApp(QStringLiteral("Editors"), QStringLiteral("Nano"), QStringLiteral("/bin/nano"), QStringLiteral("-w %FILE%"), false);
-    apps.AddApp(QStringLiteral("Editors"), QStringLiteral("Hex View"), QStringLiteral("/usr/bin/xxd"), QStringLiteral("%FILE%"), true);
-    apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Terminal"), QStringLiteral("/usr/bin/xterm"), QString(), false);
-    apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Report"), QStringLiteral("/opt/acme/report"), QStringLiteral("--user=%USER%"), true);
-    apps.AddApp(QStringLiteral("Tools"), QStringLiteral("Open with default application"), QStringLiteral("/usr/bin/xdg-open"),
-                QStringLiteral("%FILE%"), false);
-    apps.AddPlaceHolder(QStringLiteral("%FILE%"), QStringLiteral("/home/ann/orders.csv"));
-    apps.AddPlaceHolder(QStringLiteral("%USER%"), QStringLiteral("ann"));
-    apps.AddPlaceHolder(QStringLiteral("%DATE%"), QStringLiteral("2024-05-01"));
-    apps.AddPlaceHolder(QStringLiteral("%ORDER%"), QStringLiteral("A-10442"));
-    apps.AddPlaceHolder(QStringLiteral("%SELECTION%"), QStringLiteral("Deliver to the back door"));
+    apps.AddApp(u"Editors"_s, u"Text Editor"_s, u"/usr/bin/gedit"_s, u"%FILE%"_s, false);
+    apps.AddApp(u"Editors"_s, u"Nano"_s, u"/bin/nano"_s, u"-w %FILE%"_s, false);
+    apps.AddApp(u"Editors"_s, u"Hex View"_s, u"/usr/bin/xxd"_s, u"%FILE%"_s, true);
+    apps.AddApp(u"Tools"_s, u"Terminal"_s, u"/usr/bin/xterm"_s, QString(), false);
+    apps.AddApp(u"Tools"_s, u"Report"_s, u"/opt/acme/report"_s, u"--user=%USER%"_s, true);
+    apps.AddApp(u"Tools"_s, u"Open with default application"_s, u"/usr/bin/xdg-open"_s, u"%FILE%"_s, false);
+    apps.AddPlaceHolder(u"%FILE%"_s, u"/home/ann/orders.csv"_s);
+    apps.AddPlaceHolder(u"%USER%"_s, u"ann"_s);
+    apps.AddPlaceHolder(u"%DATE%"_s, u"2024-05-01"_s);
+    apps.AddPlaceHolder(u"%ORDER%"_s, u"A-10442"_s);
+    apps.AddPlaceHolder(u"%SELECTION%"_s, u"Deliver to the back door"_s);
 }
 
 // Saves the program list window, the application dialog over it (editing an entry) and the
@@ -80,18 +80,17 @@ void fillCatalogue(ExternalApps &apps)
 void saveAll(ExternalApps &apps, const std::function<QString(const QString &)> &name)
 {
     apps.ShowForm();
-    save(frmEditApps::instance(), name(QStringLiteral("frmEditApps")));
+    save(frmEditApps::instance(), name(u"frmEditApps"_s));
 
     frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
     dialog->setWindowTitle(Captions::text(TextId::EditCaption));
-    dialog->setLaunchAppClass(&apps);
-    dialog->setFields({QStringLiteral("Editors"), QStringLiteral("Nano"), QStringLiteral("/bin/nano"),
-                       QStringLiteral("-w %FILE%"), false});
-    save(dialog, name(QStringLiteral("frmNewApp")));
+    dialog->setLaunchAppClass(frmEditApps::instance()->LaunchAppClass()); // the catalogue the window shows
+    dialog->setFields({u"Editors"_s, u"Nano"_s, u"/bin/nano"_s, u"-w %FILE%"_s, false});
+    save(dialog, name(u"frmNewApp"_s));
 
     frmPlaceholders *picker = frmPlaceholders::Load(dialog);
-    picker->setLaunchAppClass(&apps);
-    save(picker, name(QStringLiteral("frmPlaceholders")));
+    picker->setLaunchAppClass(frmEditApps::instance()->LaunchAppClass());
+    save(picker, name(u"frmPlaceholders"_s));
     apps.HideForm();
 }
 
@@ -100,12 +99,12 @@ void saveAll(ExternalApps &apps, const std::function<QString(const QString &)> &
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
     const QStringList args = QApplication::arguments();
-    const QDir out(args.value(1, QStringLiteral("docs")));
+    const QDir out(args.value(1, u"docs"_s));
     const QString suffix = args.value(2);
     const auto target = [&](const QString &variant) {
-        return [&, variant](const QString &window) { return out.filePath(window + variant + suffix + QStringLiteral(".png")); };
+        return [&, variant](const QString &window) { return out.filePath(window + variant + suffix + u".png"_s); };
     };
 
     ExternalApps apps;
@@ -114,17 +113,17 @@ int main(int argc, char **argv)
 
     apps.setLanguage(Language::lGerman);
     apps.ShowForm();
-    save(frmEditApps::instance(), target(QStringLiteral("-de"))(QStringLiteral("frmEditApps")));
+    save(frmEditApps::instance(), target(u"-de"_s)(u"frmEditApps"_s));
     apps.HideForm();
 
     QFont font = QApplication::font();
     font.setPointSize(11);
     QApplication::setFont(font);
-    saveAll(apps, target(QStringLiteral("-de-11pt")));
+    saveAll(apps, target(u"-de-11pt"_s));
 
     apps.setLanguage(Language::lEnglish);
     font.setPointSize(16);
     QApplication::setFont(font);
-    saveAll(apps, target(QStringLiteral("-en-16pt")));
+    saveAll(apps, target(u"-en-16pt"_s));
     return 0;
 }

@@ -1,30 +1,19 @@
-// A QML host: the ExternalApps object, created by its class name through the plugin, is
-// "apps" in main.qml, which uses it by property and member names.
-#include <QCoreApplication>
-#include <QDir>
-#include <QJsonObject>
-#include <QPluginLoader>
+// A QML host: main.qml imports the QML module "Lanyard" and declares its ExternalApps there.
+#include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
 
+#include <memory>
+
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QObject *apps = nullptr;
-    const QDir plugins(QStringLiteral(LANYARD_PLUGIN_DIR));
-    for (const QString &file : plugins.entryList(QDir::Files)) {
-        QPluginLoader loader(plugins.filePath(file));
-        if (loader.metaData().value(QStringLiteral("MetaData")).toObject().value(QStringLiteral("className"))
-                == QStringLiteral("Lanyard.ExternalApps")
-            && loader.instance())
-            QMetaObject::invokeMethod(loader.instance(), "create", Q_RETURN_ARG(QObject *, apps),
-                                      Q_ARG(QObject *, &app));
-    }
-    if (!apps || argc < 2)
+    QGuiApplication app(argc, argv); // what a QML host has: no widgets, so no program list window
+    if (argc < 2)
         return 1;
     QQmlEngine engine;
-    engine.rootContext()->setContextProperty(QStringLiteral("apps"), apps);
+    // Where `import Lanyard` is found; Qt's own QML folder needs no entry.
+    engine.addImportPath(QStringLiteral(LANYARD_QML_IMPORT_DIR));
     engine.rootContext()->setContextProperty(QStringLiteral("listFile"), QString::fromLocal8Bit(argv[1]));
     // Queued: main.qml may ask to exit while it is created, before the event loop runs.
     QObject::connect(&engine, &QQmlEngine::exit, &app, &QCoreApplication::exit, Qt::QueuedConnection);

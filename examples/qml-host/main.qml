@@ -1,11 +1,13 @@
-// The whole interface by name: properties that notify, members that take and give values, and
-// failures as errorOccurred, never as exceptions.
+// The whole interface by name: properties that notify, members that take and give values,
+// failures as errorOccurred (never as exceptions), and signals a QML handler takes.
 import QtQml
+import Lanyard
 
 QtObject {
-    property Connections failures: Connections {
-        target: apps
-        function onErrorOccurred(number, message) { console.log("error", number, message) }
+    property ExternalApps apps: ExternalApps {
+        onErrorOccurred: (number, message) => console.log("error", number, message)
+        onExtFileChanged: console.log("list file set")
+        onAppFinished: (group, app) => console.log("started", group, app)
     }
     Component.onCompleted: {
         apps.MaxGroups = 20
@@ -14,8 +16,10 @@ QtObject {
         apps.AddPlaceHolder("%FILE%", "/etc/hostname")
         apps.AddApp("Tools", "Editor", "/usr/bin/ed", "-p %FILE%", false)
         apps.AppPath("Tools", "Nowhere") // fails: errorOccurred tells it
+        apps.ShowForm() // the window needs a QApplication, which a QML host has not: error 5
         console.log("groups:", apps.GroupCount, "path:", apps.AppPath("Tools", "Editor"),
-                    "protected:", apps.AppProtected("Tools", "Editor"), "language:", apps.Language)
+                    "protected:", apps.AppProtected("Tools", "Editor"), "language:", apps.Language,
+                    "icon:", apps.iconUrl("Tools", 0).startsWith("data:image/png;base64,"))
         Qt.exit(apps.save() ? 0 : 1)
     }
 }

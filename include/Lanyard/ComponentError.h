@@ -31,9 +31,12 @@ enum class ErrorCode : int {
 class LANYARD_EXPORT ComponentError : public std::exception
 {
 public:
+    /// The error @p code, with @p detail saying what went wrong in this case (may be empty).
     explicit ComponentError(ErrorCode code, const QString &detail = QString());
 
+    /// The error as an ErrorCode.
     ErrorCode code() const noexcept { return m_code; }
+    /// The error's number (9 for IndexOutOfRange, ...), as a late-bound caller gets it.
     int number() const noexcept { return static_cast<int>(m_code); }
     /// The error's standard text, the same for every error of this number ("Permission denied").
     QString description() const;
@@ -42,8 +45,10 @@ public:
     QString detail() const { return m_detail; }
     /// The description, and the detail after a colon when there is one.
     QString message() const;
+    /// message() in UTF-8.
     const char *what() const noexcept override;
 
+    /// The standard text of the error @p code, as description() gives it.
     static QString describe(ErrorCode code);
 
 private:

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <Lanyard/ComponentError.h>
+#include <Lanyard/Entry.h>
 #include <Lanyard/Export.h>
 #include <Lanyard/Language.h>
 #include <Lanyard/LaunchCommand.h>
+#include <Lanyard/Result.h>
 
 #include <QIcon>
 #include <QObject>
@@ -13,7 +15,6 @@
 #include <QVariantMap>
 
 #include <memory>
-#include <optional>
 
 class QWidget;
 
@@ -30,6 +31,9 @@ namespace Lanyard {
  * a group or an application as a "number-or-name" QVariant: a string is a name (even when it
  * holds digits), looked up exactly and case-sensitively; any other value is a zero-based
  * index converted to a 16-bit integer. Booleans stored in the catalogue are -1 (true) or 0.
+ * Every member that takes such an argument throws Overflow for a number beyond 16 bits and
+ * TypeMismatch for a value that is neither a name nor a number; the members below name only
+ * the errors of their own.
  *
  * Deleting the object is its release: the program list window is closed, then the changes are
  * saved (see save()); a save that fails there is logged and emitted as saveFailed. All members
@@ -44,20 +48,29 @@ class LANYARD_EXPORT ExternalApps : public QObject
     // invalid value (or false) and errorOccurred tells the error. (invoke() is the other way in.)
     Q_PRIVATE_PROPERTY(d, int MaxGroups READ maxGroups WRITE setMaxGroups NOTIFY limitsChanged)
     Q_PRIVATE_PROPERTY(d, int MaxApps READ maxApps WRITE setMaxApps NOTIFY limitsChanged)
-    Q_PRIVATE_PROPERTY(d, QString EXTFile READ extFile WRITE setExtFile NOTIFY EXTFileChanged)
+    Q_PRIVATE_PROPERTY(d, QString EXTFile READ extFile WRITE setExtFile NOTIFY extFileChanged)
     Q_PRIVATE_PROPERTY(d, int GroupCount READ groupCount NOTIFY catalogueChanged)
     Q_PRIVATE_PROPERTY(d, int PlaceholderCount READ placeholderCount NOTIFY placeholdersChanged)
     Q_PRIVATE_PROPERTY(d, Lanyard::Language Language READ language WRITE setLanguage NOTIFY languageChanged)
-    Q_PROPERTY(bool showMissingProgram READ showMissingProgram WRITE setShowMissingProgram)
+    Q_PROPERTY(bool showMissingProgram READ showMissingProgram WRITE setShowMissingProgram NOTIFY
+                   showMissingProgramChanged)
 
 public:
+    /// An empty catalogue of 5 groups of 5 applications, no launch list, English windows.
+    /// Needs no application object; icons and windows need one later.
     explicit ExternalApps(QObject *parent = nullptr);
+    /// The release: closes the program list window, then saves the changes (see save()).
     ~ExternalApps() override;
 
-    // Limits: the number of group slots and of application slots in each group.
+    /// The number of group slots, 5 at creation.
     qint16 MaxGroups() const;
+    /// Sets the number of group slots to @p intCount (1..32767); memory goes only to slots in
+    /// use. Throws IndexOutOfRange below 1 or below the groups in use.
     void setMaxGroups(qint16 intCount);
+    /// The number of application slots of each group, 5 at creation.
     qint16 MaxApps() const;
+    /// Sets the number of application slots of each group to @p intCount (1..32767). Throws
+    /// IndexOutOfRange below 1 or below the applications a group holds.
     void setMaxApps(qint16 intCount);
 
     /**
@@ -68,46 +81,98 @@ public:
      * stays stored, and this object never writes that file.
      */
     QString EXTFile() const;
+    /// Assigns the launch list file (see EXTFile()); an empty @p strFile is ignored. Throws as
+    /// EXTFile() says when the load fails.
     void setEXTFile(const QString &strFile);
 
+    /// The number of groups in use.
     qint16 GroupCount() const;
+    /// The number of applications in use in the group @p GroupIndex (number or name); 0 for a
+    /// name not found. Throws IndexOutOfRange for a number outside the group table.
     qint16 AppCount(const QVariant &GroupIndex) const;
 
+    /// The name of the group slot @p intGroup. Throws IndexOutOfRange outside the group table.
     QString GroupName(qint16 intGroup) const;
+    /// Renames the group slot @p intGroup. Throws IndexOutOfRange outside the group table and
+    /// InvalidArgument for a name the launch list cannot hold.
     void setGroupName(qint16 intGroup, const QString &strGroup);
 
+    /// The name of the application slot @p AppIndex of the group @p GroupIndex (number or
+    /// name). Throws IndexOutOfRange for a slot outside the tables or a group name not found.
     QString ApplicationName(const QVariant &GroupIndex, qint16 AppIndex) const;
+    /// Renames that application slot. Throws as ApplicationName() does, and InvalidArgument for
+    /// a name the launch list cannot hold.
     void setApplicationName(const QVariant &GroupIndex, qint16 AppIndex, const QString &strAppName);
 
-    /// The program's small icon, shared, or a null icon.
+    /// The program's small icon, shared, or a null icon (no such file, or no QGuiApplication).
+    /// Throws as ApplicationName() does.
     QIcon Icon(const QVariant &GroupIndex, qint16 AppIndex) const;
+    /**
+     * The program's icon as a URL that a QML Image (or anything reading URLs) shows: a
+     * "data:image/png;base64," URL of its @p size pixels picture, empty when it has none.
+     * Throws ComponentError as Icon does.
+     */
+    QString iconUrl(const QVariant &GroupIndex, qint16 AppIndex, int size = 16) const;
 
+    /// The program path of the application @p AppIndex (number or name) of the group
+    /// @p GroupIndex (number or name). Throws IndexOutOfRange for a slot outside the tables or
+    /// a name not found.
     QString AppPath(const QVariant &GroupIndex, const QVariant &AppIndex) const;
+    /// Sets that program path. Throws as AppPath() does, and InvalidArgument for a path the
+    /// launch list cannot hold.
     void setAppPath(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strAppPath);
 
-    /// The stored flag: -1 when protected, 0 when not.
+    /// The stored flag: -1 when protected, 0 when not. Throws as AppPath() does.
     qint16 AppProtected(const QVariant &GroupIndex, const QVariant &AppIndex) const;
+    /// Sets that flag. Throws as AppPath() does.
     void setAppProtected(const QVariant &GroupIndex, const QVariant &AppIndex, bool AppProtected);
 
+    /// The command line handed to the program, placeholders not replaced. Throws as AppPath()
+    /// does.
     QString CmdLine(const QVariant &GroupIndex, const QVariant &AppIndex) const;
+    /// Sets that command line. Throws as AppPath() does, and InvalidArgument for a command
+    /// line the launch list cannot hold.
     void setCmdLine(const QVariant &GroupIndex, const QVariant &AppIndex, const QString &strCmdLine);
 
-    // Placeholders: search strings (unique without regard to case) and their replacements.
+    /// The number of placeholders (search strings, unique without regard to case).
     qint16 PlaceholderCount() const;
+    /// The search string of placeholder @p Index. Throws IndexOutOfRange outside the table.
     QString SearchString(qint16 Index) const;
+    /// The replacement of the placeholder @p Index: a number, or a search string matched
+    /// without regard to case. Throws IndexOutOfRange outside the table or when not found.
     QString ReplaceString(const QVariant &Index) const;
 
+    /// The language of the configuration windows.
     Lanyard::Language Language() const;
+    /// Sets the language of the windows (library-wide, taken when a window loads); a value
+    /// outside the enumeration is English. Never throws.
     void setLanguage(Lanyard::Language NewLanguage);
 
+    /**
+     * Adds an application, creating its group when none in use has that name, or updates the
+     * path and command line of the one of that name. False, changing nothing, when a new group
+     * or application finds its table full. Throws InvalidArgument for a text the launch list
+     * cannot hold.
+     */
     bool AddApp(const QString &strGroup, const QString &strAppName, const QString &strAppPath,
                 const QString &strCmd, bool blProtected);
+    /// Deletes the application (number or name) of the group (number or name), and the group
+    /// with its last application; nothing for a name not found. Throws IndexOutOfRange for a
+    /// number outside the tables.
     void DeleteApp(const QVariant &GroupIndex, const QVariant &AppIndex);
-    /// varNewAppPath and varNewCmd are omitted when they hold no value (an invalid QVariant).
+    /**
+     * Changes the application @p strOldAppName of @p strOldGroup in place, or moves it to
+     * another group (a move into a full group changes nothing). varNewAppPath and varNewCmd
+     * are left as they are when they hold no value (an invalid QVariant). Throws
+     * IndexOutOfRange when the entry is not found, InvalidArgument for a text the launch list
+     * cannot hold, TypeMismatch for a path or command that is no text.
+     */
     void EditApp(const QString &strOldGroup, const QString &strOldAppName, const QString &strNewGroup,
                  const QString &strNewAppName, bool blProtected, const QVariant &varNewAppPath = QVariant(),
                  const QVariant &varNewCmd = QVariant());
 
+    /// Registers the placeholder @p strSearch, or updates the spelling and replacement of the
+    /// one that matches it without regard to case. Never throws.
     void AddPlaceHolder(const QString &strSearch, const QString &strReplace);
 
     /**
@@ -115,7 +180,7 @@ public:
      * AppFinished before returning true. When it does not start, emits launchFailed with the
      * reason and returns false. The program starts in its folder; the host's current folder
      * stays as it is. A program path without a folder that is not in the current folder is
-     * looked up in PATH.
+     * looked up in PATH. Never throws.
      */
     bool ExecuteApp(const QString &strGroup, const QString &strApp);
 
@@ -123,15 +188,24 @@ public:
     /// line on standard error without a QApplication. True at creation; a host that reports
     /// launchFailed in its own way turns it off.
     bool showMissingProgram() const;
+    /// Sets showMissingProgram(). Never throws.
     void setShowMissingProgram(bool show);
 
     /// Shows the program list window: Modal 1 waits until it is closed, 0 returns at once.
+    /// Throws ComponentError InvalidArgument for another Modal, and when the program has no
+    /// QApplication (a QGuiApplication or QCoreApplication cannot show widgets).
     void ShowForm(qint32 Modal = 0, QWidget *OwnerForm = nullptr);
+    /// Closes the program list window, if it is open. Never throws.
     void HideForm();
 
+    /// The application @p strApp of the group @p strGroup, both names matched exactly, without
+    /// throwing: IndexOutOfRange in the result when either is not there.
+    Result<Entry> entry(const QString &strGroup, const QString &strApp) const;
+
     /// What ExecuteApp would start for an entry, without starting it or checking the program
-    /// file; nothing when the entry is not found or its command line has an unbalanced quote.
-    std::optional<LaunchCommand> launchCommand(const QString &strGroup, const QString &strApp) const;
+    /// file, without throwing: IndexOutOfRange in the result when the entry is not found,
+    /// InvalidArgument when its command line has a quote that is not closed.
+    Result<LaunchCommand> launchCommand(const QString &strGroup, const QString &strApp) const;
 
     /**
      * Writes the catalogue's changes to EXTFile now, as the release does; true when they are
@@ -161,6 +235,7 @@ public:
     Q_PRIVATE_SLOT(d, QVariant ApplicationName(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, void setApplicationName(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant Icon(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant iconUrl(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant AppPath(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, void setAppPath(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant AppProtected(const QVariant &, const QVariant &))
@@ -189,6 +264,8 @@ public:
 Q_SIGNALS:
     /// Emitted by ExecuteApp right after the program was started.
     void AppFinished(const QString &strGroup, const QString &strApp);
+    /// The same as AppFinished, under a name a QML handler (onAppFinished) can take.
+    void appFinished(const QString &group, const QString &app);
     /// ExecuteApp did not start the application: @p reason says why ("Unable to find the file:
     /// /usr/bin/gedit", "Permission denied", "a quote in the command line is not closed", ...).
     void launchFailed(const QString &strGroup, const QString &strApp, const QString &reason);
@@ -198,12 +275,19 @@ Q_SIGNALS:
     /// the ComponentError a direct call would have thrown.
     void errorOccurred(int number, const QString &message);
 
-    // What a host binds to.
+    /// MaxGroups or MaxApps was assigned.
     void limitsChanged();
+    /// EXTFile changed (emitted also when its load failed: the path is stored all the same).
     void EXTFileChanged();
+    /// The same as EXTFileChanged, for QML (onExtFileChanged).
+    void extFileChanged();
+    /// showMissingProgram changed.
+    void showMissingProgramChanged();
     /// Any group or application was added, changed or deleted.
     void catalogueChanged();
+    /// A placeholder was added or changed.
     void placeholdersChanged();
+    /// Language was assigned.
     void languageChanged();
 
 private:

@@ -9,10 +9,11 @@ namespace Lanyard {
 /// and the folder that becomes the current directory. No shell is involved.
 struct LaunchCommand
 {
-    QString program;
-    QStringList arguments;
-    QString folder;
+    QString program;       ///< the program file, as the system is given it
+    QStringList arguments; ///< the words of the command line, placeholders replaced
+    QString folder;        ///< the current directory the program starts in
 
+    /// Equal when every field is.
     friend bool operator==(const LaunchCommand &, const LaunchCommand &) = default;
 };
 

@@ -42,9 +42,12 @@ public:
     ToolsMenu(ExternalApps *apps, const QString &title, QObject *parent = nullptr);
     ~ToolsMenu() override;
 
+    /// The menu the entries are in: the host's, or the one made with a title.
     QMenu *menu() const;
+    /// The catalogue the entries come from.
     ExternalApps *externalApps() const;
 
+    /// Whether protected entries are shown; false at creation.
     bool showProtected() const;
     /// Rebuilds the entries when the setting changes.
     void setShowProtected(bool show);
@@ -52,9 +55,11 @@ public:
     /// The disabled entry shown when no application is visible; empty for none. Until the host
     /// sets one, "No tools configured" in the catalogue's language.
     QString emptyText() const;
+    /// Sets emptyText() and rebuilds the entries.
     void setEmptyText(const QString &text);
 
 public Q_SLOTS:
+    /// Brings the entries up to date with the catalogue; never throws.
     void rebuild();
 
 Q_SIGNALS:

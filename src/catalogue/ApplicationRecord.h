@@ -13,6 +13,10 @@ struct ApplicationRecord
     QString CmdLine;
     QIcon Icon;
     qint16 AppProtected = 0;
+    /// Changed since the launch list was last read or written.
+    bool changed = false;
+    /// The line of the launch list the record was read from or last written to; 0 for none.
+    quint64 origin = 0;
 
     bool isEmpty() const
     {

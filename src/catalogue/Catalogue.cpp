@@ -6,8 +6,6 @@ namespace Lanyard {
 
 namespace {
 
-constexpr qsizetype largestIconShare = 4096;
-
 qint16 storedFlag(bool isProtected) { return isProtected ? -1 : 0; }
 
 } // namespace
@@ -38,7 +36,10 @@ void Catalogue::setMaxApps(qint16 count)
     m_maxApps = count;
 }
 
-qint16 Catalogue::findGroup(const QString &name) const { return m_groupNames.first(name, m_groupCount); }
+qint16 Catalogue::findGroup(const QString &name) const
+{
+    return m_groupNames.first(name, m_groupCount, [this](qint16 g) -> const QString & { return m_groups[size_t(g)].GroupName(); });
+}
 
 qint16 Catalogue::findApp(qint16 group, const QString &name) const { return this->group(group).findApp(name); }
 
@@ -74,29 +75,37 @@ bool Catalogue::isInUse(qint16 group, qint16 app) const
 
 void Catalogue::recordChange(qint16 group, qint16 app)
 {
-    if (isInUse(group, app))
-        m_changes.record(m_groups[size_t(group)].GroupName(), m_groups[size_t(group)].app(app).ApplicationName);
+    if (!isInUse(group, app))
+        return;
+    m_groups[size_t(group)].writable(app).changed = true;
+    m_hasChanges = true;
+}
+
+void Catalogue::forget(const ApplicationRecord &record)
+{
+    m_hasChanges = true;
+    if (record.origin == 0)
+        return;
+    m_deleted.insert(record.origin);
+    for (const quint64 line : m_absorbed.take(record.origin))
+        m_deleted.insert(line);
 }
 
 void Catalogue::setGroupName(qint16 group, const QString &name)
 {
     checkGroup(group);
     ProgramGroup &slot = m_groups[size_t(group)];
-    // Renaming a group moves each of its applications to another name.
-    for (qint16 a = 0; a < slot.AppCount(); ++a)
-        recordChange(group, a);
     m_groupNames.remove(slot.m_name, group);
     slot.m_name = name;
     m_groupNames.insert(name, group);
+    // Renaming a group moves each of its applications to another name.
     for (qint16 a = 0; a < slot.AppCount(); ++a)
         recordChange(group, a);
 }
 
 void Catalogue::setApplicationName(qint16 group, qint16 app, const QString &name)
 {
-    ProgramGroup &slot = groupForWrite(group, app);
-    recordChange(group, app);
-    slot.setApplicationName(app, name);
+    groupForWrite(group, app).setApplicationName(app, name);
     recordChange(group, app);
 }
 
@@ -124,34 +133,12 @@ ProgramGroup &Catalogue::groupForWrite(qint16 group, qint16 app)
     return m_groups[size_t(group)];
 }
 
-QIcon Catalogue::iconOf(const QString &path) const
-{
-    if (!m_icons)
-        return QIcon();
-    if (!m_sharedIcons)
-        return m_icons(path);
-    const auto shared = m_sharedIcons->constFind(path);
-    if (shared != m_sharedIcons->cend())
-        return *shared;
-    QIcon icon = m_icons(path);
-    // A list of that many different programs shares nothing worth the memory.
-    if (m_sharedIcons->size() < largestIconShare)
-        m_sharedIcons->insert(path, icon);
-    return icon;
-}
-
-void Catalogue::setSharingIcons(bool sharing)
-{
-    if (sharing)
-        m_sharedIcons.emplace();
-    else
-        m_sharedIcons.reset();
-}
+QIcon Catalogue::iconFor(const QString &path) const { return m_icons ? m_icons(path) : QIcon(); }
 
 ApplicationRecord Catalogue::makeRecord(const QString &name, const QString &path, const QString &cmdLine,
                                         bool isProtected) const
 {
-    return ApplicationRecord{name, path, cmdLine, iconOf(path), storedFlag(isProtected)};
+    return ApplicationRecord{name, path, cmdLine, iconFor(path), storedFlag(isProtected), true, 0};
 }
 
 bool Catalogue::addApp(const QString &group, const QString &name, const QString &path, const QString &cmdLine,
@@ -162,7 +149,7 @@ bool Catalogue::addApp(const QString &group, const QString &name, const QString 
         if (m_groupCount >= maxGroups())
             return false;
         appendGroup(group, makeRecord(name, path, cmdLine, isProtected));
-        m_changes.record(group, name);
+        m_hasChanges = true;
         return true;
     }
     ProgramGroup &slots = groupForWrite(g, 0);
@@ -170,14 +157,14 @@ bool Catalogue::addApp(const QString &group, const QString &name, const QString 
         // An update keeps the name and the protected flag.
         slots.setAppPath(a, path);
         slots.setCmdLine(a, cmdLine);
-        slots.setIcon(a, iconOf(path));
-        m_changes.record(group, name);
+        slots.setIcon(a, iconFor(path));
+        recordChange(g, a);
         return true;
     }
     if (slots.AppCount() >= m_maxApps)
         return false;
     slots.append(makeRecord(name, path, cmdLine, isProtected));
-    m_changes.record(group, name);
+    m_hasChanges = true;
     return true;
 }
 
@@ -188,8 +175,8 @@ void Catalogue::deleteApp(qint16 group, qint16 app)
     // counts never go negative and no entry in use is lost.
     if (group >= m_groupCount || app >= m_groups[size_t(group)].AppCount())
         return;
-    recordChange(group, app);
     ProgramGroup &slots = m_groups[size_t(group)];
+    forget(slots.app(app));
     slots.remove(app);
     if (slots.AppCount() == 0)
         removeGroup(group);
@@ -205,13 +192,80 @@ void Catalogue::editApp(qint16 group, qint16 app, const QString &newGroup, const
             deleteApp(group, app);
         return;
     }
-    recordChange(group, app);
     slots.setApplicationName(app, newName);
     slots.setAppPath(app, path);
     slots.setCmdLine(app, cmdLine);
-    slots.setIcon(app, iconOf(path));
+    slots.setIcon(app, iconFor(path));
     slots.setAppProtected(app, storedFlag(isProtected));
     recordChange(group, app);
+}
+
+bool Catalogue::addLoaded(const LaunchListEntry &entry, const QIcon &icon)
+{
+    const qint16 g = findGroup(entry.group);
+    ApplicationRecord record{entry.name, entry.path, entry.cmdLine, icon, entry.protectedFlag, false, entry.origin};
+    if (g == -1) {
+        if (m_groupCount >= maxGroups())
+            return false;
+        appendGroup(entry.group, std::move(record));
+        return true;
+    }
+    ProgramGroup &slots = m_groups[size_t(g)];
+    if (const qint16 a = slots.findApp(entry.name); a != -1) {
+        // As addApp: the name and the protected flag stay; the record now stands for both lines.
+        ApplicationRecord &known = slots.writable(a);
+        known.AppPath = entry.path;
+        known.CmdLine = entry.cmdLine;
+        known.Icon = icon;
+        if (known.origin != 0)
+            m_absorbed[known.origin].append(entry.origin);
+        return true;
+    }
+    if (slots.AppCount() >= m_maxApps)
+        return false;
+    slots.append(std::move(record));
+    return true;
+}
+
+QSet<quint64> Catalogue::removedOrigins() const
+{
+    QSet<quint64> removed = m_deleted;
+    for (qint16 g = 0; g < m_groupCount; ++g) {
+        const ProgramGroup &slots = m_groups[size_t(g)];
+        for (qint16 a = 0; a < slots.AppCount(); ++a) {
+            const ApplicationRecord &record = slots.app(a);
+            if (!record.changed || record.origin == 0)
+                continue;
+            removed.insert(record.origin);
+            for (const quint64 line : m_absorbed.value(record.origin))
+                removed.insert(line);
+        }
+    }
+    return removed;
+}
+
+void Catalogue::markSaved(const std::function<quint64(const LaunchListEntry &)> &identity)
+{
+    QHash<quint64, QList<quint64>> absorbed;
+    for (qint16 g = 0; g < m_groupCount; ++g) {
+        ProgramGroup &slots = m_groups[size_t(g)];
+        for (qint16 a = 0; a < slots.AppCount(); ++a) {
+            ApplicationRecord &record = slots.writable(a);
+            // Lines of one group and name stay in a merged file only beside unchanged entries.
+            const bool keepsLines = !record.changed && record.origin != 0 && m_absorbed.contains(record.origin);
+            const quint64 before = record.origin;
+            record.origin = record.AppPath.isEmpty() && record.CmdLine.isEmpty()
+                              ? 0
+                              : identity({slots.GroupName(), record.ApplicationName, record.AppPath, record.CmdLine,
+                                          record.AppProtected, record.origin});
+            record.changed = false;
+            if (keepsLines)
+                absorbed.insert(record.origin, m_absorbed.value(before));
+        }
+    }
+    m_absorbed = std::move(absorbed);
+    m_deleted.clear();
+    m_hasChanges = false;
 }
 
 void Catalogue::appendGroup(const QString &name, ApplicationRecord first)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChangeLog.h"
+#include "LaunchListEntry.h"
 #include "NameIndex.h"
 #include "ProgramGroup.h"
 
@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <QHash>
+#include <QList>
+#include <QSet>
 
 #include <functional>
 #include <optional>
@@ -80,25 +82,54 @@ public:
     void editApp(qint16 group, qint16 app, const QString &newGroup, const QString &newName, bool isProtected,
                  const QString &path, const QString &cmdLine);
 
-    /// The entries changed since the last clearChanges(), for the save of the launch list.
-    const ChangeLog &changes() const { return m_changes; }
-    void clearChanges() { m_changes.clear(); }
-    /// Whether changes are recorded: not while a load fills the catalogue from the file.
-    void setRecordingChanges(bool recording) { m_changes.setPaused(!recording); }
-    /// While on, each program path's icon is looked up once and given to every record of that
-    /// path: a launch list names the same few programs many times over.
-    void setSharingIcons(bool sharing);
+    /**
+     * Adds an entry read from the launch list: as addApp does (a second line of one group and
+     * name updates the first one's path, command line and icon), but as an entry the list
+     * already holds, not as a change. False when a table is full.
+     */
+    bool addLoaded(const LaunchListEntry &entry, const QIcon &icon);
+    /// The icon the catalogue gives a record of @p path.
+    QIcon iconFor(const QString &path) const;
+
+    /// Whether anything changed since the launch list was last read or written.
+    bool hasChanges() const { return m_hasChanges; }
+    /// The lines of the launch list that a save must not keep: those of deleted entries and
+    /// those that changed entries replace.
+    QSet<quint64> removedOrigins() const;
+
+    /// Calls @p write(entry, record) for every entry the launch list gets, in order. Two groups
+    /// of one name are both written with the first one's count.
+    template<typename Write>
+    void forEachEntry(Write write) const
+    {
+        for (qint16 g = 0; g < m_groupCount; ++g) {
+            const ProgramGroup &slots = m_groups[size_t(g)];
+            const qint16 count = m_groups[size_t(findGroup(slots.GroupName()))].AppCount();
+            for (qint16 a = 0; a < count; ++a) {
+                const ApplicationRecord &record = slots.app(a);
+                if (!record.AppPath.isEmpty() || !record.CmdLine.isEmpty())
+                    write(LaunchListEntry{slots.GroupName(), record.ApplicationName, record.AppPath, record.CmdLine,
+                                          record.AppProtected, record.origin},
+                          record);
+            }
+        }
+    }
+
+    /// After a save: every written entry's line is the one @p identity gives, and nothing is
+    /// a change any more.
+    void markSaved(const std::function<quint64(const LaunchListEntry &)> &identity);
 
 private:
     void checkGroup(qint16 group) const;
     bool isInUse(qint16 group, qint16 app) const;
-    /// Records the entry in the slot (group, app) as changed, when the slot is in use.
+    /// Marks the entry in the slot (group, app) as changed, when the slot is in use.
     void recordChange(qint16 group, qint16 app);
+    /// Notes that the lines of @p record go with it.
+    void forget(const ApplicationRecord &record);
     ProgramGroup &groupForWrite(qint16 group, qint16 app);
     void reindexGroups();
     ApplicationRecord makeRecord(const QString &name, const QString &path, const QString &cmdLine,
                                  bool isProtected) const;
-    QIcon iconOf(const QString &path) const;
     /// Appends a new group holding @p first; the caller has checked the limit.
     void appendGroup(const QString &name, ApplicationRecord first);
     /// Removes the group in use at @p group: later groups move down one slot, and the slot
@@ -106,12 +137,14 @@ private:
     void removeGroup(qint16 group);
 
     IconSource m_icons;
-    mutable std::optional<QHash<QString, QIcon>> m_sharedIcons;
     std::vector<ProgramGroup> m_groups;
     qint16 m_maxApps = 0;
     qint16 m_groupCount = 0;
     NameIndex m_groupNames;
-    ChangeLog m_changes;
+    bool m_hasChanges = false;
+    QSet<quint64> m_deleted;                     // lines of deleted entries
+    QHash<quint64, QList<quint64>> m_absorbed;   // later lines of one group and name, by the first's
+
 };
 
 } // namespace Lanyard

@@ -1,12 +1,16 @@
 #include "LaunchList.h"
 
 #include "Catalogue.h"
-#include "ListSnapshot.h"
-#include "util/FolderLock.h"
+#include "ListMerge.h"
+#include "util/FileLock.h"
 #include "text/NativeText.h"
 #include "util/Raise.h"
 
+#include <QHash>
+#include <QIcon>
+
 #include <chrono>
+#include <vector>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -21,12 +25,6 @@ namespace {
 // Another process holds the lock for one read or write of a list: a long wait means it hangs.
 constexpr auto lockPatience = 10s;
 
-QByteArray nativeFolderOf(const QString &path)
-{
-    const QByteArray native = NativeText::encode(path);
-    return native.left(qMax(native.lastIndexOf('/'), qsizetype(1)));
-}
-
 /// False only when certainly nothing is there; what cannot even be looked at is something.
 bool somethingIsAt(const QString &path)
 {
@@ -35,34 +33,19 @@ bool somethingIsAt(const QString &path)
 }
 
 /// Takes the lock, or fails the call when other processes hold it too long.
-void waitForLock(const FolderLock &lock, const QString &path)
+void waitForLock(const FileLock &lock, const QString &path)
 {
     if (lock.timedOut())
         raiseError(ErrorCode::PathFileAccessError, u"%1 is locked by another program"_s.arg(path));
 }
 
-/// While the catalogue is filled from the file: its changes are not recorded, and the records
-/// of one program share its icon.
-class LoadScope
+/// The entries of @p catalogue as the file layer takes them.
+LaunchListFile::Source entriesOf(const Catalogue &catalogue)
 {
-public:
-    explicit LoadScope(Catalogue &catalogue)
-        : m_catalogue(catalogue)
-    {
-        m_catalogue.setRecordingChanges(false);
-        m_catalogue.setSharingIcons(true);
-    }
-    ~LoadScope()
-    {
-        m_catalogue.setSharingIcons(false);
-        m_catalogue.setRecordingChanges(true);
-    }
-    LoadScope(const LoadScope &) = delete;
-    LoadScope &operator=(const LoadScope &) = delete;
-
-private:
-    Catalogue &m_catalogue;
-};
+    return [&catalogue](const LaunchListFile::Sink &sink) {
+        catalogue.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &) { sink(entry); });
+    };
+}
 
 } // namespace
 
@@ -74,26 +57,36 @@ void LaunchList::open(const QString &path, Catalogue &catalogue)
     m_holdsAll = false;
     if (!somethingIsAt(path))
         return;
-    const FolderLock lock(nativeFolderOf(path), FolderLock::Mode::Shared, lockPatience);
+    const FileLock lock(path, FileLock::Mode::Shared, lockPatience);
     waitForLock(lock, path);
     m_readWhole = false;
     const bool wasEmpty = catalogue.groupCount() == 0;
     bool dropped = false;
-    const LoadScope scope(catalogue);
-    const LaunchListFile::Read read = LaunchListFile::load(path, [&](const LaunchListEntry &entry) {
+    // A launch list names the same few programs many times over: each icon is looked up once.
+    QHash<QString, QIcon> icons;
+    QString lastPath;
+    QIcon lastIcon;
+    const LaunchListFile::Version read = LaunchListFile::load(path, [&](const LaunchListEntry &entry) {
+        if (entry.path != lastPath) {
+            auto icon = icons.constFind(entry.path);
+            if (icon == icons.cend())
+                icon = icons.insert(entry.path, catalogue.iconFor(entry.path));
+            lastPath = entry.path;
+            lastIcon = *icon;
+        }
         // A refusal by a full table drops the line; later lines are still read.
-        if (!catalogue.addApp(entry.group, entry.name, entry.path, entry.cmdLine, entry.isProtected))
+        if (!catalogue.addLoaded(entry, lastIcon))
             dropped = true;
     });
     m_encoding = read.encoding;
-    m_version = read.version;
+    m_version = read.file;
     m_readWhole = true;
     m_holdsAll = wasEmpty && !dropped;
 }
 
 bool LaunchList::hasChangesToSave(const Catalogue &catalogue) const
 {
-    return !m_path.isEmpty() && !catalogue.changes().isEmpty();
+    return !m_path.isEmpty() && catalogue.hasChanges();
 }
 
 void LaunchList::save(Catalogue &catalogue)
@@ -103,23 +96,30 @@ void LaunchList::save(Catalogue &catalogue)
     if (!m_readWhole)
         raiseError(ErrorCode::PathFileAccessError,
                    u"%1 was not written: it could not be read when it was assigned"_s.arg(m_path));
-    const FolderLock lock(nativeFolderOf(m_path), FolderLock::Mode::Exclusive, lockPatience);
+    const FileLock lock(m_path, FileLock::Mode::Exclusive, lockPatience);
     waitForLock(lock, m_path);
+    if (!lock.isHeld())
+        raiseError(ErrorCode::PathFileAccessError, lock.errorString());
     const std::optional<FileVersion> now = FileVersion::of(m_path);
+    LaunchListFile::Version written{};
     if (now && (!m_holdsAll || now != m_version)) {
-        ListSnapshot file;
-        const LaunchListFile::Read read =
-            LaunchListFile::load(m_path, [&](const LaunchListEntry &entry) { file.add(entry); });
-        for (const ChangeLog::Key &key : catalogue.changes().keys())
-            file.takeFrom(catalogue, key);
-        m_version = LaunchListFile::save(file, m_path, read.encoding);
-        m_encoding = read.encoding;
+        std::vector<LaunchListEntry> file;
+        const LaunchListFile::Version read =
+            LaunchListFile::load(m_path, [&](const LaunchListEntry &entry) { file.push_back(entry); });
+        const std::vector<LaunchListEntry> merged = ListMerge::merge(file, catalogue);
+        file.clear();
+        written = LaunchListFile::save(m_path, [&merged](const LaunchListFile::Sink &sink) {
+            for (const LaunchListEntry &entry : merged)
+                sink(entry);
+        }, read.encoding);
         m_holdsAll = false;
     } else {
-        m_version = LaunchListFile::save(catalogue, m_path, m_encoding);
+        written = LaunchListFile::save(m_path, entriesOf(catalogue), m_encoding);
         m_holdsAll = true;
     }
-    catalogue.clearChanges();
+    m_encoding = written.encoding;
+    m_version = written.file;
+    catalogue.markSaved([&](const LaunchListEntry &entry) { return LaunchListFile::identity(entry, written.encoding); });
 }
 
 } // namespace Lanyard

@@ -1,7 +1,5 @@
 #include "LaunchListFile.h"
 
-#include "Catalogue.h"
-#include "ListSnapshot.h"
 #include "util/FileWriter.h"
 #include "util/LibraryLocation.h"
 #include "text/NativeText.h"
@@ -18,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include <fcntl.h>
@@ -33,7 +32,6 @@ namespace {
 constexpr qsizetype writeChunk = 1 << 20;
 constexpr qsizetype readChunk = 1 << 20;
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 /// The error of a file operation, numbered as a host knows it, with what failed in words.
 [[noreturn]] void raiseFileError(int error, const QString &what)
@@ -170,85 +168,112 @@ qsizetype forEachLine(QByteArrayView bytes, bool last, Handle handle)
 
 /// The fifth field read as a number: C blanks skipped, the longest leading decimal number
 /// (sign, digits, fraction) counts, and text without one reads as 0.
-bool readsAsNonZero(QStringView text)
+bool readsAsNonZero(QByteArrayView text)
 {
     qsizetype i = 0;
-    const auto at = [&](qsizetype k) { return k < text.size() ? text.at(k).unicode() : u'\0'; };
-    while (at(i) == u' ' || (at(i) >= u'\t' && at(i) <= u'\r'))
+    const auto at = [&](qsizetype k) { return k < text.size() ? text.at(k) : '\0'; };
+    while (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r'))
         ++i;
-    if (at(i) == u'+' || at(i) == u'-')
+    if (at(i) == '+' || at(i) == '-')
         ++i;
     bool nonZero = false;
     const auto digits = [&] {
-        for (; at(i) >= u'0' && at(i) <= u'9'; ++i)
-            nonZero = nonZero || at(i) != u'0';
+        for (; at(i) >= '0' && at(i) <= '9'; ++i)
+            nonZero = nonZero || at(i) != '0';
     };
     digits();
-    if (at(i) == u'.') {
+    if (at(i) == '.') {
         ++i;
         digits();
     }
     return nonZero;
 }
 
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+QByteArrayView trimmedBlanks(QByteArrayView bytes)
+{
+    while (!bytes.isEmpty() && isBlank(bytes.front()))
+        bytes = bytes.sliced(1);
+    while (!bytes.isEmpty() && isBlank(bytes.back()))
+        bytes.chop(1);
+    return bytes;
+}
+
+/// Takes the field up to the next comma off the front of @p line, without its blanks.
+QByteArrayView nextField(QByteArrayView &line)
+{
+    const qsizetype comma = line.indexOf(',');
+    const QByteArrayView field = comma < 0 ? line : line.first(comma);
+    line = comma < 0 ? QByteArrayView() : line.sliced(comma + 1);
+    return trimmedBlanks(field);
+}
+
+/// The bytes of one line's fields, as the file holds them.
+struct LineFields
+{
+    QByteArrayView group;
+    QByteArrayView name;
+    QByteArrayView path;
+    QByteArrayView cmdLine;
+    bool isProtected = false;
+};
+
+quint64 identityOf(const LineFields &fields)
+{
+    size_t hash = 0x4c616e79;
+    for (const QByteArrayView field : {fields.group, fields.name, fields.path, fields.cmdLine})
+        hash = qHashBits(field.data(), size_t(field.size()), hash ^ size_t(field.size()));
+    if (fields.isProtected)
+        hash ^= 0x9e3779b97f4a7c15;
+    return hash == 0 ? 1 : quint64(hash); // 0 stands for an entry in no file
+}
+
 /**
  * Shares the text of values that repeat from line to line (the same program path or command
- * line in many entries), so that a large list holds each of them once.
+ * line in many entries, the same name in many groups), so that a large list holds each of them
+ * once.
  */
 class ValuePool
 {
 public:
-    QString share(const QString &value)
+    template<typename Decode>
+    QString share(QByteArrayView bytes, Decode &&decode)
     {
-        if (value.isEmpty())
-            return value;
-        const auto found = m_values.constFind(value);
+        if (bytes.isEmpty())
+            return QString();
+        const auto found = m_values.constFind(QByteArray::fromRawData(bytes.data(), bytes.size()));
         if (found != m_values.constEnd())
             return *found;
+        QString value = decode(bytes);
         if (m_values.size() < maxValues)
-            m_values.insert(value, value);
+            m_values.insert(bytes.toByteArray(), value);
         return value;
     }
 
 private:
     static constexpr qsizetype maxValues = 4096;
-    QHash<QString, QString> m_values;
+    QHash<QByteArray, QString> m_values;
 };
 
-QString nextValue(QString &line) { return StringOps::TrimBlanks(StringOps::NextField(line, QString(), u","_s)); }
-
-void readLine(const LaunchListFile::Sink &sink, QString line, ValuePool &pool)
-{
-    line = StringOps::TrimBlanks(line);
-    if (line.isEmpty() || line.front() == u';')
-        return;
-    const QString group = nextValue(line);
-    const QString name = nextValue(line);
-    const QString path = nextValue(line);
-    const QString cmd = nextValue(line);
-    if (group.isEmpty() || name.isEmpty() || (path.isEmpty() && cmd.isEmpty()))
-        return;
-    sink({group, name, pool.share(path), pool.share(cmd), readsAsNonZero(line)});
-}
-
-/// Decodes lines one at a time. A byte-order mark is a character like any other here: only
-/// the file's first one is skipped, by the reader.
-class LineDecoder
+/// Text fields (group, name) in the file's encoding. A byte-order mark is a character like
+/// any other here: only the file's first one is skipped, by the reader.
+class TextDecoder
 {
 public:
-    explicit LineDecoder(LaunchListFile::Encoding encoding)
+    explicit TextDecoder(LaunchListFile::Encoding encoding)
         : m_encoding(encoding)
         , m_utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom)
     {
     }
 
-    QString operator()(QByteArrayView line)
+    QString operator()(QByteArrayView bytes)
     {
         switch (m_encoding) {
         case LaunchListFile::Encoding::Utf8:
-            return m_utf8(line);
+            return m_utf8(bytes);
         case LaunchListFile::Encoding::Latin1:
-            return QString::fromLatin1(line);
+            return QString::fromLatin1(bytes);
         }
         Q_UNREACHABLE();
         return QString();
@@ -259,101 +284,219 @@ private:
     QStringDecoder m_utf8;
 };
 
-bool holdsLoneSurrogate(QStringView text)
+/// Reads the lines of one file into entries.
+class LineReader
+{
+public:
+    LineReader(LaunchListFile::Encoding encoding, const LaunchListFile::Sink &sink)
+        : m_text(encoding)
+        , m_sink(sink)
+    {
+    }
+
+    void operator()(QByteArrayView line)
+    {
+        line = trimmedBlanks(line);
+        if (line.isEmpty() || line.front() == ';')
+            return;
+        LineFields fields;
+        fields.group = nextField(line);
+        fields.name = nextField(line);
+        fields.path = nextField(line);
+        fields.cmdLine = nextField(line);
+        fields.isProtected = readsAsNonZero(line);
+        if (fields.group.isEmpty() || fields.name.isEmpty() || (fields.path.isEmpty() && fields.cmdLine.isEmpty()))
+            return;
+        const auto bytes = [](QByteArrayView b) { return NativeText::decode(b); };
+        m_sink({groupText(fields.group), m_names.share(fields.name, m_text), m_values.share(fields.path, bytes),
+                m_values.share(fields.cmdLine, bytes), qint16(fields.isProtected ? -1 : 0), identityOf(fields)});
+    }
+
+private:
+    /// Lines of one group mostly follow each other: they share its text.
+    QString groupText(QByteArrayView bytes)
+    {
+        if (bytes != QByteArrayView(m_lastGroupBytes)) {
+            m_lastGroupBytes = bytes.toByteArray();
+            m_lastGroup = m_text(bytes);
+        }
+        return m_lastGroup;
+    }
+
+    TextDecoder m_text;
+    const LaunchListFile::Sink &m_sink;
+    ValuePool m_values; // paths and command lines: native text
+    ValuePool m_names;  // text in the file's encoding
+    QByteArray m_lastGroupBytes;
+    QString m_lastGroup;
+};
+
+bool isEscapedByte(QChar c) { return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF; }
+
+/// The first character of @p text that no encoding can write: a surrogate without its
+/// partner (as a text field: also one that stands for a byte); -1 when there is none.
+qsizetype firstLoneSurrogate(QStringView text, bool bytesAllowed)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             ++i;
-        else if (text[i].isSurrogate())
-            return true;
+        else if (text[i].isSurrogate() && !(bytesAllowed && isEscapedByte(text[i])))
+            return i;
     }
+    return -1;
+}
+
+qsizetype firstEscapedByte(QStringView text)
+{
+    const auto found = std::find_if(text.begin(), text.end(), isEscapedByte);
+    return found == text.end() ? -1 : found - text.begin();
+}
+
+qsizetype firstBeyondLatin1(QStringView text)
+{
+    const auto found = std::find_if(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xFF; });
+    return found == text.end() ? -1 : found - text.begin();
+}
+
+bool isText(LaunchListFile::Field field)
+{
+    switch (field) {
+    case LaunchListFile::Field::Group:
+    case LaunchListFile::Field::Name:
+        return true;
+    case LaunchListFile::Field::Path:
+    case LaunchListFile::Field::CmdLine:
+        return false;
+    }
+    Q_UNREACHABLE();
     return false;
 }
 
-bool fitsLatin1(QStringView text)
+/// A character of @p text as a user reads it in a message: the character itself, or the
+/// byte it stands for.
+QString characterAt(QStringView text, qsizetype i)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    if (isEscapedByte(text[i]))
+        return u"the byte 0x"_s + QString::number(text[i].unicode() - 0xDC00, 16).toUpper();
+    if (text[i].isHighSurrogate() && i + 1 < text.size())
+        return u"\u201C"_s + text.sliced(i, 2).toString() + u"\u201D"_s;
+    if (text[i].isSurrogate())
+        return u"a broken character (U+"_s + QString::number(text[i].unicode(), 16).toUpper() + u')';
+    return u"\u201C"_s + text[i] + u"\u201D"_s;
 }
 
-/// Calls @p write(group name, record) for every line that the file gets, in file order.
-template<typename Write>
-void forEachEntry(const Catalogue &catalogue, Write write)
+/// Text field bytes in @p encoding; the caller has made sure that the encoding holds them.
+QByteArray textBytes(const QString &text, LaunchListFile::Encoding encoding)
 {
-    for (qint16 g = 0; g < catalogue.groupCount(); ++g) {
-        const QString &name = catalogue.group(g).GroupName();
-        // Two groups of one name are both written with the first one's count.
-        const qint16 count = catalogue.group(catalogue.findGroup(name)).AppCount();
-        for (qint16 a = 0; a < count; ++a) {
-            const ApplicationRecord &record = catalogue.app(g, a);
-            if (!record.AppPath.isEmpty() || !record.CmdLine.isEmpty())
-                write(name, record);
-        }
+    switch (encoding) {
+    case LaunchListFile::Encoding::Utf8:
+        return text.toUtf8();
+    case LaunchListFile::Encoding::Latin1:
+        return text.toLatin1();
     }
+    Q_UNREACHABLE();
+    return QByteArray();
 }
 
-template<typename Write>
-void forEachEntry(const ListSnapshot &snapshot, Write write)
+/// Every field of an entry as the bytes a file in @p encoding holds.
+struct EncodedEntry
 {
-    snapshot.forEachEntry([&](const QString &group, const ApplicationRecord &record) {
-        if (!record.AppPath.isEmpty() || !record.CmdLine.isEmpty())
-            write(group, record);
-    });
-}
+    EncodedEntry(const LaunchListEntry &entry, LaunchListFile::Encoding encoding)
+        : group(textBytes(entry.group, encoding))
+        , name(textBytes(entry.name, encoding))
+        , path(NativeText::encode(entry.path))
+        , cmdLine(NativeText::encode(entry.cmdLine))
+    {
+    }
+
+    quint64 identity(qint16 protectedFlag) const { return identityOf({group, name, path, cmdLine, protectedFlag != 0}); }
+
+    QByteArray group;
+    QByteArray name;
+    QByteArray path;
+    QByteArray cmdLine;
+};
 
 /**
- * Latin-1 is kept while it can hold every value and the file it gives is read as Latin-1
- * again. Output that happens to be valid UTF-8 (the bytes that made the file Latin-1 were in
- * lines that are not written back) would be read as UTF-8 next time, as other text; such a
- * catalogue is written in UTF-8, so that its values read back the same.
+ * Which encoding can hold every entry. UTF-8 holds any text but only bytes that are UTF-8;
+ * Latin-1 holds any bytes but only text up to U+00FF, and a Latin-1 file that happens to be
+ * valid UTF-8 would be read as UTF-8 next time, as other text: such entries are written in
+ * UTF-8, which holds them then.
  */
-template<typename Source>
-LaunchListFile::Encoding encodingToWrite(const Source &source, LaunchListFile::Encoding read)
+class EncodingChoice
 {
-    switch (read) {
-    case LaunchListFile::Encoding::Utf8:
-        return read;
-    case LaunchListFile::Encoding::Latin1:
-        break;
+public:
+    void check(const LaunchListEntry &entry)
+    {
+        checkText(entry.group);
+        checkText(entry.name);
+        checkBytes(entry.path);
+        checkBytes(entry.cmdLine);
     }
-    bool fits = true;
-    bool validUtf8 = true;
-    bool nonAscii = false;
-    const auto check = [&](const QString &value) {
-        if (!fits || !fitsLatin1(value))
-            return void(fits = false);
-        const QByteArray bytes = value.toLatin1();
-        nonAscii = nonAscii || std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) >= 0x80; });
-        validUtf8 = validUtf8 && Utf8::isValid(bytes);
-    };
-    forEachEntry(source, [&](const QString &group, const ApplicationRecord &record) {
-        check(group);
-        check(record.ApplicationName);
-        check(record.AppPath);
-        check(record.CmdLine);
-    });
-    return fits && !(validUtf8 && nonAscii) ? read : LaunchListFile::Encoding::Utf8;
-}
 
-/// Encodes text into a buffer that is handed to the file a chunk at a time.
+    std::optional<LaunchListFile::Encoding> choose(LaunchListFile::Encoding wanted) const
+    {
+        const bool utf8 = m_utf8Text && !m_escapedBytes && m_writable;
+        const bool latin1 = m_latin1Text && m_writable && (m_escapedBytes || !m_nonAsciiText || !m_latin1ReadsAsUtf8);
+        switch (wanted) {
+        case LaunchListFile::Encoding::Utf8:
+            if (utf8)
+                return wanted;
+            break;
+        case LaunchListFile::Encoding::Latin1:
+            if (latin1)
+                return wanted;
+            break;
+        }
+        if (utf8)
+            return LaunchListFile::Encoding::Utf8;
+        if (latin1)
+            return LaunchListFile::Encoding::Latin1;
+        return std::nullopt;
+    }
+
+private:
+    void checkText(const QString &text)
+    {
+        if (firstLoneSurrogate(text, false) >= 0)
+            m_utf8Text = m_latin1Text = false;
+        if (!m_latin1Text)
+            return;
+        if (firstBeyondLatin1(text) >= 0) {
+            m_latin1Text = false;
+            return;
+        }
+        const bool nonAscii = std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x80; });
+        m_nonAsciiText = m_nonAsciiText || nonAscii;
+        if (nonAscii && m_latin1ReadsAsUtf8)
+            m_latin1ReadsAsUtf8 = Utf8::isValid(text.toLatin1());
+    }
+
+    void checkBytes(const QString &value)
+    {
+        m_writable = m_writable && firstLoneSurrogate(value, true) < 0;
+        m_escapedBytes = m_escapedBytes || firstEscapedByte(value) >= 0;
+    }
+
+    bool m_utf8Text = true;
+    bool m_latin1Text = true;
+    bool m_nonAsciiText = false;
+    bool m_latin1ReadsAsUtf8 = true;
+    bool m_escapedBytes = false;
+    bool m_writable = true;
+};
+
+/// Gathers lines into a buffer that is handed to the file a chunk at a time.
 class LineWriter
 {
 public:
-    LineWriter(FileWriter &file, LaunchListFile::Encoding encoding)
+    explicit LineWriter(FileWriter &file)
         : m_file(file)
-        , m_encoder(encoding == LaunchListFile::Encoding::Utf8 ? QStringEncoder::Utf8 : QStringEncoder::Latin1)
     {
         m_buffer.reserve(writeChunk + 4096);
     }
 
-    void text(QStringView text)
-    {
-        const qsizetype used = m_buffer.size();
-        m_buffer.resize(used + m_encoder.requiredSpace(text.size()));
-        char *end = m_encoder.appendToBuffer(m_buffer.data() + used, text);
-        m_buffer.resize(end - m_buffer.constData());
-    }
-
-    void ascii(QByteArrayView bytes) { m_buffer.append(bytes); }
+    void append(QByteArrayView bytes) { m_buffer.append(bytes); }
 
     void endLine()
     {
@@ -371,49 +514,33 @@ public:
 
 private:
     FileWriter &m_file;
-    QStringEncoder m_encoder;
     QByteArray m_buffer;
 };
 
-template<typename Source>
-void writeEntries(LineWriter &out, const Source &source)
+void writeEntries(LineWriter &out, const LaunchListFile::Source &entries, LaunchListFile::Encoding encoding)
 {
-    out.text(u"; Created by: "_s + LibraryLocation::baseName() + u" on "_s
-             + QDate::currentDate().toString(u"dd-MM-yyyy"_s));
+    out.append(textBytes(u"; Created by: "_s + LibraryLocation::baseName() + u" on "_s
+                             + QDate::currentDate().toString(u"dd-MM-yyyy"_s),
+                         encoding));
     out.endLine();
-    out.ascii("; Format: Group Label,Program label,Program Path,Command line");
+    out.append("; Format: Group Label,Program label,Program Path,Command line");
     out.endLine();
-    forEachEntry(source, [&](const QString &group, const ApplicationRecord &record) {
-        out.text(group);
-        out.ascii(",");
-        out.text(record.ApplicationName);
-        out.ascii(",");
-        out.text(record.AppPath);
-        out.ascii(",");
-        out.text(record.CmdLine);
-        out.ascii(",");
-        out.ascii(QByteArray::number(record.AppProtected));
+    entries([&](const LaunchListEntry &entry) {
+        if (entry.path.isEmpty() && entry.cmdLine.isEmpty())
+            return;
+        const EncodedEntry bytes(entry, encoding);
+        for (const QByteArray *field : {&bytes.group, &bytes.name, &bytes.path, &bytes.cmdLine}) {
+            out.append(*field);
+            out.append(",");
+        }
+        out.append(QByteArray::number(entry.protectedFlag));
         out.endLine();
     });
 }
 
-template<typename Source>
-FileVersion writeFile(const Source &source, const QString &path, LaunchListFile::Encoding encoding)
-{
-    FileWriter file(path);
-    if (!file.open())
-        raiseFileError(file.error(), file.errorString());
-    LineWriter out(file, encodingToWrite(source, encoding));
-    writeEntries(out, source);
-    out.flush();
-    if (!file.commit())
-        raiseFileError(file.error(), file.errorString());
-    return file.written();
-}
-
 } // namespace
 
-LaunchListFile::Read LaunchListFile::load(const QString &path, const Sink &sink)
+LaunchListFile::Version LaunchListFile::load(const QString &path, const Sink &sink)
 {
     const QByteArray native = NativeText::encode(path);
     struct stat info {};
@@ -422,7 +549,7 @@ LaunchListFile::Read LaunchListFile::load(const QString &path, const Sink &sink)
     // Non-blocking, so that a FIFO put there meanwhile cannot hold the open.
     const UniqueFd fd(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.isValid())
-        raiseFileError(errno, u"cannot read %1: %2"_s.arg(path, systemError(errno)));
+        raiseFileError(errno, u"cannot read %1: %2"_s.arg(path, qt_error_string(errno)));
     const std::optional<FileVersion> version = FileVersion::ofDescriptor(fd.get());
     if (!version) {
         ::fstat(fd.get(), &info);
@@ -432,7 +559,7 @@ LaunchListFile::Read LaunchListFile::load(const QString &path, const Sink &sink)
     int readError = 0;
     const Survey found = survey(fd.get(), readError);
     if (readError != 0 || ::lseek(fd.get(), 0, SEEK_SET) != 0)
-        raiseFileError(readError ? readError : errno, u"cannot read %1: %2"_s.arg(path, systemError(readError ? readError : errno)));
+        raiseFileError(readError ? readError : errno, u"cannot read %1: %2"_s.arg(path, qt_error_string(readError ? readError : errno)));
     if (found.holdsNul)
         raiseError(ErrorCode::PathFileAccessError, u"%1 is no launch list: it holds NUL bytes"_s.arg(path));
     if (found.longestLine > maxLineLength)
@@ -440,19 +567,16 @@ LaunchListFile::Read LaunchListFile::load(const QString &path, const Sink &sink)
                    u"%1 is no launch list: a line is longer than %2 bytes"_s.arg(path).arg(maxLineLength));
     const Encoding encoding = found.utf8 ? Encoding::Utf8 : Encoding::Latin1;
 
-    ValuePool pool;
-    LineDecoder decode(encoding);
+    LineReader read(encoding, sink);
     bool atStart = true;
     readError = readChunks(fd.get(), [&](QByteArrayView chunk, bool last) {
         qsizetype skipped = 0;
         if (std::exchange(atStart, false) && encoding == Encoding::Utf8 && chunk.startsWith("\xEF\xBB\xBF"))
             skipped = 3;
-        return skipped + forEachLine(chunk.sliced(skipped), last, [&](QByteArrayView line) {
-            readLine(sink, decode(line), pool);
-        });
+        return skipped + forEachLine(chunk.sliced(skipped), last, [&](QByteArrayView line) { read(line); });
     });
     if (readError != 0)
-        raiseFileError(readError, u"cannot read all of %1: %2"_s.arg(path, systemError(readError)));
+        raiseFileError(readError, u"cannot read all of %1: %2"_s.arg(path, qt_error_string(readError)));
     return {encoding, *version};
 }
 
@@ -475,27 +599,45 @@ QString LaunchListFile::refusal(Field field, const QString &value, Encoding enco
         return u"tabs and spaces at either end are not kept by the launch list"_s;
     if (field == Field::Group && StringOps::TrimBlanks(value).startsWith(u';'))
         return u"a group name beginning with \";\" would make its lines comments"_s;
+    const bool text = isText(field);
+    if (const qsizetype at = firstLoneSurrogate(value, !text); at >= 0)
+        return u"the launch list cannot hold %1: names are text"_s.arg(characterAt(value, at));
     switch (encoding) {
     case Encoding::Utf8:
-        if (holdsLoneSurrogate(value))
-            return u"the launch list is UTF-8 and cannot hold bytes that are not"_s;
+        if (const qsizetype at = firstEscapedByte(value); at >= 0)
+            return u"the launch list is UTF-8 and cannot hold %1, which is not"_s.arg(characterAt(value, at));
         break;
     case Encoding::Latin1:
-        if (!fitsLatin1(NativeText::toLatin1Bytes(value)))
-            return u"the launch list is Latin-1 and cannot hold characters beyond it"_s;
+        if (const qsizetype at = text ? firstBeyondLatin1(value) : -1; at >= 0)
+            return u"the launch list is Latin-1 and cannot hold %1"_s.arg(characterAt(value, at));
         break;
     }
     return QString();
 }
 
-FileVersion LaunchListFile::save(const Catalogue &catalogue, const QString &path, Encoding encoding)
+LaunchListFile::Version LaunchListFile::save(const QString &path, const Source &entries, Encoding encoding)
 {
-    return writeFile(catalogue, path, encoding);
+    EncodingChoice choice;
+    entries([&](const LaunchListEntry &entry) { choice.check(entry); });
+    const std::optional<Encoding> chosen = choice.choose(encoding);
+    if (!chosen)
+        raiseError(ErrorCode::InvalidArgument,
+                   u"%1 was not written: its entries hold text beyond Latin-1 and bytes that are not UTF-8, "
+                   "which no launch list can hold together"_s.arg(path));
+    FileWriter file(path);
+    if (!file.open())
+        raiseFileError(file.error(), file.errorString());
+    LineWriter out(file);
+    writeEntries(out, entries, *chosen);
+    out.flush();
+    if (!file.commit())
+        raiseFileError(file.error(), file.errorString());
+    return {*chosen, file.written()};
 }
 
-FileVersion LaunchListFile::save(const ListSnapshot &snapshot, const QString &path, Encoding encoding)
+quint64 LaunchListFile::identity(const LaunchListEntry &entry, Encoding encoding)
 {
-    return writeFile(snapshot, path, encoding);
+    return EncodedEntry(entry, encoding).identity(entry.protectedFlag);
 }
 
 } // namespace Lanyard

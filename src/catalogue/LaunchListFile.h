@@ -6,22 +6,21 @@
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 namespace Lanyard {
-
-class Catalogue;
-class ListSnapshot;
 
 /**
  * Reads and writes the launch list file: one line per application, five comma-separated
  * fields (group, name, path, command line, protected flag), comments starting with ";".
+ * It knows plain entries only; what a catalogue makes of them is the caller's.
  *
- * Text: a file that is valid UTF-8 as a whole is read as UTF-8, any other as Latin-1, and
- * written back the same way, so that every value survives a load and a save byte for byte.
- * Lines end at CR LF, a lone CR or a lone LF; a UTF-8 byte-order mark at the start of the
- * file is skipped (one at the start of a later line is a character of it). Lines are written
- * with CR LF. Paths are native text (see NativeText).
+ * Text: a file that is valid UTF-8 as a whole is read as UTF-8, any other as Latin-1. The
+ * encoding matters for group and name, which are text; path and command line are bytes for
+ * the system, kept as they are in either encoding. A save writes the encoding it is given
+ * where that holds every value, else the other one where that does; so every value survives
+ * a load and a save. Lines end at CR LF, a lone CR or a lone LF; a UTF-8 byte-order mark at
+ * the start of the file is skipped (one at the start of a later line is a character of it).
+ * Lines are written with CR LF.
  */
 class LaunchListFile
 {
@@ -29,14 +28,17 @@ public:
     enum class Encoding { Utf8, Latin1 };
     enum class Field { Group, Name, Path, CmdLine };
     using Sink = std::function<void(const LaunchListEntry &)>;
+    /// Hands the entries to write to the sink it is given, in file order; it may be called
+    /// more than once and must give the same entries each time.
+    using Source = std::function<void(const Sink &)>;
 
     /// A file longer in any line is no launch list; its load fails rather than use the memory.
     static constexpr qsizetype maxLineLength = 65536;
 
-    struct Read
+    struct Version
     {
         Encoding encoding;
-        FileVersion version; ///< the file as it was read
+        FileVersion file; ///< the file as it was read or written
     };
 
     /**
@@ -47,22 +49,24 @@ public:
      * maxLineLength — all found before any line goes to the sink; DeviceIOError for a read
      * that fails, which can come after some lines went to the sink.
      */
-    static Read load(const QString &path, const Sink &sink);
+    static Version load(const QString &path, const Sink &sink);
 
-    /// Why the file cannot hold @p value as @p field so that it reads back the same (a comma,
-    /// a line break, a NUL, blanks at either end, a group name that starts a comment, text
-    /// beyond the file's encoding); empty when it can.
+    /// Why a file in @p encoding cannot hold @p value as @p field so that it reads back the
+    /// same (a comma, a line break, a NUL, blanks at either end, a group name that starts a
+    /// comment, a character or byte the encoding has not), naming the character; empty when
+    /// it can.
     static QString refusal(Field field, const QString &value, Encoding encoding);
 
     /**
-     * Replaces the file at @p path (a link: its target) with the whole catalogue or snapshot;
-     * a failure leaves the previous file whole and throws ComponentError (DiskFull,
-     * PermissionDenied, PathFileAccessError, DeviceIOError) with what failed. Latin-1 is kept
-     * only while every character fits it and the file reads back as Latin-1; otherwise the
-     * file is written as UTF-8, so that nothing is lost. Returns the version written.
+     * Replaces the file at @p path (a link: its target) with the entries of @p entries; a
+     * failure leaves the previous file whole and throws ComponentError (DiskFull,
+     * PermissionDenied, PathFileAccessError, DeviceIOError) with what failed, or
+     * InvalidArgument when neither encoding can hold all the entries.
      */
-    static FileVersion save(const Catalogue &catalogue, const QString &path, Encoding encoding);
-    static FileVersion save(const ListSnapshot &snapshot, const QString &path, Encoding encoding);
+    static Version save(const QString &path, const Source &entries, Encoding encoding);
+
+    /// The identity that the line written for @p entry in @p encoding has when read again.
+    static quint64 identity(const LaunchListEntry &entry, Encoding encoding);
 };
 
 } // namespace Lanyard

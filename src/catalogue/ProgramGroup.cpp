@@ -18,7 +18,10 @@ const ApplicationRecord &ProgramGroup::app(qint16 slot) const
     return it == m_beyond.end() ? emptyRecord : it->second;
 }
 
-qint16 ProgramGroup::findApp(const QString &name) const { return m_names.first(name, m_appCount); }
+qint16 ProgramGroup::findApp(const QString &name) const
+{
+    return m_names.first(name, m_appCount, [this](qint16 slot) -> const QString & { return app(slot).ApplicationName; });
+}
 
 void ProgramGroup::setApplicationName(qint16 slot, const QString &name)
 {

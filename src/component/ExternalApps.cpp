@@ -11,6 +11,7 @@
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
+#include <QBuffer>
 #include <QScopeGuard>
 
 #include <exception>
@@ -96,8 +97,10 @@ void ExternalApps::setEXTFile(const QString &strFile)
     const CatalogueChange change(*this);
     // Told also when the load fails: the path is stored all the same.
     const auto notify = qScopeGuard([this, previous = d->launchList.path()] {
-        if (d->launchList.path() != previous)
+        if (d->launchList.path() != previous) {
             Q_EMIT EXTFileChanged();
+            Q_EMIT extFileChanged();
+        }
     });
     // Absolute now: a relative path would name another file once the current folder changed.
     d->launchList.open(FileListing::absolutePath(strFile), d->catalogue);
@@ -134,6 +137,19 @@ void ExternalApps::setApplicationName(const QVariant &GroupIndex, qint16 AppInde
 QIcon ExternalApps::Icon(const QVariant &GroupIndex, qint16 AppIndex) const
 {
     return d->catalogue.app(d->resolveGroup(GroupIndex), AppIndex).Icon;
+}
+
+QString ExternalApps::iconUrl(const QVariant &GroupIndex, qint16 AppIndex, int size) const
+{
+    const QIcon icon = Icon(GroupIndex, AppIndex);
+    if (icon.isNull() || size <= 0)
+        return QString();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!icon.pixmap(size, size).save(&buffer, "PNG"))
+        return QString();
+    return u"data:image/png;base64,"_s + QString::fromLatin1(png.toBase64());
 }
 
 QString ExternalApps::AppPath(const QVariant &GroupIndex, const QVariant &AppIndex) const
@@ -224,13 +240,11 @@ void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppN
                            const QVariant &varNewCmd)
 {
     const CatalogueChange change(*this);
-    const std::optional<Private::Slot> old = d->findEntry(strOldGroup, strOldAppName);
-    if (!old)
-        raiseIndexError();
-    const ApplicationRecord &current = d->catalogue.app(old->group, old->app);
+    const Private::Slot old = d->find(strOldGroup, strOldAppName).value();
+    const ApplicationRecord &current = d->catalogue.app(old.group, old.app);
     const QString newPath = varNewAppPath.isValid() ? VariantOps::toText(varNewAppPath) : current.AppPath;
     const QString newCmd = varNewCmd.isValid() ? VariantOps::toText(varNewCmd) : current.CmdLine;
-    d->catalogue.editApp(old->group, old->app, d->storable(Field::Group, strNewGroup),
+    d->catalogue.editApp(old.group, old.app, d->storable(Field::Group, strNewGroup),
                          d->storable(Field::Name, strNewAppName), blProtected, d->storable(Field::Path, newPath),
                          d->storable(Field::CmdLine, newCmd));
 }
@@ -243,37 +257,53 @@ void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strRe
 
 bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
 {
-    const std::optional<Private::Slot> entry = d->findEntry(strGroup, strApp);
+    const Result<Private::Slot> entry = d->find(strGroup, strApp);
     if (!entry) {
         Q_EMIT launchFailed(strGroup, strApp, u"no such application"_s);
         return false;
     }
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    const LaunchResult result = Launcher::execute(d->native(record.AppPath), d->native(record.CmdLine), d->placeholders,
+    const LaunchResult result = Launcher::execute(record.AppPath, record.CmdLine, d->placeholders,
                                                   d->showMissingProgram ? MissingProgramBox::show : nullptr);
     if (!result.started) {
         Q_EMIT launchFailed(strGroup, strApp, result.reason);
         return false;
     }
     Q_EMIT AppFinished(strGroup, strApp);
+    Q_EMIT appFinished(strGroup, strApp);
     return true;
 }
 
 bool ExternalApps::showMissingProgram() const { return d->showMissingProgram; }
 
-void ExternalApps::setShowMissingProgram(bool show) { d->showMissingProgram = show; }
+void ExternalApps::setShowMissingProgram(bool show)
+{
+    if (d->showMissingProgram == show)
+        return;
+    d->showMissingProgram = show;
+    Q_EMIT showMissingProgramChanged();
+}
 
-void ExternalApps::ShowForm(qint32 Modal, QWidget *OwnerForm) { frmEditApps::ShowFor(this, Modal, OwnerForm); }
+void ExternalApps::ShowForm(qint32 Modal, QWidget *OwnerForm) { frmEditApps::ShowFor(d.get(), Modal, OwnerForm); }
 
 void ExternalApps::HideForm() { frmEditApps::Unload(); }
 
-std::optional<LaunchCommand> ExternalApps::launchCommand(const QString &strGroup, const QString &strApp) const
+Result<Entry> ExternalApps::entry(const QString &strGroup, const QString &strApp) const
 {
-    const std::optional<Private::Slot> entry = d->findEntry(strGroup, strApp);
+    return d->entry(strGroup, strApp);
+}
+
+Result<LaunchCommand> ExternalApps::launchCommand(const QString &strGroup, const QString &strApp) const
+{
+    const Result<Private::Slot> entry = d->find(strGroup, strApp);
     if (!entry)
-        return std::nullopt;
+        return entry.error();
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    return Launcher::preview(d->native(record.AppPath), d->native(record.CmdLine), d->placeholders);
+    std::optional<LaunchCommand> command =
+        Launcher::preview(record.AppPath, record.CmdLine, d->placeholders);
+    if (!command)
+        return ComponentError(ErrorCode::InvalidArgument, u"a quote in the command line is not closed"_s);
+    return *std::move(command);
 }
 
 QVariantMap ExternalApps::invoke(const QString &member, const QString &kind, const QVariantList &arguments)

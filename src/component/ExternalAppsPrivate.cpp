@@ -2,7 +2,8 @@
 
 #include "LateBinding.h"
 #include "icons/mGetFileIcon.h"
-#include "text/NativeText.h"
+#include "ui/RenameNotice.h"
+#include "util/Attempt.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
@@ -67,16 +68,11 @@ QString ExternalApps::Private::storable(LaunchListFile::Field field, const QStri
     const QString refusal = LaunchListFile::refusal(field, value, launchList.encoding());
     if (!refusal.isEmpty())
         raiseError(ErrorCode::InvalidArgument, u'"' + value + u"\": "_s + refusal);
-    return launchList.encoding() == LaunchListFile::Encoding::Latin1 ? NativeText::toLatin1Bytes(value) : value;
+    return value;
 }
 
-QString ExternalApps::Private::native(const QString &value) const
-{
-    return launchList.encoding() == LaunchListFile::Encoding::Latin1 ? NativeText::fromLatin1Bytes(value) : value;
-}
-
-void ExternalApps::Private::setField(LaunchListFile::Field field, const QVariant &groupIndex,
-                                     const QVariant &appIndex, const QString &value)
+void ExternalApps::Private::setField(LaunchListFile::Field field, const QVariant &groupIndex, const QVariant &appIndex,
+                                     const QString &value)
 {
     const Slot slot = resolveSlot(groupIndex, appIndex);
     const QString stored = storable(field, value);
@@ -94,14 +90,67 @@ void ExternalApps::Private::setField(LaunchListFile::Field field, const QVariant
 
 void ExternalApps::Private::save() { launchList.save(catalogue); }
 
-std::optional<ExternalApps::Private::Slot> ExternalApps::Private::findEntry(const QString &group,
-                                                                          const QString &app) const
+Result<ExternalApps::Private::Slot> ExternalApps::Private::find(const QString &group, const QString &app) const
 {
     const qint16 g = catalogue.findGroup(group);
     const qint16 a = g == -1 ? qint16(-1) : catalogue.findApp(g, app);
     if (a == -1)
-        return std::nullopt;
+        return ComponentError(ErrorCode::IndexOutOfRange, u"no application \"%1\" in group \"%2\""_s.arg(app, group));
     return Slot{g, a};
+}
+
+QList<LaunchEntries::Group> ExternalApps::Private::groups() const
+{
+    QList<Group> groups;
+    for (qint16 g = 0; g < catalogue.groupCount(); ++g) {
+        const ProgramGroup &group = catalogue.group(g);
+        Group shown{group.GroupName(), {}};
+        for (qint16 a = 0; a < group.AppCount(); ++a) {
+            const ApplicationRecord &record = catalogue.app(g, a);
+            shown.apps.append({record.ApplicationName, record.Icon});
+        }
+        groups.append(shown);
+    }
+    return groups;
+}
+
+Result<Entry> ExternalApps::Private::entry(const QString &group, const QString &app) const
+{
+    const Result<Slot> slot = find(group, app);
+    if (!slot)
+        return slot.error();
+    const ApplicationRecord &record = catalogue.app(slot->group, slot->app);
+    return Entry{group, app, record.AppPath, record.CmdLine, record.AppProtected != 0};
+}
+
+QList<LaunchEntries::Placeholder> ExternalApps::Private::placeholderList() const
+{
+    QList<Placeholder> list;
+    for (qint16 k = 0; k < placeholders.count(); ++k)
+        list.append({placeholders.at(k).search, placeholders.at(k).replace});
+    return list;
+}
+
+Result<bool> ExternalApps::Private::add(const Entry &entry)
+{
+    return attempt([&] { return q->AddApp(entry.group, entry.name, entry.path, entry.cmdLine, entry.isProtected); });
+}
+
+Result<bool> ExternalApps::Private::edit(const QString &group, const QString &app, const Entry &edited)
+{
+    return attempt([&] {
+        // Told before the change: a host's menu rebuilding on the change then knows where the
+        // entry went.
+        RenameNotice::instance()->tell(q, group, app, edited.group, edited.name);
+        q->EditApp(group, app, edited.group, edited.name, edited.isProtected, edited.path, edited.cmdLine);
+        // A move into a full group is refused and leaves the entry where it was.
+        return edited.group == group || !find(group, app);
+    });
+}
+
+Result<void> ExternalApps::Private::remove(const QString &group, const QString &app)
+{
+    return attempt([&] { q->DeleteApp(group, app); });
 }
 
 } // namespace Lanyard

@@ -3,6 +3,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/LaunchList.h"
 #include "launch/PlaceholderTable.h"
+#include "ui/LaunchEntries.h"
 
 #include <Lanyard/ExternalApps.h>
 
@@ -10,8 +11,9 @@ using namespace Qt::StringLiterals;
 
 namespace Lanyard {
 
-/// The state of an ExternalApps object, and the look-ups its members share.
-struct LANYARD_NO_EXPORT ExternalApps::Private
+/// The state of an ExternalApps object, the look-ups its members share, and the catalogue as
+/// the configuration windows see it.
+struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
 {
     explicit Private(ExternalApps *q);
 
@@ -22,13 +24,9 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
     Lanyard::Language currentLanguage = Language::lEnglish;
     bool showMissingProgram = true;
 
-    /// @p value as the catalogue stores it for @p field: refused with InvalidArgument when the
-    /// launch list could not give it back the same; bytes given as native text are stored as
-    /// the Latin-1 characters of a Latin-1 list.
+    /// @p value, refused with InvalidArgument when the launch list could not give it back the
+    /// same as @p field.
     QString storable(LaunchListFile::Field field, const QString &value) const;
-    /// A value of the catalogue as native text for the system: a Latin-1 list's characters
-    /// stand for its bytes.
-    QString native(const QString &value) const;
     /// Stores @p value in @p field (path, command line, name) of the slot resolveSlot gives.
     void setField(LaunchListFile::Field field, const QVariant &groupIndex, const QVariant &appIndex,
                   const QString &value);
@@ -69,9 +67,7 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
     }
     using V = const QVariant &;
 
-    int maxGroups() const { return catalogue.maxGroups(); }
     void setMaxGroups(int count) { let(u"MaxGroups"_s, {count}); }
-    int maxApps() const { return catalogue.maxApps(); }
     void setMaxApps(int count) { let(u"MaxApps"_s, {count}); }
     QString extFile() const { return launchList.path(); }
     void setExtFile(const QString &path) { let(u"EXTFile"_s, {path}); }
@@ -86,6 +82,7 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
     QVariant ApplicationName(V g, V a) { return get(u"ApplicationName"_s, {g, a}); }
     void setApplicationName(V g, V a, V value) { let(u"ApplicationName"_s, {g, a, value}); }
     QVariant Icon(V g, V a) { return get(u"Icon"_s, {g, a}); }
+    QVariant iconUrl(V g, V a) { return method(u"iconUrl"_s, {g, a}); }
     QVariant AppPath(V g, V a) { return get(u"AppPath"_s, {g, a}); }
     void setAppPath(V g, V a, V value) { let(u"AppPath"_s, {g, a, value}); }
     QVariant AppProtected(V g, V a) { return get(u"AppProtected"_s, {g, a}); }
@@ -110,8 +107,19 @@ struct LANYARD_NO_EXPORT ExternalApps::Private
     void HideForm() { method(u"HideForm"_s); }
     QVariant launchCommand(V g, V a) { return method(u"launchCommand"_s, {g, a}); }
 
-    /// The application in use named @p app in the group in use named @p group.
-    std::optional<Slot> findEntry(const QString &group, const QString &app) const;
+    /// The application in use named @p app in the group in use named @p group: the one
+    /// "does this entry exist" of the component, the windows and the command-line host.
+    Result<Slot> find(const QString &group, const QString &app) const;
+
+    // The windows' view (LaunchEntries): the same members, their errors as results.
+    QList<Group> groups() const override;
+    Result<Entry> entry(const QString &group, const QString &app) const override;
+    QList<Placeholder> placeholderList() const override;
+    int maxGroups() const override { return catalogue.maxGroups(); }
+    int maxApps() const override { return catalogue.maxApps(); }
+    Result<bool> add(const Entry &entry) override;
+    Result<bool> edit(const QString &group, const QString &app, const Entry &edited) override;
+    Result<void> remove(const QString &group, const QString &app) override;
 };
 
 } // namespace Lanyard

@@ -52,11 +52,10 @@ Language language(const Args &a, int i)
     return static_cast<Language>(value);
 }
 
-QVariant launchCommand(const std::optional<LaunchCommand> &command)
+QVariant launchCommand(const Result<LaunchCommand> &result)
 {
-    if (!command)
-        return QVariant();
-    return QVariantMap{{u"program"_s, command->program}, {u"arguments"_s, command->arguments}, {u"folder"_s, command->folder}};
+    const LaunchCommand &command = result.value();
+    return QVariantMap{{u"program"_s, command.program}, {u"arguments"_s, command.arguments}, {u"folder"_s, command.folder}};
 }
 
 QWidget *ownerWidget(const QVariant &value)
@@ -73,7 +72,7 @@ QWidget *ownerWidget(const QVariant &value)
 }
 
 // In the order of the interface.
-const std::array<Member, 33> members{{
+const std::array<Member, 36> members{{
     {u"MaxGroups", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxGroups()); }},
     {u"MaxGroups", Kind::Let, 1, 1, [](ExternalApps &o, const Args &a) { o.setMaxGroups(int16(a, 0)); return none(); }},
     {u"MaxApps", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxApps()); }},
@@ -128,9 +127,14 @@ const std::array<Member, 33> members{{
          return none();
      }},
     {u"HideForm", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { o.HideForm(); return none(); }},
-    // Beyond the interface's 31: the save that the release does, on demand, and the preview of
-    // a launch.
+    // Beyond the interface's 31: whether ExecuteApp shows a missing program itself, the save
+    // that the release does, on demand, the icon as a URL, and the preview of a launch.
+    {u"showMissingProgram", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(o.showMissingProgram()); }},
+    {u"showMissingProgram", Kind::Let, 1, 1,
+     [](ExternalApps &o, const Args &a) { o.setShowMissingProgram(boolean(a, 0)); return none(); }},
     {u"save", Kind::Call, 0, 0, [](ExternalApps &o, const Args &) { return QVariant(o.save()); }},
+    {u"iconUrl", Kind::Call, 2, 2,
+     [](ExternalApps &o, const Args &a) { return QVariant(o.iconUrl(a.at(0), int16(a, 1))); }},
     {u"launchCommand", Kind::Call, 2, 2,
      [](ExternalApps &o, const Args &a) { return launchCommand(o.launchCommand(text(a, 0), text(a, 1))); }},
 }};
@@ -170,6 +174,16 @@ QVariantMap failure(const ComponentError &error)
 }
 
 } // namespace
+
+QList<LateBinding::Row> LateBinding::rows()
+{
+    QList<Row> rows;
+    for (const Member &member : members) {
+        static const QString kinds[] = {u"get"_s, u"let"_s, u"call"_s};
+        rows.append({QStringView(member.name).toString(), kinds[int(member.kind)], member.minArgs, member.maxArgs});
+    }
+    return rows;
+}
 
 QVariantMap LateBinding::invoke(ExternalApps &apps, const QString &member, const QString &kind,
                                 const QVariantList &arguments)

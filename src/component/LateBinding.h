@@ -17,6 +17,18 @@ public:
     static QVariantMap invoke(ExternalApps &apps, const QString &member, const QString &kind,
                               const QVariantList &arguments);
 
+    /// One row of the table: a member's name, its kind ("get", "let", "call") and how many
+    /// arguments it takes (a let's value included).
+    struct Row
+    {
+        QString name;
+        QString kind;
+        int minArgs;
+        int maxArgs;
+    };
+    /// The whole table, for the check that the meta-object declares each member.
+    static QList<Row> rows();
+
 };
 
 } // namespace Lanyard

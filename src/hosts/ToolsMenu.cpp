@@ -1,6 +1,5 @@
 #include <Lanyard/ToolsMenu.h>
 
-#include <Lanyard/ComponentError.h>
 #include <Lanyard/ExternalApps.h>
 
 #include "ui/Captions.h"
@@ -301,12 +300,8 @@ void ToolsMenu::launch(const QString &group, const QString &app)
     Q_EMIT aboutToLaunch(group, app);
     if (!self || !d->apps)
         return;
-    bool ok = false;
-    try {
-        ok = d->apps->ExecuteApp(group, app);
-    } catch (const ComponentError &) {
-        ok = false; // the entry went away behind the menu's back
-    }
+    // An entry that went away behind the menu's back fails as launchFailed, never by throwing.
+    const bool ok = d->apps->ExecuteApp(group, app);
     if (self)
         Q_EMIT launched(group, app, ok);
 }

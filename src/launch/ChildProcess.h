@@ -11,7 +11,10 @@ namespace Lanyard {
 /**
  * A process watched through a pidfd: it becomes readable when the process ends. For a child
  * of ours, the number stays ours until the child is reaped, so nothing sent to it meanwhile
- * can reach another process; signals go through the pidfd all the same.
+ * can reach another process; signals go through the pidfd all the same. Where no pidfd can be
+ * had (no descriptor left), the number is used, which stays safe while the child is unreaped.
+ *
+ * Reentrant: separate objects may be used on separate threads.
  */
 class ChildProcess
 {
@@ -32,7 +35,8 @@ public:
     /// Waits for the child's end and reaps it.
     void reap();
 
-    /// Waits up to @p timeoutMs for the end; true when it has ended.
+    /// Waits up to @p timeoutMs for the end (without a pidfd, looking every 10 ms); true when
+    /// it has ended.
     bool waitForEnd(int timeoutMs) const;
 
     /**

@@ -1,6 +1,9 @@
 #include "ChildProcess.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <csignal>
 #include <poll.h>
 #include <sys/syscall.h>
@@ -66,7 +69,19 @@ void ChildProcess::reap()
     }
 }
 
-bool ChildProcess::waitForEnd(int timeoutMs) const { return waitReadable(m_pidfd.get(), timeoutMs); }
+bool ChildProcess::waitForEnd(int timeoutMs) const
+{
+    if (m_pidfd.isValid())
+        return waitReadable(m_pidfd.get(), timeoutMs);
+    // Without a pidfd nothing tells of the end: a look every few milliseconds, for a bounded time.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!exitCode().has_value()) {
+        if (std::chrono::steady_clock::now() >= giveUp)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(timeoutMs, 0, 10)));
+    }
+    return true;
+}
 
 bool ChildProcess::signal(int signalNumber) const
 {

@@ -9,9 +9,14 @@ namespace Lanyard {
 /**
  * Reaps launched programs so that none stays a zombie, with or without an event loop and
  * without touching the host's SIGCHLD handling: a thread of its own blocks on the children's
- * pidfds (where the system has none, it checks them five times a second) and reaps each child
- * as it ends. The thread runs only while there are children to reap, and holds nothing open
- * when there are none.
+ * pidfds and reaps each child as it ends. Where pidfds or an epoll set cannot be had (no
+ * descriptor left, an old kernel) it looks at its children five times a second instead. The
+ * thread runs only while there are children to reap, and holds nothing open when there are
+ * none.
+ *
+ * Thread-safe: any thread may launch and watch. A child the host makes with fork() starts with
+ * a reaper of its own and leaves the parent's alone, whether it ends with exit() or _exit()
+ * or goes on to launch programs.
  */
 class ChildReaper
 {
@@ -30,6 +35,7 @@ public:
 
 private:
     ChildReaper();
+    static void afterForkInChild();
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -5,14 +5,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <iterator>
-#include <vector>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
+#include <cerrno>
 #include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -22,34 +26,61 @@ namespace Lanyard {
 
 namespace {
 
-constexpr int pollIntervalMs = 200; // for children without a pidfd
+constexpr auto pollInterval = std::chrono::milliseconds(200); // for children without a pidfd
 constexpr int eventsPerWait = 16;
 
 /// What one thread of the reaper waits on: the pidfds of the children, added by watch()
-/// straight into the epoll set, and a wake-up for the end of the process.
+/// straight into the epoll set, and a wake-up. Without descriptors for both the set is not
+/// usable, and the thread looks at its children five times a second instead.
 struct WaitSet
 {
     UniqueFd epoll{::epoll_create1(EPOLL_CLOEXEC)};
     UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    bool usable = false;
 
     WaitSet()
     {
+        if (!epoll.isValid() || !wake.isValid())
+            return;
         epoll_event event{};
         event.events = EPOLLIN;
-        ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, wake.get(), &event);
+        event.data.fd = wake.get();
+        usable = ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, wake.get(), &event) == 0;
     }
 
     void wakeUp() const
     {
         const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = ::write(wake.get(), &one, sizeof one);
+        if (usable)
+            [[maybe_unused]] const ssize_t written = ::write(wake.get(), &one, sizeof one);
     }
 
     bool add(const ChildProcess &child) const
     {
         epoll_event event{};
         event.events = EPOLLIN;
-        return child.pidfd() >= 0 && ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, child.pidfd(), &event) == 0;
+        event.data.fd = child.pidfd();
+        return usable && child.pidfd() >= 0 && ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, child.pidfd(), &event) == 0;
+    }
+
+    /// Blocks until a child may have ended or news came, or for @p bound at most; false when
+    /// the set cannot wait (then nothing blocked).
+    bool waitForNews(std::optional<std::chrono::milliseconds> bound) const
+    {
+        if (!usable)
+            return false;
+        epoll_event events[eventsPerWait];
+        const int ready = ::epoll_wait(epoll.get(), events, eventsPerWait, bound ? int(bound->count()) : -1);
+        if (ready < 0)
+            return errno == EINTR;
+        // The wake-up is read at once, whoever wrote it, so that it cannot keep the wait busy.
+        for (int i = 0; i < ready; ++i) {
+            if (events[i].data.fd == wake.get()) {
+                std::uint64_t count = 0;
+                [[maybe_unused]] const ssize_t got = ::read(wake.get(), &count, sizeof count);
+            }
+        }
+        return true;
     }
 };
 
@@ -60,6 +91,7 @@ struct ChildReaper::Private
     // Held only to hand children over and to start or leave the thread: a thread that is
     // descheduled while reaping never keeps a launch waiting.
     std::mutex mutex;
+    std::condition_variable news; ///< for a thread whose wait set is not usable
     std::vector<std::unique_ptr<ChildProcess>> handedOver;
     std::shared_ptr<WaitSet> wait; ///< the running thread's; none while no thread runs
     bool stopping = false;
@@ -88,14 +120,24 @@ struct ChildReaper::Private
         wait = std::move(set);
         return true;
     }
+
+    void wakeUp()
+    {
+        if (wait)
+            wait->wakeUp();
+        news.notify_all();
+    }
 };
 
 void ChildReaper::Private::run(const WaitSet &set)
 {
     std::vector<std::unique_ptr<ChildProcess>> children;
+    const auto reapEnded = [&] {
+        pending -= int(std::erase_if(children, [](const auto &child) { return child->tryReap(); }));
+    };
     for (;;) {
         {
-            const std::lock_guard lock(mutex);
+            std::unique_lock lock(mutex);
             std::move(handedOver.begin(), handedOver.end(), std::back_inserter(children));
             handedOver.clear();
             if (stopping || children.empty()) {
@@ -103,18 +145,29 @@ void ChildReaper::Private::run(const WaitSet &set)
                 wait.reset();
                 return;
             }
+            if (!set.usable) {
+                news.wait_for(lock, pollInterval, [this] { return stopping || !handedOver.empty(); });
+                lock.unlock();
+                reapEnded();
+                continue;
+            }
         }
-        const bool checks = std::any_of(children.cbegin(), children.cend(),
-                                        [](const auto &child) { return child->pidfd() < 0; });
-        epoll_event events[eventsPerWait];
-        ::epoll_wait(set.epoll.get(), events, eventsPerWait, checks ? pollIntervalMs : -1);
-        pending -= int(std::erase_if(children, [](const auto &child) { return child->tryReap(); }));
+        const bool checks = std::any_of(children.cbegin(), children.cend(), [](const auto &child) {
+            return child->pidfd() < 0;
+        });
+        // A wait that fails for any other reason than a signal sleeps instead of spinning.
+        if (!set.waitForNews(checks ? std::optional(pollInterval) : std::nullopt)) {
+            std::unique_lock lock(mutex);
+            news.wait_for(lock, pollInterval, [this] { return stopping; });
+        }
+        reapEnded();
     }
 }
 
 ChildReaper::ChildReaper()
     : d(std::make_unique<Private>())
 {
+    ::pthread_atfork(nullptr, nullptr, &ChildReaper::afterForkInChild);
 }
 
 ChildReaper::~ChildReaper()
@@ -122,13 +175,21 @@ ChildReaper::~ChildReaper()
     {
         const std::lock_guard lock(d->mutex);
         d->stopping = true;
-        if (d->wait)
-            d->wait->wakeUp();
+        d->wakeUp();
     }
     for (std::thread *thread : {&d->previous, &d->current}) {
         if (thread->joinable())
             thread->join();
     }
+}
+
+void ChildReaper::afterForkInChild()
+{
+    // The parent's reaper is left as the fork found it (its mutex may be held by a thread that
+    // is not here), never destroyed: its threads and children are not this process's.
+    ChildReaper &reaper = instance();
+    [[maybe_unused]] Private *inherited = reaper.d.release();
+    reaper.d = std::make_unique<Private>();
 }
 
 ChildReaper &ChildReaper::instance()
@@ -153,7 +214,7 @@ void ChildReaper::watch(pid_t pid)
     // The thread waits on the pidfd from now on without being woken for it; a child without
     // one needs the thread's periodic check.
     if (!d->wait->add(*child))
-        d->wait->wakeUp();
+        d->wakeUp();
     d->handedOver.push_back(std::move(child));
 }
 

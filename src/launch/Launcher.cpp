@@ -6,10 +6,10 @@
 #include "util/CommandLine.h"
 #include "util/FileListing.h"
 #include "util/FileOps.h"
+#include "util/MissingFileText.h"
 
 #include <QBitArray>
 
-#include <cstring>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -150,7 +150,6 @@ std::optional<LaunchCommand> commandFor(const QString &path, const QString &cmdL
     return result;
 }
 
-QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 } // namespace
 
@@ -161,7 +160,7 @@ LaunchResult Launcher::execute(const QString &path, const QString &cmdLine, cons
     if (!program.exists) {
         if (missingProgram)
             missingProgram(path);
-        return LaunchResult::failure(u"Unable to find the file: "_s + path);
+        return LaunchResult::failure(missingFileText() + path);
     }
     const std::optional<LaunchCommand> command = commandFor(path, cmdLine, placeholders, program.onPath);
     if (!command)
@@ -171,9 +170,9 @@ LaunchResult Launcher::execute(const QString &path, const QString &cmdLine, cons
     options.workingDirectory = command->folder;
     const SpawnResult started = ProcessSpawn::start(command->program, command->arguments, options);
     if (started.folderFailed)
-        return LaunchResult::failure(u"cannot enter the program's folder: "_s + errorText(started.error));
+        return LaunchResult::failure(u"cannot enter the program's folder: "_s + qt_error_string(started.error));
     if (!started.started())
-        return LaunchResult::failure(errorText(started.error));
+        return LaunchResult::failure(qt_error_string(started.error));
     ChildReaper::instance().watch(started.pid);
     return LaunchResult::success();
 }

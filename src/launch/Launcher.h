@@ -21,7 +21,8 @@ struct LaunchResult
     static LaunchResult failure(const QString &why) { return {false, why}; }
 };
 
-/// Starts a program path with a command line, the placeholders replaced in both.
+/// Starts a program path with a command line, the placeholders replaced in both. Thread-safe:
+/// it keeps no state of its own.
 class Launcher
 {
 public:

@@ -32,6 +32,7 @@ struct SpawnResult
  * descriptor above 2 closed in the child. The program, its arguments and the working directory
  * are native text (NativeText), so their bytes reach the system unchanged; the host's own
  * current directory never changes. The caller reaps the child, for example with ChildReaper.
+ * It needs no free descriptor in the host. Thread-safe.
  */
 class ProcessSpawn
 {

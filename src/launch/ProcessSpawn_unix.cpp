@@ -104,14 +104,18 @@ int folderError(const QByteArray &folder)
 
 int setFileActions(posix_spawn_file_actions_t &actions, const SpawnOptions &options, const QByteArray &folder)
 {
-    int error = redirect(actions, options.stdinFd, STDIN_FILENO, O_RDONLY);
+    // File actions run in order: the given descriptors are put in place before the originals
+    // are closed, and /dev/null is opened after that, so that it finds a free descriptor also
+    // in a host that has used up all it may open.
+    int error = redirect(actions, options.stdinFd, STDIN_FILENO, -1);
     if (error == 0)
         error = redirect(actions, options.stdoutFd, STDOUT_FILENO, -1);
     if (error == 0)
         error = redirect(actions, options.stderrFd, STDERR_FILENO, -1);
-    // File actions run in order: the dup2s above are done before this closes the originals.
     if (error == 0)
         error = closeAboveStandard(actions);
+    if (error == 0 && options.stdinFd < 0)
+        error = redirect(actions, -1, STDIN_FILENO, O_RDONLY);
     if (error == 0 && !folder.isEmpty())
         error = ::posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
     return error;

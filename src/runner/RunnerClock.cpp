@@ -1,30 +1,30 @@
 #include "RunnerClock.h"
 
-#include <QTime>
-
 #include <cmath>
 
 namespace Lanyard {
 
 namespace {
 
-class SystemRunnerClock final : public RunnerClock
+class MonotonicRunnerClock final : public RunnerClock
 {
 public:
-    double secondsSinceMidnight() const override { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; }
-    QDateTime currentDateTime() const override { return QDateTime::currentDateTime(); }
+    double seconds() const override
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    }
 };
 
 } // namespace
 
 std::chrono::milliseconds RunnerClock::realTimeFor(double seconds) const
 {
-    return std::chrono::milliseconds(qint64(std::ceil(seconds * 1000)));
+    return std::chrono::milliseconds(static_cast<long long>(std::ceil(seconds * 1000)));
 }
 
 std::shared_ptr<const RunnerClock> RunnerClock::system()
 {
-    static const auto clock = std::make_shared<const SystemRunnerClock>();
+    static const auto clock = std::make_shared<const MonotonicRunnerClock>();
     return clock;
 }
 

@@ -17,8 +17,9 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cmath>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -33,54 +34,100 @@ namespace Lanyard {
 
 namespace {
 
-constexpr int SecondsPerDay = 86400;
 constexpr int ReadSize = 256;
 constexpr int PumpWhileBusyMs = 10;
 constexpr int TerminateGraceMs = 500;
+// STUB16.EXE, asked to end, ends its command with everything it started within a fraction of
+// a second; this bound only keeps a stub that cannot end from holding the call.
+constexpr int StubEndGraceMs = 5000;
+// A program without a pidfd (no descriptor left) is looked at this often.
+constexpr int LookWithoutPidfdMs = 200;
 // A wait longer than this wakes once to look at the clock again (QTimer takes an int).
 constexpr qint64 LongestWaitMs = 24LL * 3600 * 1000;
 // STUB16.EXE's own time-out: none; the runner's time-out is the only one.
 const QString StubWithoutTimeOut = QStringLiteral("-1000");
 
-/**
- * The children that the runner's operations started and have not reaped yet: the only
- * processes KillProcess may signal. Their numbers cannot be taken by other processes while
- * they are listed.
- */
-std::map<pid_t, const ChildProcess *> &startedChildren()
+/// A child that an operation started; signalling and reaping take turns on it, so that no
+/// signal can reach a process that took its number after the reaping.
+struct StartedChild
 {
-    static std::map<pid_t, const ChildProcess *> children;
-    return children;
-}
+    explicit StartedChild(pid_t pid)
+        : process(pid)
+    {
+    }
+    ChildProcess process;
+    std::mutex turn;
+};
+
+/**
+ * The children that the runner's operations, on any thread, started and have not reaped yet:
+ * the only processes KillProcess may signal.
+ */
+class StartedChildren
+{
+public:
+    static StartedChildren &instance()
+    {
+        static StartedChildren children;
+        return children;
+    }
+    void add(const std::shared_ptr<StartedChild> &child)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_children.emplace(child->process.pid(), child);
+    }
+    void remove(pid_t pid)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_children.erase(pid);
+    }
+    std::shared_ptr<StartedChild> find(pid_t pid) const
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_children.find(pid);
+        return found == m_children.end() ? nullptr : found->second;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<pid_t, std::shared_ptr<StartedChild>> m_children;
+};
 
 /// A child started by an operation, reaped when the operation ends; one still running then
 /// is ended first.
 class WatchedChild
 {
 public:
-    explicit WatchedChild(pid_t pid)
-        : m_process(pid)
+    explicit WatchedChild(pid_t pid, int endGraceMs = TerminateGraceMs)
+        : m_child(std::make_shared<StartedChild>(pid))
+        , m_endGraceMs(endGraceMs)
     {
-        startedChildren().emplace(pid, &m_process);
+        StartedChildren::instance().add(m_child);
     }
     ~WatchedChild()
     {
         if (running())
             end();
-        startedChildren().erase(m_process.pid());
-        m_process.reap();
+        StartedChildren::instance().remove(pid());
+        const std::lock_guard lock(m_child->turn); // a KillProcess under way on another thread ends first
+        m_child->process.reap();
     }
     WatchedChild(const WatchedChild &) = delete;
     WatchedChild &operator=(const WatchedChild &) = delete;
 
-    pid_t pid() const { return m_process.pid(); }
-    int pidfd() const { return m_process.pidfd(); }
+    pid_t pid() const { return m_child->process.pid(); }
+    int pidfd() const { return m_child->process.pidfd(); }
     /// False once it has ended, and when its state cannot be read (then the loop stops).
-    bool running() const { return !m_process.exitCode().has_value(); }
-    void end() const { m_process.terminate(TerminateGraceMs); }
+    bool running() const { return !m_child->process.exitCode().has_value(); }
+    void end() const
+    {
+        const std::lock_guard lock(m_child->turn);
+        m_child->process.terminate(m_endGraceMs);
+    }
 
 private:
-    ChildProcess m_process;
+    std::shared_ptr<StartedChild> m_child;
+    int m_endGraceMs;
 };
 
 /**
@@ -88,14 +135,18 @@ private:
  * output or news of the display arrives, the host has an event, or the operation's deadline
  * comes; nothing else wakes it. The block is a pass of the thread's event dispatcher of its
  * own (not QEventLoop::exec, which returns at once while the application quits); without a
- * dispatcher it is a poll() on the same descriptors.
+ * dispatcher it is a poll() on the same descriptors. A child without a pidfd cannot wake it:
+ * then no block lasts longer than a fifth of a second.
  */
 class PassWaiter
 {
 public:
-    PassWaiter(const RunnerClock &clock, std::initializer_list<int> fds)
+    PassWaiter(const RunnerClock &clock, const WatchedChild &child, std::initializer_list<int> fds = {})
         : m_clock(clock)
+        , m_blindToTheEnd(child.pidfd() < 0)
     {
+        if (child.pidfd() >= 0)
+            m_fds.push_back(child.pidfd());
         for (const int fd : fds) {
             if (fd >= 0)
                 m_fds.push_back(fd);
@@ -127,9 +178,11 @@ public:
     void waitForActivity(std::optional<double> secondsLeft)
     {
         // One millisecond more: a deadline is passed only once the clock is beyond it.
-        const int waitMs = secondsLeft
+        int waitMs = secondsLeft
             ? int(std::clamp<qint64>(m_clock.realTimeFor(std::max(*secondsLeft, 0.0)).count() + 1, 0, LongestWaitMs))
             : -1;
+        if (m_blindToTheEnd)
+            waitMs = waitMs < 0 ? LookWithoutPidfdMs : std::min(waitMs, LookWithoutPidfdMs);
         if (!m_deadline) {
             std::vector<pollfd> entries;
             for (const int fd : m_fds)
@@ -156,6 +209,7 @@ public:
 
 private:
     const RunnerClock &m_clock;
+    bool m_blindToTheEnd;
     std::vector<int> m_fds;
     std::optional<QTimer> m_deadline;
     std::vector<std::unique_ptr<QSocketNotifier>> m_notifiers;
@@ -218,26 +272,6 @@ bool namesCommandInterpreter(const QString &text)
     return text.contains(u"CMD.EXE"_s, Qt::CaseInsensitive) || text.contains(u"COMMAND.COM"_s, Qt::CaseInsensitive);
 }
 
-/// Seconds from @p since, a rounded reading, to @p now on the seconds-since-midnight clock,
-/// across midnight. Rounding may put @p since up to half a second ahead of the clock: that
-/// is no time passed, not a day.
-double secondsSince(double since, double now)
-{
-    const double elapsed = now - since;
-    if (elapsed < -1)
-        return elapsed + SecondsPerDay;
-    return std::max(elapsed, 0.0);
-}
-
-/// A moment of output on the seconds-since-midnight clock, rounded to whole seconds (halves to
-/// the even one) but never before the reading itself, so that a silence counted from it
-/// is never longer than the real one.
-double activityTime(const RunnerClock &clock)
-{
-    const double reading = clock.secondsSinceMidnight();
-    return std::max(std::nearbyint(reading), reading);
-}
-
 } // namespace
 
 clsEXE::clsEXE(QObject *parent)
@@ -286,8 +320,11 @@ QString clsEXE::DosProgramName(const QString &text)
 
 bool clsEXE::KillProcess(qint32 processId)
 {
-    const auto child = startedChildren().find(processId);
-    return child != startedChildren().end() && child->second->terminate(TerminateGraceMs);
+    const std::shared_ptr<StartedChild> child = StartedChildren::instance().find(processId);
+    if (!child)
+        return false;
+    const std::lock_guard lock(child->turn);
+    return child->process.terminate(TerminateGraceMs);
 }
 
 std::optional<QStringList> clsEXE::StubCommand(const QString &strCmdLine)
@@ -302,20 +339,20 @@ std::optional<QStringList> clsEXE::StubCommand(const QString &strCmdLine)
 
 void clsEXE::ShellAndWait(const QString &strEXE, const QString &strCmdLine, qint32 TimeOutSeconds, qint32)
 {
-    const QDateTime deadline = m_clock->currentDateTime().addSecs(TimeOutSeconds);
+    const double deadline = m_clock->seconds() + TimeOutSeconds;
     const WatchedChild child(startProgram(strEXE + strCmdLine));
-    PassWaiter waiter(*m_clock, {child.pidfd()});
+    PassWaiter waiter(*m_clock, child);
     for (;;) {
         const bool running = child.running();
-        const qint64 msLeft = m_clock->currentDateTime().msecsTo(deadline);
-        if (TimeOutSeconds > 0 && msLeft < 0) {
+        const double secondsLeft = deadline - m_clock->seconds();
+        if (TimeOutSeconds > 0 && secondsLeft < 0) {
             KillProcess(child.pid());
             break;
         }
         waiter.pump();
         if (!running)
             break;
-        waiter.waitForActivity(TimeOutSeconds > 0 ? std::optional(msLeft / 1000.0) : std::nullopt);
+        waiter.waitForActivity(TimeOutSeconds > 0 ? std::optional(secondsLeft) : std::nullopt);
     }
 }
 
@@ -323,28 +360,16 @@ void clsEXE::ShellDOSEXE(const QString &strEXE, const QString &strCmdLine, qint3
 {
     const QString name = DosProgramName(namesCommandInterpreter(strEXE) ? strEXE + strCmdLine : strEXE);
     const QString finishedTitle = u"Finished - "_s + name;
-
-    // The deadline counts from the rounded start; whether midnight has passed is told by the
-    // clock going below its first reading, which rounding up cannot fake.
-    const double firstReading = m_clock->secondsSinceMidnight();
-    const double start = std::nearbyint(firstReading);
-    double deadline = 0;
-    bool crossesMidnight = false;
-    if (TimeOutValue > 0) {
-        deadline = start + TimeOutValue;
-        crossesMidnight = deadline >= SecondsPerDay;
-        if (crossesMidnight)
-            deadline -= SecondsPerDay;
-    }
+    const double deadline = m_clock->seconds() + TimeOutValue;
 
     const WatchedChild child(startProgram(strEXE + strCmdLine));
     WindowFinder windows;
-    PassWaiter waiter(*m_clock, {child.pidfd(), windows.descriptor()});
+    PassWaiter waiter(*m_clock, child, {windows.descriptor()});
     for (;;) {
         const bool running = child.running();
-        const double now = m_clock->secondsSinceMidnight();
-        const bool beforeMidnight = crossesMidnight && now >= firstReading;
-        if (TimeOutValue != 0 && now > deadline && !beforeMidnight)
+        // A negative time-out is over at once.
+        const double secondsLeft = deadline - m_clock->seconds();
+        if (TimeOutValue != 0 && secondsLeft < 0)
             break;
         windows.takeNews();
         if (const auto window = windows.find(finishedTitle)) {
@@ -357,10 +382,7 @@ void clsEXE::ShellDOSEXE(const QString &strEXE, const QString &strCmdLine, qint3
         // News that came during the search: search again first.
         if (windows.takeNews())
             continue;
-        std::optional<double> secondsLeft;
-        if (TimeOutValue > 0)
-            secondsLeft = deadline - now + (beforeMidnight ? SecondsPerDay : 0);
-        waiter.waitForActivity(secondsLeft);
+        waiter.waitForActivity(TimeOutValue > 0 ? std::optional(secondsLeft) : std::nullopt);
     }
     KillProcess(child.pid());
 }
@@ -370,7 +392,7 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     m_cancelRequested = false;
     StartTextGate startText(strStartText);
     const bool watchesSilence = lTimeOut > 0;
-    double lastActivity = watchesSilence ? activityTime(*m_clock) : 0;
+    double lastActivity = m_clock->seconds();
 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
@@ -390,18 +412,18 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     const SpawnResult spawned = ProcessSpawn::start(words->first(), words->mid(1), options);
     if (!spawned.started())
         return;
-    const WatchedChild child(spawned.pid);
+    // The stub, asked to end, ends everything the command started, also what left its group.
+    const WatchedChild child(spawned.pid, StubEndGraceMs);
     writeEnd.reset();
 
-    PassWaiter waiter(*m_clock, {child.pidfd(), readEnd.get()});
+    PassWaiter waiter(*m_clock, child, {readEnd.get()});
     bool pipeOpen = true;
     char buffer[ReadSize];
     for (;;) {
         const ssize_t got = pipeOpen ? ::read(readEnd.get(), buffer, sizeof buffer) : -1;
         const bool outputWaited = got > 0;
         if (outputWaited) {
-            if (watchesSilence)
-                lastActivity = activityTime(*m_clock);
+            lastActivity = m_clock->seconds();
             if (const std::optional<QString> piece = startText.pass(QString::fromLatin1(buffer, got)))
                 Q_EMIT RedirOutput(*piece);
             waiter.pumpNowAndThen();
@@ -418,7 +440,7 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
             child.end();
             break;
         }
-        const double silence = watchesSilence ? secondsSince(lastActivity, m_clock->secondsSinceMidnight()) : 0;
+        const double silence = m_clock->seconds() - lastActivity;
         if (watchesSilence && silence > lTimeOut) {
             child.end();
             Q_EMIT RedirOutput(u"Timeout!\r\nProcess failed"_s);

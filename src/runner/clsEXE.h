@@ -26,6 +26,15 @@ class RunnerClock;
  * programs are started without a shell: the command text is split into words by POSIX shell
  * quoting rules (CommandLine::split), the first word being the program (looked up in PATH).
  * Mode arguments are accepted and have no effect.
+ *
+ * Time-outs are elapsed time on the runner's clock (the monotonic one by default): a step of
+ * the wall clock, a daylight-saving change or midnight neither shortens nor lengthens them.
+ * Where no pidfd can be had (no descriptor left), a wait looks at its program five times a
+ * second instead of being woken by its end.
+ *
+ * Reentrant: separate objects may run operations on separate threads at the same time (each
+ * operation processes the events of its own thread; a thread without an event dispatcher just
+ * waits). One object is used by one thread at a time; KillProcess may be called from any thread.
  */
 class clsEXE : public QObject
 {
@@ -35,7 +44,7 @@ public:
     explicit clsEXE(QObject *parent = nullptr);
     ~clsEXE() override;
 
-    /// Replaces the two clocks that deadlines are measured on (the computer's by default).
+    /// Replaces the clock that time-outs are measured on (the computer's monotonic clock by default).
     void setClock(std::shared_ptr<const RunnerClock> clock);
 
     /**
@@ -50,7 +59,8 @@ public:
      * given none). Cancel, called while this runs (from a RedirOutput handler or any host code
      * run meanwhile), ends the command at the next pass and the call returns without that
      * message. Either way the command ends with everything it started, a full pipe or not,
-     * before the call returns. A pipe or process that cannot be created ends the call quietly.
+     * before the call returns: STUB16.EXE is the subreaper of the command's processes, so this
+     * includes those that left its process group or session (setsid, timeout). A pipe or process that cannot be created ends the call quietly.
      *
      * While output keeps arriving, events are processed at least every 10 ms rather than after
      * each read, which keeps the reads fast and the host responsive.
@@ -61,8 +71,9 @@ public:
      * Starts @p strEXE followed directly by @p strCmdLine (begin it with a space) and waits
      * until the program ends or a top-level window titled "Finished - " + its name in
      * capitals (DosProgramName) shows up, which is then asked to close. @p TimeOutValue above
-     * 0 gives up after that many seconds (midnight crossed); a negative one gives up in the
-     * first pass. A program still running afterwards is ended (KillProcess).
+     * 0 gives up once more than that many seconds have passed; a negative one gives up in the
+     * first pass. A program still running afterwards is ended with its process group
+     * (KillProcess).
      * @throws ComponentError InvalidArgument (5) when a command interpreter in the command is
      * not followed by a drive path, or when the command text is empty or leaves a quote open;
      * FileNotFound (53) when the program cannot be started. Both before any waiting.
@@ -71,7 +82,8 @@ public:
 
     /**
      * Starts @p strEXE followed directly by @p strCmdLine and waits for its end; with
-     * @p TimeOutSeconds above 0, ends it once the date-time clock is past the deadline.
+     * @p TimeOutSeconds above 0, ends it with its process group once more than that many
+     * seconds have passed.
      * @throws ComponentError as ShellDOSEXE, apart from the drive path case.
      */
     void ShellAndWait(const QString &strEXE, const QString &strCmdLine = QString(), qint32 TimeOutSeconds = 0,

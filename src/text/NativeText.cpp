@@ -44,24 +44,4 @@ QByteArray encode(QStringView text)
     return bytes;
 }
 
-QString fromLatin1Bytes(QStringView latin1)
-{
-    QString text = latin1.toString();
-    for (QChar &c : text) {
-        if (c.unicode() >= 0x80 && c.unicode() <= 0xFF)
-            c = QChar(escapeBase + c.unicode());
-    }
-    return text;
-}
-
-QString toLatin1Bytes(QStringView text)
-{
-    QString latin1 = text.toString();
-    for (QChar &c : latin1) {
-        if (isEscapedByte(c))
-            c = QChar(c.unicode() - escapeBase);
-    }
-    return latin1;
-}
-
 } // namespace Lanyard::NativeText

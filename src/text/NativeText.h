@@ -17,12 +17,4 @@ QString decode(QByteArrayView bytes);
 /// The bytes that @p text stands for: UTF-8, with U+DC80..U+DCFF back as single bytes.
 QByteArray encode(QStringView text);
 
-/// @p latin1 text, whose characters stand for single bytes (as read from a Latin-1 launch
-/// list), as native text for the same bytes.
-QString fromLatin1Bytes(QStringView latin1);
-
-/// The Latin-1 characters for native text whose bytes are all below 0x100 as characters
-/// (the inverse of fromLatin1Bytes); characters that are neither ASCII nor an escaped byte stay.
-QString toLatin1Bytes(QStringView text);
-
 } // namespace Lanyard::NativeText

@@ -52,11 +52,4 @@ QString Captions::text(TextId id, Language language)
     return stringTable().value(static_cast<int>(id) + static_cast<int>(language) * LanguageBlock);
 }
 
-QList<int> Captions::ids()
-{
-    QList<int> ids = stringTable().keys();
-    std::sort(ids.begin(), ids.end());
-    return ids;
-}
-
 } // namespace Lanyard

@@ -76,9 +76,6 @@ public:
     static QString text(TextId id);
     /// The text of base id @p id in @p language, whatever LanguageOffset is.
     static QString text(TextId id, Language language);
-
-    /// Every id of the string table, in ascending order.
-    static QList<int> ids();
 };
 
 } // namespace Lanyard

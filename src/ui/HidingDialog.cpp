@@ -1,6 +1,6 @@
 #include "HidingDialog.h"
 
-#include <Lanyard/ExternalApps.h>
+#include "LaunchEntries.h"
 
 namespace Lanyard {
 
@@ -9,9 +9,9 @@ HidingDialog::HidingDialog(QWidget *owner)
 {
 }
 
-ExternalApps *HidingDialog::LaunchAppClass() const { return m_apps; }
+LaunchEntries *HidingDialog::LaunchAppClass() const { return m_apps; }
 
-void HidingDialog::setLaunchAppClass(ExternalApps *apps)
+void HidingDialog::setLaunchAppClass(LaunchEntries *apps)
 {
     m_apps = apps;
     fill();

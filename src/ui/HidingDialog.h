@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QDialog>
-#include <QPointer>
 
 namespace Lanyard {
 
-class ExternalApps;
+class LaunchEntries;
 
 /**
- * A modal dialog of the configuration windows, serving one ExternalApps object, that the user
+ * A modal dialog of the configuration windows, serving one catalogue, that the user
  * leaves by accepting or by cancelling (Escape, the close box or a Cancel button). Leaving only
  * hides it: its opener reads how the user left and what was chosen, then unloads it.
  */
@@ -17,9 +16,10 @@ class HidingDialog : public QDialog
     Q_OBJECT
 
 public:
-    ExternalApps *LaunchAppClass() const;
-    /// Stores @p apps and fills the dialog from it.
-    void setLaunchAppClass(ExternalApps *apps);
+    LaunchEntries *LaunchAppClass() const;
+    /// Stores @p apps (null: none) and fills the dialog from it. Whoever owns @p apps unloads
+    /// the dialog before releasing it.
+    void setLaunchAppClass(LaunchEntries *apps);
 
 public Q_SLOTS:
     /// Escape and the close box: the user leaves without accepting.
@@ -36,7 +36,7 @@ protected:
     void leave(bool cancel);
 
 private:
-    QPointer<ExternalApps> m_apps;
+    LaunchEntries *m_apps = nullptr;
 };
 
 } // namespace Lanyard

@@ -2,6 +2,8 @@
 
 #include "Notice.h"
 
+#include "util/MissingFileText.h"
+
 #include <QApplication>
 
 #include <cstdio>
@@ -12,7 +14,7 @@ namespace Lanyard::MissingProgramBox {
 
 void show(const QString &path)
 {
-    const QString message = u"Unable to find the file: "_s;
+    const QString message = missingFileText();
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
         // A terminal gets one line.
         std::fprintf(stderr, "%s\n", qPrintable(message + path));

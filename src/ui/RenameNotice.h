@@ -8,8 +8,9 @@ namespace Lanyard {
 /**
  * Tells who keeps something per entry (a host's menu action) that the program list window is
  * about to give an entry another group or name, so that it can carry it over. One per process.
- * The window tells before the change: a listener that rebuilds on the catalogue's change
- * signal then already knows where the entry went. A change the catalogue refuses leaves the
+ * The catalogue's view for the windows (LaunchEntries::edit) tells before the change, naming
+ * the catalogue object a host knows: a listener that rebuilds on the catalogue's change signal
+ * then already knows where the entry went. A change the catalogue refuses leaves the
  * entry under its old names, which the listener sees on its next rebuild.
  */
 class RenameNotice : public QObject

@@ -4,26 +4,26 @@
 #include "ColumnFit.h"
 #include "ElidedItemToolTip.h"
 #include "KeyRules.h"
+#include "LaunchEntries.h"
 #include "Notice.h"
-#include "RenameNotice.h"
 #include "ScreenFit.h"
 #include "Twips.h"
 #include "frmNewApp.h"
 #include "frmPlaceholders.h"
 #include "util/Raise.h"
 
-#include <Lanyard/ComponentError.h>
-#include <Lanyard/ExternalApps.h>
-
+#include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -37,31 +37,18 @@ bool isGroupNode(const QTreeWidgetItem *node) { return node->data(0, frmEditApps
 
 bool isEditKey(int key) { return KeyRules::isEnter(key) || key == Qt::Key_Space; }
 
-bool hasGroup(const ExternalApps &apps, const QString &group)
+bool hasGroup(const LaunchEntries &apps, const QString &group)
 {
-    for (qint16 i = 0; i < apps.GroupCount(); ++i) {
-        if (apps.GroupName(i) == group)
-            return true;
-    }
-    return false;
-}
-
-bool hasEntry(const ExternalApps &apps, const QString &group, const QString &app)
-{
-    if (!hasGroup(apps, group))
-        return false;
-    for (qint16 j = 0; j < apps.AppCount(group); ++j) {
-        if (apps.ApplicationName(group, j) == app)
-            return true;
-    }
-    return false;
+    const QList<LaunchEntries::Group> groups = apps.groups();
+    return std::any_of(groups.cbegin(), groups.cend(), [&](const LaunchEntries::Group &g) { return g.name == group; });
 }
 
 } // namespace
 
 struct frmEditApps::Private
 {
-    QPointer<ExternalApps> apps;
+    // Null while the window serves none; its owner unloads the window before releasing it.
+    LaunchEntries *apps = nullptr;
     ImageList imgExeIcons;
     // A message about a change made while the dialog was open, shown once it has closed.
     std::optional<Report> later;
@@ -75,7 +62,11 @@ struct frmEditApps::Private
 
     struct BusyScope
     {
-        explicit BusyScope(Private &d) : d(d) { ++d.busy; }
+        explicit BusyScope(Private &d)
+            : d(d)
+        {
+            ++d.busy;
+        }
         ~BusyScope() { --d.busy; }
         Private &d;
     };
@@ -121,7 +112,7 @@ struct frmEditApps::Private
         QWidget::setTabOrder(cmdEdit, cmdRemoveApp);
     }
 
-    // The classic arrangement, its twips as the least room: the tree, and the buttons in a
+    // The designed arrangement, its twips as the least room: the tree, and the buttons in a
     // column at its right, as wide as the widest caption needs. A larger window gives the
     // room to the tree.
     void layOut(QWidget *window)
@@ -170,11 +161,20 @@ frmEditApps::~frmEditApps()
         detach();
 }
 
-void frmEditApps::ShowFor(ExternalApps *apps, qint32 modal, QWidget *owner)
+void frmEditApps::ShowFor(LaunchEntries *apps, qint32 modal, QWidget *owner)
 {
     if (modal != 0 && modal != 1)
         raiseError(ErrorCode::InvalidArgument);
-    frmEditApps *window = loadWith([&] { return new frmEditApps(owner); });
+    // Widgets abort the program without a QApplication: a QML host has a QGuiApplication.
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        raiseError(ErrorCode::InvalidArgument, u"the program list window needs a QApplication"_s);
+    frmEditApps *window = loadWith([&] {
+        // The application object may go before whoever showed the window: the window then goes
+        // while the application still exists, as the last thing it does.
+        qRemovePostRoutine(&frmEditApps::Unload);
+        qAddPostRoutine(&frmEditApps::Unload);
+        return new frmEditApps(owner);
+    });
     window->setLaunchAppClass(apps);
     window->showModal(modal == 1, owner);
 }
@@ -185,7 +185,7 @@ void frmEditApps::Unload()
     if (!window)
         return;
     window->detach();
-    if (window->d->busy > 0)
+    if (window->d->busy > 0 && QCoreApplication::instance())
         window->deleteLater();
     else
         delete window;
@@ -228,15 +228,13 @@ void frmEditApps::showModal(bool modal, QWidget *owner)
     loop.exec(QEventLoop::DialogExec);
 }
 
-ExternalApps *frmEditApps::LaunchAppClass() const { return d->apps; }
+LaunchEntries *frmEditApps::LaunchAppClass() const { return d->apps; }
 
-void frmEditApps::setLaunchAppClass(ExternalApps *apps)
+void frmEditApps::setLaunchAppClass(LaunchEntries *apps)
 {
     d->apps = apps;
     FillTree();
 }
-
-const ImageList &frmEditApps::imgExeIcons() const { return d->imgExeIcons; }
 
 void frmEditApps::FillTree()
 {
@@ -252,23 +250,19 @@ void frmEditApps::FillTree()
 
     // Nodes are built detached and added in one go: the view then lays them out only once.
     QList<QTreeWidgetItem *> groupNodes;
-    if (ExternalApps *apps = d->apps) {
+    if (const LaunchEntries *apps = d->apps) {
         const QIcon appImage = ImageList::resourceIcon(u"APP"_s);
-        const qint16 groupCount = apps->GroupCount();
-        for (qint16 i = 0; i < groupCount; ++i) {
-            const QVariant group = QVariant::fromValue(i);
-            const qint16 appCount = apps->AppCount(group);
-            if (appCount <= 0)
+        for (const LaunchEntries::Group &group : apps->groups()) {
+            if (group.apps.isEmpty())
                 continue;
-            auto *groupNode = new QTreeWidgetItem(QStringList{apps->GroupName(i)});
+            auto *groupNode = new QTreeWidgetItem(QStringList{group.name});
             groupNode->setIcon(0, groupImage);
             groupNode->setData(0, TagRole, groupTag);
             QList<QTreeWidgetItem *> appNodes;
-            appNodes.reserve(appCount);
-            for (qint16 j = 0; j < appCount; ++j) {
-                const QIcon icon = apps->Icon(group, j);
-                const int image = images.add(icon.isNull() ? appImage : icon);
-                auto *appNode = new QTreeWidgetItem(QStringList{apps->ApplicationName(group, j)});
+            appNodes.reserve(group.apps.size());
+            for (const LaunchEntries::App &app : group.apps) {
+                const int image = images.add(app.icon.isNull() ? appImage : app.icon);
+                auto *appNode = new QTreeWidgetItem(QStringList{app.name});
                 appNode->setIcon(0, images.icon(image));
                 appNodes.append(appNode);
             }
@@ -336,26 +330,17 @@ QTreeWidgetItem *frmEditApps::selectedAppNode() const
     return node;
 }
 
-template<typename Action>
-void frmEditApps::guarded(EntryMessages::Change change, const Entry &entry, Action &&action)
+std::optional<QString> frmEditApps::stored(EntryMessages::Change change, const Selected &entry,
+                                           const Result<bool> &placed, const QString &group)
 {
-    try {
-        action();
-    } catch (const ComponentError &error) {
-        report(u"msgComponentError"_s, EntryMessages::failed(change, entry.group, entry.app, error));
-    }
-}
-
-template<typename Action>
-std::optional<QString> frmEditApps::stored(EntryMessages::Change change, const Entry &entry, Action &&action)
-{
-    try {
-        action();
-    } catch (const ComponentError &error) {
+    if (!placed) {
         // A text the list cannot hold: the dialog stays open with what the user typed.
-        if (error.code() == ErrorCode::InvalidArgument)
-            return error.detail();
-        d->later = Report{u"msgComponentError"_s, EntryMessages::failed(change, entry.group, entry.app, error)};
+        if (placed.error().code() == ErrorCode::InvalidArgument)
+            return placed.error().detail();
+        d->later = Report{u"msgComponentError"_s,
+                          EntryMessages::failed(change, entry.group, entry.app, placed.error())};
+    } else if (!*placed) {
+        reportLimit(change, group, entry.app);
     }
     return std::nullopt;
 }
@@ -370,21 +355,24 @@ void frmEditApps::report(const QString &objectName, const QString &text)
 
 void frmEditApps::reportLimit(EntryMessages::Change change, const QString &group, const QString &app)
 {
-    const ExternalApps &apps = *d->apps;
+    if (!d->apps)
+        return;
+    const LaunchEntries &apps = *d->apps;
     const bool groupIsNew = !hasGroup(apps, group);
-    d->later = Report{u"msgLimitReached"_s, EntryMessages::limitReached(change, group, app, groupIsNew,
-                                                                        groupIsNew ? apps.MaxGroups() : apps.MaxApps())};
+    d->later = Report{
+        u"msgLimitReached"_s,
+        EntryMessages::limitReached(change, group, app, groupIsNew, groupIsNew ? apps.maxGroups() : apps.maxApps())};
 }
 
-std::optional<frmEditApps::Entry> frmEditApps::selectedEntry() const
+std::optional<frmEditApps::Selected> frmEditApps::selectedEntry() const
 {
     const QTreeWidgetItem *node = selectedAppNode();
     if (!isLoaded() || !node || !d->apps)
         return std::nullopt;
-    return Entry{node->parent()->text(0), node->text(0)};
+    return Selected{node->parent()->text(0), node->text(0)};
 }
 
-void frmEditApps::unloadDialogAndFill(const std::optional<Entry> &current)
+void frmEditApps::unloadDialogAndFill(const std::optional<Selected> &current)
 {
     if (!isLoaded())
         return;
@@ -419,59 +407,49 @@ void frmEditApps::AddProgram()
     if (!isLoaded())
         return;
     const Private::BusyScope busy(*d);
-    std::optional<Entry> current = selectedEntry();
+    std::optional<Selected> current = selectedEntry();
     askForFields(TextId::AddCaption, std::nullopt, [&](const frmNewApp::Fields &fields) {
-        const Entry added{fields.group, fields.name};
+        const Selected added{fields.group, fields.name};
         current = added;
-        return stored(EntryMessages::Change::Add, added, [&] {
-            if (!d->apps->AddApp(fields.group, fields.name, fields.path, fields.cmdLine, fields.isProtected))
-                reportLimit(EntryMessages::Change::Add, fields.group, fields.name);
-        });
+        return stored(EntryMessages::Change::Add, added, d->apps->add(fields), fields.group);
     });
-    unloadDialogAndFill(current);
-}
-
-template<typename Action>
-void frmEditApps::changeSelected(EntryMessages::Change change, Action action)
-{
-    const std::optional<Entry> entry = selectedEntry();
-    if (!entry)
-        return;
-    const Private::BusyScope busy(*d);
-    Entry current = *entry;
-    guarded(change, *entry, [&] { action(*d->apps, *entry, current); });
     unloadDialogAndFill(current);
 }
 
 void frmEditApps::EditProgram()
 {
-    changeSelected(EntryMessages::Change::Edit, [this](ExternalApps &apps, const Entry &entry, Entry &current) {
-        const QString &group = entry.group;
-        const QString &app = entry.app;
-        const frmNewApp::Fields now{group, app, apps.AppPath(group, app), apps.CmdLine(group, app),
-                                    apps.AppProtected(group, app) != 0};
-        askForFields(TextId::EditCaption, now, [&](const frmNewApp::Fields &edited) {
-            return stored(EntryMessages::Change::Edit, entry, [&] {
-                RenameNotice::instance()->tell(&apps, group, app, edited.group, edited.name);
-                apps.EditApp(group, app, edited.group, edited.name, edited.isProtected, edited.path, edited.cmdLine);
-                current = {edited.group, edited.name};
-                // A full group refuses the move silently and leaves the entry where it was.
-                if (edited.group != group && hasEntry(apps, group, app)) {
-                    reportLimit(EntryMessages::Change::Edit, edited.group, app);
-                    current = entry;
-                }
-            });
+    const std::optional<Selected> selected = selectedEntry();
+    if (!selected)
+        return;
+    const Private::BusyScope busy(*d);
+    const Result<Entry> now = d->apps->entry(selected->group, selected->app);
+    std::optional<Selected> current = selected;
+    if (!now) {
+        report(u"msgComponentError"_s,
+               EntryMessages::failed(EntryMessages::Change::Edit, selected->group, selected->app, now.error()));
+    } else {
+        askForFields(TextId::EditCaption, *now, [&](const frmNewApp::Fields &edited) {
+            const Result<bool> placed = d->apps->edit(selected->group, selected->app, edited);
+            // A full group refuses the move and leaves the entry where it was.
+            if (placed && *placed)
+                current = Selected{edited.group, edited.name};
+            return stored(EntryMessages::Change::Edit, *selected, placed, edited.group);
         });
-    });
+    }
+    unloadDialogAndFill(current);
 }
 
 void frmEditApps::RemoveProgram()
 {
-    changeSelected(EntryMessages::Change::Delete, [](ExternalApps &apps, const Entry &entry, Entry &current) {
-        apps.DeleteApp(entry.group, entry.app);
-        // The group stays current: a second press of the key, a bounce, deletes nothing more.
-        current = {entry.group, QString()};
-    });
+    const std::optional<Selected> selected = selectedEntry();
+    if (!selected)
+        return;
+    const Private::BusyScope busy(*d);
+    if (const Result<void> removed = d->apps->remove(selected->group, selected->app); !removed)
+        report(u"msgComponentError"_s,
+               EntryMessages::failed(EntryMessages::Change::Delete, selected->group, selected->app, removed.error()));
+    // The group stays current: a second press of the key, a bounce, deletes nothing more.
+    unloadDialogAndFill(Selected{selected->group, QString()});
     if (isLoaded())
         d->tvGroup->setFocus(Qt::OtherFocusReason);
 }

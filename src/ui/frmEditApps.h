@@ -6,6 +6,8 @@
 #include "SingleWindow.h"
 #include "frmNewApp.h"
 
+#include <Lanyard/Result.h>
+
 #include <QWidget>
 
 #include <optional>
@@ -16,12 +18,12 @@ class QTreeWidgetItem;
 
 namespace Lanyard {
 
-class ExternalApps;
+class LaunchEntries;
 
 /**
- * The program list window: the catalogue of one ExternalApps object as a tree of groups and
+ * The program list window: one catalogue as a tree of groups and
  * their applications, with buttons to add, edit and delete applications. One per process,
- * shared by all ExternalApps objects; showing it through another object points it at that one.
+ * shared by all catalogues; showing it for another one points it at that one.
  *
  * Loaded means the window object exists; closing it in any way unloads it.
  */
@@ -35,14 +37,16 @@ public:
 
     /// Loads the window if needed, points it at @p apps and shows it, owned by @p owner:
     /// @p modal 1 returns when the window has been closed, 0 at once.
-    /// Throws ComponentError(InvalidArgument) for any other @p modal.
-    static void ShowFor(ExternalApps *apps, qint32 modal, QWidget *owner);
+    /// Throws ComponentError(InvalidArgument) for any other @p modal, and when the program has
+    /// no QApplication.
+    static void ShowFor(LaunchEntries *apps, qint32 modal, QWidget *owner);
     /// Unloads the window if it is loaded: the dialog and the picker first.
     static void Unload();
 
-    ExternalApps *LaunchAppClass() const;
-    /// Stores @p apps and fills the tree from its catalogue.
-    void setLaunchAppClass(ExternalApps *apps);
+    LaunchEntries *LaunchAppClass() const;
+    /// Stores @p apps and fills the tree from it. Whoever owns @p apps unloads the window
+    /// before releasing it.
+    void setLaunchAppClass(LaunchEntries *apps);
 
     /// Rebuilds the tree and its images from the catalogue.
     void FillTree();
@@ -51,8 +55,6 @@ public:
     void EditProgram();
     /// Deletes the selected application; does nothing when no application node is selected.
     void RemoveProgram();
-
-    const ImageList &imgExeIcons() const;
 
 Q_SIGNALS:
     /// The window has been unloaded (its deletion may follow later).
@@ -80,12 +82,12 @@ private:
     QTreeWidgetItem *selectedAppNode() const;
     /// The group and application names of the selected application node, while the window
     /// serves a component.
-    struct Entry
+    struct Selected
     {
         QString group;
         QString app;
     };
-    std::optional<Entry> selectedEntry() const;
+    std::optional<Selected> selectedEntry() const;
     /// A message box to show later: its object name and text.
     struct Report
     {
@@ -98,26 +100,18 @@ private:
     bool askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill, const frmNewApp::Store &store);
     /// Unloads the application dialog, fills the tree again with @p current as current node
     /// and shows a message kept for later, unless the window went meanwhile.
-    void unloadDialogAndFill(const std::optional<Entry> &current);
+    void unloadDialogAndFill(const std::optional<Selected> &current);
     /// Edit and Delete act on an application node only.
     void updateButtonsForSelection();
     /// Shows @p text in a message box named @p objectName, unless the window went meanwhile.
     void report(const QString &objectName, const QString &text);
     /// Tells the user, once the dialog has closed, which limit refused putting @p app into @p group.
     void reportLimit(EntryMessages::Change change, const QString &group, const QString &app);
-    /// Runs @p action, which makes @p change to @p entry, and shows a component error it raises.
-    template<typename Action>
-    void guarded(EntryMessages::Change change, const Entry &entry, Action &&action);
-    /// Runs @p action, which makes @p change to @p entry from the dialog's fields: the
-    /// component's reason when it refused a text (the dialog stays open), else nothing; any
-    /// other error it raises is told once the dialog has closed.
-    template<typename Action>
-    std::optional<QString> stored(EntryMessages::Change change, const Entry &entry, Action &&action);
-    /// Calls @p action(component, entry, current) for the selected application, guarded as
-    /// @p change, and fills the tree again with the node @p action leaves in current as the
-    /// current one; nothing when no application node is selected.
-    template<typename Action>
-    void changeSelected(EntryMessages::Change change, Action action);
+    /// What @p change to @p entry from the dialog's fields gave, @p placed: the catalogue's
+    /// reason when it refused a text (the dialog stays open), else nothing; any other failure,
+    /// and a limit that kept the entry out of @p group, is told once the dialog has closed.
+    std::optional<QString> stored(EntryMessages::Change change, const Selected &entry, const Result<bool> &placed,
+                                  const QString &group);
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -14,7 +14,7 @@
 #include "util/LibraryLocation.h"
 #include "util/StringOps.h"
 
-#include <Lanyard/ExternalApps.h>
+#include "LaunchEntries.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -169,7 +169,7 @@ void frmNewApp::Private::createControls(QWidget *window)
     layOut(window);
 }
 
-// The classic arrangement, its twips as the least room: labels above their boxes, the check
+// The designed arrangement, its twips as the least room: labels above their boxes, the check
 // box beside the name, Browse and Insert Keyword at the right under their boxes, Cancel and OK
 // centred at the bottom. Longer texts widen the columns; the dialog grows with them.
 void frmNewApp::Private::layOut(QWidget *window)
@@ -298,10 +298,10 @@ void frmNewApp::setStore(Store store) { d->store = std::move(store); }
 void frmNewApp::fill()
 {
     d->cboGroup->clear();
-    ExternalApps *apps = LaunchAppClass();
-    const qint16 count = apps ? apps->GroupCount() : 0;
-    for (qint16 i = 0; i < count; ++i)
-        d->cboGroup->addItem(apps->GroupName(i));
+    if (const LaunchEntries *apps = LaunchAppClass()) {
+        for (const LaunchEntries::Group &group : apps->groups())
+            d->cboGroup->addItem(group.name);
+    }
     d->cboGroup->clearEditText();
 }
 

@@ -4,6 +4,8 @@
 #include "ImageList.h"
 #include "SingleWindow.h"
 
+#include <Lanyard/Entry.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,14 +26,7 @@ class frmNewApp : public HidingDialog, public SingleWindow<frmNewApp>
     Q_OBJECT
 
 public:
-    struct Fields
-    {
-        QString group;
-        QString name;
-        QString path;
-        QString cmdLine;
-        bool isProtected = false;
-    };
+    using Fields = Entry;
 
     /// The loaded dialog, loaded now (owned by @p owner, texts in the current language) if it was not.
     static frmNewApp *Load(QWidget *owner);

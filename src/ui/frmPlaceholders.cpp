@@ -7,7 +7,7 @@
 #include "ScreenFit.h"
 #include "Twips.h"
 
-#include <Lanyard/ExternalApps.h>
+#include "LaunchEntries.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -111,10 +111,9 @@ void frmPlaceholders::fill()
 
     const QIcon textImage = m_images.icon(u"TEXT"_s);
     QList<QTreeWidgetItem *> items;
-    ExternalApps *apps = LaunchAppClass();
-    const qint16 count = apps ? apps->PlaceholderCount() : 0;
-    for (qint16 k = 0; k < count; ++k) {
-        auto *item = new QTreeWidgetItem(QStringList{apps->SearchString(k), apps->ReplaceString(QVariant::fromValue(k))});
+    const LaunchEntries *apps = LaunchAppClass();
+    for (const LaunchEntries::Placeholder &placeholder : apps ? apps->placeholderList() : QList<LaunchEntries::Placeholder>()) {
+        auto *item = new QTreeWidgetItem(QStringList{placeholder.search, placeholder.replace});
         item->setIcon(0, textImage);
         items.append(item);
     }

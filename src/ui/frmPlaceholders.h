@@ -9,7 +9,7 @@ class QTreeWidget;
 namespace Lanyard {
 
 /**
- * The placeholder picker: lists the placeholders of an ExternalApps object with their current
+ * The placeholder picker: lists the placeholders of a catalogue with their current
  * replacements and lets the user choose one. One per process. Its Cancel flag and held strings
  * belong to the process, not to the window: they survive unloading and start empty.
  *

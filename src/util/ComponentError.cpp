@@ -5,7 +5,7 @@ namespace Lanyard {
 
 namespace {
 
-// The texts a Basic host shows for the same numbers: a line each, the number first.
+// The text of each error number: a line each, the number first.
 constexpr QStringView descriptions = uR"(5 Invalid procedure call or argument
 6 Overflow
 7 Out of memory

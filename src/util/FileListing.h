@@ -30,7 +30,19 @@ QString canonicalPath(const QString &path);
 /// The current directory of the process.
 QString currentFolder();
 
-/// @p path made absolute against the current directory ("." and ".." resolved as text).
+/**
+ * @p path made absolute against the current directory, naming the same file: "." components
+ * and repeated slashes go, ".." stays for the kernel, which takes it after symbolic links
+ * ("link/.." is the link target's parent, not the folder the link is in).
+ */
 QString absolutePath(const QString &path);
+
+/**
+ * The file that @p path names once every symbolic link is followed, in every component and at
+ * the end, as an absolute path without links, "." or "..". When the final file does not exist
+ * (yet), its real folder and its name: where a new file of that path would appear. Empty when
+ * that folder cannot be resolved.
+ */
+QString realFile(const QString &path);
 
 } // namespace Lanyard::FileListing

@@ -1,10 +1,9 @@
 #include "FileListing.h"
 
-#include <QDir>
-
 #include "text/NativeText.h"
 
 #include <QByteArrayList>
+#include <QStringList>
 
 #include <algorithm>
 #include <climits>
@@ -42,6 +41,17 @@ bool isNormal(const char *path)
     const char *slash = std::strrchr(path, '/');
     const char *name = slash ? slash + 1 : path;
     return name[0] != '.' && isRegular(path);
+}
+
+constexpr int maxLinkHops = 40;
+
+/// realpath(3) of @p path; errno when it fails.
+std::optional<QByteArray> realPath(const QByteArray &path)
+{
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.constData(), nullptr), &std::free);
+    if (!resolved)
+        return std::nullopt;
+    return QByteArray(resolved.get());
 }
 
 bool hasWildcard(const QByteArray &path) { return path.contains('*') || path.contains('?'); }
@@ -111,8 +121,8 @@ QString canonicalPath(const QString &path)
     const std::optional<QByteArray> bytes = encoded(path);
     if (!bytes)
         return QString();
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(bytes->constData(), nullptr), &std::free);
-    return resolved ? NativeText::decode(resolved.get()) : QString();
+    const std::optional<QByteArray> resolved = realPath(*bytes);
+    return resolved ? NativeText::decode(*resolved) : QString();
 }
 
 QByteArray head(const QString &path, qsizetype size)
@@ -142,7 +152,46 @@ QString currentFolder()
 
 QString absolutePath(const QString &path)
 {
-    return QDir::cleanPath(path.startsWith(u'/') ? path : currentFolder() + u'/' + path);
+    // getcwd() is already free of links, so prefixing it keeps the meaning of a relative path.
+    const QString whole = path.startsWith(u'/') ? path : currentFolder() + u'/' + path;
+    QStringList kept;
+    for (const QString &part : whole.split(u'/', Qt::SkipEmptyParts)) {
+        if (part != u".")
+            kept.append(part);
+    }
+    // A final "/" or "/." asks for a folder; it stays so.
+    const bool asFolder = !kept.isEmpty() && (whole.endsWith(u'/') || whole.endsWith(u"/."));
+    return u'/' + kept.join(u'/') + (asFolder ? QStringLiteral("/") : QString());
+}
+
+QString realFile(const QString &path)
+{
+    std::optional<QByteArray> bytes = encoded(path);
+    if (!bytes)
+        return QString();
+    for (int hop = 0; hop < maxLinkHops; ++hop) {
+        if (std::optional<QByteArray> resolved = realPath(*bytes))
+            return NativeText::decode(*resolved);
+        if (errno != ENOENT)
+            return QString();
+        // The final component is missing, or a link to something missing: follow the link by
+        // hand, else the file is new and belongs in its folder's real place.
+        const qsizetype slash = bytes->lastIndexOf('/');
+        const QByteArray folder = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : bytes->left(slash);
+        const QByteArray name = bytes->mid(slash + 1);
+        char buffer[PATH_MAX];
+        const ssize_t size = ::readlink(bytes->constData(), buffer, sizeof buffer);
+        if (size > 0) {
+            const QByteArray link(buffer, size);
+            *bytes = link.startsWith('/') ? link : folder + '/' + link;
+            continue;
+        }
+        const std::optional<QByteArray> realFolder = realPath(folder);
+        if (!realFolder || name.isEmpty() || name == "." || name == "..")
+            return QString();
+        return NativeText::decode(*realFolder + (realFolder->endsWith('/') ? "" : "/") + name);
+    }
+    return QString();
 }
 
 } // namespace Lanyard::FileListing

@@ -9,12 +9,20 @@
 namespace Lanyard {
 
 /**
- * Replaces the contents of a file so that nothing is lost when the write fails: the new
- * contents go to a temporary file beside it, which then takes the file's place in one rename,
- * with the file's mode, owner and group (the owner only where the writer may set it, as root
- * may). A symbolic link stays a link: its target is replaced. Where the folder cannot take the
- * temporary file but the file itself is writable, the file is written in place: the contents
- * are gathered first and the space for them reserved before the file is touched.
+ * Replaces the contents of a file so that nothing is lost when the write fails or the writer is
+ * killed: the new contents go to a temporary file ".NAME.XXXXXX" beside the real file (after
+ * every symbolic link, which stays a link), which then takes the file's place in one rename,
+ * with the file's mode, owner and group.
+ *
+ * Where the folder cannot take the temporary file, or the temporary cannot be given the file's
+ * owner and group (another user's or a group-shared file written by a member), a writable file
+ * is written in place: the contents are gathered first and the space for them reserved without
+ * changing the file, then written in one go; what is left of a longer old file becomes blank
+ * lines before it is cut off. A kill at any point leaves the old contents or the new ones, or
+ * the new ones followed by blank lines.
+ *
+ * The writer runs under the exclusive FileLock of the file: temporaries of the file that
+ * writers killed before their rename left behind are removed.
  *
  * Paths are native text (see NativeText). Errors keep the first errno and say what failed.
  */
@@ -45,6 +53,7 @@ public:
 private:
     bool fail(const QString &what, int error);
     bool openTemporary();
+    bool takeOwnerAndMode();
     bool commitInPlace();
     void discardTemporary();
 

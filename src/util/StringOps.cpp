@@ -17,14 +17,12 @@ QString trimmed(const QString &text, IsBlank isBlank)
 }
 
 bool isTab(QChar c) { return c == u'\t'; }
-bool isSpace(QChar c) { return c == u' '; }
 bool isTabOrSpace(QChar c) { return c == u'\t' || c == u' '; }
 
 } // namespace
 
 QString TrimTabs(const QString &text) { return trimmed(text, isTab); }
 QString TrimBlanks(const QString &text) { return trimmed(text, isTabOrSpace); }
-QString TrimSpaces(const QString &text) { return trimmed(text, isSpace); }
 
 QString NextField(QString &line, const QString &startMarker, const QString &delimiter)
 {

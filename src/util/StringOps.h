@@ -11,9 +11,6 @@ QString TrimTabs(const QString &text);
 /// The text without tabs and spaces at either end; no other character counts as a blank.
 QString TrimBlanks(const QString &text);
 
-/// The text without spaces (only spaces) at either end.
-QString TrimSpaces(const QString &text);
-
 /**
  * Takes the next field off the front of @p line and leaves the rest in it. Leading spaces
  * are dropped first; the delimiter is found without regard to case. With a non-empty

@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,6 +34,45 @@ QStringList entriesOf(const QString &path)
     return lines;
 }
 
+/// The part of @p text from the line that starts with @p start to the next line that starts
+/// with @p next (exclusive), or to the end.
+QString sectionOf(const QString &text, const QString &start, const QString &next)
+{
+    const qsizetype from = text.indexOf(start);
+    if (from < 0)
+        return QString();
+    const qsizetype to = text.indexOf(u'\n' + next, from + start.size());
+    return text.mid(from, to < 0 ? -1 : to - from);
+}
+
+/// What a description of the command-line host tells: its options, its commands, and which of
+/// the facts every description must state it states.
+struct Description
+{
+    QStringList options, commands, facts;
+};
+
+Description describe(const QString &text, const QString &commandLines, const QRegularExpression &command)
+{
+    static const QRegularExpression option(uR"(--[a-z][a-z-]*)"_s);
+    Description description;
+    for (auto it = option.globalMatch(text); it.hasNext();)
+        description.options << it.next().captured();
+    for (auto it = command.globalMatch(commandLines); it.hasNext();)
+        description.commands << it.next().captured(1);
+    // Ranges, defaults and the exit statuses of the newer failures.
+    for (const char *fact : {"1 to 32767", "(default: 32767", "$XDG_CONFIG_HOME/lanyard/tools.lst", "en, de or fr",
+                             "nor create its folder", "write error", "lanyard: error N: TEXT", "SEARCH not empty"}) {
+        if (QString(text).simplified().contains(QLatin1StringView(fact)))
+            description.facts << QLatin1StringView(fact);
+    }
+    for (QStringList *list : {&description.options, &description.commands}) {
+        list->sort();
+        list->removeDuplicates();
+    }
+    return description;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(CommandRow)
@@ -46,6 +87,10 @@ private Q_SLOTS:
     void command();
     void missingProgramWithoutASeenDisplay();
     void fileNotWrittenIsAFailure();
+    void lostOutputIsAFailure_data();
+    void lostOutputIsAFailure();
+    void readingCreatesNothing();
+    void helpManualAndReadmeAgree();
     void parallelAddsAllKept();
     void bytesKept();
 
@@ -114,6 +159,13 @@ void TestCli::command_data()
     row("version", {}, u"--version"_s, 0, u"lanyard (Lanyard) 1.0.0\n"_s, {});
     row("configure-without-display", {}, u"configure"_s, 2, {},
         u"lanyard: configure needs a display, and none answers (DISPLAY, WAYLAND_DISPLAY)\n"_s);
+    // Every option value outside its range is refused, naming the range.
+    usage("max-groups-below-range", u"--max-groups=0|list"_s, u"'--max-groups' needs a whole number from 1 to 32767, not '0'"_s);
+    usage("max-apps-above-range", u"--max-apps|32768|list"_s,
+          u"'--max-apps' needs a whole number from 1 to 32767, not '32768'"_s);
+    usage("language-unknown", u"--language=es|list"_s, u"unknown language 'es' (en, de or fr)"_s);
+    usage("set-without-equals", u"--set|%FILE%|list"_s, u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%FILE%'"_s);
+    usage("set-search-empty", u"--set==x|list"_s, u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '=x'"_s);
 
     // Read-only commands leave the file as it is, comments and all.
     row("list", u"; mine\nText,Count words,/usr/bin/wc,-l \"%FILE%\",0\nAdmin,Shell,/bin/sh,,-1\nText,Sort,/usr/bin/sort,,0"_s,
@@ -212,6 +264,85 @@ void TestCli::fileNotWrittenIsAFailure()
     QCOMPARE(result.err, u"lanyard: the launch list was not saved: Permission denied: cannot write "_s + m_file
                              + u": Permission denied\n"_s);
     QCOMPARE(readText(m_file), u"Text,Sort,/usr/bin/sort,,0\n"_s);
+}
+
+// Output a full disk or a closed reader did not take is a failure that says so, as GNU tools
+// say it: a script must not take a cut file for a whole one. "out"/"err": the stream lost.
+void TestCli::lostOutputIsAFailure_data()
+{
+    QTest::addColumn<QString>("lost");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("err");
+    const QString writeError = u"lanyard: write error: No space left on device\n"_s;
+    QTest::newRow("list") << u"out"_s << QStringList{u"list"_s} << writeError;
+    QTest::newRow("show") << u"out"_s << QStringList{u"show"_s, u"Text"_s, u"Sort"_s} << writeError;
+    QTest::newRow("help") << u"out"_s << QStringList{u"--help"_s} << writeError;
+    QTest::newRow("version") << u"out"_s << QStringList{u"--version"_s} << writeError;
+    // Its message lost, a refusal can only be told by the status.
+    QTest::newRow("message-of-a-refusal") << u"err"_s << QStringList{u"show"_s, u"Text"_s, u"Nope"_s} << QString();
+}
+
+void TestCli::lostOutputIsAFailure()
+{
+    QFETCH(QString, lost);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, err);
+    QVERIFY(TestFiles::write(m_file, "Text,Sort,/usr/bin/sort,,0\n"));
+    QProcess process;
+    if (lost == u"out")
+        process.setStandardOutputFile(u"/dev/full"_s);
+    else
+        process.setStandardErrorFile(u"/dev/full"_s);
+    process.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringList{u"--file"_s, m_file} + arguments);
+    QVERIFY(process.waitForFinished(20000));
+    if (lost == u"out")
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()), err);
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(readText(m_file), u"Text,Sort,/usr/bin/sort,,0\n"_s);
+}
+
+// Without --file the list lives in $XDG_CONFIG_HOME/lanyard/: reading an absent one creates no
+// folder there; the first change creates it.
+void TestCli::readingCreatesNothing()
+{
+    const QString config = m_dir->filePath(u"config"_s);
+    for (const QStringList &arguments : {QStringList{u"list"_s}, {u"show"_s, u"Text"_s, u"Sort"_s}, {u"run"_s, u"Text"_s, u"Sort"_s}}) {
+        const Result result = lanyard(arguments);
+        QVERIFY2(result.status == 0 || result.status == 1, qPrintable(result.err));
+        QVERIFY2(!QFileInfo::exists(config), qPrintable(arguments.join(u' ')));
+    }
+    QCOMPARE(lanyard({u"add"_s, u"Text"_s, u"Sort"_s, u"/usr/bin/sort"_s}).status, 0);
+    QCOMPARE(entriesOf(config + u"/lanyard/tools.lst"_s), QStringList{u"Text,Sort,/usr/bin/sort,,0"_s});
+}
+
+// --help, the manual page and README describe the same options and commands, and state the
+// same ranges, defaults and failures.
+void TestCli::helpManualAndReadmeAgree()
+{
+    const QString help = lanyard({u"--help"_s}).out;
+    // The manual page as man shows it, in lines long enough that no word is broken.
+    QProcess man;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"MANWIDTH"_s, u"1000"_s);
+    man.setProcessEnvironment(env);
+    man.start(u"man"_s, {u"-E"_s, u"ascii"_s, u"-l"_s, QStringLiteral(LANYARD_BUILD_DIR "/man/lanyard.1")});
+    QVERIFY(man.waitForFinished(60000));
+    const QString manual = QString::fromUtf8(man.readAllStandardOutput());
+    const QString readme = sectionOf(QString::fromUtf8(TestFiles::read(QStringLiteral(LANYARD_SOURCE_DIR "/README.md"))),
+                                     u"## The command-line host"_s, u"The demo host"_s);
+    QVERIFY(!readme.isEmpty());
+    const Description fromHelp = describe(help, sectionOf(help, u"Commands:"_s, u"Options:"_s),
+                                          QRegularExpression(uR"(\n  ([a-z]+)\b)"_s));
+    const Description fromManual = describe(manual, sectionOf(manual, u"COMMANDS"_s, u"OPTIONS"_s),
+                                            QRegularExpression(uR"(\n {7}([a-z]+)\b)"_s));
+    const Description fromReadme = describe(readme, readme, QRegularExpression(uR"(\n\| `([a-z]+)\b)"_s));
+    QCOMPARE(fromHelp.commands, (QStringList{u"add"_s, u"configure"_s, u"delete"_s, u"edit"_s, u"list"_s, u"run"_s, u"show"_s}));
+    QCOMPARE(fromHelp.facts.size(), 8);
+    for (const Description *other : {&fromManual, &fromReadme}) {
+        QCOMPARE(other->options, fromHelp.options);
+        QCOMPARE(other->commands, fromHelp.commands);
+        QCOMPARE(other->facts, fromHelp.facts);
+    }
 }
 
 void TestCli::parallelAddsAllKept()

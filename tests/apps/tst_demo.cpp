@@ -10,9 +10,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -57,6 +62,7 @@ private Q_SLOTS:
     void init();
     void firstStartFromSample();
     void launchGetsCurrentValues();
+    void headlessScriptLeavesTheCheckoutAlone();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -118,6 +124,43 @@ void TestDemo::launchGetsCurrentValues()
     QFile file(list);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readLine().startsWith("Tools,Record,"));
+}
+
+// Without a display scripts/demo writes its screenshots into the build folder: the pictures that
+// README shows stay as they are, unless they are asked for (--docs).
+void TestDemo::headlessScriptLeavesTheCheckoutAlone()
+{
+    const QStringList docs{QStringLiteral(LANYARD_SOURCE_DIR "/docs/demo-main.png"),
+                           QStringLiteral(LANYARD_SOURCE_DIR "/docs/demo-configure.png")};
+    const auto changeTimes = [&docs] {
+        QList<QDateTime> times;
+        for (const QString &picture : docs)
+            times << QFileInfo(picture).fileTime(QFileDevice::FileMetadataChangeTime);
+        return times;
+    };
+    const QList<QDateTime> before = changeTimes();
+    const QString shots = QStringLiteral(LANYARD_BUILD_DIR "/screenshots");
+    QDir(shots).removeRecursively();
+
+    QProcess script;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(name);
+    env.insert(u"LANYARD_DEMO_BUILD"_s, QStringLiteral(LANYARD_BUILD_DIR));
+    env.insert(u"XDG_CONFIG_HOME"_s, m_dir->filePath(u"config"_s));
+    env.insert(u"XDG_DATA_HOME"_s, m_dir->filePath(u"data"_s));
+    script.setProcessEnvironment(env);
+    script.setProcessChannelMode(QProcess::MergedChannels);
+    script.start(u"bash"_s, {QStringLiteral(LANYARD_SOURCE_DIR "/scripts/demo")});
+    QVERIFY(script.waitForFinished(120000));
+    QVERIFY2(script.exitCode() == 0, script.readAll().constData());
+    for (const QString &picture : {u"demo-main.png"_s, u"demo-configure.png"_s}) {
+        QImage image(shots + u'/' + picture);
+        QVERIFY2(!image.isNull() && image.width() > 100, qPrintable(picture));
+    }
+    QCOMPARE(changeTimes(), before);
+    // The user's own files are left alone too.
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"config"_s)));
 }
 
 QTEST_MAIN(TestDemo)

@@ -3,7 +3,9 @@
 #include "common/Recorder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -28,6 +30,37 @@ QString run(const QString &program, const QStringList &arguments, const QProcess
     return QString();
 }
 
+/// The files and links under @p root, relative to it, sorted; a configuration's name in the
+/// CMake package's file names (LanyardTargets-debug.cmake) reads CONFIG.
+QStringList filesUnder(const QString &root)
+{
+    static const QRegularExpression configuration(uR"(LanyardTargets-[a-z]+\.cmake$)"_s);
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(root).relativeFilePath(it.next()).replace(configuration, u"LanyardTargets-CONFIG.cmake"_s);
+    files.sort();
+    return files;
+}
+
+/// The files without the HTML reference, whose file names Doxygen chooses.
+QStringList withoutReference(QStringList files)
+{
+    files.removeIf([](const QString &file) { return file.startsWith(u"share/doc/lanyard/html/"_s); });
+    return files;
+}
+
+/// The RUNPATH entry of an ELF file, empty when it has none.
+QString runPathOf(const QString &file)
+{
+    QProcess readelf;
+    readelf.start(u"readelf"_s, {u"-d"_s, file});
+    if (!readelf.waitForFinished(60000))
+        return u"readelf did not finish"_s;
+    static const QRegularExpression entry(uR"(\((?:RUNPATH|RPATH)\).*\[(.*)\])"_s);
+    return entry.match(QString::fromUtf8(readelf.readAllStandardOutput())).captured(1);
+}
+
 } // namespace
 
 class TestInstall : public QObject
@@ -36,9 +69,12 @@ class TestInstall : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void installedFiles();
+    void componentsInstallTheirFiles();
     void installedPartsFindTheLibrary();
+    void runPathOnlyOutsideTheSystemsFolders();
+    void manualPagesCarryTheProjectsVersion();
     void packageFilesDescribeTheInstalledTree();
+    void pkgConfigHostAtTheCompilersDefaultStandard();
     void libraryExportsOnlyThePublicClasses();
     void readmeShowsTheExamplesVerbatim();
     void examplesBuildAndRun_data();
@@ -58,30 +94,122 @@ void TestInstall::initTestCase()
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
-void TestInstall::installedFiles()
+// A packager installs each component into a package of its own: together they are the whole
+// install, and each holds its own files only (the programs left out of the build: none).
+void TestInstall::componentsInstallTheirFiles()
 {
-    const QString stub = QStringLiteral(LANYARD_INSTALL_LIBDIR "/" LANYARD_STUB_FROM_LIBDIR "/STUB16.EXE"); // where the library looks
-    for (const auto &[path, executable] : {std::pair{stub, true}, {u"bin/lanyard-demo"_s, true}, {u"share/man/man1/lanyard.1"_s, false},
-                                           {u"share/applications/lanyard-demo.desktop"_s, false},
-                                           {u"share/icons/hicolor/scalable/apps/lanyard-demo.svg"_s, false},
-                                           {u"share/doc/Lanyard/LICENSE"_s, false}}) {
-        const QFileInfo info(m_prefix + u'/' + path);
-        QVERIFY2(info.exists() && info.isExecutable() == executable, qPrintable(info.filePath()));
+    const QString lib = QStringLiteral(LANYARD_INSTALL_LIBDIR "/");
+    const QString version = QStringLiteral(LANYARD_VERSION);
+    QStringList library{lib + u"liblanyard.so"_s, lib + u"liblanyard.so."_s + version.section(u'.', 0, 0),
+                        lib + u"liblanyard.so."_s + version, lib + u"lanyard/plugins/lanyard_externalapps.so"_s,
+                        QDir::cleanPath(QStringLiteral(LANYARD_INSTALL_LIBDIR "/" LANYARD_STUB_FROM_LIBDIR "/STUB16.EXE")),
+                        lib + u"pkgconfig/lanyard.pc"_s, lib + u"qt6/qml/Lanyard/qmldir"_s,
+                        lib + u"qt6/qml/Lanyard/liblanyardqmlplugin.so"_s};
+    for (const char *file : {"LanyardConfig", "LanyardConfigVersion", "LanyardTargets", "LanyardTargets-CONFIG"})
+        library << lib + u"cmake/Lanyard/"_s + QLatin1StringView(file) + u".cmake"_s;
+    for (const char *header : {"ComponentError", "Entry", "Export", "ExternalApps", "Language", "LaunchCommand", "Result",
+                               "ToolsMenu"})
+        library << u"include/Lanyard/"_s + QLatin1StringView(header) + u".h"_s;
+    QStringList cli, demo, doc{u"share/doc/Lanyard/LICENSE"_s};
+    const QString man = QStringLiteral(LANYARD_INSTALL_MANDIR "/man1/");
+    if (LANYARD_WITH_CLI) {
+        cli << u"bin/lanyard"_s;
+        doc << man + u"lanyard.1"_s;
     }
+    if (LANYARD_WITH_DEMO) {
+        demo << u"bin/lanyard-demo"_s << u"share/applications/lanyard-demo.desktop"_s
+             << u"share/icons/hicolor/scalable/apps/lanyard-demo.svg"_s;
+        doc << man + u"lanyard-demo.1"_s;
+    }
+    QStringList whole;
+    for (auto [component, expected] : {std::pair{u"library"_s, library}, {u"cli"_s, cli}, {u"demo"_s, demo}, {u"doc"_s, doc}}) {
+        const QString prefix = m_dir.filePath(u"component-"_s + component);
+        const QString failure = run(QStringLiteral(LANYARD_CMAKE), {u"--install"_s, QStringLiteral(LANYARD_BUILD_DIR),
+                                                                    u"--component"_s, component, u"--prefix"_s, prefix});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        expected.sort();
+        QCOMPARE(withoutReference(filesUnder(prefix)), expected);
+        whole += expected;
+        if (component == u"doc")
+            QVERIFY(QFileInfo::exists(prefix + u"/share/doc/lanyard/html/classLanyard_1_1ExternalApps.html"_s));
+    }
+    whole.sort();
+    QCOMPARE(withoutReference(filesUnder(m_prefix)), whole);
+    for (const QString &program : whole.filter(QRegularExpression(uR"(^bin/|/STUB16\.EXE$)"_s)))
+        QVERIFY2(QFileInfo(m_prefix + u'/' + program).isExecutable(), qPrintable(program));
 }
 
 // The installed programs find the installed library (the plugin: the late-bound example below),
-// also where no display is.
+// also where no display is. Installed into a system's library folder they need no run path, and
+// there the loader finds the library by itself.
 void TestInstall::installedPartsFindTheLibrary()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
         env.remove(name);
-    QString failure = run(m_prefix + u"/bin/lanyard"_s, {u"--file"_s, m_dir.filePath(u"empty.lst"_s), u"list"_s}, env);
+    if (!LANYARD_WITH_RUNPATH) // this build was made for a system prefix, installed elsewhere here
+        env.insert(u"LD_LIBRARY_PATH"_s, m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR));
+    QString failure;
+    if (LANYARD_WITH_CLI)
+        failure += run(m_prefix + u"/bin/lanyard"_s, {u"--file"_s, m_dir.filePath(u"empty.lst"_s), u"list"_s}, env);
+    for (const QString &option : {u"--help"_s, u"--version"_s}) {
+        if (LANYARD_WITH_DEMO)
+            failure += run(m_prefix + u"/bin/lanyard-demo"_s, {option}, env);
+    }
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    for (const QString &option : {u"--help"_s, u"--version"_s})
-        failure += run(m_prefix + u"/bin/lanyard-demo"_s, {option}, env);
+}
+
+// A run path only where the loader would not look: this build's prefix has the one it needs,
+// a build for /usr (configured only, the demo left out) has none at all.
+void TestInstall::runPathOnlyOutsideTheSystemsFolders()
+{
+    const QString lib = QStringLiteral(LANYARD_INSTALL_LIBDIR);
+    for (const auto &[file, runPath] : {std::pair{u"bin/lanyard"_s, u"$ORIGIN/../"_s + lib},
+                                        {lib + u"/lanyard/plugins/lanyard_externalapps.so"_s, u"$ORIGIN/../.."_s},
+                                        {lib + u"/liblanyard.so"_s, QString()}}) {
+        if (file.startsWith(u"bin/"_s) && !LANYARD_WITH_CLI)
+            continue;
+        QCOMPARE(runPathOf(m_prefix + u'/' + file), LANYARD_WITH_RUNPATH ? runPath : QString());
+    }
+
+    const QString build = m_dir.filePath(u"system"_s);
+    const QString failure = run(QStringLiteral(LANYARD_CMAKE),
+                                {u"-S"_s, QStringLiteral(LANYARD_SOURCE_DIR), u"-B"_s, build, u"-G"_s,
+                                 QStringLiteral(LANYARD_CMAKE_GENERATOR), u"-DCMAKE_INSTALL_PREFIX=/usr"_s,
+                                 u"-DBUILD_TESTING=OFF"_s, u"-DLANYARD_BUILD_DEMO=OFF"_s});
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QString rules;
+    for (QDirIterator it(build, {u"cmake_install.cmake"_s}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        rules += QString::fromUtf8(TestFiles::read(it.next()));
+    QVERIFY(rules.contains(u"/bin/lanyard\""_s));
+    QVERIFY(rules.contains(u"lanyard_externalapps.so"_s));
+    QVERIFY(!rules.contains(u"$ORIGIN"_s));
+    QVERIFY(!rules.contains(u"lanyard-demo"_s));
+}
+
+// Their version and date are the project's, and man reads them without a warning.
+void TestInstall::manualPagesCarryTheProjectsVersion()
+{
+    QStringList pages;
+    if (LANYARD_WITH_CLI)
+        pages << u"lanyard"_s;
+    if (LANYARD_WITH_DEMO)
+        pages << u"lanyard-demo"_s;
+    for (const QString &page : pages) {
+        const QString path = m_prefix + u"/"_s + QStringLiteral(LANYARD_INSTALL_MANDIR) + u"/man1/"_s + page + u".1"_s;
+        const QString text = QString::fromUtf8(TestFiles::read(path));
+        QVERIFY2(text.contains(u"\n.TH "_s + page.toUpper() + u" 1 " LANYARD_RELEASE_DATE " \"Lanyard " LANYARD_VERSION "\""_s),
+                 qPrintable(text.left(300)));
+        QProcess man;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"MANWIDTH"_s, u"80"_s);
+        man.setProcessEnvironment(env);
+        man.start(u"man"_s, {u"--warnings"_s, u"-E"_s, u"UTF-8"_s, u"-l"_s, path});
+        QVERIFY(man.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(man.readAllStandardError()), QString());
+        QCOMPARE(man.exitCode(), 0);
+        QVERIFY(man.readAllStandardOutput().contains("SYNOPSIS"));
+    }
 }
 
 void TestInstall::packageFilesDescribeTheInstalledTree()
@@ -102,7 +230,22 @@ void TestInstall::packageFilesDescribeTheInstalledTree()
     QVERIFY(pkgConfig({u"--libs"_s}).contains(u"-llanyard"_s));
     const QString plugins = pkgConfig({u"--variable=plugindir"_s});
     QVERIFY2(QFileInfo::exists(plugins + u"/lanyard_externalapps.so"_s), qPrintable(plugins));
-    const QString failure = run(u"desktop-file-validate"_s, {m_prefix + u"/share/applications/lanyard-demo.desktop"_s});
+    if (LANYARD_WITH_DEMO) {
+        const QString failure = run(u"desktop-file-validate"_s, {m_prefix + u"/share/applications/lanyard-demo.desktop"_s});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+}
+
+// A host compiled with pkg-config's flags alone, at the compiler's own default C++ level (C++17
+// for g++ 12): the package says that its headers need C++20. (The CMake example shows the
+// same for the CMake package: it sets no standard.)
+void TestInstall::pkgConfigHostAtTheCompilersDefaultStandard()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"PKG_CONFIG_PATH"_s, m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/pkgconfig"_s);
+    const QString failure = run(u"sh"_s, {u"-c"_s, u"c++ -fPIC -fsyntax-only $(pkg-config --cflags lanyard) \"$0\""_s,
+                                          QStringLiteral(LANYARD_SOURCE_DIR "/examples/minimal-host/main.cpp")},
+                                env);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
@@ -153,7 +296,9 @@ void TestInstall::examplesBuildAndRun_data()
     QTest::newRow("minimal-host") << u"minimal-host"_s << QString();
     QTest::newRow("late-bound-host") << u"late-bound-host"_s << u"added: true groups: 1 path: /usr/bin/ed error: 0"_s;
     QTest::newRow("qml-host") << u"qml-host"_s
-                              << u"qml: error 9 Index out of range\nqml: groups: 1 path: /usr/bin/ed protected: false language: 1"_s;
+                              << u"qml: list file set\nqml: error 9 Index out of range\nqml: error 5 Invalid procedure call or argument: "
+                                 "the program list window needs a QApplication\n"
+                                 "qml: groups: 1 path: /usr/bin/ed protected: false language: 1 icon: true"_s;
 }
 
 void TestInstall::examplesBuildAndRun()
@@ -182,6 +327,16 @@ void TestInstall::examplesBuildAndRun()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     env.insert(u"LANYARD_RECORDER_OUT"_s, record);
+    // The editor's desktop entry gives it a picture, for the QML example's icon.
+    const QString data = m_dir.filePath(u"data"_s);
+    QImage picture(16, 16, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    QVERIFY(QDir().mkpath(data + u"/applications"_s) && picture.save(data + u"/editor.png"_s));
+    QVERIFY(TestFiles::write(data + u"/applications/editor.desktop"_s,
+                             "[Desktop Entry]\nType=Application\nName=Editor\nExec=/usr/bin/ed\nIcon=" + data.toUtf8()
+                                 + "/editor.png\n"));
+    env.insert(u"XDG_DATA_HOME"_s, data);
+    env.insert(u"XDG_RUNTIME_DIR"_s, m_dir.path()); // else a QGuiApplication says that it is not set
     QProcess host;
     host.setProcessEnvironment(env);
     host.setProcessChannelMode(QProcess::MergedChannels);

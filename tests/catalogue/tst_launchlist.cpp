@@ -96,7 +96,8 @@ QString failingSave(const QString &path)
         return QStringLiteral("the release did not fail");
     if (TestFiles::read(path) != before)
         return QStringLiteral("the list changed");
-    const QStringList left = QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden);
+    QStringList left = QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden);
+    left.removeAll(QStringLiteral(".tools.lst.lock")); // the writers' lock file stays
     return left.size() <= 1 ? QString() : QStringLiteral("left beside the list: ") + left.join(u' ');
 }
 
@@ -111,6 +112,16 @@ struct WritersRow
     QByteArray theirs; ///< appended to the file after our change; or a whole new list beginning "="
     QStringList after;
     qint16 maxGroups = 5;
+    QByteArray listed = {}; ///< more lines of the list when it is loaded
+};
+
+struct DriftRow
+{
+    QByteArray lines;
+    Change ours;
+    QByteArray theirs; ///< appended after our change; or a whole new list beginning "="
+    QStringList after;
+    QString program; ///< what our object starts for the entry it changed
 };
 
 struct LinesRow { QByteArray unit, lineEnd; bool utf8 = false; };
@@ -123,6 +134,7 @@ Q_DECLARE_METATYPE(UnreadableRow)
 Q_DECLARE_METATYPE(ReadRow)
 Q_DECLARE_METATYPE(EncodingRow)
 Q_DECLARE_METATYPE(WritersRow)
+Q_DECLARE_METATYPE(DriftRow)
 
 class tst_LaunchList : public QObject
 {
@@ -181,7 +193,7 @@ private Q_SLOTS:
         {
             ExternalApps apps;
             apps.setEXTFile(QStringLiteral("rel.lst"));
-            QVERIFY(QDir::setCurrent(before)); // as a launch once did
+            QVERIFY(QDir::setCurrent(before)); // the host changes its folder while the object lives
             QCOMPARE(apps.EXTFile(), m_dir->filePath(QStringLiteral("rel.lst")));
             fill(apps, {viewer});
         }
@@ -242,6 +254,83 @@ private Q_SLOTS:
             QVERIFY(apps.AddApp("T", "New", "/n", "", false));
         }
         QCOMPARE(body(TestFiles::read(m_path)), row.writtenBack);
+    }
+
+    // A stored value means one thing whatever the list's encoding, also when another writer
+    // changes the encoding under us: names are text, paths and command lines the bytes given.
+    void encodingOfOthers_data()
+    {
+        QTest::addColumn<DriftRow>("row");
+        const QString cafePath = QStringLiteral("/opt/caf\u00e9/run"); // UTF-8 bytes
+        QTest::newRow("utf-8-list-turned-latin-1-meanwhile")
+            << DriftRow{"Tools,Caf\xC3\xA9,/opt/caf\xC3\xA9/run,--old,0\r\n",
+                        [](ExternalApps &a) { a.setCmdLine("Tools", "Caf\u00e9", "--new"); }, "Tools,Th\xE9,/t,,0\r\n",
+                        {"Tools|Caf\u00e9|" + cafePath + "|--new|0", "Tools|Th\u00e9|/t||0"}, cafePath};
+        QTest::newRow("utf-8-path-into-a-latin-1-list")
+            << DriftRow{"Tools,Th\xE9,/t,,0\r\n", [=](ExternalApps &a) { a.AddApp("Tools", "Cafe", cafePath, "", false); },
+                        "", {"Tools|Th\u00e9|/t||0", "Tools|Cafe|" + cafePath + "||0"}, cafePath};
+        QTest::newRow("latin-1-path-bytes-kept")
+            << DriftRow{"Tools,Caf\xE9,/opt/caf\xE9/run,,0\r\n", [](ExternalApps &a) { a.setCmdLine("Tools", "Caf\u00e9", "-x"); },
+                        "", {"Tools|Caf\u00e9|" + QStringView(u"/opt/caf\xdce9/run").toString() + "|-x|0"},
+                        QStringView(u"/opt/caf\xdce9/run").toString()};
+        QTest::newRow("latin-1-list-turned-utf-8-meanwhile")
+            << DriftRow{"Tools,Caf\xE9,/opt/caf\xE9/run,,0\r\n", [](ExternalApps &a) { a.AddApp("Tools", "New", "/n", "", false); },
+                        "=Tools,Th\xC3\xA9,/t,,0\r\n",
+                        {"Tools|Th\u00e9|/t||0", "Tools|New|/n||0"}, QStringView(u"/opt/caf\xdce9/run").toString()};
+    }
+    void encodingOfOthers()
+    {
+        QFETCH(DriftRow, row);
+        QVERIFY(TestFiles::write(m_path, header + row.lines));
+        {
+            ExternalApps apps;
+            apps.setEXTFile(m_path);
+            row.ours(apps);
+            if (row.theirs.startsWith('='))
+                QVERIFY(TestFiles::write(m_path, header + row.theirs.mid(1)));
+            else if (!row.theirs.isEmpty())
+                QVERIFY(TestFiles::write(m_path, TestFiles::read(m_path) + row.theirs));
+            QVERIFY(apps.save());
+            // What the object starts is what it stored, before and after the save.
+            const qint16 app = row.after.size() > 1 && row.theirs.isEmpty() ? 1 : 0;
+            const QString group = row.theirs.startsWith('=') ? QStringLiteral("Tools") : apps.GroupName(0);
+            QCOMPARE(apps.launchCommand(group, apps.ApplicationName(0, row.theirs.startsWith('=') ? 0 : app))->program,
+                     row.program);
+        }
+        QCOMPARE(loadedFrom(m_path), row.after);
+    }
+
+    // A value the list's encoding cannot hold is refused, naming the character.
+    void refusedNamingTheCharacter_data()
+    {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("latin-1-name") << QByteArray("T,\xE9,/p,,0\r\n") << QStringLiteral("Man\u0153uvre") << QStringLiteral("/p")
+                                      << QStringLiteral("cannot hold \u201C\u0153\u201D");
+        QTest::newRow("utf-8-path-byte") << QByteArray("T,x,/p,,0\r\n") << QStringLiteral("x")
+                                         << QStringView(u"/caf\xdce9").toString() << QStringLiteral("cannot hold the byte 0xE9");
+        QTest::newRow("name-byte-in-latin-1") << QByteArray("T,\xE9,/p,,0\r\n") << QStringView(u"caf\xdce9").toString()
+                                              << QStringLiteral("/p") << QStringLiteral("names are text");
+    }
+    void refusedNamingTheCharacter()
+    {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, name);
+        QFETCH(QString, path);
+        QFETCH(QString, refusal);
+        QVERIFY(TestFiles::write(m_path, header + lines));
+        ExternalApps apps;
+        apps.setEXTFile(m_path);
+        try {
+            apps.AddApp("New", name, path, "", false);
+            QFAIL("not refused");
+        } catch (const ComponentError &error) {
+            QCOMPARE(error.number(), 5);
+            QVERIFY2(error.message().contains(refusal), qPrintable(error.message()));
+        }
+        QCOMPARE(apps.GroupCount(), qint16(1));
     }
 
     // Lines of every length, so that characters and line ends fall across the reader's chunks.
@@ -337,13 +426,21 @@ private Q_SLOTS:
             other.setEXTFile(a.EXTFile());
             fill(other, {"B|2|/2"});
         }, "", {editor, "B|2|/2||0", "A|1|/1||0"}};
+        // Entries are found by their line, never by name: a rename onto a name that is there
+        // keeps both entries' lines, as it does without another writer.
+        QTest::newRow("we-rename-a-group-onto-one-that-is-there-they-add")
+            << WritersRow{[](ExternalApps &a) { a.setGroupName(2, "Net"); }, addsViewer,
+                          {editor, viewer, "Net|News|/n||0", "Net|Mail|/m||0"}, 5, "Net,News,/n,,0\r\nWeb,Mail,/m,,0\r\n"};
+        QTest::newRow("we-rename-onto-a-name-in-the-group-they-add")
+            << WritersRow{[](ExternalApps &a) { a.EditApp("Tools", "B", "Tools", "Editor", false); }, addsViewer,
+                          {"Tools|Editor|/bin/b||0", viewer}, 5, "Tools,B,/bin/b,,0\r\n"};
         QTest::newRow("entries-beyond-our-limits-stay")
             << WritersRow{[](ExternalApps &a) { fill(a, {"Tools|New|/n"}); }, "", {editor, "Tools|New|/n||0", "Six|x|/x||0"}, 1};
     }
     void otherWritersChangesSurvive()
     {
         QFETCH(WritersRow, row);
-        QVERIFY(TestFiles::write(m_path, row.maxGroups == 1 ? original + "Six,x,/x,,0\r\n" : original));
+        QVERIFY(TestFiles::write(m_path, (row.maxGroups == 1 ? original + "Six,x,/x,,0\r\n" : original) + row.listed));
         {
             ExternalApps apps;
             apps.setMaxGroups(row.maxGroups);

@@ -3,10 +3,14 @@
 // give the expected value or error and leave the same catalogue, and a step that fails or only
 // reads changes nothing.
 #include "common/Catalogue.h"
+#include "common/Files.h"
 
 #include <QDir>
+#include <QImage>
 #include <QPluginLoader>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Lanyard;
@@ -136,6 +140,20 @@ class tst_ExternalApps : public QObject
     Q_OBJECT
 
     QPluginLoader m_plugin;
+    QTemporaryDir m_dir;
+
+    /// Runs the applicationorder host; its output, or why it failed.
+    QString runHost(const QString &mode, const QString &list)
+    {
+        QProcess host;
+        host.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        host.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/applicationorder"), {mode, list});
+        if (!host.waitForFinished(60000))
+            return QStringLiteral("did not finish");
+        if (host.exitStatus() != QProcess::NormalExit || host.exitCode() != 0)
+            return QStringLiteral("ended with %1").arg(host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1);
+        return QString::fromUtf8(host.readAllStandardOutput()).trimmed();
+    }
 
     /// The object as a late-bound host gets it: from the plugin that names its class.
     std::unique_ptr<QObject> create()
@@ -166,6 +184,20 @@ class tst_ExternalApps : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        // Desktop entries of this test's own, read at the first icon look-up.
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toUtf8());
+        const QString program = m_dir.filePath(QStringLiteral("painter"));
+        const QString picture = m_dir.filePath(QStringLiteral("red.png"));
+        QImage red(16, 16, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(picture));
+        QVERIFY(TestFiles::write(program, "#!/bin/sh\n"));
+        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("data/applications"))));
+        QVERIFY(TestFiles::write(m_dir.filePath(QStringLiteral("data/applications/painter.desktop")),
+                                 "[Desktop Entry]\nType=Application\nName=Painter\nExec=" + program.toUtf8()
+                                     + "\nIcon=" + picture.toUtf8() + "\n"));
         const QDir dir(QStringLiteral(LANYARD_PLUGIN_DIR));
         for (const QString &file : dir.entryList(QDir::Files)) {
             QPluginLoader candidate(dir.filePath(file));
@@ -206,6 +238,109 @@ private Q_SLOTS:
         QSignalSpy changed(object.get(), meta->property(meta->indexOfProperty("GroupCount")).notifySignal());
         QVERIFY(qobject_cast<ExternalApps *>(object.get())->AddApp("Games", "Chess", "/no/chess", "", true));
         QCOMPARE(changed.count(), 1);
+    }
+
+    // Each method and property of the meta-object reaches a member of the late-bound table:
+    // called with its arguments left empty it fails, if at all, with a member's own error,
+    // never "no such member" (438) or "wrong number of arguments" (450).
+    void everyMetaMemberReachesTheTable()
+    {
+        ExternalApps apps;
+        QSignalSpy errors(&apps, &ExternalApps::errorOccurred);
+        const QMetaObject &meta = ExternalApps::staticMetaObject;
+        int called = 0;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            const QMetaMethod method = meta.method(i);
+            if (method.methodType() == QMetaMethod::Signal || method.name() == "invoke" || method.name() == "ShowForm")
+                continue;
+            QList<QVariant> values(method.parameterCount());
+            QGenericArgument args[3];
+            for (int k = 0; k < method.parameterCount() && k < 3; ++k)
+                args[k] = Q_ARG(QVariant, values[k]);
+            QVERIFY2(method.parameterCount() <= 3 || method.name() == "AddApp" || method.name() == "EditApp",
+                     method.methodSignature().constData());
+            if (method.parameterCount() > 3)
+                continue; // AddApp and EditApp: the scripts call them by name
+            errors.clear();
+            method.invoke(&apps, Qt::DirectConnection, args[0], args[1], args[2]);
+            ++called;
+            for (const QList<QVariant> &error : std::as_const(errors))
+                QVERIFY2(error.at(0).toInt() != 438 && error.at(0).toInt() != 450, method.methodSignature().constData());
+        }
+        QVERIFY(called >= 20);
+        for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+            const QString name = QString::fromLatin1(meta.property(i).name());
+            QCOMPARE(apps.invoke(name, "get").value("error").toInt(), 0);
+        }
+    }
+
+    // QML binds only to properties that notify, and takes only handlers of signals whose names
+    // begin in lower case: every property notifies, every signal has such a name or a twin.
+    void everyChangeReachesQml()
+    {
+        const QMetaObject &meta = ExternalApps::staticMetaObject;
+        for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i)
+            QVERIFY2(meta.property(i).hasNotifySignal(), meta.property(i).name());
+        QStringList names;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            if (meta.method(i).methodType() == QMetaMethod::Signal)
+                names << QString::fromLatin1(meta.method(i).name());
+        }
+        const QHash<QString, QString> twins{{"AppFinished", "appFinished"}, {"EXTFileChanged", "extFileChanged"}};
+        for (const QString &name : names)
+            QVERIFY2(name.front().isLower() || names.contains(twins.value(name)), qPrintable(name));
+        ExternalApps apps;
+        QSignalSpy upper(&apps, &ExternalApps::EXTFileChanged);
+        QSignalSpy lower(&apps, &ExternalApps::extFileChanged);
+        apps.setEXTFile(m_dir.filePath(QStringLiteral("none.lst")));
+        QCOMPARE(upper.count(), 1);
+        QCOMPARE(lower.count(), 1);
+        QSignalSpy shown(&apps, &ExternalApps::showMissingProgramChanged);
+        apps.setShowMissingProgram(false);
+        apps.setShowMissingProgram(false);
+        QCOMPARE(shown.count(), 1);
+    }
+
+    // A program's icon as a URL that an Image shows: the picture itself, as PNG data.
+    void iconAsUrl()
+    {
+        ExternalApps apps;
+        // The program of the desktop entry that initTestCase wrote, with a red picture.
+        QVERIFY(apps.AddApp("Art", "Painter", m_dir.filePath(QStringLiteral("painter")), "", false));
+        QVERIFY(apps.AddApp("Art", "Nothing", "/no/such/program", "", false));
+        const QString url = apps.iconUrl("Art", 0);
+        const QString prefix = QStringLiteral("data:image/png;base64,");
+        QVERIFY2(url.startsWith(prefix), qPrintable(url.left(40)));
+        const QImage shown = QImage::fromData(QByteArray::fromBase64(url.mid(prefix.size()).toLatin1()), "PNG");
+        QCOMPARE(shown.size(), QSize(16, 16));
+        QCOMPARE(shown.pixelColor(8, 8), QColor(Qt::red));
+        QCOMPARE(apps.iconUrl("Art", 1), QString());
+        QCOMPARE(apps.invoke("iconUrl", "call", {"Art", 0}).value("value").toString(), url);
+    }
+
+    // The window needs a QApplication: under a QGuiApplication (a QML host) showing it is error
+    // 5, thrown or told by errorOccurred, never an abort.
+    void windowWithoutQApplication()
+    {
+        const QString output = runHost(QStringLiteral("gui"), m_dir.filePath(QStringLiteral("gui.lst")));
+        QCOMPARE(output, QStringLiteral("typed: 5 Invalid procedure call or argument: the program list window needs a "
+                                        "QApplication\nby name: 5"));
+    }
+
+    // An object that outlives its application, with its window open or never shown, goes
+    // without a crash and saves its list.
+    void releaseAfterTheApplication_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("window-open") << QStringLiteral("outlive-open");
+        QTest::newRow("window-never-shown") << QStringLiteral("outlive-closed");
+    }
+    void releaseAfterTheApplication()
+    {
+        QFETCH(QString, mode);
+        const QString list = m_dir.filePath(mode + QStringLiteral(".lst"));
+        QCOMPARE(runHost(mode, list), QStringLiteral("application gone"));
+        QVERIFY(TestFiles::read(list).endsWith("\nTools,Editor,/usr/bin/ed,,0\r\n"));
     }
 };
 

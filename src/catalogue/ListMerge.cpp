@@ -1,0 +1,95 @@
+#include "ListMerge.h"
+
+#include "Catalogue.h"
+
+#include <QHash>
+#include <QSet>
+
+
+namespace Lanyard {
+
+namespace {
+
+/// Where a changed entry goes among the file's lines: before line i (2i), after it (2i + 1),
+/// or at the end of the file (-1).
+using Place = qint64;
+constexpr Place atEnd = -1;
+Place before(qsizetype line) { return 2 * qint64(line); }
+Place after(qsizetype line) { return 2 * qint64(line) + 1; }
+
+} // namespace
+
+std::vector<LaunchListEntry> ListMerge::merge(const std::vector<LaunchListEntry> &file, const Catalogue &catalogue)
+{
+    QHash<quint64, qsizetype> lineOf; // the first line of each identity
+    QHash<QString, qsizetype> firstOfGroup;
+    QHash<QString, qsizetype> lastOfGroup;
+    lineOf.reserve(qsizetype(file.size()));
+    for (qsizetype i = 0; i < qsizetype(file.size()); ++i) {
+        const LaunchListEntry &line = file[size_t(i)];
+        if (!lineOf.contains(line.origin))
+            lineOf.insert(line.origin, i);
+        if (!firstOfGroup.contains(line.group))
+            firstOfGroup.insert(line.group, i);
+        lastOfGroup.insert(line.group, i);
+    }
+    const QSet<quint64> removed = catalogue.removedOrigins();
+
+    QHash<Place, std::vector<LaunchListEntry>> placed;
+    QString group;
+    Place cursor = atEnd;  // where the next changed entry of the group goes
+    bool first = true;     // the group's first entry is next
+    bool anchored = false; // the cursor follows an entry of the group in the file
+    const auto endOf = [&](const QString &name) {
+        const auto last = lastOfGroup.constFind(name);
+        return last == lastOfGroup.cend() ? atEnd : after(*last);
+    };
+    catalogue.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &record) {
+        const bool opensGroup = first || entry.group != group;
+        if (opensGroup) {
+            first = false;
+            anchored = false;
+            group = entry.group;
+            const auto start = firstOfGroup.constFind(group);
+            cursor = start == firstOfGroup.cend() ? atEnd : before(*start);
+        }
+        const auto line = lineOf.constFind(entry.origin);
+        const bool inFile = entry.origin != 0 && line != lineOf.cend();
+        if (!record.changed) {
+            if (inFile && !removed.contains(entry.origin)) {
+                cursor = after(*line);
+                anchored = true;
+            }
+            return;
+        }
+        if (inFile && file[size_t(*line)].group == entry.group) {
+            cursor = before(*line); // its own line's place
+        } else if (entry.origin != 0 && !inFile) {
+            // Another writer changed or removed its line too: ours goes last in its group, so
+            // that a load, where a later line of one name wins, reads ours.
+            cursor = endOf(entry.group);
+        } else if (!anchored && !opensGroup) {
+            cursor = endOf(entry.group); // the entries before it are gone from the file
+        }
+        anchored = true;
+        placed[cursor].push_back(entry);
+    });
+
+    std::vector<LaunchListEntry> merged;
+    merged.reserve(file.size());
+    const auto emit = [&](Place place) {
+        const auto it = placed.constFind(place);
+        if (it != placed.cend())
+            merged.insert(merged.end(), it->begin(), it->end());
+    };
+    for (qsizetype i = 0; i < qsizetype(file.size()); ++i) {
+        emit(before(i));
+        if (!removed.contains(file[size_t(i)].origin))
+            merged.push_back(file[size_t(i)]);
+        emit(after(i));
+    }
+    emit(atEnd);
+    return merged;
+}
+
+} // namespace Lanyard

@@ -1,0 +1,16 @@
+#include "LanyardQmlPlugin.h"
+
+#include <Lanyard/ExternalApps.h>
+
+#include <QQmlEngine>
+
+namespace Lanyard {
+
+void LanyardQmlPlugin::registerTypes(const char *uri)
+{
+    qmlRegisterType<ExternalApps>(uri, 1, 0, "ExternalApps");
+    qmlRegisterUncreatableMetaObject(Lanyard::staticMetaObject, uri, 1, 0, "Language",
+                                     QStringLiteral("Language is an enumeration"));
+}
+
+} // namespace Lanyard

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QQmlExtensionPlugin>
+
+namespace Lanyard {
+
+/**
+ * The QML module "Lanyard": `import Lanyard` gives the type ExternalApps (the same object as in
+ * C++, by its member names) and the enumeration Language.
+ */
+class LanyardQmlPlugin : public QQmlExtensionPlugin
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID QQmlExtensionInterface_iid)
+
+public:
+    using QQmlExtensionPlugin::QQmlExtensionPlugin;
+
+    void registerTypes(const char *uri) override;
+};
+
+} // namespace Lanyard

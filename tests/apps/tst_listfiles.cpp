@@ -1,0 +1,254 @@
+// The launch list where users keep it: reached through links, in folders that cannot be
+// listed, on NFS, shared by a group, written by several `lanyard` processes at once, and after
+// a save that was killed. Each case runs the command-line host as a program.
+#include "common/Files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray header = "; Format: Group Label,Program label,Program Path,Command line\r\n";
+
+/// The user a process runs as; uid 0: as the test does. Ids without an account are enough.
+struct User { uid_t uid = 0; gid_t gid = 0; gid_t group = 0; };
+constexpr gid_t staff = 4600;
+constexpr User alice{4601, 4601, staff}, bob{4602, 4602, staff}, carol{4603, 4603, staff};
+constexpr User nobody{65534, 65534, 65534};
+
+std::unique_ptr<QProcess> startLanyard(const QStringList &arguments, const QString &folder, const User &user = {},
+                                       const QStringList &environment = {})
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(name);
+    for (const QString &variable : environment)
+        env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    process->setProcessEnvironment(env);
+    process->setWorkingDirectory(folder);
+    if (user.uid != 0) {
+        process->setChildProcessModifier([user] {
+            const gid_t groups[] = {user.group};
+            if (::setgroups(1, groups) != 0 || ::setgid(user.gid) != 0 || ::setuid(user.uid) != 0)
+                ::_exit(99);
+        });
+    }
+    process->start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), arguments);
+    return process;
+}
+
+struct Result { int status = -1; QString out, err; };
+
+Result finish(QProcess &process)
+{
+    Result result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+Result lanyard(const QStringList &arguments, const QString &folder, const User &user = {})
+{
+    return finish(*startLanyard(arguments, folder, user));
+}
+
+/// The entries of a list, as `lanyard list` prints them.
+QStringList listed(const QString &path, const User &user = {})
+{
+    const Result result = lanyard({u"--file"_s, path, u"list"_s}, QDir::rootPath(), user);
+    if (result.status != 0)
+        return {u"<list failed: "_s + result.err + u'>'};
+    return result.out.split(u'\n', Qt::SkipEmptyParts);
+}
+
+bool setOwner(const QString &path, uid_t uid, gid_t gid, mode_t mode)
+{
+    const QByteArray native = QFile::encodeName(path);
+    return ::chown(native.constData(), uid, gid) == 0 && ::chmod(native.constData(), mode) == 0;
+}
+
+bool makeLink(const QString &target, const QString &link)
+{
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0;
+}
+
+/// How the parallel writers reach the list: paths (relative to the test folder) taken in turn.
+struct WritersRow { QStringList paths; QString unlistedFolder; bool nfsFlock = false; };
+
+} // namespace
+
+Q_DECLARE_METATYPE(WritersRow)
+
+class TestListFiles : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    QString path(const QString &relative) const { return m_dir->filePath(relative); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        // Other users' processes reach into it.
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
+    }
+
+    // 20 `lanyard add` at once keep 20 entries, however each reaches the list.
+    void parallelWritersKeepEveryEntry_data()
+    {
+        QTest::addColumn<WritersRow>("row");
+        // The usual dotfiles setup: the configuration folder holds a link into another one.
+        QTest::newRow("link-in-another-folder-and-target")
+            << WritersRow{{u"home/.config/lanyard/tools.lst"_s, u"home/dotfiles/tools.lst"_s}};
+        // Writable, not listable: no lock on the folder can be had by its owner.
+        QTest::newRow("folder-mode-0300") << WritersRow{{u"private/tools.lst"_s}, u"private"_s};
+        QTest::newRow("flock-as-on-nfs") << WritersRow{{u"home/dotfiles/tools.lst"_s}, {}, true};
+    }
+    void parallelWritersKeepEveryEntry()
+    {
+        QFETCH(WritersRow, row);
+        QVERIFY(QDir().mkpath(path(u"home/.config/lanyard"_s)) && QDir().mkpath(path(u"home/dotfiles"_s)));
+        QVERIFY(makeLink(u"../../dotfiles/tools.lst"_s, path(u"home/.config/lanyard/tools.lst"_s)));
+        const QString list = path(row.paths.first());
+        QVERIFY(QDir().mkpath(QFileInfo(list).path()));
+        QVERIFY(TestFiles::write(list, header));
+        User user;
+        if (!row.unlistedFolder.isEmpty()) {
+            // Permissions apply to the writers: they run as nobody, whose folder it is.
+            user = ::geteuid() == 0 ? nobody : User{};
+            QVERIFY(setOwner(list, ::geteuid() == 0 ? nobody.uid : ::geteuid(), ::getegid(), 0644));
+            QVERIFY(setOwner(path(row.unlistedFolder), ::geteuid() == 0 ? nobody.uid : ::geteuid(), ::getegid(), 0300));
+        }
+        const QStringList environment = row.nfsFlock ? QStringList{u"LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nfsflock.so"_s} : QStringList{};
+        constexpr int writers = 20;
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (int i = 0; i < writers; ++i) {
+            processes.push_back(startLanyard({u"--file"_s, path(row.paths.at(i % row.paths.size())), u"add"_s,
+                                              u"G"_s + QString::number(i % 3), u"App "_s + QString::number(i), u"/bin/x"_s},
+                                             m_dir->path(), user, environment));
+        }
+        for (auto &process : processes) {
+            const Result result = finish(*process);
+            QVERIFY2(result.status == 0, qPrintable(result.err));
+        }
+        if (!row.unlistedFolder.isEmpty())
+            QVERIFY(QFile::setPermissions(path(row.unlistedFolder), QFileDevice::Permissions(0x7777)));
+        QCOMPARE(listed(list).size(), writers);
+    }
+
+    // ".." after a link to a folder is the link target's parent, as for every other program.
+    void dotDotAfterALinkedFolder_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("absolute");
+        QTest::newRow("list-relative") << "list" << false;
+        QTest::newRow("add-relative") << "add" << false;
+        QTest::newRow("add-absolute") << "add" << true;
+    }
+    void dotDotAfterALinkedFolder()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, absolute);
+        QVERIFY(QDir().mkpath(path(u"home/dotfiles/lanyard"_s)) && QDir().mkpath(path(u"home/.config"_s)));
+        QVERIFY(makeLink(u"../dotfiles/lanyard"_s, path(u"home/.config/lanyard"_s)));
+        const QString list = path(u"home/dotfiles/tools.lst"_s);
+        QVERIFY(TestFiles::write(list, header + "Tools,Old,/bin/old,,0\r\n"));
+        const QString given = (absolute ? path(u"home/"_s) : QString()) + u".config/lanyard/../tools.lst"_s;
+        QStringList arguments{u"--file"_s, given, command};
+        if (command == u"add")
+            arguments << u"Tools"_s << u"New"_s << u"/bin/new"_s;
+        const Result result = lanyard(arguments, path(u"home"_s));
+        QVERIFY2(result.status == 0, qPrintable(result.err));
+        const QString old = u"Tools\tOld\t/bin/old\t\t0"_s;
+        if (command == u"list")
+            QCOMPARE(result.out, old + u'\n');
+        else
+            QCOMPARE(listed(list), (QStringList{old, u"Tools\tNew\t/bin/new\t\t0"_s}));
+        QVERIFY(!QFile::exists(path(u"home/.config/tools.lst"_s)));
+    }
+
+    // Members of a list's group keep it theirs, whoever of them saves it.
+    void groupSharedListStaysShared_data()
+    {
+        QTest::addColumn<uid_t>("saver");
+        QTest::newRow("member-not-owner") << bob.uid;
+        QTest::newRow("owner") << alice.uid;
+        QTest::newRow("root") << uid_t(0);
+    }
+    void groupSharedListStaysShared()
+    {
+        QFETCH(uid_t, saver);
+        QVERIFY2(::geteuid() == 0, "other users' processes need root to start");
+        const QString folder = path(u"shared"_s);
+        const QString list = folder + u"/tools.lst"_s;
+        QVERIFY(QDir().mkdir(folder) && TestFiles::write(list, header + "Tools,Old,/bin/old,,0\r\n"));
+        QVERIFY(setOwner(folder, 0, staff, 0775) && setOwner(list, alice.uid, staff, 0660));
+        const User savers[] = {alice, bob, {}};
+        const User user = *std::find_if(std::begin(savers), std::end(savers), [&](const User &u) { return u.uid == saver; });
+        const Result added = lanyard({u"--file"_s, list, u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s}, folder, user);
+        QVERIFY2(added.status == 0, qPrintable(added.err));
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(list).constData(), &info) == 0);
+        QCOMPARE(info.st_uid, alice.uid);
+        QCOMPARE(info.st_gid, staff);
+        QCOMPARE(info.st_mode & 07777, mode_t(0660));
+        // Every member reads and writes it still, the lock file included.
+        const QStringList both{u"Tools\tOld\t/bin/old\t\t0"_s, u"Tools\tNew\t/bin/new\t\t0"_s};
+        for (const User &member : {alice, bob, carol})
+            QCOMPARE(listed(list, member), both);
+        for (const User &member : {alice, carol}) {
+            const Result more = lanyard({u"--file"_s, list, u"add"_s, u"More"_s, QString::number(member.uid), u"/bin/x"_s}, folder, member);
+            QVERIFY2(more.status == 0, qPrintable(more.err));
+        }
+        QCOMPARE(listed(list, bob).size(), 4);
+    }
+
+    // A save killed before it put its file in place leaves a temporary, which the next one removes.
+    void killedSavesTemporaryRemoved()
+    {
+        const QString folder = path(u"home"_s);
+        const QString list = folder + u"/tools.lst"_s;
+        QVERIFY(QDir().mkdir(folder) && TestFiles::write(list, header + "Tools,Old,/bin/old,,0\r\n"));
+        QProcess killed;
+        killed.start(u"strace"_s, {u"-f"_s, u"-qq"_s, u"-o"_s, u"/dev/null"_s, u"-e"_s, u"inject=rename:signal=KILL"_s,
+                                    QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), u"--file"_s, list, u"add"_s,
+                                    u"Tools"_s, u"Lost"_s, u"/bin/lost"_s});
+        QVERIFY2(killed.waitForStarted(), "strace (Debian package strace) is needed");
+        QVERIFY(killed.waitForFinished(60000));
+        const auto leftovers = [&] {
+            QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+            names.removeAll(u"tools.lst"_s);
+            names.removeAll(u".tools.lst.lock"_s);
+            return names;
+        };
+        QCOMPARE(leftovers().size(), 1);
+        const Result added = lanyard({u"--file"_s, list, u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s}, folder);
+        QVERIFY2(added.status == 0, qPrintable(added.err));
+        QCOMPARE(leftovers(), QStringList());
+        QCOMPARE(listed(list), (QStringList{u"Tools\tOld\t/bin/old\t\t0"_s, u"Tools\tNew\t/bin/new\t\t0"_s}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestListFiles)
+
+#include "tst_listfiles.moc"

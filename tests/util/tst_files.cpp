@@ -1,0 +1,341 @@
+// Files as the kernel sees them: paths through links, the lock that writers and readers of a
+// file take turns by, and the writer's care for owners and for what killed writers left.
+#include "common/Files.h"
+#include "util/FileListing.h"
+#include "util/FileLock.h"
+#include "util/FileWriter.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace Lanyard;
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool makeLink(const QString &target, const QString &link)
+{
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0;
+}
+
+bool setOwner(const QString &path, uid_t uid, gid_t gid, mode_t mode)
+{
+    const QByteArray native = QFile::encodeName(path);
+    return ::chown(native.constData(), uid, gid) == 0 && ::chmod(native.constData(), mode) == 0;
+}
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+constexpr auto moment = 30ms;
+
+/// Another writer's exclusive lock on @p path, tried once: false when it must wait.
+bool anotherWriterWouldWait(const QString &path)
+{
+    const FileLock other(path, FileLock::Mode::Exclusive, moment);
+    return other.timedOut();
+}
+
+// Lock calls as other kernels and file systems answer them.
+int withoutOfdLocks(int fd, int command, struct ::flock *lock)
+{
+    if (command == F_OFD_SETLK) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ::fcntl(fd, command, lock);
+}
+
+int withoutLocks(int, int, struct ::flock *)
+{
+    errno = ENOLCK;
+    return -1;
+}
+
+std::atomic<int> busyAnswers = 0;
+int countingBusy(int fd, int command, struct ::flock *lock)
+{
+    const int result = ::fcntl(fd, command, lock);
+    if (result != 0 && (errno == EAGAIN || errno == EACCES))
+        ++busyAnswers;
+    return result;
+}
+
+/// A folder for a list: its mode, the list's mode (0: no list), and whether a lock file that
+/// only root may open is there already. The lock is taken as nobody.
+struct PlaceRow
+{
+    mode_t folderMode, fileMode;
+    FileLock::Mode mode;
+    bool held;
+    bool onLockFile;
+    bool rootsLockFile = false;
+    int error = 0;
+};
+
+struct LeftoverRow { QString name; bool removed; };
+
+} // namespace
+
+Q_DECLARE_METATYPE(PlaceRow)
+Q_DECLARE_METATYPE(LeftoverRow)
+Q_DECLARE_METATYPE(FileLock::Mode)
+Q_DECLARE_METATYPE(FileLock::LockCall)
+
+class tst_Files : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_home; // the test folder with its links resolved
+
+    QString path(const QString &relative) const { return m_home + u'/' + relative; }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
+        m_home = FileListing::canonicalPath(m_dir->path());
+        // A home with its configuration kept in dotfiles, linked into place.
+        QVERIFY(QDir().mkpath(path(u"dotfiles/lanyard"_s)) && QDir().mkpath(path(u".config"_s)));
+        QVERIFY(makeLink(u"../dotfiles/lanyard"_s, path(u".config/lanyard"_s)));
+        QVERIFY(TestFiles::write(path(u"dotfiles/tools.lst"_s), "T,A,/a,,0\n"));
+        QVERIFY(makeLink(u"dotfiles/tools.lst"_s, path(u"link.lst"_s)));
+        QVERIFY(makeLink(u"link.lst"_s, path(u"chain.lst"_s)));
+        QVERIFY(makeLink(u"dotfiles/lanyard/new.lst"_s, path(u"dangling.lst"_s)));
+        QVERIFY(makeLink(u"loop"_s, path(u"loop"_s)));
+    }
+
+    // A relative path is made absolute without touching "..": the kernel takes it after links.
+    void absolutePath_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("absolute"); // "~": the current folder
+        QTest::newRow("relative") << "a/b" << "~/a/b";
+        QTest::newRow("dots-and-slashes") << "./a//./b" << "~/a/b";
+        QTest::newRow("dot-dot-kept") << ".config/lanyard/../tools.lst" << "~/.config/lanyard/../tools.lst";
+        QTest::newRow("absolute-dot-dot-kept") << "/x/./y/../z" << "/x/y/../z";
+        QTest::newRow("folder") << "a/." << "~/a/";
+    }
+    void absolutePath()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, absolute);
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_home));
+        const QString made = FileListing::absolutePath(given);
+        QVERIFY(QDir::setCurrent(before));
+        QCOMPARE(made, absolute.replace(u"~"_s, m_home));
+    }
+
+    // The file a path names after every link, also where it does not exist yet.
+    void realFile_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("real"); // empty: none
+        QTest::newRow("dot-dot-after-a-linked-folder") << ".config/lanyard/../tools.lst" << "dotfiles/tools.lst";
+        QTest::newRow("new-file-after-a-linked-folder") << ".config/lanyard/../new.lst" << "dotfiles/new.lst";
+        QTest::newRow("new-file-in-a-linked-folder") << ".config/lanyard/new.lst" << "dotfiles/lanyard/new.lst";
+        QTest::newRow("link") << "link.lst" << "dotfiles/tools.lst";
+        QTest::newRow("link-to-a-link") << "chain.lst" << "dotfiles/tools.lst";
+        QTest::newRow("link-to-a-new-file") << "dangling.lst" << "dotfiles/lanyard/new.lst";
+        QTest::newRow("missing-folder") << "no/such/tools.lst" << "";
+        QTest::newRow("link-loop") << "loop" << "";
+    }
+    void realFile()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, real);
+        QCOMPARE(FileListing::realFile(path(given)), real.isEmpty() ? QString() : path(real));
+        // Where the file exists, it is the one the kernel opens.
+        if (QFile::exists(path(given)))
+            QCOMPARE(inodeOf(FileListing::realFile(path(given))), inodeOf(path(given)));
+    }
+
+    // Every path to one file takes one lock: readers share it, a writer has it alone.
+    void lockTakesTurns_data()
+    {
+        QTest::addColumn<FileLock::Mode>("first");
+        QTest::addColumn<FileLock::Mode>("second");
+        QTest::addColumn<QString>("otherPath");
+        QTest::addColumn<bool>("secondHeld");
+        using M = FileLock::Mode;
+        QTest::newRow("readers-share") << M::Shared << M::Shared << "link.lst" << true;
+        QTest::newRow("writer-waits-for-reader") << M::Shared << M::Exclusive << "link.lst" << false;
+        QTest::newRow("reader-waits-for-writer") << M::Exclusive << M::Shared << ".config/lanyard/../tools.lst" << false;
+        QTest::newRow("writers-through-link-and-target") << M::Exclusive << M::Exclusive << "link.lst" << false;
+        QTest::newRow("writers-through-a-link-chain") << M::Exclusive << M::Exclusive << "chain.lst" << false;
+    }
+    void lockTakesTurns()
+    {
+        QFETCH(FileLock::Mode, first);
+        QFETCH(FileLock::Mode, second);
+        QFETCH(QString, otherPath);
+        QFETCH(bool, secondHeld);
+        const FileLock held(path(u"dotfiles/tools.lst"_s), first, moment);
+        QVERIFY2(held.isHeld(), qPrintable(held.errorString()));
+        const FileLock other(path(otherPath), second, moment);
+        QCOMPARE(other.isHeld(), secondHeld);
+        QCOMPARE(other.timedOut(), !secondHeld);
+        if (!secondHeld)
+            QVERIFY2(other.errorString().contains(u"locked by another program"_s), qPrintable(other.errorString()));
+    }
+
+    // Where the lock file cannot be made, the list itself is locked; with neither, no lock.
+    void lockWherever_data()
+    {
+        QTest::addColumn<PlaceRow>("row");
+        using M = FileLock::Mode;
+        QTest::newRow("folder-that-cannot-be-listed") << PlaceRow{0300, 0644, M::Exclusive, true, true};
+        QTest::newRow("folder-without-room-for-a-lock-file") << PlaceRow{0555, 0666, M::Exclusive, true, false};
+        QTest::newRow("lock-file-of-another-user") << PlaceRow{0777, 0666, M::Exclusive, true, false, true};
+        QTest::newRow("reader-of-a-read-only-list") << PlaceRow{0555, 0444, M::Shared, true, false};
+        QTest::newRow("new-list-where-no-file-can-be-made") << PlaceRow{0555, 0, M::Exclusive, false, false, false, EACCES};
+        QTest::newRow("read-only-list-where-no-file-can-be-made") << PlaceRow{0555, 0444, M::Exclusive, false, false, false, EACCES};
+    }
+    void lockWherever()
+    {
+        QFETCH(PlaceRow, row);
+        const QString folder = path(u"place"_s);
+        const QString list = folder + u"/tools.lst"_s;
+        const QString lockFile = folder + u"/.tools.lst.lock"_s;
+        QVERIFY(QDir().mkdir(folder));
+        if (row.fileMode != 0)
+            QVERIFY(TestFiles::write(list, "T,A,/a,,0\n") && setOwner(list, FilePermissionsApply::nobody, FilePermissionsApply::nobody, row.fileMode));
+        if (row.rootsLockFile)
+            QVERIFY(TestFiles::write(lockFile, {}) && setOwner(lockFile, ::geteuid(), ::getegid(), 0600));
+        // A folder of nobody's, whose permissions bind nobody.
+        QVERIFY(setOwner(folder, FilePermissionsApply::nobody, FilePermissionsApply::nobody, row.folderMode));
+        {
+            const FilePermissionsApply permissions;
+            const FileLock lock(list, row.mode, moment);
+            QVERIFY2(lock.isHeld() == row.held, qPrintable(lock.errorString()));
+            QCOMPARE(lock.error(), row.error);
+            QCOMPARE(lock.lockFile(), row.onLockFile ? lockFile : QString());
+            if (row.held)
+                QVERIFY(!FileLock(list, FileLock::Mode::Exclusive, moment).isHeld());
+            else
+                QVERIFY2(lock.errorString().startsWith(u"cannot lock "_s + list), qPrintable(lock.errorString()));
+        }
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
+    }
+
+    // Where the kernel lacks open file description locks, the process's own locks serve (and
+    // conflict with the real ones); where a file system has no locks, a writer learns so.
+    void lockCalls_data()
+    {
+        QTest::addColumn<FileLock::LockCall>("call");
+        QTest::addColumn<int>("error");
+        QTest::newRow("real") << FileLock::LockCall(nullptr) << 0;
+        QTest::newRow("without-ofd-locks") << FileLock::LockCall(withoutOfdLocks) << 0;
+        QTest::newRow("without-locks") << FileLock::LockCall(withoutLocks) << ENOLCK;
+    }
+    void lockCalls()
+    {
+        QFETCH(FileLock::LockCall, call);
+        QFETCH(int, error);
+        const QString list = path(u"dotfiles/tools.lst"_s);
+        const FileLock lock(list, FileLock::Mode::Exclusive, moment, call);
+        QCOMPARE(lock.isHeld(), error == 0);
+        QCOMPARE(lock.error(), error);
+        QCOMPARE(anotherWriterWouldWait(list), error == 0);
+    }
+
+    // A writer replaced the file while another waited for it: the waiter's lock is the new file's.
+    void waiterMovesToTheReplacedFile()
+    {
+        const QString list = path(u"dotfiles/tools.lst"_s);
+        // Without a lock file, the lock on the file itself decides.
+        QVERIFY(QDir().mkdir(path(u"dotfiles/.tools.lst.lock"_s)));
+        auto first = std::make_unique<FileLock>(list, FileLock::Mode::Exclusive, moment);
+        QVERIFY(first->isHeld() && first->lockFile().isEmpty());
+        busyAnswers = 0;
+        std::unique_ptr<FileLock> waiter;
+        std::thread waiting([&] { waiter = std::make_unique<FileLock>(list, FileLock::Mode::Exclusive, 20s, countingBusy); });
+        QTRY_VERIFY_WITH_TIMEOUT(busyAnswers > 0, 20000);
+        QVERIFY(TestFiles::write(path(u"dotfiles/new"_s), "T,B,/b,,0\n"));
+        QVERIFY(QFile::rename(path(u"dotfiles/tools.lst"_s), path(u"dotfiles/old"_s)));
+        QVERIFY(QFile::rename(path(u"dotfiles/new"_s), list));
+        first.reset();
+        waiting.join();
+        QVERIFY(waiter->isHeld());
+        QCOMPARE(anotherWriterWouldWait(list), true);
+    }
+
+    // A save removes the temporaries of its file that killed saves left, and nothing else.
+    void killedWritersTemporariesRemoved_data()
+    {
+        QTest::addColumn<LeftoverRow>("row");
+        QTest::newRow("temporary") << LeftoverRow{".tools.lst.Ab12Cd", true};
+        QTest::newRow("lock-file") << LeftoverRow{".tools.lst.lock", false};
+        QTest::newRow("shorter-suffix") << LeftoverRow{".tools.lst.Ab12C", false};
+        QTest::newRow("longer-suffix") << LeftoverRow{".tools.lst.Ab12Cde", false};
+        QTest::newRow("suffix-with-a-dash") << LeftoverRow{".tools.lst.Ab-2Cd", false};
+        QTest::newRow("not-hidden") << LeftoverRow{"tools.lst.Ab12Cd", false};
+        QTest::newRow("of-another-file") << LeftoverRow{".tools.ls.Ab12Cd", false};
+    }
+    void killedWritersTemporariesRemoved()
+    {
+        QFETCH(LeftoverRow, row);
+        const QString list = path(u"dotfiles/tools.lst"_s);
+        QVERIFY(TestFiles::write(path(u"dotfiles/"_s) + row.name, "T,X,/x,,0\n"));
+        FileWriter writer(path(u"link.lst"_s));
+        QVERIFY(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit());
+        QCOMPARE(QFile::exists(path(u"dotfiles/"_s) + row.name), !row.removed);
+        QCOMPARE(TestFiles::read(list), "T,B,/b,,0\n");
+    }
+
+    // A file whose owner or group the writer cannot give a new file is written in place.
+    void ownerAndGroupKept_data()
+    {
+        QTest::addColumn<uid_t>("owner");
+        QTest::addColumn<gid_t>("group");
+        QTest::addColumn<bool>("inPlace");
+        const uid_t nobody = FilePermissionsApply::nobody;
+        QTest::newRow("own-file-replaced") << nobody << gid_t(nobody) << false;
+        QTest::newRow("another-users-file") << uid_t(4601) << gid_t(nobody) << true;
+        QTest::newRow("group-we-are-not-in") << nobody << gid_t(4600) << true;
+    }
+    void ownerAndGroupKept()
+    {
+        QFETCH(uid_t, owner);
+        QFETCH(gid_t, group);
+        QFETCH(bool, inPlace);
+        QVERIFY2(::geteuid() == 0, "files of other users need root to make");
+        const QString list = path(u"dotfiles/tools.lst"_s);
+        QVERIFY(setOwner(list, owner, group, 0666));
+        QVERIFY(QFile::setPermissions(path(u"dotfiles"_s), QFileDevice::Permissions(0x7777)));
+        const ino_t before = inodeOf(list);
+        {
+            const FilePermissionsApply permissions;
+            FileWriter writer(list);
+            QVERIFY2(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit(), qPrintable(writer.errorString()));
+        }
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(list).constData(), &info) == 0);
+        QCOMPARE(info.st_uid, owner);
+        QCOMPARE(info.st_gid, group);
+        QCOMPARE(info.st_mode & 07777, mode_t(0666));
+        QCOMPARE(info.st_ino == before, inPlace);
+        QCOMPARE(TestFiles::read(list), "T,B,/b,,0\n");
+        QCOMPARE(QDir(path(u"dotfiles"_s)).entryList(QDir::Files | QDir::Hidden), QStringList{u"tools.lst"_s});
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Files)
+
+#include "tst_files.moc"
