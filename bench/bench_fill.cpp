@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Filling the program list window with 10,000 applications (100 groups of 100) and filling it
-// again after a delete, against filling a bare QTreeWidget with the same labels in this run.
+// again after a delete, against filling a bare QTreeWidget with the same labels in this run;
+// and the window opened and shown with 1,000 applications (25 groups of 40) at 16 points, and
+// its tree rebuilt after an edit.
 #include "ui/frmEditApps.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -65,6 +67,36 @@ WindowTimes windowFillMs(ExternalApps &apps)
     return {fill, refill};
 }
 
+struct OpenTimes
+{
+    double openMs;
+    double rebuildMs;
+};
+
+OpenTimes openThousandMs()
+{
+    ExternalApps apps;
+    apps.setMaxGroups(25);
+    apps.setMaxApps(40);
+    for (int i = 0; i < 25; ++i) {
+        for (int j = 0; j < 40; ++j)
+            apps.AddApp(groupLabel(i), appLabel(i, j), QStringLiteral("/nonexistent/app%1").arg(j), QString(), false);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    apps.ShowForm();
+    QApplication::processEvents();
+    const double open = timer.nsecsElapsed() / 1e6;
+
+    apps.EditApp(groupLabel(3), appLabel(3, 7), groupLabel(3), QStringLiteral("Edited application"), false);
+    timer.restart();
+    frmEditApps::instance()->FillTree();
+    QApplication::processEvents();
+    const double rebuild = timer.nsecsElapsed() / 1e6;
+    apps.HideForm();
+    return {open, rebuild};
+}
+
 void print(const char *name, double value, const char *unit) { std::printf("%s %.3f %s\n", name, value, unit); }
 
 } // namespace
@@ -91,9 +123,21 @@ int main(int argc, char **argv)
         window.fillMs = std::min(window.fillMs, times.fillMs);
         window.refillMs = std::min(window.refillMs, times.refillMs);
     }
+    QFont font = QApplication::font();
+    font.setPointSize(16);
+    QApplication::setFont(font);
+    OpenTimes open{1e300, 1e300};
+    for (int round = 0; round < rounds; ++round) {
+        const OpenTimes times = openThousandMs();
+        open.openMs = std::min(open.openMs, times.openMs);
+        open.rebuildMs = std::min(open.rebuildMs, times.rebuildMs);
+    }
+
     print("fill_10k_ratio_bare_tree", std::max(window.fillMs, window.refillMs) / bare, "x");
     print("fill_10k_window_ms", window.fillMs, "ms");
     print("refill_10k_after_delete_ms", window.refillMs, "ms");
     print("fill_10k_bare_tree_ms", bare, "ms");
+    print("open_1000_entries_ms", open.openMs, "ms");
+    print("rebuild_1000_after_edit_ms", open.rebuildMs, "ms");
     return 0;
 }

@@ -129,8 +129,7 @@ QString captureConfigure(DemoWindow &window, const QString &folder)
         if (QTreeWidgetItem *group = tree->topLevelItem(0); group && group->childCount() > 0)
             tree->setCurrentItem(group->child(0));
     }
-    // Widened as a user would, so the entries' names show whole.
-    form->resize(form->width() + 160, form->height() + 60);
+    // At the size it opens with: its names show whole.
     form->move(window.geometry().center() - form->rect().center());
     settle(200);
     const QImage image = composite(&window, {form}, true);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Renders the three configuration windows to PNG files for the documentation: in English, the
-// program list window in German, and all three in German at 11 points. Run on the offscreen
-// platform; QT_SCALE_FACTOR=2 gives the high-DPI renderings.
+// program list window in German, all three in German at 11 points and in English at 16 points,
+// each at the size it opens with. Run on the offscreen platform; QT_SCALE_FACTOR=2 gives the
+// high-DPI renderings.
 #include "ui/Captions.h"
 #include "ui/frmEditApps.h"
 #include "ui/frmNewApp.h"
@@ -67,10 +68,12 @@ void fillCatalogue(ExternalApps &apps)
     apps.AddApp(u"Editors"_s, u"Hex View"_s, u"/usr/bin/xxd"_s, u"%FILE%"_s, true);
     apps.AddApp(u"Tools"_s, u"Terminal"_s, u"/usr/bin/xterm"_s, QString(), false);
     apps.AddApp(u"Tools"_s, u"Report"_s, u"/opt/acme/report"_s, u"--user=%USER%"_s, true);
+    apps.AddApp(u"Tools"_s, u"Open with default application"_s, u"/usr/bin/xdg-open"_s, u"%FILE%"_s, false);
     apps.AddPlaceHolder(u"%FILE%"_s, u"/home/ann/orders.csv"_s);
     apps.AddPlaceHolder(u"%USER%"_s, u"ann"_s);
     apps.AddPlaceHolder(u"%DATE%"_s, u"2024-05-01"_s);
     apps.AddPlaceHolder(u"%ORDER%"_s, u"A-10442"_s);
+    apps.AddPlaceHolder(u"%SELECTION%"_s, u"Deliver to the back door"_s);
 }
 
 // Saves the program list window, the application dialog over it (editing an entry) and the
@@ -118,5 +121,10 @@ int main(int argc, char **argv)
     font.setPointSize(11);
     QApplication::setFont(font);
     saveAll(apps, target(u"-de-11pt"_s));
+
+    apps.setLanguage(Language::lEnglish);
+    font.setPointSize(16);
+    QApplication::setFont(font);
+    saveAll(apps, target(u"-en-16pt"_s));
     return 0;
 }

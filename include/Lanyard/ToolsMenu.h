@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class QAction;
 class QMenu;
 
 namespace Lanyard {
@@ -25,8 +26,9 @@ class ExternalApps;
  * Protected entries are hidden unless showProtected is set. The ExternalApps object must
  * outlive this one.
  *
- * An entry keeps its QAction across rebuilds for as long as it exists, so what a host sets on
- * it (a shortcut, say) stays. Its objectName is stable: "lanyard-tool/" + group + "/" + name
+ * An entry keeps its QAction across rebuilds for as long as it exists, renamed or moved to
+ * another group in the program list window included, so what a host sets on it (a shortcut,
+ * say) stays. Its objectName is stable: "lanyard-tool/" + group + "/" + name
  * (a "/" or "%" in a name written %2F or %25); the submenus are "lanyard-group/" + group.
  */
 class LANYARD_EXPORT ToolsMenu : public QObject
@@ -51,7 +53,8 @@ public:
     /// Rebuilds the entries when the setting changes.
     void setShowProtected(bool show);
 
-    /// The disabled entry shown when no application is visible; empty for none.
+    /// The disabled entry shown when no application is visible; empty for none. Until the host
+    /// sets one, "No tools configured" in the catalogue's language.
     QString emptyText() const;
     /// Sets emptyText() and rebuilds the entries.
     void setEmptyText(const QString &text);
@@ -67,6 +70,7 @@ Q_SIGNALS:
     void launched(const QString &group, const QString &app, bool ok);
 
 private:
+    void launch(const QAction *action);
     void launch(const QString &group, const QString &app);
 
     struct Private;

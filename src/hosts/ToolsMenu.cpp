@@ -3,6 +3,9 @@
 
 #include <Lanyard/ExternalApps.h>
 
+#include "ui/Captions.h"
+#include "ui/RenameNotice.h"
+
 #include <QAction>
 #include <QIcon>
 #include <QList>
@@ -10,7 +13,9 @@
 #include <QPointer>
 
 #include <map>
+#include <optional>
 #include <utility>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -56,13 +61,25 @@ struct LANYARD_NO_EXPORT ToolsMenu::Private
     QPointer<QMenu> menu;
     std::unique_ptr<QMenu> ownedMenu;
     bool showProtected = false;
-    QString emptyText = ToolsMenu::tr("No tools configured");
+    // The host's text; without one the menu says it in the catalogue's language.
+    std::optional<QString> emptyText;
     // What rebuild() put into the menu, kept across rebuilds for the entries that stay; the
     // host's own actions are never touched.
     std::map<QString, QPointer<QMenu>> groups;
     std::map<EntryKey, QPointer<QAction>> tools;
     QPointer<QAction> placeholder;
+    // Entries the program list window renamed or moved since the last rebuild, in order: their
+    // actions go with them.
+    std::vector<std::pair<EntryKey, EntryKey>> renames;
 
+    QString placeholderText() const
+    {
+        return emptyText.value_or(
+            Captions::text(TextId::NoToolsConfigured, apps ? apps->Language() : Language::lEnglish));
+    }
+    /// Gives the actions of renamed entries their new keys, where the old entry went.
+    void followRenames(const std::map<EntryKey, bool> &present);
+    void listenForRenames(ToolsMenu *owner);
     QMenu *groupMenu(const QString &group);
     QAction *toolAction(ToolsMenu *owner, QMenu *submenu, qint16 groupIndex, qint16 appIndex);
     /// The menu actions of the groups and the placeholder, in menu order.
@@ -86,12 +103,39 @@ QAction *ToolsMenu::Private::toolAction(ToolsMenu *owner, QMenu *submenu, qint16
     const QString app = apps->ApplicationName(groupIndex, appIndex);
     QPointer<QAction> &action = tools[{group, app}];
     if (!action) {
-        action = new QAction(menuText(app), submenu);
-        action->setObjectName(u"lanyard-tool/"_s + objectNamePart(group) + u'/' + objectNamePart(app));
-        connect(action, &QAction::triggered, owner, [owner, group, app] { owner->launch(group, app); });
+        action = new QAction(submenu);
+        QAction *made = action;
+        connect(action, &QAction::triggered, owner, [owner, made] { owner->launch(made); });
     }
+    // A renamed entry's action shows its new names.
+    if (action->parent() != submenu)
+        action->setParent(submenu);
+    action->setText(menuText(app));
+    action->setObjectName(u"lanyard-tool/"_s + objectNamePart(group) + u'/' + objectNamePart(app));
     action->setIcon(apps->Icon(groupIndex, appIndex));
     return action;
+}
+
+void ToolsMenu::Private::followRenames(const std::map<EntryKey, bool> &present)
+{
+    for (const auto &[from, to] : std::exchange(renames, {})) {
+        auto found = tools.find(from);
+        // A change the catalogue refused leaves the entry where it was, with its action.
+        if (found == tools.end() || !found->second || present.count(from) || tools.count(to))
+            continue;
+        tools[to] = found->second;
+        tools.erase(found);
+    }
+}
+
+void ToolsMenu::Private::listenForRenames(ToolsMenu *owner)
+{
+    connect(RenameNotice::instance(), &RenameNotice::renaming, owner,
+            [this](const QObject *catalogue, const QString &group, const QString &app, const QString &newGroup,
+                   const QString &newApp) {
+                if (catalogue == apps)
+                    renames.emplace_back(EntryKey{group, app}, EntryKey{newGroup, newApp});
+            });
 }
 
 QList<QAction *> ToolsMenu::Private::ownActions() const
@@ -112,6 +156,7 @@ ToolsMenu::ToolsMenu(ExternalApps *apps, QMenu *menu, QObject *parent)
 {
     d->apps = apps;
     d->menu = menu;
+    d->listenForRenames(this);
     rebuild();
 }
 
@@ -122,6 +167,7 @@ ToolsMenu::ToolsMenu(ExternalApps *apps, const QString &title, QObject *parent)
     d->apps = apps;
     d->ownedMenu = std::make_unique<QMenu>(title);
     d->menu = d->ownedMenu.get();
+    d->listenForRenames(this);
     rebuild();
 }
 
@@ -154,7 +200,7 @@ void ToolsMenu::setShowProtected(bool show)
     rebuild();
 }
 
-QString ToolsMenu::emptyText() const { return d->emptyText; }
+QString ToolsMenu::emptyText() const { return d->placeholderText(); }
 
 void ToolsMenu::setEmptyText(const QString &text)
 {
@@ -179,10 +225,17 @@ void ToolsMenu::rebuild()
     for (QAction *action : previous)
         menu->removeAction(action);
 
+    ExternalApps *apps = d->apps;
+    std::map<EntryKey, bool> present;
+    for (qint16 group = 0; apps && group < apps->GroupCount(); ++group) {
+        for (qint16 app = 0; app < apps->AppCount(group); ++app)
+            present[{apps->GroupName(group), apps->ApplicationName(group, app)}] = true;
+    }
+    d->followRenames(present);
+
     std::map<QString, QPointer<QMenu>> groups;
     std::map<EntryKey, QPointer<QAction>> tools;
     QList<QAction *> entries;
-    ExternalApps *apps = d->apps;
     for (qint16 group = 0; apps && group < apps->GroupCount(); ++group) {
         const QString groupName = apps->GroupName(group);
         QList<QAction *> visible;
@@ -215,7 +268,8 @@ void ToolsMenu::rebuild()
     d->tools = std::move(tools);
     d->groups = std::move(groups);
 
-    const bool empty = entries.isEmpty() && !d->emptyText.isEmpty();
+    const QString emptyText = d->placeholderText();
+    const bool empty = entries.isEmpty() && !emptyText.isEmpty();
     if (empty && !d->placeholder) {
         d->placeholder = new QAction(menu);
         d->placeholder->setEnabled(false);
@@ -224,10 +278,22 @@ void ToolsMenu::rebuild()
         d->placeholder = nullptr;
     }
     if (d->placeholder) {
-        d->placeholder->setText(d->emptyText);
+        d->placeholder->setText(emptyText);
         entries << d->placeholder;
     }
     menu->insertActions(before, entries);
+}
+
+void ToolsMenu::launch(const QAction *action)
+{
+    // The entry the action stands for now: a rename in the window may have given it new names.
+    for (const auto &[key, tool] : d->tools) {
+        if (tool == action) {
+            // A copy: a host rebuilding from the signals replaces the map the key is in.
+            const EntryKey entry = key;
+            return launch(entry.first, entry.second);
+        }
+    }
 }
 
 void ToolsMenu::launch(const QString &group, const QString &app)

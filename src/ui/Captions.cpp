@@ -48,4 +48,9 @@ void Captions::setLanguage(Language language) { languageOffset = static_cast<qin
 
 QString Captions::text(TextId id) { return stringTable().value(static_cast<int>(id) + languageOffset); }
 
+QString Captions::text(TextId id, Language language)
+{
+    return stringTable().value(static_cast<int>(id) + static_cast<int>(language) * LanguageBlock);
+}
+
 } // namespace Lanyard

@@ -19,6 +19,8 @@ enum class TextId : int {
     DeleteProgram = 106,
     DeleteProgramTip = 107,
     TreeTip = 108,
+    // The host's Tools menu
+    NoToolsConfigured = 109,
     // Application dialog
     AddCaption = 151,
     EditCaption = 152,
@@ -38,6 +40,20 @@ enum class TextId : int {
     OKTip = 166,
     Cancel = 167,
     CancelTip = 168,
+    // Messages about an entry
+    IncompleteEntry = 169,
+    EitherField = 170,
+    RefusedCharacter = 171,
+    RefusedText = 172,
+    NotAdded = 173,
+    NoLongerExists = 174,
+    NotChanged = 175,
+    NotDeleted = 176,
+    AddListFull = 177,
+    AddGroupFull = 178,
+    MoveListFull = 179,
+    MoveGroupFull = 180,
+    UnstorableText = 181,
     // Placeholder picker
     PickerCaption = 201,
     PlaceholderHeader = 202,
@@ -59,6 +75,8 @@ public:
 
     /// The text of base id @p id + LanguageOffset, read now.
     static QString text(TextId id);
+    /// The text of base id @p id in @p language, whatever LanguageOffset is.
+    static QString text(TextId id, Language language);
 };
 
 } // namespace Lanyard

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "EntryMessages.h"
 
+#include "Captions.h"
+
 #include <Lanyard/ComponentError.h>
 
 using namespace Qt::StringLiterals;
@@ -16,7 +18,7 @@ QString reason(const ComponentError &error)
 {
     QString text = error.detail();
     if (text.isEmpty())
-        text = error.code() == ErrorCode::InvalidArgument ? u"the launch list cannot hold one of its texts"_s
+        text = error.code() == ErrorCode::InvalidArgument ? Captions::text(TextId::UnstorableText)
                                                           : error.description();
     return text.endsWith(u'.') ? text : text + u'.';
 }
@@ -25,37 +27,43 @@ QString reason(const ComponentError &error)
 
 QString failed(Change change, const QString &group, const QString &app, const ComponentError &error)
 {
-    switch (change) {
-    case Change::Add:
-        return u"%1 was not added to %2: %3"_s.arg(quoted(app), quoted(group), reason(error));
-    case Change::Edit:
-    case Change::Delete:
-        if (error.code() == ErrorCode::IndexOutOfRange)
-            return u"%1 no longer exists in %2."_s.arg(quoted(app), quoted(group));
-        return (change == Change::Edit ? u"%1 in %2 was not changed: %3"_s : u"%1 was not deleted from %2: %3"_s)
-            .arg(quoted(app), quoted(group), reason(error));
-    }
-    return QString();
+    if (change != Change::Add && error.code() == ErrorCode::IndexOutOfRange)
+        return Captions::text(TextId::NoLongerExists).arg(quoted(app), quoted(group));
+    const TextId text = change == Change::Add    ? TextId::NotAdded
+                        : change == Change::Edit ? TextId::NotChanged
+                                                 : TextId::NotDeleted;
+    return Captions::text(text).arg(quoted(app), quoted(group), reason(error));
 }
 
 QString limitReached(Change change, const QString &group, const QString &app, bool groupIsNew, int limit)
 {
-    const QString refused = change == Change::Add ? u"%1 was not added to %2: "_s : u"%1 was not moved to %2: "_s;
-    const QString full = groupIsNew ? u"the list already holds %1 groups, as many as it may."_s
-                                    : u"the group already holds %1 programs, as many as it may."_s;
-    return refused.arg(quoted(app), quoted(group)) + full.arg(limit);
+    const bool add = change == Change::Add;
+    const TextId text = groupIsNew ? (add ? TextId::AddListFull : TextId::MoveListFull)
+                                   : (add ? TextId::AddGroupFull : TextId::MoveGroupFull);
+    return Captions::text(text).arg(quoted(app), quoted(group), QString::number(limit));
 }
 
 QString incomplete(const QList<QStringList> &missing)
 {
     QStringList lines;
     for (const QStringList &captions : missing) {
-        QStringList names;
-        for (const QString &caption : captions)
-            names.append(quoted(caption));
-        lines.append(u"\u2022 "_s + names.join(u" or "_s));
+        QString names = quoted(captions.value(0));
+        for (qsizetype i = 1; i < captions.size(); ++i)
+            names = Captions::text(TextId::EitherField).arg(names, quoted(captions.at(i)));
+        lines.append(u"\u2022 "_s + names);
     }
-    return u"The program cannot be saved yet. Please fill in:\n"_s + lines.join(u'\n');
+    return Captions::text(TextId::IncompleteEntry) + u'\n' + lines.join(u'\n');
+}
+
+QString refusedCharacter(const QString &caption, const QString &character)
+{
+    const QString code = u"U+%1"_s.arg(uint(character.toUcs4().value(0)), 4, 16, QChar(u'0')).toUpper();
+    return Captions::text(TextId::RefusedCharacter).arg(quoted(character) + u" ("_s + code + u')', quoted(caption));
+}
+
+QString refusedText(const QString &detail)
+{
+    return Captions::text(TextId::RefusedText).arg(detail.endsWith(u'.') ? detail : detail + u'.');
 }
 
 } // namespace Lanyard::EntryMessages

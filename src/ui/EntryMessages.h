@@ -6,7 +6,8 @@
 #include <QStringList>
 
 /// What the configuration windows tell the user when an entry could not be stored: in the
-/// user's words, naming the entry and what happened, never an error number.
+/// user's words and the windows' language, naming the entry and what happened, never an error
+/// number.
 namespace Lanyard {
 class ComponentError;
 }
@@ -26,5 +27,11 @@ QString limitReached(Change change, const QString &group, const QString &app, bo
 /// The fields an entry needs that are empty: each item names the captions of fields of which
 /// one must be filled in.
 QString incomplete(const QList<QStringList> &missing);
+
+/// The launch list refused the box captioned @p caption for the one character @p character.
+QString refusedCharacter(const QString &caption, const QString &character);
+
+/// The launch list refused a text for the reason @p detail, no single character being at fault.
+QString refusedText(const QString &detail);
 
 } // namespace Lanyard::EntryMessages

@@ -2,10 +2,12 @@
 #include "frmEditApps.h"
 
 #include "Captions.h"
+#include "ColumnFit.h"
 #include "ElidedItemToolTip.h"
 #include "KeyRules.h"
 #include "LaunchEntries.h"
 #include "Notice.h"
+#include "ScreenFit.h"
 #include "Twips.h"
 #include "frmNewApp.h"
 #include "frmPlaceholders.h"
@@ -17,6 +19,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -48,6 +51,8 @@ struct frmEditApps::Private
     // Null while the window serves none; its owner unloads the window before releasing it.
     LaunchEntries *apps = nullptr;
     ImageList imgExeIcons;
+    // A message about a change made while the dialog was open, shown once it has closed.
+    std::optional<Report> later;
     // Handlers that run a nested event loop; while one runs, unloading defers the deletion.
     int busy = 0;
 
@@ -84,6 +89,8 @@ struct frmEditApps::Private
         tvGroup->setObjectName(u"tvGroup"_s);
         tvGroup->setHeaderHidden(true);
         tvGroup->setColumnCount(1);
+        // Hidden, the header still names the column for screen readers.
+        tvGroup->setHeaderLabels({window->windowTitle()});
         tvGroup->setUniformRowHeights(true);
         tvGroup->setEditTriggers(QAbstractItemView::NoEditTriggers);
         tvGroup->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -139,6 +146,9 @@ frmEditApps::frmEditApps(QWidget *owner)
     connect(d->cmdEdit, &QPushButton::clicked, this, &frmEditApps::EditProgram);
     connect(d->cmdRemoveApp, &QPushButton::clicked, this, &frmEditApps::RemoveProgram);
     connect(d->tvGroup, &QTreeWidget::currentItemChanged, this, &frmEditApps::updateButtonsForSelection);
+    connect(d->tvGroup, &QTreeWidget::itemSelectionChanged, this, &frmEditApps::updateButtonsForSelection);
+    connect(d->tvGroup, &QTreeWidget::itemCollapsed, this, &frmEditApps::keepCurrentInSight);
+    connect(d->tvGroup, &QTreeWidget::itemExpanded, this, &frmEditApps::updateButtonsForSelection);
     for (QObject *control : {static_cast<QObject *>(d->tvGroup), static_cast<QObject *>(d->tvGroup->viewport()),
                              static_cast<QObject *>(d->cmdAddApp), static_cast<QObject *>(d->cmdEdit),
                              static_cast<QObject *>(d->cmdRemoveApp)})
@@ -206,6 +216,8 @@ void frmEditApps::showModal(bool modal, QWidget *owner)
         hide();
         setWindowModality(modality);
     }
+    if (!isVisible())
+        fitToContents();
     show();
     raise();
     activateWindow();
@@ -247,11 +259,15 @@ void frmEditApps::FillTree()
             auto *groupNode = new QTreeWidgetItem(QStringList{group.name});
             groupNode->setIcon(0, groupImage);
             groupNode->setData(0, TagRole, groupTag);
+            QList<QTreeWidgetItem *> appNodes;
+            appNodes.reserve(group.apps.size());
             for (const LaunchEntries::App &app : group.apps) {
                 const int image = images.add(app.icon.isNull() ? appImage : app.icon);
-                auto *appNode = new QTreeWidgetItem(groupNode, QStringList{app.name});
+                auto *appNode = new QTreeWidgetItem(QStringList{app.name});
                 appNode->setIcon(0, images.icon(image));
+                appNodes.append(appNode);
             }
+            groupNode->addChildren(appNodes);
             groupNodes.append(groupNode);
         }
     }
@@ -264,21 +280,70 @@ void frmEditApps::FillTree()
     tree->setUpdatesEnabled(true);
 }
 
+void frmEditApps::fitToContents()
+{
+    // Every name whole and every row shown, up to half the screen's width and two thirds of
+    // its height; the layout puts the buttons' column and the margins around that.
+    QTreeWidget *tree = d->tvGroup;
+    QSize most = ScreenFit::share(this, 2, 3);
+    most.setWidth(ScreenFit::share(this, 1, 2).width());
+    const QSize least = tree->minimumSize();
+    tree->setMinimumSize(ColumnFit::wholeSize(tree, most).expandedTo(least));
+    const QSize window = minimumSizeHint();
+    tree->setMinimumSize(least);
+    ScreenFit::resizeWithin(this, window);
+}
+
+void frmEditApps::makeCurrent(const QString &group, const QString &app)
+{
+    QTreeWidget *tree = d->tvGroup;
+    const QList<QTreeWidgetItem *> groups = tree->findItems(group, Qt::MatchExactly);
+    // A group gone with its last application: another group, never an application.
+    QTreeWidgetItem *node = groups.isEmpty() ? tree->topLevelItem(0) : groups.constFirst();
+    if (!node)
+        return;
+    for (int j = 0; j < node->childCount() && !groups.isEmpty() && !app.isEmpty(); ++j) {
+        if (node->child(j)->text(0) == app) {
+            node = node->child(j);
+            break;
+        }
+    }
+    tree->setCurrentItem(node);
+    tree->scrollToItem(node);
+}
+
+void frmEditApps::keepCurrentInSight(QTreeWidgetItem *groupNode)
+{
+    // The current application is hidden in the group closed over it: the group takes its
+    // place, so that Edit and Delete never act on a node the user cannot see.
+    QTreeWidgetItem *current = d->tvGroup->currentItem();
+    if (current && current->parent() == groupNode)
+        d->tvGroup->setCurrentItem(groupNode);
+    updateButtonsForSelection();
+}
+
 QTreeWidgetItem *frmEditApps::selectedAppNode() const
 {
+    // What the user sees selected: a node of an open group, highlighted.
     QTreeWidgetItem *node = d->tvGroup->currentItem();
-    if (!node || isGroupNode(node) || !node->parent())
+    if (!node || isGroupNode(node) || !node->parent() || !node->parent()->isExpanded() || !node->isSelected())
         return nullptr;
     return node;
 }
 
-void frmEditApps::reportPlacement(EntryMessages::Change change, const Selected &entry, const Result<bool> &placed,
-                                  const QString &group)
+std::optional<QString> frmEditApps::stored(EntryMessages::Change change, const Selected &entry,
+                                           const Result<bool> &placed, const QString &group)
 {
-    if (!placed)
-        report(u"msgComponentError"_s, EntryMessages::failed(change, entry.group, entry.app, placed.error()));
-    else if (!*placed)
+    if (!placed) {
+        // A text the list cannot hold: the dialog stays open with what the user typed.
+        if (placed.error().code() == ErrorCode::InvalidArgument)
+            return placed.error().detail();
+        d->later = Report{u"msgComponentError"_s,
+                          EntryMessages::failed(change, entry.group, entry.app, placed.error())};
+    } else if (!*placed) {
         reportLimit(change, group, entry.app);
+    }
+    return std::nullopt;
 }
 
 void frmEditApps::report(const QString &objectName, const QString &text)
@@ -295,8 +360,9 @@ void frmEditApps::reportLimit(EntryMessages::Change change, const QString &group
         return;
     const LaunchEntries &apps = *d->apps;
     const bool groupIsNew = !hasGroup(apps, group);
-    report(u"msgLimitReached"_s,
-           EntryMessages::limitReached(change, group, app, groupIsNew, groupIsNew ? apps.maxGroups() : apps.maxApps()));
+    d->later = Report{
+        u"msgLimitReached"_s,
+        EntryMessages::limitReached(change, group, app, groupIsNew, groupIsNew ? apps.maxGroups() : apps.maxApps())};
 }
 
 std::optional<frmEditApps::Selected> frmEditApps::selectedEntry() const
@@ -307,16 +373,20 @@ std::optional<frmEditApps::Selected> frmEditApps::selectedEntry() const
     return Selected{node->parent()->text(0), node->text(0)};
 }
 
-void frmEditApps::unloadDialogAndFill()
+void frmEditApps::unloadDialogAndFill(const std::optional<Selected> &current)
 {
     if (!isLoaded())
         return;
     frmNewApp::Unload();
     FillTree();
+    if (current)
+        makeCurrent(current->group, current->app);
+    if (const std::optional<Report> later = std::exchange(d->later, std::nullopt))
+        report(later->objectName, later->text);
 }
 
-std::optional<frmNewApp::Fields> frmEditApps::askForFields(TextId caption,
-                                                           const std::optional<frmNewApp::Fields> &prefill)
+bool frmEditApps::askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill,
+                               const frmNewApp::Store &store)
 {
     const QPointer<frmNewApp> dialog = frmNewApp::Load(this);
     dialog->setWindowTitle(Captions::text(caption));
@@ -324,10 +394,13 @@ std::optional<frmNewApp::Fields> frmEditApps::askForFields(TextId caption,
     // After the component: filling the group list empties the group text.
     if (prefill)
         dialog->setFields(*prefill);
+    dialog->setStore([this, store](const frmNewApp::Fields &fields) -> std::optional<QString> {
+        if (!isLoaded() || !d->apps)
+            return std::nullopt;
+        return store(fields);
+    });
     dialog->exec();
-    if (!isLoaded() || !dialog || dialog->Cancel() || !d->apps)
-        return std::nullopt;
-    return dialog->fields();
+    return isLoaded() && dialog && !dialog->Cancel() && d->apps;
 }
 
 void frmEditApps::AddProgram()
@@ -335,11 +408,13 @@ void frmEditApps::AddProgram()
     if (!isLoaded())
         return;
     const Private::BusyScope busy(*d);
-    if (const std::optional<frmNewApp::Fields> fields = askForFields(TextId::AddCaption, std::nullopt)) {
-        reportPlacement(EntryMessages::Change::Add, {fields->group, fields->name}, d->apps->add(*fields),
-                        fields->group);
-    }
-    unloadDialogAndFill();
+    std::optional<Selected> current = selectedEntry();
+    askForFields(TextId::AddCaption, std::nullopt, [&](const frmNewApp::Fields &fields) {
+        const Selected added{fields.group, fields.name};
+        current = added;
+        return stored(EntryMessages::Change::Add, added, d->apps->add(fields), fields.group);
+    });
+    unloadDialogAndFill(current);
 }
 
 void frmEditApps::EditProgram()
@@ -348,15 +423,21 @@ void frmEditApps::EditProgram()
     if (!selected)
         return;
     const Private::BusyScope busy(*d);
-    const Result<Entry> current = d->apps->entry(selected->group, selected->app);
-    if (!current) {
-        reportPlacement(EntryMessages::Change::Edit, *selected, current.error(), selected->group);
-    } else if (const std::optional<frmNewApp::Fields> edited = askForFields(TextId::EditCaption, *current)) {
-        // A full group refuses the move and leaves the entry where it was.
-        reportPlacement(EntryMessages::Change::Edit, *selected, d->apps->edit(selected->group, selected->app, *edited),
-                        edited->group);
+    const Result<Entry> now = d->apps->entry(selected->group, selected->app);
+    std::optional<Selected> current = selected;
+    if (!now) {
+        report(u"msgComponentError"_s,
+               EntryMessages::failed(EntryMessages::Change::Edit, selected->group, selected->app, now.error()));
+    } else {
+        askForFields(TextId::EditCaption, *now, [&](const frmNewApp::Fields &edited) {
+            const Result<bool> placed = d->apps->edit(selected->group, selected->app, edited);
+            // A full group refuses the move and leaves the entry where it was.
+            if (placed && *placed)
+                current = Selected{edited.group, edited.name};
+            return stored(EntryMessages::Change::Edit, *selected, placed, edited.group);
+        });
     }
-    unloadDialogAndFill();
+    unloadDialogAndFill(current);
 }
 
 void frmEditApps::RemoveProgram()
@@ -368,7 +449,10 @@ void frmEditApps::RemoveProgram()
     if (const Result<void> removed = d->apps->remove(selected->group, selected->app); !removed)
         report(u"msgComponentError"_s,
                EntryMessages::failed(EntryMessages::Change::Delete, selected->group, selected->app, removed.error()));
-    unloadDialogAndFill();
+    // The group stays current: a second press of the key, a bounce, deletes nothing more.
+    unloadDialogAndFill(Selected{selected->group, QString()});
+    if (isLoaded())
+        d->tvGroup->setFocus(Qt::OtherFocusReason);
 }
 
 void frmEditApps::updateButtonsForSelection()
@@ -381,11 +465,16 @@ void frmEditApps::updateButtonsForSelection()
 bool frmEditApps::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == d->tvGroup->viewport()) {
-        if (event->type() == QEvent::MouseButtonDblClick && selectedAppNode()) {
+        if (event->type() != QEvent::MouseButtonDblClick)
+            return QWidget::eventFilter(watched, event);
+        // Only on the application's own row; below the rows a double click does nothing.
+        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+        QTreeWidgetItem *hit = d->tvGroup->itemAt(at);
+        if (hit && hit == selectedAppNode()) {
             EditProgram();
             return true;
         }
-        return QWidget::eventFilter(watched, event);
+        return !hit || QWidget::eventFilter(watched, event);
     }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);

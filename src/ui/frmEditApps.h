@@ -71,6 +71,13 @@ private:
     ~frmEditApps() override;
 
     void showModal(bool modal, QWidget *owner);
+    /// Sizes the window so that the tree shows its names whole, within the screen.
+    void fitToContents();
+    /// Makes the application @p app of @p group current, or the group itself for an empty
+    /// @p app or an application gone; the first group for a group gone.
+    void makeCurrent(const QString &group, const QString &app);
+    /// Keeps the current node visible when @p groupNode closes.
+    void keepCurrentInSight(QTreeWidgetItem *groupNode);
     void detach();
     bool isLoaded() const;
     QTreeWidgetItem *selectedAppNode() const;
@@ -82,22 +89,30 @@ private:
         QString app;
     };
     std::optional<Selected> selectedEntry() const;
-    /// Shows the application dialog with @p caption, its fields prefilled with @p prefill;
-    /// the fields the user confirmed with OK, or nothing when the dialog was cancelled or the
-    /// window went meanwhile.
-    std::optional<frmNewApp::Fields> askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill);
-    /// Unloads the application dialog and fills the tree again, unless the window went meanwhile.
-    void unloadDialogAndFill();
+    /// A message box to show later: its object name and text.
+    struct Report
+    {
+        QString objectName;
+        QString text;
+    };
+    /// Shows the application dialog with @p caption, its fields prefilled with @p prefill; OK
+    /// hands the fields to @p store while the dialog is open. Whether the user left by OK
+    /// with the window still there.
+    bool askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill, const frmNewApp::Store &store);
+    /// Unloads the application dialog, fills the tree again with @p current as current node
+    /// and shows a message kept for later, unless the window went meanwhile.
+    void unloadDialogAndFill(const std::optional<Selected> &current);
     /// Edit and Delete act on an application node only.
     void updateButtonsForSelection();
     /// Shows @p text in a message box named @p objectName, unless the window went meanwhile.
     void report(const QString &objectName, const QString &text);
-    /// Tells the user which limit refused putting @p app into @p group.
+    /// Tells the user, once the dialog has closed, which limit refused putting @p app into @p group.
     void reportLimit(EntryMessages::Change change, const QString &group, const QString &app);
-    /// Tells the user why @p change to @p entry failed, or which limit kept it out of @p group
-    /// when @p placed is false.
-    void reportPlacement(EntryMessages::Change change, const Selected &entry, const Result<bool> &placed,
-                         const QString &group);
+    /// What @p change to @p entry from the dialog's fields gave, @p placed: the catalogue's
+    /// reason when it refused a text (the dialog stays open), else nothing; any other failure,
+    /// and a limit that kept the entry out of @p group, is told once the dialog has closed.
+    std::optional<QString> stored(EntryMessages::Change change, const Selected &entry, const Result<bool> &placed,
+                                  const QString &group);
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -6,6 +6,8 @@
 #include "KeyRules.h"
 #include "Notice.h"
 #include "ProgramFileFilter.h"
+#include "RefusedCharacter.h"
+#include "ScreenFit.h"
 #include "StorableTextValidator.h"
 #include "Twips.h"
 #include "frmPlaceholders.h"
@@ -24,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 
 using namespace Qt::StringLiterals;
 
@@ -75,6 +78,7 @@ struct frmNewApp::Private
     QPushButton *cmdCancel = nullptr;
     QFileDialog *cdlgBrowse = nullptr;
     ProgramFileFilter *programFiles = nullptr;
+    Store store;
 
     /// A control named @p name, with @p caption and @p tip where given, of at least @p width by
     /// @p height twips or what its caption needs.
@@ -113,6 +117,11 @@ struct frmNewApp::Private
     QFileDialog *browseDialog(QWidget *window);
     /// The typed-length limit of @p watched, or 0 for a control without one.
     int typedLimit(const QObject *watched) const;
+    /// The text boxes in the order of the fields, with their labels.
+    QList<std::pair<QLabel *, QWidget *>> boxes() const
+    {
+        return {{lblProgGroup, cboGroup}, {lblProgName, txtAppName}, {lblProgPath, txtApp}, {lblCmdLine, txtCmdLine}};
+    }
     /// The line edit that holds the text of the text box @p input.
     QLineEdit *editOf(QObject *input) const
     {
@@ -131,6 +140,9 @@ void frmNewApp::Private::createControls(QWidget *window)
     cboGroup = addInput<QComboBox>(u"cboGroup"_s, TextId::GroupTip, 2535, 315);
     cboGroup->setEditable(true);
     cboGroup->setInsertPolicy(QComboBox::NoInsert);
+    // What the user types is the group: no completion turns "Game" into "Games". The list
+    // offers the groups there are.
+    cboGroup->setCompleter(nullptr);
     lblProgName = addLabel(u"lblProgName"_s, TextId::NameLabel, 2175, 255);
     txtAppName = addInput<QLineEdit>(u"txtAppName"_s, TextId::NameTip, 2535, 285);
     cbProtected = add<QCheckBox>(u"cbProtected"_s, u"&Protected"_s,
@@ -146,10 +158,7 @@ void frmNewApp::Private::createControls(QWidget *window)
 
     // The labels name their boxes for screen readers; no box takes what a launch list line cannot hold.
     auto *storable = new StorableTextValidator(window);
-    for (auto [label, input] : {std::pair<QLabel *, QWidget *>{lblProgGroup, cboGroup},
-                                {lblProgName, txtAppName},
-                                {lblProgPath, txtApp},
-                                {lblCmdLine, txtCmdLine}}) {
+    for (auto [label, input] : boxes()) {
         label->setBuddy(input);
         editOf(input)->setValidator(storable);
     }
@@ -204,7 +213,7 @@ void frmNewApp::Private::layOut(QWidget *window)
 
     auto *frame = new QVBoxLayout(window);
     frame->setContentsMargins(Twips::margins(window, 120, 0, 120, 90));
-    frame->addWidget(Frame1);
+    frame->addWidget(ScreenFit::scrolling(Frame1));
 }
 
 QFileDialog *frmNewApp::Private::browseDialog(QWidget *window)
@@ -241,7 +250,9 @@ frmNewApp::frmNewApp(QWidget *owner)
 {
     setObjectName(u"frmNewApp"_s);
     d->createControls(this);
-    resize(minimumSizeHint());
+    // As large as its controls need, scrolling on a screen too small for that.
+    const QMargins margins = layout()->contentsMargins();
+    ScreenFit::resizeWithin(this, d->Frame1->minimumSizeHint().grownBy(margins));
 
     connect(d->cmdOK, &QPushButton::clicked, this, &frmNewApp::confirm);
     connect(d->cmdCancel, &QPushButton::clicked, this, [this] { leave(true); });
@@ -281,6 +292,10 @@ void frmNewApp::setFields(const Fields &fields)
     d->cbProtected->setChecked(fields.isProtected);
 }
 
+const ImageList &frmNewApp::imgApps() const { return d->imgApps; }
+
+void frmNewApp::setStore(Store store) { d->store = std::move(store); }
+
 void frmNewApp::fill()
 {
     d->cboGroup->clear();
@@ -307,13 +322,45 @@ void frmNewApp::confirm()
     need(entry.name.isEmpty(), d->txtAppName, {d->lblProgName->text()});
     need(entry.path.isEmpty() && entry.cmdLine.isEmpty(), d->txtApp, {d->lblProgPath->text(), d->lblCmdLine->text()});
     if (missing.isEmpty()) {
-        leave(false);
+        if (!refusedByStore(entry))
+            leave(false);
         return;
     }
     const QPointer<QWidget> input(firstMissing);
     Notice::show(this, u"msgIncompleteEntry"_s, EntryMessages::incomplete(missing));
     if (input)
         input->setFocus();
+}
+
+bool frmNewApp::refusedByStore(const Fields &entry)
+{
+    if (!d->store)
+        return false;
+    const QPointer<frmNewApp> self(this);
+    const std::optional<QString> refusal = d->store(entry);
+    if (!self || !refusal)
+        return false;
+    showRefusal(*refusal);
+    return true;
+}
+
+void frmNewApp::showRefusal(const QString &detail)
+{
+    const auto boxes = d->boxes();
+    QStringList texts;
+    for (const auto &[label, input] : boxes)
+        texts << d->editOf(input)->text();
+    const std::optional<RefusedCharacter::Fault> fault = RefusedCharacter::find(texts);
+    const auto [label, input] = boxes.value(fault ? fault->text : 0);
+    const QPointer<QLineEdit> edit(d->editOf(input));
+    Notice::show(this, u"msgRefusedText"_s,
+                 fault ? EntryMessages::refusedCharacter(label->text(), fault->character)
+                       : EntryMessages::refusedText(detail));
+    if (!edit)
+        return;
+    edit->setFocus();
+    if (fault)
+        edit->setSelection(int(fault->position), int(fault->character.size()));
 }
 
 void frmNewApp::Browse()

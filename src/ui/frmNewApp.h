@@ -7,7 +7,9 @@
 
 #include <Lanyard/Entry.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace Lanyard {
 
@@ -39,6 +41,16 @@ public:
     Fields fields() const;
     void setFields(const Fields &fields);
 
+    /// Stores the fields OK accepts; nothing when it did, else why the launch list refused one
+    /// of their texts. The dialog then stays open with everything typed, names the character at
+    /// fault and selects it.
+    using Store = std::function<std::optional<QString>(const Fields &)>;
+    /// OK hands the complete fields to @p store before leaving; without one it only leaves.
+    void setStore(Store store);
+
+    /// The images "EXE", "GROUP" and "TEXT", in that order.
+    const ImageList &imgApps() const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     /// Fills the group list, which empties the group text.
@@ -53,6 +65,9 @@ private:
     void Browse();
     void InsertKeyword();
     void confirm();
+    /// Whether the store refused @p entry; then the user has been told.
+    bool refusedByStore(const Fields &entry);
+    void showRefusal(const QString &detail);
     bool refusesKey(QObject *watched, const QKeyEvent *key);
 
     struct Private;

@@ -2,8 +2,10 @@
 #include "frmPlaceholders.h"
 
 #include "Captions.h"
+#include "ColumnFit.h"
 #include "ElidedItemToolTip.h"
 #include "KeyRules.h"
+#include "ScreenFit.h"
 #include "Twips.h"
 
 #include "LaunchEntries.h"
@@ -11,6 +13,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -34,6 +37,14 @@ HeldChoice &held()
 }
 
 bool isChoosingKey(int key) { return KeyRules::isEnter(key) || key == Qt::Key_Space; }
+
+/// A double click on a row of @p list, not on the empty space below them.
+bool isDoubleClickOnRow(const QTreeWidget *list, const QEvent *event)
+{
+    if (event->type() != QEvent::MouseButtonDblClick)
+        return false;
+    return list->itemAt(static_cast<const QMouseEvent *>(event)->position().toPoint()) != nullptr;
+}
 
 } // namespace
 
@@ -65,10 +76,8 @@ frmPlaceholders::frmPlaceholders(QWidget *owner, const ImageList &images)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(Twips::margins(this, 120, 120, 120, 120));
     layout->addWidget(m_list);
+    m_list->setHeaderLabels({Captions::text(TextId::PlaceholderHeader), Captions::text(TextId::ExampleHeader)});
     resize(minimumSizeHint());
-    // Laid out now, so that a fill before the first showing shares out the list's real width.
-    layout->activate();
-    m_list->setColumnWidth(0, m_list->contentsRect().width() * 2 / 5);
 
     connect(m_list, &QTreeWidget::currentItemChanged, this, &frmPlaceholders::holdCurrentItem);
     m_list->installEventFilter(this);
@@ -111,14 +120,18 @@ void frmPlaceholders::fill()
         items.append(item);
     }
     m_list->addTopLevelItems(items);
-    m_list->setHeaderLabels({Captions::text(TextId::PlaceholderHeader), Captions::text(TextId::ExampleHeader)});
+    fitToContents();
+    if (!items.isEmpty())
+        m_list->setCurrentItem(items.first());
+}
 
-    if (items.isEmpty())
-        return;
-    const int width = m_list->contentsRect().width();
-    m_list->setColumnWidth(0, qRound(width * 0.35));
-    m_list->setColumnWidth(1, qRound(width * 0.65));
-    m_list->setCurrentItem(items.first());
+void frmPlaceholders::fitToContents()
+{
+    // Every header and row whole, the window growing with them up to two thirds of the screen.
+    ColumnFit::fitColumns(m_list);
+    const QSize list = ColumnFit::wholeSize(m_list, ScreenFit::share(this, 2, 3)).expandedTo(m_list->minimumSize());
+    const QMargins margins = layout()->contentsMargins();
+    ScreenFit::resizeWithin(this, list.grownBy(margins));
 }
 
 void frmPlaceholders::holdCurrentItem()
@@ -140,7 +153,8 @@ void frmPlaceholders::chooseCurrentItem()
 
 bool frmPlaceholders::eventFilter(QObject *watched, QEvent *event)
 {
-    const bool choosing = (watched == m_list->viewport() && event->type() == QEvent::MouseButtonDblClick)
+    // A double click below the rows chooses nothing.
+    const bool choosing = (watched == m_list->viewport() && isDoubleClickOnRow(m_list, event))
                           || (watched == m_list && event->type() == QEvent::KeyPress
                               && isChoosingKey(static_cast<QKeyEvent *>(event)->key()));
     if (!choosing)

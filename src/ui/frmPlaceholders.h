@@ -48,6 +48,8 @@ private:
     frmPlaceholders(QWidget *owner, const ImageList &images);
     ~frmPlaceholders() override;
 
+    /// Sizes the columns and the window to the headers and rows.
+    void fitToContents();
     void holdCurrentItem();
     void chooseCurrentItem();
 

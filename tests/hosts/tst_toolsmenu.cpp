@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // ToolsMenu: the menu it builds from a catalogue, its rebuilds, and the launches its actions make.
+#include "ui/ModalDriver.h"
+
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolsMenu.h>
 
 #include <QAction>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -68,6 +71,9 @@ private Q_SLOTS:
     void rebuildReplacesOnlyItsEntries();
     void launch_data();
     void launch();
+    void shortcutKeptAcrossRenamesInTheWindow();
+    void emptyTextInTheCatalogueLanguage_data();
+    void emptyTextInTheCatalogueLanguage();
 };
 
 void TestToolsMenu::outline_data()
@@ -159,6 +165,65 @@ void TestToolsMenu::launch()
     QCOMPARE(finished.size(), row.started ? 1 : 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(::outline(&menu), QStringList{row.deleteFirst ? u"No tools configured"_s : u"Tools/Run"_s});
+}
+
+// The host gives Editor a shortcut; the user renames it, then moves it, in the program list
+// window, while the host rebuilds on every change: the action, and its shortcut, stay.
+void TestToolsMenu::shortcutKeptAcrossRenamesInTheWindow()
+{
+    ExternalApps apps;
+    fill(apps, {u"Tools/Editor"_s, u"Tools/Shell"_s});
+    QMenu menu;
+    ToolsMenu tools(&apps, &menu);
+    connect(&apps, &ExternalApps::catalogueChanged, &tools, &ToolsMenu::rebuild);
+    QAction *editor = menu.findChild<QAction *>(u"lanyard-tool/Tools/Editor"_s);
+    QVERIFY(editor);
+    editor->setShortcut(QKeySequence(u"Ctrl+Alt+E"_s));
+    apps.ShowForm();
+    QWidget *window = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        window = widget->objectName() == u"frmEditApps"_s ? widget : window;
+    QVERIFY(window);
+    auto *tree = window->findChild<QTreeWidget *>(u"tvGroup"_s);
+    const auto edit = [&](const QString &entry, const QStringList &steps) {
+        UiTest::clickItem(UiTest::itemOf(tree, entry));
+        UiTest::whenModalShown(u"frmNewApp"_s,
+                               [&](QWidget *dialog) { UiTest::play(dialog, steps + QStringList{u"click:cmdOK"_s}); });
+        QTest::mouseClick(window->findChild<QPushButton *>(u"cmdEdit"_s), Qt::LeftButton);
+    };
+    edit(u"Editor"_s, {u"focus:txtAppName"_s, u"key:Ctrl+A"_s, u"type:Editor (vi)"_s});
+    QCOMPARE(::outline(&menu), (QStringList{u"Tools/Editor (vi)"_s, u"Tools/Shell"_s}));
+    QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/Tools/Editor (vi)"_s), editor);
+    edit(u"Editor (vi)"_s, {u"focus:cboGroup"_s, u"key:Ctrl+A"_s, u"type:Text"_s});
+    QCOMPARE(::outline(&menu), (QStringList{u"Tools/Shell"_s, u"Text/Editor (vi)"_s}));
+    QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/Text/Editor (vi)"_s), editor);
+    QCOMPARE(editor->shortcut(), QKeySequence(u"Ctrl+Alt+E"_s));
+    // The action launches the entry under its new names.
+    QSignalSpy launching(&tools, &ToolsMenu::aboutToLaunch);
+    editor->trigger();
+    QCOMPARE(launching.value(0), (QVariantList{u"Text"_s, u"Editor (vi)"_s}));
+    apps.HideForm();
+}
+
+void TestToolsMenu::emptyTextInTheCatalogueLanguage_data()
+{
+    QTest::addColumn<Lanyard::Language>("language");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("en") << Lanyard::Language::lEnglish << u"No tools configured"_s;
+    QTest::newRow("de") << Lanyard::Language::lGerman << u"DEU:No tools configured"_s;
+    QTest::newRow("fr") << Lanyard::Language::lFrench << u"FRA:No tools configured"_s;
+}
+
+void TestToolsMenu::emptyTextInTheCatalogueLanguage()
+{
+    QFETCH(Lanyard::Language, language);
+    QFETCH(QString, text);
+    ExternalApps apps;
+    apps.setLanguage(language);
+    ToolsMenu tools(&apps, u"&Tools"_s);
+    QCOMPARE(::outline(tools.menu()), QStringList{text});
+    tools.setEmptyText(u"Nothing here"_s);
+    QCOMPARE(::outline(tools.menu()), QStringList{u"Nothing here"_s});
 }
 
 QTEST_MAIN(TestToolsMenu)

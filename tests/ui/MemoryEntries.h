@@ -10,6 +10,9 @@
 #include <QStringList>
 #include <QTest>
 
+#include <algorithm>
+#include <optional>
+
 namespace UiTest {
 
 class MemoryEntries final : public Lanyard::LaunchEntries
@@ -47,14 +50,23 @@ public:
     QList<Placeholder> placeholderList() const override { return placeholders; }
     int maxGroups() const override { return catalogue.maxGroups(); }
     int maxApps() const override { return catalogue.maxApps(); }
+    /// Whether add and edit refuse, with InvalidArgument, a group or name a Latin-1 launch list
+    /// cannot hold: a character beyond Latin-1, or a group opening a comment. Path and command
+    /// line are bytes for the system and always fit.
+    bool latin1 = false;
+
     Lanyard::Result<bool> add(const Lanyard::Entry &e) override
     {
+        if (const auto refused = refusal(e))
+            return *refused;
         return Lanyard::attempt([&] { return catalogue.addApp(e.group, e.name, e.path, e.cmdLine, e.isProtected); });
     }
     Lanyard::Result<bool> edit(const QString &group, const QString &app, const Lanyard::Entry &e) override
     {
         if (const auto found = entry(group, app); !found)
             return found.error();
+        if (const auto refused = refusal(e))
+            return *refused;
         const qint16 g = catalogue.findGroup(group);
         catalogue.editApp(g, catalogue.findApp(g, app), e.group, e.name, e.isProtected, e.path, e.cmdLine);
         return e.group == group || !entry(group, app);
@@ -66,6 +78,19 @@ public:
         const qint16 g = catalogue.findGroup(group);
         catalogue.deleteApp(g, catalogue.findApp(g, app));
         return {};
+    }
+
+    std::optional<Lanyard::ComponentError> refusal(const Lanyard::Entry &e) const
+    {
+        if (!latin1)
+            return std::nullopt;
+        for (const QString &text : {e.group, e.name}) {
+            if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() > 0xFF; }))
+                return Lanyard::ComponentError(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("not Latin-1"));
+        }
+        if (e.group.startsWith(u';'))
+            return Lanyard::ComponentError(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("a comment"));
+        return std::nullopt;
     }
 
     /// Every application in use as "group|name|path|command|protected", in slot order.

@@ -146,6 +146,47 @@ inline void clickItem(QTreeWidgetItem *item)
     QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
 }
 
+/// Makes @p window active again, as the window manager does when a box over it closes.
+inline void backTo(QWidget *window)
+{
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+/// The modal windows that opened while @p action ran, each closed as soon as it showed.
+inline QStringList modalsDuring(const std::function<void()> &action)
+{
+    QStringList opened;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+            opened << modal->objectName();
+            modal->close();
+        }
+    });
+    watch.start();
+    action();
+    return opened;
+}
+
+/// Opens or closes the top-level node @p group with the arrow at its left, as the mouse does.
+inline void clickArrowOf(QTreeWidgetItem *group)
+{
+    QTreeWidget *view = group->treeWidget();
+    const QRect row = view->visualItemRect(group);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(view->indentation() / 2, row.center().y()));
+}
+
+/// A point of @p view's viewport below its last row.
+inline QPoint belowTheRows(QTreeWidget *view)
+{
+    const QPoint point(view->viewport()->width() / 2, view->viewport()->height() - 4);
+    if (view->itemAt(point))
+        QTest::qFail("the view has no room below its rows", __FILE__, __LINE__);
+    return point;
+}
+
 /**
  * Plays a user's steps on @p window, stopping when it hides: "focus:NAME" gives the control
  * NAME the focus as a click would, "click:NAME" clicks it, "key:SEQUENCE" and "type:TEXT" go to

@@ -13,9 +13,13 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTemporaryDir>
 #include <QToolTip>
 
 using namespace Lanyard;
@@ -44,13 +48,6 @@ QStringList treeText()
         lines << group->text(0) + ": " + apps.join(", ");
     }
     return lines;
-}
-
-/// Makes @p window active again, as the window manager does when a dialog over it closes.
-void backTo(QWidget *window)
-{
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
 /// Presses Tab until the focus is on @p name; the names passed on the way, @p name last.
@@ -125,6 +122,51 @@ QString describe(const QWidget *widget)
     return widget->objectName() + " (" + widget->property("text").toString() + ')';
 }
 
+/// Gives the style option a view's delegate paints an item with.
+struct OptionProbe : QStyledItemDelegate
+{
+    using QStyledItemDelegate::initStyleOption;
+};
+
+QModelIndex indexOf(const QTreeWidget *view, QTreeWidgetItem *item, int column)
+{
+    if (!item->parent())
+        return view->model()->index(view->indexOfTopLevelItem(item), column);
+    return view->model()->index(item->parent()->indexOfChild(item), column, indexOf(view, item->parent(), 0));
+}
+
+/// Whether the style cuts the text of @p item in @p column, as it paints it where the view
+/// puts it, or the view's viewport cuts it off at its right edge.
+bool isCut(const QTreeWidget *view, QTreeWidgetItem *item, int column)
+{
+    const QModelIndex index = indexOf(view, item, column);
+    QStyleOptionViewItem option;
+    option.initFrom(view->viewport());
+    option.font = view->font();
+    option.fontMetrics = QFontMetrics(view->font());
+    option.decorationSize = view->iconSize();
+    option.rect = view->visualRect(index);
+    OptionProbe().initStyleOption(&option, index);
+    // The style's room for the text: the cell less its image and the margins around both.
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    const bool hasImage = option.features.testFlag(QStyleOptionViewItem::HasDecoration);
+    const int needed = option.fontMetrics.horizontalAdvance(option.text) + 2 * margin
+                       + (hasImage ? option.decorationSize.width() + 2 * margin : 0);
+    return needed > option.rect.width() || option.rect.right() >= view->viewport()->width();
+}
+
+/// Every header and every row of @p view whole.
+void checkWhole(const QTreeWidget *view)
+{
+    const QHeaderView *header = view->header();
+    for (int column = 0; column < view->columnCount(); ++column) {
+        QVERIFY2(header->isHidden() || header->sectionSize(column) >= header->sectionSizeHint(column),
+                 qPrintable(view->headerItem()->text(column)));
+        for (QTreeWidgetItemIterator it(const_cast<QTreeWidget *>(view)); *it; ++it)
+            QVERIFY2(!isCut(view, *it, column), qPrintable((*it)->text(column)));
+    }
+}
+
 /// Every caption shows whole at the window's font size, every input is as high as its text and
 /// named for screen readers, no control is smaller than its classic room, and none overlap.
 void checkLayout(QWidget *window, int points)
@@ -157,6 +199,18 @@ void checkLayout(QWidget *window, int points)
         if (control->isVisible())
             controls << control;
     }
+    for (const QTreeWidget *view : window->findChildren<QTreeWidget *>()) {
+        if (view->window() == window)
+            checkWhole(view);
+    }
+    const QSize room = window->screen()->availableSize();
+    QVERIFY2(window->frameGeometry().width() <= room.width() && window->frameGeometry().height() <= room.height(),
+             qPrintable(QStringLiteral("%1 opens at %2x%3 on %4x%5")
+                            .arg(window->objectName())
+                            .arg(window->width())
+                            .arg(window->height())
+                            .arg(room.width())
+                            .arg(room.height())));
     for (QWidget *widget : controls + QList<QWidget *>{window}) {
         const QSize least =
             (QSizeF(classicTwips.value(widget->objectName())) * widget->logicalDpiX() / 1440.0).toSize();
@@ -173,6 +227,12 @@ void checkLayout(QWidget *window, int points)
 
 /// entry: the application edited (none: one is added); typed: "group|name|path"; happening:
 /// "host-deletes" while the dialog is open, "stale" before.
+/// keys: how the second press comes after the first one deleted the current entry.
+struct BounceRow
+{
+    QString how;
+};
+
 struct RefusalRow
 {
     qint16 maxGroups = 5, maxApps = 5;
@@ -194,6 +254,7 @@ struct OkRow
 
 } // namespace
 
+Q_DECLARE_METATYPE(BounceRow)
 Q_DECLARE_METATYPE(RefusalRow)
 Q_DECLARE_METATYPE(TypingRow)
 Q_DECLARE_METATYPE(OkRow)
@@ -362,6 +423,8 @@ private Q_SLOTS:
         QVERIFY(item("Tools")->isExpanded() && item("Games")->isExpanded());
         QCOMPARE(tree()->currentItem(), item("Editor"));
         QVERIFY(!item("Tools")->icon(0).isNull() && !item("Shell")->icon(0).isNull());
+        // Hidden, the column's header still names it for screen readers.
+        QCOMPARE(tree()->headerItem()->text(0), frmEditApps::instance()->windowTitle());
         clickItem(item("Tools"));
         QVERIFY(canNeither());
         clickItem(item("Chess"));
@@ -387,6 +450,185 @@ private Q_SLOTS:
         };
         QCOMPARE(tipOver(longName), longName);
         QCOMPARE(tipOver("Shell"), "Double click to edit the program");
+    }
+
+    // Edit and Delete act only on an application the user sees selected: closing its group
+    // over it, with the arrow or the keyboard, leaves them nothing to act on.
+    void actsOnlyOnWhatTheUserSees()
+    {
+        showForm();
+        QCOMPARE(tree()->currentItem(), item("Editor"));
+        clickArrowOf(item("Tools"));
+        QVERIFY(!item("Tools")->isExpanded());
+        QVERIFY(canNeither());
+        QCOMPARE(modalsDuring([] {
+                     QTest::mouseClick(button("cmdRemoveApp"), Qt::LeftButton);
+                     QTest::mouseClick(button("cmdEdit"), Qt::LeftButton);
+                 }),
+                 QStringList{});
+        // Chess selected, then cleared with Ctrl+click: nothing is highlighted.
+        clickItem(item("Chess"));
+        QVERIFY(canEditOrDelete());
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, Qt::ControlModifier, centerOf(item("Chess")));
+        QVERIFY(!item("Chess")->isSelected());
+        QVERIFY(canNeither());
+        QCOMPARE(m_apps->dump(), fixture);
+    }
+
+    // After a delete the focus is where a second press, a bounce, or a double click deletes
+    // nothing more.
+    void secondPressDeletesNothing_data()
+    {
+        QTest::addColumn<BounceRow>("row");
+        QTest::newRow("return-twice") << BounceRow{"return"};
+        QTest::newRow("space-twice") << BounceRow{"space"};
+        QTest::newRow("double-click") << BounceRow{"mouse"};
+    }
+    void secondPressDeletesNothing()
+    {
+        QFETCH(BounceRow, row);
+        showForm();
+        focusOn(tree());
+        if (row.how == u"mouse") {
+            doubleClick(button("cmdRemoveApp"), button("cmdRemoveApp")->rect().center());
+        } else {
+            tabTo("cmdRemoveApp");
+            const Qt::Key key = row.how == u"return" ? Qt::Key_Return : Qt::Key_Space;
+            QCOMPARE(modalsDuring([key] {
+                         press(key);
+                         press(key);
+                     }),
+                     QStringList{});
+            QCOMPARE(focusName(), "tvGroup");
+        }
+        QCOMPARE(m_apps->dump(), (QStringList{fixture[1], fixture[2]}));
+        QCOMPARE(tree()->currentItem(), item("Tools"));
+        QVERIFY(canNeither());
+    }
+
+    // The group box takes the group as typed: no completion from the groups there are.
+    void groupAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        for (const char *typed : {"Game", "games", "To", "Tools2", "Games"})
+            QTest::newRow(typed) << QString::fromLatin1(typed);
+    }
+    void groupAsTyped()
+    {
+        QFETCH(QString, typed);
+        frmNewApp *dialog = loadDialog(m_apps.get());
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        play(dialog, {"focus:cboGroup", "type:" + typed, "key:Tab", "type:Vi", "key:Tab"});
+        QCOMPARE(dialog->fields().group, typed);
+        QCOMPARE(dialog->fields().name, "Vi");
+    }
+
+    // A double click below the rows does nothing: no dialog, no placeholder chosen.
+    void doubleClickBelowTheRows()
+    {
+        showForm();
+        QCOMPARE(modalsDuring([] { doubleClick(tree()->viewport(), belowTheRows(tree())); }), QStringList{});
+        QCOMPARE(m_apps->dump(), fixture);
+
+        frmPlaceholders *picker = frmPlaceholders::Load(host());
+        picker->setLaunchAppClass(m_apps.get());
+        picker->show();
+        QVERIFY(QTest::qWaitForWindowExposed(picker));
+        auto *list = picker->findChild<QTreeWidget *>();
+        doubleClick(list->viewport(), belowTheRows(list));
+        QVERIFY(picker->isVisible());
+        // On a row it chooses that row.
+        doubleClick(list->viewport(), centerOf(list->topLevelItem(1)));
+        QVERIFY(!picker->isVisible());
+        QCOMPARE(frmPlaceholders::SearchString(), "%USER%");
+    }
+
+    // A text the launch list cannot hold is refused while the dialog is open: the message names
+    // the character and its box, which gets the focus with the character selected; nothing
+    // typed is lost, and the entry goes in once the user changed it.
+    void refusedTextKeepsWhatWasTyped_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("character");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("name-beyond-latin-1") << "txtAppName"
+                                             << "C\u0153ur"
+                                             << "\u0153 (U+0153)"
+                                             << "Program Name";
+        QTest::newRow("group-beyond-the-basic-plane") << "cboGroup"
+                                                      << "Fun\U0001F600"
+                                                      << "\U0001F600 (U+1F600)"
+                                                      << "Program Group";
+        QTest::newRow("group-opening-a-comment") << "cboGroup"
+                                                 << ";Tools"
+                                                 << "; (U+003B)"
+                                                 << "Program Group";
+    }
+    void refusedTextKeepsWhatWasTyped()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, character);
+        QFETCH(QString, caption);
+        m_apps->latin1 = true;
+        showForm();
+        QStringList seen;
+        whenModalShown("frmNewApp", [&](QWidget *dialog) {
+            whenModalShown("msgRefusedText", [&](QWidget *box) {
+                seen << static_cast<QMessageBox *>(box)->text();
+                press(Qt::Key_Return);
+            });
+            play(dialog, {"focus:cboGroup", "type:Tools", "focus:txtAppName", "type:Vi", "focus:txtApp", "type:/bin/vi",
+                          "focus:" + box, "key:Ctrl+A", "clip:" + typed, "key:Ctrl+V", "click:cmdOK"});
+            backTo(dialog);
+            auto *combo = qobject_cast<QComboBox *>(focused());
+            const QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(focused());
+            seen << QString::number(dialog->isVisible()) << focusName() << (edit ? edit->selectedText() : QString())
+                 << asList(static_cast<frmNewApp *>(dialog)->fields()).join('|');
+            play(dialog, {"key:Ctrl+A", "type:Fine", "click:cmdOK"});
+        });
+        QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
+        QStringList fields{"Tools", "Vi", "/bin/vi", "", "0"};
+        fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = typed;
+        const QString shownCharacter = character.section(' ', 0, 0);
+        QCOMPARE(seen, (QStringList{"The launch list cannot hold \u201C" + shownCharacter + "\u201D "
+                                        + character.section(' ', 1) + " in \u201C" + caption
+                                        + "\u201D. Please change it and choose OK again.",
+                                    "1", box, shownCharacter, fields.join('|')}));
+        fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = "Fine";
+        QVERIFY2(m_apps->dump().contains(fields.join('|')), qPrintable(m_apps->dump().join(u'\n')));
+    }
+
+    // Our own texts follow the window language: the string table's German and French.
+    void messagesInTheWindowLanguage_data()
+    {
+        QTest::addColumn<Language>("language");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("en") << Language::lEnglish
+                            << "The program cannot be saved yet. Please fill in:\n• “Program Name”";
+        QTest::newRow("de") << Language::lGerman
+                            << "DEU:The program cannot be saved yet. Please fill in:\n• “DEU:Program Name”";
+        QTest::newRow("fr") << Language::lFrench
+                            << "FRA:The program cannot be saved yet. Please fill in:\n• “FRA:Program Name”";
+    }
+    void messagesInTheWindowLanguage()
+    {
+        QFETCH(Language, language);
+        QFETCH(QString, message);
+        Captions::setLanguage(language);
+        frmNewApp *dialog = loadDialog(m_apps.get(), {"Tools", "", "/bin/vi", "", false});
+        QString shown;
+        whenModalShown("frmNewApp", [&](QWidget *window) {
+            whenModalShown("msgIncompleteEntry", [&](QWidget *box) {
+                shown = static_cast<QMessageBox *>(box)->text();
+                press(Qt::Key_Return);
+            });
+            play(window, {"click:cmdOK", "close"});
+        });
+        dialog->exec();
+        QCOMPARE(shown, message);
     }
 
     // What cannot be done is said in the user's words, and the tree shows what is.
@@ -574,17 +816,45 @@ private Q_SLOTS:
             QCOMPARE(asList(dialog->fields()).mid(0, 4).join('|'), row.taken);
     }
 
-    // In every language, at 9 to 12 points (and, run again with QT_SCALE_FACTOR=2, at 200 %).
+    // In every language, at 9 to 16 points (and, run again with QT_SCALE_FACTOR 1.5 and 2, at
+    // 150 % and 200 %), on a full HD screen: every caption, header and row whole.
     void layout_data()
     {
         QTest::addColumn<Language>("language");
         QTest::addColumn<int>("points");
         for (auto [language, name] :
              {std::pair{Language::lEnglish, "en"}, {Language::lGerman, "de"}, {Language::lFrench, "fr"}}) {
-            for (int points = 9; points <= 12; ++points)
+            for (int points : {9, 11, 14, 16})
                 QTest::addRow("%s-%dpt", name, points) << language << points;
         }
     }
+    // On a screen smaller than the windows at 16 points (run on 800x480 at 200 %): no window
+    // opens larger than the screen, and the dialog scrolls to the buttons the keyboard reaches.
+    void smallScreen()
+    {
+        QFont font = QApplication::font();
+        font.setPointSize(16);
+        QApplication::setFont(font);
+        showForm();
+        frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
+        dialog->setLaunchAppClass(m_apps.get());
+        frmPlaceholders *picker = frmPlaceholders::Load(dialog);
+        picker->setLaunchAppClass(m_apps.get());
+        const QSize room = dialog->screen()->availableSize();
+        for (QWidget *window : std::initializer_list<QWidget *>{frmEditApps::instance(), dialog, picker})
+            QVERIFY2(window->width() <= room.width() && window->height() <= room.height(),
+                     qPrintable(window->objectName()));
+        if (qEnvironmentVariable("LANYARD_SCREEN") == u"small")
+            QVERIFY2(dialog->findChild<QWidget *>("Frame1")->minimumSizeHint().height() > room.height(),
+                     "the screen is not small");
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        for (const char *name : {"cmdOK", "cmdCancel"}) {
+            tabTo(QString::fromLatin1(name));
+            QVERIFY2(!dialog->findChild<QWidget *>(name)->visibleRegion().isEmpty(), name);
+        }
+    }
+
     void layout()
     {
         QFETCH(Language, language);
@@ -593,6 +863,9 @@ private Q_SLOTS:
         font.setPointSize(points);
         QApplication::setFont(font);
         Captions::setLanguage(language);
+        m_apps->fill({"Tools|Open with default application|/usr/bin/xdg-open|%FILE%"});
+        m_apps->placeholders.append(
+            LaunchEntries::Placeholder{"%SELECTION%", "the words the user marked in the report"});
         showForm();
         frmNewApp *dialog = frmNewApp::Load(frmEditApps::instance());
         dialog->setWindowTitle(Captions::text(TextId::EditCaption));
