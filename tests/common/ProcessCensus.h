@@ -44,6 +44,20 @@ inline QStringList children()
     return found;
 }
 
+/// True once a child of this process named @p name (as in its stat file, "(NAME)") has ended
+/// and waits to be reaped: from then on a wait reports it. Its command line empties earlier,
+/// while it is still tearing down.
+inline bool childEndedUnreaped(const QString &name)
+{
+    bool ended = false;
+    const QString self = QString::number(::getpid());
+    visitProcesses([&](const QString &, const QString &head, const QStringList &fields) {
+        if (fields.size() > 1 && fields.at(1) == self && fields.at(0) == u"Z" && head.endsWith(QStringLiteral(" (") + name + u')'))
+            ended = true;
+    });
+    return ended;
+}
+
 /// The processes whose command line begins with @p marker (zombies do not count).
 inline QList<pid_t> running(const QString &marker)
 {
