@@ -52,7 +52,8 @@ inline bool childEndedUnreaped(const QString &name)
     bool ended = false;
     const QString self = QString::number(::getpid());
     visitProcesses([&](const QString &, const QString &head, const QStringList &fields) {
-        if (fields.size() > 1 && fields.at(1) == self && fields.at(0) == u"Z" && head.endsWith(QStringLiteral(" (") + name + u')'))
+        if (fields.size() > 1 && fields.at(1) == self && fields.at(0) == u"Z"
+            && head.endsWith(QStringLiteral(" (") + name + u')'))
             ended = true;
     });
     return ended;

@@ -365,7 +365,8 @@ private Q_SLOTS:
         clsEXE runner;
         const QString command = talker + " out:first drain fill:60000";
         connect(&runner, &clsEXE::RedirOutput, this, [] {
-            QVERIFY(QTest::qWaitFor([] { return ProcessCensus::childEndedUnreaped(QStringLiteral("STUB16.EXE")); }, 10000));
+            QVERIFY(
+                QTest::qWaitFor([] { return ProcessCensus::childEndedUnreaped(QStringLiteral("STUB16.EXE")); }, 10000));
         });
         qsizetype pieces = 0;
         const QString handed = ::redirect(runner, command, {}, 0, &pieces);
