@@ -21,10 +21,14 @@ class ExternalApps;
  * its icon. Picking an action emits aboutToLaunch, calls ExecuteApp and emits launched.
  *
  * The entries go first in the menu, before any action the host adds itself (a separator and a
- * "Configure tools..." entry, say); rebuild() brings only them up to date, so call it whenever
- * the catalogue may have changed (ExternalApps::catalogueChanged, or after ShowForm returns).
- * Protected entries are hidden unless showProtected is set. The ExternalApps object must
- * outlive this one.
+ * "Configure tools..." entry, say); rebuild() brings only them up to date. The menu follows the
+ * catalogue by itself: it rebuilds on ExternalApps::catalogueChanged, so changes made in the
+ * program list window, by the host or (reloaded) by another program show at once. Protected
+ * entries are hidden unless showProtected is set.
+ *
+ * Either object may be deleted first (both children of one main window, say, in any order of
+ * creation). When the ExternalApps object goes first, its entries leave the menu, the host's
+ * actions stay, and this object is harmless: rebuild(), the setters and a pick do nothing.
  *
  * An entry keeps its QAction across rebuilds for as long as it exists, renamed or moved to
  * another group in the program list window included, so what a host sets on it (a shortcut,
@@ -45,7 +49,7 @@ public:
 
     /// The menu the entries are in: the host's, or the one made with a title.
     QMenu *menu() const;
-    /// The catalogue the entries come from.
+    /// The catalogue the entries come from; null once it has been deleted.
     ExternalApps *externalApps() const;
 
     /// Whether protected entries are shown; false at creation.
@@ -60,11 +64,13 @@ public:
     void setEmptyText(const QString &text);
 
 public Q_SLOTS:
-    /// Brings the entries up to date with the catalogue; never throws.
+    /// Brings the entries up to date with the catalogue (done on catalogueChanged already);
+    /// never throws.
     void rebuild();
 
 Q_SIGNALS:
-    /// Emitted right before ExecuteApp, so that a host can register its current data.
+    /// Emitted when an entry is picked, right before ExecuteApp (which then emits
+    /// ExternalApps::placeholdersWanted, the place for the host's current data).
     void aboutToLaunch(const QString &group, const QString &app);
     /// ExecuteApp's result for an entry the user picked.
     void launched(const QString &group, const QString &app, bool ok);

@@ -84,6 +84,9 @@ struct LANYARD_NO_EXPORT ToolsMenu::Private
     QAction *toolAction(ToolsMenu *owner, QMenu *submenu, qint16 groupIndex, qint16 appIndex);
     /// The menu actions of the groups and the placeholder, in menu order.
     QList<QAction *> ownActions() const;
+    /// Takes the entries out of the menu for good, leaving the host's actions.
+    void empty();
+    void follow(ToolsMenu *owner, ExternalApps *catalogue);
 };
 
 QMenu *ToolsMenu::Private::groupMenu(const QString &group)
@@ -150,13 +153,34 @@ QList<QAction *> ToolsMenu::Private::ownActions() const
     return actions;
 }
 
+void ToolsMenu::Private::empty()
+{
+    for (QAction *action : ownActions())
+        discard(action);
+    groups.clear();
+    tools.clear();
+    placeholder = nullptr;
+    renames.clear();
+}
+
+void ToolsMenu::Private::follow(ToolsMenu *owner, ExternalApps *catalogue)
+{
+    apps = catalogue;
+    listenForRenames(owner);
+    if (!catalogue)
+        return;
+    connect(catalogue, &ExternalApps::catalogueChanged, owner, &ToolsMenu::rebuild);
+    // Destroyed is emitted once the catalogue is only a QObject: apps is null by then, and
+    // nothing here may call into it.
+    connect(catalogue, &QObject::destroyed, owner, [this] { empty(); });
+}
+
 ToolsMenu::ToolsMenu(ExternalApps *apps, QMenu *menu, QObject *parent)
     : QObject(parent)
     , d(std::make_unique<Private>())
 {
-    d->apps = apps;
     d->menu = menu;
-    d->listenForRenames(this);
+    d->follow(this, apps);
     rebuild();
 }
 
@@ -164,10 +188,9 @@ ToolsMenu::ToolsMenu(ExternalApps *apps, const QString &title, QObject *parent)
     : QObject(parent)
     , d(std::make_unique<Private>())
 {
-    d->apps = apps;
     d->ownedMenu = std::make_unique<QMenu>(title);
     d->menu = d->ownedMenu.get();
-    d->listenForRenames(this);
+    d->follow(this, apps);
     rebuild();
 }
 
@@ -210,7 +233,8 @@ void ToolsMenu::setEmptyText(const QString &text)
 
 void ToolsMenu::rebuild()
 {
-    if (!d->menu)
+    // Without its catalogue the menu stays as empty() left it.
+    if (!d->menu || !d->apps)
         return;
     QMenu *menu = d->menu;
     // The host's own actions follow the entries.
@@ -227,7 +251,7 @@ void ToolsMenu::rebuild()
 
     ExternalApps *apps = d->apps;
     std::map<EntryKey, bool> present;
-    for (qint16 group = 0; apps && group < apps->GroupCount(); ++group) {
+    for (qint16 group = 0; group < apps->GroupCount(); ++group) {
         for (qint16 app = 0; app < apps->AppCount(group); ++app)
             present[{apps->GroupName(group), apps->ApplicationName(group, app)}] = true;
     }
@@ -236,7 +260,7 @@ void ToolsMenu::rebuild()
     std::map<QString, QPointer<QMenu>> groups;
     std::map<EntryKey, QPointer<QAction>> tools;
     QList<QAction *> entries;
-    for (qint16 group = 0; apps && group < apps->GroupCount(); ++group) {
+    for (qint16 group = 0; group < apps->GroupCount(); ++group) {
         const QString groupName = apps->GroupName(group);
         QList<QAction *> visible;
         QMenu *submenu = nullptr;

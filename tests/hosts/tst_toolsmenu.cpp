@@ -6,7 +6,9 @@
 #include <Lanyard/ToolsMenu.h>
 
 #include <QAction>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -55,11 +57,17 @@ struct LaunchRow
     QString cmd;
     bool deleteFirst = false, started = false;
 };
+/// Who is deleted first, and whether both are children of one main window, created in that order.
+struct DeletionRow
+{
+    bool catalogueFirst = false, childrenOfOneWindow = false;
+};
 
 } // namespace
 
 Q_DECLARE_METATYPE(OutlineRow)
 Q_DECLARE_METATYPE(LaunchRow)
+Q_DECLARE_METATYPE(DeletionRow)
 
 class TestToolsMenu : public QObject
 {
@@ -72,6 +80,8 @@ private Q_SLOTS:
     void launch_data();
     void launch();
     void shortcutKeptAcrossRenamesInTheWindow();
+    void eitherDeletionOrder_data();
+    void eitherDeletionOrder();
     void emptyTextInTheCatalogueLanguage_data();
     void emptyTextInTheCatalogueLanguage();
 };
@@ -109,8 +119,8 @@ void TestToolsMenu::rebuildReplacesOnlyItsEntries()
     const QStringList host{u"--"_s, u"Configure tools..."_s};
     QCOMPARE(::outline(&menu), QStringList{u"No tools configured"_s} + host);
 
+    // The menu follows the catalogue's changes by itself.
     fill(apps, {u"Text/Sort"_s, u"!Admin/Shell"_s, u"50% off/Deal"_s});
-    tools->rebuild();
     QCOMPARE(::outline(&menu), (QStringList{u"Text/Sort"_s, u"50% off/Deal"_s} + host));
     // A host's shortcut on an entry survives rebuilds that keep the entry.
     tools->setShowProtected(true);
@@ -120,7 +130,6 @@ void TestToolsMenu::rebuildReplacesOnlyItsEntries()
     shell->setShortcut(QKeySequence(u"Ctrl+Alt+S"_s));
     apps.DeleteApp(u"50% off"_s, u"Deal"_s);
     apps.DeleteApp(u"Text"_s, u"Sort"_s);
-    tools->rebuild();
     QCOMPARE(::outline(&menu), QStringList{u"Admin/Shell"_s} + host);
     QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/Admin/Shell"_s), shell);
     QCOMPARE(shell->shortcut(), QKeySequence(u"Ctrl+Alt+S"_s));
@@ -133,7 +142,7 @@ void TestToolsMenu::launch_data()
     QTest::addColumn<LaunchRow>("row");
     QTest::newRow("started") << LaunchRow{u"--flag"_s, false, true};
     QTest::newRow("unbalanced-quote") << LaunchRow{u"\"open"_s, false, false};
-    QTest::newRow("entry-deleted-behind-the-menu") << LaunchRow{QString(), true, false};
+    QTest::newRow("entry-deleted-while-launching") << LaunchRow{QString(), true, false};
 }
 
 void TestToolsMenu::launch()
@@ -147,21 +156,25 @@ void TestToolsMenu::launch()
     QVERIFY(!menu.actions().constFirst()->icon().isNull()); // the group's
     QCOMPARE(action->icon().cacheKey(), apps.Icon(u"Tools"_s, 0).cacheKey());
 
-    // A host rebuilding from these signals deletes the triggered action while it is in use.
+    // A host rebuilding from these signals deletes the triggered action while it is in use; one
+    // deleting the entry there makes the menu rebuild itself, and the launch fails.
     QStringList events;
     connect(&tools, &ToolsMenu::aboutToLaunch, &tools, [&](const QString &group, const QString &app) {
         events << group + u'/' + app;
         tools.rebuild();
+        if (row.deleteFirst)
+            apps.DeleteApp(group, app);
     });
     connect(&tools, &ToolsMenu::launched, &tools, [&](const QString &group, const QString &app, bool ok) {
         events << group + u'/' + app + (ok ? u" started"_s : u" not started"_s);
         tools.rebuild();
     });
+    // The host's values are asked for after aboutToLaunch, right before the start.
+    connect(&apps, &ExternalApps::placeholdersWanted, &tools, [&] { events << u"placeholders"_s; });
     QSignalSpy finished(&apps, &ExternalApps::AppFinished);
-    if (row.deleteFirst)
-        apps.DeleteApp(u"Tools"_s, u"Run"_s);
     action->trigger();
-    QCOMPARE(events, (QStringList{u"Tools/Run"_s, row.started ? u"Tools/Run started"_s : u"Tools/Run not started"_s}));
+    QCOMPARE(events, (QStringList{u"Tools/Run"_s, u"placeholders"_s,
+                                  row.started ? u"Tools/Run started"_s : u"Tools/Run not started"_s}));
     QCOMPARE(finished.size(), row.started ? 1 : 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(::outline(&menu), QStringList{row.deleteFirst ? u"No tools configured"_s : u"Tools/Run"_s});
@@ -203,6 +216,77 @@ void TestToolsMenu::shortcutKeptAcrossRenamesInTheWindow()
     editor->trigger();
     QCOMPARE(launching.value(0), (QVariantList{u"Text"_s, u"Editor (vi)"_s}));
     apps.HideForm();
+}
+
+void TestToolsMenu::eitherDeletionOrder_data()
+{
+    QTest::addColumn<DeletionRow>("row");
+    QTest::newRow("menu-first") << DeletionRow{false, false};
+    QTest::newRow("catalogue-first") << DeletionRow{true, false};
+    // Qt deletes a window's children in the order they were created.
+    QTest::newRow("window-children-menu-created-first") << DeletionRow{false, true};
+    QTest::newRow("window-children-catalogue-created-first") << DeletionRow{true, true};
+}
+
+// Whichever goes first, the other stays usable; with the catalogue gone the menu keeps only the
+// host's actions, and the menu's members and a stale action do nothing (the sanitizer build
+// catches a use after free).
+void TestToolsMenu::eitherDeletionOrder()
+{
+    QFETCH(DeletionRow, row);
+    auto window = std::make_unique<QMainWindow>();
+    QPointer<QMenu> menu = new QMenu(u"&Tools"_s);
+    QPointer<ExternalApps> apps;
+    QPointer<ToolsMenu> tools;
+    apps = new ExternalApps;
+    fill(*apps, {u"Text/Sort"_s, u"!Admin/Shell"_s});
+    tools = new ToolsMenu(apps, menu);
+    if (row.childrenOfOneWindow) {
+        // The order of the children list is the order they got their parent in.
+        QObject *first = row.catalogueFirst ? static_cast<QObject *>(apps) : tools;
+        QObject *second = row.catalogueFirst ? static_cast<QObject *>(tools) : apps;
+        first->setParent(window.get());
+        second->setParent(window.get());
+        QCOMPARE(window->children().indexOf(first) < window->children().indexOf(second), true);
+    }
+    // The menu goes last, so that the entries of whichever goes first leave a live menu.
+    menu->setParent(window.get(), menu->windowFlags());
+    window->menuBar()->addMenu(menu);
+    menu->addAction(u"Configure tools..."_s);
+    QCOMPARE(::outline(menu), (QStringList{u"Text/Sort"_s, u"Configure tools..."_s}));
+    QPointer<QAction> sort = menu->findChild<QAction *>(u"lanyard-tool/Text/Sort"_s);
+    QVERIFY(sort);
+    QSignalSpy launching(tools.data(), &ToolsMenu::aboutToLaunch);
+
+    if (row.childrenOfOneWindow) {
+        QStringList whenToolsWent;
+        connect(tools, &QObject::destroyed, menu, [&] { whenToolsWent = ::outline(menu); });
+        window.reset();
+        QVERIFY(!apps && !tools && !menu);
+        QCOMPARE(whenToolsWent, QStringList{u"Configure tools..."_s});
+        return;
+    }
+    if (!row.catalogueFirst) {
+        delete tools;
+        QCOMPARE(::outline(menu), QStringList{u"Configure tools..."_s});
+        apps->AddApp(u"Text"_s, u"Count"_s, u"/bin/true"_s, QString(), false);
+        delete apps;
+        return;
+    }
+    delete apps;
+    QCOMPARE(::outline(menu), QStringList{u"Configure tools..."_s});
+    QVERIFY(!tools->externalApps());
+    tools->rebuild();
+    tools->setShowProtected(true);
+    tools->setEmptyText(u"Nothing"_s);
+    QCOMPARE(::outline(menu), QStringList{u"Configure tools..."_s});
+    if (sort)
+        sort->trigger(); // taken out of the menu, deleted once control is back in the event loop
+    QCOMPARE(launching.size(), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!sort);
+    delete tools;
+    QCOMPARE(::outline(menu), QStringList{u"Configure tools..."_s});
 }
 
 void TestToolsMenu::emptyTextInTheCatalogueLanguage_data()
