@@ -288,6 +288,15 @@ Q_SIGNALS:
     void catalogueChanged();
     /// A placeholder was added or changed.
     void placeholdersChanged();
+    /**
+     * The placeholder values are about to be used: emitted right before every launch
+     * (ExecuteApp, a ToolsMenu pick), every preview (launchCommand) and whenever the
+     * placeholder picker opens. A host connects it (directly, on this object's thread) to a
+     * handler that calls AddPlaceHolder with its current data, so values registered once at
+     * start-up never go stale; a QML host writes onPlaceholdersWanted. A launch the handler
+     * itself starts does not emit it again. The handler must not delete this object.
+     */
+    void placeholdersWanted();
     /// Language was assigned.
     void languageChanged();
 

@@ -258,6 +258,8 @@ void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strRe
 
 bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
 {
+    if (!d->refreshPlaceholders())
+        return false;
     const Result<Private::Slot> entry = d->find(strGroup, strApp);
     if (!entry) {
         Q_EMIT launchFailed(strGroup, strApp, u"no such application"_s);
@@ -296,6 +298,8 @@ Result<Entry> ExternalApps::entry(const QString &strGroup, const QString &strApp
 
 Result<LaunchCommand> ExternalApps::launchCommand(const QString &strGroup, const QString &strApp) const
 {
+    if (!d->refreshPlaceholders())
+        return ComponentError(ErrorCode::InvalidArgument, u"the object was deleted while asking for placeholders"_s);
     const Result<Private::Slot> entry = d->find(strGroup, strApp);
     if (!entry)
         return entry.error();

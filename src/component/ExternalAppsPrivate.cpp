@@ -8,6 +8,8 @@
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
+#include <QPointer>
+
 namespace Lanyard {
 
 namespace {
@@ -20,6 +22,19 @@ ExternalApps::Private::Private(ExternalApps *q)
     : q(q)
     , catalogue([](const QString &path) { return mGetFileIcon::GetFileIcon(path, iconSizeSmall); })
 {
+}
+
+bool ExternalApps::Private::refreshPlaceholders() const
+{
+    if (askingForPlaceholders)
+        return true;
+    const QPointer<ExternalApps> alive(q);
+    askingForPlaceholders = true;
+    Q_EMIT q->placeholdersWanted();
+    if (!alive)
+        return false;
+    askingForPlaceholders = false;
+    return true;
 }
 
 QVariant ExternalApps::Private::call(const QString &member, const QString &kind, const QVariantList &arguments)
@@ -127,6 +142,10 @@ Result<Entry> ExternalApps::Private::entry(const QString &group, const QString &
 QList<LaunchEntries::Placeholder> ExternalApps::Private::placeholderList() const
 {
     QList<Placeholder> list;
+    // The picker shows the values a launch would use now. (Deleting the object from the
+    // handler unloads the picker first; nothing is left to fill.)
+    if (!refreshPlaceholders())
+        return list;
     for (qint16 k = 0; k < placeholders.count(); ++k)
         list.append({placeholders.at(k).search, placeholders.at(k).replace});
     return list;

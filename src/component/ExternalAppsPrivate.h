@@ -24,6 +24,13 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     PlaceholderTable placeholders;
     Lanyard::Language currentLanguage = Language::lEnglish;
     bool showMissingProgram = true;
+    // While the host is being asked: a launch from its handler does not ask again.
+    mutable bool askingForPlaceholders = false;
+
+    /// Asks the host for its current placeholder values (placeholdersWanted) right before they
+    /// are used: by every launch, preview and the picker. False when the handler deleted the
+    /// object, which must then not be touched.
+    bool refreshPlaceholders() const;
 
     /// @p value, refused with InvalidArgument when the launch list could not give it back the
     /// same as @p field.

@@ -5,11 +5,14 @@
 // reads changes nothing.
 #include "common/Catalogue.h"
 #include "common/Files.h"
+#include "common/Recorder.h"
+#include "ui/ModalDriver.h"
 
 #include <QDir>
 #include <QImage>
 #include <QPluginLoader>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -235,6 +238,33 @@ class tst_ExternalApps : public QObject
         return outcome;
     }
 
+    /// The rows "search=replace" of the placeholder picker as the user opens it: the program
+    /// list window, its Add button, the dialog's Insert Keyword button.
+    static QStringList pickerRows(ExternalApps &apps)
+    {
+        QStringList rows;
+        apps.ShowForm();
+        QWidget *window = nullptr;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            window = widget->objectName() == u"frmEditApps" ? widget : window;
+        if (!window)
+            return {QStringLiteral("no program list window")};
+        UiTest::whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *dialog) {
+            UiTest::whenModalShown(QStringLiteral("frmPlaceholders"), [&](QWidget *picker) {
+                const auto *list = picker->findChild<QTreeWidget *>();
+                for (int row = 0; row < list->topLevelItemCount(); ++row)
+                    rows << list->topLevelItem(row)->text(0) + u'=' + list->topLevelItem(row)->text(1);
+                UiTest::press(Qt::Key_Escape);
+            });
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdInsertKeyword")), Qt::LeftButton);
+            UiTest::backTo(dialog);
+            UiTest::press(Qt::Key_Escape);
+        });
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("cmdAddApp")), Qt::LeftButton);
+        apps.HideForm();
+        return rows;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -381,6 +411,52 @@ private Q_SLOTS:
         const QString output = runHost(QStringLiteral("gui"), m_dir.filePath(QStringLiteral("gui.lst")));
         QCOMPARE(output, QStringLiteral("typed: 5 Invalid procedure call or argument: the program list window needs a "
                                         "QApplication\nby name: 5"));
+    }
+
+    // The host's values are asked for right before they are used, by every way that uses
+    // them: a value registered at start-up never goes stale, and nothing asks before then.
+    void placeholdersAskedRightBeforeUse_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("used");
+        QTest::newRow("launch") << QStringLiteral("launch") << QStringLiteral("--file=/now/1");
+        QTest::newRow("late-bound-launch") << QStringLiteral("late-bound-launch") << QStringLiteral("--file=/now/1");
+        QTest::newRow("preview") << QStringLiteral("preview") << QStringLiteral("--file=/now/1");
+        QTest::newRow("picker") << QStringLiteral("picker") << QStringLiteral("%FILE%=/now/1");
+    }
+    void placeholdersAskedRightBeforeUse()
+    {
+        QFETCH(QString, way);
+        QFETCH(QString, used);
+        ExternalApps apps;
+        QVERIFY(apps.AddApp("Tools", "Record", LANYARD_TEST_BIN_DIR "/recorder", "--file=%FILE%", false));
+        apps.AddPlaceHolder("%FILE%", "at start-up");
+        int asked = 0;
+        connect(&apps, &ExternalApps::placeholdersWanted, &apps,
+                [&] { apps.AddPlaceHolder("%FILE%", QStringLiteral("/now/") + QString::number(++asked)); });
+        QCOMPARE(asked, 0);
+
+        QString seen;
+        const QString record = m_dir.filePath(way + QStringLiteral(".record"));
+        qputenv("LANYARD_RECORDER_OUT", record.toLocal8Bit());
+        if (way == u"launch") {
+            QVERIFY(apps.ExecuteApp("Tools", "Record"));
+            seen = Record::waitFor(record).texts().join(u' ');
+        } else if (way == u"late-bound-launch") {
+            QCOMPARE(apps.invoke("ExecuteApp", "call", {"Tools", "Record"}).value("value"), QVariant(true));
+            seen = Record::waitFor(record).texts().join(u' ');
+        } else if (way == u"preview") {
+            seen = apps.launchCommand("Tools", "Record")->arguments.join(u' ');
+        } else {
+            seen = pickerRows(apps).join(u' ');
+        }
+        QCOMPARE(seen, used);
+        QCOMPARE(asked, 1);
+
+        // A handler that itself previews or launches is not asked again from there.
+        connect(&apps, &ExternalApps::placeholdersWanted, &apps, [&] { (void)apps.launchCommand("Tools", "Record"); });
+        QCOMPARE(apps.launchCommand("Tools", "Record")->arguments, QStringList{QStringLiteral("--file=/now/2")});
+        QCOMPARE(asked, 2);
     }
 
     // An object that outlives its application, with its window open or never shown, goes
