@@ -6,6 +6,8 @@
 #include <QScrollArea>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace Lanyard::ScreenFit {
 
 QSize availableSize(const QWidget *widget)
@@ -26,6 +28,23 @@ void resizeWithin(QWidget *window, QSize wanted)
     if (least.boundedTo(room) != least)
         window->setMinimumSize(least.boundedTo(room));
     window->resize(wanted.boundedTo(room));
+}
+
+void centreOver(QWidget *window, const QWidget *owner)
+{
+    const QWidget *ownerWindow = owner->window();
+    const QScreen *screen = ownerWindow->screen() ? ownerWindow->screen() : QGuiApplication::primaryScreen();
+    QRect placed(QPoint(), window->frameGeometry().size());
+    placed.moveCenter(ownerWindow->frameGeometry().center());
+    if (screen) {
+        // The top left corner wins where the window is larger than the room.
+        const QRect room = screen->availableGeometry();
+        placed.moveRight(std::min(placed.right(), room.right()));
+        placed.moveBottom(std::min(placed.bottom(), room.bottom()));
+        placed.moveLeft(std::max(placed.left(), room.left()));
+        placed.moveTop(std::max(placed.top(), room.top()));
+    }
+    window->move(placed.topLeft());
 }
 
 QScrollArea *scrolling(QWidget *content)

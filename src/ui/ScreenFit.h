@@ -21,6 +21,9 @@ QSize share(const QWidget *widget, int numerator, int denominator);
 /// room is lowered to it, so that the window never opens larger than the screen).
 void resizeWithin(QWidget *window, QSize wanted);
 
+/// Moves @p window so that it is centred over @p owner's window, kept inside the room the
+/// owner's screen leaves for windows.
+void centreOver(QWidget *window, const QWidget *owner);
 /**
  * Puts @p content into a frameless scroll area that takes all its room: on a screen smaller
  * than the content the window scrolls rather than hiding its lower controls. The scroll area,

@@ -23,6 +23,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -207,17 +208,31 @@ void frmEditApps::detach()
     Q_EMIT unloaded();
 }
 
-void frmEditApps::showModal(bool modal, QWidget *owner)
+void frmEditApps::belongTo(QWidget *owner)
 {
     if (parentWidget() != owner)
         setParent(owner, windowFlags());
+    // Qt makes the owner's window the transient parent only when that existed as this window
+    // was created; set here, it holds for a window reused by another owner too.
+    create();
+    QWidget *ownerWindow = owner ? owner->window() : nullptr;
+    windowHandle()->setTransientParent(ownerWindow ? ownerWindow->windowHandle() : nullptr);
+}
+
+void frmEditApps::showModal(bool modal, QWidget *owner)
+{
+    belongTo(owner);
     const Qt::WindowModality modality = modal ? Qt::ApplicationModal : Qt::NonModal;
     if (windowModality() != modality) {
         hide();
         setWindowModality(modality);
     }
-    if (!isVisible())
+    // A window already open stays where the user put it.
+    if (!isVisible()) {
         fitToContents();
+        if (owner)
+            ScreenFit::centreOver(this, owner);
+    }
     show();
     raise();
     activateWindow();
@@ -490,6 +505,16 @@ bool frmEditApps::eventFilter(QObject *watched, QEvent *event)
     if (KeyRules::clickButtonOnEnter(watched, key))
         return true;
     return QWidget::eventFilter(watched, event);
+}
+
+void frmEditApps::keyPressEvent(QKeyEvent *event)
+{
+    // The window itself has the focus (the controls' keys reach eventFilter first).
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmEditApps::closeEvent(QCloseEvent *event)

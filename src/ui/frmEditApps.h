@@ -36,8 +36,9 @@ public:
     /// The data role of column 0 holding a node's tag: "ROOT" marks a group node.
     static constexpr int TagRole = Qt::UserRole;
 
-    /// Loads the window if needed, points it at @p apps and shows it, owned by @p owner:
-    /// @p modal 1 returns when the window has been closed, 0 at once.
+    /// Loads the window if needed, points it at @p apps and shows it, owned by @p owner (its
+    /// transient child, opened centred over it): @p modal 1 returns when the window has been
+    /// closed, 0 at once. Escape or the close box closes it.
     /// Throws ComponentError(InvalidArgument) for any other @p modal, and when the program has
     /// no QApplication.
     static void ShowFor(LaunchEntries *apps, qint32 modal, QWidget *owner);
@@ -63,6 +64,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -71,6 +73,8 @@ private:
     ~frmEditApps() override;
 
     void showModal(bool modal, QWidget *owner);
+    /// Makes the window @p owner's child: a window manager stacks and places it with the owner.
+    void belongTo(QWidget *owner);
     /// Sizes the window so that the tree shows its names whole, within the screen.
     void fitToContents();
     /// Makes the application @p app of @p group current, or the group itself for an empty

@@ -259,6 +259,22 @@ Q_DECLARE_METATYPE(RefusalRow)
 Q_DECLARE_METATYPE(TypingRow)
 Q_DECLARE_METATYPE(OkRow)
 
+namespace {
+
+/// ShowForm with an owner: how it is shown, where the owner stands, and the control that has
+/// the focus when Escape is pressed ("" for the window itself).
+struct OwnedRow
+{
+    bool modal = false;
+    QRect owner;
+    QString focus;
+    bool openBefore = false; ///< shown modeless without an owner first
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(OwnedRow)
+
 class tst_Windows : public QObject
 {
     Q_OBJECT
@@ -729,6 +745,63 @@ private Q_SLOTS:
         whenModalShown("frmNewApp", [&](QWidget *) { frmEditApps::Unload(); });
         QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
         QVERIFY(!frmNewApp::instance() && !frmEditApps::instance());
+    }
+
+    // With an owner the program list is the owner's transient child, opens centred over it
+    // (kept on the screen), and Escape closes it from whatever has the focus.
+    void ownedWindow_data()
+    {
+        QTest::addColumn<OwnedRow>("row");
+        const QRect middle(300, 200, 1000, 700);
+        for (const bool modal : {false, true}) {
+            for (const char *focus : {"tvGroup", "cmdAddApp", "cmdEdit", "cmdRemoveApp", ""}) {
+                QTest::addRow("%s-%s", modal ? "modal" : "modeless", *focus ? focus : "window")
+                    << OwnedRow{modal, middle, QString::fromLatin1(focus)};
+            }
+        }
+        QTest::newRow("owner-at-the-screen-corner") << OwnedRow{false, QRect(1800, 1000, 300, 200), "tvGroup"};
+        // The window already open, elsewhere, is given to an owner.
+        QTest::newRow("open-window-given-an-owner") << OwnedRow{true, middle, "tvGroup", true};
+    }
+    void ownedWindow()
+    {
+        QFETCH(OwnedRow, row);
+        QWidget owner;
+        owner.setGeometry(row.owner);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        if (row.openBefore) {
+            showForm();
+            frmEditApps::instance()->move(0, 0);
+        }
+        QStringList seen;
+        const auto check = [&](QWidget *window) {
+            seen << QString::number(window->windowHandle()->transientParent() == owner.windowHandle());
+            // A position the program gave, which an X11 window manager keeps (USPosition),
+            // where one Qt chose by itself is the window manager's to change.
+            seen << QString::number(window->testAttribute(Qt::WA_Moved));
+            const QRect room = window->screen()->availableGeometry();
+            const QRect frame = window->frameGeometry();
+            if (room.contains(row.owner)) {
+                const QPoint off = frame.center() - owner.frameGeometry().center();
+                seen << QString::number(off.manhattanLength() <= 4);
+            } else {
+                seen << QString::number(room.contains(frame));
+            }
+            QWidget *focus = row.focus.isEmpty() ? window : window->findChild<QWidget *>(row.focus);
+            focusOn(focus);
+            press(Qt::Key_Escape);
+        };
+        if (row.modal) {
+            whenModalShown("frmEditApps", check);
+            showForm(1, &owner);
+        } else {
+            showForm(0, &owner);
+            QVERIFY(QTest::qWaitForWindowActive(frmEditApps::instance()));
+            check(frmEditApps::instance());
+        }
+        QCOMPARE(seen, (QStringList{"1", "1", "1"}));
+        QVERIFY(!frmEditApps::instance());
     }
 
     // Texts come in the language of the moment a window is loaded.
