@@ -22,7 +22,9 @@ int main(int argc, char *argv[])
         qCritical().noquote() << "Cannot use the launch list:" << error.message();
         return 1;
     }
-    tools.AddPlaceHolder(QStringLiteral("%FILE%"), QStringLiteral("/etc/hostname")); // the host's data
+    QObject::connect(&tools, &Lanyard::ExternalApps::placeholdersWanted, [&tools] { // asked right before each use
+        tools.AddPlaceHolder(QStringLiteral("%FILE%"), QStringLiteral("/etc/hostname")); // the host's data now
+    });
 
     QObject::connect(&tools, &Lanyard::ExternalApps::launchFailed,
                      [](const QString &, const QString &app, const QString &why) { qWarning() << app << why; });

@@ -286,7 +286,8 @@ void TestInstall::readmeShowsTheExamplesVerbatim()
     static const QRegularExpression block(uR"(```(cpp|qml)\n(.*?)```)"_s,
                                           QRegularExpression::DotMatchesEverythingOption);
     QStringList examples;
-    for (const QString &file : {u"minimal-host/main.cpp"_s, u"late-bound-host/main.cpp"_s, u"qml-host/main.qml"_s}) {
+    for (const QString &file : {u"minimal-host/main.cpp"_s, u"two-window-host/Tools.cpp"_s, u"late-bound-host/main.cpp"_s,
+                                u"qml-host/main.qml"_s}) {
         QFile example(QStringLiteral(LANYARD_SOURCE_DIR "/examples/") + file);
         QVERIFY(example.open(QIODevice::ReadOnly));
         examples << QString::fromUtf8(example.readAll());
@@ -305,6 +306,9 @@ void TestInstall::examplesBuildAndRun_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("output"); // none: it waits in its window
     QTest::newRow("minimal-host") << u"minimal-host"_s << QString();
+    // Two windows on one list, its output on stdout (the offscreen platform warns on stderr).
+    QTest::newRow("two-window-host") << u"two-window-host"_s
+                                     << u"window 1: lanyard-tool/Tools/Record\nwindow 2: lanyard-tool/Tools/Record"_s;
     QTest::newRow("late-bound-host") << u"late-bound-host"_s << u"added: true groups: 1 path: /usr/bin/ed error: 0"_s;
     QTest::newRow("qml-host")
         << u"qml-host"_s
@@ -321,7 +325,7 @@ void TestInstall::examplesBuildAndRun()
     if (!QFileInfo::exists(build)) {
         QVERIFY(QDir().mkpath(build + u"/source"_s));
         QByteArray project = "cmake_minimum_required(VERSION 3.22)\nproject(examples LANGUAGES CXX)\n";
-        for (const char *example : {"minimal-host", "late-bound-host", "qml-host"})
+        for (const char *example : {"minimal-host", "two-window-host", "late-bound-host", "qml-host"})
             project += QByteArray("add_subdirectory(\"" LANYARD_SOURCE_DIR "/examples/") + example + "\" " + example
                        + ")\n";
         QVERIFY(TestFiles::write(build + u"/source/CMakeLists.txt"_s, project));
@@ -359,11 +363,14 @@ void TestInstall::examplesBuildAndRun()
     env.insert(u"XDG_RUNTIME_DIR"_s, m_dir.path()); // else a QGuiApplication says that it is not set
     QProcess host;
     host.setProcessEnvironment(env);
-    host.setProcessChannelMode(QProcess::MergedChannels);
+    const bool twoWindows = name == u"two-window-host"_s;
+    if (!twoWindows)
+        host.setProcessChannelMode(QProcess::MergedChannels);
     // Its first entry gets %FILE%; then it waits in the program list window.
-    if (output.isEmpty())
-        QVERIFY(TestFiles::write(list, "Tools,Record," LANYARD_TEST_BIN_DIR "/recorder,--file=%FILE%,0\n"));
-    host.start(build + u'/' + name + u'/' + name, {list});
+    const QByteArray recordList = "Tools,Record," LANYARD_TEST_BIN_DIR "/recorder,--file=%FILE%,0\n";
+    if (output.isEmpty() || twoWindows)
+        QVERIFY(TestFiles::write(list, recordList));
+    host.start(build + u'/' + name + u'/' + name, twoWindows ? QStringList{list, u"--smoke"_s} : QStringList{list});
     if (output.isEmpty()) {
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record) || host.state() == QProcess::NotRunning, 10000);
         QVERIFY2(host.state() == QProcess::Running, host.readAll().constData());
@@ -372,10 +379,17 @@ void TestInstall::examplesBuildAndRun()
         host.waitForFinished();
         return;
     }
-    QVERIFY(host.waitForFinished(60000));
-    QCOMPARE(QString::fromUtf8(host.readAll()).trimmed(), output);
-    QCOMPARE(host.exitCode(), 0);
-    QVERIFY(TestFiles::read(list).contains("Tools,Editor,/usr/bin/ed,-p %FILE%,0\r\n"));
+    if (!host.waitForFinished(60000)) {
+        host.kill();
+        host.waitForFinished();
+        QFAIL(host.readAllStandardError().constData());
+    }
+    QCOMPARE(QString::fromUtf8(host.readAllStandardOutput()).trimmed(), output);
+    QVERIFY2(host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0, host.readAllStandardError().constData());
+    if (twoWindows) // nothing changed: nothing written
+        QCOMPARE(TestFiles::read(list), recordList);
+    else
+        QVERIFY(TestFiles::read(list).contains("Tools,Editor,/usr/bin/ed,-p %FILE%,0\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestInstall)
