@@ -55,7 +55,6 @@ DemoWindow::DemoWindow(const QString &launchList, QWidget *parent)
     m_apps->setMaxApps(128);
     // The file is read here, so a launch never changes the folder a relative path means.
     m_apps->setEXTFile(QFileInfo(launchList).absoluteFilePath());
-    m_tools->rebuild();
 
     connect(m_view, &TextView::cursorPositionChanged, this, &DemoWindow::updateCursorStatus);
     connect(m_view, &TextView::selectionChanged, this, &DemoWindow::updateCursorStatus);
@@ -100,7 +99,8 @@ void DemoWindow::createMenus()
     m_toolsMenu->setObjectName(u"menuTools"_s);
     m_tools = new ToolsMenu(m_apps.get(), m_toolsMenu, this);
     connect(showProtected, &QAction::toggled, m_tools, &ToolsMenu::setShowProtected);
-    connect(m_tools, &ToolsMenu::aboutToLaunch, this, &DemoWindow::registerPlaceholders);
+    // Asked right before every launch and when the placeholder picker opens.
+    connect(m_apps.get(), &ExternalApps::placeholdersWanted, this, &DemoWindow::registerPlaceholders);
     m_toolsMenu->addSeparator();
     QAction *configure = m_toolsMenu->addAction(themeIcon(u"preferences-system"_s), tr("&Configure tools..."), this,
                                                 &DemoWindow::configureTools);
@@ -196,7 +196,6 @@ void DemoWindow::registerPlaceholders()
 void DemoWindow::configureTools()
 {
     m_apps->ShowForm(1, this);
-    m_tools->rebuild();
 }
 
 void DemoWindow::chooseFile()
