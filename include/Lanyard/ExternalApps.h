@@ -192,9 +192,10 @@ public:
     /// Sets showMissingProgram(). Never throws.
     void setShowMissingProgram(bool show);
 
-    /// Shows the program list window: Modal 1 waits until it is closed, 0 returns at once.
-    /// Throws ComponentError InvalidArgument for another Modal, and when the program has no
-    /// QApplication (a QGuiApplication or QCoreApplication cannot show widgets).
+    /// Shows the program list window: Modal 1 waits until it is closed, 0 returns at once. With
+    /// an @p OwnerForm it is that window's transient child and opens centred over it; Escape or
+    /// its close box closes it. Throws ComponentError InvalidArgument for another Modal, and when
+    /// the program has no QApplication (a QGuiApplication or QCoreApplication cannot show widgets).
     void ShowForm(qint32 Modal = 0, QWidget *OwnerForm = nullptr);
     /// Closes the program list window, if it is open. Never throws.
     void HideForm();
