@@ -193,10 +193,7 @@ void DemoWindow::registerPlaceholders()
         m_apps->AddPlaceHolder(search, value);
 }
 
-void DemoWindow::configureTools()
-{
-    m_apps->ShowForm(1, this);
-}
+void DemoWindow::configureTools() { m_apps->ShowForm(1, this); }
 
 void DemoWindow::chooseFile()
 {

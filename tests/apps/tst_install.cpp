@@ -286,8 +286,8 @@ void TestInstall::readmeShowsTheExamplesVerbatim()
     static const QRegularExpression block(uR"(```(cpp|qml)\n(.*?)```)"_s,
                                           QRegularExpression::DotMatchesEverythingOption);
     QStringList examples;
-    for (const QString &file : {u"minimal-host/main.cpp"_s, u"two-window-host/Tools.cpp"_s, u"late-bound-host/main.cpp"_s,
-                                u"qml-host/main.qml"_s}) {
+    for (const QString &file : {u"minimal-host/main.cpp"_s, u"two-window-host/Tools.cpp"_s,
+                                u"late-bound-host/main.cpp"_s, u"qml-host/main.qml"_s}) {
         QFile example(QStringLiteral(LANYARD_SOURCE_DIR "/examples/") + file);
         QVERIFY(example.open(QIODevice::ReadOnly));
         examples << QString::fromUtf8(example.readAll());
@@ -385,7 +385,8 @@ void TestInstall::examplesBuildAndRun()
         QFAIL(host.readAllStandardError().constData());
     }
     QCOMPARE(QString::fromUtf8(host.readAllStandardOutput()).trimmed(), output);
-    QVERIFY2(host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0, host.readAllStandardError().constData());
+    QVERIFY2(host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0,
+             host.readAllStandardError().constData());
     if (twoWindows) // nothing changed: nothing written
         QCOMPARE(TestFiles::read(list), recordList);
     else
