@@ -3,6 +3,7 @@
 
 #include "LateBinding.h"
 #include "icons/mGetFileIcon.h"
+#include "ui/MissingProgramBox.h"
 #include "ui/RenameNotice.h"
 #include "util/Attempt.h"
 #include "util/Raise.h"
@@ -98,6 +99,16 @@ Result<ExternalApps::Private::Slot> ExternalApps::Private::find(const QString &g
     if (a == -1)
         return ComponentError(ErrorCode::IndexOutOfRange, u"no application \"%1\" in group \"%2\""_s.arg(app, group));
     return Slot{g, a};
+}
+
+LaunchPlan ExternalApps::Private::planLaunch(const QString &group, const QString &app) const
+{
+    const Result<Slot> entry = find(group, app);
+    if (!entry)
+        return {std::nullopt, u"no such application"_s};
+    const ApplicationRecord &record = catalogue.app(entry->group, entry->app);
+    return Launcher::prepare(record.AppPath, record.CmdLine, placeholders,
+                             showMissingProgram ? MissingProgramBox::show : nullptr);
 }
 
 QList<LaunchEntries::Group> ExternalApps::Private::groups() const

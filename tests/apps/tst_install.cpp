@@ -112,8 +112,8 @@ void TestInstall::componentsInstallTheirFiles()
         lib + u"qt6/qml/Lanyard/liblanyardqmlplugin.so"_s};
     for (const char *file : {"LanyardConfig", "LanyardConfigVersion", "LanyardTargets", "LanyardTargets-CONFIG"})
         library << lib + u"cmake/Lanyard/"_s + QLatin1StringView(file) + u".cmake"_s;
-    for (const char *header :
-         {"ComponentError", "Entry", "Export", "ExternalApps", "Language", "LaunchCommand", "Result", "ToolsMenu"})
+    for (const char *header : {"ComponentError", "Entry", "Export", "ExternalApps", "Language", "LaunchCommand",
+                               "Result", "ToolRun", "ToolsMenu"})
         library << u"include/Lanyard/"_s + QLatin1StringView(header) + u".h"_s;
     QStringList cli, demo, doc{u"share/doc/Lanyard/LICENSE"_s};
     const QString man = QStringLiteral(LANYARD_INSTALL_MANDIR "/man1/");
@@ -266,7 +266,7 @@ void TestInstall::libraryExportsOnlyThePublicClasses()
                        m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/liblanyard.so"_s});
     QVERIFY(nm.waitForFinished(60000) && nm.exitCode() == 0);
     static const QRegularExpression publicSymbol(
-        uR"(^((typeinfo for |typeinfo name for |vtable for )?Lanyard::(ExternalApps|ComponentError|ToolsMenu)\b(?!::Private)|Lanyard::staticMetaObject@|LANYARD_1$))"_s);
+        uR"(^((typeinfo for |typeinfo name for |vtable for )?Lanyard::(ExternalApps|ComponentError|ToolRun|ToolsMenu)\b(?!::Private)|Lanyard::staticMetaObject@|LANYARD_1$))"_s);
     QStringList symbols;
     for (const QString &line : QString::fromUtf8(nm.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
         const QString symbol = line.section(u' ', 2);
