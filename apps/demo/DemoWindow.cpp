@@ -217,7 +217,6 @@ void DemoWindow::takeOutput(OutputMode mode, const QString &text)
         document->setPlainText(text);
         document->resize(640, 480);
         m_newDocuments << document;
-        connect(document, &QObject::destroyed, this, [this, document] { m_newDocuments.removeOne(document); });
         document->show();
         break;
     }
@@ -269,7 +268,15 @@ QPlainTextEdit *DemoWindow::outputPane() const { return m_output; }
 
 OutputModesMenu *DemoWindow::outputModesMenu() const { return m_outputModes; }
 
-QList<QPlainTextEdit *> DemoWindow::newDocuments() const { return m_newDocuments; }
+QList<QPlainTextEdit *> DemoWindow::newDocuments() const
+{
+    QList<QPlainTextEdit *> open;
+    for (QPlainTextEdit *document : m_newDocuments) {
+        if (document)
+            open << document;
+    }
+    return open;
+}
 
 void DemoWindow::registerPlaceholders()
 {

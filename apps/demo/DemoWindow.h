@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -46,7 +47,7 @@ public:
     QListWidget *log() const;
     QPlainTextEdit *outputPane() const;
     OutputModesMenu *outputModesMenu() const;
-    /// The documents tools opened (OutputMode::NewDocument), oldest first.
+    /// The documents tools opened (OutputMode::NewDocument) that are still open, oldest first.
     QList<QPlainTextEdit *> newDocuments() const;
 
     /// Hands the viewer's current data to the component; runs before every launch.
@@ -76,7 +77,7 @@ private:
     QListWidget *m_log = nullptr;
     QPlainTextEdit *m_output = nullptr;
     OutputModesMenu *m_outputModes = nullptr;
-    QList<QPlainTextEdit *> m_newDocuments;
+    QList<QPointer<QPlainTextEdit>> m_newDocuments; // closing one deletes it
     QLabel *m_fileStatus = nullptr;
     QLabel *m_cursorStatus = nullptr;
     QString m_file;

@@ -43,7 +43,7 @@ QStringList groupTitles(const QMenu *menu)
 {
     QStringList titles;
     for (const QAction *action : menu->actions()) {
-        if (action->menu())
+        if (action->menu() && action->menu()->objectName().startsWith(u"lanyard-group/"_s))
             titles << action->menu()->title();
     }
     return titles;

@@ -474,7 +474,8 @@ void TestToolsMenu::runEndsWithTheMenu()
     QAction *action = menu.findChild<QAction *>(u"lanyard-tool/Text/Slow"_s);
     action->trigger();
     const auto sleeping = [&] { return ProcessCensus::running(sleep); };
-    QTRY_VERIFY_WITH_TIMEOUT(!sleeping().isEmpty(), 10000);
+    const auto shells = [&] { return ProcessCensus::running(u"/bin/sh -c "_s + script); };
+    QTRY_VERIFY_WITH_TIMEOUT(!sleeping().isEmpty() && !shells().isEmpty(), 10000);
     if (pickAgain) {
         editor.document.setPlainText(u"fast"_s);
         action->trigger();
@@ -483,8 +484,7 @@ void TestToolsMenu::runEndsWithTheMenu()
     } else {
         tools.reset();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(sleeping().isEmpty() && ProcessCensus::running(u"/bin/sh -c "_s + script).isEmpty(),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(sleeping().isEmpty() && shells().isEmpty(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(ProcessCensus::children().isEmpty(), 10000);
     QCOMPARE(finished.size(), pickAgain ? 1 : 0);
 }
