@@ -29,15 +29,15 @@ class ExternalApps;
  * outlive this one.
  *
  * An entry keeps its QAction across rebuilds for as long as it exists, renamed or moved to
- * another group in the program list window included, so what a host sets on it (a shortcut,
- * say) stays. Its objectName is stable: "lanyard-tool/" + group + "/" + name
+ * another group by ExternalApps::EditApp (in the program list window or by the host) included,
+ * so what a host sets on it (a shortcut, say) stays. Its objectName is stable: "lanyard-tool/" + group + "/" + name
  * (a "/" or "%" in a name written %2F or %25); the submenus are "lanyard-group/" + group.
  *
  * An entry may also talk back. Its output mode says where the program's output goes, and it
  * may take the host's selection on its standard input; such an entry runs through
  * ExternalApps::startTool instead of ExecuteApp. The host hands over its document with
  * setDocumentHooks and keeps the modes with saveModes and loadModes; a mode follows its entry
- * across renames and moves in the program list window, as the action does. What a run
+ * across renames and moves, as the action does. What a run
  * delivers:
  * - OutputMode::Pane: standard output and standard error together, in the order they came,
  *   whatever the exit status (a checker's findings come with a failing status);

@@ -6,6 +6,7 @@
 #include "ToolRunPrivate.h"
 #include "launch/Launcher.h"
 #include "ui/Captions.h"
+#include "ui/RenameNotice.h"
 #include "ui/frmEditApps.h"
 #include "util/FileListing.h"
 #include "util/Logging.h"
@@ -242,6 +243,9 @@ void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppN
 {
     const CatalogueChange change(*this);
     const Private::Slot old = d->find(strOldGroup, strOldAppName).value();
+    // Told before the change: a host's menu rebuilding on the change then knows where the entry
+    // went, whoever renamed it (the program list window or the host).
+    RenameNotice::instance()->tell(this, strOldGroup, strOldAppName, strNewGroup, strNewAppName);
     const ApplicationRecord &current = d->catalogue.app(old.group, old.app);
     const QString newPath = varNewAppPath.isValid() ? VariantOps::toText(varNewAppPath) : current.AppPath;
     const QString newCmd = varNewCmd.isValid() ? VariantOps::toText(varNewCmd) : current.CmdLine;

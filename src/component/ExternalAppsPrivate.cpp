@@ -4,7 +4,6 @@
 #include "LateBinding.h"
 #include "icons/mGetFileIcon.h"
 #include "ui/MissingProgramBox.h"
-#include "ui/RenameNotice.h"
 #include "util/Attempt.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
@@ -151,9 +150,6 @@ Result<bool> ExternalApps::Private::add(const Entry &entry)
 Result<bool> ExternalApps::Private::edit(const QString &group, const QString &app, const Entry &edited)
 {
     return attempt([&] {
-        // Told before the change: a host's menu rebuilding on the change then knows where the
-        // entry went.
-        RenameNotice::instance()->tell(q, group, app, edited.group, edited.name);
         q->EditApp(group, app, edited.group, edited.name, edited.isProtected, edited.path, edited.cmdLine);
         // A move into a full group is refused and leaves the entry where it was.
         return edited.group == group || !find(group, app);

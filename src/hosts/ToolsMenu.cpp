@@ -146,7 +146,7 @@ struct LANYARD_NO_EXPORT ToolsMenu::Private
     std::map<QString, QPointer<QMenu>> groups;
     std::map<EntryKey, QPointer<QAction>> tools;
     QPointer<QAction> placeholder;
-    // Entries the program list window renamed or moved since the last rebuild, in order: their
+    // Entries EditApp renamed or moved since the last rebuild, in order: their
     // actions and handlings go with them.
     std::vector<std::pair<EntryKey, EntryKey>> renames;
     // The host's choices, by entry, also for entries hidden or not loaded yet.

@@ -152,6 +152,8 @@ private Q_SLOTS:
     void emptyTextInTheCatalogueLanguage();
     void outputGoesWhereItsModeSays_data();
     void outputGoesWhereItsModeSays();
+    void actionAndModeFollowEditApp_data();
+    void actionAndModeFollowEditApp();
     void modesSavedAndLoaded_data();
     void modesSavedAndLoaded();
     void runEndsWithTheMenu_data();
@@ -392,6 +394,39 @@ void TestToolsMenu::outputGoesWhereItsModeSays()
     QCOMPARE(pane, row.pane);
     QCOMPARE(editor.newDocuments, row.newDocuments);
     QCOMPARE(QGuiApplication::clipboard()->text(), row.clipboard.isEmpty() ? u"before"_s : row.clipboard);
+}
+
+void TestToolsMenu::actionAndModeFollowEditApp_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("app");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("rename") << u"Tools"_s << u"Sort lines"_s << false;
+    QTest::newRow("move") << u"Text"_s << u"Sort"_s << false;
+    QTest::newRow("move-into-a-full-group") << u"Full"_s << u"Sort"_s << true;
+}
+
+// The host renames or moves an entry itself; a move the catalogue refuses leaves it, with its
+// action and mode, where it was.
+void TestToolsMenu::actionAndModeFollowEditApp()
+{
+    QFETCH(QString, group);
+    QFETCH(QString, app);
+    QFETCH(bool, refused);
+    ExternalApps apps;
+    apps.setMaxApps(1);
+    fill(apps, {u"Tools/Sort"_s, u"Full/Other"_s});
+    QMenu menu;
+    ToolsMenu tools(&apps, &menu);
+    connect(&apps, &ExternalApps::catalogueChanged, &tools, &ToolsMenu::rebuild);
+    QAction *action = menu.findChild<QAction *>(u"lanyard-tool/Tools/Sort"_s);
+    tools.setOutputMode(u"Tools"_s, u"Sort"_s, OutputMode::ReplaceSelection);
+    apps.EditApp(u"Tools"_s, u"Sort"_s, group, app, false);
+    const QString nowGroup = refused ? u"Tools"_s : group, nowApp = refused ? u"Sort"_s : app;
+    QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/"_s + nowGroup + u'/' + nowApp), action);
+    QCOMPARE(tools.outputMode(nowGroup, nowApp), OutputMode::ReplaceSelection);
+    if (!refused)
+        QCOMPARE(tools.outputMode(u"Tools"_s, u"Sort"_s), OutputMode::Ignore);
 }
 
 void TestToolsMenu::modesSavedAndLoaded_data()
