@@ -20,7 +20,8 @@ class ExternalApps;
 /**
  * A host's Tools menu built from an ExternalApps catalogue: one submenu per group in catalogue
  * order (groups without a visible application are left out), one action per application with
- * its icon. Picking an action emits aboutToLaunch, calls ExecuteApp and emits launched.
+ * its icon. Picking an action emits aboutToLaunch, calls ExecuteApp and emits launched (for
+ * an entry that talks back, below: starts a run).
  *
  * The entries go first in the menu, before any action the host adds itself (a separator and a
  * "Configure tools..." entry, say); rebuild() brings only them up to date, so call it whenever
@@ -30,22 +31,25 @@ class ExternalApps;
  *
  * An entry keeps its QAction across rebuilds for as long as it exists, renamed or moved to
  * another group by ExternalApps::EditApp (in the program list window or by the host) included,
- * so what a host sets on it (a shortcut, say) stays. Its objectName is stable: "lanyard-tool/" + group + "/" + name
- * (a "/" or "%" in a name written %2F or %25); the submenus are "lanyard-group/" + group.
+ * so what a host sets on it (a shortcut, say) stays. Its objectName is stable:
+ * "lanyard-tool/" + group + "/" + name (a "/" or "%" in a name written %2F or %25); the
+ * submenus are "lanyard-group/" + group.
  *
  * An entry may also talk back. Its output mode says where the program's output goes, and it
  * may take the host's selection on its standard input; such an entry runs through
  * ExternalApps::startTool instead of ExecuteApp. The host hands over its document with
  * setDocumentHooks and keeps the modes with saveModes and loadModes; a mode follows its entry
- * across renames and moves, as the action does. What a run
- * delivers:
+ * across renames and moves, as the action does. What a run delivers:
  * - OutputMode::Pane: standard output and standard error together, in the order they came,
  *   whatever the exit status (a checker's findings come with a failing status);
  * - the other modes: standard output alone, and only when the program exits with status 0;
  *   otherwise nothing changes and runFailed says why (its standard error).
- * Clipboard output goes to the application's clipboard; the other modes go to the host's hook.
- * Picking an entry whose run is still going cancels that run (its output is dropped) and
- * starts it afresh. Deleting the menu cancels the runs it started.
+ *
+ * Into the text (InsertAtCursor, ReplaceSelection) and onto the clipboard, one line break at
+ * the end of the output is dropped unless the text the program read ended with one. Clipboard
+ * output goes to the application's clipboard; the other modes go to the host's hook. Picking an
+ * entry whose run is still going cancels that run (it delivers nothing) and starts it afresh;
+ * deleting the menu cancels the runs it started.
  */
 class LANYARD_EXPORT ToolsMenu : public QObject
 {
