@@ -483,23 +483,25 @@ void TestToolsMenu::modesSavedAndLoaded()
 
 void TestToolsMenu::runEndsWithTheMenu_data()
 {
-    QTest::addColumn<bool>("pickAgain");
-    QTest::newRow("menu-deleted") << false;
-    QTest::newRow("picked-again") << true;
+    QTest::addColumn<QString>("end");
+    QTest::newRow("menu-deleted") << u"menu"_s;
+    QTest::newRow("catalogue-deleted") << u"catalogue"_s;
+    QTest::newRow("picked-again") << u"pick"_s;
 }
 
-// A run that waits forever (on input "slow") ends with the menu, or when its entry is picked
-// again, with what it started; the second run delivers, the first nothing.
+// A run that waits forever (on input "slow") ends with the menu, with the catalogue, or when its
+// entry is picked again, with what it started; the second run delivers, the first nothing.
 void TestToolsMenu::runEndsWithTheMenu()
 {
-    QFETCH(bool, pickAgain);
+    QFETCH(QString, end);
+    const bool pickAgain = end == u"pick";
     // Told apart from the same test running elsewhere on the machine by this process's number.
     const QString sleep = u"sleep 1000.%1"_s.arg(QCoreApplication::applicationPid());
     const QString script = u"read x; [ \"$x\" = slow ] && "_s + sleep + u"; echo \"$x\""_s;
-    ExternalApps apps;
-    QVERIFY(apps.AddApp(u"Text"_s, u"Slow"_s, u"/bin/sh"_s, u"-c '"_s + script + u'\'', false));
+    auto apps = std::make_unique<ExternalApps>();
+    QVERIFY(apps->AddApp(u"Text"_s, u"Slow"_s, u"/bin/sh"_s, u"-c '"_s + script + u'\'', false));
     QMenu menu;
-    auto tools = std::make_unique<ToolsMenu>(&apps, &menu);
+    auto tools = std::make_unique<ToolsMenu>(apps.get(), &menu);
     FakeEditor editor;
     editor.hookUp(*tools);
     editor.document.setPlainText(u"slow"_s);
@@ -516,8 +518,10 @@ void TestToolsMenu::runEndsWithTheMenu()
         action->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 1, 10000);
         QCOMPARE(editor.newDocuments, QStringList{u"fast\n"_s});
-    } else {
+    } else if (end == u"menu") {
         tools.reset();
+    } else {
+        apps.reset();
     }
     QTRY_VERIFY_WITH_TIMEOUT(sleeping().isEmpty() && shells().isEmpty(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(ProcessCensus::children().isEmpty(), 10000);
