@@ -268,6 +268,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("text");
         QTest::newRow("euro-split-by-a-pause") << uR"(printf "\342\202"; sleep 0.2; printf "\254\n")"_s << u"€\n"_s;
+        QTest::newRow("cut-short-by-the-end") << uR"(printf "ok\342\202")"_s << u"ok\uFFFD"_s;
+        QTest::newRow("not-utf8-in-the-middle") << uR"(printf "a\377b")"_s << u"a\uFFFDb"_s;
         QString many;
         for (int i = 0; i < 30000; ++i)
             many += u"é€😀"_s;
@@ -286,8 +288,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, 60000);
         QCOMPARE(got.outputText.size(), text.size());
         QVERIFY(got.outputText == text);
+        // No piece holds a character cut in two (as U+FFFD where the text has none).
         for (const QString &piece : std::as_const(got.textPieces))
-            QVERIFY(!piece.contains(QChar::ReplacementCharacter));
+            QVERIFY(!piece.contains(QChar::ReplacementCharacter) || text.contains(QChar::ReplacementCharacter));
     }
 
     // Deleting a running run, or the ExternalApps that owns it, ends its program.
