@@ -315,6 +315,27 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), Bound);
     }
 
+    // A handler may delete its run at once, also while the program still runs.
+    void deletedInItsOwnHandler_data()
+    {
+        QTest::addColumn<bool>("onOutput");
+        QTest::newRow("on-output-while-running") << true;
+        QTest::newRow("on-finished") << false;
+    }
+    void deletedInItsOwnHandler()
+    {
+        QFETCH(bool, onOutput);
+        addScript(u"Talker"_s, onOutput ? u"echo first; sleep 987656"_s : u"echo only"_s);
+        QPointer<ToolRun> run = m_apps->startTool(u"T"_s, u"Talker"_s);
+        if (onOutput)
+            connect(run, &ToolRun::standardOutput, this, [run] { delete run; });
+        else
+            connect(run, &ToolRun::finished, this, [run] { delete run; });
+        QTRY_VERIFY_WITH_TIMEOUT(run.isNull(), Bound);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 987656"_s), QList<pid_t>(), Bound);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), Bound);
+    }
+
     // A run taken from its ExternalApps goes on after that object is gone.
     void runOutlivesItsOwner()
     {
