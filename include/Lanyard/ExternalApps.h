@@ -285,8 +285,9 @@ Q_SIGNALS:
     void AppFinished(const QString &strGroup, const QString &strApp);
     /// The same as AppFinished, under a name a QML handler (onAppFinished) can take.
     void appFinished(const QString &group, const QString &app);
-    /// ExecuteApp or startTool did not start the application: @p reason says why ("Unable to find the file:
-    /// /usr/bin/gedit", "Permission denied", "a quote in the command line is not closed", ...).
+    /// ExecuteApp or startTool did not start the application: @p reason says why ("Unable to
+    /// find the file: /usr/bin/gedit", "Permission denied", "a quote in the command line is not
+    /// closed", ...).
     void launchFailed(const QString &strGroup, const QString &strApp, const QString &reason);
     /// A save (save() or the release) did not write the launch list: @p reason says why.
     void saveFailed(const QString &reason);

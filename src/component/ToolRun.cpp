@@ -46,7 +46,7 @@ void ToolRun::Private::fail(const QString &reason)
 }
 
 void ToolRun::Private::relay(const QByteArray &bytes, void (ToolRun::*bytesSignal)(const QByteArray &),
-                             void (ToolRun::*textSignal)(const QString &), QStringDecoder &decoder)
+                             void (ToolRun::*textSignal)(const QString &), TextDecoder &decoder)
 {
     const QPointer<ToolRun> alive(q);
     Q_EMIT(q->*bytesSignal)(bytes);
@@ -59,8 +59,20 @@ void ToolRun::Private::relay(const QByteArray &bytes, void (ToolRun::*bytesSigna
         Q_EMIT(q->*textSignal)(text);
 }
 
+bool ToolRun::Private::endText(void (ToolRun::*textSignal)(const QString &), const TextDecoder &decoder)
+{
+    if (!decoder.holdsPartOfACharacter() || !q->isSignalConnected(QMetaMethod::fromSignal(textSignal)))
+        return true;
+    const QPointer<ToolRun> alive(q);
+    Q_EMIT(q->*textSignal)(QString(QChar::ReplacementCharacter));
+    return !alive.isNull();
+}
+
 void ToolRun::Private::ended(int code)
 {
+    if (state == State::Running
+        && (!endText(&ToolRun::standardOutputText, outputText) || !endText(&ToolRun::standardErrorText, errorText)))
+        return;
     exitCode = code;
     if (state == State::Running)
         state = State::Finished;

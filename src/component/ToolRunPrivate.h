@@ -9,6 +9,17 @@
 
 namespace Lanyard {
 
+/// A UTF-8 decoder that tells whether it holds the first bytes of a character still to come.
+class TextDecoder : public QStringDecoder
+{
+public:
+    TextDecoder()
+        : QStringDecoder(QStringDecoder::Utf8)
+    {
+    }
+    bool holdsPartOfACharacter() const { return state.remainingChars != 0; }
+};
+
 /// The state of a ToolRun and the process it relays; ExternalApps::startTool starts it.
 struct LANYARD_NO_EXPORT ToolRun::Private
 {
@@ -26,12 +37,15 @@ struct LANYARD_NO_EXPORT ToolRun::Private
     int exitCode = -1;
     QString failure;
     ToolProcess process;
-    QStringDecoder outputText{QStringDecoder::Utf8};
-    QStringDecoder errorText{QStringDecoder::Utf8};
+    TextDecoder outputText;
+    TextDecoder errorText;
 
 private:
     void relay(const QByteArray &bytes, void (ToolRun::*bytesSignal)(const QByteArray &),
-               void (ToolRun::*textSignal)(const QString &), QStringDecoder &decoder);
+               void (ToolRun::*textSignal)(const QString &), TextDecoder &decoder);
+    /// A character cut short by the end of the output comes as U+FFFD; false when a handler
+    /// deleted the run.
+    bool endText(void (ToolRun::*textSignal)(const QString &), const TextDecoder &decoder);
     void ended(int code);
 };
 

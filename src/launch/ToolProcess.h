@@ -38,7 +38,7 @@ public:
         HostStandardInput, ///< the host's own standard input (/dev/null when it has none)
     };
 
-    static constexpr qsizetype ReadSize = 64 * 1024;
+    static constexpr qsizetype ReadSize = 1024 * 1024;
     static constexpr int GraceMs = 500;
 
     explicit ToolProcess(QObject *parent = nullptr);

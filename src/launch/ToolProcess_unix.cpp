@@ -29,6 +29,7 @@ namespace {
 
 // A program without a pidfd (no descriptor left) is looked at this often.
 constexpr int LookWithoutPidfdMs = 200;
+constexpr int PipeSize = 1024 * 1024;
 
 /// The host's end of one of the program's pipes, with the notifier that tells when it is ready.
 struct PipeEnd
@@ -103,6 +104,10 @@ bool emptyNow(int fd)
     } while (ready < 0 && errno == EINTR);
     return ready == 0;
 }
+
+/// Gives the pipe of @p fd room for more than the usual 64 KiB where the system allows it:
+/// a program that writes much waits less often for the host to read.
+void enlargePipe(int fd) { ::fcntl(fd, F_SETPIPE_SZ, PipeSize); }
 
 bool hostHasStandardInput() { return ::fcntl(STDIN_FILENO, F_GETFD) != -1; }
 
@@ -232,7 +237,10 @@ bool ToolProcess::Private::openPipes(const QByteArray &bytes, InputFrom inputFro
 {
     if (inputFrom == InputFrom::Bytes && !bytes.isEmpty() && !makePipe(inputRead, input.fd, input.fd))
         return false;
-    return makePipe(output.fd, outputWrite, output.fd) && makePipe(error.fd, errorWrite, error.fd);
+    if (!makePipe(output.fd, outputWrite, output.fd) || !makePipe(error.fd, errorWrite, error.fd))
+        return false;
+    enlargePipe(output.fd.get());
+    return true;
 }
 
 QString ToolProcess::start(const LaunchCommand &command, const QByteArray &input, InputFrom inputFrom)

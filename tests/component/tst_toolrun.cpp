@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -268,6 +269,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("text");
         QTest::newRow("euro-split-by-a-pause") << uR"(printf "\342\202"; sleep 0.2; printf "\254\n")"_s << u"€\n"_s;
+        QTest::newRow("cut-short-by-the-end") << uR"(printf "ok\342\202")"_s << u"ok\uFFFD"_s;
+        QTest::newRow("not-utf8-in-the-middle") << uR"(printf "a\377b")"_s << u"a\uFFFDb"_s;
         QString many;
         for (int i = 0; i < 30000; ++i)
             many += u"é€😀"_s;
@@ -286,8 +289,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, 60000);
         QCOMPARE(got.outputText.size(), text.size());
         QVERIFY(got.outputText == text);
+        // No piece holds a character cut in two (as U+FFFD where the text has none).
         for (const QString &piece : std::as_const(got.textPieces))
-            QVERIFY(!piece.contains(QChar::ReplacementCharacter));
+            QVERIFY(!piece.contains(QChar::ReplacementCharacter) || text.contains(QChar::ReplacementCharacter));
     }
 
     // Deleting a running run, or the ExternalApps that owns it, ends its program.
@@ -309,6 +313,27 @@ private Q_SLOTS:
             delete run;
         QVERIFY(!run);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 987654"_s), QList<pid_t>(), Bound);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), Bound);
+    }
+
+    // A handler may delete its run at once, also while the program still runs.
+    void deletedInItsOwnHandler_data()
+    {
+        QTest::addColumn<bool>("onOutput");
+        QTest::newRow("on-output-while-running") << true;
+        QTest::newRow("on-finished") << false;
+    }
+    void deletedInItsOwnHandler()
+    {
+        QFETCH(bool, onOutput);
+        addScript(u"Talker"_s, onOutput ? u"echo first; sleep 987656"_s : u"echo only"_s);
+        QPointer<ToolRun> run = m_apps->startTool(u"T"_s, u"Talker"_s);
+        if (onOutput)
+            connect(run, &ToolRun::standardOutput, this, [run] { delete run; });
+        else
+            connect(run, &ToolRun::finished, this, [run] { delete run; });
+        QTRY_VERIFY_WITH_TIMEOUT(run.isNull(), Bound);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 987656"_s), QList<pid_t>(), Bound);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), Bound);
     }
 
@@ -342,14 +367,16 @@ private Q_SLOTS:
             ::_exit(0);
         }
         ::close(hold[0]);
+        const auto letGo = qScopeGuard([&] {
+            ::close(hold[1]);
+            ::waitpid(forked, nullptr, 0);
+        });
         Collected got;
         got.keepOutput = false;
         got.follow(run);
         QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, Bound);
         QCOMPARE(got.outputSize, 8 * MiB);
         QCOMPARE(::waitpid(forked, nullptr, WNOHANG), 0); // the fork's child was there all along
-        ::close(hold[1]);
-        QCOMPARE(::waitpid(forked, nullptr, 0), forked);
     }
 
     // The interface by name (QML, scripts) starts runs too.
