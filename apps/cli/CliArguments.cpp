@@ -19,7 +19,10 @@ Commands:
                               flag as stored (-1 or 0)
   show GROUP APP            print what run would start, without starting it:
                               program, one line per argument, folder
-  run GROUP APP             start the application with the placeholders replaced
+  run GROUP APP [--wait]    start the application with the placeholders replaced;
+                              with --wait, give it this standard input, pass on
+                              its output and error output, and end with its
+                              exit status
   add GROUP APP PATH [CMDLINE] [--protected]
                             add an application (or update the one of that name)
   edit OLDGROUP OLDAPP NEWGROUP NEWAPP [--path P] [--cmd C] [--protected]
@@ -41,6 +44,8 @@ Options:
       --protected           (add, edit) mark the application as protected
       --path P              (edit) the new program path
       --cmd C               (edit) the new command line
+      --wait                (run) wait for the program's end; SIGINT, SIGTERM or
+                              SIGHUP cancels it with what it started
   -h, --help                display this help and exit
       --version             output version information and exit
 
@@ -56,6 +61,8 @@ Exit status:
   2  bad usage, an error of the component ("lanyard: error N: TEXT"), a
        launch list that could not be read or written, or output that could not
        be written ("lanyard: write error: TEXT")
+run --wait ends with the program's exit status instead, 128 + N when signal N
+ended it or the wait, and 127 when the program was not started.
 )"_s;
 
 CliExit usageError(const QString &message)
@@ -74,6 +81,7 @@ struct CommandSyntax
     bool takesProtected;
     bool takesPathAndCmd;
     bool writes;
+    bool takesWait = false;
 };
 
 const QList<CommandSyntax> &commands()
@@ -81,7 +89,7 @@ const QList<CommandSyntax> &commands()
     static const QList<CommandSyntax> table{
         {u"list"_s, 0, 0, u"list"_s, false, false, false},
         {u"show"_s, 2, 2, u"show GROUP APP"_s, false, false, false},
-        {u"run"_s, 2, 2, u"run GROUP APP"_s, false, false, false},
+        {u"run"_s, 2, 2, u"run GROUP APP [--wait]"_s, false, false, false, true},
         {u"add"_s, 3, 4, u"add GROUP APP PATH [CMDLINE] [--protected]"_s, true, false, true},
         {u"edit"_s, 4, 4, u"edit OLDGROUP OLDAPP NEWGROUP NEWAPP [--path P] [--cmd C] [--protected]"_s, true, true,
          true},
@@ -137,12 +145,13 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
     const QCommandLineOption isProtected(u"protected"_s, QString());
     const QCommandLineOption path(u"path"_s, QString(), u"P"_s);
     const QCommandLineOption cmd(u"cmd"_s, QString(), u"C"_s);
+    const QCommandLineOption wait(u"wait"_s, QString());
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, QString());
     const QCommandLineOption version(u"version"_s, QString());
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({file, maxGroups, maxApps, language, set, isProtected, path, cmd, help, version});
+    parser.addOptions({file, maxGroups, maxApps, language, set, isProtected, path, cmd, wait, help, version});
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(help))
@@ -170,6 +179,8 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
         return usageError(u"option '--protected' applies to add and edit only"_s);
     if ((parser.isSet(path) || parser.isSet(cmd)) && !syntax->takesPathAndCmd)
         return usageError(u"options '--path' and '--cmd' apply to edit only"_s);
+    if (parser.isSet(wait) && !syntax->takesWait)
+        return usageError(u"option '--wait' applies to run only"_s);
 
     if (parser.isSet(file) && parser.value(file).isEmpty())
         return usageError(u"option '--file' needs a path"_s);
@@ -197,6 +208,7 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
         invocation.placeholders.append({pair.left(equals), pair.mid(equals + 1)});
     }
     invocation.isProtected = parser.isSet(isProtected);
+    invocation.wait = parser.isSet(wait);
     if (parser.isSet(path))
         invocation.path = parser.value(path);
     if (parser.isSet(cmd))

@@ -25,6 +25,7 @@ struct CliInvocation
     bool isProtected = false;
     std::optional<QString> path; // edit only
     std::optional<QString> cmd;  // edit only
+    bool wait = false;           // run only
 };
 
 /// What the host prints before it stops without running a command (--help, --version, bad usage).
@@ -43,6 +44,9 @@ std::variant<CliInvocation, CliExit> parse(const QStringList &arguments, const Q
 
 /// The exit status of an error that the component reports, of bad usage and of lost output.
 inline constexpr int errorStatus = 2;
+/// The exit status of run --wait when the program did not start, as a shell's for a command
+/// it cannot find.
+inline constexpr int notStartedStatus = 127;
 
 /// The range of --max-groups and --max-apps: what the component accepts as a limit.
 inline constexpr qint16 minCount = 1;

@@ -2,6 +2,7 @@
 #include "CliCommands.h"
 
 #include "CliArguments.h"
+#include "WaitedRun.h"
 #include "Windowing.h"
 
 #include "text/NativeText.h"
@@ -70,15 +71,22 @@ int show(const ExternalApps &apps, const QString &group, const QString &app)
     return 0;
 }
 
-int run(ExternalApps &apps, const QString &group, const QString &app)
+int run(ExternalApps &apps, const QString &group, const QString &app, bool wait)
 {
+    const int notStarted = wait ? CliArguments::notStartedStatus : 1;
     if (!hasEntry(apps, group, app)) {
         err(u"%1: no such application"_s.arg(entryName(group, app)));
-        return 1;
+        return notStarted;
     }
     // A terminal gets the reason on standard error; a box only where someone sees it and no
     // terminal does (a desktop shortcut).
     apps.setShowMissingProgram(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
+    if (wait) {
+        const WaitedRun::Outcome outcome = WaitedRun::exec(apps, group, app);
+        if (!outcome.started)
+            err(u"%1: not started: %2"_s.arg(entryName(group, app), outcome.reason));
+        return outcome.started ? outcome.status : notStarted;
+    }
     QString reason;
     const QMetaObject::Connection failed = QObject::connect(
         &apps, &ExternalApps::launchFailed,
@@ -145,7 +153,7 @@ int runCommand(ExternalApps &apps, const CliInvocation &invocation)
     if (command == u"show")
         return show(apps, a.at(0), a.at(1));
     if (command == u"run")
-        return run(apps, a.at(0), a.at(1));
+        return run(apps, a.at(0), a.at(1), invocation.wait);
     if (command == u"add")
         return add(apps, invocation);
     if (command == u"edit")

@@ -44,7 +44,20 @@ QString defaultSampleText()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/lanyard-demo/sample.txt"_s;
 }
 
-bool ensureLaunchList(const QString &path) { return ensureFromResource(path, u":/lanyard-demo/sample-tools.lst"_s); }
+QString outputModesFile(const QString &launchList)
+{
+    const QFileInfo list(launchList);
+    return list.absoluteDir().filePath(list.completeBaseName() + u"-output.ini"_s);
+}
+
+bool ensureLaunchList(const QString &path)
+{
+    if (QFileInfo::exists(path))
+        return true;
+    // The modes first: a list without them would stay without them.
+    return ensureFromResource(outputModesFile(path), u":/lanyard-demo/sample-tools-output.ini"_s)
+           && ensureFromResource(path, u":/lanyard-demo/sample-tools.lst"_s);
+}
 
 bool ensureSampleText(const QString &path) { return ensureFromResource(path, u":/lanyard-demo/sample.txt"_s); }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "DemoWindow.h"
 
+#include "DemoFiles.h"
 #include "HostPlaceholders.h"
+#include "OutputModesMenu.h"
 #include "TextView.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -18,12 +20,14 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QToolBar>
 
 using namespace Qt::StringLiterals;
 using Lanyard::ExternalApps;
 using Lanyard::ToolsMenu;
+using OutputMode = ToolsMenu::OutputMode;
 
 namespace {
 
@@ -46,6 +50,7 @@ DemoWindow::DemoWindow(const QString &launchList, QWidget *parent)
     mono.setStyleHint(QFont::Monospace);
     m_view->setFont(mono);
     createLogPane();
+    createOutputPane();
     createMenus();
     createStatusBar();
 
@@ -55,15 +60,15 @@ DemoWindow::DemoWindow(const QString &launchList, QWidget *parent)
     m_apps->setMaxApps(128);
     // The file is read here, so a launch never changes the folder a relative path means.
     m_apps->setEXTFile(QFileInfo(launchList).absoluteFilePath());
+    m_outputModes = new OutputModesMenu(m_tools, DemoFiles::outputModesFile(launchList), this);
+    m_toolsMenu->insertMenu(m_configure, m_outputModes);
+    m_outputModes->load();
+    hookUpTools();
 
     connect(m_view, &TextView::cursorPositionChanged, this, &DemoWindow::updateCursorStatus);
     connect(m_view, &TextView::selectionChanged, this, &DemoWindow::updateCursorStatus);
     connect(m_apps.get(), &ExternalApps::AppFinished, this, [this](const QString &group, const QString &app) {
         logLine(u"media-playback-start"_s, tr("Started %1").arg(entryText(group, app)));
-    });
-    connect(m_tools, &ToolsMenu::launched, this, [this](const QString &group, const QString &app, bool ok) {
-        if (!ok)
-            logLine(u"dialog-error"_s, tr("Could not start %1").arg(entryText(group, app)));
     });
     logLine(u"document-open"_s, tr("Loaded %n tool(s) from %1", nullptr,
                                    [this] {
@@ -93,7 +98,8 @@ void DemoWindow::createMenus()
     QAction *showProtected = view->addAction(tr("Show &protected tools"));
     showProtected->setObjectName(u"actionShowProtected"_s);
     showProtected->setCheckable(true);
-    view->addAction(findChild<QDockWidget *>()->toggleViewAction());
+    view->addAction(findChild<QDockWidget *>(u"logDock"_s)->toggleViewAction());
+    view->addAction(findChild<QDockWidget *>(u"outputDock"_s)->toggleViewAction());
 
     m_toolsMenu = menuBar()->addMenu(tr("&Tools"));
     m_toolsMenu->setObjectName(u"menuTools"_s);
@@ -102,9 +108,9 @@ void DemoWindow::createMenus()
     // Asked right before every launch and when the placeholder picker opens.
     connect(m_apps.get(), &ExternalApps::placeholdersWanted, this, &DemoWindow::registerPlaceholders);
     m_toolsMenu->addSeparator();
-    QAction *configure = m_toolsMenu->addAction(themeIcon(u"preferences-system"_s), tr("&Configure tools..."), this,
-                                                &DemoWindow::configureTools);
-    configure->setObjectName(u"actionConfigureTools"_s);
+    m_configure = m_toolsMenu->addAction(themeIcon(u"preferences-system"_s), tr("&Configure tools..."), this,
+                                         &DemoWindow::configureTools);
+    m_configure->setObjectName(u"actionConfigureTools"_s);
 
     QMenu *language = menuBar()->addMenu(tr("&Language"));
     auto *languages = new QActionGroup(this);
@@ -135,7 +141,7 @@ void DemoWindow::createMenus()
     toolBar->setMovable(false);
     toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolBar->addAction(open);
-    toolBar->addAction(configure);
+    toolBar->addAction(m_configure);
 }
 
 void DemoWindow::createLogPane()
@@ -150,6 +156,78 @@ void DemoWindow::createLogPane()
     dock->setWidget(m_log);
     addDockWidget(Qt::BottomDockWidgetArea, dock);
     resizeDocks({dock}, {110}, Qt::Vertical);
+}
+
+void DemoWindow::createOutputPane()
+{
+    auto *dock = new QDockWidget(tr("Output"), this);
+    dock->setObjectName(u"outputDock"_s);
+    dock->setFeatures(QDockWidget::DockWidgetClosable);
+    m_output = new QPlainTextEdit(dock);
+    m_output->setObjectName(u"outputPane"_s);
+    m_output->setReadOnly(true);
+    m_output->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_output->setFont(m_view->font());
+    m_output->setPlaceholderText(tr("What a tool writes, when its output goes to the pane."));
+    dock->setWidget(m_output);
+    splitDockWidget(findChild<QDockWidget *>(u"logDock"_s), dock, Qt::Horizontal);
+}
+
+void DemoWindow::hookUpTools()
+{
+    m_tools->setDocumentHooks(
+        [this] {
+            // No selection: the tool reads the whole text, and a replacement replaces it.
+            const QTextCursor cursor = m_view->textCursor();
+            return cursor.hasSelection() ? HostPlaceholders::selectionText(cursor) : m_view->toPlainText();
+        },
+        [this](OutputMode mode, const QString &text) { takeOutput(mode, text); });
+    connect(m_tools, &ToolsMenu::launched, this, [this](const QString &group, const QString &app, bool ok) {
+        if (!ok)
+            logLine(u"dialog-error"_s, tr("Could not start %1").arg(entryText(group, app)));
+    });
+    connect(m_tools, &ToolsMenu::runFailed, this, [this](const QString &group, const QString &app, const QString &why) {
+        logLine(u"dialog-error"_s, tr("%1 failed: %2").arg(entryText(group, app), why));
+    });
+    connect(m_tools, &ToolsMenu::runFinished, this, [this](const QString &group, const QString &app, int status) {
+        logLine(u"emblem-ok"_s, tr("%1 ended with status %2").arg(entryText(group, app)).arg(status));
+    });
+}
+
+void DemoWindow::takeOutput(OutputMode mode, const QString &text)
+{
+    QTextCursor cursor = m_view->textCursor();
+    switch (mode) {
+    case OutputMode::InsertAtCursor:
+        cursor.setPosition(cursor.position());
+        cursor.insertText(text);
+        break;
+    case OutputMode::ReplaceSelection:
+        if (!cursor.hasSelection())
+            cursor.select(QTextCursor::Document);
+        cursor.insertText(text);
+        break;
+    case OutputMode::NewDocument: {
+        auto *document = new QPlainTextEdit(this);
+        document->setWindowFlag(Qt::Window);
+        document->setAttribute(Qt::WA_DeleteOnClose);
+        document->setObjectName(u"newDocument"_s);
+        document->setWindowTitle(tr("Untitled \u2014 Lanyard Demo"));
+        document->setFont(m_view->font());
+        document->setPlainText(text);
+        document->resize(640, 480);
+        m_newDocuments << document;
+        document->show();
+        break;
+    }
+    case OutputMode::Pane:
+        m_output->setPlainText(text);
+        m_output->parentWidget()->show();
+        break;
+    case OutputMode::Ignore:
+    case OutputMode::Clipboard:
+        break; // ToolsMenu's own
+    }
 }
 
 void DemoWindow::createStatusBar()
@@ -185,6 +263,20 @@ QMenu *DemoWindow::toolsMenuWidget() const { return m_toolsMenu; }
 TextView *DemoWindow::textView() const { return m_view; }
 
 QListWidget *DemoWindow::log() const { return m_log; }
+
+QPlainTextEdit *DemoWindow::outputPane() const { return m_output; }
+
+OutputModesMenu *DemoWindow::outputModesMenu() const { return m_outputModes; }
+
+QList<QPlainTextEdit *> DemoWindow::newDocuments() const
+{
+    QList<QPlainTextEdit *> open;
+    for (QPlainTextEdit *document : m_newDocuments) {
+        if (document)
+            open << document;
+    }
+    return open;
+}
 
 void DemoWindow::registerPlaceholders()
 {

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -10,15 +12,20 @@ class QActionGroup;
 class QLabel;
 class QListWidget;
 class QMenu;
+class QPlainTextEdit;
+class OutputModesMenu;
 class TextView;
+
+#include <Lanyard/ToolsMenu.h>
 
 namespace Lanyard {
 class ExternalApps;
-class ToolsMenu;
 } // namespace Lanyard
 
 /// The demo host: a text viewer whose Tools menu starts the programs of a launch list with the
-/// viewer's current file, cursor and selection filled in.
+/// viewer's current file, cursor and selection filled in; a tool may read the selection and
+/// have its output shown in the output pane, put into the text, into a new document or onto
+/// the clipboard.
 class DemoWindow : public QMainWindow
 {
     Q_OBJECT
@@ -38,6 +45,10 @@ public:
     QMenu *toolsMenuWidget() const;
     TextView *textView() const;
     QListWidget *log() const;
+    QPlainTextEdit *outputPane() const;
+    OutputModesMenu *outputModesMenu() const;
+    /// The documents tools opened (OutputMode::NewDocument) that are still open, oldest first.
+    QList<QPlainTextEdit *> newDocuments() const;
 
     /// Hands the viewer's current data to the component; runs before every launch.
     void registerPlaceholders();
@@ -48,6 +59,10 @@ public Q_SLOTS:
 private:
     void createMenus();
     void createLogPane();
+    void createOutputPane();
+    void hookUpTools();
+    /// Puts a tool's output where @p mode says.
+    void takeOutput(Lanyard::ToolsMenu::OutputMode mode, const QString &text);
     void createStatusBar();
     void chooseFile();
     void setLanguage(QAction *action);
@@ -57,8 +72,12 @@ private:
     std::unique_ptr<Lanyard::ExternalApps> m_apps;
     Lanyard::ToolsMenu *m_tools = nullptr;
     QMenu *m_toolsMenu = nullptr;
+    QAction *m_configure = nullptr;
     TextView *m_view = nullptr;
     QListWidget *m_log = nullptr;
+    QPlainTextEdit *m_output = nullptr;
+    OutputModesMenu *m_outputModes = nullptr;
+    QList<QPointer<QPlainTextEdit>> m_newDocuments; // closing one deletes it
     QLabel *m_fileStatus = nullptr;
     QLabel *m_cursorStatus = nullptr;
     QString m_file;

@@ -19,14 +19,13 @@ QString wordUnderCursor(const QTextCursor &cursor)
     return word.selectedText();
 }
 
-/// QTextCursor marks line ends in a selection with U+2029; a program wants "\n".
+} // namespace
+
 QString selectionText(const QTextCursor &cursor)
 {
     QString text = cursor.selectedText();
     return text.replace(QChar::ParagraphSeparator, u'\n');
 }
-
-} // namespace
 
 QList<std::pair<QString, QString>> current(const QString &filePath, const QTextCursor &cursor)
 {

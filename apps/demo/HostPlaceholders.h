@@ -16,4 +16,7 @@ namespace HostPlaceholders {
 /// cursor), in that order.
 QList<std::pair<QString, QString>> current(const QString &filePath, const QTextCursor &cursor);
 
+/// The selected text with "\n" at line ends (QTextCursor marks them with U+2029).
+QString selectionText(const QTextCursor &cursor);
+
 } // namespace HostPlaceholders

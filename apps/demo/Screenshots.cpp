@@ -5,6 +5,7 @@
 #include "TextView.h"
 
 #include <Lanyard/ExternalApps.h>
+#include <Lanyard/ToolsMenu.h>
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTreeWidget>
 
@@ -68,17 +70,44 @@ QImage composite(QWidget *window, const QList<QWidget *> &popups, bool dimWindow
     return image;
 }
 
-/// Starts the sample's harmless entry (a sorted copy beside the sample), so the log has a story.
-void launchSortedCopy(DemoWindow &window)
+QAction *toolAction(DemoWindow &window, const QString &name)
 {
     for (QAction *group : window.toolsMenuWidget()->actions()) {
         if (!group->menu())
             continue;
         for (QAction *entry : group->menu()->actions()) {
-            if (entry->text() == u"Save a sorted copy")
-                entry->trigger();
+            if (entry->text() == name)
+                return entry;
         }
     }
+    return nullptr;
+}
+
+/// Starts the sample's harmless entry (a sorted copy beside the sample), so the log has a story.
+void launchSortedCopy(DemoWindow &window)
+{
+    if (QAction *entry = toolAction(window, u"Save a sorted copy"_s))
+        entry->trigger();
+}
+
+/// Picks a tool and waits (at most five seconds) until its run has ended.
+bool runTool(DemoWindow &window, const QString &name)
+{
+    QAction *entry = toolAction(window, name);
+    if (!entry)
+        return false;
+    bool ended = false;
+    const auto done = [&ended] { ended = true; };
+    const QMetaObject::Connection finished = QObject::connect(window.toolsMenu(), &Lanyard::ToolsMenu::runFinished,
+                                                              done);
+    const QMetaObject::Connection failed = QObject::connect(window.toolsMenu(), &Lanyard::ToolsMenu::runFailed, done);
+    entry->trigger();
+    const QDeadlineTimer deadline(5000);
+    while (!ended && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QObject::disconnect(finished);
+    QObject::disconnect(failed);
+    return ended;
 }
 
 QString captureMain(DemoWindow &window, const QString &folder)
@@ -138,6 +167,25 @@ QString captureConfigure(DemoWindow &window, const QString &folder)
     return image.save(path) ? QString() : u"cannot write "_s + path;
 }
 
+/// The sample's three fruit lines counted into the output pane, then sorted in place.
+QString captureOutput(DemoWindow &window, const QString &folder)
+{
+    TextView *view = window.textView();
+    QTextCursor lines = view->document()->find(u"  pear"_s);
+    if (lines.isNull())
+        return u"the sample has no lines to sort"_s;
+    lines.movePosition(QTextCursor::StartOfBlock);
+    lines.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 3);
+    view->setTextCursor(lines);
+    view->centerCursor();
+    if (!runTool(window, u"Word count"_s) || !runTool(window, u"Sort lines"_s))
+        return u"the sample's text tools did not run"_s;
+    settle(200);
+    const QImage image = composite(&window, {});
+    const QString path = QDir(folder).filePath(u"demo-output.png"_s);
+    return image.save(path) ? QString() : u"cannot write "_s + path;
+}
+
 } // namespace
 
 QString capture(DemoWindow &window, const QString &folder)
@@ -152,6 +200,8 @@ QString capture(DemoWindow &window, const QString &folder)
     QString error = captureMain(window, folder);
     if (error.isEmpty())
         error = captureConfigure(window, folder);
+    if (error.isEmpty())
+        error = captureOutput(window, folder);
     return error;
 }
 

@@ -73,7 +73,8 @@ int main(int argc, char **argv)
     const QCommandLineOption file(u"file"_s, u"The launch list (default: $XDG_CONFIG_HOME/lanyard-demo/tools.lst)."_s,
                                   u"path"_s);
     const QCommandLineOption screenshot(
-        u"screenshot"_s, u"Write screenshots (demo-main.png, demo-configure.png) to dir and exit."_s, u"dir"_s);
+        u"screenshot"_s, u"Write screenshots (demo-main.png, demo-configure.png, demo-output.png) to dir and exit."_s,
+        u"dir"_s);
     parser.addOptions({file, screenshot});
     parser.addPositionalArgument(u"file"_s, u"The text to show (default: a sample text)."_s, u"[file]"_s);
     answerHelpAndVersion(argc, argv, parser);

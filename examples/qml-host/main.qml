@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The whole interface by name: properties that notify, members that take and give values,
-// failures as errorOccurred (never as exceptions), and signals a QML handler takes.
+// failures as errorOccurred (never as exceptions), signals a QML handler takes, and a tool
+// whose output comes back.
 import QtQml
 import Lanyard
 
@@ -21,6 +22,13 @@ QtObject {
         console.log("groups:", apps.GroupCount, "path:", apps.AppPath("Tools", "Editor"),
                     "protected:", apps.AppProtected("Tools", "Editor"), "language:", apps.Language,
                     "icon:", apps.iconUrl("Tools", 0).startsWith("data:image/png;base64,"))
-        Qt.exit(apps.save() ? 0 : 1)
+        apps.AddApp("Tools", "Upper case", "tr", "a-z A-Z", false)
+        const run = apps.startTool("Tools", "Upper case", "shout") // the text goes to its input
+        let said = ""
+        run.standardOutputText.connect(text => said += text)
+        run.finished.connect(exitCode => {
+            console.log("tool said:", said, "exit:", exitCode)
+            Qt.exit(apps.save() ? 0 : 1)
+        })
     }
 }

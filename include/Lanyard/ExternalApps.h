@@ -7,6 +7,7 @@
 #include <Lanyard/Language.h>
 #include <Lanyard/LaunchCommand.h>
 #include <Lanyard/Result.h>
+#include <Lanyard/ToolRun.h>
 
 #include <QIcon>
 #include <QObject>
@@ -185,6 +186,24 @@ public:
      */
     bool ExecuteApp(const QString &strGroup, const QString &strApp);
 
+    /**
+     * Runs the application as ExecuteApp does (the placeholders replaced, no shell, in the
+     * program's folder, a program without a folder looked up in PATH, a missing program
+     * reported as ExecuteApp reports it, with launchFailed) but keeps the program: the run
+     * returned writes @p input to its standard input and gives back its output, its error
+     * output and its exit status; its cancel() ends it. With @p inputFrom HostStandardInput
+     * the program reads the host's own standard input instead of @p input. Without input the
+     * program reads an empty input (/dev/null). The program runs in a session of its own.
+     *
+     * placeholdersWanted is emitted first, as before every launch. Never throws: a run that did
+     * not start is in the state FailedToStart, and emits failedToStart from the event loop
+     * (launchFailed is emitted before this returns). Null only when a placeholdersWanted
+     * handler deleted this object. The run is a child of this object; see ToolRun.
+     */
+    Q_INVOKABLE Lanyard::ToolRun *startTool(const QString &group, const QString &app,
+                                            const QByteArray &input = QByteArray(),
+                                            Lanyard::ToolRun::Input inputFrom = Lanyard::ToolRun::Input::Bytes);
+
     /// Whether ExecuteApp shows the message of a missing program itself: a message box, or a
     /// line on standard error without a QApplication. True at creation; a host that reports
     /// launchFailed in its own way turns it off.
@@ -268,8 +287,9 @@ Q_SIGNALS:
     void AppFinished(const QString &strGroup, const QString &strApp);
     /// The same as AppFinished, under a name a QML handler (onAppFinished) can take.
     void appFinished(const QString &group, const QString &app);
-    /// ExecuteApp did not start the application: @p reason says why ("Unable to find the file:
-    /// /usr/bin/gedit", "Permission denied", "a quote in the command line is not closed", ...).
+    /// ExecuteApp or startTool did not start the application: @p reason says why ("Unable to
+    /// find the file: /usr/bin/gedit", "Permission denied", "a quote in the command line is not
+    /// closed", ...).
     void launchFailed(const QString &strGroup, const QString &strApp, const QString &reason);
     /// A save (save() or the release) did not write the launch list: @p reason says why.
     void saveFailed(const QString &reason);

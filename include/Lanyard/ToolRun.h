@@ -58,10 +58,12 @@ public:
 
     ~ToolRun() override;
 
-    /// The entry's group and application names as given to startTool.
+    /// The entry's group name as given to startTool.
     QString group() const;
+    /// The entry's application name as given to startTool.
     QString app() const;
 
+    /// Where the run is.
     State state() const;
     /// True while the state is Running.
     bool isRunning() const;

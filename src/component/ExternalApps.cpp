@@ -3,9 +3,10 @@
 
 #include "ExternalAppsPrivate.h"
 #include "LateBinding.h"
+#include "ToolRunPrivate.h"
 #include "launch/Launcher.h"
 #include "ui/Captions.h"
-#include "ui/MissingProgramBox.h"
+#include "ui/RenameNotice.h"
 #include "ui/frmEditApps.h"
 #include "util/FileListing.h"
 #include "util/Logging.h"
@@ -242,6 +243,9 @@ void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppN
 {
     const CatalogueChange change(*this);
     const Private::Slot old = d->find(strOldGroup, strOldAppName).value();
+    // Told before the change: a host's menu rebuilding on the change then knows where the entry
+    // went, whoever renamed it (the program list window or the host).
+    RenameNotice::instance()->tell(this, strOldGroup, strOldAppName, strNewGroup, strNewAppName);
     const ApplicationRecord &current = d->catalogue.app(old.group, old.app);
     const QString newPath = varNewAppPath.isValid() ? VariantOps::toText(varNewAppPath) : current.AppPath;
     const QString newCmd = varNewCmd.isValid() ? VariantOps::toText(varNewCmd) : current.CmdLine;
@@ -260,14 +264,8 @@ bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
 {
     if (!d->refreshPlaceholders())
         return false;
-    const Result<Private::Slot> entry = d->find(strGroup, strApp);
-    if (!entry) {
-        Q_EMIT launchFailed(strGroup, strApp, u"no such application"_s);
-        return false;
-    }
-    const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    const LaunchResult result = Launcher::execute(record.AppPath, record.CmdLine, d->placeholders,
-                                                  d->showMissingProgram ? MissingProgramBox::show : nullptr);
+    const LaunchPlan plan = d->planLaunch(strGroup, strApp);
+    const LaunchResult result = plan.command ? Launcher::start(*plan.command) : LaunchResult::failure(plan.reason);
     if (!result.started) {
         Q_EMIT launchFailed(strGroup, strApp, result.reason);
         return false;
@@ -275,6 +273,23 @@ bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
     Q_EMIT AppFinished(strGroup, strApp);
     Q_EMIT appFinished(strGroup, strApp);
     return true;
+}
+
+ToolRun *ExternalApps::startTool(const QString &group, const QString &app, const QByteArray &input,
+                                 ToolRun::Input inputFrom)
+{
+    if (!d->refreshPlaceholders())
+        return nullptr;
+    auto *run = new ToolRun(group, app, this);
+    const LaunchPlan plan = d->planLaunch(group, app);
+    QString reason = plan.reason;
+    if (plan.command)
+        reason = run->d->start(*plan.command, input, inputFrom);
+    else
+        run->d->fail(reason);
+    if (!reason.isEmpty())
+        Q_EMIT launchFailed(group, app, reason);
+    return run;
 }
 
 bool ExternalApps::showMissingProgram() const { return d->showMissingProgram; }

@@ -3,7 +3,7 @@
 
 #include "LateBinding.h"
 #include "icons/mGetFileIcon.h"
-#include "ui/RenameNotice.h"
+#include "ui/MissingProgramBox.h"
 #include "util/Attempt.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
@@ -115,6 +115,16 @@ Result<ExternalApps::Private::Slot> ExternalApps::Private::find(const QString &g
     return Slot{g, a};
 }
 
+LaunchPlan ExternalApps::Private::planLaunch(const QString &group, const QString &app) const
+{
+    const Result<Slot> entry = find(group, app);
+    if (!entry)
+        return {std::nullopt, u"no such application"_s};
+    const ApplicationRecord &record = catalogue.app(entry->group, entry->app);
+    return Launcher::prepare(record.AppPath, record.CmdLine, placeholders,
+                             showMissingProgram ? MissingProgramBox::show : nullptr);
+}
+
 QList<LaunchEntries::Group> ExternalApps::Private::groups() const
 {
     QList<Group> groups;
@@ -159,9 +169,6 @@ Result<bool> ExternalApps::Private::add(const Entry &entry)
 Result<bool> ExternalApps::Private::edit(const QString &group, const QString &app, const Entry &edited)
 {
     return attempt([&] {
-        // Told before the change: a host's menu rebuilding on the change then knows where the
-        // entry went.
-        RenameNotice::instance()->tell(q, group, app, edited.group, edited.name);
         q->EditApp(group, app, edited.group, edited.name, edited.isProtected, edited.path, edited.cmdLine);
         // A move into a full group is refused and leaves the entry where it was.
         return edited.group == group || !find(group, app);

@@ -3,6 +3,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/LaunchList.h"
+#include "launch/Launcher.h"
 #include "launch/PlaceholderTable.h"
 #include "ui/LaunchEntries.h"
 
@@ -117,6 +118,13 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     void ShowForm(V modal, V owner) { method(u"ShowForm"_s, {modal, owner}); }
     void HideForm() { method(u"HideForm"_s); }
     QVariant launchCommand(V g, V a) { return method(u"launchCommand"_s, {g, a}); }
+
+    /**
+     * What the entry @p app of @p group starts, the placeholders replaced, or why it cannot
+     * start (a missing program shown as showMissingProgram says): the one preparation of
+     * every launch, ExecuteApp's and startTool's.
+     */
+    LaunchPlan planLaunch(const QString &group, const QString &app) const;
 
     /// The application in use named @p app in the group in use named @p group: the one
     /// "does this entry exist" of the component, the windows and the command-line host.

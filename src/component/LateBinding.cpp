@@ -54,6 +54,34 @@ Language language(const Args &a, int i)
     return static_cast<Language>(value);
 }
 
+/// The input of a run: bytes as they are, any other value as its text in UTF-8.
+QByteArray bytes(const QVariant &value)
+{
+    if (!value.isValid())
+        return QByteArray();
+    if (value.metaType().id() == QMetaType::QByteArray)
+        return value.toByteArray();
+    return VariantOps::toText(value).toUtf8();
+}
+
+/// Where a run's input comes from, by its number or its name ("HostStandardInput"); Bytes
+/// when left off.
+ToolRun::Input inputFrom(const Args &a, int i)
+{
+    if (i >= a.size())
+        return ToolRun::Input::Bytes;
+    const QMetaEnum inputs = QMetaEnum::fromType<ToolRun::Input>();
+    int value = 0;
+    bool known = true;
+    if (VariantOps::holdsName(a.at(i)))
+        value = inputs.keyToValue(VariantOps::toText(a.at(i)).toUtf8().constData(), &known);
+    else
+        value = VariantOps::toInt32(a.at(i));
+    if (!known || !inputs.valueToKey(value))
+        raiseError(ErrorCode::InvalidArgument, u"no input is named \""_s + VariantOps::toText(a.at(i)) + u'"');
+    return static_cast<ToolRun::Input>(value);
+}
+
 QVariant launchCommand(const Result<LaunchCommand> &result)
 {
     const LaunchCommand &command = result.value();
@@ -76,7 +104,7 @@ QWidget *ownerWidget(const QVariant &value)
 }
 
 // In the order of the interface.
-const std::array<Member, 36> members{{
+const std::array<Member, 37> members{{
     {u"MaxGroups", Kind::Get, 0, 0, [](ExternalApps &o, const Args &) { return short16(o.MaxGroups()); }},
     {u"MaxGroups", Kind::Let, 1, 1,
      [](ExternalApps &o, const Args &a) {
@@ -175,7 +203,8 @@ const std::array<Member, 36> members{{
          return none();
      }},
     // Beyond the interface's 31: whether ExecuteApp shows a missing program itself, the save
-    // that the release does, on demand, the icon as a URL, and the preview of a launch.
+    // that the release does, on demand, the icon as a URL, the preview of a launch, and the run
+    // that talks back.
     {u"showMissingProgram", Kind::Get, 0, 0,
      [](ExternalApps &o, const Args &) { return QVariant(o.showMissingProgram()); }},
     {u"showMissingProgram", Kind::Let, 1, 1,
@@ -188,6 +217,10 @@ const std::array<Member, 36> members{{
      [](ExternalApps &o, const Args &a) { return QVariant(o.iconUrl(a.at(0), int16(a, 1))); }},
     {u"launchCommand", Kind::Call, 2, 2,
      [](ExternalApps &o, const Args &a) { return launchCommand(o.launchCommand(text(a, 0), text(a, 1))); }},
+    {u"startTool", Kind::Call, 2, 4,
+     [](ExternalApps &o, const Args &a) {
+         return QVariant::fromValue(o.startTool(text(a, 0), text(a, 1), bytes(optional(a, 2)), inputFrom(a, 3)));
+     }},
 }};
 
 std::optional<Kind> parseKind(const QString &kind)

@@ -48,6 +48,13 @@ public:
      */
     bool terminate(int graceMs) const;
 
+    /// Sends @p signalNumber to a running child of ours and to its process group when it
+    /// leads one, without waiting; false, with nothing sent, as for terminate.
+    bool signalWithGroup(int signalNumber) const;
+    /// SIGKILL to whatever is left of the process group that an unreaped child of ours leads,
+    /// also after the child's end; nothing for a reaped child or one that leads no group.
+    void killGroupLeftovers() const;
+
 private:
     bool signal(int signalNumber) const;
 

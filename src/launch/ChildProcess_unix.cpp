@@ -95,20 +95,35 @@ bool ChildProcess::signal(int signalNumber) const
 
 bool ChildProcess::terminate(int graceMs) const
 {
+    if (!signalWithGroup(SIGTERM))
+        return false;
+    if (!waitForEnd(graceMs))
+        signal(SIGKILL);
+    killGroupLeftovers();
+    return true;
+}
+
+bool ChildProcess::signalWithGroup(int signalNumber) const
+{
     if (exitCode().has_value())
         return false;
     // The group's number is the leader's, which cannot be taken by another process while the
     // leader is our unreaped child, so a signal to the group reaches only what it started.
     const bool leadsGroup = ::getpgid(m_pid) == m_pid;
-    if (!signal(SIGTERM))
+    if (!signal(signalNumber))
         return false;
     if (leadsGroup)
-        ::kill(-m_pid, SIGTERM);
-    if (!waitForEnd(graceMs))
-        signal(SIGKILL);
-    if (leadsGroup)
-        ::kill(-m_pid, SIGKILL);
+        ::kill(-m_pid, signalNumber);
     return true;
+}
+
+void ChildProcess::killGroupLeftovers() const
+{
+    // An ended child that is not reaped yet still holds its number, and with it the group's.
+    if (exitCode() == -1)
+        return;
+    if (::getpgid(m_pid) == m_pid)
+        ::kill(-m_pid, SIGKILL);
 }
 
 } // namespace Lanyard

@@ -156,25 +156,42 @@ std::optional<LaunchCommand> commandFor(const QString &path, const QString &cmdL
 LaunchResult Launcher::execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
                                const MissingProgram &missingProgram)
 {
+    const LaunchPlan plan = prepare(path, cmdLine, placeholders, missingProgram);
+    return plan.command ? start(*plan.command) : LaunchResult::failure(plan.reason);
+}
+
+LaunchPlan Launcher::prepare(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
+                             const MissingProgram &missingProgram)
+{
     const ProgramFile program = programFile(path);
     if (!program.exists) {
         if (missingProgram)
             missingProgram(path);
-        return LaunchResult::failure(missingFileText() + path);
+        return {std::nullopt, missingFileText() + path};
     }
-    const std::optional<LaunchCommand> command = commandFor(path, cmdLine, placeholders, program.onPath);
+    std::optional<LaunchCommand> command = commandFor(path, cmdLine, placeholders, program.onPath);
     if (!command)
-        return LaunchResult::failure(u"a quote in the command line is not closed"_s);
+        return {std::nullopt, u"a quote in the command line is not closed"_s};
+    return {std::move(command), QString()};
+}
+
+LaunchResult Launcher::start(const LaunchCommand &command)
+{
     SpawnOptions options;
     options.newSession = true;
-    options.workingDirectory = command->folder;
-    const SpawnResult started = ProcessSpawn::start(command->program, command->arguments, options);
-    if (started.folderFailed)
-        return LaunchResult::failure(u"cannot enter the program's folder: "_s + qt_error_string(started.error));
+    options.workingDirectory = command.folder;
+    const SpawnResult started = ProcessSpawn::start(command.program, command.arguments, options);
     if (!started.started())
-        return LaunchResult::failure(qt_error_string(started.error));
+        return LaunchResult::failure(spawnFailure(started));
     ChildReaper::instance().watch(started.pid);
     return LaunchResult::success();
+}
+
+QString Launcher::spawnFailure(const SpawnResult &spawn)
+{
+    if (spawn.folderFailed)
+        return u"cannot enter the program's folder: "_s + qt_error_string(spawn.error);
+    return qt_error_string(spawn.error);
 }
 
 std::optional<LaunchCommand> Launcher::preview(const QString &path, const QString &cmdLine,

@@ -22,6 +22,15 @@ struct LaunchResult
     static LaunchResult failure(const QString &why) { return {false, why}; }
 };
 
+/// What an entry starts: the command with the placeholders replaced, or why it cannot start.
+struct LaunchPlan
+{
+    std::optional<LaunchCommand> command;
+    QString reason; ///< empty when there is a command
+};
+
+struct SpawnResult;
+
 /// Starts a program path with a command line, the placeholders replaced in both. Thread-safe:
 /// it keeps no state of its own.
 class Launcher
@@ -31,15 +40,25 @@ public:
     using MissingProgram = std::function<void(const QString &path)>;
 
     /**
-     * The launch of ExternalApps::ExecuteApp from the existence test on. A missing program
-     * file is reported through @p missingProgram; any failure comes with its reason in one
-     * line. A path without a folder that names no normal file in the current folder is looked
-     * up in PATH and started by the path found there. The program starts in the folder of
-     * the path (one without a folder: in the current directory) while the host's current
-     * directory stays as it is; in a new session with stdin on /dev/null; ChildReaper reaps it.
+     * The launch of ExternalApps::ExecuteApp from the existence test on: prepare, then start.
      */
     static LaunchResult execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
                                 const MissingProgram &missingProgram);
+    /**
+     * The existence test and the command of a launch, shared by every way of starting an
+     * entry. A missing program file is reported through @p missingProgram; any failure comes
+     * with its reason in one line. A path without a folder that names no normal file in the
+     * current folder is looked up in PATH and started by the path found there. The command's
+     * folder is that of the path (one without a folder: empty, the current directory).
+     */
+    static LaunchPlan prepare(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
+                              const MissingProgram &missingProgram);
+    /// Starts @p command detached: in its folder while the host's current directory stays as
+    /// it is, in a new session with stdin on /dev/null; ChildReaper reaps it.
+    static LaunchResult start(const LaunchCommand &command);
+    /// Why a spawn failed, in one line ("Permission denied", "cannot enter the program's
+    /// folder: ...").
+    static QString spawnFailure(const SpawnResult &spawn);
     /// What execute would start, without starting it.
     static std::optional<LaunchCommand> preview(const QString &path, const QString &cmdLine,
                                                 const PlaceholderTable &placeholders);

@@ -7,7 +7,8 @@ namespace Lanyard {
 
 /**
  * The QML module "Lanyard": `import Lanyard` gives the type ExternalApps (the same object as in
- * C++, by its member names) and the enumeration Language.
+ * C++, by its member names), the type of the runs its startTool returns (ToolRun, not made in
+ * QML) and the enumeration Language.
  */
 class LanyardQmlPlugin : public QQmlExtensionPlugin
 {

@@ -7,11 +7,11 @@
 namespace Lanyard {
 
 /**
- * Tells who keeps something per entry (a host's menu action) that the program list window is
- * about to give an entry another group or name, so that it can carry it over. One per process.
- * The catalogue's view for the windows (LaunchEntries::edit) tells before the change, naming
- * the catalogue object a host knows: a listener that rebuilds on the catalogue's change signal
- * then already knows where the entry went. A change the catalogue refuses leaves the
+ * Tells who keeps something per entry (a host's menu action) that an edit is about to give an
+ * entry another group or name, so that it can carry it over. One per process. The catalogue's
+ * EditApp, which the program list window's edits go through too, tells before the change,
+ * naming the catalogue object a host knows: a listener that rebuilds on the catalogue's change
+ * signal then already knows where the entry went. A change the catalogue refuses leaves the
  * entry under its old names, which the listener sees on its next rebuild.
  */
 class RenameNotice : public QObject

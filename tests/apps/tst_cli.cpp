@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The command-line host, run as a program: its output, exit status, launch list and what it started.
 #include "common/Files.h"
+#include "common/ProcessCensus.h"
 #include "common/Recorder.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -99,6 +101,9 @@ private Q_SLOTS:
     void command_data();
     void command();
     void missingProgramWithoutASeenDisplay();
+    void runWaits_data();
+    void runWaits();
+    void signalToAWaitCancelsTheProgram();
     void fileNotWrittenIsAFailure();
     void lostOutputIsAFailure_data();
     void lostOutputIsAFailure();
@@ -181,6 +186,7 @@ void TestCli::command_data()
     usage("set-without-equals", u"--set|%FILE%|list"_s,
           u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%FILE%'"_s);
     usage("set-search-empty", u"--set==x|list"_s, u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '=x'"_s);
+    usage("wait-for-run-only", u"show|--wait|Text|Sort"_s, u"option '--wait' applies to run only"_s);
 
     // Read-only commands leave the file as it is, comments and all.
     row("list",
@@ -273,6 +279,60 @@ void TestCli::missingProgramWithoutASeenDisplay()
         QCOMPARE(result.status, 1);
         QCOMPARE(result.err, u"lanyard: Tools/Ghost: not started: Unable to find the file: /nonexistent/ghost\n"_s);
     }
+}
+
+// run --wait in a pipeline: the program reads what the pipe gives the host, its output and
+// error output come out apart, and its exit status is the host's.
+void TestCli::runWaits_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("sort-standard-input") << u"Text,Sort,sort,,0"_s << u"b\\na\\n"_s << 0 << u"a\nb\n"_s << QString();
+    QTest::newRow("status-passes-through")
+        << u"Text,Sort,/bin/sh,-c 'cat; echo err >&2; exit 7',0"_s << u"in"_s << 7 << u"in"_s << u"err\n"_s;
+    QTest::newRow("signal-death") << u"Text,Sort,/bin/sh,-c 'kill -KILL $$',0"_s << QString() << 128 + 9 << QString()
+                                  << QString();
+    QTest::newRow("program-missing")
+        << u"Text,Sort,/nonexistent/sort,,0"_s << QString() << 127 << QString()
+        << u"lanyard: Text/Sort: not started: Unable to find the file: /nonexistent/sort\n"_s;
+    QTest::newRow("no-such-application") << u"Text,Other,sort,,0"_s << QString() << 127 << QString()
+                                         << u"lanyard: Text/Sort: no such application\n"_s;
+}
+
+void TestCli::runWaits()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, input);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QVERIFY(TestFiles::write(m_file, entry.toUtf8() + '\n'));
+    QProcess shell;
+    shell.start(u"/bin/sh"_s, {u"-c"_s, u"printf \"$1\" | \"$0\" --file \"$2\" run --wait Text Sort"_s,
+                               QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), input, m_file});
+    QVERIFY(shell.waitForFinished(20000));
+    QCOMPARE(QString::fromUtf8(shell.readAllStandardError()), err);
+    QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), out);
+    QCOMPARE(shell.exitCode(), status);
+}
+
+// The program runs in a session of its own, where a terminal's Ctrl-C does not reach it: the
+// host that waits for it ends it when it is told to end.
+void TestCli::signalToAWaitCancelsTheProgram()
+{
+    QVERIFY(TestFiles::write(m_file, "T,Sleep,/bin/sh,-c 'sleep 987661; sleep 987662',0\n"));
+    QProcess host;
+    host.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"),
+               {u"--file"_s, m_file, u"run"_s, u"--wait"_s, u"T"_s, u"Sleep"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(!ProcessCensus::running(u"sleep 987661"_s).isEmpty(), 20000);
+    ::kill(pid_t(host.processId()), SIGINT);
+    QVERIFY(host.waitForFinished(20000));
+    QCOMPARE(host.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(host.exitCode(), 128 + SIGINT);
+    QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 98766"_s), QList<pid_t>(), 20000);
 }
 
 void TestCli::fileNotWrittenIsAFailure()

@@ -2,6 +2,7 @@
 // The demo host at work: its window, built from the same library as lanyard-demo, offscreen.
 #include "DemoFiles.h"
 #include "DemoWindow.h"
+#include "OutputModesMenu.h"
 #include "TextView.h"
 #include "common/Files.h"
 #include "common/Recorder.h"
@@ -18,7 +19,9 @@
 #include <QImage>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -40,7 +43,7 @@ QStringList groupTitles(const QMenu *menu)
 {
     QStringList titles;
     for (const QAction *action : menu->actions()) {
-        if (action->menu())
+        if (action->menu() && action->menu()->objectName().startsWith(u"lanyard-group/"_s))
             titles << action->menu()->title();
     }
     return titles;
@@ -63,6 +66,7 @@ private Q_SLOTS:
     void init();
     void firstStartFromSample();
     void launchGetsCurrentValues();
+    void textToolsTalkBack();
     void headlessScriptLeavesTheCheckoutAlone();
 
 private:
@@ -83,7 +87,7 @@ void TestDemo::firstStartFromSample()
     {
         DemoWindow window(list);
         QVERIFY(window.openFile(sample));
-        QCOMPARE(groupTitles(window.toolsMenuWidget()), (QStringList{u"Files"_s, u"Terminal"_s, u"Web"_s}));
+        QCOMPARE(groupTitles(window.toolsMenuWidget()), (QStringList{u"Files"_s, u"Text"_s, u"Terminal"_s, u"Web"_s}));
     }
     // The user's list is theirs from now on: a second start keeps it.
     QVERIFY(TestFiles::write(list, "Mine,Only,/bin/true,,0\r\n"));
@@ -128,12 +132,54 @@ void TestDemo::launchGetsCurrentValues()
     QVERIFY(file.readLine().startsWith("Tools,Record,"));
 }
 
+// The sample's text tools read the selection the user made with the keyboard and put their
+// output back; a mode chosen in Tools > Tool output is kept for the next start.
+void TestDemo::textToolsTalkBack()
+{
+    const QString list = m_dir->filePath(u"tools.lst"_s);
+    const QString text = m_dir->filePath(u"notes.txt"_s);
+    QVERIFY(DemoFiles::ensureLaunchList(list));
+    QVERIFY(TestFiles::write(text, "keep this\npear\napple\n"));
+    auto window = std::make_unique<DemoWindow>(list);
+    QVERIFY(window->openFile(text));
+    window->show();
+    TextView *view = window->textView();
+    view->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QSignalSpy finished(window->toolsMenu(), &Lanyard::ToolsMenu::runFinished);
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+    actionNamed(window.get(), u"Upper case"_s)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+    QCOMPARE(view->toPlainText(), u"keep this\nPEAR\nAPPLE\n"_s);
+
+    // Word count: from the pane to a new document, with nothing selected (the whole text).
+    window->outputModesMenu()->refresh();
+    auto *modes = window->findChild<QMenu *>(u"outputModes/Text/Word count"_s);
+    QVERIFY(modes);
+    QCOMPARE(actionNamed(modes, u"Show in output &pane"_s)->isChecked(), true);
+    actionNamed(modes, u"&New document"_s)->trigger();
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    actionNamed(window.get(), u"Word count"_s)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
+    QCOMPARE(window->newDocuments().size(), 1);
+    QCOMPARE(window->newDocuments().constFirst()->toPlainText().simplified(), u"3 4 21"_s);
+    QCOMPARE(window->outputPane()->toPlainText(), QString());
+
+    window = std::make_unique<DemoWindow>(list);
+    QCOMPARE(window->toolsMenu()->outputMode(u"Text"_s, u"Word count"_s), Lanyard::ToolsMenu::OutputMode::NewDocument);
+    QVERIFY(window->toolsMenu()->selectionAsInput(u"Text"_s, u"Word count"_s));
+    QCOMPARE(window->toolsMenu()->outputMode(u"Text"_s, u"Sort lines"_s),
+             Lanyard::ToolsMenu::OutputMode::ReplaceSelection);
+}
+
 // Without a display scripts/demo writes its screenshots into the build folder: the pictures that
 // README shows stay as they are, unless they are asked for (--docs).
 void TestDemo::headlessScriptLeavesTheCheckoutAlone()
 {
     const QStringList docs{QStringLiteral(LANYARD_SOURCE_DIR "/docs/demo-main.png"),
-                           QStringLiteral(LANYARD_SOURCE_DIR "/docs/demo-configure.png")};
+                           QStringLiteral(LANYARD_SOURCE_DIR "/docs/demo-configure.png"),
+                           QStringLiteral(LANYARD_SOURCE_DIR "/docs/demo-output.png")};
     const auto changeTimes = [&docs] {
         QList<QDateTime> times;
         for (const QString &picture : docs)
@@ -156,7 +202,7 @@ void TestDemo::headlessScriptLeavesTheCheckoutAlone()
     script.start(u"bash"_s, {QStringLiteral(LANYARD_SOURCE_DIR "/scripts/demo")});
     QVERIFY(script.waitForFinished(120000));
     QVERIFY2(script.exitCode() == 0, script.readAll().constData());
-    for (const QString &picture : {u"demo-main.png"_s, u"demo-configure.png"_s}) {
+    for (const QString &picture : {u"demo-main.png"_s, u"demo-configure.png"_s, u"demo-output.png"_s}) {
         QImage image(shots + u'/' + picture);
         QVERIFY2(!image.isNull() && image.width() > 100, qPrintable(picture));
     }

@@ -1,21 +1,28 @@
 // SPDX-License-Identifier: MIT
-// ToolsMenu: the menu it builds from a catalogue, its rebuilds, and the launches its actions make.
+// ToolsMenu: the menu it builds from a catalogue, its rebuilds, the launches its actions make,
+// and the runs whose output comes back to the host.
+#include "common/ProcessCensus.h"
 #include "ui/ModalDriver.h"
 
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolsMenu.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 using Lanyard::ExternalApps;
 using Lanyard::ToolsMenu;
+using OutputMode = ToolsMenu::OutputMode;
 
 namespace {
 
@@ -63,7 +70,76 @@ struct DeletionRow
     bool catalogueFirst = false, childrenOfOneWindow = false;
 };
 
+/// A host's editor: a document with its cursor, an output pane and the new documents it opened.
+/// Its selection hook gives the selection with line breaks as "\n" (QTextCursor writes U+2029),
+/// or the whole text when nothing is selected.
+struct FakeEditor
+{
+    QPlainTextEdit document;
+    QPlainTextEdit pane;
+    QStringList newDocuments;
+
+    QString selection() const
+    {
+        const QTextCursor cursor = document.textCursor();
+        return cursor.hasSelection() ? cursor.selectedText().replace(QChar::ParagraphSeparator, u'\n')
+                                     : document.toPlainText();
+    }
+    void take(OutputMode mode, const QString &text)
+    {
+        QTextCursor cursor = document.textCursor();
+        switch (mode) {
+        case OutputMode::InsertAtCursor:
+            cursor.setPosition(cursor.position());
+            cursor.insertText(text);
+            break;
+        case OutputMode::ReplaceSelection:
+            if (!cursor.hasSelection())
+                cursor.select(QTextCursor::Document);
+            cursor.insertText(text);
+            break;
+        case OutputMode::NewDocument:
+            newDocuments << text;
+            break;
+        case OutputMode::Pane:
+            pane.setPlainText(text);
+            break;
+        case OutputMode::Ignore:
+        case OutputMode::Clipboard:
+            QFAIL("ToolsMenu handles these itself");
+        }
+    }
+    void hookUp(ToolsMenu &tools)
+    {
+        tools.setDocumentHooks([this] { return selection(); },
+                               [this](OutputMode mode, const QString &text) { take(mode, text); });
+    }
+    /// Selects @p length characters from @p start (none: the cursor stands at @p start).
+    void select(int start, int length)
+    {
+        QTextCursor cursor(document.document());
+        cursor.setPosition(start);
+        cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+        document.setTextCursor(cursor);
+    }
+};
+
+struct OutputRow
+{
+    QString path, cmd;
+    OutputMode mode;
+    bool input = false;
+    QString document, after; // the document before and after the run
+    int selectionStart = 0, selectionLength = 0;
+    QStringList pane, newDocuments; // pane: its lines, sorted (the two streams race)
+    QString clipboard;
+    int exitCode = 0;
+    QString failure; // runFailed's reason
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(OutputRow)
 
 Q_DECLARE_METATYPE(OutlineRow)
 Q_DECLARE_METATYPE(LaunchRow)
@@ -79,11 +155,19 @@ private Q_SLOTS:
     void rebuildReplacesOnlyItsEntries();
     void launch_data();
     void launch();
-    void shortcutKeptAcrossRenamesInTheWindow();
+    void actionAndModeKeptAcrossRenamesInTheWindow();
     void eitherDeletionOrder_data();
     void eitherDeletionOrder();
     void emptyTextInTheCatalogueLanguage_data();
     void emptyTextInTheCatalogueLanguage();
+    void outputGoesWhereItsModeSays_data();
+    void outputGoesWhereItsModeSays();
+    void actionAndModeFollowEditApp_data();
+    void actionAndModeFollowEditApp();
+    void modesSavedAndLoaded_data();
+    void modesSavedAndLoaded();
+    void runEndsWithTheMenu_data();
+    void runEndsWithTheMenu();
 };
 
 void TestToolsMenu::outline_data()
@@ -180,9 +264,10 @@ void TestToolsMenu::launch()
     QCOMPARE(::outline(&menu), QStringList{row.deleteFirst ? u"No tools configured"_s : u"Tools/Run"_s});
 }
 
-// The host gives Editor a shortcut; the user renames it, then moves it, in the program list
-// window, while the host rebuilds on every change: the action, and its shortcut, stay.
-void TestToolsMenu::shortcutKeptAcrossRenamesInTheWindow()
+// The host gives Editor a shortcut and an output mode; the user renames it, then moves it, in
+// the program list window, while the host rebuilds on every change: the action, its shortcut
+// and its mode stay; the old names have no mode.
+void TestToolsMenu::actionAndModeKeptAcrossRenamesInTheWindow()
 {
     ExternalApps apps;
     fill(apps, {u"Tools/Editor"_s, u"Tools/Shell"_s});
@@ -192,6 +277,13 @@ void TestToolsMenu::shortcutKeptAcrossRenamesInTheWindow()
     QAction *editor = menu.findChild<QAction *>(u"lanyard-tool/Tools/Editor"_s);
     QVERIFY(editor);
     editor->setShortcut(QKeySequence(u"Ctrl+Alt+E"_s));
+    tools.setOutputMode(u"Tools"_s, u"Editor"_s, OutputMode::ReplaceSelection);
+    tools.setSelectionAsInput(u"Tools"_s, u"Editor"_s, true);
+    tools.setOutputMode(u"Tools"_s, u"Shell"_s, OutputMode::Pane);
+    const auto handling = [&](const QString &group, const QString &app) {
+        return std::pair{tools.outputMode(group, app), tools.selectionAsInput(group, app)};
+    };
+    const std::pair replacing{OutputMode::ReplaceSelection, true}, none{OutputMode::Ignore, false};
     apps.ShowForm();
     QWidget *window = nullptr;
     for (QWidget *widget : QApplication::topLevelWidgets())
@@ -207,10 +299,15 @@ void TestToolsMenu::shortcutKeptAcrossRenamesInTheWindow()
     edit(u"Editor"_s, {u"focus:txtAppName"_s, u"key:Ctrl+A"_s, u"type:Editor (vi)"_s});
     QCOMPARE(::outline(&menu), (QStringList{u"Tools/Editor (vi)"_s, u"Tools/Shell"_s}));
     QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/Tools/Editor (vi)"_s), editor);
+    QCOMPARE(handling(u"Tools"_s, u"Editor (vi)"_s), replacing);
+    QCOMPARE(handling(u"Tools"_s, u"Editor"_s), none);
     edit(u"Editor (vi)"_s, {u"focus:cboGroup"_s, u"key:Ctrl+A"_s, u"type:Text"_s});
     QCOMPARE(::outline(&menu), (QStringList{u"Tools/Shell"_s, u"Text/Editor (vi)"_s}));
     QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/Text/Editor (vi)"_s), editor);
     QCOMPARE(editor->shortcut(), QKeySequence(u"Ctrl+Alt+E"_s));
+    QCOMPARE(handling(u"Text"_s, u"Editor (vi)"_s), replacing);
+    QCOMPARE(handling(u"Tools"_s, u"Editor (vi)"_s), none);
+    QCOMPARE(handling(u"Tools"_s, u"Shell"_s), std::pair(OutputMode::Pane, false));
     // The action launches the entry under its new names.
     QSignalSpy launching(&tools, &ToolsMenu::aboutToLaunch);
     editor->trigger();
@@ -308,6 +405,211 @@ void TestToolsMenu::emptyTextInTheCatalogueLanguage()
     QCOMPARE(::outline(tools.menu()), QStringList{text});
     tools.setEmptyText(u"Nothing here"_s);
     QCOMPARE(::outline(tools.menu()), QStringList{u"Nothing here"_s});
+}
+
+void TestToolsMenu::outputGoesWhereItsModeSays_data()
+{
+    QTest::addColumn<OutputRow>("row");
+    const QString tr = u"/usr/bin/tr"_s, printf = u"/usr/bin/printf"_s, sh = u"/bin/sh"_s;
+    const QString mixed = u"-c 'echo out; echo err >&2; exit 3'"_s;
+    QTest::newRow("replace-selection-through-stdin")
+        << OutputRow{tr, u"a-z A-Z"_s, OutputMode::ReplaceSelection, true, u"x abc y"_s, u"x ABC y"_s, 2, 3};
+    QTest::newRow("replace-lines-keeps-their-last-break")
+        << OutputRow{u"/usr/bin/sort"_s, {}, OutputMode::ReplaceSelection, true, u"b\na\nc"_s, u"a\nb\nc"_s};
+    QTest::newRow("insert-at-cursor-leaves-the-selection")
+        << OutputRow{printf, u"'X\\n'"_s, OutputMode::InsertAtCursor, false, u"abc def"_s, u"abc Xdef"_s, 0, 4};
+    QTest::newRow("new-document-whole") << OutputRow{
+        printf, u"'X\\n'"_s, OutputMode::NewDocument, false, u"abc"_s, u"abc"_s, 0, 0, {}, {u"X\n"_s}};
+    QTest::newRow("clipboard") << OutputRow{
+        tr, u"a-z A-Z"_s, OutputMode::Clipboard, true, u"abc def"_s, u"abc def"_s, 4, 3, {}, {}, u"DEF"_s};
+    QTest::newRow("pane-both-streams-whatever-the-status")
+        << OutputRow{sh, mixed, OutputMode::Pane, false, u"abc"_s, u"abc"_s, 0, 0, {u"err"_s, u"out"_s}, {}, {}, 3};
+    QTest::newRow("ignore-with-input") << OutputRow{tr, u"a-z A-Z"_s, OutputMode::Ignore, true, u"abc"_s, u"abc"_s, 0,
+                                                    3};
+    QTest::newRow("failing-status-changes-nothing")
+        << OutputRow{sh, mixed, OutputMode::ReplaceSelection, true, u"abc"_s, u"abc"_s, 0, 3, {}, {}, {}, 3, u"err"_s};
+    QTest::newRow("failing-status-silent") << OutputRow{
+        u"/bin/false"_s,          {}, OutputMode::NewDocument, false, u"abc"_s, u"abc"_s, 0, 0, {}, {}, {}, 1,
+        u"exited with status 1"_s};
+    QTest::newRow("missing-program") << OutputRow{u"/nonexistent/tool"_s,
+                                                  {},
+                                                  OutputMode::Pane,
+                                                  false,
+                                                  u"abc"_s,
+                                                  u"abc"_s,
+                                                  0,
+                                                  0,
+                                                  {},
+                                                  {},
+                                                  {},
+                                                  -1,
+                                                  u"Unable to find the file: /nonexistent/tool"_s};
+}
+
+void TestToolsMenu::outputGoesWhereItsModeSays()
+{
+    QFETCH(OutputRow, row);
+    ExternalApps apps;
+    apps.setShowMissingProgram(false);
+    QVERIFY(apps.AddApp(u"Text"_s, u"Tool"_s, row.path, row.cmd, false));
+    QMenu menu;
+    ToolsMenu tools(&apps, &menu);
+    FakeEditor editor;
+    editor.hookUp(tools);
+    editor.document.setPlainText(row.document);
+    editor.select(row.selectionStart, row.selectionLength);
+    tools.setOutputMode(u"Text"_s, u"Tool"_s, row.mode);
+    tools.setSelectionAsInput(u"Text"_s, u"Tool"_s, row.input);
+    QGuiApplication::clipboard()->setText(u"before"_s);
+
+    QSignalSpy launched(&tools, &ToolsMenu::launched);
+    QSignalSpy finished(&tools, &ToolsMenu::runFinished);
+    QSignalSpy failed(&tools, &ToolsMenu::runFailed);
+    menu.findChild<QAction *>(u"lanyard-tool/Text/Tool"_s)->trigger();
+    const bool started = row.exitCode >= 0;
+    QTRY_VERIFY_WITH_TIMEOUT(started ? finished.size() == 1 : failed.size() == 1, 10000);
+    QCOMPARE(launched.size(), 0); // ExecuteApp's signal: not for a run
+    if (started)
+        QCOMPARE(finished.value(0), (QVariantList{u"Text"_s, u"Tool"_s, row.exitCode}));
+    QCOMPARE(failed.value(0).value(2).toString(), row.failure);
+    QCOMPARE(editor.document.toPlainText(), row.after);
+    QStringList pane = editor.pane.toPlainText().split(u'\n', Qt::SkipEmptyParts);
+    pane.sort();
+    QCOMPARE(pane, row.pane);
+    QCOMPARE(editor.newDocuments, row.newDocuments);
+    QCOMPARE(QGuiApplication::clipboard()->text(), row.clipboard.isEmpty() ? u"before"_s : row.clipboard);
+}
+
+void TestToolsMenu::actionAndModeFollowEditApp_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("app");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("rename") << u"Tools"_s << u"Sort lines"_s << false;
+    QTest::newRow("move") << u"Text"_s << u"Sort"_s << false;
+    QTest::newRow("move-into-a-full-group") << u"Full"_s << u"Sort"_s << true;
+}
+
+// The host renames or moves an entry itself; a move the catalogue refuses leaves it, with its
+// action and mode, where it was.
+void TestToolsMenu::actionAndModeFollowEditApp()
+{
+    QFETCH(QString, group);
+    QFETCH(QString, app);
+    QFETCH(bool, refused);
+    ExternalApps apps;
+    apps.setMaxApps(1);
+    fill(apps, {u"Tools/Sort"_s, u"Full/Other"_s});
+    QMenu menu;
+    ToolsMenu tools(&apps, &menu);
+    connect(&apps, &ExternalApps::catalogueChanged, &tools, &ToolsMenu::rebuild);
+    QAction *action = menu.findChild<QAction *>(u"lanyard-tool/Tools/Sort"_s);
+    tools.setOutputMode(u"Tools"_s, u"Sort"_s, OutputMode::ReplaceSelection);
+    apps.EditApp(u"Tools"_s, u"Sort"_s, group, app, false);
+    const QString nowGroup = refused ? u"Tools"_s : group, nowApp = refused ? u"Sort"_s : app;
+    QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/"_s + nowGroup + u'/' + nowApp), action);
+    QCOMPARE(tools.outputMode(nowGroup, nowApp), OutputMode::ReplaceSelection);
+    if (!refused)
+        QCOMPARE(tools.outputMode(u"Tools"_s, u"Sort"_s), OutputMode::Ignore);
+}
+
+void TestToolsMenu::modesSavedAndLoaded_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("app");
+    QTest::newRow("plain") << u"Text"_s << u"Sort"_s;
+    QTest::newRow("slash-percent-backslash") << u"a/b"_s << u"50% \\ off"_s;
+    QTest::newRow("empty-group") << QString() << u"Sort"_s;
+    QTest::newRow("empty-name") << u"Text"_s << QString();
+    QTest::newRow("ini-words") << u"General"_s << u"[x]=y;z"_s;
+    QTest::newRow("not-ascii") << u"Gr\u00fc\u00dfe"_s << u"\u00e9t\u00e9 \u2603"_s;
+}
+
+// Saved into a settings file of their own, read back by a new menu: the modes of the entries
+// that exist, and none of the entries gone or of the group's earlier keys.
+void TestToolsMenu::modesSavedAndLoaded()
+{
+    QFETCH(QString, group);
+    QFETCH(QString, app);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(u"host.ini"_s);
+    ExternalApps apps;
+    QVERIFY(apps.AddApp(group, app, u"/bin/true"_s, QString(), false));
+    QVERIFY(apps.AddApp(u"Other"_s, u"Pane"_s, u"/bin/true"_s, QString(), true));
+    QVERIFY(apps.AddApp(u"Other"_s, u"Plain"_s, u"/bin/true"_s, QString(), false));
+    {
+        ToolsMenu tools(&apps, u"&Tools"_s);
+        tools.setOutputMode(group, app, OutputMode::NewDocument);
+        tools.setSelectionAsInput(group, app, true);
+        tools.setOutputMode(u"Other"_s, u"Pane"_s, OutputMode::Pane); // hidden: protected
+        tools.setOutputMode(u"Gone"_s, u"Away"_s, OutputMode::Clipboard);
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue(u"outside"_s, 1);
+        settings.beginGroup(u"tools"_s);
+        settings.setValue(u"Earlier/Key"_s, u"Pane"_s);
+        tools.saveModes(settings);
+    }
+    QSettings settings(file, QSettings::IniFormat);
+    QCOMPARE(settings.value(u"outside"_s).toInt(), 1);
+    settings.beginGroup(u"tools"_s);
+    QCOMPARE(settings.allKeys().size(), 2);
+    ToolsMenu tools(&apps, u"&Tools"_s);
+    tools.setOutputMode(u"Other"_s, u"Plain"_s, OutputMode::Clipboard); // replaced by the loaded ones
+    tools.loadModes(settings);
+    QCOMPARE(tools.outputMode(group, app), OutputMode::NewDocument);
+    QVERIFY(tools.selectionAsInput(group, app));
+    QCOMPARE(tools.outputMode(u"Other"_s, u"Pane"_s), OutputMode::Pane);
+    QVERIFY(!tools.selectionAsInput(u"Other"_s, u"Pane"_s));
+    QCOMPARE(tools.outputMode(u"Other"_s, u"Plain"_s), OutputMode::Ignore);
+    QCOMPARE(tools.outputMode(u"Gone"_s, u"Away"_s), OutputMode::Ignore);
+}
+
+void TestToolsMenu::runEndsWithTheMenu_data()
+{
+    QTest::addColumn<QString>("end");
+    QTest::newRow("menu-deleted") << u"menu"_s;
+    QTest::newRow("catalogue-deleted") << u"catalogue"_s;
+    QTest::newRow("picked-again") << u"pick"_s;
+}
+
+// A run that waits forever (on input "slow") ends with the menu, with the catalogue, or when its
+// entry is picked again, with what it started; the second run delivers, the first nothing.
+void TestToolsMenu::runEndsWithTheMenu()
+{
+    QFETCH(QString, end);
+    const bool pickAgain = end == u"pick";
+    // Told apart from the same test running elsewhere on the machine by this process's number.
+    const QString sleep = u"sleep 1000.%1"_s.arg(QCoreApplication::applicationPid());
+    const QString script = u"read x; [ \"$x\" = slow ] && "_s + sleep + u"; echo \"$x\""_s;
+    auto apps = std::make_unique<ExternalApps>();
+    QVERIFY(apps->AddApp(u"Text"_s, u"Slow"_s, u"/bin/sh"_s, u"-c '"_s + script + u'\'', false));
+    QMenu menu;
+    auto tools = std::make_unique<ToolsMenu>(apps.get(), &menu);
+    FakeEditor editor;
+    editor.hookUp(*tools);
+    editor.document.setPlainText(u"slow"_s);
+    tools->setOutputMode(u"Text"_s, u"Slow"_s, OutputMode::NewDocument);
+    tools->setSelectionAsInput(u"Text"_s, u"Slow"_s, true);
+    QSignalSpy finished(tools.get(), &ToolsMenu::runFinished);
+    QAction *action = menu.findChild<QAction *>(u"lanyard-tool/Text/Slow"_s);
+    action->trigger();
+    const auto sleeping = [&] { return ProcessCensus::running(sleep); };
+    const auto shells = [&] { return ProcessCensus::running(u"/bin/sh -c "_s + script); };
+    QTRY_VERIFY_WITH_TIMEOUT(!sleeping().isEmpty() && !shells().isEmpty(), 10000);
+    if (pickAgain) {
+        editor.document.setPlainText(u"fast"_s);
+        action->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 1, 10000);
+        QCOMPARE(editor.newDocuments, QStringList{u"fast\n"_s});
+    } else if (end == u"menu") {
+        tools.reset();
+    } else {
+        apps.reset();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(sleeping().isEmpty() && shells().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ProcessCensus::children().isEmpty(), 10000);
+    QCOMPARE(finished.size(), pickAgain ? 1 : 0);
 }
 
 QTEST_MAIN(TestToolsMenu)

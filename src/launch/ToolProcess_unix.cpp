@@ -1,0 +1,391 @@
+// SPDX-License-Identifier: MIT
+#include "ToolProcess.h"
+
+#include "ChildProcess.h"
+#include "ChildReaper.h"
+#include "Launcher.h"
+#include "ProcessSpawn.h"
+#include "util/UniqueFd.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <ctime>
+#include <mutex>
+#include <optional>
+#include <set>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace Lanyard {
+
+namespace {
+
+// A program without a pidfd (no descriptor left) is looked at this often.
+constexpr int LookWithoutPidfdMs = 200;
+constexpr int PipeSize = 1024 * 1024;
+
+/// The host's end of one of the program's pipes, with the notifier that tells when it is ready.
+struct PipeEnd
+{
+    UniqueFd fd;
+    std::unique_ptr<QSocketNotifier> notifier;
+
+    bool isOpen() const { return fd.isValid(); }
+    void close()
+    {
+        notifier.reset();
+        fd.reset();
+    }
+};
+
+/// @p fd moved above the standard descriptors (a host may have closed them), close-on-exec.
+UniqueFd aboveStandard(int fd)
+{
+    UniqueFd owned(fd);
+    if (fd > STDERR_FILENO || fd < 0)
+        return owned;
+    return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+}
+
+/// A pipe, both ends close-on-exec and above the standard descriptors, @p hostEnd non-blocking.
+bool makePipe(UniqueFd &readEnd, UniqueFd &writeEnd, UniqueFd &hostEnd)
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return false;
+    readEnd = aboveStandard(ends[0]);
+    writeEnd = aboveStandard(ends[1]);
+    if (!readEnd.isValid() || !writeEnd.isValid())
+        return false;
+    return ::fcntl(hostEnd.get(), F_SETFL, ::fcntl(hostEnd.get(), F_GETFL) | O_NONBLOCK) == 0;
+}
+
+/// write() that reports a reader gone as EPIPE without raising SIGPIPE, which would end a host
+/// that keeps the default action: the signal is blocked in this thread meanwhile, and one
+/// that the write raised is taken back.
+ssize_t writeWithoutSigpipe(int fd, const char *data, size_t size)
+{
+    sigset_t pipeSignal;
+    sigset_t before;
+    sigset_t pending;
+    ::sigemptyset(&pipeSignal);
+    ::sigaddset(&pipeSignal, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+    ::sigpending(&pending);
+    const bool wasPending = ::sigismember(&pending, SIGPIPE) == 1;
+    ssize_t written = 0;
+    do {
+        written = ::write(fd, data, size);
+    } while (written < 0 && errno == EINTR);
+    const int error = errno;
+    if (written < 0 && error == EPIPE && !wasPending) {
+        const timespec now{};
+        while (::sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) { }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    errno = error;
+    return written;
+}
+
+/// True when @p fd has nothing to read at this moment (and is not at its end either).
+bool emptyNow(int fd)
+{
+    pollfd entry{fd, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&entry, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    return ready == 0;
+}
+
+/// Gives the pipe of @p fd room for more than the usual 64 KiB where the system allows it:
+/// a program that writes much waits less often for the host to read.
+void enlargePipe(int fd) { ::fcntl(fd, F_SETPIPE_SZ, PipeSize); }
+
+bool hostHasStandardInput() { return ::fcntl(STDIN_FILENO, F_GETFD) != -1; }
+
+/// The host's ends of a run's pipes.
+struct Pipes
+{
+    PipeEnd input;
+    PipeEnd output;
+    PipeEnd error;
+
+    /// In the child of a fork: its copies of the pipes go, so that the program still sees the
+    /// end of its input. Only system calls: the child may have no working Qt.
+    void forgetAfterFork()
+    {
+        input.fd.reset();
+        output.fd.reset();
+        error.fd.reset();
+    }
+};
+
+/**
+ * The pipes of this host's runs, for the child of a fork. The handlers lock around the fork,
+ * so that no run is half added or removed in the child.
+ */
+class LivePipes
+{
+public:
+    static LivePipes &instance()
+    {
+        static LivePipes live;
+        return live;
+    }
+    void add(Pipes *pipes)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_pipes.insert(pipes);
+    }
+    void remove(Pipes *pipes)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_pipes.erase(pipes);
+    }
+
+private:
+    LivePipes() { ::pthread_atfork(&beforeFork, &afterForkInParent, &afterForkInChild); }
+    static void beforeFork() { instance().m_mutex.lock(); }
+    static void afterForkInParent() { instance().m_mutex.unlock(); }
+    static void afterForkInChild()
+    {
+        for (Pipes *pipes : instance().m_pipes)
+            pipes->forgetAfterFork();
+        instance().m_mutex.unlock();
+    }
+
+    std::mutex m_mutex;
+    std::set<Pipes *> m_pipes;
+};
+
+} // namespace
+
+struct ToolProcess::Private : Pipes
+{
+    explicit Private(ToolProcess *owner)
+        : q(owner)
+    {
+    }
+
+    ToolProcess *const q;
+    pid_t owner = ::getpid(); ///< the process that started the program: a forked child is not it
+    std::unique_ptr<ChildProcess> child;
+    bool running = false;
+    bool exited = false;
+    bool cancelled = false;
+    int exitCode = -1;
+    QByteArray pendingInput;
+    qsizetype written = 0;
+    QByteArray piece;
+    std::unique_ptr<QSocketNotifier> endWatch;
+    QTimer look;
+    QTimer grace;
+
+    bool openPipes(const QByteArray &input, InputFrom inputFrom, UniqueFd &inputRead, UniqueFd &outputWrite,
+                   UniqueFd &errorWrite);
+    void watch();
+    void writeInput();
+    void read(PipeEnd &end, void (ToolProcess::*deliver)(const QByteArray &));
+    void programExited();
+    void endIfDone();
+    void closePipes()
+    {
+        input.close();
+        output.close();
+        error.close();
+        pendingInput = QByteArray();
+    }
+};
+
+ToolProcess::ToolProcess(QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>(this))
+{
+    d->look.setInterval(LookWithoutPidfdMs);
+    d->grace.setSingleShot(true);
+    connect(&d->look, &QTimer::timeout, this, [this] {
+        if (d->child->exitCode().has_value())
+            d->programExited();
+    });
+    connect(&d->grace, &QTimer::timeout, this, [this] { d->child->signalWithGroup(SIGKILL); });
+}
+
+ToolProcess::~ToolProcess()
+{
+    LivePipes::instance().remove(d.get());
+    if (!d->running || d->owner != ::getpid())
+        return;
+    // Deleting a running program's process cancels it; this is the one wait of the class,
+    // bounded by the grace, and only a program that ignores SIGTERM makes it wait at all.
+    d->closePipes();
+    d->child->terminate(GraceMs);
+    d->child->killGroupLeftovers();
+    if (!d->child->tryReap())
+        ChildReaper::instance().watch(d->child->pid());
+}
+
+bool ToolProcess::Private::openPipes(const QByteArray &bytes, InputFrom inputFrom, UniqueFd &inputRead,
+                                     UniqueFd &outputWrite, UniqueFd &errorWrite)
+{
+    if (inputFrom == InputFrom::Bytes && !bytes.isEmpty() && !makePipe(inputRead, input.fd, input.fd))
+        return false;
+    if (!makePipe(output.fd, outputWrite, output.fd) || !makePipe(error.fd, errorWrite, error.fd))
+        return false;
+    enlargePipe(output.fd.get());
+    return true;
+}
+
+QString ToolProcess::start(const LaunchCommand &command, const QByteArray &input, InputFrom inputFrom)
+{
+    UniqueFd inputRead;
+    UniqueFd outputWrite;
+    UniqueFd errorWrite;
+    if (!d->openPipes(input, inputFrom, inputRead, outputWrite, errorWrite)) {
+        const int error = errno;
+        d->closePipes();
+        return qt_error_string(error);
+    }
+    SpawnOptions options;
+    options.newSession = true;
+    options.workingDirectory = command.folder;
+    if (inputRead.isValid())
+        options.stdinFd = inputRead.get();
+    else if (inputFrom == InputFrom::HostStandardInput && hostHasStandardInput())
+        options.stdinFd = STDIN_FILENO;
+    options.stdoutFd = outputWrite.get();
+    options.stderrFd = errorWrite.get();
+    const SpawnResult started = ProcessSpawn::start(command.program, command.arguments, options);
+    if (!started.started()) {
+        d->closePipes();
+        return Launcher::spawnFailure(started);
+    }
+    d->child = std::make_unique<ChildProcess>(started.pid);
+    d->running = true;
+    d->pendingInput = input;
+    LivePipes::instance().add(d.get());
+    d->watch();
+    return QString();
+}
+
+void ToolProcess::Private::watch()
+{
+    if (input.isOpen()) {
+        input.notifier = std::make_unique<QSocketNotifier>(input.fd.get(), QSocketNotifier::Write);
+        QObject::connect(input.notifier.get(), &QSocketNotifier::activated, q, [this] { writeInput(); });
+    }
+    output.notifier = std::make_unique<QSocketNotifier>(output.fd.get(), QSocketNotifier::Read);
+    QObject::connect(output.notifier.get(), &QSocketNotifier::activated, q,
+                     [this] { read(output, &ToolProcess::standardOutput); });
+    error.notifier = std::make_unique<QSocketNotifier>(error.fd.get(), QSocketNotifier::Read);
+    QObject::connect(error.notifier.get(), &QSocketNotifier::activated, q,
+                     [this] { read(error, &ToolProcess::standardError); });
+    if (child->pidfd() >= 0) {
+        endWatch = std::make_unique<QSocketNotifier>(child->pidfd(), QSocketNotifier::Read);
+        QObject::connect(endWatch.get(), &QSocketNotifier::activated, q, [this] { programExited(); });
+    } else {
+        look.start();
+    }
+}
+
+void ToolProcess::Private::writeInput()
+{
+    while (written < pendingInput.size()) {
+        const ssize_t count = writeWithoutSigpipe(input.fd.get(), pendingInput.constData() + written,
+                                                  size_t(pendingInput.size() - written));
+        if (count < 0 && errno == EAGAIN)
+            return;
+        if (count < 0)
+            break; // the program closed its input (EPIPE): it takes no more
+        written += count;
+    }
+    // All given (or refused): the program reads the end of its input.
+    input.close();
+    pendingInput = QByteArray();
+}
+
+void ToolProcess::Private::read(PipeEnd &end, void (ToolProcess::*deliver)(const QByteArray &))
+{
+    // The piece is reused: it is copied only when the host has kept the last one.
+    piece.resize(ReadSize);
+    ssize_t count = 0;
+    do {
+        count = ::read(end.fd.get(), piece.data(), size_t(ReadSize));
+    } while (count < 0 && errno == EINTR);
+    if (count < 0 && errno == EAGAIN)
+        return;
+    if (count <= 0) {
+        end.close();
+        endIfDone();
+        return;
+    }
+    piece.resize(count);
+    const QPointer<ToolProcess> alive(q);
+    Q_EMIT(q->*deliver)(piece);
+    if (!alive)
+        return;
+    // Once the program has exited, what it wrote is all in the pipe: emptied, the stream is done.
+    if (exited && end.isOpen() && emptyNow(end.fd.get())) {
+        end.close();
+        endIfDone();
+    }
+}
+
+void ToolProcess::Private::programExited()
+{
+    if (exited)
+        return;
+    exited = true;
+    if (endWatch)
+        endWatch->setEnabled(false);
+    look.stop();
+    grace.stop();
+    exitCode = child->exitCode().value_or(-1);
+    if (cancelled)
+        child->killGroupLeftovers();
+    input.close();
+    pendingInput = QByteArray();
+    for (PipeEnd *end : {&output, &error}) {
+        if (end->isOpen() && emptyNow(end->fd.get()))
+            end->close();
+    }
+    endIfDone();
+}
+
+void ToolProcess::Private::endIfDone()
+{
+    if (!running || !exited || output.isOpen() || error.isOpen())
+        return;
+    running = false;
+    LivePipes::instance().remove(this);
+    child->reap();
+    Q_EMIT q->ended(exitCode);
+}
+
+bool ToolProcess::isRunning() const { return d->running; }
+
+void ToolProcess::cancel()
+{
+    if (!d->running || d->cancelled)
+        return;
+    d->cancelled = true;
+    d->closePipes();
+    if (d->exited) {
+        // Only its output was still coming: the end is told from the loop, as always.
+        d->child->killGroupLeftovers();
+        QMetaObject::invokeMethod(
+            this, [this] { d->endIfDone(); }, Qt::QueuedConnection);
+        return;
+    }
+    d->child->signalWithGroup(SIGTERM);
+    d->grace.start(GraceMs);
+}
+
+} // namespace Lanyard
