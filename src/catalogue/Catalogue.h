@@ -88,7 +88,18 @@ public:
      * name updates the first one's path, command line and icon), but as an entry the list
      * already holds, not as a change. False when a table is full.
      */
-    bool addLoaded(const LaunchListEntry &entry, const QIcon &icon);
+    bool addLoaded(const LaunchListEntry &entry, const QIcon &icon) { return place(entry, icon, false); }
+    /// Adds an entry that is one of this catalogue's own changes not yet saved, as addLoaded
+    /// does a line of the file, but as a change. False when a table is full.
+    bool addChanged(const LaunchListEntry &entry, const QIcon &icon) { return place(entry, icon, true); }
+    /// An empty catalogue of the same limits and icon source.
+    Catalogue emptyCopy() const;
+    /// After this catalogue was filled from a merge of the file read again with @p before's
+    /// changes: the lines that @p before's deletions and changes remove from the file are
+    /// removed by this one's too, so that its save does what @p before's would have.
+    void inheritRemovals(const Catalogue &before);
+    /// The icon each program path of an entry in use has, to spare looking them up again.
+    QHash<QString, QIcon> iconsByPath() const;
     /// The icon the catalogue gives a record of @p path.
     QIcon iconFor(const QString &path) const;
 
@@ -121,6 +132,7 @@ public:
     void markSaved(const std::function<quint64(const LaunchListEntry &)> &identity);
 
 private:
+    bool place(const LaunchListEntry &entry, const QIcon &icon, bool changed);
     void checkGroup(qint16 group) const;
     bool isInUse(qint16 group, qint16 app) const;
     /// Marks the entry in the slot (group, app) as changed, when the slot is in use.

@@ -41,6 +41,24 @@ public:
     /// Whether save() has something to write: changes, and a file that may be written over.
     bool hasChangesToSave(const Catalogue &catalogue) const;
 
+    /// What reload() did.
+    enum class Reload {
+        Unchanged, ///< the file is as last read or written, or gone, or gave the same entries
+        Changed,   ///< the catalogue's entries changed
+        NoRoom,    ///< the file's entries left no room for the catalogue's changes: nothing changed
+    };
+
+    /**
+     * Reads the file again when it changed on disk since it was last read or written, and
+     * makes @p catalogue what a save would write now: the file's entries with the
+     * catalogue's own changes applied, which stay changes to be saved. Entries beyond the
+     * limits are left out as a load leaves them out, never one of the catalogue's changes:
+     * rather than that nothing changes. A file that is gone changes nothing. Throws
+     * ComponentError as open() does when the file cannot be read, and the catalogue stays as
+     * it was; a read that succeeds lets the file be written again after a failed open().
+     */
+    Reload reload(Catalogue &catalogue);
+
     /// Writes @p catalogue's changes, as described above, and forgets them. Throws
     /// ComponentError when the file was not written (it is then left as it was).
     void save(Catalogue &catalogue);
