@@ -98,6 +98,8 @@ void ExternalApps::setEXTFile(const QString &strFile)
     const CatalogueChange change(*this);
     // Told also when the load fails: the path is stored all the same.
     const auto notify = qScopeGuard([this, previous = d->launchList.path()] {
+        // Followed also when the load failed: a list fixed on disk is then read.
+        d->live.follow();
         if (d->launchList.path() != previous) {
             Q_EMIT EXTFileChanged();
             Q_EMIT extFileChanged();
@@ -263,6 +265,8 @@ bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
         Q_EMIT launchFailed(strGroup, strApp, u"no such application"_s);
         return false;
     }
+    // The record stays where it is while a message box runs the event loop.
+    const LiveList::Hold hold(d->live);
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
     const LaunchResult result = Launcher::execute(record.AppPath, record.CmdLine, d->placeholders,
                                                   d->showMissingProgram ? MissingProgramBox::show : nullptr);

@@ -19,6 +19,7 @@ constexpr qint32 iconSizeSmall = 1;
 ExternalApps::Private::Private(ExternalApps *q)
     : q(q)
     , catalogue([](const QString &path) { return mGetFileIcon::GetFileIcon(path, iconSizeSmall); })
+    , live(launchList, catalogue, this, [q] { Q_EMIT q->catalogueChanged(); })
 {
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "LiveList.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/LaunchList.h"
 #include "launch/PlaceholderTable.h"
@@ -22,6 +23,8 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     Catalogue catalogue;
     LaunchList launchList;
     PlaceholderTable placeholders;
+    // Last: it calls on the catalogue and the list, and goes before them.
+    LiveList live;
     Lanyard::Language currentLanguage = Language::lEnglish;
     bool showMissingProgram = true;
 
