@@ -188,7 +188,8 @@ void LaunchList::save(Catalogue &catalogue)
         m_holdsAll = true;
     }
     m_encoding = written.encoding;
-    m_version = written.file;
+    // After a merge the file holds lines the catalogue has not: the next reload reads them.
+    m_version = m_holdsAll ? std::optional(written.file) : std::nullopt;
     catalogue.markSaved(
         [&](const LaunchListEntry &entry) { return LaunchListFile::identity(entry, written.encoding); });
 }

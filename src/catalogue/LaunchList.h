@@ -59,7 +59,8 @@ public:
      */
     Reload reload(Catalogue &catalogue);
 
-    /// Writes @p catalogue's changes, as described above, and forgets them. Throws
+    /// Writes @p catalogue's changes, as described above, and forgets them; after a merge the
+    /// next reload() reads the file, which holds more than the catalogue. Throws
     /// ComponentError when the file was not written (it is then left as it was).
     void save(Catalogue &catalogue);
 

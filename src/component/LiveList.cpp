@@ -76,8 +76,9 @@ void LiveList::reload()
         }
     } catch (const ComponentError &error) {
         if (!std::exchange(m_reported, true))
-            qCWarning(lcLanyard).noquote() << "The launch list changed on disk but was not read again:"
-                                           << error.message() << "- the entries stay as they were";
+            qCWarning(lcLanyard).noquote()
+                << "The launch list changed on disk but was not read again:" << error.message()
+                << "- the entries stay as they were";
     }
 }
 

@@ -285,13 +285,16 @@ private Q_SLOTS:
         QVERIFY(runLanyard(list(), {u"add"_s, u"Other"_s, u"saved"_s, u"/bin/true"_s, QString()}));
         QTRY_VERIFY_WITH_TIMEOUT(witness.menuHas(u"Other"_s, u"saved"_s), patienceMs);
         QCOMPARE(treeRows(), namesOf(mine.apps));
+        // A save meanwhile merges into the file; the entries it found there come with the reload.
+        mine.apps.AddApp(u"Mine"_s, u"own"_s, u"/bin/true"_s, QString(), false);
+        QVERIFY(mine.apps.save());
         QWidget *window = nullptr;
         for (QWidget *widget : QApplication::topLevelWidgets())
             window = widget->objectName() == u"frmEditApps"_s ? widget : window;
         QVERIFY(window);
         QVERIFY(window->close());
         QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
-        QCOMPARE(namesOf(mine.apps), (QStringList{u"Edit|vi"_s, u"Other|saved"_s}));
+        QCOMPARE(namesOf(mine.apps), (QStringList{u"Edit|vi"_s, u"Other|saved"_s, u"Mine|own"_s}));
     }
 };
 
