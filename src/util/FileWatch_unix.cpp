@@ -4,6 +4,7 @@
 #include "Logging.h"
 #include "text/NativeText.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -60,7 +61,8 @@ void FileWatch::watch(const QString &path)
     m_path = path;
     m_settle.stop();
     stopFollowing();
-    if (path.isEmpty() || !QCoreApplication::instance())
+    // A thread without an event dispatcher (one not started by QThread) could never be told.
+    if (path.isEmpty() || !QCoreApplication::instance() || !QAbstractEventDispatcher::instance())
         return;
     if (!m_inotify.isValid()) {
         // Close-on-exec: a program the host starts does not keep the watch.
