@@ -202,8 +202,9 @@ void Catalogue::editApp(qint16 group, qint16 app, const QString &newGroup, const
     recordChange(group, app);
 }
 
-bool Catalogue::place(const LaunchListEntry &entry, const QIcon &icon, bool changed)
+bool Catalogue::place(const LaunchListEntry &entry, const QIcon &icon, Placing how)
 {
+    const bool changed = how == Placing::Changed;
     const qint16 g = findGroup(entry.group);
     ApplicationRecord record{entry.name, entry.path, entry.cmdLine, icon, entry.protectedFlag, changed, entry.origin};
     if (g == -1) {
@@ -214,14 +215,15 @@ bool Catalogue::place(const LaunchListEntry &entry, const QIcon &icon, bool chan
         return true;
     }
     ProgramGroup &slots = m_groups[size_t(g)];
-    if (const qint16 a = slots.findApp(entry.name); a != -1) {
+    const qint16 a = slots.findApp(entry.name);
+    // A change not yet saved keeps its own values and its own line to replace.
+    const bool joins = a != -1 && (how == Placing::Loaded || (how == Placing::Reloaded && !slots.app(a).changed));
+    if (joins) {
         // As addApp: the name and the protected flag stay; the record now stands for both lines.
         ApplicationRecord &known = slots.writable(a);
         known.AppPath = entry.path;
         known.CmdLine = entry.cmdLine;
         known.Icon = icon;
-        known.changed = known.changed || changed;
-        m_hasChanges = m_hasChanges || changed;
         if (known.origin != 0)
             m_absorbed[known.origin].append(entry.origin);
         return true;

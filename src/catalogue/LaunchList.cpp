@@ -137,7 +137,7 @@ LaunchList::Reload LaunchList::reload(Catalogue &catalogue)
         if (entry.origin == 0 || removed.contains(entry.origin)) {
             if (!fresh.addChanged(entry, *icon))
                 return Reload::NoRoom;
-        } else if (!fresh.addLoaded(entry, *icon)) {
+        } else if (!fresh.addReloaded(entry, *icon)) {
             dropped = true;
         }
     }

@@ -172,6 +172,20 @@ private Q_SLOTS:
         QCOMPARE(namesOf(reader), (QStringList{u"Edit|vi"_s, u"Other|saved"_s, u"Mine|unsaved"_s}));
     }
 
+    // A rename not yet saved onto the name another writer then saved keeps both entries, in the
+    // view and in the file after its save.
+    void unsavedRenameOntoAnotherWritersName()
+    {
+        Window mine(list());
+        mine.apps.setApplicationName(u"Edit"_s, 0, u"new"_s);
+        QVERIFY(runLanyard(list(), {u"add"_s, u"Edit"_s, u"new"_s, u"/bin/other"_s, QString()}));
+        QTRY_COMPARE_WITH_TIMEOUT(dump(mine.apps).size(), 2, patienceMs);
+        QVERIFY(mine.apps.save());
+        const QByteArray file = TestFiles::read(list());
+        QVERIFY2(file.contains("Edit,new,/bin/true,") && file.contains("Edit,new,/bin/other,"), file.constData());
+        QVERIFY(!file.contains("Edit,vi,"));
+    }
+
     // Its own saves are no news: only the other writer's change is told.
     void ownSaveTellsNothing()
     {
