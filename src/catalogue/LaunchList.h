@@ -21,7 +21,7 @@ class Catalogue;
  * saved. When the file changed on disk since then, or the catalogue does not hold all of it
  * (entries beyond its limits), the save reads the file again and takes only the catalogue's
  * changed entries into it, so that both sides' changes survive. A file that could not be
- * read whole is never written.
+ * read whole is not written until a reload has read it whole.
  */
 class LaunchList
 {
@@ -34,7 +34,8 @@ public:
      * Makes @p path (absolute) the list's file and, when something is there, adds the file's
      * entries to @p catalogue (entries beyond its limits are left out). Throws ComponentError
      * as LaunchListFile::load does, or when other programs hold the lock too long; after a
-     * failure the entries read so far stay and the file is never written by this list.
+     * failure the entries read so far stay and the file is not written by this list until a
+     * reload() reads it.
      */
     void open(const QString &path, Catalogue &catalogue);
 
