@@ -186,6 +186,28 @@ private Q_SLOTS:
         QVERIFY(!file.contains("Edit,vi,"));
     }
 
+    // Any field another writer changes shows and is told once; a rewrite that changes no entry
+    // (only a comment) is not told.
+    void everyFieldOfAnotherWritersEditIsTold_data()
+    {
+        QTest::addColumn<QByteArray>("edited");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("path") << QByteArray("Edit,vi,/bin/other,,0\r\n") << u"Edit|vi|/bin/other||0"_s;
+        QTest::newRow("command-line") << QByteArray("Edit,vi,/bin/true,-x,0\r\n") << u"Edit|vi|/bin/true|-x|0"_s;
+        QTest::newRow("protected") << QByteArray("Edit,vi,/bin/true,,-1\r\n") << u"Edit|vi|/bin/true||-1"_s;
+    }
+    void everyFieldOfAnotherWritersEditIsTold()
+    {
+        QFETCH(QByteArray, edited);
+        QFETCH(QString, shown);
+        Window mine(list());
+        QSignalSpy changed(&mine.apps, &ExternalApps::catalogueChanged);
+        QVERIFY(replace(list(), "; the same tools\r\n" + line(u"Edit"_s, u"vi"_s)));
+        QVERIFY(replace(list(), "; tools\r\n" + edited));
+        QTRY_COMPARE_WITH_TIMEOUT(dump(mine.apps), QStringList{shown}, patienceMs);
+        QCOMPARE(changed.count(), 1);
+    }
+
     // Its own saves are no news: only the other writer's change is told.
     void ownSaveTellsNothing()
     {
