@@ -3,7 +3,8 @@
 //   host_start_100_ms           create ExternalApps, load a list of 100 programs of /usr/bin,
 //                               build the ToolsMenu with their icons
 //   bare_menu_100_ms            a QMenu with 100 actions whose icons come from QIcon::fromTheme
-//   host_start_ratio_bare_menu  the first divided by the second (target: under 2)
+//   host_start_ratio_bare_menu  the first divided by the second (target: under 2), the list
+//                               followed on disk as every host has it
 // Each is measured in a fresh process, so that no cache of an earlier round helps it; the best
 // of a few rounds counts.
 #include <Lanyard/ExternalApps.h>

@@ -80,7 +80,14 @@ public:
      * there, loads it, adding to what is there. A load that fails throws ComponentError
      * (PermissionDenied; PathFileAccessError for a folder, FIFO, device or socket, a file that
      * holds NUL bytes or a line longer than 64 KiB; DeviceIOError for a read error); the path
-     * stays stored, and this object never writes that file.
+     * stays stored, and this object does not write that file until it has read it whole.
+     *
+     * While the thread's event loop runs, the file is followed on disk (through symbolic links
+     * and replacements by rename, also when it appears later): when another object or program
+     * changes it, the catalogue is read again with this object's unsaved changes kept as a save
+     * would merge them, and catalogueChanged is emitted. The object's own saves, a file that
+     * cannot be read and a list that is removed change nothing. While the program list window
+     * shows this object, the reload waits until it closes.
      */
     QString EXTFile() const;
     /// Assigns the launch list file (see EXTFile()); an empty @p strFile is ignored. Throws as
@@ -233,7 +240,8 @@ public:
      * on disk (also when there was nothing to write). Nothing is written while nothing has
      * changed since the load or the last save. When another program wrote the file meanwhile,
      * its entries stay: the file is read again and only this object's changed entries go into
-     * it. A file that could not be read when it was assigned is never written. On failure the
+     * it. A file that could not be read when it was assigned is not written until it has been
+     * read whole (see EXTFile()). On failure the
      * file is left as it was, saveFailed is emitted and false returned.
      */
     Q_INVOKABLE bool save();
@@ -305,7 +313,8 @@ Q_SIGNALS:
     void extFileChanged();
     /// showMissingProgram changed.
     void showMissingProgramChanged();
-    /// Any group or application was added, changed or deleted.
+    /// Any group or application was added, changed or deleted, also by another writer of the
+    /// launch list (see EXTFile()).
     void catalogueChanged();
     /// A placeholder was added or changed.
     void placeholdersChanged();

@@ -202,18 +202,23 @@ void Catalogue::editApp(qint16 group, qint16 app, const QString &newGroup, const
     recordChange(group, app);
 }
 
-bool Catalogue::addLoaded(const LaunchListEntry &entry, const QIcon &icon)
+bool Catalogue::place(const LaunchListEntry &entry, const QIcon &icon, Placing how)
 {
+    const bool changed = how == Placing::Changed;
     const qint16 g = findGroup(entry.group);
-    ApplicationRecord record{entry.name, entry.path, entry.cmdLine, icon, entry.protectedFlag, false, entry.origin};
+    ApplicationRecord record{entry.name, entry.path, entry.cmdLine, icon, entry.protectedFlag, changed, entry.origin};
     if (g == -1) {
         if (m_groupCount >= maxGroups())
             return false;
         appendGroup(entry.group, std::move(record));
+        m_hasChanges = m_hasChanges || changed;
         return true;
     }
     ProgramGroup &slots = m_groups[size_t(g)];
-    if (const qint16 a = slots.findApp(entry.name); a != -1) {
+    const qint16 a = slots.findApp(entry.name);
+    // A change not yet saved keeps its own values and its own line to replace.
+    const bool joins = a != -1 && (how == Placing::Loaded || (how == Placing::Reloaded && !slots.app(a).changed));
+    if (joins) {
         // As addApp: the name and the protected flag stay; the record now stands for both lines.
         ApplicationRecord &known = slots.writable(a);
         known.AppPath = entry.path;
@@ -226,7 +231,39 @@ bool Catalogue::addLoaded(const LaunchListEntry &entry, const QIcon &icon)
     if (slots.AppCount() >= m_maxApps)
         return false;
     slots.append(std::move(record));
+    m_hasChanges = m_hasChanges || changed;
     return true;
+}
+
+Catalogue Catalogue::emptyCopy() const
+{
+    Catalogue copy(m_icons);
+    copy.setMaxGroups(maxGroups());
+    copy.setMaxApps(m_maxApps);
+    return copy;
+}
+
+void Catalogue::inheritRemovals(const Catalogue &before)
+{
+    m_deleted.unite(before.m_deleted);
+    m_hasChanges = m_hasChanges || before.m_hasChanges;
+    for (qint16 g = 0; g < m_groupCount; ++g) {
+        const ProgramGroup &slots = m_groups[size_t(g)];
+        for (qint16 a = 0; a < slots.AppCount(); ++a) {
+            const ApplicationRecord &record = slots.app(a);
+            const auto lines = before.m_absorbed.constFind(record.origin);
+            if (record.changed && record.origin != 0 && lines != before.m_absorbed.cend())
+                m_absorbed[record.origin].append(*lines);
+        }
+    }
+}
+
+QHash<QString, QIcon> Catalogue::iconsByPath() const
+{
+    QHash<QString, QIcon> icons;
+    forEachEntry(
+        [&](const LaunchListEntry &entry, const ApplicationRecord &record) { icons.insert(entry.path, record.Icon); });
+    return icons;
 }
 
 QSet<quint64> Catalogue::removedOrigins() const

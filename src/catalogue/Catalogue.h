@@ -88,7 +88,22 @@ public:
      * name updates the first one's path, command line and icon), but as an entry the list
      * already holds, not as a change. False when a table is full.
      */
-    bool addLoaded(const LaunchListEntry &entry, const QIcon &icon);
+    bool addLoaded(const LaunchListEntry &entry, const QIcon &icon) { return place(entry, icon, Placing::Loaded); }
+    /// Adds a line of the file read again: as addLoaded, but an entry of its group and name that
+    /// is a change not yet saved stays as it is, beside it. False when a table is full.
+    bool addReloaded(const LaunchListEntry &entry, const QIcon &icon) { return place(entry, icon, Placing::Reloaded); }
+    /// Adds one of this catalogue's own changes not yet saved, as a change and always as an entry
+    /// of its own, as it was (two entries of one group may share a name). False when a table is
+    /// full.
+    bool addChanged(const LaunchListEntry &entry, const QIcon &icon) { return place(entry, icon, Placing::Changed); }
+    /// An empty catalogue of the same limits and icon source.
+    Catalogue emptyCopy() const;
+    /// After this catalogue was filled from a merge of the file read again with @p before's
+    /// changes: the lines that @p before's deletions and changes remove from the file are
+    /// removed by this one's too, so that its save does what @p before's would have.
+    void inheritRemovals(const Catalogue &before);
+    /// The icon each program path of an entry in use has, to spare looking them up again.
+    QHash<QString, QIcon> iconsByPath() const;
     /// The icon the catalogue gives a record of @p path.
     QIcon iconFor(const QString &path) const;
 
@@ -121,6 +136,8 @@ public:
     void markSaved(const std::function<quint64(const LaunchListEntry &)> &identity);
 
 private:
+    enum class Placing { Loaded, Reloaded, Changed };
+    bool place(const LaunchListEntry &entry, const QIcon &icon, Placing how);
     void checkGroup(qint16 group) const;
     bool isInUse(qint16 group, qint16 app) const;
     /// Marks the entry in the slot (group, app) as changed, when the slot is in use.

@@ -87,6 +87,70 @@ void LaunchList::open(const QString &path, Catalogue &catalogue)
     m_holdsAll = wasEmpty && !dropped;
 }
 
+namespace {
+
+/// Whether both give the same entries in the same order, as the file and a host see them.
+bool sameEntries(const Catalogue &one, const Catalogue &other)
+{
+    std::vector<LaunchListEntry> entries;
+    one.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &) { entries.push_back(entry); });
+    size_t i = 0;
+    bool same = one.groupCount() == other.groupCount();
+    other.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &) {
+        const bool equal = i < entries.size() && entries[i].group == entry.group && entries[i].name == entry.name
+                           && entries[i].path == entry.path && entries[i].cmdLine == entry.cmdLine
+                           && entries[i].protectedFlag == entry.protectedFlag;
+        same = same && equal;
+        ++i;
+    });
+    return same && i == entries.size();
+}
+
+} // namespace
+
+LaunchList::Reload LaunchList::reload(Catalogue &catalogue)
+{
+    if (m_path.isEmpty())
+        return Reload::Unchanged;
+    const std::optional<FileVersion> now = FileVersion::of(m_path);
+    // A removed list changes nothing: a save writes the catalogue there again.
+    if (!now ? !somethingIsAt(m_path) : now == m_version)
+        return Reload::Unchanged;
+    std::vector<LaunchListEntry> file;
+    LaunchListFile::Version read{};
+    {
+        const FileLock lock(m_path, FileLock::Mode::Shared, lockPatience);
+        waitForLock(lock, m_path);
+        read = LaunchListFile::load(m_path, [&](const LaunchListEntry &entry) { file.push_back(entry); });
+    }
+    // The catalogue's changes are the entries of the merge that stand for no line of the file.
+    const QSet<quint64> removed = catalogue.removedOrigins();
+    const std::vector<LaunchListEntry> merged = ListMerge::merge(file, catalogue);
+    file.clear();
+    Catalogue fresh = catalogue.emptyCopy();
+    QHash<QString, QIcon> icons = catalogue.iconsByPath();
+    bool dropped = false;
+    for (const LaunchListEntry &entry : merged) {
+        auto icon = icons.constFind(entry.path);
+        if (icon == icons.cend())
+            icon = icons.insert(entry.path, catalogue.iconFor(entry.path));
+        if (entry.origin == 0 || removed.contains(entry.origin)) {
+            if (!fresh.addChanged(entry, *icon))
+                return Reload::NoRoom;
+        } else if (!fresh.addReloaded(entry, *icon)) {
+            dropped = true;
+        }
+    }
+    fresh.inheritRemovals(catalogue);
+    const bool same = sameEntries(fresh, catalogue);
+    catalogue = std::move(fresh);
+    m_encoding = read.encoding;
+    m_version = read.file;
+    m_readWhole = true;
+    m_holdsAll = !dropped && !catalogue.hasChanges();
+    return same ? Reload::Unchanged : Reload::Changed;
+}
+
 bool LaunchList::hasChangesToSave(const Catalogue &catalogue) const
 {
     return !m_path.isEmpty() && catalogue.hasChanges();
@@ -124,7 +188,8 @@ void LaunchList::save(Catalogue &catalogue)
         m_holdsAll = true;
     }
     m_encoding = written.encoding;
-    m_version = written.file;
+    // After a merge the file holds lines the catalogue has not: the next reload reads them.
+    m_version = m_holdsAll ? std::optional(written.file) : std::nullopt;
     catalogue.markSaved(
         [&](const LaunchListEntry &entry) { return LaunchListFile::identity(entry, written.encoding); });
 }

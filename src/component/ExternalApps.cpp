@@ -99,6 +99,8 @@ void ExternalApps::setEXTFile(const QString &strFile)
     const CatalogueChange change(*this);
     // Told also when the load fails: the path is stored all the same.
     const auto notify = qScopeGuard([this, previous = d->launchList.path()] {
+        // Followed also when the load failed: a list fixed on disk is then read.
+        d->live.follow();
         if (d->launchList.path() != previous) {
             Q_EMIT EXTFileChanged();
             Q_EMIT extFileChanged();

@@ -21,6 +21,7 @@ constexpr qint32 iconSizeSmall = 1;
 ExternalApps::Private::Private(ExternalApps *q)
     : q(q)
     , catalogue([](const QString &path) { return mGetFileIcon::GetFileIcon(path, iconSizeSmall); })
+    , live(launchList, catalogue, this, [q] { Q_EMIT q->catalogueChanged(); })
 {
 }
 
@@ -115,11 +116,13 @@ Result<ExternalApps::Private::Slot> ExternalApps::Private::find(const QString &g
     return Slot{g, a};
 }
 
-LaunchPlan ExternalApps::Private::planLaunch(const QString &group, const QString &app) const
+LaunchPlan ExternalApps::Private::planLaunch(const QString &group, const QString &app)
 {
     const Result<Slot> entry = find(group, app);
     if (!entry)
         return {std::nullopt, u"no such application"_s};
+    // The record stays where it is while a missing program's message box runs the event loop.
+    const LiveList::Hold hold(live);
     const ApplicationRecord &record = catalogue.app(entry->group, entry->app);
     return Launcher::prepare(record.AppPath, record.CmdLine, placeholders,
                              showMissingProgram ? MissingProgramBox::show : nullptr);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "LiveList.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/LaunchList.h"
 #include "launch/Launcher.h"
@@ -23,6 +24,8 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     Catalogue catalogue;
     LaunchList launchList;
     PlaceholderTable placeholders;
+    // Last: it calls on the catalogue and the list, and goes before them.
+    LiveList live;
     Lanyard::Language currentLanguage = Language::lEnglish;
     bool showMissingProgram = true;
     // While the host is being asked: a launch from its handler does not ask again.
@@ -124,7 +127,7 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
      * start (a missing program shown as showMissingProgram says): the one preparation of
      * every launch, ExecuteApp's and startTool's.
      */
-    LaunchPlan planLaunch(const QString &group, const QString &app) const;
+    LaunchPlan planLaunch(const QString &group, const QString &app);
 
     /// The application in use named @p app in the group in use named @p group: the one
     /// "does this entry exist" of the component, the windows and the command-line host.

@@ -2,8 +2,10 @@
 // Several writers on one launch list, checked against a plain model: seeded random sequences of
 // adds, edits, renames (also onto names that exist), moves and deletes by long-lived objects and
 // by `lanyard` processes, each saved at a random moment. Whatever the interleaving, the file ends
-// holding every change a writer saved, once, in either encoding. A failure prints the seed and
-// the sequence.
+// holding every change a writer saved, once, in either encoding. With live reloads between the
+// steps, each object also always shows its own entries as it made them, saved or not, and all
+// end showing the file. A failure prints the seed and the sequence.
+#include "common/Catalogue.h"
 #include "common/Files.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -75,9 +77,12 @@ QString describe(const Model &model)
 class Writer
 {
 public:
-    Writer(int number, const QString &list, bool process)
+    /// @p ownNames: renames take names no other writer uses, and never one this writer's view
+    /// shows in the group (a list with two entries of one group and name loads as one entry).
+    Writer(int number, const QString &list, bool process, bool ownNames = false)
         : m_number(number)
         , m_list(list)
+        , m_ownNames(ownNames)
     {
         if (process)
             return;
@@ -104,7 +109,7 @@ public:
             entry.cmdLine = u"edited=%1"_s.arg(random.bounded(1000));
             break;
         case 2: // rename, also onto a name that is there
-            entry.name = pick(random, names);
+            entry.name = pick(random, names) + (m_ownNames ? u" %1"_s.arg(m_number) : QString());
             break;
         case 3: // move
             entry.group = pick(random, groups);
@@ -122,6 +127,26 @@ public:
         else
             m_mine.insert(path, entry), m_pending.insert(path, entry);
     }
+
+    /// What differs between the object's view and the entries this writer made, saved or not;
+    /// empty when each shows as it was made and none it deleted shows.
+    QString viewMismatch() const
+    {
+        if (!m_apps)
+            return QString();
+        QMap<QString, ModelEntry> shown; // this writer's entries in the view, by path
+        for (qint16 g = 0; g < m_apps->GroupCount(); ++g) {
+            for (qint16 a = 0; a < m_apps->AppCount(g); ++a) {
+                const QString path = m_apps->AppPath(g, a);
+                if (path.startsWith(u"/w%1/"_s.arg(m_number)))
+                    shown.insert(path, {m_apps->GroupName(g), m_apps->ApplicationName(g, a), m_apps->CmdLine(g, a)});
+            }
+        }
+        return shown == m_mine ? QString()
+                               : u"w%1 shows %2, made %3"_s.arg(m_number).arg(describe(shown), describe(m_mine));
+    }
+
+    const ExternalApps *object() const { return m_apps.get(); }
 
     /// Saves the object's changes and applies them to the model.
     bool save(Model &model, QStringList &log)
@@ -188,6 +213,8 @@ private:
             m_apps->setCmdLine(g, a, after.cmdLine);
             return true;
         case 2:
+            if (m_ownNames && firstNamed(g, after.name) >= 0)
+                return false;
             m_apps->setApplicationName(g, a, after.name);
             return true;
         case 3:
@@ -231,6 +258,7 @@ private:
 
     int m_number;
     QString m_list;
+    bool m_ownNames;
     std::unique_ptr<ExternalApps> m_apps;
     int m_next = 0;
     Model m_mine;
@@ -244,15 +272,23 @@ class tst_ListWriters : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // With live reloads, the loop runs a random while (or not at all) between the steps: each
+    // object keeps showing its own entries, unsaved changes included, whatever the others saved,
+    // and once all have saved every object shows what a load of the file gives. Renames then take
+    // names of their writer's own, as a list with two entries of one group and name loads as one.
     void everySavedChangeKeptOnce_data()
     {
         QTest::addColumn<quint32>("seed");
+        QTest::addColumn<bool>("reloads");
         for (quint32 seed = 1; seed <= 24; ++seed)
-            QTest::addRow("seed-%u", seed) << seed;
+            QTest::addRow("seed-%u", seed) << seed << false;
+        for (quint32 seed = 1; seed <= 12; ++seed)
+            QTest::addRow("reloads-seed-%u", seed) << seed << true;
     }
     void everySavedChangeKeptOnce()
     {
         QFETCH(quint32, seed);
+        QFETCH(bool, reloads);
         QRandomGenerator random(seed);
         QTemporaryDir dir;
         const QString list = dir.filePath(QStringLiteral("tools.lst"));
@@ -261,27 +297,43 @@ private Q_SLOTS:
         std::vector<std::unique_ptr<Writer>> writers;
         const int count = 2 + int(random.bounded(3));
         for (int w = 0; w < count; ++w)
-            writers.push_back(std::make_unique<Writer>(w, list, w == count - 1 && random.bounded(2) == 0));
+            writers.push_back(std::make_unique<Writer>(w, list, w == count - 1 && random.bounded(2) == 0, reloads));
         Model model;
         QStringList log;
+        const auto failure = [&](const QString &what) {
+            return (u"seed %1: %2\n"_s.arg(seed).arg(what) + log.join(u'\n')).toLocal8Bit();
+        };
         for (int step = 0; step < 30; ++step) {
             Writer &writer = *writers[size_t(random.bounded(count))];
             writer.change(random, log);
             if (random.bounded(3) != 0)
-                QVERIFY2(writer.save(model, log),
-                         qPrintable(u"seed %1: a save failed\n"_s.arg(seed) + log.join(u'\n')));
+                QVERIFY2(writer.save(model, log), failure(u"a save failed"_s).constData());
+            if (reloads && random.bounded(2) != 0)
+                QTest::qWait(int(random.bounded(80)));
+            for (const auto &each : writers)
+                QVERIFY2(!reloads || each->viewMismatch().isEmpty(), failure(each->viewMismatch()).constData());
         }
         for (auto &writer : writers)
-            QVERIFY2(writer->save(model, log), qPrintable(u"seed %1: a save failed\n"_s.arg(seed) + log.join(u'\n')));
-        writers.clear();
+            QVERIFY2(writer->save(model, log), failure(u"a save failed"_s).constData());
         QString why;
         const std::optional<Model> file = linesOf(TestFiles::read(list), why);
-        const QString context = u"seed %1\n%2\nmodel: %3\nfile:\n%4"_s.arg(seed).arg(
-            log.join(u'\n'), describe(model), QString::fromUtf8(TestFiles::read(list)));
+        const QString context = u"model: %1\nfile:\n%2"_s.arg(describe(model),
+                                                              QString::fromUtf8(TestFiles::read(list)));
         if (!file || *file != model)
-            qInfo().noquote() << context; // a test message is cut short
+            qInfo().noquote() << failure(context); // a test message is cut short
         QVERIFY2(file, qPrintable(why));
         QVERIFY2(*file == model, qPrintable(u"seed %1: the file is not the model"_s.arg(seed)));
+        if (!reloads)
+            return;
+        ExternalApps reader;
+        reader.setMaxGroups(50);
+        reader.setMaxApps(200);
+        reader.setEXTFile(list);
+        for (const auto &writer : writers) {
+            if (writer->object())
+                QTRY_VERIFY2_WITH_TIMEOUT(dump(*writer->object()) == dump(reader),
+                                          failure(u"a view is not the file"_s).constData(), 10000);
+        }
     }
 
     // Names repeat (renames onto a name that is there), slots move down on a delete and

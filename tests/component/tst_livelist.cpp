@@ -1,0 +1,338 @@
+// SPDX-License-Identifier: MIT
+// A live launch list: objects on one list follow each other's saves, `lanyard` processes and
+// editors, through links and replacements, keeping their own unsaved changes; a file that
+// turns bad changes nothing; an open program list window holds the reload back until it closes.
+#include "common/Catalogue.h"
+#include "common/Files.h"
+
+#include <Lanyard/ExternalApps.h>
+#include <Lanyard/ToolsMenu.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using Lanyard::ExternalApps;
+using Lanyard::ToolsMenu;
+
+namespace {
+
+// A reload comes within a second; the bound leaves room for a loaded machine.
+constexpr int patienceMs = 10000;
+
+QByteArray line(const QString &group, const QString &name)
+{
+    return (group + u',' + name + u",/bin/true,,0\r\n"_s).toUtf8();
+}
+
+/// Writes @p bytes beside @p path and renames it over, as editors and writers replace a file.
+bool replace(const QString &path, const QByteArray &bytes)
+{
+    const QString temporary = path + u".new"_s;
+    return TestFiles::write(temporary, bytes) && std::rename(qPrintable(temporary), qPrintable(path)) == 0;
+}
+
+/// A line no launch list holds: the file is refused whole.
+const QByteArray nulLine("Bad,\0x,/bin/true,,0\r\n", 21);
+
+bool runLanyard(const QString &list, const QStringList &arguments)
+{
+    QProcess lanyard;
+    lanyard.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringList{u"--file"_s, list} + arguments);
+    return lanyard.waitForFinished(30000) && lanyard.exitStatus() == QProcess::NormalExit && lanyard.exitCode() == 0;
+}
+
+/// Counts the warnings that say a changed list was not read again.
+class NotReadLog
+{
+public:
+    NotReadLog()
+    {
+        s_count = 0;
+        s_previous = qInstallMessageHandler(&NotReadLog::handle);
+    }
+    ~NotReadLog() { qInstallMessageHandler(s_previous); }
+    NotReadLog(const NotReadLog &) = delete;
+    NotReadLog &operator=(const NotReadLog &) = delete;
+    static int count() { return s_count; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (message.contains(u"was not read again"_s))
+            ++s_count;
+        else
+            s_previous(type, context, message);
+    }
+    static inline int s_count = 0;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+/// One object on a list, as a window of a host has it: its Tools menu follows catalogueChanged.
+struct Window
+{
+    explicit Window(const QString &list)
+    {
+        apps.setEXTFile(list);
+        QObject::connect(&apps, &ExternalApps::catalogueChanged, &tools, &ToolsMenu::rebuild);
+    }
+    bool menuHas(const QString &group, const QString &name) const
+    {
+        return tools.menu()->findChild<QAction *>(u"lanyard-tool/"_s + group + u'/' + name) != nullptr;
+    }
+    ExternalApps apps;
+    ToolsMenu tools{&apps, u"&Tools"_s};
+};
+
+QStringList treeRows()
+{
+    QStringList rows;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *tree = widget->objectName() == u"frmEditApps"_s && widget->isVisible()
+                         ? widget->findChild<QTreeWidget *>(u"tvGroup"_s)
+                         : nullptr;
+        for (int g = 0; tree && g < tree->topLevelItemCount(); ++g) {
+            for (int a = 0; a < tree->topLevelItem(g)->childCount(); ++a)
+                rows << tree->topLevelItem(g)->text(0) + u'|' + tree->topLevelItem(g)->child(a)->text(0);
+        }
+    }
+    return rows;
+}
+
+QStringList namesOf(const ExternalApps &apps)
+{
+    QStringList names;
+    for (const QString &entry : dump(apps))
+        names << entry.section(u'|', 0, 1);
+    return names;
+}
+
+} // namespace
+
+class tst_LiveList : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString list() const { return m_dir->filePath(u"tools.lst"_s); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(TestFiles::write(list(), "; tools\r\n" + line(u"Edit"_s, u"vi"_s)));
+    }
+
+    // The other object's save, and a `lanyard add`, show in this object's menu; its own unsaved
+    // changes (an add and a delete) stay, and its save then keeps everybody's.
+    void otherWritersShowWithUnsavedChangesKept_data()
+    {
+        QTest::addColumn<bool>("byProcess");
+        QTest::newRow("another-object") << false;
+        QTest::newRow("lanyard-add") << true;
+    }
+    void otherWritersShowWithUnsavedChangesKept()
+    {
+        QFETCH(bool, byProcess);
+        TestFiles::write(list(), "; tools\r\n" + line(u"Edit"_s, u"vi"_s) + line(u"Edit"_s, u"ed"_s));
+        Window mine(list());
+        mine.apps.AddApp(u"Mine"_s, u"unsaved"_s, u"/bin/true"_s, QString(), false);
+        mine.apps.DeleteApp(u"Edit"_s, u"ed"_s);
+        QSignalSpy changed(&mine.apps, &ExternalApps::catalogueChanged);
+        if (byProcess) {
+            QVERIFY(runLanyard(list(), {u"add"_s, u"Other"_s, u"saved"_s, u"/bin/true"_s, QString()}));
+        } else {
+            ExternalApps other;
+            other.setEXTFile(list());
+            other.AddApp(u"Other"_s, u"saved"_s, u"/bin/true"_s, QString(), false);
+            QVERIFY(other.save());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
+        QVERIFY(changed.count() >= 1);
+        // As the save will write them: a new group of its own goes after the file's.
+        QCOMPARE(namesOf(mine.apps), (QStringList{u"Edit|vi"_s, u"Other|saved"_s, u"Mine|unsaved"_s}));
+        QVERIFY(mine.menuHas(u"Mine"_s, u"unsaved"_s));
+        QVERIFY(!mine.menuHas(u"Edit"_s, u"ed"_s));
+
+        QVERIFY(mine.apps.save());
+        ExternalApps reader;
+        reader.setEXTFile(list());
+        QCOMPARE(namesOf(reader), (QStringList{u"Edit|vi"_s, u"Other|saved"_s, u"Mine|unsaved"_s}));
+    }
+
+    // A rename not yet saved onto the name another writer then saved keeps both entries, in the
+    // view and in the file after its save.
+    void unsavedRenameOntoAnotherWritersName()
+    {
+        Window mine(list());
+        mine.apps.setApplicationName(u"Edit"_s, 0, u"new"_s);
+        QVERIFY(runLanyard(list(), {u"add"_s, u"Edit"_s, u"new"_s, u"/bin/other"_s, QString()}));
+        QTRY_COMPARE_WITH_TIMEOUT(dump(mine.apps).size(), 2, patienceMs);
+        QVERIFY(mine.apps.save());
+        const QByteArray file = TestFiles::read(list());
+        QVERIFY2(file.contains("Edit,new,/bin/true,") && file.contains("Edit,new,/bin/other,"), file.constData());
+        QVERIFY(!file.contains("Edit,vi,"));
+    }
+
+    // Any field another writer changes shows and is told once; a rewrite that changes no entry
+    // (only a comment) is not told.
+    void everyFieldOfAnotherWritersEditIsTold_data()
+    {
+        QTest::addColumn<QByteArray>("edited");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("path") << QByteArray("Edit,vi,/bin/other,,0\r\n") << u"Edit|vi|/bin/other||0"_s;
+        QTest::newRow("command-line") << QByteArray("Edit,vi,/bin/true,-x,0\r\n") << u"Edit|vi|/bin/true|-x|0"_s;
+        QTest::newRow("protected") << QByteArray("Edit,vi,/bin/true,,-1\r\n") << u"Edit|vi|/bin/true||-1"_s;
+    }
+    void everyFieldOfAnotherWritersEditIsTold()
+    {
+        QFETCH(QByteArray, edited);
+        QFETCH(QString, shown);
+        Window mine(list());
+        QSignalSpy changed(&mine.apps, &ExternalApps::catalogueChanged);
+        QVERIFY(replace(list(), "; the same tools\r\n" + line(u"Edit"_s, u"vi"_s)));
+        QVERIFY(replace(list(), "; tools\r\n" + edited));
+        QTRY_COMPARE_WITH_TIMEOUT(dump(mine.apps), QStringList{shown}, patienceMs);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    // Its own saves are no news: only the other writer's change is told.
+    void ownSaveTellsNothing()
+    {
+        Window mine(list());
+        mine.apps.AddApp(u"Mine"_s, u"one"_s, u"/bin/true"_s, QString(), false);
+        QSignalSpy changed(&mine.apps, &ExternalApps::catalogueChanged);
+        QVERIFY(mine.apps.save());
+        QVERIFY(runLanyard(list(), {u"add"_s, u"Other"_s, u"two"_s, u"/bin/true"_s, QString()}));
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"two"_s), patienceMs);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    // Replaced by rename, through a link into another folder (also one pointed elsewhere),
+    // and a list that appears where none was.
+    void followsTheFileWhereverItIs_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("replaced-by-rename") << u"rename"_s;
+        QTest::newRow("link-target-replaced") << u"link"_s;
+        QTest::newRow("link-pointed-elsewhere") << u"relink"_s;
+        QTest::newRow("appears") << u"appear"_s;
+    }
+    void followsTheFileWhereverItIs()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(u"real.lst"_s);
+        const QString second = elsewhere.filePath(u"second.lst"_s);
+        const QByteArray before = "; tools\r\n" + line(u"Edit"_s, u"vi"_s);
+        const QByteArray after = before + line(u"New"_s, u"tool"_s);
+        if (how == u"link"_s || how == u"relink"_s) {
+            QVERIFY(QFile::remove(list()));
+            QVERIFY(TestFiles::write(target, before));
+            QVERIFY(QFile::link(target, list()));
+        } else if (how == u"appear"_s) {
+            QVERIFY(QFile::remove(list()));
+        }
+        Window mine(list());
+        mine.apps.AddApp(u"Mine"_s, u"unsaved"_s, u"/bin/true"_s, QString(), false);
+        if (how == u"rename"_s || how == u"appear"_s) {
+            QVERIFY(replace(list(), after));
+        } else if (how == u"link"_s) {
+            QVERIFY(replace(target, after));
+        } else {
+            QVERIFY(TestFiles::write(second, after));
+            QVERIFY(QFile::remove(list()));
+            QVERIFY(QFile::link(second, list()));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"New"_s, u"tool"_s), patienceMs);
+        QVERIFY(namesOf(mine.apps).contains(u"Mine|unsaved"_s));
+        if (how == u"link"_s) {
+            // Still followed at the target after the replacement.
+            QVERIFY(replace(target, after + line(u"New"_s, u"again"_s)));
+            QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"New"_s, u"again"_s), patienceMs);
+        }
+    }
+
+    // A list that turns bad (NUL bytes) is not read: nothing changes, nothing is told, the save
+    // writes nothing over it, and it is said once. Once good again, it is followed as before.
+    void badFileChangesNothing()
+    {
+        const NotReadLog log;
+        Window mine(list());
+        mine.apps.AddApp(u"Mine"_s, u"unsaved"_s, u"/bin/true"_s, QString(), false);
+        const QStringList entries = dump(mine.apps);
+        QSignalSpy changed(&mine.apps, &ExternalApps::catalogueChanged);
+        const QByteArray bad = "; tools\r\n" + line(u"Edit"_s, u"vi"_s) + nulLine;
+        QVERIFY(replace(list(), bad));
+        QTRY_COMPARE_WITH_TIMEOUT(log.count(), 1, patienceMs);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(dump(mine.apps), entries);
+        QVERIFY(!mine.apps.save());
+        QCOMPARE(TestFiles::read(list()), bad);
+
+        QVERIFY(replace(list(), bad + "more"));
+        QVERIFY(replace(list(), "; tools\r\n" + line(u"Edit"_s, u"vi"_s) + line(u"Good"_s, u"again"_s)));
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Good"_s, u"again"_s), patienceMs);
+        QCOMPARE(log.count(), 1);
+        QVERIFY(mine.apps.save());
+        ExternalApps reader;
+        reader.setEXTFile(list());
+        QCOMPARE(namesOf(reader), (QStringList{u"Edit|vi"_s, u"Good|again"_s, u"Mine|unsaved"_s}));
+    }
+
+    // A list that could not be read when it was assigned is written once it has been read whole.
+    void listReadLaterMayBeSaved()
+    {
+        QVERIFY(TestFiles::write(list(), nulLine));
+        ExternalApps mine;
+        QVERIFY(errorOf([&] { mine.setEXTFile(list()); }) != 0);
+        QSignalSpy changed(&mine, &ExternalApps::catalogueChanged);
+        mine.AddApp(u"Mine"_s, u"unsaved"_s, u"/bin/true"_s, QString(), false);
+        QVERIFY(!mine.save());
+        QVERIFY(replace(list(), "; tools\r\n" + line(u"Edit"_s, u"vi"_s)));
+        QTRY_VERIFY_WITH_TIMEOUT(changed.count() == 2, patienceMs);
+        QVERIFY(mine.save());
+        ExternalApps reader;
+        reader.setEXTFile(list());
+        QCOMPARE(namesOf(reader), (QStringList{u"Edit|vi"_s, u"Mine|unsaved"_s}));
+    }
+
+    // While the program list window shows the catalogue, its rows stay what the catalogue holds;
+    // the reload comes when it closes.
+    void openWindowHoldsTheReload()
+    {
+        Window mine(list());
+        Window witness(list());
+        mine.apps.ShowForm(0);
+        const QStringList shown = treeRows();
+        QCOMPARE(shown, (QStringList{u"Edit|vi"_s}));
+        QVERIFY(runLanyard(list(), {u"add"_s, u"Other"_s, u"saved"_s, u"/bin/true"_s, QString()}));
+        QTRY_VERIFY_WITH_TIMEOUT(witness.menuHas(u"Other"_s, u"saved"_s), patienceMs);
+        QCOMPARE(treeRows(), namesOf(mine.apps));
+        // A save meanwhile merges into the file; the entries it found there come with the reload.
+        mine.apps.AddApp(u"Mine"_s, u"own"_s, u"/bin/true"_s, QString(), false);
+        QVERIFY(mine.apps.save());
+        QWidget *window = nullptr;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            window = widget->objectName() == u"frmEditApps"_s ? widget : window;
+        QVERIFY(window);
+        QVERIFY(window->close());
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
+        QCOMPARE(namesOf(mine.apps), (QStringList{u"Edit|vi"_s, u"Other|saved"_s, u"Mine|own"_s}));
+    }
+};
+
+QTEST_MAIN(tst_LiveList)
+#include "tst_livelist.moc"
