@@ -7,6 +7,7 @@
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolRun.h>
 
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -16,6 +17,8 @@
 #include <memory>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -377,6 +380,54 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, Bound);
         QCOMPARE(got.outputSize, 8 * MiB);
         QCOMPARE(::waitpid(forked, nullptr, WNOHANG), 0); // the fork's child was there all along
+    }
+
+    // A host that closed its standard descriptors: the run's pipes, which then take their
+    // numbers, are moved out of the way of the program's standard streams.
+    void hostWithoutStandardDescriptors()
+    {
+        add(u"Cat"_s, u"/bin/cat"_s, QString());
+        int saved[3];
+        for (int fd = 0; fd < 3; ++fd)
+            saved[fd] = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        bool restored = false;
+        const auto restore = [&] {
+            for (int fd = 0; fd < 3 && !restored; ++fd) {
+                ::dup2(saved[fd], fd);
+                ::close(saved[fd]);
+            }
+            restored = true;
+        };
+        const auto restoreOnFailure = qScopeGuard(restore);
+        for (int fd = 0; fd < 3; ++fd)
+            ::close(fd);
+        ToolRun *run = m_apps->startTool(u"T"_s, u"Cat"_s, "abc");
+        Collected got;
+        got.follow(run);
+        QDeadlineTimer deadline(Bound);
+        while (got.finished == 0 && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        restore();
+        QCOMPARE(got.finished, 1);
+        QCOMPARE(got.output, QByteArray("abc"));
+        QCOMPARE(got.exitCode, 0);
+    }
+
+    // A host that has used up its descriptors gets a run that did not start, and the reason.
+    void hostWithoutDescriptors()
+    {
+        add(u"Cat"_s, u"/bin/cat"_s, QString());
+        rlimit before{};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &before), 0);
+        rlimit none = before;
+        none.rlim_cur = rlim_t(ProcessCensus::openDescriptors() - 1);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
+        QSignalSpy launchFailed(m_apps.get(), &ExternalApps::launchFailed);
+        ToolRun *run = m_apps->startTool(u"T"_s, u"Cat"_s, "abc");
+        ::setrlimit(RLIMIT_NOFILE, &before);
+        QCOMPARE(run->state(), ToolRun::State::FailedToStart);
+        QCOMPARE(run->failure(), u"Too many open files"_s);
+        QCOMPARE(launchFailed.count(), 1);
     }
 
     // The interface by name (QML, scripts) starts runs too.
