@@ -422,6 +422,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("used");
         QTest::newRow("launch") << QStringLiteral("launch") << QStringLiteral("--file=/now/1");
         QTest::newRow("late-bound-launch") << QStringLiteral("late-bound-launch") << QStringLiteral("--file=/now/1");
+        QTest::newRow("run-that-talks-back") << QStringLiteral("talking-run") << QStringLiteral("--file=/now/1");
         QTest::newRow("preview") << QStringLiteral("preview") << QStringLiteral("--file=/now/1");
         QTest::newRow("picker") << QStringLiteral("picker") << QStringLiteral("%FILE%=/now/1");
     }
@@ -445,6 +446,12 @@ private Q_SLOTS:
             seen = Record::waitFor(record).texts().join(u' ');
         } else if (way == u"late-bound-launch") {
             QCOMPARE(apps.invoke("ExecuteApp", "call", {"Tools", "Record"}).value("value"), QVariant(true));
+            seen = Record::waitFor(record).texts().join(u' ');
+        } else if (way == u"talking-run") {
+            ToolRun *run = apps.startTool("Tools", "Record");
+            QVERIFY(run);
+            QSignalSpy finished(run, &ToolRun::finished);
+            QVERIFY(finished.wait(10000));
             seen = Record::waitFor(record).texts().join(u' ');
         } else if (way == u"preview") {
             seen = apps.launchCommand("Tools", "Record")->arguments.join(u' ');
