@@ -9,12 +9,13 @@
 
 namespace Lanyard {
 
-/// A UTF-8 decoder that tells whether it holds the first bytes of a character still to come.
+/// A UTF-8 decoder that tells whether it holds the first bytes of a character still to come. A
+/// byte order mark the program writes first is text it wrote, and stays.
 class TextDecoder : public QStringDecoder
 {
 public:
     TextDecoder()
-        : QStringDecoder(QStringDecoder::Utf8)
+        : QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom)
     {
     }
     bool holdsPartOfACharacter() const { return state.remainingChars != 0; }

@@ -3,11 +3,21 @@
 
 #include "Utf8.h"
 
+#include <QStringDecoder>
+
 namespace Lanyard::NativeText {
 
 namespace {
 
 constexpr char16_t escapeBase = 0xDC00;
+
+/// Valid UTF-8 as text, a leading byte order mark included: it is part of the value.
+QString validUtf8(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return utf8(bytes);
+}
 
 bool isEscapedByte(QChar c) { return c.unicode() >= escapeBase + 0x80 && c.unicode() <= escapeBase + 0xFF; }
 
@@ -19,7 +29,7 @@ QString decode(QByteArrayView bytes)
     text.reserve(bytes.size());
     while (!bytes.isEmpty()) {
         const qsizetype valid = Utf8::validPrefix(bytes);
-        text += QString::fromUtf8(bytes.first(valid));
+        text += validUtf8(bytes.first(valid));
         bytes = bytes.sliced(valid);
         if (!bytes.isEmpty()) {
             text += QChar(escapeBase + uchar(bytes.front()));

@@ -269,6 +269,13 @@ private Q_SLOTS:
         QTest::newRow("utf-8") << EncodingRow{
             "\xE6\x97\xA5,\xF0\x9F\x98\x80 x,/\xC3\xBC,\xE2\x82\xAC,-1\r\n", "😀 x",
             "\xE6\x97\xA5,\xF0\x9F\x98\x80 x,/\xC3\xBC,\xE2\x82\xAC,-1\r\nT,New,/n,,0\r\n"};
+        // A byte order mark inside a line is part of its value, also where bytes that are not
+        // UTF-8 come before it.
+        QTest::newRow("byte-order-marks-in-values")
+            << EncodingRow{"G,\xEF\xBB\xBFN,\xEF\xBB\xBF/p,\xEF\xBB\xBF,0\r\n", QStringLiteral(u"\uFEFFN"),
+                           "G,\xEF\xBB\xBFN,\xEF\xBB\xBF/p,\xEF\xBB\xBF,0\r\nT,New,/n,,0\r\n"};
+        QTest::newRow("byte-order-mark-after-other-bytes")
+            << EncodingRow{"G,N,/\xFF\xEF\xBB\xBFq,,0\r\n", "N", "G,N,/\xFF\xEF\xBB\xBFq,,0\r\nT,New,/n,,0\r\n", true};
         // Only the comment made the file Latin-1: without it the same bytes would read as UTF-8.
         QTest::newRow("latin-1-that-would-read-as-utf-8") << EncodingRow{
             "; \xFF\r\nG,\xC3\xA9,/p,,0\r\n", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};

@@ -274,6 +274,7 @@ private Q_SLOTS:
         QTest::newRow("euro-split-by-a-pause") << uR"(printf "\342\202"; sleep 0.2; printf "\254\n")"_s << u"€\n"_s;
         QTest::newRow("cut-short-by-the-end") << uR"(printf "ok\342\202")"_s << u"ok\uFFFD"_s;
         QTest::newRow("not-utf8-in-the-middle") << uR"(printf "a\377b")"_s << u"a\uFFFDb"_s;
+        QTest::newRow("byte-order-mark-first") << uR"(printf "\357\273\277x")"_s << u"\uFEFFx"_s;
         QString many;
         for (int i = 0; i < 30000; ++i)
             many += u"é€😀"_s;
