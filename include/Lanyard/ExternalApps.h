@@ -37,7 +37,8 @@ namespace Lanyard {
  * TypeMismatch for a value that is neither a name nor a number; the members below name only
  * the errors of their own.
  *
- * Deleting the object is its release: the program list window is closed, then the changes are
+ * Deleting the object is its release: the program list window, when it shows this object, is
+ * closed, then the changes are
  * saved (see save()); a save that fails there is logged and emitted as saveFailed. All members
  * must be called on the thread that created the object.
  */
@@ -61,7 +62,8 @@ public:
     /// An empty catalogue of 5 groups of 5 applications, no launch list, English windows.
     /// Needs no application object; icons and windows need one later.
     explicit ExternalApps(QObject *parent = nullptr);
-    /// The release: closes the program list window, then saves the changes (see save()).
+    /// The release: closes the program list window when it shows this object, then saves the
+    /// changes (see save()).
     ~ExternalApps() override;
 
     /// The number of group slots, 5 at creation.

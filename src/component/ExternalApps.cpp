@@ -61,7 +61,8 @@ ExternalApps::ExternalApps(QObject *parent)
 
 ExternalApps::~ExternalApps()
 {
-    frmEditApps::Unload();
+    // The one program list window may show another object's list (a host with several windows).
+    frmEditApps::UnloadFor(d.get());
     SaveLaunchList();
 }
 

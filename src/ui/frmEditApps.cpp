@@ -193,6 +193,12 @@ void frmEditApps::Unload()
         delete window;
 }
 
+void frmEditApps::UnloadFor(const LaunchEntries *apps)
+{
+    if (const frmEditApps *window = instance(); window && window->d->apps == apps)
+        Unload();
+}
+
 bool frmEditApps::isLoaded() const { return SingleWindow::isLoaded(this); }
 
 void frmEditApps::detach()

@@ -44,6 +44,8 @@ public:
     static void ShowFor(LaunchEntries *apps, qint32 modal, QWidget *owner);
     /// Unloads the window if it is loaded: the dialog and the picker first.
     static void Unload();
+    /// Unloads the window if it is loaded and shows @p apps; one showing other entries stays.
+    static void UnloadFor(const LaunchEntries *apps);
 
     LaunchEntries *LaunchAppClass() const;
     /// Stores @p apps and fills the tree from it. Whoever owns @p apps unloads the window

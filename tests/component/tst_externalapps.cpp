@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPluginLoader>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -465,6 +466,24 @@ private Q_SLOTS:
         connect(&apps, &ExternalApps::placeholdersWanted, &apps, [&] { (void)apps.launchCommand("Tools", "Record"); });
         QCOMPARE(apps.launchCommand("Tools", "Record")->arguments, QStringList{QStringLiteral("--file=/now/2")});
         QCOMPARE(asked, 2);
+    }
+
+    // The one program list window goes with the object whose list it shows, not with another
+    // window's object.
+    void releaseClosesOnlyItsOwnWindow()
+    {
+        auto other = std::make_unique<ExternalApps>();
+        auto shown = std::make_unique<ExternalApps>();
+        QVERIFY(shown->AddApp("Tools", "Edit", "/usr/bin/ed", "", false));
+        shown->ShowForm();
+        QPointer<QWidget> window;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            window = widget->objectName() == u"frmEditApps" ? widget : window.data();
+        QVERIFY(window && window->isVisible());
+        other.reset();
+        QVERIFY(window && window->isVisible());
+        shown.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!window || !window->isVisible(), 5000);
     }
 
     // An object that outlives its application, with its window open or never shown, goes
