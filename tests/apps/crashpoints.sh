@@ -8,10 +8,11 @@
 #
 #   crashpoints.sh LANYARD OTHER_WRITER_SHIM REPO_ROOT
 #
-# The killing is done by crashpoints, from the shared tools beside the checkout (../shared).
+# The killing is done by crashpoints, from the shared tools beside the checkout (../shared), or
+# from LANYARD_SHARED_TOOLS for a copy of the tree made elsewhere (a mutation run's, say).
 set -uo pipefail
 lanyard=$1 other_writer=$2
-tool=$3/../shared/tools/crashpoints
+tool=${LANYARD_SHARED_TOOLS:-$3/../shared/tools}/crashpoints
 [[ -x $tool ]] || { echo "crash-point test: $tool is missing (the shared tools are expected beside the checkout)"; exit 1; }
 command -v strace >/dev/null || { echo "crash-point test: strace is not installed (Debian package strace)"; exit 1; }
 
