@@ -110,6 +110,10 @@ private Q_SLOTS:
         QTest::newRow("latin-1-byte") << QByteArray("caf\xe9.lst") << QStringView(u"caf\xdce9.lst").toString();
         QTest::newRow("cut-sequence") << QByteArray("a\xc3") << QStringView(u"a\xdcc3").toString();
         QTest::newRow("overlong") << QByteArray("\xc0\xaf") << QStringView(u"\xdcc0\xdcaf").toString();
+        QTest::newRow("last-code-point") << QByteArray("\xf4\x8f\xbf\xbf") << QString::fromUcs4(U"\U0010FFFF", 1);
+        QTest::newRow("beyond-the-last-code-point")
+            << QByteArray("\xf4\x90\x80\x80") << QStringView(u"\xdcf4\xdc90\xdc80\xdc80").toString();
+        QTest::newRow("byte-order-mark-first") << QByteArray("\xef\xbb\xbfx") << QStringView(u"\xfeffx").toString();
     }
     void nativeText()
     {
