@@ -46,17 +46,56 @@ class LANYARD_EXPORT ExternalApps : public QObject
 {
     Q_OBJECT
     // The interface by name, for hosts that know it only through Qt's meta-object system (QML,
-    // Python, scripts, QMetaObject::invokeMethod): the same members, taking and giving
-    // QVariants, Booleans as true/false. A failure does not throw there: the member gives an
-    // invalid value (or false) and errorOccurred tells the error. (invoke() is the other way in.)
+    // Python, scripts, QMetaObject::invokeMethod) and for invoke(): the same members, taking
+    // and giving QVariants, Booleans as true/false. A failure does not throw there: the member
+    // gives an invalid value (or false) and errorOccurred tells the error. Each member below is
+    // declared here once; a property is reached by get and let, a method tagged LANYARD_GET by
+    // get, one tagged LANYARD_LET (set<Name>) by let, any other by call. Public, so that QML
+    // sees the methods.
+public:
     Q_PRIVATE_PROPERTY(d, int MaxGroups READ maxGroups WRITE setMaxGroups NOTIFY limitsChanged)
     Q_PRIVATE_PROPERTY(d, int MaxApps READ maxApps WRITE setMaxApps NOTIFY limitsChanged)
     Q_PRIVATE_PROPERTY(d, QString EXTFile READ extFile WRITE setExtFile NOTIFY extFileChanged)
     Q_PRIVATE_PROPERTY(d, int GroupCount READ groupCount NOTIFY catalogueChanged)
     Q_PRIVATE_PROPERTY(d, int PlaceholderCount READ placeholderCount NOTIFY placeholdersChanged)
     Q_PRIVATE_PROPERTY(d, Lanyard::Language Language READ language WRITE setLanguage NOTIFY languageChanged)
-    Q_PROPERTY(
-        bool showMissingProgram READ showMissingProgram WRITE setShowMissingProgram NOTIFY showMissingProgramChanged)
+    Q_PRIVATE_PROPERTY(d, bool showMissingProgram READ missingProgramShown WRITE setMissingProgramShown NOTIFY
+                              showMissingProgramChanged)
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant AppCount(const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant GroupName(const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_LET void setGroupName(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant ApplicationName(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_LET void setApplicationName(const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant Icon(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant iconUrl(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant AppPath(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_LET void setAppPath(const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant AppProtected(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_LET void setAppProtected(const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant CmdLine(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_LET void setCmdLine(const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant SearchString(const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant ReplaceString(const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant AddApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
+                                      const QVariant &))
+    Q_PRIVATE_SLOT(d, void DeleteApp(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void EditApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
+                                   const QVariant &))
+    Q_PRIVATE_SLOT(d, void EditApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
+                                   const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void EditApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
+                                   const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void AddPlaceHolder(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant ExecuteApp(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant startTool(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant startTool(const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant startTool(const QVariant &, const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void ShowForm())
+    Q_PRIVATE_SLOT(d, void ShowForm(const QVariant &))
+    Q_PRIVATE_SLOT(d, void ShowForm(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, void HideForm())
+    Q_PRIVATE_SLOT(d, QVariant launchCommand(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant save())
 
 public:
     /// An empty catalogue of 5 groups of 5 applications, no launch list, English windows.
@@ -209,9 +248,8 @@ public:
      * (launchFailed is emitted before this returns). Null only when a placeholdersWanted
      * handler deleted this object. The run is a child of this object; see ToolRun.
      */
-    Q_INVOKABLE Lanyard::ToolRun *startTool(const QString &group, const QString &app,
-                                            const QByteArray &input = QByteArray(),
-                                            Lanyard::ToolRun::Input inputFrom = Lanyard::ToolRun::Input::Bytes);
+    Lanyard::ToolRun *startTool(const QString &group, const QString &app, const QByteArray &input = QByteArray(),
+                                Lanyard::ToolRun::Input inputFrom = Lanyard::ToolRun::Input::Bytes);
 
     /// Whether ExecuteApp shows the message of a missing program itself: a message box, or a
     /// line on standard error without a QApplication. True at creation; a host that reports
@@ -246,7 +284,7 @@ public:
      * read whole (see EXTFile()). On failure the
      * file is left as it was, saveFailed is emitted and false returned.
      */
-    Q_INVOKABLE bool save();
+    bool save();
 
     /**
      * Late-bound access: calls the member named @p member (letter case ignored) with
@@ -258,39 +296,6 @@ public:
      */
     Q_INVOKABLE QVariantMap invoke(const QString &member, const QString &kind,
                                    const QVariantList &arguments = QVariantList());
-
-    // The members by name (see above); a let of a property with arguments is its set... name.
-    Q_PRIVATE_SLOT(d, QVariant AppCount(const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant GroupName(const QVariant &))
-    Q_PRIVATE_SLOT(d, void setGroupName(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant ApplicationName(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, void setApplicationName(const QVariant &, const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant Icon(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant iconUrl(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant AppPath(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, void setAppPath(const QVariant &, const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant AppProtected(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, void setAppProtected(const QVariant &, const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant CmdLine(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, void setCmdLine(const QVariant &, const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant SearchString(const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant ReplaceString(const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant AddApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
-                                      const QVariant &))
-    Q_PRIVATE_SLOT(d, void DeleteApp(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, void EditApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
-                                   const QVariant &))
-    Q_PRIVATE_SLOT(d, void EditApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
-                                   const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, void EditApp(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
-                                   const QVariant &, const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, void AddPlaceHolder(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, QVariant ExecuteApp(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, void ShowForm())
-    Q_PRIVATE_SLOT(d, void ShowForm(const QVariant &))
-    Q_PRIVATE_SLOT(d, void ShowForm(const QVariant &, const QVariant &))
-    Q_PRIVATE_SLOT(d, void HideForm())
-    Q_PRIVATE_SLOT(d, QVariant launchCommand(const QVariant &, const QVariant &))
 
 Q_SIGNALS:
     /// Emitted by ExecuteApp right after the program was started.

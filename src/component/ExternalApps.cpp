@@ -69,7 +69,7 @@ ExternalApps::~ExternalApps()
 bool ExternalApps::save()
 {
     try {
-        d->save();
+        d->writeList();
         return true;
     } catch (const ComponentError &error) {
         qCWarning(lcLanyard).noquote() << "The launch list was not saved:" << error.message();
@@ -330,7 +330,7 @@ Result<LaunchCommand> ExternalApps::launchCommand(const QString &strGroup, const
 
 QVariantMap ExternalApps::invoke(const QString &member, const QString &kind, const QVariantList &arguments)
 {
-    return LateBinding::invoke(*this, member, kind, arguments);
+    return LateBinding::invoke(*this, d->errorSink, member, kind, arguments);
 }
 
 void ExternalApps::SaveLaunchList()

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ExternalAppsPrivate.h"
 
-#include "LateBinding.h"
 #include "icons/mGetFileIcon.h"
 #include "ui/MissingProgramBox.h"
 #include "util/Attempt.h"
@@ -38,15 +37,15 @@ bool ExternalApps::Private::refreshPlaceholders() const
     return true;
 }
 
-QVariant ExternalApps::Private::call(const QString &member, const QString &kind, const QVariantList &arguments)
+void ExternalApps::Private::reportByName(const ComponentError &error, std::optional<ComponentError> *sink)
 {
-    const QVariantMap result = LateBinding::invoke(*q, member, kind, arguments);
-    if (const int error = result.value(u"error"_s).toInt(); error != 0) {
-        const QString detail = result.value(u"detail"_s).toString();
-        const QString description = result.value(u"description"_s).toString();
-        Q_EMIT q->errorOccurred(error, detail.isEmpty() ? description : description + u": "_s + detail);
+    if (sink) {
+        *sink = error;
+        return;
     }
-    return result.value(u"value"_s);
+    const QString detail = error.detail();
+    Q_EMIT q->errorOccurred(error.number(),
+                            detail.isEmpty() ? error.description() : error.description() + u": "_s + detail);
 }
 
 qint16 ExternalApps::Private::resolveGroup(const QVariant &groupIndex) const
@@ -105,7 +104,7 @@ void ExternalApps::Private::setField(LaunchListFile::Field field, const QVariant
     }
 }
 
-void ExternalApps::Private::save() { launchList.save(catalogue); }
+void ExternalApps::Private::writeList() { launchList.save(catalogue); }
 
 Result<ExternalApps::Private::Slot> ExternalApps::Private::find(const QString &group, const QString &app) const
 {

@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ByNameValue.h"
 #include "LiveList.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/LaunchList.h"
 #include "launch/Launcher.h"
 #include "launch/PlaceholderTable.h"
 #include "ui/LaunchEntries.h"
+#include "util/Attempt.h"
 
 #include <Lanyard/ExternalApps.h>
+
+#include <array>
+#include <optional>
+#include <tuple>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -43,7 +50,7 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     void setField(LaunchListFile::Field field, const QVariant &groupIndex, const QVariant &appIndex,
                   const QString &value);
     /// Writes the changes to the launch list; throws ComponentError when that failed.
-    void save();
+    void writeList();
 
     /// Resolves a number-or-name group argument: a name gives FindGroup's result (-1 when
     /// not found), any other value its 16-bit conversion.
@@ -68,59 +75,75 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
         const Slot slot = resolveSlot(groupIndex, appIndex);
         return catalogue.app(slot.group, slot.app);
     }
-    // The interface by name (the meta-object system): each member goes through the late
-    // binding, and a failure emits errorOccurred instead of throwing.
-    QVariant call(const QString &member, const QString &kind, const QVariantList &arguments);
-    QVariant get(const QString &member, const QVariantList &arguments = {})
-    {
-        return call(member, u"get"_s, arguments);
-    }
-    void let(const QString &member, const QVariantList &arguments) { call(member, u"let"_s, arguments); }
-    QVariant method(const QString &member, const QVariantList &arguments = {})
-    {
-        return call(member, u"call"_s, arguments);
-    }
+    // The interface by name (ExternalApps.h declares it for the meta-object system): each
+    // forwarder below calls its typed member through byName. The compiler asks for a forwarder
+    // for every declaration, and invoke() finds them all through the meta-object.
     using V = const QVariant &;
 
-    void setMaxGroups(int count) { let(u"MaxGroups"_s, {count}); }
-    void setMaxApps(int count) { let(u"MaxApps"_s, {count}); }
+    /**
+     * Calls the typed @p member with @p given read as its parameter types (ByNameValue; a
+     * trailing parameter left off takes its type's empty value) and gives its result as a
+     * QVariant. A failure gives an invalid QVariant and is reported: to invoke() when it asked
+     * for this call, otherwise as errorOccurred.
+     */
+    template<typename Member, typename... Given>
+    QVariant byName(Member member, const Given &...given);
+    /// Where the error of the next by-name call goes instead of errorOccurred (invoke() sets
+    /// it); a call takes it as it starts, so calls made meanwhile by handlers report their own.
+    std::optional<ComponentError> *errorSink = nullptr;
+    void reportByName(const ComponentError &error, std::optional<ComponentError> *sink);
+
+    void setMaxGroups(int count) { byName(&ExternalApps::setMaxGroups, count); }
+    void setMaxApps(int count) { byName(&ExternalApps::setMaxApps, count); }
     QString extFile() const { return launchList.path(); }
-    void setExtFile(const QString &path) { let(u"EXTFile"_s, {path}); }
+    void setExtFile(const QString &path) { byName(&ExternalApps::setEXTFile, path); }
     int groupCount() const { return catalogue.groupCount(); }
     int placeholderCount() const { return placeholders.count(); }
     Lanyard::Language language() const { return currentLanguage; }
-    void setLanguage(Lanyard::Language value) { let(u"Language"_s, {QVariant::fromValue(value)}); }
+    void setLanguage(Lanyard::Language value) { byName(&ExternalApps::setLanguage, value); }
+    bool missingProgramShown() const { return showMissingProgram; }
+    void setMissingProgramShown(bool show) { byName(&ExternalApps::setShowMissingProgram, show); }
 
-    QVariant AppCount(V g) { return get(u"AppCount"_s, {g}); }
-    QVariant GroupName(V g) { return get(u"GroupName"_s, {g}); }
-    void setGroupName(V g, V value) { let(u"GroupName"_s, {g, value}); }
-    QVariant ApplicationName(V g, V a) { return get(u"ApplicationName"_s, {g, a}); }
-    void setApplicationName(V g, V a, V value) { let(u"ApplicationName"_s, {g, a, value}); }
-    QVariant Icon(V g, V a) { return get(u"Icon"_s, {g, a}); }
-    QVariant iconUrl(V g, V a) { return method(u"iconUrl"_s, {g, a}); }
-    QVariant AppPath(V g, V a) { return get(u"AppPath"_s, {g, a}); }
-    void setAppPath(V g, V a, V value) { let(u"AppPath"_s, {g, a, value}); }
-    QVariant AppProtected(V g, V a) { return get(u"AppProtected"_s, {g, a}); }
-    void setAppProtected(V g, V a, V value) { let(u"AppProtected"_s, {g, a, value}); }
-    QVariant CmdLine(V g, V a) { return get(u"CmdLine"_s, {g, a}); }
-    void setCmdLine(V g, V a, V value) { let(u"CmdLine"_s, {g, a, value}); }
-    QVariant SearchString(V index) { return get(u"SearchString"_s, {index}); }
-    QVariant ReplaceString(V index) { return get(u"ReplaceString"_s, {index}); }
-    QVariant AddApp(V g, V a, V path, V cmd, V prot) { return method(u"AddApp"_s, {g, a, path, cmd, prot}); }
-    void DeleteApp(V g, V a) { method(u"DeleteApp"_s, {g, a}); }
-    void EditApp(V og, V oa, V ng, V na, V prot) { method(u"EditApp"_s, {og, oa, ng, na, prot}); }
-    void EditApp(V og, V oa, V ng, V na, V prot, V path) { method(u"EditApp"_s, {og, oa, ng, na, prot, path}); }
-    void EditApp(V og, V oa, V ng, V na, V prot, V path, V cmd)
+    QVariant AppCount(V g) { return byName(&ExternalApps::AppCount, g); }
+    QVariant GroupName(V g) { return byName(&ExternalApps::GroupName, g); }
+    void setGroupName(V g, V value) { byName(&ExternalApps::setGroupName, g, value); }
+    QVariant ApplicationName(V g, V a) { return byName(&ExternalApps::ApplicationName, g, a); }
+    void setApplicationName(V g, V a, V value) { byName(&ExternalApps::setApplicationName, g, a, value); }
+    QVariant Icon(V g, V a) { return byName(&ExternalApps::Icon, g, a); }
+    QVariant iconUrl(V g, V a) { return byName(&ExternalApps::iconUrl, g, a, 16); }
+    QVariant AppPath(V g, V a) { return byName(&ExternalApps::AppPath, g, a); }
+    void setAppPath(V g, V a, V value) { byName(&ExternalApps::setAppPath, g, a, value); }
+    // A Boolean by name, as every other flag.
+    QVariant AppProtected(V g, V a) { return flag(byName(&ExternalApps::AppProtected, g, a)); }
+    void setAppProtected(V g, V a, V value) { byName(&ExternalApps::setAppProtected, g, a, value); }
+    QVariant CmdLine(V g, V a) { return byName(&ExternalApps::CmdLine, g, a); }
+    void setCmdLine(V g, V a, V value) { byName(&ExternalApps::setCmdLine, g, a, value); }
+    QVariant SearchString(V index) { return byName(&ExternalApps::SearchString, index); }
+    QVariant ReplaceString(V index) { return byName(&ExternalApps::ReplaceString, index); }
+    QVariant AddApp(V g, V a, V path, V cmd, V prot) { return byName(&ExternalApps::AddApp, g, a, path, cmd, prot); }
+    void DeleteApp(V g, V a) { byName(&ExternalApps::DeleteApp, g, a); }
+    template<typename... Given>
+    void EditApp(const Given &...given)
     {
-        method(u"EditApp"_s, {og, oa, ng, na, prot, path, cmd});
+        byName(&ExternalApps::EditApp, given...);
     }
-    void AddPlaceHolder(V search, V replace) { method(u"AddPlaceHolder"_s, {search, replace}); }
-    QVariant ExecuteApp(V g, V a) { return method(u"ExecuteApp"_s, {g, a}); }
-    void ShowForm() { method(u"ShowForm"_s); }
-    void ShowForm(V modal) { method(u"ShowForm"_s, {modal}); }
-    void ShowForm(V modal, V owner) { method(u"ShowForm"_s, {modal, owner}); }
-    void HideForm() { method(u"HideForm"_s); }
-    QVariant launchCommand(V g, V a) { return method(u"launchCommand"_s, {g, a}); }
+    void AddPlaceHolder(V search, V replace) { byName(&ExternalApps::AddPlaceHolder, search, replace); }
+    QVariant ExecuteApp(V g, V a) { return byName(&ExternalApps::ExecuteApp, g, a); }
+    template<typename... Given>
+    QVariant startTool(const Given &...given)
+    {
+        return byName(&ExternalApps::startTool, given...);
+    }
+    template<typename... Given>
+    void ShowForm(const Given &...given)
+    {
+        byName(&ExternalApps::ShowForm, given...);
+    }
+    void HideForm() { byName(&ExternalApps::HideForm); }
+    QVariant launchCommand(V g, V a) { return byName(&ExternalApps::launchCommand, g, a); }
+    QVariant save() { return byName(&ExternalApps::save); }
+
+    static QVariant flag(const QVariant &stored) { return stored.isValid() ? QVariant(stored.toInt() != 0) : stored; }
 
     /**
      * What the entry @p app of @p group starts, the placeholders replaced, or why it cannot
@@ -143,5 +166,65 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     Result<bool> edit(const QString &group, const QString &app, const Entry &edited) override;
     Result<void> remove(const QString &group, const QString &app) override;
 };
+
+namespace ByNameDetail {
+
+/// The return and parameter types of a typed member.
+template<typename>
+struct Signature;
+template<typename R, typename... P>
+struct Signature<R (ExternalApps::*)(P...)>
+{
+    using Return = R;
+    using Parameters = std::tuple<std::decay_t<P>...>;
+};
+template<typename R, typename... P>
+struct Signature<R (ExternalApps::*)(P...) const> : Signature<R (ExternalApps::*)(P...)>
+{
+};
+
+template<typename T>
+QVariant given(const T &value)
+{
+    if constexpr (std::is_same_v<T, QVariant>)
+        return value;
+    else
+        return QVariant::fromValue(value);
+}
+
+/// The argument @p i read as @p T; T's empty value when it was left off.
+template<typename T, std::size_t N>
+T argumentAt(const std::array<QVariant, N> &values, std::size_t i)
+{
+    return i < N ? ByNameValue::argument<T>(values[i]) : T();
+}
+
+} // namespace ByNameDetail
+
+template<typename Member, typename... Given>
+QVariant ExternalApps::Private::byName(Member member, const Given &...given)
+{
+    using Signature = ByNameDetail::Signature<Member>;
+    using Parameters = typename Signature::Parameters;
+    const std::array<QVariant, sizeof...(Given)> values{ByNameDetail::given(given)...};
+    std::optional<ComponentError> *const sink = std::exchange(errorSink, nullptr);
+    const auto call = [&]<std::size_t... I>(std::index_sequence<I...>)
+    {
+        return (q->*member)(ByNameDetail::argumentAt<std::tuple_element_t<I, Parameters>>(values, I)...);
+    };
+    const Result<QVariant> outcome = attempt([&]() -> QVariant {
+        constexpr auto each = std::make_index_sequence<std::tuple_size_v<Parameters>>();
+        if constexpr (std::is_void_v<typename Signature::Return>) {
+            call(each);
+            return QVariant();
+        } else {
+            return ByNameValue::result(call(each));
+        }
+    });
+    if (outcome)
+        return outcome.value();
+    reportByName(outcome.error(), sink);
+    return QVariant();
+}
 
 } // namespace Lanyard

@@ -1,34 +1,29 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <Lanyard/ComponentError.h>
+
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
+
+#include <optional>
 
 namespace Lanyard {
 
 class ExternalApps;
 
-/// Calls ExternalApps members by name at run time, as a late-binding client does. Booleans
-/// come back as true/false, AppProtected's included; a Language may be given by its name.
+/// Calls ExternalApps members by name at run time, as a late-binding client does, through the
+/// members its meta-object declares (see ExternalApps.h): there is no other list of them.
 class LateBinding
 {
 public:
-    /// See ExternalApps::invoke.
-    static QVariantMap invoke(ExternalApps &apps, const QString &member, const QString &kind,
-                              const QVariantList &arguments);
+    /// Where a forwarder puts its error while invoke() calls it (ExternalApps::Private).
+    using ErrorSink = std::optional<ComponentError> *;
 
-    /// One row of the table: a member's name, its kind ("get", "let", "call") and how many
-    /// arguments it takes (a let's value included).
-    struct Row
-    {
-        QString name;
-        QString kind;
-        int minArgs;
-        int maxArgs;
-    };
-    /// The whole table, for the check that the meta-object declares each member.
-    static QList<Row> rows();
+    /// See ExternalApps::invoke; @p errorSink is the object's.
+    static QVariantMap invoke(ExternalApps &apps, ErrorSink &errorSink, const QString &member, const QString &kind,
+                              const QVariantList &arguments);
 };
 
 } // namespace Lanyard
