@@ -267,10 +267,10 @@ bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
 {
     if (!d->refreshPlaceholders())
         return false;
-    const LaunchPlan plan = d->planLaunch(strGroup, strApp);
-    const LaunchResult result = plan.command ? Launcher::start(*plan.command) : LaunchResult::failure(plan.reason);
-    if (!result.started) {
-        Q_EMIT launchFailed(strGroup, strApp, result.reason);
+    const Result<LaunchCommand> command = d->planLaunch(strGroup, strApp);
+    const Result<void> started = command ? Launcher::start(command.value()) : command.error();
+    if (!started) {
+        Q_EMIT launchFailed(strGroup, strApp, started.error().detail());
         return false;
     }
     Q_EMIT AppFinished(strGroup, strApp);
@@ -284,12 +284,14 @@ ToolRun *ExternalApps::startTool(const QString &group, const QString &app, const
     if (!d->refreshPlaceholders())
         return nullptr;
     auto *run = new ToolRun(group, app, this);
-    const LaunchPlan plan = d->planLaunch(group, app);
-    QString reason = plan.reason;
-    if (plan.command)
-        reason = run->d->start(*plan.command, input, inputFrom);
-    else
+    const Result<LaunchCommand> command = d->planLaunch(group, app);
+    QString reason;
+    if (command) {
+        reason = run->d->start(command.value(), input, inputFrom);
+    } else {
+        reason = command.error().detail();
         run->d->fail(reason);
+    }
     if (!reason.isEmpty())
         Q_EMIT launchFailed(group, app, reason);
     return run;
@@ -322,10 +324,7 @@ Result<LaunchCommand> ExternalApps::launchCommand(const QString &strGroup, const
     if (!entry)
         return entry.error();
     const ApplicationRecord &record = d->catalogue.app(entry->group, entry->app);
-    std::optional<LaunchCommand> command = Launcher::preview(record.AppPath, record.CmdLine, d->placeholders);
-    if (!command)
-        return ComponentError(ErrorCode::InvalidArgument, u"a quote in the command line is not closed"_s);
-    return *std::move(command);
+    return Launcher::preview(record.AppPath, record.CmdLine, d->placeholders);
 }
 
 QVariantMap ExternalApps::invoke(const QString &member, const QString &kind, const QVariantList &arguments)

@@ -115,11 +115,11 @@ Result<ExternalApps::Private::Slot> ExternalApps::Private::find(const QString &g
     return Slot{g, a};
 }
 
-LaunchPlan ExternalApps::Private::planLaunch(const QString &group, const QString &app)
+Result<LaunchCommand> ExternalApps::Private::planLaunch(const QString &group, const QString &app)
 {
     const Result<Slot> entry = find(group, app);
     if (!entry)
-        return {std::nullopt, u"no such application"_s};
+        return ComponentError(ErrorCode::IndexOutOfRange, u"no such application"_s);
     // The record stays where it is while a missing program's message box runs the event loop.
     const LiveList::Hold hold(live);
     const ApplicationRecord &record = catalogue.app(entry->group, entry->app);

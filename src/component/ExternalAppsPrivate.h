@@ -150,7 +150,7 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
      * start (a missing program shown as showMissingProgram says): the one preparation of
      * every launch, ExecuteApp's and startTool's.
      */
-    LaunchPlan planLaunch(const QString &group, const QString &app);
+    Result<LaunchCommand> planLaunch(const QString &group, const QString &app);
 
     /// The application in use named @p app in the group in use named @p group: the one
     /// "does this entry exist" of the component, the windows and the command-line host.

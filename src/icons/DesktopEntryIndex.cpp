@@ -118,7 +118,7 @@ bool isEnvironmentAssignment(const QString &word)
 /// The program word of an Exec value: its first word, past "env" and its NAME=value words.
 QString programWord(const QString &exec)
 {
-    const std::optional<QStringList> words = CommandLine::split(exec);
+    const Result<QStringList> words = CommandLine::split(exec);
     if (!words)
         return QString();
     qsizetype i = 0;

@@ -73,8 +73,8 @@ public:
     }
 
     /// The program and the words of the arguments after trimming the spaces at both ends of
-    /// the whole command; nothing when a quote is left open.
-    std::optional<LaunchCommand> finish(const QString &folder) const
+    /// the whole command; InvalidArgument when a quote is left open.
+    Result<LaunchCommand> finish(const QString &folder) const
     {
         qsizetype first = 0;
         qsizetype end = m_text.size();
@@ -88,11 +88,11 @@ public:
         QBitArray literal(argumentsStart < end ? end - argumentsStart : 0);
         for (qsizetype i = argumentsStart; i < end; ++i)
             literal.setBit(i - argumentsStart, m_literal[size_t(i)]);
-        std::optional<QStringList> arguments = CommandLine::split(m_text.mid(argumentsStart, end - argumentsStart),
-                                                                  literal);
+        const Result<QStringList> arguments = CommandLine::split(m_text.mid(argumentsStart, end - argumentsStart),
+                                                                 literal);
         if (!arguments)
-            return std::nullopt;
-        return LaunchCommand{m_text.mid(first, programEnd - first), *std::move(arguments), folder};
+            return arguments.error();
+        return LaunchCommand{m_text.mid(first, programEnd - first), arguments.value(), folder};
     }
 
 private:
@@ -133,69 +133,69 @@ ProgramFile programFile(const QString &path)
     return {!onPath.isEmpty(), onPath};
 }
 
-std::optional<LaunchCommand> commandFor(const QString &path, const QString &cmdLine,
-                                        const PlaceholderTable &placeholders, const QString &onPath)
+Result<LaunchCommand> commandFor(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
+                                 const QString &onPath)
 {
     Command command(path, cmdLine);
     for (const Placeholder &pair : placeholders.pairs())
         command.replace(pair.search, pair.replace);
-    std::optional<LaunchCommand> result = command.finish(FileOps::FolderOfPath(path));
-    if (!result)
-        return result;
+    const Result<LaunchCommand> finished = command.finish(FileOps::FolderOfPath(path));
+    if (!finished)
+        return finished;
+    LaunchCommand result = finished.value();
     // The program starts by the file that the existence test found, also after the child has
     // entered its folder.
-    if (!onPath.isEmpty() && result->program == path)
-        result->program = onPath;
-    if (result->program.contains(u'/') && !result->program.startsWith(u'/'))
-        result->program = FileListing::absolutePath(result->program);
+    if (!onPath.isEmpty() && result.program == path)
+        result.program = onPath;
+    if (result.program.contains(u'/') && !result.program.startsWith(u'/'))
+        result.program = FileListing::absolutePath(result.program);
     return result;
 }
 
 } // namespace
 
-LaunchResult Launcher::execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
+Result<void> Launcher::execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
                                const MissingProgram &missingProgram)
 {
-    const LaunchPlan plan = prepare(path, cmdLine, placeholders, missingProgram);
-    return plan.command ? start(*plan.command) : LaunchResult::failure(plan.reason);
+    const Result<LaunchCommand> command = prepare(path, cmdLine, placeholders, missingProgram);
+    return command ? start(command.value()) : command.error();
 }
 
-LaunchPlan Launcher::prepare(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
-                             const MissingProgram &missingProgram)
+Result<LaunchCommand> Launcher::prepare(const QString &path, const QString &cmdLine,
+                                        const PlaceholderTable &placeholders, const MissingProgram &missingProgram)
 {
     const ProgramFile program = programFile(path);
     if (!program.exists) {
         if (missingProgram)
             missingProgram(path);
-        return {std::nullopt, missingFileText() + path};
+        return ComponentError(ErrorCode::FileNotFound, missingFileText() + path);
     }
-    std::optional<LaunchCommand> command = commandFor(path, cmdLine, placeholders, program.onPath);
-    if (!command)
-        return {std::nullopt, u"a quote in the command line is not closed"_s};
-    return {std::move(command), QString()};
+    return commandFor(path, cmdLine, placeholders, program.onPath);
 }
 
-LaunchResult Launcher::start(const LaunchCommand &command)
+Result<void> Launcher::start(const LaunchCommand &command)
 {
     SpawnOptions options;
     options.newSession = true;
     options.workingDirectory = command.folder;
     const SpawnResult started = ProcessSpawn::start(command.program, command.arguments, options);
     if (!started.started())
-        return LaunchResult::failure(spawnFailure(started));
+        return spawnFailure(started);
     ChildReaper::instance().watch(started.pid);
-    return LaunchResult::success();
+    return Result<void>();
 }
 
-QString Launcher::spawnFailure(const SpawnResult &spawn)
+ComponentError Launcher::spawnFailure(const SpawnResult &spawn)
 {
+    const ErrorCode code = spawn.error == EACCES || spawn.error == EPERM ? ErrorCode::PermissionDenied
+                                                                         : ErrorCode::FileNotFound;
     if (spawn.folderFailed)
-        return u"cannot enter the program's folder: "_s + qt_error_string(spawn.error);
-    return qt_error_string(spawn.error);
+        return ComponentError(code, u"cannot enter the program's folder: "_s + qt_error_string(spawn.error));
+    return ComponentError(code, qt_error_string(spawn.error));
 }
 
-std::optional<LaunchCommand> Launcher::preview(const QString &path, const QString &cmdLine,
-                                               const PlaceholderTable &placeholders)
+Result<LaunchCommand> Launcher::preview(const QString &path, const QString &cmdLine,
+                                        const PlaceholderTable &placeholders)
 {
     return commandFor(path, cmdLine, placeholders, programFile(path).onPath);
 }

@@ -2,37 +2,22 @@
 #pragma once
 
 #include <Lanyard/LaunchCommand.h>
+#include <Lanyard/Result.h>
 
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 namespace Lanyard {
 
 class PlaceholderTable;
 
-/// How a launch went: started, or why not, in words a user understands.
-struct LaunchResult
-{
-    bool started = false;
-    QString reason; ///< empty when started
-
-    static LaunchResult success() { return {true, QString()}; }
-    static LaunchResult failure(const QString &why) { return {false, why}; }
-};
-
-/// What an entry starts: the command with the placeholders replaced, or why it cannot start.
-struct LaunchPlan
-{
-    std::optional<LaunchCommand> command;
-    QString reason; ///< empty when there is a command
-};
-
 struct SpawnResult;
 
 /// Starts a program path with a command line, the placeholders replaced in both. Thread-safe:
-/// it keeps no state of its own.
+/// it keeps no state of its own. A launch that fails gives the ComponentError whose detail is
+/// its reason in words a user understands: FileNotFound for a missing program or one that
+/// cannot start, PermissionDenied, InvalidArgument for a quote left open.
 class Launcher
 {
 public:
@@ -42,7 +27,7 @@ public:
     /**
      * The launch of ExternalApps::ExecuteApp from the existence test on: prepare, then start.
      */
-    static LaunchResult execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
+    static Result<void> execute(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
                                 const MissingProgram &missingProgram);
     /**
      * The existence test and the command of a launch, shared by every way of starting an
@@ -51,17 +36,17 @@ public:
      * current folder is looked up in PATH and started by the path found there. The command's
      * folder is that of the path (one without a folder: empty, the current directory).
      */
-    static LaunchPlan prepare(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
-                              const MissingProgram &missingProgram);
+    static Result<LaunchCommand> prepare(const QString &path, const QString &cmdLine,
+                                         const PlaceholderTable &placeholders, const MissingProgram &missingProgram);
     /// Starts @p command detached: in its folder while the host's current directory stays as
     /// it is, in a new session with stdin on /dev/null; ChildReaper reaps it.
-    static LaunchResult start(const LaunchCommand &command);
-    /// Why a spawn failed, in one line ("Permission denied", "cannot enter the program's
-    /// folder: ...").
-    static QString spawnFailure(const SpawnResult &spawn);
+    static Result<void> start(const LaunchCommand &command);
+    /// Why a spawn failed, its detail in one line ("Permission denied", "cannot enter the
+    /// program's folder: ...").
+    static ComponentError spawnFailure(const SpawnResult &spawn);
     /// What execute would start, without starting it.
-    static std::optional<LaunchCommand> preview(const QString &path, const QString &cmdLine,
-                                                const PlaceholderTable &placeholders);
+    static Result<LaunchCommand> preview(const QString &path, const QString &cmdLine,
+                                         const PlaceholderTable &placeholders);
 };
 
 } // namespace Lanyard

@@ -265,7 +265,7 @@ QString ToolProcess::start(const LaunchCommand &command, const QByteArray &input
     const SpawnResult started = ProcessSpawn::start(command.program, command.arguments, options);
     if (!started.started()) {
         d->closePipes();
-        return Launcher::spawnFailure(started);
+        return Launcher::spawnFailure(started).detail();
     }
     d->child = std::make_unique<ChildProcess>(started.pid);
     d->running = true;

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -256,7 +257,7 @@ private:
 /// Starts the command text of ShellAndWait and ShellDOSEXE; throws when that is impossible.
 pid_t startProgram(const QString &command)
 {
-    const std::optional<QStringList> words = CommandLine::split(command);
+    const Result<QStringList> words = CommandLine::split(command);
     if (!words || words->isEmpty())
         raiseError(ErrorCode::InvalidArgument);
     SpawnOptions options;
@@ -322,14 +323,12 @@ bool clsEXE::KillProcess(qint32 processId)
     return child->process.terminate(TerminateGraceMs);
 }
 
-std::optional<QStringList> clsEXE::StubCommand(const QString &strCmdLine)
+Result<QStringList> clsEXE::StubCommand(const QString &strCmdLine)
 {
-    std::optional<QStringList> words = CommandLine::split(strCmdLine);
-    if (words) {
-        words->prepend(StubProgram::path());
-        words->append(StubWithoutTimeOut);
-    }
-    return words;
+    const Result<QStringList> words = CommandLine::split(strCmdLine);
+    if (!words)
+        return words;
+    return QStringList{StubProgram::path()} + words.value() + QStringList{StubWithoutTimeOut};
 }
 
 void clsEXE::ShellAndWait(const QString &strEXE, const QString &strCmdLine, qint32 TimeOutSeconds, qint32)
@@ -397,7 +396,7 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     // Only our end: the command writes to a blocking pipe, as programs expect.
     ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
 
-    const std::optional<QStringList> words = StubCommand(strCmdLine);
+    const Result<QStringList> words = StubCommand(strCmdLine);
     if (!words)
         return;
     SpawnOptions options;

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <Lanyard/Result.h>
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
-#include <optional>
 
 namespace Lanyard {
 
@@ -111,9 +112,9 @@ public:
     static bool KillProcess(qint32 processId);
 
     /// The words that start STUB16.EXE for @p strCmdLine: the stub, the command's words and
-    /// the time-out word -1000 (none: the runner keeps the time-out itself). Nothing when a
+    /// the time-out word -1000 (none: the runner keeps the time-out itself). InvalidArgument when a
     /// quote is left open.
-    static std::optional<QStringList> StubCommand(const QString &strCmdLine);
+    static Result<QStringList> StubCommand(const QString &strCmdLine);
 
 Q_SIGNALS:
     /// A piece of the command's output, or the time-out message.

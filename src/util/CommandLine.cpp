@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "CommandLine.h"
 
+using namespace Qt::StringLiterals;
+
 namespace Lanyard {
 
 namespace {
@@ -21,7 +23,7 @@ public:
     {
     }
 
-    std::optional<QStringList> run()
+    Result<QStringList> run()
     {
         for (qsizetype i = 0; i < m_text.size(); ++i) {
             const QChar c = m_text.at(i);
@@ -45,7 +47,7 @@ public:
             }
         }
         if (m_quote != Quote::None)
-            return std::nullopt;
+            return ComponentError(ErrorCode::InvalidArgument, u"a quote in the command line is not closed"_s);
         endWord();
         return m_words;
     }
@@ -112,7 +114,7 @@ private:
 
 } // namespace
 
-std::optional<QStringList> CommandLine::split(const QString &text, const QBitArray &literal)
+Result<QStringList> CommandLine::split(const QString &text, const QBitArray &literal)
 {
     return Splitter(text, literal).run();
 }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <Lanyard/Result.h>
+
 #include <QBitArray>
 #include <QString>
 #include <QStringList>
-
-#include <optional>
 
 namespace Lanyard {
 
@@ -14,12 +14,12 @@ namespace Lanyard {
  * blanks separate words; '...' is literal; "..." groups, with \", \\, \$ and \` escapes; an
  * unquoted backslash escapes the next character. Characters marked in @p literal (same length
  * as @p text, or empty for none) are plain characters wherever they stand: they never separate
- * words, open or close quotes, or escape. Nothing when a quote is left open.
+ * words, open or close quotes, or escape. InvalidArgument when a quote is left open.
  */
 class CommandLine
 {
 public:
-    static std::optional<QStringList> split(const QString &text, const QBitArray &literal = QBitArray());
+    static Result<QStringList> split(const QString &text, const QBitArray &literal = QBitArray());
 };
 
 } // namespace Lanyard
