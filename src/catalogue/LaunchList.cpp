@@ -165,8 +165,7 @@ void LaunchList::save(Catalogue &catalogue)
                    u"%1 was not written: it could not be read when it was assigned"_s.arg(m_path));
     const FileLock lock(m_path, FileLock::Mode::Exclusive, lockPatience);
     waitForLock(lock, m_path);
-    if (!lock.isHeld())
-        raiseError(ErrorCode::PathFileAccessError, lock.errorString());
+    lock.taken().value();
     const std::optional<FileVersion> now = FileVersion::of(m_path);
     LaunchListFile::Version written{};
     if (now && (!m_holdsAll || now != m_version)) {

@@ -33,25 +33,7 @@ namespace {
 constexpr qsizetype writeChunk = 1 << 20;
 constexpr qsizetype readChunk = 1 << 20;
 
-/// The error of a file operation, numbered as a host knows it, with what failed in words.
-[[noreturn]] void raiseFileError(int error, const QString &what)
-{
-    switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        raiseError(ErrorCode::PermissionDenied, what);
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        raiseError(ErrorCode::DiskFull, what);
-    case EISDIR:
-    case EINVAL:
-        raiseError(ErrorCode::PathFileAccessError, what);
-    default:
-        raiseError(ErrorCode::DeviceIOError, what);
-    }
-}
+[[noreturn]] void raiseFileError(int error, const QString &what) { throw fileError(error, what); }
 
 const char *kindOfSpecialFile(mode_t mode)
 {
@@ -508,11 +490,11 @@ public:
             flush();
     }
 
-    bool flush()
+    /// A failure stays with the file, which its commit reports.
+    void flush()
     {
-        const bool ok = m_file.write(m_buffer);
+        (void)m_file.write(m_buffer);
         m_buffer.resize(0);
-        return ok;
     }
 
 private:
@@ -633,13 +615,11 @@ LaunchListFile::Version LaunchListFile::save(const QString &path, const Source &
                    u"%1 was not written: its entries hold text beyond Latin-1 and bytes that are not UTF-8, "
                    "which no launch list can hold together"_s.arg(path));
     FileWriter file(path);
-    if (!file.open())
-        raiseFileError(file.error(), file.errorString());
+    file.open().value();
     LineWriter out(file);
     writeEntries(out, entries, *chosen);
     out.flush();
-    if (!file.commit())
-        raiseFileError(file.error(), file.errorString());
+    file.commit().value();
     return {*chosen, file.written()};
 }
 

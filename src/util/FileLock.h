@@ -3,6 +3,8 @@
 
 #include "UniqueFd.h"
 
+#include <Lanyard/Result.h>
+
 #include <QString>
 
 #include <chrono>
@@ -37,13 +39,17 @@ public:
     FileLock(const FileLock &) = delete;
     FileLock &operator=(const FileLock &) = delete;
 
-    bool isHeld() const { return m_held; }
+    /// Whether it is held; when not, PathFileAccessError saying why ("cannot lock
+    /// /home/me/tools.lst: ...", "/home/me/tools.lst is locked by another program").
+    Result<void> taken() const
+    {
+        return m_held ? Result<void>() : Result<void>(ComponentError(ErrorCode::PathFileAccessError, m_errorString));
+    }
     /// Another program held the lock longer than the patience allowed.
     bool timedOut() const { return m_timedOut; }
-    /// The errno of the reason it is not held (EWOULDBLOCK after a time-out); 0 when held.
+    /// The errno behind a failure (EWOULDBLOCK after a time-out), which tells kernels and file
+    /// systems apart; 0 when held.
     int error() const { return m_error; }
-    /// Why it is not held, in words: "cannot lock /home/me/tools.lst: ...".
-    QString errorString() const { return m_errorString; }
     /// The file it guards: the path after every symbolic link.
     QString file() const { return m_file; }
     /// The lock file beside it, empty when only the file itself is locked.

@@ -2,7 +2,10 @@
 #pragma once
 
 #include "FileVersion.h"
+#include "Raise.h"
 #include "UniqueFd.h"
+
+#include <Lanyard/Result.h>
 
 #include <QByteArray>
 #include <QString>
@@ -25,7 +28,9 @@ namespace Lanyard {
  * The writer runs under the exclusive FileLock of the file: temporaries of the file that
  * writers killed before their rename left behind are removed.
  *
- * Paths are native text (see NativeText). Errors keep the first errno and say what failed.
+ * Paths are native text (see NativeText). A failure is the first one, numbered by its errno
+ * (fileError) and saying what failed: "cannot create a file in /home/me/.config: Permission
+ * denied".
  */
 class FileWriter
 {
@@ -35,23 +40,25 @@ public:
     FileWriter(const FileWriter &) = delete;
     FileWriter &operator=(const FileWriter &) = delete;
 
-    /// Prepares the write; false when the file cannot be written at all.
-    bool open();
-    /// Adds @p bytes to the new contents; false once anything failed.
-    bool write(QByteArrayView bytes);
-    /// Puts the new contents in place; false (the old file untouched) on any failure.
-    bool commit();
-
-    /// The errno of the first failure, 0 while there was none.
-    int error() const { return m_error; }
-    /// What failed, in words: "cannot create a file in /home/me/.config: Permission denied".
-    QString errorString() const { return m_errorString; }
+    /// Prepares the write; fails when the file cannot be written at all.
+    Result<void> open() { return outcome(prepare()); }
+    /// Adds @p bytes to the new contents; fails once anything failed.
+    Result<void> write(QByteArrayView bytes) { return outcome(add(bytes)); }
+    /// Puts the new contents in place; on any failure the old file is untouched.
+    Result<void> commit() { return outcome(replace()); }
     /// The file that is replaced: the path, or the final target of a link.
     QString target() const { return m_target; }
     /// The version of the file as committed.
     FileVersion written() const { return m_written; }
 
 private:
+    Result<void> outcome(bool done) const
+    {
+        return done ? Result<void>() : Result<void>(fileError(m_error, m_errorString));
+    }
+    bool prepare();
+    bool add(QByteArrayView bytes);
+    bool replace();
     bool fail(const QString &what, int error);
     bool openTemporary();
     bool takeOwnerAndMode();

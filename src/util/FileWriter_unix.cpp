@@ -147,7 +147,7 @@ bool FileWriter::fail(const QString &what, int error)
     return false;
 }
 
-bool FileWriter::open()
+bool FileWriter::prepare()
 {
     // The file the kernel finds at the path, so the new one goes to the folder it is in.
     m_target = FileListing::realFile(m_path);
@@ -227,7 +227,7 @@ bool FileWriter::takeOwnerAndMode()
     return true;
 }
 
-bool FileWriter::write(QByteArrayView bytes)
+bool FileWriter::add(QByteArrayView bytes)
 {
     if (m_error != 0 || !m_fd.isValid())
         return false;
@@ -238,7 +238,7 @@ bool FileWriter::write(QByteArrayView bytes)
     return writeAll(m_fd.get(), bytes) || fail(u"cannot write %1"_s.arg(m_target), errno);
 }
 
-bool FileWriter::commit()
+bool FileWriter::replace()
 {
     if (m_error != 0 || !m_fd.isValid()) {
         discardTemporary();

@@ -51,6 +51,13 @@ bool anotherWriterWouldWait(const QString &path)
     return other.timedOut();
 }
 
+/// Why @p lock is not held, empty when it is.
+QString failure(const FileLock &lock)
+{
+    const Result<void> taken = lock.taken();
+    return taken ? QString() : taken.error().detail();
+}
+
 // Lock calls as other kernels and file systems answer them.
 int withoutOfdLocks(int fd, int command, struct ::flock *lock)
 {
@@ -208,12 +215,12 @@ private Q_SLOTS:
         QFETCH(QString, otherPath);
         QFETCH(bool, secondHeld);
         const FileLock held(path(u"dotfiles/tools.lst"_s), first, moment);
-        QVERIFY2(held.isHeld(), qPrintable(held.errorString()));
+        QVERIFY2(held.taken(), qPrintable(failure(held)));
         const FileLock other(path(otherPath), second, moment);
-        QCOMPARE(other.isHeld(), secondHeld);
+        QCOMPARE(other.taken().ok(), secondHeld);
         QCOMPARE(other.timedOut(), !secondHeld);
         if (!secondHeld)
-            QVERIFY2(other.errorString().contains(u"locked by another program"_s), qPrintable(other.errorString()));
+            QVERIFY2(failure(other).contains(u"locked by another program"_s), qPrintable(failure(other)));
     }
 
     // Where the lock file cannot be made, the list itself is locked; with neither, no lock.
@@ -247,13 +254,13 @@ private Q_SLOTS:
         {
             const FilePermissionsApply permissions;
             const FileLock lock(list, row.mode, moment);
-            QVERIFY2(lock.isHeld() == row.held, qPrintable(lock.errorString()));
+            QVERIFY2(lock.taken().ok() == row.held, qPrintable(failure(lock)));
             QCOMPARE(lock.error(), row.error);
             QCOMPARE(lock.lockFile(), row.onLockFile ? lockFile : QString());
             if (row.held)
-                QVERIFY(!FileLock(list, FileLock::Mode::Exclusive, moment).isHeld());
+                QVERIFY(!FileLock(list, FileLock::Mode::Exclusive, moment).taken());
             else
-                QVERIFY2(lock.errorString().startsWith(u"cannot lock "_s + list), qPrintable(lock.errorString()));
+                QVERIFY2(failure(lock).startsWith(u"cannot lock "_s + list), qPrintable(failure(lock)));
         }
         QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
     }
@@ -274,7 +281,7 @@ private Q_SLOTS:
         QFETCH(int, error);
         const QString list = path(u"dotfiles/tools.lst"_s);
         const FileLock lock(list, FileLock::Mode::Exclusive, moment, call);
-        QCOMPARE(lock.isHeld(), error == 0);
+        QCOMPARE(lock.taken().ok(), error == 0);
         QCOMPARE(lock.error(), error);
         QCOMPARE(anotherWriterWouldWait(list), error == 0);
     }
@@ -286,7 +293,7 @@ private Q_SLOTS:
         // Without a lock file, the lock on the file itself decides.
         QVERIFY(QDir().mkdir(path(u"dotfiles/.tools.lst.lock"_s)));
         auto first = std::make_unique<FileLock>(list, FileLock::Mode::Exclusive, moment);
-        QVERIFY(first->isHeld() && first->lockFile().isEmpty());
+        QVERIFY(first->taken() && first->lockFile().isEmpty());
         busyAnswers = 0;
         std::unique_ptr<FileLock> waiter;
         std::thread waiting(
@@ -297,7 +304,7 @@ private Q_SLOTS:
         QVERIFY(QFile::rename(path(u"dotfiles/new"_s), list));
         first.reset();
         waiting.join();
-        QVERIFY(waiter->isHeld());
+        QVERIFY(waiter->taken());
         QCOMPARE(anotherWriterWouldWait(list), true);
     }
 
@@ -348,7 +355,7 @@ private Q_SLOTS:
         {
             const FilePermissionsApply permissions;
             FileWriter writer(list);
-            QVERIFY2(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit(), qPrintable(writer.errorString()));
+            QVERIFY(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit());
         }
         struct stat info
         {
