@@ -30,6 +30,8 @@ namespace Lanyard {
 
 namespace {
 
+ComponentError refused(const QString &reason) { return ComponentError(ErrorCode::InvalidArgument, reason); }
+
 constexpr qsizetype writeChunk = 1 << 20;
 constexpr qsizetype readChunk = 1 << 20;
 
@@ -570,39 +572,39 @@ LaunchListFile::Version LaunchListFile::load(const QString &path, const Sink &si
     return {encoding, *version};
 }
 
-QString LaunchListFile::refusal(Field field, const QString &value, Encoding encoding)
+Result<void> LaunchListFile::storable(Field field, const QString &value, Encoding encoding)
 {
     for (const QChar c : value) {
         switch (c.unicode()) {
         case u',':
-            return u"a comma ends a field of the launch list"_s;
+            return refused(u"a comma ends a field of the launch list"_s);
         case u'\r':
         case u'\n':
-            return u"a line break ends an entry of the launch list"_s;
+            return refused(u"a line break ends an entry of the launch list"_s);
         case u'\0':
-            return u"the launch list cannot hold a NUL character"_s;
+            return refused(u"the launch list cannot hold a NUL character"_s);
         default:
             break;
         }
     }
     if (!value.isEmpty() && (StringOps::TrimBlanks(value).size() != value.size()))
-        return u"tabs and spaces at either end are not kept by the launch list"_s;
+        return refused(u"tabs and spaces at either end are not kept by the launch list"_s);
     if (field == Field::Group && StringOps::TrimBlanks(value).startsWith(u';'))
-        return u"a group name beginning with \";\" would make its lines comments"_s;
+        return refused(u"a group name beginning with \";\" would make its lines comments"_s);
     const bool text = isText(field);
     if (const qsizetype at = firstLoneSurrogate(value, !text); at >= 0)
-        return u"the launch list cannot hold %1: names are text"_s.arg(characterAt(value, at));
+        return refused(u"the launch list cannot hold %1: names are text"_s.arg(characterAt(value, at)));
     switch (encoding) {
     case Encoding::Utf8:
         if (const qsizetype at = firstEscapedByte(value); at >= 0)
-            return u"the launch list is UTF-8 and cannot hold %1, which is not"_s.arg(characterAt(value, at));
+            return refused(u"the launch list is UTF-8 and cannot hold %1, which is not"_s.arg(characterAt(value, at)));
         break;
     case Encoding::Latin1:
         if (const qsizetype at = text ? firstBeyondLatin1(value) : -1; at >= 0)
-            return u"the launch list is Latin-1 and cannot hold %1"_s.arg(characterAt(value, at));
+            return refused(u"the launch list is Latin-1 and cannot hold %1"_s.arg(characterAt(value, at)));
         break;
     }
-    return QString();
+    return Result<void>();
 }
 
 LaunchListFile::Version LaunchListFile::save(const QString &path, const Source &entries, Encoding encoding)

@@ -4,6 +4,8 @@
 #include "LaunchListEntry.h"
 #include "util/FileVersion.h"
 
+#include <Lanyard/Result.h>
+
 #include <QString>
 
 #include <functional>
@@ -52,11 +54,11 @@ public:
      */
     static Version load(const QString &path, const Sink &sink);
 
-    /// Why a file in @p encoding cannot hold @p value as @p field so that it reads back the
-    /// same (a comma, a line break, a NUL, blanks at either end, a group name that starts a
-    /// comment, a character or byte the encoding has not), naming the character; empty when
-    /// it can.
-    static QString refusal(Field field, const QString &value, Encoding encoding);
+    /// Whether a file in @p encoding can hold @p value as @p field so that it reads back the
+    /// same; when not, InvalidArgument saying why (a comma, a line break, a NUL, blanks at
+    /// either end, a group name that starts a comment, a character or byte the encoding has
+    /// not), naming the character.
+    static Result<void> storable(Field field, const QString &value, Encoding encoding);
 
     /**
      * Replaces the file at @p path (a link: its target) with the entries of @p entries; a

@@ -81,9 +81,9 @@ ExternalApps::Private::Slot ExternalApps::Private::resolveSlot(const QVariant &g
 
 QString ExternalApps::Private::storable(LaunchListFile::Field field, const QString &value) const
 {
-    const QString refusal = LaunchListFile::refusal(field, value, launchList.encoding());
-    if (!refusal.isEmpty())
-        raiseError(ErrorCode::InvalidArgument, u'"' + value + u"\": "_s + refusal);
+    const Result<void> fits = LaunchListFile::storable(field, value, launchList.encoding());
+    if (!fits)
+        raiseError(ErrorCode::InvalidArgument, u'"' + value + u"\": "_s + fits.error().detail());
     return value;
 }
 
