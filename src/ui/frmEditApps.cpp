@@ -352,19 +352,19 @@ QTreeWidgetItem *frmEditApps::selectedAppNode() const
     return node;
 }
 
-std::optional<QString> frmEditApps::stored(EntryMessages::Change change, const Selected &entry,
-                                           const Result<bool> &placed, const QString &group)
+Result<void> frmEditApps::stored(EntryMessages::Change change, const Selected &entry, const Result<bool> &placed,
+                                 const QString &group)
 {
     if (!placed) {
         // A text the list cannot hold: the dialog stays open with what the user typed.
         if (placed.error().code() == ErrorCode::InvalidArgument)
-            return placed.error().detail();
+            return placed.error();
         d->later = Report{u"msgComponentError"_s,
                           EntryMessages::failed(change, entry.group, entry.app, placed.error())};
     } else if (!*placed) {
         reportLimit(change, group, entry.app);
     }
-    return std::nullopt;
+    return Result<void>();
 }
 
 void frmEditApps::report(const QString &objectName, const QString &text)
@@ -415,9 +415,9 @@ bool frmEditApps::askForFields(TextId caption, const std::optional<frmNewApp::Fi
     // After the component: filling the group list empties the group text.
     if (prefill)
         dialog->setFields(*prefill);
-    dialog->setStore([this, store](const frmNewApp::Fields &fields) -> std::optional<QString> {
+    dialog->setStore([this, store](const frmNewApp::Fields &fields) -> Result<void> {
         if (!isLoaded() || !d->apps)
-            return std::nullopt;
+            return Result<void>();
         return store(fields);
     });
     dialog->exec();

@@ -115,10 +115,11 @@ private:
     /// Tells the user, once the dialog has closed, which limit refused putting @p app into @p group.
     void reportLimit(EntryMessages::Change change, const QString &group, const QString &app);
     /// What @p change to @p entry from the dialog's fields gave, @p placed: the catalogue's
-    /// reason when it refused a text (the dialog stays open), else nothing; any other failure,
-    /// and a limit that kept the entry out of @p group, is told once the dialog has closed.
-    std::optional<QString> stored(EntryMessages::Change change, const Selected &entry, const Result<bool> &placed,
-                                  const QString &group);
+    /// refusal when it refused a text (the dialog stays open), else a success; any other
+    /// failure, and a limit that kept the entry out of @p group, is told once the dialog has
+    /// closed.
+    Result<void> stored(EntryMessages::Change change, const Selected &entry, const Result<bool> &placed,
+                        const QString &group);
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -28,6 +28,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace Lanyard {
@@ -337,10 +339,10 @@ bool frmNewApp::refusedByStore(const Fields &entry)
     if (!d->store)
         return false;
     const QPointer<frmNewApp> self(this);
-    const std::optional<QString> refusal = d->store(entry);
-    if (!self || !refusal)
+    const Result<void> kept = d->store(entry);
+    if (!self || kept)
         return false;
-    showRefusal(*refusal);
+    showRefusal(kept.error().detail());
     return true;
 }
 

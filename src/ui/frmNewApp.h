@@ -6,10 +6,10 @@
 #include "SingleWindow.h"
 
 #include <Lanyard/Entry.h>
+#include <Lanyard/Result.h>
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace Lanyard {
 
@@ -41,10 +41,10 @@ public:
     Fields fields() const;
     void setFields(const Fields &fields);
 
-    /// Stores the fields OK accepts; nothing when it did, else why the launch list refused one
-    /// of their texts. The dialog then stays open with everything typed, names the character at
-    /// fault and selects it.
-    using Store = std::function<std::optional<QString>(const Fields &)>;
+    /// Stores the fields OK accepts; a failure says why the launch list refused one of their
+    /// texts. The dialog then stays open with everything typed, names the character at fault
+    /// and selects it.
+    using Store = std::function<Result<void>(const Fields &)>;
     /// OK hands the complete fields to @p store before leaving; without one it only leaves.
     void setStore(Store store);
 
