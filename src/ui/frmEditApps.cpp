@@ -334,7 +334,6 @@ void frmEditApps::makeCurrent(const QString &group, const QString &app)
     }
     d->announcer->setCurrent(node);
     tree->scrollToItem(node);
-    updateButtonsForSelection();
 }
 
 void frmEditApps::keepCurrentInSight(QTreeWidgetItem *groupNode)

@@ -122,8 +122,8 @@ private:
 bool isFocusOnRow(const QString &line, const QString &name)
 {
     const QStringList f = line.split(u'\t');
-    return f.size() == 5 && f[0] == u"event" && (f[1] == u"focus:" || f[1] == u"object:state-changed:focused") &&
-           f[2] == u"1" && f[3] != u"push button" && f[4] == name;
+    return f.size() == 5 && f[0] == u"event" && (f[1] == u"focus:" || f[1] == u"object:state-changed:focused")
+           && f[2] == u"1" && f[3] != u"push button" && f[4] == name;
 }
 
 QWidget *host()
@@ -178,8 +178,8 @@ class tst_accessibility : public QObject
     void openWindow()
     {
         apps = std::make_unique<MemoryEntries>();
-        apps->fill({"Editors|Text Editor|/usr/bin/nano||0", "Editors|Hex Editor|/usr/bin/xxd||0",
-                    "Shells|Shell|/bin/sh||0"});
+        apps->fill(
+            {"Editors|Text Editor|/usr/bin/nano||0", "Editors|Hex Editor|/usr/bin/xxd||0", "Shells|Shell|/bin/sh||0"});
         reader->forget();
         frmEditApps::ShowFor(apps.get(), 0, host());
         QVERIFY(QTest::qWaitForWindowActive(frmEditApps::instance()));
