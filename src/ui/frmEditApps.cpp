@@ -8,6 +8,7 @@
 #include "LaunchEntries.h"
 #include "Notice.h"
 #include "ScreenFit.h"
+#include "TreeAnnouncer.h"
 #include "Twips.h"
 #include "frmNewApp.h"
 #include "frmPlaceholders.h"
@@ -58,6 +59,7 @@ struct frmEditApps::Private
     int busy = 0;
 
     QTreeWidget *tvGroup = nullptr;
+    TreeAnnouncer *announcer = nullptr;
     QPushButton *cmdAddApp = nullptr;
     QPushButton *cmdEdit = nullptr;
     QPushButton *cmdRemoveApp = nullptr;
@@ -103,6 +105,7 @@ struct frmEditApps::Private
         tvGroup->setAccessibleName(window->windowTitle());
         tvGroup->setAccessibleDescription(tvGroup->toolTip());
         Twips::setMinimumSize(tvGroup, 2535, 2535);
+        announcer = new TreeAnnouncer(tvGroup);
 
         cmdAddApp = addButton(window, u"cmdAddApp"_s, TextId::AddProgram, TextId::AddProgramTip);
         cmdEdit = addButton(window, u"cmdEdit"_s, TextId::EditProgram, TextId::EditProgramTip);
@@ -296,7 +299,7 @@ void frmEditApps::FillTree()
     tree->expandAll();
 
     if (!groupNodes.isEmpty() && groupNodes.constFirst()->childCount() > 0)
-        tree->setCurrentItem(groupNodes.constFirst()->child(0));
+        d->announcer->setCurrent(groupNodes.constFirst()->child(0));
     updateButtonsForSelection();
     tree->setUpdatesEnabled(true);
 }
@@ -329,7 +332,7 @@ void frmEditApps::makeCurrent(const QString &group, const QString &app)
             break;
         }
     }
-    tree->setCurrentItem(node);
+    d->announcer->setCurrent(node);
     tree->scrollToItem(node);
 }
 
@@ -339,7 +342,7 @@ void frmEditApps::keepCurrentInSight(QTreeWidgetItem *groupNode)
     // place, so that Edit and Delete never act on a node the user cannot see.
     QTreeWidgetItem *current = d->tvGroup->currentItem();
     if (current && current->parent() == groupNode)
-        d->tvGroup->setCurrentItem(groupNode);
+        d->announcer->setCurrent(groupNode);
     updateButtonsForSelection();
 }
 
