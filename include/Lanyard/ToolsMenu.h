@@ -58,7 +58,7 @@ class ExternalApps;
 class LANYARD_EXPORT ToolsMenu : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(bool showProtected READ showProtected WRITE setShowProtected)
+    Q_PROPERTY(bool showProtected READ showProtected WRITE setShowProtected NOTIFY showProtectedChanged)
 
 public:
     /// Where a run's output goes.
@@ -91,7 +91,7 @@ public:
 
     /// Whether protected entries are shown; false at creation.
     bool showProtected() const;
-    /// Rebuilds the entries when the setting changes.
+    /// Rebuilds the entries and emits showProtectedChanged when the setting changes.
     void setShowProtected(bool show);
 
     /// The disabled entry shown when no application is visible; empty for none. Until the host
@@ -128,6 +128,8 @@ public Q_SLOTS:
     void rebuild();
 
 Q_SIGNALS:
+    /// showProtected changed.
+    void showProtectedChanged();
     /// Emitted when an entry is picked, right before it starts (ExecuteApp or startTool, which
     /// then emit ExternalApps::placeholdersWanted, the place for the host's current data).
     void aboutToLaunch(const QString &group, const QString &app);

@@ -393,6 +393,7 @@ void ToolsMenu::setShowProtected(bool show)
         return;
     d->showProtected = show;
     rebuild();
+    Q_EMIT showProtectedChanged();
 }
 
 QString ToolsMenu::emptyText() const { return d->placeholderText(); }

@@ -4,6 +4,8 @@
 // ways: a public member without its by-name declaration, or a by-name declaration without its
 // public member, fails here. (A declaration without its forwarder does not compile.)
 #include <Lanyard/ExternalApps.h>
+#include <Lanyard/ToolRun.h>
+#include <Lanyard/ToolsMenu.h>
 
 #include <QFile>
 #include <QMetaMethod>
@@ -89,6 +91,21 @@ private Q_SLOTS:
                 stray << name;
         }
         QVERIFY2(stray.isEmpty(), qPrintable(u"by name without a public member: "_s + stray.join(u", ")));
+    }
+
+    // A QML binding follows every property that can change.
+    void everyPropertyNotifies()
+    {
+        QStringList silent;
+        for (const QMetaObject *meta :
+             {&ExternalApps::staticMetaObject, &ToolsMenu::staticMetaObject, &ToolRun::staticMetaObject}) {
+            for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+                const QMetaProperty property = meta->property(i);
+                if (!property.hasNotifySignal() && !property.isConstant())
+                    silent << QString::fromLatin1(meta->className()) + u"::"_s + QString::fromLatin1(property.name());
+            }
+        }
+        QVERIFY2(silent.isEmpty(), qPrintable(silent.join(u", ")));
     }
 };
 

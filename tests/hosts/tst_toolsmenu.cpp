@@ -189,7 +189,9 @@ void TestToolsMenu::outline()
     ExternalApps apps;
     fill(apps, row.entries);
     ToolsMenu tools(&apps, u"&Tools"_s);
+    const QSignalSpy told(&tools, &ToolsMenu::showProtectedChanged);
     tools.setShowProtected(row.showProtected);
+    QCOMPARE(told.count(), row.showProtected ? 1 : 0);
     QCOMPARE(::outline(tools.menu()), row.expected);
 }
 
