@@ -35,8 +35,8 @@ constexpr User nobody{65534, 65534, 65534};
 inline QProcessEnvironment headless(const QStringList &variables = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
-                                QStringLiteral("QT_QPA_PLATFORM")})
+    for (const QString &name :
+         {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("QT_QPA_PLATFORM")})
         env.remove(name);
     for (const QString &variable : variables)
         env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
@@ -44,8 +44,8 @@ inline QProcessEnvironment headless(const QStringList &variables = {})
 }
 
 /// Starts `lanyard` in @p folder (none: the test's own) without a display.
-inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &folder = {},
-                                       const User &user = {}, const QStringList &variables = {})
+inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &folder = {}, const User &user = {},
+                                       const QStringList &variables = {})
 {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(headless(variables));
