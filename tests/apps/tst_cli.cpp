@@ -308,15 +308,19 @@ void TestCli::runWaits()
 // host that waits for it ends it when it is told to end.
 void TestCli::signalToAWaitCancelsTheProgram()
 {
-    QVERIFY(TestFiles::write(m_file, "T,Sleep,/bin/sh,-c 'sleep 987661; sleep 987662',0\n"));
+    // Unique on the machine: other test runs may have sleepers of their own.
+    const QString sleeper = u"sleep 98766%1."_s + QString::number(::getpid());
+    QVERIFY(
+        TestFiles::write(m_file, u"T,Sleep,/bin/sh,-c '%1 ; %2',0\n"_s.arg(sleeper.arg(1), sleeper.arg(2)).toUtf8()));
     QProcess host;
     host.start(program, {u"--file"_s, m_file, u"run"_s, u"--wait"_s, u"T"_s, u"Sleep"_s});
-    QTRY_VERIFY_WITH_TIMEOUT(!ProcessCensus::running(u"sleep 987661"_s).isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ProcessCensus::running(sleeper.arg(1)).isEmpty(), 20000);
     ::kill(pid_t(host.processId()), SIGINT);
     QVERIFY(host.waitForFinished(20000));
     QCOMPARE(host.exitStatus(), QProcess::NormalExit);
     QCOMPARE(host.exitCode(), 128 + SIGINT);
-    QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 98766"_s), QList<pid_t>(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(sleeper.arg(1)) + ProcessCensus::running(sleeper.arg(2)),
+                              QList<pid_t>(), 20000);
 }
 
 // Output a full disk or a closed reader did not take is a failure that says so, as GNU tools
