@@ -380,9 +380,7 @@ void TestCli::helpManualAndReadmeAgree()
     const QString help = lanyard({u"--help"_s}).out;
     // The manual page as man shows it, in lines long enough that no word is broken.
     QProcess man;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"MANWIDTH"_s, u"1000"_s);
-    man.setProcessEnvironment(env);
+    man.setProcessEnvironment(headless({u"MANWIDTH=1000"_s}));
     man.start(u"man"_s, {u"-E"_s, u"ascii"_s, u"-l"_s, QStringLiteral(LANYARD_BUILD_DIR "/man/lanyard.1")});
     QVERIFY(man.waitForFinished(60000));
     const QString manual = QString::fromUtf8(man.readAllStandardOutput());
@@ -410,9 +408,7 @@ void TestCli::helpManualAndReadmeAgree()
 void TestCli::bytesKept()
 {
     QProcess shell;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"LANYARD_RECORDER_OUT"_s, m_dir->filePath(u"record"_s));
-    shell.setProcessEnvironment(env);
+    shell.setProcessEnvironment(headless({u"LANYARD_RECORDER_OUT="_s + m_dir->filePath(u"record"_s)}));
     shell.setWorkingDirectory(m_dir->path());
     shell.start(u"/bin/sh"_s, {u"-c"_s,
                                u"list=$(printf 'caf\\351.lst'); \"$0\" --file \"$list\" add T Rec \"$1\" %F%"

@@ -208,9 +208,7 @@ void TestInstall::manualPagesCarryTheProjectsVersion()
                                + u" 1 " LANYARD_RELEASE_DATE " \"Lanyard " LANYARD_VERSION "\""_s),
                  qPrintable(text.left(300)));
         QProcess man;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"MANWIDTH"_s, u"80"_s);
-        man.setProcessEnvironment(env);
+        man.setProcessEnvironment(LanyardProcess::headless({u"MANWIDTH=80"_s}));
         man.start(u"man"_s, {u"--warnings"_s, u"-E"_s, u"UTF-8"_s, u"-l"_s, path});
         QVERIFY(man.waitForFinished(60000));
         QCOMPARE(QString::fromUtf8(man.readAllStandardError()), QString());
