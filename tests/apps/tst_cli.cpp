@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The command-line host, run as a program: its output, exit status, launch list and what it started.
 #include "common/Files.h"
+#include "common/LanyardProcess.h"
 #include "common/ProcessCensus.h"
 #include "common/Recorder.h"
 
@@ -19,21 +20,19 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Result
-{
-    int status = -1;
-    QString out, err;
-};
+using namespace LanyardProcess;
 
 /// Lists are lines joined by '\n', arguments are joined by '|'. "after" holds the entries the
 /// command saved; empty: the file is left as it was, byte for byte (or still absent).
 /// out ending in '*': only its start; err: %1 for the list's path; record: how the recorder was
-/// started, "cwd=" and "arg=" entries joined by '|'.
+/// started, "cwd=" and "arg=" entries joined by '|'; environment: "NAME=value" joined by '|';
+/// readOnly: the list's mode is 0444, and the command runs as a user whom that binds.
 struct CommandRow
 {
     QString before, arguments;
     int status = 0;
-    QString out, err, after, record;
+    QString out, err, after, record, environment;
+    bool readOnly = false;
 };
 
 QString readText(const QString &path)
@@ -100,16 +99,13 @@ private Q_SLOTS:
     void init();
     void command_data();
     void command();
-    void missingProgramWithoutASeenDisplay();
     void runWaits_data();
     void runWaits();
     void signalToAWaitCancelsTheProgram();
-    void fileNotWrittenIsAFailure();
     void lostOutputIsAFailure_data();
     void lostOutputIsAFailure();
     void readingCreatesNothing();
     void helpManualAndReadmeAgree();
-    void parallelAddsAllKept();
     void bytesKept();
 
 private:
@@ -129,34 +125,11 @@ void TestCli::init()
 
 Result TestCli::lanyard(const QStringList &arguments, bool asNobody, const QStringList &environment)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
-    for (const QString &variable : environment)
-        env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
-    env.insert(u"XDG_CONFIG_HOME"_s, m_dir->filePath(u"config"_s));
-    env.insert(u"LANYARD_RECORDER_OUT"_s, m_dir->filePath(u"record"_s));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(m_dir->path());
-    if (asNobody && ::geteuid() == 0) {
-        // File permissions apply to another user, as they do to every user but root.
-        process.setChildProcessModifier([] {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(99);
-        });
-    }
-    process.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), arguments);
-    Result result;
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.status = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    // File permissions apply to another user, as they do to every user but root.
+    return run(arguments, m_dir->path(), asNobody && ::geteuid() == 0 ? nobody : User{},
+               environment
+                   + QStringList{u"XDG_CONFIG_HOME="_s + m_dir->filePath(u"config"_s),
+                                 u"LANYARD_RECORDER_OUT="_s + m_dir->filePath(u"record"_s)});
 }
 
 void TestCli::command_data()
@@ -203,8 +176,18 @@ void TestCli::command_data()
     row("run-with-placeholders", u"Tools,Record," LANYARD_TEST_BIN_DIR "/recorder,\"%FILE%\" %LINE% 'a b',0"_s,
         u"--set|%FILE%=/tmp/it's a file.txt|--set|%LINE%=12|run|Tools|Record"_s, 0, {}, {}, {},
         u"cwd=" LANYARD_TEST_BIN_DIR "|arg=/tmp/it's a file.txt|arg=12|arg=a b"_s);
-    row("run-program-missing", u"Tools,Ghost,/nonexistent/ghost,,0"_s, u"run|Tools|Ghost"_s, 1, {},
-        u"lanyard: Tools/Ghost: not started: Unable to find the file: /nonexistent/ghost\n"_s);
+    // No box that nobody can see and nobody can close: the message goes to standard error at once.
+    for (const QString &environment : {QString(), u"DISPLAY=:97"_s, u"QT_QPA_PLATFORM=offscreen"_s}) {
+        QTest::addRow("run-program-missing%s", qPrintable(environment.isEmpty() ? QString() : u'-' + environment))
+            << CommandRow{u"Tools,Ghost,/nonexistent/ghost,,0"_s,
+                          u"run|Tools|Ghost"_s,
+                          1,
+                          {},
+                          u"lanyard: Tools/Ghost: not started: Unable to find the file: /nonexistent/ghost\n"_s,
+                          {},
+                          {},
+                          environment};
+    }
 
     const QString base = u"Text,Sort,/usr/bin/sort,,0\nAdmin,Shell,/bin/sh,,-1"_s;
     const auto edit = [&](const char *name, const QString &arguments, int status, const QString &after,
@@ -230,6 +213,16 @@ void TestCli::command_data()
     edit("add-value-the-list-cannot-hold", u"add|Text|a,b|/x"_s, 2, {},
          u"lanyard: error 5: Invalid procedure call or argument: \"a,b\": a comma ends a field of the launch list\n"_s);
     edit("delete", u"delete|Admin|Shell"_s, 0, u"Text,Sort,/usr/bin/sort,,0"_s);
+    QTest::newRow("list-not-written-is-a-failure") << CommandRow{
+        base,
+        u"delete|Admin|Shell"_s,
+        2,
+        {},
+        u"lanyard: the launch list was not saved: Permission denied: cannot write %1: Permission denied\n"_s,
+        {},
+        {},
+        {},
+        true};
     // A file that is no launch list is neither used nor written over.
     row("list-of-no-launch-list", u"T,A,/a,,0\nT,"_s + QString(70000, u'x'), u"list"_s, 2, {},
         u"lanyard: error 75: Path/File access error: %1 is no launch list: a line is longer than 65536 bytes\n"_s);
@@ -243,8 +236,11 @@ void TestCli::command()
     QFETCH(CommandRow, row);
     if (!row.before.isEmpty())
         QVERIFY(TestFiles::write(m_file, row.before.toUtf8() + '\n'));
+    if (row.readOnly)
+        QVERIFY(QFile::setPermissions(m_file, QFileDevice::Permissions(0x4444)));
     const Result result = lanyard(QStringList{u"--file"_s, u"tools.lst"_s}
-                                  + row.arguments.split(u'|', Qt::SkipEmptyParts));
+                                      + row.arguments.split(u'|', Qt::SkipEmptyParts),
+                                  row.readOnly, row.environment.split(u'|', Qt::SkipEmptyParts));
     QCOMPARE(result.err, QString(row.err).replace(u"%1"_s, m_file)); // %1: the list's path
     if (row.out.endsWith(u'*'))
         QVERIFY2(result.out.startsWith(row.out.chopped(1)), qPrintable(result.out));
@@ -267,17 +263,6 @@ void TestCli::command()
         QCOMPARE(u"cwd="_s + QString::fromUtf8(record.fields.value("cwd")) + u"|arg="_s
                      + record.texts().join(u"|arg="_s),
                  row.record);
-    }
-}
-
-// No box that nobody can see and nobody can close: the message goes to standard error at once.
-void TestCli::missingProgramWithoutASeenDisplay()
-{
-    QVERIFY(TestFiles::write(m_file, "Tools,Ghost,/nonexistent/ghost,,0\n"));
-    for (const QString &variable : {u"DISPLAY=:97"_s, u"QT_QPA_PLATFORM=offscreen"_s}) {
-        const Result result = lanyard({u"--file"_s, m_file, u"run"_s, u"Tools"_s, u"Ghost"_s}, false, {variable});
-        QCOMPARE(result.status, 1);
-        QCOMPARE(result.err, u"lanyard: Tools/Ghost: not started: Unable to find the file: /nonexistent/ghost\n"_s);
     }
 }
 
@@ -311,8 +296,8 @@ void TestCli::runWaits()
     QFETCH(QString, err);
     QVERIFY(TestFiles::write(m_file, entry.toUtf8() + '\n'));
     QProcess shell;
-    shell.start(u"/bin/sh"_s, {u"-c"_s, u"printf \"$1\" | \"$0\" --file \"$2\" run --wait Text Sort"_s,
-                               QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), input, m_file});
+    shell.start(u"/bin/sh"_s,
+                {u"-c"_s, u"printf \"$1\" | \"$0\" --file \"$2\" run --wait Text Sort"_s, program, input, m_file});
     QVERIFY(shell.waitForFinished(20000));
     QCOMPARE(QString::fromUtf8(shell.readAllStandardError()), err);
     QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), out);
@@ -323,27 +308,19 @@ void TestCli::runWaits()
 // host that waits for it ends it when it is told to end.
 void TestCli::signalToAWaitCancelsTheProgram()
 {
-    QVERIFY(TestFiles::write(m_file, "T,Sleep,/bin/sh,-c 'sleep 987661; sleep 987662',0\n"));
+    // Unique on the machine: other test runs may have sleepers of their own.
+    const QString sleeper = u"sleep 98766%1."_s + QString::number(::getpid());
+    QVERIFY(
+        TestFiles::write(m_file, u"T,Sleep,/bin/sh,-c '%1 ; %2',0\n"_s.arg(sleeper.arg(1), sleeper.arg(2)).toUtf8()));
     QProcess host;
-    host.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"),
-               {u"--file"_s, m_file, u"run"_s, u"--wait"_s, u"T"_s, u"Sleep"_s});
-    QTRY_VERIFY_WITH_TIMEOUT(!ProcessCensus::running(u"sleep 987661"_s).isEmpty(), 20000);
+    host.start(program, {u"--file"_s, m_file, u"run"_s, u"--wait"_s, u"T"_s, u"Sleep"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(!ProcessCensus::running(sleeper.arg(1)).isEmpty(), 20000);
     ::kill(pid_t(host.processId()), SIGINT);
     QVERIFY(host.waitForFinished(20000));
     QCOMPARE(host.exitStatus(), QProcess::NormalExit);
     QCOMPARE(host.exitCode(), 128 + SIGINT);
-    QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 98766"_s), QList<pid_t>(), 20000);
-}
-
-void TestCli::fileNotWrittenIsAFailure()
-{
-    QVERIFY(TestFiles::write(m_file, "Text,Sort,/usr/bin/sort,,0\n"));
-    QVERIFY(QFile::setPermissions(m_file, QFileDevice::Permissions(0x4444)));
-    const Result result = lanyard({u"--file"_s, m_file, u"delete"_s, u"Text"_s, u"Sort"_s}, true);
-    QCOMPARE(result.status, 2);
-    QCOMPARE(result.err, u"lanyard: the launch list was not saved: Permission denied: cannot write "_s + m_file
-                             + u": Permission denied\n"_s);
-    QCOMPARE(readText(m_file), u"Text,Sort,/usr/bin/sort,,0\n"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(sleeper.arg(1)) + ProcessCensus::running(sleeper.arg(2)),
+                              QList<pid_t>(), 20000);
 }
 
 // Output a full disk or a closed reader did not take is a failure that says so, as GNU tools
@@ -373,7 +350,7 @@ void TestCli::lostOutputIsAFailure()
         process.setStandardOutputFile(u"/dev/full"_s);
     else
         process.setStandardErrorFile(u"/dev/full"_s);
-    process.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringList{u"--file"_s, m_file} + arguments);
+    process.start(program, QStringList{u"--file"_s, m_file} + arguments);
     QVERIFY(process.waitForFinished(20000));
     if (lost == u"out")
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()), err);
@@ -403,9 +380,7 @@ void TestCli::helpManualAndReadmeAgree()
     const QString help = lanyard({u"--help"_s}).out;
     // The manual page as man shows it, in lines long enough that no word is broken.
     QProcess man;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"MANWIDTH"_s, u"1000"_s);
-    man.setProcessEnvironment(env);
+    man.setProcessEnvironment(headless({u"MANWIDTH=1000"_s}));
     man.start(u"man"_s, {u"-E"_s, u"ascii"_s, u"-l"_s, QStringLiteral(LANYARD_BUILD_DIR "/man/lanyard.1")});
     QVERIFY(man.waitForFinished(60000));
     const QString manual = QString::fromUtf8(man.readAllStandardOutput());
@@ -428,37 +403,17 @@ void TestCli::helpManualAndReadmeAgree()
     }
 }
 
-void TestCli::parallelAddsAllKept()
-{
-    constexpr int writers = 8;
-    std::vector<std::unique_ptr<QProcess>> processes;
-    for (int i = 0; i < writers; ++i) {
-        auto &process = processes.emplace_back(std::make_unique<QProcess>());
-        process->start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"),
-                       {u"--file"_s, m_file, u"add"_s, u"Group "_s + QString::number(i % 3),
-                        u"App "_s + QString::number(i), u"/x"_s});
-    }
-    for (auto &process : processes) {
-        QVERIFY(process->waitForFinished(30000));
-        QCOMPARE(process->exitCode(), 0);
-    }
-    QCOMPARE(entriesOf(m_file).size(), writers);
-}
-
 // Bytes that are not UTF-8 — a Latin-1 file name, a placeholder's value — reach the file system
 // and the started program as they are. No QString says them, so a shell passes them on.
 void TestCli::bytesKept()
 {
     QProcess shell;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"LANYARD_RECORDER_OUT"_s, m_dir->filePath(u"record"_s));
-    shell.setProcessEnvironment(env);
+    shell.setProcessEnvironment(headless({u"LANYARD_RECORDER_OUT="_s + m_dir->filePath(u"record"_s)}));
     shell.setWorkingDirectory(m_dir->path());
-    shell.start(u"/bin/sh"_s,
-                {u"-c"_s,
-                 u"list=$(printf 'caf\\351.lst'); \"$0\" --file \"$list\" add T Rec \"$1\" %F%"
-                 u" && \"$0\" --file \"$list\" --set \"%F%=$(printf 'x\\351')\" run T Rec"_s,
-                 QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringLiteral(LANYARD_TEST_BIN_DIR "/recorder")});
+    shell.start(u"/bin/sh"_s, {u"-c"_s,
+                               u"list=$(printf 'caf\\351.lst'); \"$0\" --file \"$list\" add T Rec \"$1\" %F%"
+                               u" && \"$0\" --file \"$list\" --set \"%F%=$(printf 'x\\351')\" run T Rec"_s,
+                               program, QStringLiteral(LANYARD_TEST_BIN_DIR "/recorder")});
     QVERIFY(shell.waitForFinished(20000));
     QCOMPARE(shell.readAllStandardError(), QByteArray());
     QCOMPARE(shell.exitCode(), 0);

@@ -5,6 +5,7 @@
 #include "OutputModesMenu.h"
 #include "TextView.h"
 #include "common/Files.h"
+#include "common/LanyardProcess.h"
 #include "common/Recorder.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -191,13 +192,9 @@ void TestDemo::headlessScriptLeavesTheCheckoutAlone()
     QDir(shots).removeRecursively();
 
     QProcess script;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
-    env.insert(u"LANYARD_DEMO_BUILD"_s, QStringLiteral(LANYARD_BUILD_DIR));
-    env.insert(u"XDG_CONFIG_HOME"_s, m_dir->filePath(u"config"_s));
-    env.insert(u"XDG_DATA_HOME"_s, m_dir->filePath(u"data"_s));
-    script.setProcessEnvironment(env);
+    script.setProcessEnvironment(LanyardProcess::headless({u"LANYARD_DEMO_BUILD=" LANYARD_BUILD_DIR ""_s,
+                                                           u"XDG_CONFIG_HOME="_s + m_dir->filePath(u"config"_s),
+                                                           u"XDG_DATA_HOME="_s + m_dir->filePath(u"data"_s)}));
     script.setProcessChannelMode(QProcess::MergedChannels);
     script.start(u"bash"_s, {QStringLiteral(LANYARD_SOURCE_DIR "/scripts/demo")});
     QVERIFY(script.waitForFinished(120000));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // `cmake --install` into a fresh prefix, then a host built against the installed package.
 #include "common/Files.h"
+#include "common/LanyardProcess.h"
 #include "common/Recorder.h"
 
 #include <QDir>
@@ -75,7 +76,6 @@ private Q_SLOTS:
     void runPathOnlyOutsideTheSystemsFolders();
     void manualPagesCarryTheProjectsVersion();
     void packageFilesDescribeTheInstalledTree();
-    void pkgConfigHostAtTheCompilersDefaultStandard();
     void libraryExportsOnlyThePublicClasses();
     void readmeShowsTheExamplesVerbatim();
     void examplesBuildAndRun_data();
@@ -151,11 +151,10 @@ void TestInstall::componentsInstallTheirFiles()
 // there the loader finds the library by itself.
 void TestInstall::installedPartsFindTheLibrary()
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
-    if (!LANYARD_WITH_RUNPATH) // this build was made for a system prefix, installed elsewhere here
-        env.insert(u"LD_LIBRARY_PATH"_s, m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR));
+    // Without a run path this build was made for a system prefix, installed elsewhere here.
+    const QProcessEnvironment env = LanyardProcess::headless(
+        LANYARD_WITH_RUNPATH ? QStringList()
+                             : QStringList{u"LD_LIBRARY_PATH="_s + m_prefix + u"/" LANYARD_INSTALL_LIBDIR ""_s});
     QString failure;
     if (LANYARD_WITH_CLI)
         failure += run(m_prefix + u"/bin/lanyard"_s, {u"--file"_s, m_dir.filePath(u"empty.lst"_s), u"list"_s}, env);
@@ -209,9 +208,7 @@ void TestInstall::manualPagesCarryTheProjectsVersion()
                                + u" 1 " LANYARD_RELEASE_DATE " \"Lanyard " LANYARD_VERSION "\""_s),
                  qPrintable(text.left(300)));
         QProcess man;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"MANWIDTH"_s, u"80"_s);
-        man.setProcessEnvironment(env);
+        man.setProcessEnvironment(LanyardProcess::headless({u"MANWIDTH=80"_s}));
         man.start(u"man"_s, {u"--warnings"_s, u"-E"_s, u"UTF-8"_s, u"-l"_s, path});
         QVERIFY(man.waitForFinished(60000));
         QCOMPARE(QString::fromUtf8(man.readAllStandardError()), QString());
@@ -220,10 +217,14 @@ void TestInstall::manualPagesCarryTheProjectsVersion()
     }
 }
 
+// Wherever the package is installed, its paths lead to it. A host compiled with pkg-config's
+// flags alone, at the compiler's own default C++ level (C++17 for g++ 12), builds: the package
+// says that its headers need C++20. (The CMake example shows the same for the CMake package: it
+// sets no standard.)
 void TestInstall::packageFilesDescribeTheInstalledTree()
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"PKG_CONFIG_PATH"_s, m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/pkgconfig"_s);
+    const QProcessEnvironment env = LanyardProcess::headless(
+        {u"PKG_CONFIG_PATH="_s + m_prefix + u"/" LANYARD_INSTALL_LIBDIR "/pkgconfig"_s});
     const auto pkgConfig = [&](const QStringList &arguments) {
         QProcess process;
         process.setProcessEnvironment(env);
@@ -232,30 +233,17 @@ void TestInstall::packageFilesDescribeTheInstalledTree()
                    ? QString::fromUtf8(process.readAllStandardOutput()).simplified()
                    : QString();
     };
-    // Wherever the package is installed, its paths lead to it.
     const QString include = pkgConfig({u"--cflags-only-I"_s}).section(u' ', 0, 0).mid(2);
     QVERIFY2(QFileInfo::exists(include + u"/Lanyard/ExternalApps.h"_s), qPrintable(include));
     QVERIFY(pkgConfig({u"--libs"_s}).contains(u"-llanyard"_s));
     const QString plugins = pkgConfig({u"--variable=plugindir"_s});
     QVERIFY2(QFileInfo::exists(plugins + u"/lanyard_externalapps.so"_s), qPrintable(plugins));
-    if (LANYARD_WITH_DEMO) {
-        const QString failure = run(u"desktop-file-validate"_s,
-                                    {m_prefix + u"/share/applications/lanyard-demo.desktop"_s});
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    }
-}
-
-// A host compiled with pkg-config's flags alone, at the compiler's own default C++ level (C++17
-// for g++ 12): the package says that its headers need C++20. (The CMake example shows the
-// same for the CMake package: it sets no standard.)
-void TestInstall::pkgConfigHostAtTheCompilersDefaultStandard()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"PKG_CONFIG_PATH"_s, m_prefix + u'/' + QStringLiteral(LANYARD_INSTALL_LIBDIR) + u"/pkgconfig"_s);
-    const QString failure = run(u"sh"_s,
-                                {u"-c"_s, u"c++ -fPIC -fsyntax-only $(pkg-config --cflags lanyard) \"$0\""_s,
-                                 QStringLiteral(LANYARD_SOURCE_DIR "/examples/minimal-host/main.cpp")},
-                                env);
+    QString failure = run(u"sh"_s,
+                          {u"-c"_s, u"c++ -fPIC -fsyntax-only $(pkg-config --cflags lanyard) \"$0\""_s,
+                           QStringLiteral(LANYARD_SOURCE_DIR "/examples/minimal-host/main.cpp")},
+                          env);
+    if (LANYARD_WITH_DEMO)
+        failure += run(u"desktop-file-validate"_s, {m_prefix + u"/share/applications/lanyard-demo.desktop"_s});
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 

@@ -3,6 +3,7 @@
 // listed, on NFS, shared by a group, written by several `lanyard` processes at once, and after
 // a save that was killed. Each case runs the command-line host as a program.
 #include "common/Files.h"
+#include "common/LanyardProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,11 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <memory>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -23,80 +19,18 @@ namespace {
 
 const QByteArray header = "; Format: Group Label,Program label,Program Path,Command line\r\n";
 
-/// The user a process runs as; uid 0: as the test does. Ids without an account are enough.
-struct User
-{
-    uid_t uid = 0;
-    gid_t gid = 0;
-    gid_t group = 0;
-};
+using namespace LanyardProcess;
+
 constexpr gid_t staff = 4600;
 constexpr User alice{4601, 4601, staff}, bob{4602, 4602, staff}, carol{4603, 4603, staff};
-constexpr User nobody{65534, 65534, 65534};
-
-std::unique_ptr<QProcess> startLanyard(const QStringList &arguments, const QString &folder, const User &user = {},
-                                       const QStringList &environment = {})
-{
-    auto process = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
-    for (const QString &variable : environment)
-        env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
-    process->setProcessEnvironment(env);
-    process->setWorkingDirectory(folder);
-    if (user.uid != 0) {
-        process->setChildProcessModifier([user] {
-            const gid_t groups[] = {user.group};
-            if (::setgroups(1, groups) != 0 || ::setgid(user.gid) != 0 || ::setuid(user.uid) != 0)
-                ::_exit(99);
-        });
-    }
-    process->start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), arguments);
-    return process;
-}
-
-struct Result
-{
-    int status = -1;
-    QString out, err;
-};
-
-Result finish(QProcess &process)
-{
-    Result result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-Result lanyard(const QStringList &arguments, const QString &folder, const User &user = {})
-{
-    return finish(*startLanyard(arguments, folder, user));
-}
 
 /// The entries of a list, as `lanyard list` prints them.
 QStringList listed(const QString &path, const User &user = {})
 {
-    const Result result = lanyard({u"--file"_s, path, u"list"_s}, QDir::rootPath(), user);
+    const Result result = run({u"--file"_s, path, u"list"_s}, QDir::rootPath(), user);
     if (result.status != 0)
         return {u"<list failed: "_s + result.err + u'>'};
     return result.out.split(u'\n', Qt::SkipEmptyParts);
-}
-
-bool setOwner(const QString &path, uid_t uid, gid_t gid, mode_t mode)
-{
-    const QByteArray native = QFile::encodeName(path);
-    return ::chown(native.constData(), uid, gid) == 0 && ::chmod(native.constData(), mode) == 0;
-}
-
-bool makeLink(const QString &target, const QString &link)
-{
-    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0;
 }
 
 /// How the parallel writers reach the list: paths (relative to the test folder) taken in turn.
@@ -143,7 +77,7 @@ private Q_SLOTS:
     {
         QFETCH(WritersRow, row);
         QVERIFY(QDir().mkpath(path(u"home/.config/lanyard"_s)) && QDir().mkpath(path(u"home/dotfiles"_s)));
-        QVERIFY(makeLink(u"../../dotfiles/tools.lst"_s, path(u"home/.config/lanyard/tools.lst"_s)));
+        QVERIFY(TestFiles::link(u"../../dotfiles/tools.lst"_s, path(u"home/.config/lanyard/tools.lst"_s)));
         const QString list = path(row.paths.first());
         QVERIFY(QDir().mkpath(QFileInfo(list).path()));
         QVERIFY(TestFiles::write(list, header));
@@ -151,18 +85,18 @@ private Q_SLOTS:
         if (!row.unlistedFolder.isEmpty()) {
             // Permissions apply to the writers: they run as nobody, whose folder it is.
             user = ::geteuid() == 0 ? nobody : User{};
-            QVERIFY(setOwner(list, ::geteuid() == 0 ? nobody.uid : ::geteuid(), ::getegid(), 0644));
-            QVERIFY(setOwner(path(row.unlistedFolder), ::geteuid() == 0 ? nobody.uid : ::geteuid(), ::getegid(), 0300));
+            QVERIFY(TestFiles::setOwner(list, ::geteuid() == 0 ? nobody.uid : ::geteuid(), ::getegid(), 0644));
+            QVERIFY(TestFiles::setOwner(path(row.unlistedFolder), ::geteuid() == 0 ? nobody.uid : ::geteuid(),
+                                        ::getegid(), 0300));
         }
         const QStringList environment = row.nfsFlock ? QStringList{u"LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nfsflock.so"_s}
                                                      : QStringList{};
         constexpr int writers = 20;
         std::vector<std::unique_ptr<QProcess>> processes;
         for (int i = 0; i < writers; ++i) {
-            processes.push_back(
-                startLanyard({u"--file"_s, path(row.paths.at(i % row.paths.size())), u"add"_s,
-                              u"G"_s + QString::number(i % 3), u"App "_s + QString::number(i), u"/bin/x"_s},
-                             m_dir->path(), user, environment));
+            processes.push_back(start({u"--file"_s, path(row.paths.at(i % row.paths.size())), u"add"_s,
+                                       u"G"_s + QString::number(i % 3), u"App "_s + QString::number(i), u"/bin/x"_s},
+                                      m_dir->path(), user, environment));
         }
         for (auto &process : processes) {
             const Result result = finish(*process);
@@ -187,14 +121,14 @@ private Q_SLOTS:
         QFETCH(QString, command);
         QFETCH(bool, absolute);
         QVERIFY(QDir().mkpath(path(u"home/dotfiles/lanyard"_s)) && QDir().mkpath(path(u"home/.config"_s)));
-        QVERIFY(makeLink(u"../dotfiles/lanyard"_s, path(u"home/.config/lanyard"_s)));
+        QVERIFY(TestFiles::link(u"../dotfiles/lanyard"_s, path(u"home/.config/lanyard"_s)));
         const QString list = path(u"home/dotfiles/tools.lst"_s);
         QVERIFY(TestFiles::write(list, header + "Tools,Old,/bin/old,,0\r\n"));
         const QString given = (absolute ? path(u"home/"_s) : QString()) + u".config/lanyard/../tools.lst"_s;
         QStringList arguments{u"--file"_s, given, command};
         if (command == u"add")
             arguments << u"Tools"_s << u"New"_s << u"/bin/new"_s;
-        const Result result = lanyard(arguments, path(u"home"_s));
+        const Result result = run(arguments, path(u"home"_s));
         QVERIFY2(result.status == 0, qPrintable(result.err));
         const QString old = u"Tools\tOld\t/bin/old\t\t0"_s;
         if (command == u"list")
@@ -219,30 +153,22 @@ private Q_SLOTS:
         const QString folder = path(u"shared"_s);
         const QString list = folder + u"/tools.lst"_s;
         QVERIFY(QDir().mkdir(folder) && TestFiles::write(list, header + "Tools,Old,/bin/old,,0\r\n"));
-        QVERIFY(setOwner(folder, 0, staff, 0775) && setOwner(list, alice.uid, staff, 0660));
+        QVERIFY(TestFiles::setOwner(folder, 0, staff, 0775) && TestFiles::setOwner(list, alice.uid, staff, 0660));
         const User savers[] = {alice, bob, {}};
         const User user = *std::find_if(std::begin(savers), std::end(savers),
                                         [&](const User &u) { return u.uid == saver; });
-        const Result added = lanyard({u"--file"_s, list, u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s}, folder, user);
+        const Result added = run({u"--file"_s, list, u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s}, folder, user);
         QVERIFY2(added.status == 0, qPrintable(added.err));
-        struct stat info
-        {
-        };
-        QVERIFY(::stat(QFile::encodeName(list).constData(), &info) == 0);
-        QCOMPARE(info.st_uid, alice.uid);
-        QCOMPARE(info.st_gid, staff);
-        QCOMPARE(info.st_mode & 07777, mode_t(0660));
+        QCOMPARE(TestFiles::ownership(list), u"4601:4600:0660"_s);
         // The lock file is the group's as the list is.
-        QVERIFY(::stat(QFile::encodeName(folder + u"/.tools.lst.lock"_s).constData(), &info) == 0);
-        QCOMPARE(info.st_gid, staff);
-        QCOMPARE(info.st_mode & 07777, mode_t(0660));
+        QCOMPARE(TestFiles::ownership(folder + u"/.tools.lst.lock"_s).section(u':', 1), u"4600:0660"_s);
         // Every member reads and writes it still.
         const QStringList both{u"Tools\tOld\t/bin/old\t\t0"_s, u"Tools\tNew\t/bin/new\t\t0"_s};
         for (const User &member : {alice, bob, carol})
             QCOMPARE(listed(list, member), both);
         for (const User &member : {alice, carol}) {
-            const Result more = lanyard(
-                {u"--file"_s, list, u"add"_s, u"More"_s, QString::number(member.uid), u"/bin/x"_s}, folder, member);
+            const Result more = run({u"--file"_s, list, u"add"_s, u"More"_s, QString::number(member.uid), u"/bin/x"_s},
+                                    folder, member);
             QVERIFY2(more.status == 0, qPrintable(more.err));
         }
         QCOMPARE(listed(list, bob).size(), 4);
@@ -256,8 +182,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkdir(folder) && TestFiles::write(list, header + "Tools,Old,/bin/old,,0\r\n"));
         QProcess killed;
         killed.start(u"strace"_s, {u"-f"_s, u"-qq"_s, u"-o"_s, u"/dev/null"_s, u"-e"_s, u"inject=rename:signal=KILL"_s,
-                                   QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), u"--file"_s, list, u"add"_s,
-                                   u"Tools"_s, u"Lost"_s, u"/bin/lost"_s});
+                                   program, u"--file"_s, list, u"add"_s, u"Tools"_s, u"Lost"_s, u"/bin/lost"_s});
         QVERIFY2(killed.waitForStarted(), "strace (Debian package strace) is needed");
         QVERIFY(killed.waitForFinished(60000));
         const auto leftovers = [&] {
@@ -267,7 +192,7 @@ private Q_SLOTS:
             return names;
         };
         QCOMPARE(leftovers().size(), 1);
-        const Result added = lanyard({u"--file"_s, list, u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s}, folder);
+        const Result added = run({u"--file"_s, list, u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s}, folder);
         QVERIFY2(added.status == 0, qPrintable(added.err));
         QCOMPARE(leftovers(), QStringList());
         QCOMPARE(listed(list), (QStringList{u"Tools\tOld\t/bin/old\t\t0"_s, u"Tools\tNew\t/bin/new\t\t0"_s}));

@@ -7,12 +7,12 @@
 // end showing the file. A failure prints the seed and the sequence.
 #include "common/Catalogue.h"
 #include "common/Files.h"
+#include "common/LanyardProcess.h"
 
 #include <Lanyard/ExternalApps.h>
 
 #include <QDebug>
 #include <QMap>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -250,10 +250,7 @@ private:
 
     bool run(const QStringList &arguments)
     {
-        QProcess lanyard;
-        lanyard.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringList{"--file", m_list} + arguments);
-        return lanyard.waitForFinished(30000) && lanyard.exitStatus() == QProcess::NormalExit
-               && lanyard.exitCode() == 0;
+        return LanyardProcess::run(QStringList{"--file", m_list} + arguments).status == 0;
     }
 
     int m_number;

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// Files a test writes and reads back byte for byte, and file permissions that apply to root too.
+// Files a test writes and reads back byte for byte, links, owners and modes, and file
+// permissions that apply to root too.
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 
 #include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace TestFiles {
@@ -21,6 +23,29 @@ inline QByteArray read(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+/// A symbolic link at @p link to @p target, taken as it is (relative to the link's folder).
+inline bool link(const QString &target, const QString &link)
+{
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0;
+}
+
+inline bool setOwner(const QString &path, uid_t uid, gid_t gid, mode_t mode)
+{
+    const QByteArray native = QFile::encodeName(path);
+    return ::chown(native.constData(), uid, gid) == 0 && ::chmod(native.constData(), mode) == 0;
+}
+
+/// "uid:gid:mode" of the file @p path names (after links), the mode in octal; empty when none.
+inline QString ownership(const QString &path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QString();
+    return QStringLiteral("%1:%2:%3").arg(info.st_uid).arg(info.st_gid).arg(info.st_mode & 07777, 4, 8, QChar(u'0'));
 }
 
 } // namespace TestFiles

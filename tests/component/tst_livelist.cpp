@@ -4,6 +4,7 @@
 // turns bad changes nothing; an open program list window holds the reload back until it closes.
 #include "common/Catalogue.h"
 #include "common/Files.h"
+#include "common/LanyardProcess.h"
 
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolsMenu.h>
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,9 +48,7 @@ const QByteArray nulLine("Bad,\0x,/bin/true,,0\r\n", 21);
 
 bool runLanyard(const QString &list, const QStringList &arguments)
 {
-    QProcess lanyard;
-    lanyard.start(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"), QStringList{u"--file"_s, list} + arguments);
-    return lanyard.waitForFinished(30000) && lanyard.exitStatus() == QProcess::NormalExit && lanyard.exitCode() == 0;
+    return LanyardProcess::run(QStringList{u"--file"_s, list} + arguments).status == 0;
 }
 
 /// Counts the warnings that say a changed list was not read again.

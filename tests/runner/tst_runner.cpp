@@ -37,6 +37,9 @@ const QString talkerPath = QStringLiteral(LANYARD_TEST_BIN_DIR "/talker");
 const QString talker = u'"' + talkerPath + u'"'; // in a command line: the checkout's path may hold blanks
 const QString stubProgram = QStringLiteral(LANYARD_LIB_DIR "/STUB16.EXE");
 const QString timeoutMessage = QStringLiteral("Timeout!\r\nProcess failed");
+/// Digits that make a sleeper's command line unique on the machine: other test runs may have
+/// sleepers of their own.
+const QString unique = QStringLiteral("%1").arg(::getpid(), 7, 10, QChar(u'0'));
 
 QString digits(int size)
 {
@@ -185,12 +188,12 @@ private Q_SLOTS:
         }
     }
 
-    // Until the program ends or the time-out passes, while the host's timers keep running.
+    // Until the program ends or the time-out passes, while the host's timers keep running (the
+    // time-outs on the computer's clock in every kind of host: tst_hostmatrix).
     void waitsForTheEndOrTheTimeOut_data()
     {
         QTest::addColumn<WaitRow>("row");
         QTest::newRow("shell-to-the-end") << WaitRow{false, " 0.4", 0, false, 390};
-        QTest::newRow("shell-time-out") << WaitRow{false, " 30", 1, false, 1000};
         QTest::newRow("dos-time-out") << WaitRow{true, " 30", 1, false, 1000};
         // On the fast clock ten seconds are a tenth of a real one.
         QTest::newRow("dos-long-time-out") << WaitRow{true, " 30", 10, true, 85};
@@ -267,7 +270,7 @@ private Q_SLOTS:
         std::optional<bool> result;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
-            const pid_t waited = ProcessCensus::running("sleep 31.5").value(0);
+            const pid_t waited = ProcessCensus::running("sleep 31.5" + unique).value(0);
             if (waited == 0)
                 return;
             poll.stop();
@@ -279,7 +282,7 @@ private Q_SLOTS:
         poll.start(10);
         QElapsedTimer elapsed;
         elapsed.start();
-        clsEXE().ShellAndWait("sleep", " 31.5", 60);
+        clsEXE().ShellAndWait("sleep", " 31.5" + unique, 60);
         QVERIFY(elapsed.elapsed() < 20000);
         QCOMPARE(result, std::optional(killed));
         QVERIFY(!other.exitCode().has_value()); // nothing reached it
@@ -294,13 +297,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         for (const bool dos : {false, true}) {
             for (const bool timedOut : {true, false}) {
-                // Unique on the machine: other test runs may leave sleepers of their own.
-                const QString left = QStringLiteral("sleep 48.%1%2%3")
-                                         .arg(int(dos))
-                                         .arg(int(timedOut))
-                                         .arg(::getpid(), 7, 10, QChar(u'0'));
+                const QString left = QStringLiteral("sleep 48.%1%2%3").arg(int(dos)).arg(int(timedOut)).arg(unique);
                 const QString command = QStringLiteral(" -c 'echo $$ >%1/pid; %2 & %3'")
-                                            .arg(dir.path(), left, timedOut ? "sleep 49" : "exit 3");
+                                            .arg(dir.path(), left, timedOut ? "sleep 49." + unique : "exit 3");
                 clsEXE runner;
                 dos ? runner.ShellDOSEXE("sh", command, 1) : runner.ShellAndWait("sh", command, 1);
                 QVERIFY(!clsEXE::KillProcess(TestFiles::read(dir.filePath("pid")).trimmed().toInt()));
@@ -310,7 +309,7 @@ private Q_SLOTS:
                     ::kill(pid, SIGKILL);
             }
         }
-        QVERIFY(!isRunning("sleep 49"));
+        QVERIFY(!isRunning("sleep 49." + unique));
     }
 
     // Each command ends only once the runner has read all it wrote (drain): what it writes is
@@ -330,8 +329,8 @@ private Q_SLOTS:
         QTest::newRow("ends-in-a-backslash") << RedirectRow{"out:x drain \\", "x"};
         // The command line reaches the command as UTF-8; each byte of output is one character.
         QTest::newRow("one-character-a-byte") << RedirectRow{"'out:caf\u00e9' drain", "caf\u00c3\u00a9"};
-        // A time-out of T ends a command silent for more than T seconds, and only then.
-        QTest::newRow("silence") << RedirectRow{"out:begin sleep:30000", "begin" + timeoutMessage, "", 1, false, 1000};
+        // A time-out of T ends a command silent for more than T seconds, and only then (the
+        // silence itself: tst_hostmatrix's redirect).
         QTest::newRow("one-second-lets-it-print")
             << RedirectRow{"sleep:400 out:late sleep:30000", "late" + timeoutMessage, "", 1, false, 1400};
         // Output every 5 clock seconds keeps a command with a 20 second time-out going for 25
@@ -384,15 +383,16 @@ private Q_SLOTS:
         QTest::newRow("cancel-before-the-call-is-cleared")
             << EndRow{"before", talker + " out:done drain", 30, "done", false};
         // The command is blocked on a full pipe, and has a child of its own.
-        const QString fullPipe = QStringLiteral("sh -c 'sleep 45.5 & exec %1 fill:1000000 sleep:30000'").arg(talker);
+        const QString fullPipe =
+            QStringLiteral("sh -c 'sleep 45.5%1 & exec %2 fill:1000000 sleep:30000'").arg(unique, talker);
         QTest::newRow("cancel-with-a-full-pipe") << EndRow{"handler", fullPipe, 30, digits(256), true};
         QTest::newRow("time-out-with-a-full-pipe")
             << EndRow{"slow-handler", fullPipe, 1, digits(256) + timeoutMessage, false};
         // Processes that left the command's process group or session are ended all the same.
-        QTest::newRow("time-out-after-timeout-left-the-group")
-            << EndRow{"never", "sh -c 'echo go; timeout 100 sleep 45.5'", 1, "go\n" + timeoutMessage, false};
+        QTest::newRow("time-out-after-timeout-left-the-group") << EndRow{
+            "never", "sh -c 'echo go; timeout 100 sleep 45.5" + unique + "'", 1, "go\n" + timeoutMessage, false};
         QTest::newRow("cancel-after-setsid-left-the-session")
-            << EndRow{"handler", "sh -c 'echo go; setsid sh -c \"sleep 45.5 & wait\"'", 30, "go\n", true};
+            << EndRow{"handler", "sh -c 'echo go; setsid sh -c \"sleep 45.5" + unique + " & wait\"'", 30, "go\n", true};
     }
     void endsTheCommandWithWhatItStarted()
     {
@@ -412,7 +412,7 @@ private Q_SLOTS:
         QCOMPARE(::redirect(runner, row.command, QString(), row.timeOut), row.output);
         QVERIFY(elapsed.elapsed() < 10000);
         QCOMPARE(runner.CancelRequested(), row.stillRequested);
-        QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5") && !isRunning(talkerPath), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5" + unique) && !isRunning(talkerPath), 5000);
     }
 
     // Runners on several threads at once, each with its own object: with and without an event
@@ -482,16 +482,17 @@ private Q_SLOTS:
     {
         for (const QString timeOut : {"200", "-1"}) {
             QProcess process;
-            process.start(stubProgram, {"sh", "-c", "sleep 31." + timeOut.right(1) + " & sleep 32.5", timeOut});
+            process.start(stubProgram,
+                          {"sh", "-c", "sleep 31." + timeOut.right(1) + unique + " & sleep 32.5" + unique, timeOut});
             QVERIFY(process.waitForStarted());
             if (timeOut == u"-1") {
-                QTRY_VERIFY(isRunning("sleep 32.5"));
+                QTRY_VERIFY(isRunning("sleep 32.5" + unique));
                 process.terminate();
             }
             QVERIFY(process.waitForFinished(10000));
             QCOMPARE(process.exitCode(), 128 + 15);
-            QTRY_VERIFY(!isRunning("sleep 31." + timeOut.right(1)));
-            QVERIFY(!isRunning("sleep 32.5"));
+            QTRY_VERIFY(!isRunning("sleep 31." + timeOut.right(1) + unique));
+            QVERIFY(!isRunning("sleep 32.5" + unique));
         }
         int ends[2];
         QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);

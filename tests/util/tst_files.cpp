@@ -23,17 +23,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool makeLink(const QString &target, const QString &link)
-{
-    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0;
-}
-
-bool setOwner(const QString &path, uid_t uid, gid_t gid, mode_t mode)
-{
-    const QByteArray native = QFile::encodeName(path);
-    return ::chown(native.constData(), uid, gid) == 0 && ::chmod(native.constData(), mode) == 0;
-}
-
 ino_t inodeOf(const QString &path)
 {
     struct stat info
@@ -126,12 +115,12 @@ private Q_SLOTS:
         m_home = FileListing::canonicalPath(m_dir->path());
         // A home with its configuration kept in dotfiles, linked into place.
         QVERIFY(QDir().mkpath(path(u"dotfiles/lanyard"_s)) && QDir().mkpath(path(u".config"_s)));
-        QVERIFY(makeLink(u"../dotfiles/lanyard"_s, path(u".config/lanyard"_s)));
+        QVERIFY(TestFiles::link(u"../dotfiles/lanyard"_s, path(u".config/lanyard"_s)));
         QVERIFY(TestFiles::write(path(u"dotfiles/tools.lst"_s), "T,A,/a,,0\n"));
-        QVERIFY(makeLink(u"dotfiles/tools.lst"_s, path(u"link.lst"_s)));
-        QVERIFY(makeLink(u"link.lst"_s, path(u"chain.lst"_s)));
-        QVERIFY(makeLink(u"dotfiles/lanyard/new.lst"_s, path(u"dangling.lst"_s)));
-        QVERIFY(makeLink(u"loop"_s, path(u"loop"_s)));
+        QVERIFY(TestFiles::link(u"dotfiles/tools.lst"_s, path(u"link.lst"_s)));
+        QVERIFY(TestFiles::link(u"link.lst"_s, path(u"chain.lst"_s)));
+        QVERIFY(TestFiles::link(u"dotfiles/lanyard/new.lst"_s, path(u"dangling.lst"_s)));
+        QVERIFY(TestFiles::link(u"loop"_s, path(u"loop"_s)));
     }
 
     // A relative path is made absolute without touching "..": the kernel takes it after links.
@@ -245,12 +234,14 @@ private Q_SLOTS:
         const QString lockFile = folder + u"/.tools.lst.lock"_s;
         QVERIFY(QDir().mkdir(folder));
         if (row.fileMode != 0)
-            QVERIFY(TestFiles::write(list, "T,A,/a,,0\n")
-                    && setOwner(list, FilePermissionsApply::nobody, FilePermissionsApply::nobody, row.fileMode));
+            QVERIFY(
+                TestFiles::write(list, "T,A,/a,,0\n")
+                && TestFiles::setOwner(list, FilePermissionsApply::nobody, FilePermissionsApply::nobody, row.fileMode));
         if (row.rootsLockFile)
-            QVERIFY(TestFiles::write(lockFile, {}) && setOwner(lockFile, ::geteuid(), ::getegid(), 0600));
+            QVERIFY(TestFiles::write(lockFile, {}) && TestFiles::setOwner(lockFile, ::geteuid(), ::getegid(), 0600));
         // A folder of nobody's, whose permissions bind nobody.
-        QVERIFY(setOwner(folder, FilePermissionsApply::nobody, FilePermissionsApply::nobody, row.folderMode));
+        QVERIFY(
+            TestFiles::setOwner(folder, FilePermissionsApply::nobody, FilePermissionsApply::nobody, row.folderMode));
         {
             const FilePermissionsApply permissions;
             const FileLock lock(list, row.mode, moment);
@@ -349,7 +340,7 @@ private Q_SLOTS:
         QFETCH(bool, inPlace);
         QVERIFY2(::geteuid() == 0, "files of other users need root to make");
         const QString list = path(u"dotfiles/tools.lst"_s);
-        QVERIFY(setOwner(list, owner, group, 0666));
+        QVERIFY(TestFiles::setOwner(list, owner, group, 0666));
         QVERIFY(QFile::setPermissions(path(u"dotfiles"_s), QFileDevice::Permissions(0x7777)));
         const ino_t before = inodeOf(list);
         {
@@ -357,14 +348,8 @@ private Q_SLOTS:
             FileWriter writer(list);
             QVERIFY(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit());
         }
-        struct stat info
-        {
-        };
-        QVERIFY(::stat(QFile::encodeName(list).constData(), &info) == 0);
-        QCOMPARE(info.st_uid, owner);
-        QCOMPARE(info.st_gid, group);
-        QCOMPARE(info.st_mode & 07777, mode_t(0666));
-        QCOMPARE(info.st_ino == before, inPlace);
+        QCOMPARE(TestFiles::ownership(list), u"%1:%2:0666"_s.arg(owner).arg(group));
+        QCOMPARE(inodeOf(list) == before, inPlace);
         QCOMPARE(TestFiles::read(list), "T,B,/b,,0\n");
         QCOMPARE(QDir(path(u"dotfiles"_s)).entryList(QDir::Files | QDir::Hidden), QStringList{u"tools.lst"_s});
     }
