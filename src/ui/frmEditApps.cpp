@@ -36,6 +36,27 @@ namespace {
 
 const QString groupTag = u"ROOT"_s;
 
+/// A row of the tree that gives its picture when it is drawn: storing a picture in each of
+/// thousands of rows costs more than making the rows.
+class EntryNode : public QTreeWidgetItem
+{
+public:
+    EntryNode(const QString &name, const QIcon &icon)
+        : QTreeWidgetItem(QStringList{name})
+        , m_icon(icon)
+    {
+    }
+    QVariant data(int column, int role) const override
+    {
+        if (column == 0 && role == Qt::DecorationRole)
+            return m_icon;
+        return QTreeWidgetItem::data(column, role);
+    }
+
+private:
+    QIcon m_icon;
+};
+
 bool isGroupNode(const QTreeWidgetItem *node) { return node->data(0, frmEditApps::TagRole).toString() == groupTag; }
 
 bool isEditKey(int key) { return KeyRules::isEnter(key) || key == Qt::Key_Space; }
@@ -53,6 +74,9 @@ struct frmEditApps::Private
     // Null while the window serves none; its owner unloads the window before releasing it.
     LaunchEntries *apps = nullptr;
     ImageList imgExeIcons;
+    // Loaded once: every fill shows them.
+    const QIcon groupImage = ImageList::resourceIcon(u"GROUP"_s);
+    const QIcon appImage = ImageList::resourceIcon(u"APP"_s);
     // A message about a change made while the dialog was open, shown once it has closed.
     std::optional<Report> later;
     // Handlers that run a nested event loop; while one runs, unloading defers the deletion.
@@ -270,26 +294,22 @@ void frmEditApps::FillTree()
     tree->clear();
     images.clear();
     images.setImageSize(QSize(16, 16));
-    const QIcon groupImage = images.icon(images.add(ImageList::resourceIcon(u"GROUP"_s), u"GROUP"_s));
+    const QIcon groupImage = images.icon(images.add(d->groupImage, u"GROUP"_s));
     tree->setIconSize(images.imageSize());
 
     // Nodes are built detached and added in one go: the view then lays them out only once.
     QList<QTreeWidgetItem *> groupNodes;
     if (const LaunchEntries *apps = d->apps) {
-        const QIcon appImage = ImageList::resourceIcon(u"APP"_s);
         for (const LaunchEntries::Group &group : apps->groups()) {
             if (group.apps.isEmpty())
                 continue;
-            auto *groupNode = new QTreeWidgetItem(QStringList{group.name});
-            groupNode->setIcon(0, groupImage);
+            auto *groupNode = new EntryNode(group.name, groupImage);
             groupNode->setData(0, TagRole, groupTag);
             QList<QTreeWidgetItem *> appNodes;
             appNodes.reserve(group.apps.size());
             for (const LaunchEntries::App &app : group.apps) {
-                const int image = images.add(app.icon.isNull() ? appImage : app.icon);
-                auto *appNode = new QTreeWidgetItem(QStringList{app.name});
-                appNode->setIcon(0, images.icon(image));
-                appNodes.append(appNode);
+                const int image = images.add(app.icon.isNull() ? d->appImage : app.icon);
+                appNodes.append(new EntryNode(app.name, images.icon(image)));
             }
             groupNode->addChildren(appNodes);
             groupNodes.append(groupNode);
