@@ -51,8 +51,9 @@ constexpr double MaxCpuMsPerSecond = 150;
 constexpr int LateMs = 3000;
 constexpr int HostTimeOutMs = 120000;
 
-const QStringList environments{"plain",           "fork-exit",       "fork-_exit",    "no-descriptors", "threads",
-                               "sigchld-ignored", "sigchld-handled", "clock-forward", "clock-back",     "midnight"};
+const QStringList environments{"plain",      "fork-exit",       "fork-_exit",      "no-descriptors",
+                               "threads",    "sigchld-ignored", "sigchld-handled", "clock-forward",
+                               "clock-back", "midnight",        "stdin-closed"};
 
 /// What a scenario does and what it should find. Each run has a tag, digits that make its
 /// processes' command lines unique on the machine.
@@ -313,6 +314,10 @@ int runHost(const QString &environment)
     QTimer hostTimer;
     if (environment.startsWith(u"clock-") || environment == u"midnight")
         hostTimer.start(100);
+    if (environment == u"stdin-closed") {
+        // A daemon's host: the first descriptor the runner opens is 0.
+        ::close(STDIN_FILENO);
+    }
     if (environment == u"sigchld-ignored") {
         ::signal(SIGCHLD, SIG_IGN);
     } else if (environment == u"sigchld-handled") {
