@@ -8,10 +8,12 @@
 #include <Lanyard/ToolRun.h>
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -19,6 +21,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,6 +67,15 @@ struct Collected
         });
     }
 };
+
+/// @p bytes as octal escapes for the shell's printf.
+QString octal(const QByteArray &bytes)
+{
+    QString escaped;
+    for (const char byte : bytes)
+        escaped += u'\\' + QString::number(static_cast<unsigned char>(byte), 8).rightJustified(3, u'0');
+    return escaped;
+}
 
 QByteArray hostileBytes()
 {
@@ -298,6 +310,50 @@ private Q_SLOTS:
         // No piece holds a character cut in two (as U+FFFD where the text has none).
         for (const QString &piece : std::as_const(got.textPieces))
             QVERIFY(!piece.contains(QChar::ReplacementCharacter) || text.contains(QChar::ReplacementCharacter));
+    }
+
+    // A host that begins to listen for text during a run gets the text from there on, with a
+    // character that straddles that moment whole, and one cut short by the end as U+FFFD.
+    void textToALateListener_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // written before the host listens for text
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole-characters") << QByteArray("ab") << QByteArray("cd") << u"cd"_s;
+        QTest::newRow("three-bytes-straddle") << QByteArray("ab\342") << QByteArray("\202\254 cd") << u"€ cd"_s;
+        QTest::newRow("four-bytes-straddle") << QByteArray("\360\237") << QByteArray("\230\200") << u"😀"_s;
+        QTest::newRow("cut-short-by-the-end")
+            << QByteArray("a\342\202") << QByteArray() << QString(QChar::ReplacementCharacter);
+    }
+    void textToALateListener()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, text);
+        // The program writes the first bytes and waits on a named pipe for the host's word.
+        QTemporaryDir folder;
+        const QByteArray go = QFile::encodeName(folder.filePath(u"go"_s));
+        QVERIFY(::mkfifo(go.constData(), 0600) == 0);
+        addScript(u"Late"_s, u"printf \"%1\"; read word < \"%2\"; printf \"%3\""_s.arg(
+                                 octal(before), QFile::decodeName(go), octal(after)));
+        ToolRun *run = m_apps->startTool(u"T"_s, u"Late"_s);
+        Collected got;
+        got.follow(run);
+        QString late;
+        int word = -1;
+        const auto closeWord = qScopeGuard([&] {
+            if (word >= 0)
+                ::close(word);
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(got.output, before, Bound);
+        // Listening from the loop, once the pieces of the first bytes have all been told.
+        QObject::connect(run, &ToolRun::standardOutputText, run, [&late](const QString &piece) { late += piece; });
+        word = ::open(go.constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(word >= 0);
+        QCOMPARE(::write(word, "\n", 1), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, Bound);
+        QCOMPARE(got.output, before + after);
+        QCOMPARE(late, text);
     }
 
     // Deleting a running run, or the ExternalApps that owns it, ends its program.
