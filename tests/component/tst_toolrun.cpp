@@ -312,6 +312,25 @@ private Q_SLOTS:
             QVERIFY(!piece.contains(QChar::ReplacementCharacter) || text.contains(QChar::ReplacementCharacter));
     }
 
+    // A host may keep the pieces themselves: each holds its bytes, not room for a larger read.
+    void keptPiecesHoldTheirBytes()
+    {
+        addScript(u"Lines"_s, u"seq 1 30000"_s);
+        ToolRun *run = m_apps->startTool(u"T"_s, u"Lines"_s);
+        QList<QByteArray> pieces;
+        QObject::connect(run, &ToolRun::standardOutput, run, [&pieces](const QByteArray &bytes) { pieces << bytes; });
+        QSignalSpy finished(run, &ToolRun::finished);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, Bound);
+        qsizetype size = 0;
+        qsizetype held = 0;
+        for (const QByteArray &piece : std::as_const(pieces)) {
+            size += piece.size();
+            held += piece.capacity();
+        }
+        QCOMPARE(pieces.join().count('\n'), 30000);
+        QVERIFY2(held <= 2 * size, qPrintable(u"%1 bytes held for %2"_s.arg(held).arg(size)));
+    }
+
     // A host that begins to listen for text during a run gets the text from there on, with a
     // character that straddles that moment whole, and one cut short by the end as U+FFFD.
     void textToALateListener_data()
