@@ -46,7 +46,8 @@ void TextDecoder::skip(const QByteArray &bytes)
 {
     if (m_utf8.holdsPartOfACharacter()) {
         // A character began while the text was wanted: the decoder ends it (rare, and a piece).
-        m_utf8.decode(bytes);
+        // Decoding happens when the result becomes a QString.
+        const QString dropped = m_utf8.decode(bytes);
         return;
     }
     m_cut = cutCharacter(m_cut + bytes.right(3));

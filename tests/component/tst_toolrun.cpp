@@ -332,47 +332,57 @@ private Q_SLOTS:
     }
 
     // A host that begins to listen for text during a run gets the text from there on, with a
-    // character that straddles that moment whole, and one cut short by the end as U+FFFD.
+    // character that straddles that moment whole, and one cut short by the end as U+FFFD; also
+    // after it stopped listening in the middle of a character.
     void textToALateListener_data()
     {
-        QTest::addColumn<QByteArray>("before"); // written before the host listens for text
-        QTest::addColumn<QByteArray>("after");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("whole-characters") << QByteArray("ab") << QByteArray("cd") << u"cd"_s;
-        QTest::newRow("three-bytes-straddle") << QByteArray("ab\342") << QByteArray("\202\254 cd") << u"€ cd"_s;
-        QTest::newRow("four-bytes-straddle") << QByteArray("\360\237") << QByteArray("\230\200") << u"😀"_s;
+        QTest::addColumn<QByteArray>("listened"); // written while a first handler listens
+        QTest::addColumn<QByteArray>("unheard");  // written while no handler listens
+        QTest::addColumn<QByteArray>("heard");    // written while a second handler listens
+        QTest::addColumn<QString>("text");        // what the second handler gets
+        QTest::newRow("whole-characters") << QByteArray() << QByteArray("ab") << QByteArray("cd") << u"cd"_s;
+        QTest::newRow("three-bytes-straddle")
+            << QByteArray() << QByteArray("ab\342") << QByteArray("\202\254 cd") << u"€ cd"_s;
+        QTest::newRow("four-bytes-straddle")
+            << QByteArray() << QByteArray("\360\237") << QByteArray("\230\200") << u"😀"_s;
         QTest::newRow("cut-short-by-the-end")
-            << QByteArray("a\342\202") << QByteArray() << QString(QChar::ReplacementCharacter);
+            << QByteArray() << QByteArray("a\342\202") << QByteArray() << QString(QChar::ReplacementCharacter);
+        QTest::newRow("left-mid-character")
+            << QByteArray("a\342") << QByteArray("\202\254b") << QByteArray("cd") << u"cd"_s;
     }
     void textToALateListener()
     {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
+        QFETCH(QByteArray, listened);
+        QFETCH(QByteArray, unheard);
+        QFETCH(QByteArray, heard);
         QFETCH(QString, text);
-        // The program writes the first bytes and waits on a named pipe for the host's word.
+        // The program waits on a named pipe for the host's word between its writes.
         QTemporaryDir folder;
         const QByteArray go = QFile::encodeName(folder.filePath(u"go"_s));
         QVERIFY(::mkfifo(go.constData(), 0600) == 0);
-        addScript(u"Late"_s, u"printf \"%1\"; read word < \"%2\"; printf \"%3\""_s.arg(
-                                 octal(before), QFile::decodeName(go), octal(after)));
+        const QString wait = u"; read word < \"%1\"; "_s.arg(QFile::decodeName(go));
+        addScript(u"Late"_s, u"printf \""_s + octal(listened) + u'"' + wait + u"printf \""_s + octal(unheard) + u'"'
+                                 + wait + u"printf \""_s + octal(heard) + u'"');
+        const int word = ::open(go.constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(word >= 0);
+        const auto closeWord = qScopeGuard([word] { ::close(word); });
         ToolRun *run = m_apps->startTool(u"T"_s, u"Late"_s);
         Collected got;
         got.follow(run);
-        QString late;
-        int word = -1;
-        const auto closeWord = qScopeGuard([&] {
-            if (word >= 0)
-                ::close(word);
-        });
-        QTRY_COMPARE_WITH_TIMEOUT(got.output, before, Bound);
-        // Listening from the loop, once the pieces of the first bytes have all been told.
-        QObject::connect(run, &ToolRun::standardOutputText, run, [&late](const QString &piece) { late += piece; });
-        word = ::open(go.constData(), O_RDWR | O_CLOEXEC);
-        QVERIFY(word >= 0);
+        QString first;
+        QString second;
+        const QMetaObject::Connection firstHandler = QObject::connect(
+            run, &ToolRun::standardOutputText, run, [&first](const QString &piece) { first += piece; });
+        // Each change from the loop, once the pieces written before it have all been told.
+        QTRY_COMPARE_WITH_TIMEOUT(got.output, listened, Bound);
+        QObject::disconnect(firstHandler);
+        QCOMPARE(::write(word, "\n", 1), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(got.output, listened + unheard, Bound);
+        QObject::connect(run, &ToolRun::standardOutputText, run, [&second](const QString &piece) { second += piece; });
         QCOMPARE(::write(word, "\n", 1), 1);
         QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, Bound);
-        QCOMPARE(got.output, before + after);
-        QCOMPARE(late, text);
+        QCOMPARE(got.output, listened + unheard + heard);
+        QCOMPARE(second, text);
     }
 
     // Deleting a running run, or the ExternalApps that owns it, ends its program.
