@@ -8,8 +8,11 @@
 //   capture_peak_rss_growth_mb  the host's resident memory growth while the 1 GiB passes
 //                               (target: <= 16)
 // The file lives in a temporary folder where 1 GiB fits (the system's, else the current one)
-// and goes with it. Times are the best of a few rounds, the file read once before, so that
-// both sides read it from the page cache.
+// and goes with it, read once before so that every side reads it from the page cache. Each
+// round times cat alone, cat into a bare reading loop and cat by startTool one after the
+// other, each from its start to the program's end; a ratio is the median of the rounds' own
+// ratios (a loaded machine slows whole rounds), with the best and worst beside it. The CPU
+// time that cat and the host spend tells where the time goes whatever else the machine runs.
 #include "ProcessStatus.h"
 #include "launch/ChildReaper.h"
 
@@ -29,9 +32,11 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,7 +48,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qint64 fileSize = qint64(1) << 30;
-constexpr int rounds = 3;
+constexpr int rounds = 7;
 constexpr int starts = 200;
 
 /// A temporary folder on a file system with room for the file and some to spare.
@@ -74,53 +79,122 @@ bool writeFile(const QString &path)
     return file.flush();
 }
 
-/// `cat FILE > /dev/null`: the program alone, in milliseconds.
-double catAloneMs(const QString &path)
+double milliseconds(const timeval &time) { return double(time.tv_sec) * 1e3 + double(time.tv_usec) / 1e3; }
+
+/// The CPU time of this process (RUSAGE_SELF) or of its ended children (RUSAGE_CHILDREN).
+double cpuMs(int who)
 {
-    const QByteArray file = QFile::encodeName(path);
+    rusage usage{};
+    ::getrusage(who, &usage);
+    return milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
+}
+
+/// One pass of 1 GiB: its time, and the CPU time that the program and the host spent on it.
+struct Pass
+{
+    double ms = 0;
+    double programCpuMs = 0;
+    double hostCpuMs = 0;
+};
+
+template<typename Body>
+Pass timed(Body body)
+{
+    const double program = cpuMs(RUSAGE_CHILDREN);
+    const double host = cpuMs(RUSAGE_SELF);
+    QElapsedTimer timer;
+    timer.start();
+    body();
+    return {double(timer.nsecsElapsed()) / 1e6, cpuMs(RUSAGE_CHILDREN) - program, cpuMs(RUSAGE_SELF) - host};
+}
+
+/// Starts cat on @p file with @p actions in a new session, as startTool starts its programs (so
+/// that every cat here is scheduled alike, in a group of its own); -1 when it cannot.
+pid_t startCat(const QByteArray &file, const posix_spawn_file_actions_t &actions)
+{
     char program[] = "/bin/cat";
     char *argv[] = {program, const_cast<char *>(file.constData()), nullptr};
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, program, &actions, &attributes, argv, environ) != 0)
+        pid = -1;
+    ::posix_spawnattr_destroy(&attributes);
+    return pid;
+}
+
+/// `cat FILE > /dev/null`: the program alone.
+Pass catAlone(const QString &path)
+{
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, program, &actions, nullptr, argv, environ) == 0)
-        ::waitpid(pid, nullptr, 0);
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    const Pass pass = timed([&] {
+        const pid_t pid = startCat(QFile::encodeName(path), actions);
+        if (pid > 0)
+            ::waitpid(pid, nullptr, 0);
+    });
     ::posix_spawn_file_actions_destroy(&actions);
-    return ms;
+    return pass;
 }
 
 /// cat FILE into a pipe that the host reads in a tight loop, 1 MiB at a time, without any event
-/// loop: the least any host that takes the bytes can reach.
-double catIntoBareReaderMs(const QString &path)
+/// loop: the least any host that takes the bytes through a pipe can reach.
+Pass catIntoBareReader(const QString &path)
 {
-    const QByteArray file = QFile::encodeName(path);
-    char program[] = "/bin/cat";
-    char *argv[] = {program, const_cast<char *>(file.constData()), nullptr};
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
-        return -1;
+        return {};
     ::fcntl(ends[0], F_SETPIPE_SZ, 1 << 20);
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
     QByteArray buffer(1 << 20, Qt::Uninitialized);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, program, &actions, nullptr, argv, environ) == 0) {
+    const Pass pass = timed([&] {
+        const pid_t pid = startCat(QFile::encodeName(path), actions);
+        if (pid <= 0)
+            return;
         ::close(ends[1]);
+        ends[1] = -1;
         while (::read(ends[0], buffer.data(), size_t(buffer.size())) > 0) { }
         ::waitpid(pid, nullptr, 0);
-    }
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    });
     ::posix_spawn_file_actions_destroy(&actions);
     ::close(ends[0]);
-    return ms;
+    if (ends[1] >= 0)
+        ::close(ends[1]);
+    return pass;
 }
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+/// The passes of one kind, a round each.
+struct Rounds
+{
+    std::vector<double> ms;
+    std::vector<double> programCpuMs;
+    std::vector<double> hostCpuMs;
+
+    void add(const Pass &pass)
+    {
+        ms.push_back(pass.ms);
+        programCpuMs.push_back(pass.programCpuMs);
+        hostCpuMs.push_back(pass.hostCpuMs);
+    }
+    /// Each round's time against that of @p other in the same round.
+    std::vector<double> over(const Rounds &other) const
+    {
+        std::vector<double> ratios;
+        for (size_t i = 0; i < ms.size() && i < other.ms.size(); ++i)
+            ratios.push_back(ms[i] / other.ms[i]);
+        return ratios;
+    }
+};
 
 /// Runs the entry until it has finished, handing each piece of its output to @p discard.
 template<typename Discard>
@@ -141,33 +215,32 @@ bool resetPeakMemory()
     return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
 }
 
-/// 1 GiB through cat into a host that discards it: the time, and the host's memory growth.
+/// 1 GiB through cat into a host that discards it, and the host's memory growth meanwhile.
 struct Capture
 {
-    double ms;
+    Pass pass;
     double growthMb;
 };
 
-Capture captureMs(ExternalApps &apps)
+Capture capture(ExternalApps &apps)
 {
     const long before = processStatusKb("VmRSS");
     const bool peakReset = resetPeakMemory();
     qint64 received = 0;
     long sampledPeak = before;
-    QElapsedTimer timer;
-    timer.start();
-    runToEnd(apps, u"Cat"_s, [&](const QByteArray &bytes) {
-        received += bytes.size();
-        // Where the peak cannot be reset, a look every 16 MiB.
-        if (!peakReset && received % (qint64(16) << 20) < bytes.size())
-            sampledPeak = std::max(sampledPeak, processStatusKb("VmRSS"));
+    const Pass pass = timed([&] {
+        runToEnd(apps, u"Cat"_s, [&](const QByteArray &bytes) {
+            received += bytes.size();
+            // Where the peak cannot be reset, a look every 16 MiB.
+            if (!peakReset && received % (qint64(16) << 20) < bytes.size())
+                sampledPeak = std::max(sampledPeak, processStatusKb("VmRSS"));
+        });
     });
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
     const long peak = peakReset ? processStatusKb("VmHWM") : sampledPeak;
     if (received != fileSize)
         std::fprintf(stderr, "bench_capture: %lld bytes came through, not %lld\n", static_cast<long long>(received),
                      static_cast<long long>(fileSize));
-    return {ms, double(std::max(0L, peak - before)) / 1024.0};
+    return {pass, double(std::max(0L, peak - before)) / 1024.0};
 }
 
 /// The first output byte of echo by startTool, in milliseconds, the best of the starts.
@@ -259,25 +332,34 @@ int main(int argc, char **argv)
     apps.AddApp(u"Bench"_s, u"Cat"_s, u"/bin/cat"_s, u'"' + file + u'"', false);
     apps.AddApp(u"Bench"_s, u"Echo"_s, u"/bin/echo"_s, u"x"_s, false);
 
-    catAloneMs(file); // into the page cache
-    double alone = 1e9;
-    double captured = 1e9;
+    catAlone(file); // into the page cache
+    Rounds alone;
+    Rounds bareReader;
+    Rounds captured;
     double growthMb = 0;
-    double bareCapture = 1e9;
     for (int round = 0; round < rounds; ++round) {
-        alone = std::min(alone, catAloneMs(file));
-        bareCapture = std::min(bareCapture, catIntoBareReaderMs(file));
-        const Capture capture = captureMs(apps);
-        captured = std::min(captured, capture.ms);
-        growthMb = std::max(growthMb, capture.growthMb);
+        alone.add(catAlone(file));
+        bareReader.add(catIntoBareReader(file));
+        const Capture run = capture(apps);
+        captured.add(run.pass);
+        growthMb = std::max(growthMb, run.growthMb);
     }
     const double execute = executeFirstByteMs(apps);
     const double firstByte = firstByteMs(apps);
     const double bare = bareFirstByteMs();
-    std::printf("capture_1gib_ratio_cat %.2f ratio\n", captured / alone);
-    std::printf("capture_1gib_ms %.0f ms\n", captured);
-    std::printf("capture_1gib_cat_alone_ms %.0f ms\n", alone);
-    std::printf("capture_1gib_bare_reader_ms %.0f ms\n", bareCapture);
+    const std::vector<double> ratios = captured.over(alone);
+    std::printf("capture_1gib_ratio_cat %.2f ratio\n", median(ratios));
+    std::printf("capture_1gib_ratio_cat_best %.2f ratio\n", *std::min_element(ratios.begin(), ratios.end()));
+    std::printf("capture_1gib_ratio_cat_worst %.2f ratio\n", *std::max_element(ratios.begin(), ratios.end()));
+    std::printf("capture_1gib_ms %.0f ms\n", median(captured.ms));
+    std::printf("capture_1gib_cat_alone_ms %.0f ms\n", median(alone.ms));
+    std::printf("capture_1gib_bare_reader_ms %.0f ms\n", median(bareReader.ms));
+    std::printf("capture_1gib_bare_reader_ratio_cat %.2f ratio\n", median(bareReader.over(alone)));
+    std::printf("capture_1gib_ratio_bare_reader %.2f ratio\n", median(captured.over(bareReader)));
+    std::printf("capture_1gib_cat_alone_cpu_ms %.0f ms\n", median(alone.programCpuMs));
+    std::printf("capture_1gib_cat_cpu_ms %.0f ms\n", median(captured.programCpuMs));
+    std::printf("capture_1gib_host_cpu_ms %.0f ms\n", median(captured.hostCpuMs));
+    std::printf("capture_1gib_bare_reader_cpu_ms %.0f ms\n", median(bareReader.hostCpuMs));
     std::printf("capture_start_ratio_execute %.2f ratio\n", firstByte / execute);
     std::printf("capture_first_byte_ms %.3f ms\n", firstByte);
     std::printf("capture_execute_first_byte_ms %.3f ms\n", execute);

@@ -51,9 +51,13 @@ void ToolRun::Private::relay(const QByteArray &bytes, void (ToolRun::*bytesSigna
     const QPointer<ToolRun> alive(q);
     Q_EMIT(q->*bytesSignal)(bytes);
     // A handler may have cancelled or deleted the run; nothing more is told then. Text is
-    // decoded only for a host that listens for it.
-    if (!alive || state != State::Running || !q->isSignalConnected(QMetaMethod::fromSignal(textSignal)))
+    // decoded only for a host that listens for it, which may begin to listen at any piece.
+    if (!alive || state != State::Running)
         return;
+    if (!q->isSignalConnected(QMetaMethod::fromSignal(textSignal))) {
+        decoder.skip(bytes);
+        return;
+    }
     const QString text = decoder.decode(bytes);
     if (!text.isEmpty())
         Q_EMIT(q->*textSignal)(text);

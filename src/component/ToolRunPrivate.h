@@ -1,25 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "TextDecoder.h"
 #include "launch/ToolProcess.h"
 
 #include <Lanyard/ToolRun.h>
 
-#include <QStringDecoder>
-
 namespace Lanyard {
-
-/// A UTF-8 decoder that tells whether it holds the first bytes of a character still to come. A
-/// byte order mark the program writes first is text it wrote, and stays.
-class TextDecoder : public QStringDecoder
-{
-public:
-    TextDecoder()
-        : QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom)
-    {
-    }
-    bool holdsPartOfACharacter() const { return state.remainingChars != 0; }
-};
 
 /// The state of a ToolRun and the process it relays; ExternalApps::startTool starts it.
 struct LANYARD_NO_EXPORT ToolRun::Private

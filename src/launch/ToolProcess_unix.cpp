@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <ctime>
 #include <mutex>
@@ -21,6 +22,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace Lanyard {
@@ -103,6 +105,15 @@ bool emptyNow(int fd)
         ready = ::poll(&entry, 1, 0);
     } while (ready < 0 && errno == EINTR);
     return ready == 0;
+}
+
+/// The bytes waiting in the pipe of @p fd, from 1 (also at its end) to ToolProcess::ReadSize.
+qsizetype waitingBytes(int fd)
+{
+    int waiting = 0;
+    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting < 1)
+        return 1;
+    return std::min<qsizetype>(waiting, ToolProcess::ReadSize);
 }
 
 /// Gives the pipe of @p fd room for more than the usual 64 KiB where the system allows it:
@@ -313,11 +324,16 @@ void ToolProcess::Private::writeInput()
 
 void ToolProcess::Private::read(PipeEnd &end, void (ToolProcess::*deliver)(const QByteArray &))
 {
-    // The piece is reused: it is copied only when the host has kept the last one.
-    piece.resize(ReadSize);
+    // A piece the host let go is read into again, at full size. One it kept stays its own, and
+    // the next is made at the size that waits in the pipe: a host that keeps every piece holds
+    // no more than the bytes.
+    if (piece.isDetached())
+        piece.resize(ReadSize);
+    else
+        piece = QByteArray(waitingBytes(end.fd.get()), Qt::Uninitialized);
     ssize_t count = 0;
     do {
-        count = ::read(end.fd.get(), piece.data(), size_t(ReadSize));
+        count = ::read(end.fd.get(), piece.data(), size_t(piece.size()));
     } while (count < 0 && errno == EINTR);
     if (count < 0 && errno == EAGAIN)
         return;

@@ -8,10 +8,12 @@
 #include <Lanyard/ToolRun.h>
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -19,6 +21,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,6 +67,15 @@ struct Collected
         });
     }
 };
+
+/// @p bytes as octal escapes for the shell's printf.
+QString octal(const QByteArray &bytes)
+{
+    QString escaped;
+    for (const char byte : bytes)
+        escaped += u'\\' + QString::number(static_cast<unsigned char>(byte), 8).rightJustified(3, u'0');
+    return escaped;
+}
 
 QByteArray hostileBytes()
 {
@@ -298,6 +310,79 @@ private Q_SLOTS:
         // No piece holds a character cut in two (as U+FFFD where the text has none).
         for (const QString &piece : std::as_const(got.textPieces))
             QVERIFY(!piece.contains(QChar::ReplacementCharacter) || text.contains(QChar::ReplacementCharacter));
+    }
+
+    // A host may keep the pieces themselves: each holds its bytes, not room for a larger read.
+    void keptPiecesHoldTheirBytes()
+    {
+        addScript(u"Lines"_s, u"seq 1 30000"_s);
+        ToolRun *run = m_apps->startTool(u"T"_s, u"Lines"_s);
+        QList<QByteArray> pieces;
+        QObject::connect(run, &ToolRun::standardOutput, run, [&pieces](const QByteArray &bytes) { pieces << bytes; });
+        QSignalSpy finished(run, &ToolRun::finished);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, Bound);
+        qsizetype size = 0;
+        qsizetype held = 0;
+        for (const QByteArray &piece : std::as_const(pieces)) {
+            size += piece.size();
+            held += piece.capacity();
+        }
+        QCOMPARE(pieces.join().count('\n'), 30000);
+        QVERIFY2(held <= 2 * size, qPrintable(u"%1 bytes held for %2"_s.arg(held).arg(size)));
+    }
+
+    // A host that begins to listen for text during a run gets the text from there on, with a
+    // character that straddles that moment whole, and one cut short by the end as U+FFFD; also
+    // after it stopped listening in the middle of a character.
+    void textToALateListener_data()
+    {
+        QTest::addColumn<QByteArray>("listened"); // written while a first handler listens
+        QTest::addColumn<QByteArray>("unheard");  // written while no handler listens
+        QTest::addColumn<QByteArray>("heard");    // written while a second handler listens
+        QTest::addColumn<QString>("text");        // what the second handler gets
+        QTest::newRow("whole-characters") << QByteArray() << QByteArray("ab") << QByteArray("cd") << u"cd"_s;
+        QTest::newRow("three-bytes-straddle")
+            << QByteArray() << QByteArray("ab\342") << QByteArray("\202\254 cd") << u"€ cd"_s;
+        QTest::newRow("four-bytes-straddle")
+            << QByteArray() << QByteArray("\360\237") << QByteArray("\230\200") << u"😀"_s;
+        QTest::newRow("cut-short-by-the-end")
+            << QByteArray() << QByteArray("a\342\202") << QByteArray() << QString(QChar::ReplacementCharacter);
+        QTest::newRow("left-mid-character")
+            << QByteArray("a\342") << QByteArray("\202\254b") << QByteArray("cd") << u"cd"_s;
+    }
+    void textToALateListener()
+    {
+        QFETCH(QByteArray, listened);
+        QFETCH(QByteArray, unheard);
+        QFETCH(QByteArray, heard);
+        QFETCH(QString, text);
+        // The program waits on a named pipe for the host's word between its writes.
+        QTemporaryDir folder;
+        const QByteArray go = QFile::encodeName(folder.filePath(u"go"_s));
+        QVERIFY(::mkfifo(go.constData(), 0600) == 0);
+        const QString wait = u"; read word < \"%1\"; "_s.arg(QFile::decodeName(go));
+        addScript(u"Late"_s, u"printf \""_s + octal(listened) + u'"' + wait + u"printf \""_s + octal(unheard) + u'"'
+                                 + wait + u"printf \""_s + octal(heard) + u'"');
+        const int word = ::open(go.constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(word >= 0);
+        const auto closeWord = qScopeGuard([word] { ::close(word); });
+        ToolRun *run = m_apps->startTool(u"T"_s, u"Late"_s);
+        Collected got;
+        got.follow(run);
+        QString first;
+        QString second;
+        const QMetaObject::Connection firstHandler = QObject::connect(
+            run, &ToolRun::standardOutputText, run, [&first](const QString &piece) { first += piece; });
+        // Each change from the loop, once the pieces written before it have all been told.
+        QTRY_COMPARE_WITH_TIMEOUT(got.output, listened, Bound);
+        QObject::disconnect(firstHandler);
+        QCOMPARE(::write(word, "\n", 1), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(got.output, listened + unheard, Bound);
+        QObject::connect(run, &ToolRun::standardOutputText, run, [&second](const QString &piece) { second += piece; });
+        QCOMPARE(::write(word, "\n", 1), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, Bound);
+        QCOMPARE(got.output, listened + unheard + heard);
+        QCOMPARE(second, text);
     }
 
     // Deleting a running run, or the ExternalApps that owns it, ends its program.
