@@ -285,15 +285,11 @@ ToolRun *ExternalApps::startTool(const QString &group, const QString &app, const
         return nullptr;
     auto *run = new ToolRun(group, app, this);
     const Result<LaunchCommand> command = d->planLaunch(group, app);
-    QString reason;
-    if (command) {
-        reason = run->d->start(command.value(), input, inputFrom);
-    } else {
-        reason = command.error().detail();
-        run->d->fail(reason);
-    }
-    if (!reason.isEmpty())
-        Q_EMIT launchFailed(group, app, reason);
+    const Result<void> started = command ? run->d->start(command.value(), input, inputFrom) : command.error();
+    if (!command)
+        run->d->fail(command.error().detail());
+    if (!started)
+        Q_EMIT launchFailed(group, app, started.error().detail());
     return run;
 }
 

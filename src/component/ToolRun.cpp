@@ -20,15 +20,15 @@ ToolRun::Private::Private(ToolRun *run, const QString &groupName, const QString 
     QObject::connect(&process, &ToolProcess::ended, q, [this](int code) { ended(code); });
 }
 
-QString ToolRun::Private::start(const LaunchCommand &command, const QByteArray &input, Input inputFrom)
+Result<void> ToolRun::Private::start(const LaunchCommand &command, const QByteArray &input, Input inputFrom)
 {
-    const QString reason = process.start(command, input,
-                                         inputFrom == Input::HostStandardInput
-                                             ? ToolProcess::InputFrom::HostStandardInput
-                                             : ToolProcess::InputFrom::Bytes);
-    if (!reason.isEmpty())
-        fail(reason);
-    return reason;
+    const Result<void> started = process.start(command, input,
+                                               inputFrom == Input::HostStandardInput
+                                                   ? ToolProcess::InputFrom::HostStandardInput
+                                                   : ToolProcess::InputFrom::Bytes);
+    if (!started)
+        fail(started.error().detail());
+    return started;
 }
 
 void ToolRun::Private::fail(const QString &reason)

@@ -13,8 +13,8 @@ struct LANYARD_NO_EXPORT ToolRun::Private
 {
     Private(ToolRun *run, const QString &group, const QString &app);
 
-    /// Starts @p command; when it cannot start, fails (see fail()) and gives the reason.
-    QString start(const LaunchCommand &command, const QByteArray &input, Input inputFrom);
+    /// Starts @p command; when it cannot start, fails (see fail()) and gives why.
+    Result<void> start(const LaunchCommand &command, const QByteArray &input, Input inputFrom);
     /// The run never started, for @p reason: FailedToStart now, told from the event loop.
     void fail(const QString &reason);
 

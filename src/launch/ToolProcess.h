@@ -2,6 +2,7 @@
 #pragma once
 
 #include <Lanyard/LaunchCommand.h>
+#include <Lanyard/Result.h>
 
 #include <QByteArray>
 #include <QObject>
@@ -46,7 +47,7 @@ public:
     ~ToolProcess() override;
 
     /// Starts @p command; an empty text when it runs, else why not (nothing is emitted then).
-    QString start(const LaunchCommand &command, const QByteArray &input, InputFrom inputFrom);
+    Result<void> start(const LaunchCommand &command, const QByteArray &input, InputFrom inputFrom);
 
     /// True from a successful start until ended is emitted.
     bool isRunning() const;

@@ -254,7 +254,7 @@ bool ToolProcess::Private::openPipes(const QByteArray &bytes, InputFrom inputFro
     return true;
 }
 
-QString ToolProcess::start(const LaunchCommand &command, const QByteArray &input, InputFrom inputFrom)
+Result<void> ToolProcess::start(const LaunchCommand &command, const QByteArray &input, InputFrom inputFrom)
 {
     UniqueFd inputRead;
     UniqueFd outputWrite;
@@ -262,7 +262,7 @@ QString ToolProcess::start(const LaunchCommand &command, const QByteArray &input
     if (!d->openPipes(input, inputFrom, inputRead, outputWrite, errorWrite)) {
         const int error = errno;
         d->closePipes();
-        return qt_error_string(error);
+        return ComponentError(ErrorCode::FileNotFound, qt_error_string(error));
     }
     SpawnOptions options;
     options.newSession = true;
@@ -276,14 +276,14 @@ QString ToolProcess::start(const LaunchCommand &command, const QByteArray &input
     const SpawnResult started = ProcessSpawn::start(command.program, command.arguments, options);
     if (!started.started()) {
         d->closePipes();
-        return Launcher::spawnFailure(started).detail();
+        return Launcher::spawnFailure(started);
     }
     d->child = std::make_unique<ChildProcess>(started.pid);
     d->running = true;
     d->pendingInput = input;
     LivePipes::instance().add(d.get());
     d->watch();
-    return QString();
+    return Result<void>();
 }
 
 void ToolProcess::Private::watch()
