@@ -170,6 +170,23 @@ private Q_SLOTS:
         QCOMPARE(namesOf(reader), (QStringList{u"Edit|vi"_s, u"Other|saved"_s, u"Mine|unsaved"_s}));
     }
 
+    // Another writer's entry that this object's limits leave out of a reload is still the
+    // file's: this object's next save keeps it.
+    void entriesBeyondTheLimitsSurviveTheNextSave()
+    {
+        Window mine(list());
+        mine.apps.setMaxApps(1);
+        // One entry beyond the object's room in Edit, and one it shows, so that the reload is seen.
+        QVERIFY(replace(list(), "; tools\r\n" + line(u"Edit"_s, u"vi"_s) + line(u"Edit"_s, u"ed"_s)
+                                    + line(u"Other"_s, u"saved"_s)));
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
+        QVERIFY(!mine.menuHas(u"Edit"_s, u"ed"_s));
+        mine.apps.setCmdLine(u"Edit"_s, u"vi"_s, u"-x"_s);
+        QVERIFY(mine.apps.save());
+        const QByteArray file = TestFiles::read(list());
+        QVERIFY2(file.contains("Edit,ed,/bin/true,,0") && file.contains("Edit,vi,/bin/true,-x,0"), file.constData());
+    }
+
     // A rename not yet saved onto the name another writer then saved keeps both entries, in the
     // view and in the file after its save.
     void unsavedRenameOntoAnotherWritersName()
