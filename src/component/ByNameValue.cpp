@@ -108,25 +108,17 @@ QWidget *argument(const QVariant &value)
 QVariant converted(const QVariant &value, QMetaType type)
 {
     switch (type.id()) {
-    case QMetaType::QVariant:
-        return value;
-    case QMetaType::Short:
-        return QVariant::fromValue(argument<qint16>(value));
     case QMetaType::Int:
         return QVariant::fromValue(VariantOps::toInt32(value));
     case QMetaType::QString:
         return QVariant::fromValue(argument<QString>(value));
     case QMetaType::Bool:
         return QVariant::fromValue(argument<bool>(value));
-    case QMetaType::QByteArray:
-        return QVariant::fromValue(argument<QByteArray>(value));
     default:
         break;
     }
     if (type == QMetaType::fromType<Language>())
         return QVariant::fromValue(argument<Language>(value));
-    if (type == QMetaType::fromType<ToolRun::Input>())
-        return QVariant::fromValue(argument<ToolRun::Input>(value));
     QVariant copy = value;
     if (!copy.convert(type))
         raiseError(ErrorCode::TypeMismatch);

@@ -42,9 +42,9 @@ ToolRun::Input argument(const QVariant &value);
 template<>
 QWidget *argument(const QVariant &value);
 
-/// @p value as a value of @p type, by the rules of argument<T>: for the typed parameters of
-/// invokable members and for writable properties reached through invoke(). Types that have no
-/// rule of their own are converted as Qt converts them.
+/// @p value as a value of @p type, by the rules of argument<T>: for the writable properties
+/// that invoke() assigns (int, QString, bool, Language). Types that have no rule of their own
+/// are converted as Qt converts them.
 QVariant converted(const QVariant &value, QMetaType type);
 
 QVariant result(qint16 value);
