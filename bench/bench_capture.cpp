@@ -13,6 +13,7 @@
 // other, each from its start to the program's end; a ratio is the median of the rounds' own
 // ratios (a loaded machine slows whole rounds), with the best and worst beside it. The CPU
 // time that cat and the host spend tells where the time goes whatever else the machine runs.
+#include "CpuTime.h"
 #include "ProcessStatus.h"
 #include "launch/ChildReaper.h"
 
@@ -36,7 +37,6 @@
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,16 +77,6 @@ bool writeFile(const QString &path)
             return false;
     }
     return file.flush();
-}
-
-double milliseconds(const timeval &time) { return double(time.tv_sec) * 1e3 + double(time.tv_usec) / 1e3; }
-
-/// The CPU time of this process (RUSAGE_SELF) or of its ended children (RUSAGE_CHILDREN).
-double cpuMs(int who)
-{
-    rusage usage{};
-    ::getrusage(who, &usage);
-    return milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
 }
 
 /// One pass of 1 GiB: its time, and the CPU time that the program and the host spent on it.
