@@ -280,6 +280,22 @@ private Q_SLOTS:
         }
     }
 
+    // The kernel keeps a bounded queue of file events. When other files' events fill it before
+    // the list is replaced, the list's own event is lost: the overflow alone brings the reload.
+    void changeLostToAFullEventQueueIsSeen()
+    {
+        Window mine(list());
+        QFile limit(u"/proc/sys/fs/inotify/max_queued_events"_s);
+        QVERIFY(limit.open(QIODevice::ReadOnly));
+        const int queued = limit.readAll().trimmed().toInt();
+        QVERIFY(queued > 0 && queued <= 1 << 20);
+        // Each new file brings two events, a creation and a close after writing.
+        for (int i = 0; i <= queued / 2; ++i)
+            QVERIFY(TestFiles::write(m_dir->filePath(u"flood-%1"_s.arg(i)), QByteArray()));
+        QVERIFY(replace(list(), "; tools\r\n" + line(u"Edit"_s, u"vi"_s) + line(u"Other"_s, u"saved"_s)));
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
+    }
+
     // A list that turns bad (NUL bytes) is not read: nothing changes, nothing is told, the save
     // writes nothing over it, and it is said once. Once good again, it is followed as before.
     void badFileChangesNothing()
