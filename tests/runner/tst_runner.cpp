@@ -290,6 +290,54 @@ private Q_SLOTS:
         other.reap();
     }
 
+    // A host's thread that gets signals while KillProcess waits out the program's grace: the
+    // wait goes on through them, and the program that cleans up on SIGTERM finishes doing so.
+    void killProcessGraceOutlastsSignals()
+    {
+        QTemporaryDir dir;
+        const QString cleaned = dir.filePath("cleaned");
+        const QString script = QStringLiteral(" -c ': 52.%1; trap \"sleep 0.1; echo done >%2; exit 0\" TERM; "
+                                              "echo >%3; while :; do sleep 0.05; done'")
+                                   .arg(unique, cleaned, dir.filePath("ready"));
+        struct sigaction noted
+        {
+        };
+        noted.sa_handler = [](int) {};
+        ::sigemptyset(&noted.sa_mask); // no SA_RESTART: the wait sees EINTR
+        struct sigaction previous
+        {
+        };
+        QCOMPARE(::sigaction(SIGUSR1, &noted, &previous), 0);
+        const pthread_t waiting = ::pthread_self();
+        std::atomic<bool> interrupting = false;
+        std::atomic<bool> done = false;
+        std::thread signaller([&] {
+            while (!done) {
+                if (interrupting)
+                    ::pthread_kill(waiting, SIGUSR1);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        std::optional<bool> result;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            const pid_t shell = ProcessCensus::running("sh -c : 52." + unique).value(0);
+            if (shell == 0 || !QFile::exists(dir.filePath("ready")))
+                return;
+            poll.stop();
+            interrupting = true;
+            result = clsEXE::KillProcess(shell);
+            interrupting = false;
+        });
+        poll.start(10);
+        clsEXE().ShellAndWait("sh", script, 60);
+        done = true;
+        signaller.join();
+        ::sigaction(SIGUSR1, &previous, nullptr);
+        QCOMPARE(result, std::optional(true));
+        QCOMPARE(TestFiles::read(cleaned), QByteArray("done\n"));
+    }
+
     // A time-out ends the program with everything it started; a program that ended by itself
     // leaves what it started running: not ours to end, nor to signal.
     void endsWhatTheProgramStartedOnlyAtATimeOut()
