@@ -6,6 +6,7 @@
 #include "common/Files.h"
 #include "common/ProcessCensus.h"
 #include "launch/ChildProcess.h"
+#include "launch/ChildReaper.h"
 #include "launch/ProcessSpawn.h"
 #include "runner/WindowFinder.h"
 #include "runner/clsEXE.h"
@@ -13,6 +14,7 @@
 #include <Lanyard/ComponentError.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -26,6 +28,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <xcb/xcb.h>
 
@@ -57,6 +60,27 @@ double threadCpuMs()
 }
 
 bool isRunning(const QString &marker) { return !ProcessCensus::running(marker).isEmpty(); }
+
+/// Whether the reaper's thread sleeps in an epoll wait: it is found by its name, and the kernel
+/// tells the system call a sleeping thread is in.
+bool reaperSleepsInEpoll()
+{
+    for (const QString &task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (TestFiles::read("/proc/self/task/" + task + "/comm") != "lanyard-reaper\n")
+            continue;
+        const long call = TestFiles::read("/proc/self/task/" + task + "/syscall").split(' ').value(0).toLong();
+#ifdef SYS_epoll_wait
+        if (call == SYS_epoll_wait)
+            return true;
+#endif
+#ifdef SYS_epoll_pwait2
+        if (call == SYS_epoll_pwait2)
+            return true;
+#endif
+        return call == SYS_epoll_pwait;
+    }
+    return false;
+}
 
 /// Runs RedirectDOSEXE; the RedirOutput pieces joined, each checked to be at most 256 long.
 QString redirect(clsEXE &runner, const QString &command, const QString &startText = {}, qint32 timeOut = 0,
@@ -336,6 +360,21 @@ private Q_SLOTS:
         ::sigaction(SIGUSR1, &previous, nullptr);
         QCOMPARE(result, std::optional(true));
         QCOMPARE(TestFiles::read(cleaned), QByteArray("done\n"));
+    }
+
+    // While its children have pidfds the reaper's thread sleeps until one ends: it does not look
+    // at them on a timer.
+    void reaperSleepsUntilAChildEnds()
+    {
+        SpawnOptions options;
+        options.searchPath = true;
+        const pid_t sleeper = ProcessSpawn::start("sleep", {"33." + unique}, options).pid;
+        QVERIFY(sleeper > 0);
+        ChildReaper::instance().watch(sleeper);
+        const bool sleeps = QTest::qWaitFor(reaperSleepsInEpoll, 10000);
+        ::kill(sleeper, SIGKILL);
+        QVERIFY(sleeps);
+        QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 33." + unique), 10000);
     }
 
     // A time-out ends the program with everything it started; a program that ended by itself
