@@ -118,8 +118,8 @@ private Q_SLOTS:
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
         for (const char *name :
-             {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "link-type-prog", "no-icon-prog",
-              "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script"})
+             {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "hidden-only-prog", "link-type-prog",
+              "no-icon-prog", "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -145,6 +145,9 @@ private Q_SLOTS:
         const QString darkRed = picture("darkred");
         addEntry("hidden.desktop", desktopEntry(program("hidden-prog"), darkRed), m_system.path());
         addEntry("hidden.desktop", "[Desktop Entry]\nHidden=true\n");
+        addEntry("hiddenonly.desktop",
+                 "[Desktop Entry]\nType=Application\nHidden=true\nExec=" + program("hidden-only-prog").toUtf8()
+                     + "\nIcon=" + darkRed.toUtf8() + "\n");
         addEntry("link.desktop",
                  desktopEntry(program("link-type-prog"), darkRed).replace("Type=Application", "Type=Link"));
         addEntry("noicon.desktop",
@@ -180,6 +183,7 @@ private Q_SLOTS:
         QTest::newRow("link-to-the-program") << IconRow{home("links/abs-link"), true, Qt::red};
         QTest::newRow("user-entry-hides-system-entry") << IconRow{program("shadow-prog"), true, Qt::darkGreen};
         QTest::newRow("hidden-user-entry-hides-system-entry") << IconRow{program("hidden-prog"), true, script};
+        QTest::newRow("hidden-entry") << IconRow{program("hidden-only-prog"), true, script};
         QTest::newRow("entry-of-type-link") << IconRow{program("link-type-prog"), true, script};
         QTest::newRow("entry-without-icon") << IconRow{program("no-icon-prog"), true, script};
         QTest::newRow("icon-outside-main-group") << IconRow{program("other-group-prog"), true, script};
