@@ -13,8 +13,10 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -645,6 +647,47 @@ private Q_SLOTS:
         });
         dialog->exec();
         QCOMPARE(shown, message);
+    }
+
+    // Browse opens in the program's folder and lists the programs there (and folders); choosing
+    // "All Files (*)" lists the other files too, and the chosen file goes into the box.
+    void browseListsProgramsOrAllFiles()
+    {
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy("/bin/true", folder.filePath("prog")) && QDir(folder.path()).mkdir("sub"));
+        QFile notes(folder.filePath("notes.txt"));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.close();
+        frmNewApp *dialog = loadDialog(m_apps.get(), {"Tools", "Prog", folder.filePath("prog"), "", false});
+        QStringList programs;
+        QStringList all;
+        whenModalShown("frmNewApp", [&](QWidget *window) {
+            whenModalShown("cdlgBrowse", [&](QWidget *shown) {
+                auto *browse = static_cast<QFileDialog *>(shown);
+                auto *files = browse->findChild<QListView *>("listView");
+                const auto listed = [&] {
+                    QStringList names;
+                    for (int row = 0; row < files->model()->rowCount(files->rootIndex()); ++row)
+                        names << files->model()->index(row, 0, files->rootIndex()).data().toString();
+                    names.sort();
+                    return names;
+                };
+                QTRY_VERIFY_WITH_TIMEOUT(listed().contains("prog"), 10000);
+                programs = listed();
+                auto *types = browse->findChild<QComboBox *>("fileTypeCombo");
+                focusOn(types);
+                press(Qt::Key_End);
+                QTRY_VERIFY_WITH_TIMEOUT(listed().contains("notes.txt"), 10000);
+                all = listed();
+                browse->selectFile(folder.filePath("notes.txt"));
+                QMetaObject::invokeMethod(browse, "accept");
+            });
+            play(window, {"click:cmdBrowse", "close"});
+        });
+        dialog->exec();
+        QCOMPARE(programs, (QStringList{"prog", "sub"}));
+        QCOMPARE(all, (QStringList{"notes.txt", "prog", "sub"}));
+        QCOMPARE(dialog->fields().path, folder.filePath("notes.txt"));
     }
 
     // What cannot be done is said in the user's words, and the tree shows what is.
