@@ -565,10 +565,21 @@ private Q_SLOTS:
 
     // The stub ends its command's whole process group: at its time-out, on a termination
     // signal, and while blocked passing output on to a reader that does not read.
+    void stubEndsWhatItsCommandStarted_data()
+    {
+        QTest::addColumn<bool>("childList");
+        QTest::newRow("kernel-child-list") << true;
+        QTest::newRow("processes-scanned") << false; // a kernel that keeps no list of children
+    }
     void stubEndsWhatItsCommandStarted()
     {
+        QFETCH(bool, childList);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!childList)
+            environment.insert("LD_PRELOAD", LANYARD_TEST_BIN_DIR "/nochildlist.so");
         for (const QString timeOut : {"200", "-1"}) {
             QProcess process;
+            process.setProcessEnvironment(environment);
             process.start(stubProgram,
                           {"sh", "-c", "sleep 31." + timeOut.right(1) + unique + " & sleep 32.5" + unique, timeOut});
             QVERIFY(process.waitForStarted());
@@ -584,6 +595,7 @@ private Q_SLOTS:
         int ends[2];
         QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
         QProcess stub;
+        stub.setProcessEnvironment(environment);
         stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); }); // a reader that never reads
         stub.start(stubProgram, {talkerPath, "fill:1000000", "sleep:30000", "60000"});
         ::close(ends[1]);
