@@ -262,15 +262,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<FileLock::LockCall>("call");
         QTest::addColumn<int>("error");
-        QTest::newRow("real") << FileLock::LockCall(nullptr) << 0;
-        QTest::newRow("without-ofd-locks") << FileLock::LockCall(withoutOfdLocks) << 0;
-        QTest::newRow("without-locks") << FileLock::LockCall(withoutLocks) << ENOLCK;
+        QTest::addColumn<bool>("lockFile"); // without one, the lock on the file itself decides
+        QTest::newRow("real") << FileLock::LockCall(nullptr) << 0 << true;
+        QTest::newRow("without-ofd-locks") << FileLock::LockCall(withoutOfdLocks) << 0 << true;
+        QTest::newRow("without-locks") << FileLock::LockCall(withoutLocks) << ENOLCK << true;
+        QTest::newRow("without-locks-or-lock-file") << FileLock::LockCall(withoutLocks) << ENOLCK << false;
     }
     void lockCalls()
     {
         QFETCH(FileLock::LockCall, call);
         QFETCH(int, error);
+        QFETCH(bool, lockFile);
         const QString list = path(u"dotfiles/tools.lst"_s);
+        if (!lockFile)
+            QVERIFY(QDir().mkdir(path(u"dotfiles/.tools.lst.lock"_s)));
         const FileLock lock(list, FileLock::Mode::Exclusive, moment, call);
         QCOMPARE(lock.taken().ok(), error == 0);
         QCOMPARE(lock.error(), error);
