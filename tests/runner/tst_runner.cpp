@@ -29,6 +29,7 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <thread>
 #include <xcb/xcb.h>
 
@@ -375,6 +376,23 @@ private Q_SLOTS:
         ::kill(sleeper, SIGKILL);
         QVERIFY(sleeps);
         QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 33." + unique), 10000);
+    }
+
+    // A pid that is no child (zero, as a failed start gives, or less) is not watched: waiting
+    // for it would reap a child of the host's own.
+    void reaperTakesNoneOfTheHostsChildren()
+    {
+        const pid_t own = ::fork();
+        if (own == 0)
+            ::_exit(7);
+        QVERIFY(own > 0);
+        siginfo_t ended{};
+        QCOMPARE(::waitid(P_PID, id_t(own), &ended, WEXITED | WNOWAIT), 0); // ended, not yet reaped
+        ChildReaper::instance().watch(0);
+        ChildReaper::instance().watch(-1);
+        int status = 0;
+        QCOMPARE(::waitpid(own, &status, 0), own);
+        QCOMPARE(WEXITSTATUS(status), 7);
     }
 
     // A time-out ends the program with everything it started; a program that ended by itself
