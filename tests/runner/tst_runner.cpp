@@ -606,7 +606,8 @@ private Q_SLOTS:
                 process.terminate();
             }
             QVERIFY(process.waitForFinished(10000));
-            QCOMPARE(process.exitCode(), 128 + 15);
+            QVERIFY2(process.exitCode() == 128 + 15,
+                     qPrintable(QString::number(process.exitCode()) + ' ' + process.readAllStandardError()));
             QTRY_VERIFY(!isRunning("sleep 31." + timeOut.right(1) + unique));
             QVERIFY(!isRunning("sleep 32.5" + unique));
         }

@@ -104,6 +104,26 @@ private Q_SLOTS:
         QCOMPARE(found, exists);
     }
 
+    // A path's folder keeps its final separator; a program right under the root is in "/", and
+    // a bare name has no folder (it is looked for on PATH).
+    void folderOfPath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("nested") << "/usr/bin/vi"
+                                << "/usr/bin/";
+        QTest::newRow("under-the-root") << "/prog"
+                                        << "/";
+        QTest::newRow("bare-name") << "vi"
+                                   << "";
+    }
+    void folderOfPath()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QCOMPARE(FileOps::FolderOfPath(path), folder);
+    }
+
     // Bytes from the system go through a QString and back unchanged, UTF-8 or not.
     void nativeText_data()
     {
