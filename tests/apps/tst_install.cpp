@@ -115,7 +115,7 @@ void TestInstall::componentsInstallTheirFiles()
     for (const char *header : {"ComponentError", "Entry", "Export", "ExternalApps", "Language", "LaunchCommand",
                                "Result", "ToolRun", "ToolsMenu"})
         library << u"include/Lanyard/"_s + QLatin1StringView(header) + u".h"_s;
-    QStringList cli, demo, doc{u"share/doc/Lanyard/LICENSE"_s};
+    QStringList cli, demo, doc{u"share/doc/lanyard/LICENSE"_s};
     const QString man = QStringLiteral(LANYARD_INSTALL_MANDIR "/man1/");
     if (LANYARD_WITH_CLI) {
         cli << u"bin/lanyard"_s;
