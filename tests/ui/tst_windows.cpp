@@ -979,7 +979,9 @@ private Q_SLOTS:
         font.setPointSize(points);
         QApplication::setFont(font);
         Captions::setLanguage(language);
-        m_apps->fill({"Tools|Open with default application|/usr/bin/xdg-open|%FILE%"});
+        // A name past Latin-1 starting at its first character, U+0100, is measured whole too.
+        m_apps->fill({"Tools|Open with default application|/usr/bin/xdg-open|%FILE%",
+                      "Tools|\u0100dažu karte|/usr/bin/xdg-open|%FILE%"});
         m_apps->placeholders.append(
             LaunchEntries::Placeholder{"%SELECTION%", "the words the user marked in the report"});
         showForm();
