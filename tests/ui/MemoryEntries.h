@@ -52,7 +52,7 @@ public:
     int maxApps() const override { return catalogue.maxApps(); }
     /// Whether add and edit refuse, with InvalidArgument, a group or name a Latin-1 launch list
     /// cannot hold: a character beyond Latin-1, or a group opening a comment. Path and command
-    /// line are bytes for the system and always fit.
+    /// line are bytes for the system and fit. A comma, which ends a field, is refused anywhere.
     bool latin1 = false;
 
     Lanyard::Result<bool> add(const Lanyard::Entry &e) override
@@ -82,6 +82,10 @@ public:
 
     std::optional<Lanyard::ComponentError> refusal(const Lanyard::Entry &e) const
     {
+        for (const QString &text : {e.group, e.name, e.path, e.cmdLine}) {
+            if (text.contains(u','))
+                return Lanyard::ComponentError(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("a comma"));
+        }
         if (!latin1)
             return std::nullopt;
         for (const QString &text : {e.group, e.name}) {

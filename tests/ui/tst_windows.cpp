@@ -108,6 +108,17 @@ frmNewApp *loadDialog(LaunchEntries *apps, const frmNewApp::Fields &fields = {})
     return dialog;
 }
 
+/// The names a file dialog lists in its current folder, sorted.
+QStringList listedIn(const QFileDialog *browse)
+{
+    const auto *files = browse->findChild<QListView *>("listView");
+    QStringList names;
+    for (int row = 0; row < files->model()->rowCount(files->rootIndex()); ++row)
+        names << files->model()->index(row, 0, files->rootIndex()).data().toString();
+    names.sort();
+    return names;
+}
+
 QStringList asList(const frmNewApp::Fields &f)
 {
     return {f.group, f.name, f.path, f.cmdLine, QString::number(f.isProtected)};
@@ -583,6 +594,11 @@ private Q_SLOTS:
                                                  << ";Tools"
                                                  << "; (U+003B)"
                                                  << "Program Group";
+        // No comma can be typed, but a program chosen with Browse may have one in its path.
+        QTest::newRow("browsed-path-with-a-comma") << "txtApp"
+                                                   << "browse:a,b/tool"
+                                                   << ", (U+002C)"
+                                                   << "Program Path";
     }
     void refusedTextKeepsWhatWasTyped()
     {
@@ -590,6 +606,20 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, character);
         QFETCH(QString, caption);
+        QTemporaryDir folder;
+        QStringList entered{"focus:" + box, "key:Ctrl+A", "clip:" + typed, "key:Ctrl+V"};
+        if (typed.startsWith("browse:")) {
+            typed = folder.filePath(typed.section(':', 1));
+            QVERIFY(QDir().mkpath(QFileInfo(typed).path()) && QFile::copy("/bin/true", typed));
+            entered = {"click:cmdBrowse"};
+        }
+        QStringList fields{"Tools", "Vi", "/bin/vi", "", "0"};
+        fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = typed;
+        const QString shownCharacter = character.section(' ', 0, 0);
+        const QStringList expected{"The launch list cannot hold \u201C" + shownCharacter + "\u201D "
+                                       + character.section(' ', 1) + " in \u201C" + caption
+                                       + "\u201D. Please change it and choose OK again.",
+                                   "1", box, shownCharacter, fields.join('|')};
         m_apps->latin1 = true;
         showForm();
         QStringList seen;
@@ -598,23 +628,28 @@ private Q_SLOTS:
                 seen << static_cast<QMessageBox *>(box)->text();
                 press(Qt::Key_Return);
             });
-            play(dialog, {"focus:cboGroup", "type:Tools", "focus:txtAppName", "type:Vi", "focus:txtApp", "type:/bin/vi",
-                          "focus:" + box, "key:Ctrl+A", "clip:" + typed, "key:Ctrl+V", "click:cmdOK"});
+            if (entered == QStringList{"click:cmdBrowse"}) {
+                whenModalShown("cdlgBrowse", [&](QWidget *shown) {
+                    auto *name = shown->findChild<QLineEdit *>("fileNameEdit");
+                    focusOn(name);
+                    name->setText(typed);
+                    press(Qt::Key_Return);
+                });
+            }
+            play(dialog, QStringList{"focus:cboGroup", "type:Tools", "focus:txtAppName", "type:Vi", "focus:txtApp",
+                                     "type:/bin/vi"}
+                             + entered + QStringList{"click:cmdOK"});
             backTo(dialog);
             auto *combo = qobject_cast<QComboBox *>(focused());
             const QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(focused());
             seen << QString::number(dialog->isVisible()) << focusName() << (edit ? edit->selectedText() : QString())
                  << asList(static_cast<frmNewApp *>(dialog)->fields()).join('|');
+            if (seen != expected)
+                return (void)dialog->close(); // the change below would go to another box
             play(dialog, {"key:Ctrl+A", "type:Fine", "click:cmdOK"});
         });
         QTest::mouseClick(button("cmdAddApp"), Qt::LeftButton);
-        QStringList fields{"Tools", "Vi", "/bin/vi", "", "0"};
-        fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = typed;
-        const QString shownCharacter = character.section(' ', 0, 0);
-        QCOMPARE(seen, (QStringList{"The launch list cannot hold \u201C" + shownCharacter + "\u201D "
-                                        + character.section(' ', 1) + " in \u201C" + caption
-                                        + "\u201D. Please change it and choose OK again.",
-                                    "1", box, shownCharacter, fields.join('|')}));
+        QCOMPARE(seen, expected);
         fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = "Fine";
         QVERIFY2(m_apps->dump().contains(fields.join('|')), qPrintable(m_apps->dump().join(u'\n')));
     }
@@ -664,21 +699,13 @@ private Q_SLOTS:
         whenModalShown("frmNewApp", [&](QWidget *window) {
             whenModalShown("cdlgBrowse", [&](QWidget *shown) {
                 auto *browse = static_cast<QFileDialog *>(shown);
-                auto *files = browse->findChild<QListView *>("listView");
-                const auto listed = [&] {
-                    QStringList names;
-                    for (int row = 0; row < files->model()->rowCount(files->rootIndex()); ++row)
-                        names << files->model()->index(row, 0, files->rootIndex()).data().toString();
-                    names.sort();
-                    return names;
-                };
-                QTRY_VERIFY_WITH_TIMEOUT(listed().contains("prog"), 10000);
-                programs = listed();
+                QTRY_VERIFY_WITH_TIMEOUT(listedIn(browse).contains("prog"), 10000);
+                programs = listedIn(browse);
                 auto *types = browse->findChild<QComboBox *>("fileTypeCombo");
                 focusOn(types);
                 press(Qt::Key_End);
-                QTRY_VERIFY_WITH_TIMEOUT(listed().contains("notes.txt"), 10000);
-                all = listed();
+                QTRY_VERIFY_WITH_TIMEOUT(listedIn(browse).contains("notes.txt"), 10000);
+                all = listedIn(browse);
                 browse->selectFile(folder.filePath("notes.txt"));
                 QMetaObject::invokeMethod(browse, "accept");
             });
