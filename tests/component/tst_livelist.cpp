@@ -68,7 +68,7 @@ public:
 private:
     static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
-        if (message.contains(u"was not read again"_s))
+        if (message.contains(u"not read again"_s))
             ++s_count;
         else
             s_previous(type, context, message);
@@ -106,6 +106,25 @@ QStringList treeRows()
         }
     }
     return rows;
+}
+
+/// The inotify watches this process holds: "wd:N ino:I" for each.
+QStringList inotifyWatches()
+{
+    QStringList watches;
+    for (const QString &fd : QDir(u"/proc/self/fd"_s).entryList(QDir::System | QDir::Files)) {
+        if (QFile::symLinkTarget(u"/proc/self/fd/"_s + fd).endsWith(u"anon_inode:inotify"_s)) {
+            QFile info(u"/proc/self/fdinfo/"_s + fd);
+            if (!info.open(QIODevice::ReadOnly))
+                continue;
+            for (const QByteArray &row : info.readAll().split('\n')) {
+                if (row.startsWith("inotify "))
+                    watches << QString::fromLatin1(row.split(' ').mid(1, 2).join(' '));
+            }
+        }
+    }
+    watches.sort();
+    return watches;
 }
 
 QStringList namesOf(const ExternalApps &apps)
@@ -261,6 +280,8 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(list()));
         }
         Window mine(list());
+        const QStringList watched = inotifyWatches();
+        QVERIFY(!watched.isEmpty());
         mine.apps.AddApp(u"Mine"_s, u"unsaved"_s, u"/bin/true"_s, QString(), false);
         if (how == u"rename"_s || how == u"appear"_s) {
             QVERIFY(replace(list(), after));
@@ -278,6 +299,8 @@ private Q_SLOTS:
             QVERIFY(replace(target, after + line(u"New"_s, u"again"_s)));
             QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"New"_s, u"again"_s), patienceMs);
         }
+        // The folders on the way are the same: so are their watches, kept rather than made again.
+        QCOMPARE(inotifyWatches(), watched);
     }
 
     // The kernel keeps a bounded queue of file events. When other files' events fill it before
@@ -321,6 +344,29 @@ private Q_SLOTS:
         ExternalApps reader;
         reader.setEXTFile(list());
         QCOMPARE(namesOf(reader), (QStringList{u"Edit|vi"_s, u"Good|again"_s, u"Mine|unsaved"_s}));
+    }
+
+    // Another writer's entries that leave no room within this object's limits for its unsaved
+    // change: the change stays, nothing is told, and it is said; again after a reload that worked.
+    void noRoomForAnUnsavedChangeIsSaid()
+    {
+        const NotReadLog log;
+        Window mine(list());
+        mine.apps.setMaxGroups(2);
+        mine.apps.AddApp(u"Mine"_s, u"unsaved"_s, u"/bin/true"_s, QString(), false);
+        const QStringList entries = dump(mine.apps);
+        QSignalSpy changed(&mine.apps, &ExternalApps::catalogueChanged);
+        // A new group goes after the file's, where two groups leave it no room.
+        const QByteArray full = "; tools\r\n" + line(u"Edit"_s, u"vi"_s) + line(u"Other"_s, u"saved"_s);
+        QVERIFY(replace(list(), full));
+        QTRY_COMPARE_WITH_TIMEOUT(log.count(), 1, patienceMs);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(dump(mine.apps), entries);
+        QVERIFY(replace(list(), "; tools\r\n" + line(u"Good"_s, u"again"_s)));
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Good"_s, u"again"_s), patienceMs);
+        QVERIFY(mine.menuHas(u"Mine"_s, u"unsaved"_s));
+        QVERIFY(replace(list(), full));
+        QTRY_COMPARE_WITH_TIMEOUT(log.count(), 2, patienceMs);
     }
 
     // A list that could not be read when it was assigned is written once it has been read whole.
