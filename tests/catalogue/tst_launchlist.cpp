@@ -279,6 +279,9 @@ private Q_SLOTS:
         // Only the comment made the file Latin-1: without it the same bytes would read as UTF-8.
         QTest::newRow("latin-1-that-would-read-as-utf-8") << EncodingRow{
             "; \xFF\r\nG,\xC3\xA9,/p,,0\r\n", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
+        // The same name beside a path that is not UTF-8, which only Latin-1 holds: it stays Latin-1.
+        QTest::newRow("latin-1-held-by-a-path")
+            << EncodingRow{"G,\xC3\xA9,/p\xFF,,0\r\n", "\u00C3\u00A9", "G,\xC3\xA9,/p\xFF,,0\r\nT,New,/n,,0\r\n", true};
     }
     void encoding()
     {

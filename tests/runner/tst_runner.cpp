@@ -558,6 +558,7 @@ private Q_SLOTS:
                                                              "b"};
         QTest::newRow("silence-ends-the-command")
             << StubRow{{talkerPath, "out:x", "sleep:30000", "300"}, 128 + 15, "x"};
+        QTest::newRow("no-silence-allowed") << StubRow{{talkerPath, "sleep:30000", "0"}, 128 + 15};
         QTest::newRow("missing-program") << StubRow{
             {"/nonexistent/x", "-1"},
             127,

@@ -105,23 +105,36 @@ private Q_SLOTS:
     }
 
     // A path's folder keeps its final separator; a program right under the root is in "/", and
-    // a bare name has no folder (it is looked for on PATH).
-    void folderOfPath_data()
+    // a bare name has no folder (it is looked for on PATH). The base name loses the last
+    // extension only: a leading dot makes a hidden file, not an extension.
+    void partsOfAPath_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("nested") << "/usr/bin/vi"
-                                << "/usr/bin/";
+        QTest::addColumn<QString>("baseName");
+        QTest::newRow("nested") << "/usr/bin/vi.sh"
+                                << "/usr/bin/"
+                                << "vi";
         QTest::newRow("under-the-root") << "/prog"
-                                        << "/";
+                                        << "/"
+                                        << "prog";
         QTest::newRow("bare-name") << "vi"
-                                   << "";
+                                   << ""
+                                   << "vi";
+        QTest::newRow("hidden") << "/home/me/.tool"
+                                << "/home/me/"
+                                << ".tool";
+        QTest::newRow("hidden-with-an-extension") << "/home/me/.tool.sh"
+                                                  << "/home/me/"
+                                                  << ".tool";
     }
-    void folderOfPath()
+    void partsOfAPath()
     {
         QFETCH(QString, path);
         QFETCH(QString, folder);
+        QFETCH(QString, baseName);
         QCOMPARE(FileOps::FolderOfPath(path), folder);
+        QCOMPARE(FileOps::FileBaseName(path), baseName);
     }
 
     // Bytes from the system go through a QString and back unchanged, UTF-8 or not.
