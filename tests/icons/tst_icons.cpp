@@ -117,9 +117,9 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
-        for (const char *name :
-             {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "hidden-only-prog", "link-type-prog",
-              "no-icon-prog", "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script"})
+        for (const char *name : {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog",
+                                 "hidden-only-prog", "link-type-prog", "no-icon-prog", "other-group-prog",
+                                 "missing-icon-prog", "unknown-theme-prog", "plain-script", "system-prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -141,6 +141,8 @@ private Q_SLOTS:
         addEntry("path.desktop", desktopEntry("path-prog --flag", picture("blue")));
         addEntry("shadow.desktop", desktopEntry(program("shadow-prog"), picture("gray")), m_system.path());
         addEntry("shadow.desktop", desktopEntry(program("shadow-prog"), picture("darkgreen")));
+        // A system entry listed after the ones the user's hide.
+        addEntry("system.desktop", desktopEntry(program("system-prog"), picture("magenta")), m_system.path());
         // Entries that give no icon of their own: they would show dark red.
         const QString darkRed = picture("darkred");
         addEntry("hidden.desktop", desktopEntry(program("hidden-prog"), darkRed), m_system.path());
@@ -182,6 +184,7 @@ private Q_SLOTS:
         QTest::newRow("program-found-on-path") << IconRow{program("path-prog"), true, Qt::blue};
         QTest::newRow("link-to-the-program") << IconRow{home("links/abs-link"), true, Qt::red};
         QTest::newRow("user-entry-hides-system-entry") << IconRow{program("shadow-prog"), true, Qt::darkGreen};
+        QTest::newRow("system-entry-beside-hidden-ones") << IconRow{program("system-prog"), true, Qt::magenta};
         QTest::newRow("hidden-user-entry-hides-system-entry") << IconRow{program("hidden-prog"), true, script};
         QTest::newRow("hidden-entry") << IconRow{program("hidden-only-prog"), true, script};
         QTest::newRow("entry-of-type-link") << IconRow{program("link-type-prog"), true, script};
