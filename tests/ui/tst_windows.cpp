@@ -594,6 +594,10 @@ private Q_SLOTS:
                                                  << ";Tools"
                                                  << "; (U+003B)"
                                                  << "Program Group";
+        QTest::newRow("group-opening-a-comment-after-blanks") << "cboGroup"
+                                                              << " \t;Tools"
+                                                              << "; (U+003B)"
+                                                              << "Program Group";
         // No comma can be typed, but a program chosen with Browse may have one in its path.
         QTest::newRow("browsed-path-with-a-comma") << "txtApp"
                                                    << "browse:a,b/tool"
@@ -614,7 +618,8 @@ private Q_SLOTS:
             entered = {"click:cmdBrowse"};
         }
         QStringList fields{"Tools", "Vi", "/bin/vi", "", "0"};
-        fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] = typed;
+        fields[QStringList{"cboGroup", "txtAppName", "txtApp", "txtCmdLine"}.indexOf(box)] =
+            typed.trimmed(); // as the dialog gives its fields
         const QString shownCharacter = character.section(' ', 0, 0);
         const QStringList expected{"The launch list cannot hold \u201C" + shownCharacter + "\u201D "
                                        + character.section(' ', 1) + " in \u201C" + caption

@@ -146,6 +146,10 @@ private Q_SLOTS:
         QTest::newRow("latin-1-byte") << QByteArray("caf\xe9.lst") << QStringView(u"caf\xdce9.lst").toString();
         QTest::newRow("cut-sequence") << QByteArray("a\xc3") << QStringView(u"a\xdcc3").toString();
         QTest::newRow("overlong") << QByteArray("\xc0\xaf") << QStringView(u"\xdcc0\xdcaf").toString();
+        QTest::newRow("overlong-three-bytes")
+            << QByteArray("\xe0\x80\xaf") << QStringView(u"\xdce0\xdc80\xdcaf").toString();
+        QTest::newRow("encoded-surrogate")
+            << QByteArray("\xed\xa0\x80") << QStringView(u"\xdced\xdca0\xdc80").toString();
         QTest::newRow("last-code-point") << QByteArray("\xf4\x8f\xbf\xbf") << QString::fromUcs4(U"\U0010FFFF", 1);
         QTest::newRow("beyond-the-last-code-point")
             << QByteArray("\xf4\x90\x80\x80") << QStringView(u"\xdcf4\xdc90\xdc80\xdc80").toString();
