@@ -42,7 +42,7 @@ bool waitReadable(int fd, int timeoutMs)
 
 ChildProcess::ChildProcess(pid_t pid)
     : m_pid(pid)
-    , m_pidfd(openPidfd(pid))
+    , m_pidfd(UniqueFd::aboveStandard(openPidfd(pid)))
 {
 }
 

@@ -35,8 +35,8 @@ constexpr int eventsPerWait = 16;
 /// usable, and the thread looks at its children five times a second instead.
 struct WaitSet
 {
-    UniqueFd epoll{::epoll_create1(EPOLL_CLOEXEC)};
-    UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    UniqueFd epoll = UniqueFd::aboveStandard(::epoll_create1(EPOLL_CLOEXEC));
+    UniqueFd wake = UniqueFd::aboveStandard(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     bool usable = false;
 
     WaitSet()

@@ -47,23 +47,14 @@ struct PipeEnd
     }
 };
 
-/// @p fd moved above the standard descriptors (a host may have closed them), close-on-exec.
-UniqueFd aboveStandard(int fd)
-{
-    UniqueFd owned(fd);
-    if (fd > STDERR_FILENO || fd < 0)
-        return owned;
-    return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
-}
-
 /// A pipe, both ends close-on-exec and above the standard descriptors, @p hostEnd non-blocking.
 bool makePipe(UniqueFd &readEnd, UniqueFd &writeEnd, UniqueFd &hostEnd)
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
         return false;
-    readEnd = aboveStandard(ends[0]);
-    writeEnd = aboveStandard(ends[1]);
+    readEnd = UniqueFd::aboveStandard(ends[0]);
+    writeEnd = UniqueFd::aboveStandard(ends[1]);
     if (!readEnd.isValid() || !writeEnd.isValid())
         return false;
     return ::fcntl(hostEnd.get(), F_SETFL, ::fcntl(hostEnd.get(), F_GETFL) | O_NONBLOCK) == 0;

@@ -391,8 +391,10 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
         return;
-    const UniqueFd readEnd(ends[0]);
-    UniqueFd writeEnd(ends[1]);
+    const UniqueFd readEnd = UniqueFd::aboveStandard(ends[0]);
+    UniqueFd writeEnd = UniqueFd::aboveStandard(ends[1]);
+    if (!readEnd.isValid() || !writeEnd.isValid())
+        return;
     // Only our end: the command writes to a blocking pipe, as programs expect.
     ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
 

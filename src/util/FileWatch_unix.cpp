@@ -66,7 +66,7 @@ void FileWatch::watch(const QString &path)
         return;
     if (!m_inotify.isValid()) {
         // Close-on-exec: a program the host starts does not keep the watch.
-        m_inotify.reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        m_inotify = UniqueFd::aboveStandard(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
         if (!m_inotify.isValid())
             return logOnce("no inotify instance:");
         m_notifier = std::make_unique<QSocketNotifier>(m_inotify.get(), QSocketNotifier::Read);

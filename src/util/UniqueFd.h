@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace Lanyard {
@@ -26,6 +27,20 @@ public:
     }
     UniqueFd(const UniqueFd &) = delete;
     UniqueFd &operator=(const UniqueFd &) = delete;
+
+    /**
+     * Owns @p fd, moved to a number above the standard descriptors when it took one of theirs (a
+     * host that closed its standard streams frees those numbers). Such a host may open them
+     * again or dup2 over them: it must neither get nor replace a descriptor of ours. The new
+     * descriptor is close-on-exec; invalid when no number above is free.
+     */
+    static UniqueFd aboveStandard(int fd) noexcept
+    {
+        UniqueFd owned(fd);
+        if (fd > STDERR_FILENO || fd < 0)
+            return owned;
+        return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+    }
 
     int get() const noexcept { return m_fd; }
     bool isValid() const noexcept { return m_fd >= 0; }
