@@ -8,6 +8,7 @@
 #include <Lanyard/ToolRun.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -471,10 +472,14 @@ private Q_SLOTS:
     }
 
     // A host that closed its standard descriptors: the run's pipes, which then take their
-    // numbers, are moved out of the way of the program's standard streams.
+    // numbers, are moved out of the way of the program's standard streams. Nothing of ours keeps
+    // those numbers (the program's pidfd, the reaper's, a followed list's watch), so the host
+    // may open its standard streams again.
     void hostWithoutStandardDescriptors()
     {
         add(u"Cat"_s, u"/bin/cat"_s, QString());
+        QTemporaryDir folder;
+        QVERIFY(QFile(folder.filePath(u"tools.lst"_s)).open(QIODevice::WriteOnly));
         int saved[3];
         for (int fd = 0; fd < 3; ++fd)
             saved[fd] = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
@@ -489,30 +494,74 @@ private Q_SLOTS:
         const auto restoreOnFailure = qScopeGuard(restore);
         for (int fd = 0; fd < 3; ++fd)
             ::close(fd);
+        ExternalApps following;
+        following.setEXTFile(folder.filePath(u"tools.lst"_s));
         ToolRun *run = m_apps->startTool(u"T"_s, u"Cat"_s, "abc");
         Collected got;
         got.follow(run);
         QDeadlineTimer deadline(Bound);
         while (got.finished == 0 && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        QList<int> taken;
+        for (int fd = 0; fd < 3; ++fd) {
+            if (::fcntl(fd, F_GETFD) != -1)
+                taken << fd;
+        }
         restore();
+        QCOMPARE(taken, QList<int>());
         QCOMPARE(got.finished, 1);
         QCOMPARE(got.output, QByteArray("abc"));
         QCOMPARE(got.exitCode, 0);
     }
 
-    // A host that has used up its descriptors gets a run that did not start, and the reason.
+    // A host that has used up its descriptors gets a run that did not start, and the reason;
+    // also one that closed its standard input and output, where a pipe still fits below 3 but
+    // cannot be moved above the standard descriptors.
+    void hostWithoutDescriptors_data()
+    {
+        QTest::addColumn<bool>("standardClosed");
+        QTest::newRow("descriptors-used-up") << false;
+        QTest::newRow("standard-descriptors-closed") << true;
+    }
     void hostWithoutDescriptors()
     {
+        QFETCH(bool, standardClosed);
         add(u"Cat"_s, u"/bin/cat"_s, QString());
+        QSignalSpy launchFailed(m_apps.get(), &ExternalApps::launchFailed);
+        int highest = 0;
+        for (const QString &fd : QDir(u"/proc/self/fd"_s).entryList(QDir::System | QDir::Files))
+            highest = std::max(highest, fd.toInt());
+        std::vector<int> taken; // every number from 3 to the highest, and the saved standard ones
+        std::vector<std::pair<int, int>> saved;
+        if (standardClosed) {
+            for (const int fd : {STDIN_FILENO, STDOUT_FILENO}) {
+                if (::fcntl(fd, F_GETFD) == -1)
+                    continue; // closed already
+                highest = ::fcntl(fd, F_DUPFD_CLOEXEC, highest + 1);
+                QVERIFY(highest > 0);
+                saved.emplace_back(fd, highest);
+                ::close(fd);
+            }
+        }
+        for (int fd = STDERR_FILENO + 1; fd <= highest; ++fd) {
+            if (const int filler = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, fd); filler == fd)
+                taken.push_back(filler);
+            else if (filler >= 0)
+                ::close(filler);
+        }
         rlimit before{};
         QCOMPARE(::getrlimit(RLIMIT_NOFILE, &before), 0);
         rlimit none = before;
-        none.rlim_cur = rlim_t(ProcessCensus::openDescriptors() - 1);
+        none.rlim_cur = rlim_t(highest + 1);
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
-        QSignalSpy launchFailed(m_apps.get(), &ExternalApps::launchFailed);
         ToolRun *run = m_apps->startTool(u"T"_s, u"Cat"_s, "abc");
         ::setrlimit(RLIMIT_NOFILE, &before);
+        for (const int fd : taken)
+            ::close(fd);
+        for (const auto &[standard, copy] : saved) {
+            ::dup2(copy, standard);
+            ::close(copy);
+        }
         QCOMPARE(run->state(), ToolRun::State::FailedToStart);
         QCOMPARE(run->failure(), u"Too many open files"_s);
         QCOMPARE(launchFailed.count(), 1);
