@@ -10,6 +10,25 @@
 /// What a test process holds: its open descriptors and its children, read from /proc.
 namespace ProcessCensus {
 
+/// Set in this process's environment before anything starts, so every process the test starts
+/// inherits it: a leftover of another run of the test with the same command line is not counted.
+/// A test that runs itself again as a host keeps the tag it was given.
+inline const QByteArray tag = [] {
+    QByteArray value = qgetenv("LANYARD_TEST_CENSUS");
+    if (value.isEmpty()) {
+        value = QByteArray::number(::getpid());
+        qputenv("LANYARD_TEST_CENSUS", value);
+    }
+    return QByteArray("LANYARD_TEST_CENSUS=") + value;
+}();
+
+/// True when the environment of process @p pid holds this test's tag.
+inline bool startedHere(const QString &pid)
+{
+    QFile environment(QStringLiteral("/proc/%1/environ").arg(pid));
+    return environment.open(QIODevice::ReadOnly) && environment.readAll().split('\0').contains(tag);
+}
+
 inline int openDescriptors()
 {
     return int(
@@ -59,14 +78,15 @@ inline bool childEndedUnreaped(const QString &name)
     return ended;
 }
 
-/// The processes whose command line begins with @p marker (zombies do not count).
+/// The processes this test started (their children included) whose command line begins with
+/// @p marker; zombies do not count.
 inline QList<pid_t> running(const QString &marker)
 {
     QList<pid_t> found;
     visitProcesses([&](const QString &pid, const QString &, const QStringList &fields) {
         QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
         if (!fields.isEmpty() && fields.at(0) != u"Z" && commandLine.open(QIODevice::ReadOnly)
-            && commandLine.readAll().replace('\0', ' ').startsWith(marker.toUtf8()))
+            && commandLine.readAll().replace('\0', ' ').startsWith(marker.toUtf8()) && startedHere(pid))
             found << pid.toInt();
     });
     return found;
