@@ -39,10 +39,10 @@ struct WaitSet
     UniqueFd wake = UniqueFd::aboveStandard(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     bool usable = false;
 
+    // epoll_ctl refuses a descriptor that could not be made (-1), so the set is usable only
+    // when both exist.
     WaitSet()
     {
-        if (!epoll.isValid() || !wake.isValid())
-            return;
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.fd = wake.get();
