@@ -184,7 +184,7 @@ public:
                                                           0, LongestWaitMs))
                                  : -1;
         if (m_blindToTheEnd)
-            waitMs = waitMs < 0 ? LookWithoutPidfdMs : std::min(waitMs, LookWithoutPidfdMs);
+            waitMs = secondsLeft ? std::min(waitMs, LookWithoutPidfdMs) : LookWithoutPidfdMs;
         if (!m_deadline) {
             std::vector<pollfd> entries;
             for (const int fd : m_fds)
