@@ -351,6 +351,13 @@ private Q_SLOTS:
             << QByteArray() << QByteArray("ab\342") << QByteArray("\202\254 cd") << u"€ cd"_s;
         QTest::newRow("four-bytes-straddle")
             << QByteArray() << QByteArray("\360\237") << QByteArray("\230\200") << u"😀"_s;
+        // The first and last lead byte of each length, the character cut after its lead.
+        for (const char32_t c : {0x80, 0x7FF, 0x800, 0xFFEE, 0x10000, 0x10FFFD}) {
+            const QString character = QString::fromUcs4(&c, 1);
+            const QByteArray bytes = character.toUtf8();
+            QTest::addRow("lead-%x-straddles", quint8(bytes.at(0)))
+                << QByteArray() << "a" + bytes.left(1) << bytes.mid(1) + 'b' << character + u'b';
+        }
         QTest::newRow("cut-short-by-the-end")
             << QByteArray() << QByteArray("a\342\202") << QByteArray() << QString(QChar::ReplacementCharacter);
         QTest::newRow("left-mid-character")
