@@ -117,9 +117,10 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
-        for (const char *name : {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog",
-                                 "hidden-only-prog", "link-type-prog", "no-icon-prog", "other-group-prog",
-                                 "missing-icon-prog", "unknown-theme-prog", "plain-script", "system-prog"})
+        for (const char *name :
+             {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "hidden-only-prog", "link-type-prog",
+              "no-icon-prog", "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script",
+              "system-prog", "escaped-prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -130,9 +131,15 @@ private Q_SLOTS:
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-executable.png"), Qt::darkBlue));
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-shellscript.png"), Qt::darkCyan));
         QVERIFY(QFile::copy("/bin/true", program("compiled")));
-        const std::pair<const char *, Qt::GlobalColor> pictures[] = {
-            {"red", Qt::red},         {"blue", Qt::blue}, {"yellow", Qt::yellow},       {"cyan", Qt::cyan},
-            {"magenta", Qt::magenta}, {"gray", Qt::gray}, {"darkgreen", Qt::darkGreen}, {"darkred", Qt::darkRed}};
+        const std::pair<const char *, Qt::GlobalColor> pictures[] = {{"red", Qt::red},
+                                                                     {"blue", Qt::blue},
+                                                                     {"yellow", Qt::yellow},
+                                                                     {"cyan", Qt::cyan},
+                                                                     {"magenta", Qt::magenta},
+                                                                     {"gray", Qt::gray},
+                                                                     {"darkgreen", Qt::darkGreen},
+                                                                     {"darkred", Qt::darkRed},
+                                                                     {"dark yellow", Qt::darkYellow}};
         for (const auto &[name, colour] : pictures)
             QVERIFY(writeIcon(picture(name), colour));
 
@@ -157,6 +164,10 @@ private Q_SLOTS:
         addEntry("othergroup.desktop", "[Desktop Entry]\nType=Application\nExec=" + program("other-group-prog").toUtf8()
                                            + "\n[Desktop Action x]\nIcon=" + darkRed.toUtf8() + "\n");
         addEntry("missingicon.desktop", desktopEntry(program("missing-icon-prog"), picture("none")));
+        // A value's escapes: "\\s" stands for the blank in the picture's name.
+        addEntry("escaped.desktop",
+                 desktopEntry(program("escaped-prog"),
+                              picture("dark yellow").replace(QStringLiteral(" "), QStringLiteral("\\s"))));
         addEntry("unknowntheme.desktop", desktopEntry(program("unknown-theme-prog"), "lanyard-no-such-icon"));
     }
     void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
@@ -193,6 +204,7 @@ private Q_SLOTS:
         QTest::newRow("icon-file-missing") << IconRow{program("missing-icon-prog"), true, script};
         QTest::newRow("icon-name-not-in-theme") << IconRow{program("unknown-theme-prog"), true, script};
         QTest::newRow("no-entry") << IconRow{program("plain-script"), true, script};
+        QTest::newRow("escaped-icon-path") << IconRow{program("escaped-prog"), true, Qt::darkYellow};
         QTest::newRow("compiled-program") << IconRow{program("compiled"), true, Qt::darkBlue};
         QTest::newRow("missing-file") << IconRow{program("no-such-program"), false, {}};
         QTest::newRow("folder") << IconRow{home("bin"), false, {}};
