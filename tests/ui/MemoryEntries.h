@@ -54,9 +54,13 @@ public:
     /// cannot hold: a character beyond Latin-1, or a group opening a comment. Path and command
     /// line are bytes for the system and fit. A comma, which ends a field, is refused anywhere.
     bool latin1 = false;
+    /// A failure every add, edit and removal gives, as a list that cannot be written would.
+    std::optional<Lanyard::ComponentError> failing;
 
     Lanyard::Result<bool> add(const Lanyard::Entry &e) override
     {
+        if (failing)
+            return *failing;
         if (const auto refused = refusal(e))
             return *refused;
         return Lanyard::attempt([&] { return catalogue.addApp(e.group, e.name, e.path, e.cmdLine, e.isProtected); });
@@ -65,6 +69,8 @@ public:
     {
         if (const auto found = entry(group, app); !found)
             return found.error();
+        if (failing)
+            return *failing;
         if (const auto refused = refusal(e))
             return *refused;
         const qint16 g = catalogue.findGroup(group);
@@ -75,6 +81,8 @@ public:
     {
         if (const auto found = entry(group, app); !found)
             return found.error();
+        if (failing)
+            return *failing;
         const qint16 g = catalogue.findGroup(group);
         catalogue.deleteApp(g, catalogue.findApp(g, app));
         return {};

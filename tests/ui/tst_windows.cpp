@@ -751,6 +751,15 @@ private Q_SLOTS:
                                                                      {"Tools: Shell", "Games: Chess"}};
         QTest::newRow("deleted-before-the-edit")
             << RefusalRow{5, 5, "Chess", "", "stale", "“Chess” no longer exists in “Games”.", {"Tools: Editor, Shell"}};
+        QTest::newRow("edit-not-written") << RefusalRow{5,
+                                                        5,
+                                                        "Editor",
+                                                        "Tools|Editor|/bin/vi",
+                                                        "not-written",
+                                                        "“Editor” in “Tools” was not changed: the disk is full.",
+                                                        all};
+        QTest::newRow("add-not-written") << RefusalRow{
+            5, 5, "", "Tools|Vim|/bin/vim", "not-written", "“Vim” was not added to “Tools”: the disk is full.", all};
     }
     void refusalsInTheUsersWords()
     {
@@ -760,6 +769,8 @@ private Q_SLOTS:
         showForm();
         if (row.happening == u"stale")
             QVERIFY(m_apps->remove("Games", row.entry));
+        if (row.happening == u"not-written")
+            m_apps->failing = ComponentError(ErrorCode::DeviceIOError, QStringLiteral("the disk is full"));
         if (!row.typed.isEmpty()) {
             whenModalShown("frmNewApp", [&](QWidget *dialog) {
                 if (row.happening == u"host-deletes")
@@ -769,7 +780,8 @@ private Q_SLOTS:
             });
         }
         QStringList messages;
-        whenModalShown(row.message.contains("no longer") ? "msgComponentError" : "msgLimitReached", [&](QWidget *box) {
+        const bool limit = row.message.contains("as many as it may");
+        whenModalShown(limit ? "msgLimitReached" : "msgComponentError", [&](QWidget *box) {
             messages << static_cast<QMessageBox *>(box)->text();
             press(Qt::Key_Return);
         });
