@@ -28,8 +28,6 @@ int openPidfd(pid_t pid)
 
 bool waitReadable(int fd, int timeoutMs)
 {
-    if (fd < 0)
-        return false;
     pollfd entry{fd, POLLIN, 0};
     int ready = 0;
     do {

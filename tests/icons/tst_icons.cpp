@@ -125,8 +125,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
         // File type icons, of a compiled program and of a shell script (known by its first line), in
-        // an Adwaita of the test's own that hides the machine's.
-        QVERIFY(writeFile(home("icons/Adwaita/index.theme"), "[Icon Theme]\nInherits=hicolor\nDirectories=test\n"
+        // an Adwaita of the test's own that hides the machine's. Its index begins with a blank line.
+        QVERIFY(writeFile(home("icons/Adwaita/index.theme"), "\n[Icon Theme]\nInherits=hicolor\nDirectories=test\n"
                                                              "[test]\nSize=16\nType=Fixed\n"));
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-executable.png"), Qt::darkBlue));
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-shellscript.png"), Qt::darkCyan));
