@@ -7,8 +7,10 @@
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolRun.h>
 
+#include <QAbstractEventDispatcher>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -16,6 +18,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -439,6 +442,26 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(run.isNull(), Bound);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 987656"_s), QList<pid_t>(), Bound);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), Bound);
+    }
+
+    // A finished run the host keeps leaves the host's loop asleep: nothing of the ended
+    // program (its pidfd stays readable) wakes it again and again.
+    void finishedRunLeavesTheLoopAsleep()
+    {
+        addScript(u"Ends"_s, u"echo done"_s);
+        ToolRun *run = m_apps->startTool(u"T"_s, u"Ends"_s);
+        Collected got;
+        got.follow(run);
+        QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, Bound);
+        int wakes = 0;
+        const QMetaObject::Connection counting = connect(QAbstractEventDispatcher::instance(),
+                                                         &QAbstractEventDispatcher::awake, this, [&] { ++wakes; });
+        QEventLoop loop;
+        QTimer::singleShot(300, &loop, &QEventLoop::quit);
+        loop.exec();
+        disconnect(counting);
+        QVERIFY2(wakes < 50, qPrintable(u"the loop woke %1 times in 300 ms"_s.arg(wakes)));
+        QCOMPARE(run->state(), ToolRun::State::Finished);
     }
 
     // A run taken from its ExternalApps goes on after that object is gone.
