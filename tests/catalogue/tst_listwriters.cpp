@@ -333,6 +333,59 @@ private Q_SLOTS:
         }
     }
 
+    // Where a save puts what it adds to a list another writer changed meanwhile: an added or
+    // moved-in entry follows the one before it in the object's order, a group's first entry goes
+    // before the group's lines, and one whose predecessors are gone from the file goes last.
+    void placeOfAddedEntries_data()
+    {
+        QTest::addColumn<QStringList>("other"); // steps of a writer that saves first
+        QTest::addColumn<QStringList>("mine");  // steps of an object loaded before that save
+        QTest::addColumn<QStringList>("order"); // the file's entries after both saves
+        QTest::newRow("added-after-its-predecessor")
+            << QStringList{"add Tools/C"} << QStringList{"add Tools/X"} << QStringList{"A", "B", "X", "C", "W"};
+        QTest::newRow("moved-in-after-its-predecessor")
+            << QStringList{"add Tools/C"} << QStringList{"move Web/W Tools"} << QStringList{"A", "B", "W", "C"};
+        QTest::newRow("first-of-a-group-before-its-lines")
+            << QStringList{"add Games/Z"} << QStringList{"add Games/Y"} << QStringList{"A", "B", "W", "Y", "Z"};
+        QTest::newRow("predecessors-gone") << QStringList{"delete Tools/A", "delete Tools/B", "add Tools/C"}
+                                           << QStringList{"add Tools/X"} << QStringList{"W", "C", "X"};
+    }
+    void placeOfAddedEntries()
+    {
+        QFETCH(QStringList, other);
+        QFETCH(QStringList, mine);
+        QFETCH(QStringList, order);
+        QTemporaryDir dir;
+        const QString list = dir.filePath(QStringLiteral("tools.lst"));
+        QVERIFY(TestFiles::write(list, "Tools,A,/a,,0\nTools,B,/b,,0\nWeb,W,/w,,0\n"));
+        ExternalApps first;
+        ExternalApps second;
+        for (ExternalApps *apps : {&first, &second})
+            apps->setEXTFile(list);
+        const auto apply = [](ExternalApps &apps, const QStringList &steps) {
+            for (const QString &step : steps) {
+                const QStringList words = step.split(u' ');
+                const QStringList entry = words.at(1).split(u'/');
+                if (words.at(0) == u"add")
+                    QVERIFY(apps.AddApp(entry.at(0), entry.at(1), u'/' + entry.at(1).toLower(), QString(), false));
+                else if (words.at(0) == u"move")
+                    apps.EditApp(entry.at(0), entry.at(1), words.at(2), entry.at(1), false, u"/w"_s, QString());
+                else
+                    apps.DeleteApp(entry.at(0), entry.at(1));
+            }
+        };
+        apply(first, other);
+        QVERIFY(first.save());
+        apply(second, mine); // no event runs between: the object has not seen the save
+        QVERIFY(second.save());
+        QStringList names;
+        for (const QByteArray &line : TestFiles::read(list).split('\n')) {
+            if (!line.isEmpty() && !line.startsWith(';'))
+                names << QString::fromUtf8(line.split(',').at(1));
+        }
+        QCOMPARE(names, order);
+    }
+
     // Names repeat (renames onto a name that is there), slots move down on a delete and
     // names change: a look-up by name always finds the first entry of that name in use, as a
     // scan of a plain list does.
