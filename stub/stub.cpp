@@ -279,7 +279,8 @@ private:
             const int ready = ::poll(fds.data(), fds.size(), pollTimeout(silentSince));
             if (ready < 0 && errno != EINTR)
                 return endCommand();
-            if (ready > 0 && fds.front().revents != 0 && handleSignals())
+            // The entries are new each turn: revents is set only by a poll that found them ready.
+            if (fds.front().revents != 0 && handleSignals())
                 return endCommand();
             if (relayOutput())
                 silentSince = Clock::now();

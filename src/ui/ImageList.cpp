@@ -24,13 +24,6 @@ QIcon ImageList::icon(int index) const
 
 QIcon ImageList::icon(const QString &key) const { return icon(indexOf(key)); }
 
-QString ImageList::key(int index) const
-{
-    if (index < 1 || index > count())
-        return QString();
-    return m_images.at(index - 1).key;
-}
-
 int ImageList::indexOf(const QString &key) const
 {
     for (int i = 0; i < count(); ++i) {

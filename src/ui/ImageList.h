@@ -28,7 +28,6 @@ public:
     QIcon icon(int index) const;
     /// The first image with @p key (case-sensitive); a null icon when there is none.
     QIcon icon(const QString &key) const;
-    QString key(int index) const;
     /// One-based index of the first image with @p key, or 0.
     int indexOf(const QString &key) const;
 

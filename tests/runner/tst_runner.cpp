@@ -599,8 +599,12 @@ private Q_SLOTS:
         for (const QString timeOut : {"200", "-1"}) {
             QProcess process;
             process.setProcessEnvironment(environment);
-            process.start(stubProgram,
-                          {"sh", "-c", "sleep 31." + timeOut.right(1) + unique + " & sleep 32.5" + unique, timeOut});
+            // One process leaves the group for a session of its own: the stub, its subreaper once
+            // the shell has gone, finds it among its children.
+            process.start(stubProgram, {"sh", "-c",
+                                        "setsid sleep 33." + timeOut.right(1) + unique + " & sleep 31."
+                                            + timeOut.right(1) + unique + " & sleep 32.5" + unique,
+                                        timeOut});
             QVERIFY(process.waitForStarted());
             if (timeOut == u"-1") {
                 QTRY_VERIFY(isRunning("sleep 32.5" + unique));
@@ -610,6 +614,7 @@ private Q_SLOTS:
             QVERIFY2(process.exitCode() == 128 + 15,
                      qPrintable(QString::number(process.exitCode()) + ' ' + process.readAllStandardError()));
             QTRY_VERIFY(!isRunning("sleep 31." + timeOut.right(1) + unique));
+            QTRY_VERIFY(!isRunning("sleep 33." + timeOut.right(1) + unique));
             QVERIFY(!isRunning("sleep 32.5" + unique));
         }
         int ends[2];
