@@ -22,7 +22,8 @@ QByteArray head(const QString &path, qsizetype size);
 /// True when @p path (no wildcards) names a regular file; hidden files count.
 bool isRegularFile(const QString &path);
 
-/// The first executable regular file named @p name in the folders of PATH; empty when none.
+/// The first executable regular file named @p name (a name without a folder) in the folders of
+/// PATH; empty when none.
 QString findOnPath(const QString &name);
 
 /// @p path with every symbolic link, "." and ".." resolved; empty when it names nothing.

@@ -107,7 +107,7 @@ bool isRegularFile(const QString &path)
 QString findOnPath(const QString &name)
 {
     const std::optional<QByteArray> bytes = encoded(name);
-    if (!bytes || bytes->contains('/'))
+    if (!bytes)
         return QString();
     const char *searchPath = std::getenv("PATH");
     // An empty entry of PATH is the current directory, as for the shell.
