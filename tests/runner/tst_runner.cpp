@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -655,22 +656,50 @@ private Q_SLOTS:
         }
     }
 
-    // A window with only the old WM_NAME, in Latin-1, as older programs title theirs.
-    void findsATitleOfTheOldKind()
+    // Windows made without a toolkit: one with only the old WM_NAME, in Latin-1, as older
+    // programs title theirs; and one inside a window manager's frame, where the top-level
+    // windows are the frames and the manager lists its clients on the root window.
+    void findsWindowsMadeByHand_data()
     {
+        QTest::addColumn<bool>("framed");
+        QTest::newRow("title-of-the-old-kind") << false;
+        QTest::newRow("inside-a-window-managers-frame") << true;
+    }
+    void findsWindowsMadeByHand()
+    {
+        QFETCH(bool, framed);
         xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+        const auto disconnect = qScopeGuard([connection] { xcb_disconnect(connection); });
         QVERIFY(!xcb_connection_has_error(connection));
-        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-        const xcb_window_t window = xcb_generate_id(connection);
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 50, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        const QByteArray title = "Fertig - GR\xd6SSE";
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        const auto newWindow = [connection](xcb_window_t parent) {
+            const xcb_window_t window = xcb_generate_id(connection);
+            xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, parent, 0, 0, 100, 50, 0,
+                              XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+            xcb_map_window(connection, window);
+            return window;
+        };
+        const xcb_window_t frame = framed ? newWindow(root) : root;
+        const xcb_window_t window = newWindow(frame);
+        const QByteArray title = "Fertig - GR\xd6SSE " + unique.toLatin1();
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                             uint32_t(title.size()), title.constData());
-        xcb_map_window(connection, window);
+        const char listName[] = "_NET_CLIENT_LIST";
+        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> clientList(
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof listName - 1, listName), nullptr),
+            &std::free);
+        QVERIFY(clientList);
+        if (framed)
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, clientList->atom, XCB_ATOM_WINDOW, 32, 1,
+                                &window);
+        const auto cleanUp = qScopeGuard([&] {
+            xcb_delete_property(connection, root, clientList->atom);
+            xcb_destroy_window(connection, framed ? frame : window);
+            xcb_flush(connection);
+        });
         xcb_flush(connection);
-        QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find("Fertig - GRÖSSE"), 10000);
-        xcb_disconnect(connection);
+        QTRY_COMPARE_WITH_TIMEOUT(WindowFinder().find(QString::fromLatin1(title)), std::optional<quint32>(window),
+                                  10000);
     }
 
     // The command-line host on a display someone sees: configure shows the program list, run a
