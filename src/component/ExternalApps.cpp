@@ -246,15 +246,18 @@ void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppN
 {
     const CatalogueChange change(*this);
     const Private::Slot old = d->find(strOldGroup, strOldAppName).value();
-    // Told before the change: a host's menu rebuilding on the change then knows where the entry
-    // went, whoever renamed it (the program list window or the host).
-    RenameNotice::instance()->tell(this, strOldGroup, strOldAppName, strNewGroup, strNewAppName);
     const ApplicationRecord &current = d->catalogue.app(old.group, old.app);
-    const QString newPath = varNewAppPath.isValid() ? VariantOps::toText(varNewAppPath) : current.AppPath;
-    const QString newCmd = varNewCmd.isValid() ? VariantOps::toText(varNewCmd) : current.CmdLine;
-    d->catalogue.editApp(old.group, old.app, d->storable(Field::Group, strNewGroup),
-                         d->storable(Field::Name, strNewAppName), blProtected, d->storable(Field::Path, newPath),
-                         d->storable(Field::CmdLine, newCmd));
+    const QString newGroup = d->storable(Field::Group, strNewGroup);
+    const QString newName = d->storable(Field::Name, strNewAppName);
+    const QString newPath = d->storable(Field::Path,
+                                        varNewAppPath.isValid() ? VariantOps::toText(varNewAppPath) : current.AppPath);
+    const QString newCmd = d->storable(Field::CmdLine,
+                                       varNewCmd.isValid() ? VariantOps::toText(varNewCmd) : current.CmdLine);
+    // Told before the change, once nothing can refuse it but a full group: a host's menu
+    // rebuilding on the change then knows where the entry went, whoever renamed it (the
+    // program list window or the host).
+    RenameNotice::instance()->tell(this, strOldGroup, strOldAppName, strNewGroup, strNewAppName);
+    d->catalogue.editApp(old.group, old.app, newGroup, newName, blProtected, newPath, newCmd);
 }
 
 void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strReplace)

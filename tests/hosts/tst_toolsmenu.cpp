@@ -4,6 +4,7 @@
 #include "common/ProcessCensus.h"
 #include "ui/ModalDriver.h"
 
+#include <Lanyard/ComponentError.h>
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolsMenu.h>
 
@@ -490,6 +491,7 @@ void TestToolsMenu::actionAndModeFollowEditApp_data()
     QTest::newRow("rename") << u"Tools"_s << u"Sort lines"_s << false;
     QTest::newRow("move") << u"Text"_s << u"Sort"_s << false;
     QTest::newRow("move-into-a-full-group") << u"Full"_s << u"Sort"_s << true;
+    QTest::newRow("name-the-list-cannot-hold") << u"Tools"_s << u"Sort, uniq"_s << true;
 }
 
 // The host renames or moves an entry itself; a move the catalogue refuses leaves it, with its
@@ -500,19 +502,28 @@ void TestToolsMenu::actionAndModeFollowEditApp()
     QFETCH(QString, app);
     QFETCH(bool, refused);
     ExternalApps apps;
-    apps.setMaxApps(1);
-    fill(apps, {u"Tools/Sort"_s, u"Full/Other"_s});
+    apps.setMaxApps(2);
+    fill(apps, {u"Tools/Sort"_s, u"Tools/Count"_s, u"Full/Other"_s, u"Full/Another"_s});
     QMenu menu;
     ToolsMenu tools(&apps, &menu);
     connect(&apps, &ExternalApps::catalogueChanged, &tools, &ToolsMenu::rebuild);
     QAction *action = menu.findChild<QAction *>(u"lanyard-tool/Tools/Sort"_s);
     tools.setOutputMode(u"Tools"_s, u"Sort"_s, OutputMode::ReplaceSelection);
-    apps.EditApp(u"Tools"_s, u"Sort"_s, group, app, false);
+    tools.setOutputMode(u"Tools"_s, u"Count"_s, OutputMode::NewDocument);
+    try {
+        apps.EditApp(u"Tools"_s, u"Sort"_s, group, app, false);
+    } catch (const Lanyard::ComponentError &) {
+        QVERIFY(refused);
+    }
     const QString nowGroup = refused ? u"Tools"_s : group, nowApp = refused ? u"Sort"_s : app;
     QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/"_s + nowGroup + u'/' + nowApp), action);
     QCOMPARE(tools.outputMode(nowGroup, nowApp), OutputMode::ReplaceSelection);
     if (!refused)
         QCOMPARE(tools.outputMode(u"Tools"_s, u"Sort"_s), OutputMode::Ignore);
+    // The next rename is followed too, whatever became of this one.
+    apps.EditApp(u"Tools"_s, u"Count"_s, u"Tools"_s, u"Count words"_s, false);
+    QCOMPARE(tools.outputMode(u"Tools"_s, u"Count words"_s), OutputMode::NewDocument);
+    QCOMPARE(tools.outputMode(nowGroup, nowApp), OutputMode::ReplaceSelection);
 }
 
 void TestToolsMenu::modesSavedAndLoaded_data()
