@@ -401,12 +401,25 @@ private Q_SLOTS:
             lines += "G,A" + QByteArray::number(i) + ',' + unit.repeated(1 + i % 97) + ",c,0" + lineEnd;
         const QByteArray longest = unit.repeated((65536 - 20) / unit.size()); // the longest line a list may hold
         lines += "G,Long," + longest + ",,0" + lineEnd;
-        QVERIFY(TestFiles::write(m_path, header + lines));
+        const QByteArray name = "Caf\xC3\xA9"; // a name tells the encoding the list was read in
+        lines += "G," + name + ",/c,,0" + lineEnd;
+        // The reader's first chunk (1 MiB) ends after three bytes of a four-byte character: a
+        // comment line first moves one there.
+        QByteArray comment;
+        const QByteArray fourBytes = "\xF0\x9F\x98\x80";
+        const qsizetype cut = (1 << 20) - 3;
+        if (const qsizetype at = (header + lines).lastIndexOf(fourBytes, cut - 16); unit.contains(fourBytes)) {
+            QVERIFY(at > 0);
+            comment = ';' + QByteArray(cut - at - 1 - lineEnd.size(), 'p') + lineEnd;
+            QCOMPARE((header + comment + lines).mid(cut, 4), fourBytes);
+        }
+        QVERIFY(TestFiles::write(m_path, header + comment + lines));
         {
             ExternalApps apps;
             apps.setMaxApps(32767);
             apps.setEXTFile(m_path);
             QCOMPARE(apps.AppPath("G", "Long"), utf8 ? QString::fromUtf8(longest) : QString::fromLatin1(longest));
+            QCOMPARE(apps.AppPath("G", utf8 ? QString::fromUtf8(name) : QString::fromLatin1(name)), "/c");
             QVERIFY(apps.AddApp("G", "New", "/n", "", false));
         }
         QCOMPARE(body(TestFiles::read(m_path)), QByteArray(lines + "G,New,/n,,0" + lineEnd).replace(lineEnd, "\r\n"));
