@@ -545,6 +545,10 @@ void tst_ExternalApps::scripts_data()
     // Deleting closes the gap; the last application takes its group along.
     row("delete-only-app-of-group", {{call("DeleteApp", {"Games", "Chess"})}, {}, 0, with(entries, -3, {})});
     row("delete-unknown-name", {{call("DeleteApp", {"Tools", "editor"})}, {}});
+    row("group-without-a-name-found-after-a-group-went",
+        {{call("AddApp", {"", "Plain", "/p", "", false}), call("DeleteApp", {"Tools", "Editor"}),
+          call("DeleteApp", {"Tools", "Viewer"}), get("AppPath", {"", "Plain"})},
+         "/p"});
 
     // Editing: path and command stay unless given; moves between groups; limits.
     row("edit-in-place-keeps-path-and-command", {{call("EditApp", {"Tools", "Editor", "Tools", "Ed", true})},
