@@ -426,19 +426,28 @@ private Q_SLOTS:
     // A handler may delete its run at once, also while the program still runs.
     void deletedInItsOwnHandler_data()
     {
-        QTest::addColumn<bool>("onOutput");
-        QTest::newRow("on-output-while-running") << true;
-        QTest::newRow("on-finished") << false;
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("script");
+        QTest::newRow("on-output-while-running") << u"output"_s << u"echo first; sleep 987656"_s;
+        QTest::newRow("on-finished") << u"finished"_s << u"echo only"_s;
+        // The end of the text: a character the program's end cut short, told as U+FFFD.
+        QTest::newRow("on-the-text-of-a-cut-character") << u"text"_s << uR"(printf "ok\342\202")"_s;
     }
     void deletedInItsOwnHandler()
     {
-        QFETCH(bool, onOutput);
-        addScript(u"Talker"_s, onOutput ? u"echo first; sleep 987656"_s : u"echo only"_s);
+        QFETCH(QString, handler);
+        QFETCH(QString, script);
+        addScript(u"Talker"_s, script);
         QPointer<ToolRun> run = m_apps->startTool(u"T"_s, u"Talker"_s);
-        if (onOutput)
+        if (handler == u"output")
             connect(run, &ToolRun::standardOutput, this, [run] { delete run; });
-        else
+        else if (handler == u"finished")
             connect(run, &ToolRun::finished, this, [run] { delete run; });
+        else
+            connect(run, &ToolRun::standardOutputText, this, [run](const QString &text) {
+                if (text.contains(QChar::ReplacementCharacter))
+                    delete run;
+            });
         QTRY_VERIFY_WITH_TIMEOUT(run.isNull(), Bound);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 987656"_s), QList<pid_t>(), Bound);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), Bound);
