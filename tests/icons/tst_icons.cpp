@@ -120,7 +120,7 @@ private Q_SLOTS:
         for (const char *name :
              {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "hidden-only-prog", "link-type-prog",
               "no-icon-prog", "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script",
-              "system-prog", "escaped-prog"})
+              "system-prog", "escaped-prog", "host-prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -168,6 +168,11 @@ private Q_SLOTS:
         addEntry("escaped.desktop",
                  desktopEntry(program("escaped-prog"),
                               picture("dark yellow").replace(QStringLiteral(" "), QStringLiteral("\\s"))));
+        // An icon only the host's own theme holds.
+        QVERIFY(writeFile(home("icons/lanyard-host-theme/index.theme"),
+                          "[Icon Theme]\nDirectories=16x16/apps\n[16x16/apps]\nSize=16\nType=Fixed\n"));
+        QVERIFY(writeIcon(home("icons/lanyard-host-theme/16x16/apps/lanyard-host-icon.png"), Qt::darkMagenta));
+        addEntry("host.desktop", desktopEntry(program("host-prog"), "lanyard-host-icon"));
         addEntry("unknowntheme.desktop", desktopEntry(program("unknown-theme-prog"), "lanyard-no-such-icon"));
     }
     void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
@@ -176,11 +181,15 @@ private Q_SLOTS:
     void hostThemeLeftAlone()
     {
         QIcon::setThemeName("lanyard-host-theme");
+        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << home("icons"));
         const QStringList searchPaths = QIcon::themeSearchPaths();
         {
             Lanyard::ExternalApps apps;
             QVERIFY(apps.AddApp("Tools", "Themed", program("theme-prog"), "", false));
             QCOMPARE(centreColour(apps.Icon(0, 0)), QColor(Qt::green));
+            // The host's theme is asked first.
+            QVERIFY(apps.AddApp("Tools", "Hosted", program("host-prog"), "", false));
+            QCOMPARE(centreColour(apps.Icon(0, 1)), QColor(Qt::darkMagenta));
         }
         QCOMPARE(QIcon::themeName(), "lanyard-host-theme");
         QCOMPARE(QIcon::themeSearchPaths(), searchPaths);
