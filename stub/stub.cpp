@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +54,7 @@ constexpr auto KillRounds = std::chrono::seconds(3);
 
 int g_signalPipe[2] = {-1, -1};
 volatile sig_atomic_t g_ending = 0;
+constexpr int HandledSignals[] = {SIGCHLD, SIGTERM, SIGINT, SIGHUP};
 
 void onSignal(int signal)
 {
@@ -77,7 +79,7 @@ void installHandlers()
     ::sigemptyset(&action.sa_mask);
     // No SA_RESTART: a write blocked on a full pipe must give way to a termination signal.
     action.sa_flags = 0;
-    for (const int signal : {SIGCHLD, SIGTERM, SIGINT, SIGHUP})
+    for (const int signal : HandledSignals)
         ::sigaction(signal, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 }
@@ -100,18 +102,35 @@ bool parseMilliseconds(const char *text, long long &value)
     return errno == 0 && end != text && *end == '\0';
 }
 
+/// Writes @p data unless the stub is ending first (then the rest is dropped). A write blocked
+/// on a full pipe could miss a termination signal that came just before it, or be cut short
+/// by one and block again; so signals are taken only while waiting for room (ppoll), and each
+/// write is no larger than the room a writable pipe is sure to have, so it never blocks.
 void writeAll(int fd, const char *data, size_t size)
 {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR && !g_ending)
+    sigset_t handled;
+    sigset_t whileWaiting;
+    ::sigemptyset(&handled);
+    for (const int signal : HandledSignals)
+        ::sigaddset(&handled, signal);
+    ::sigprocmask(SIG_BLOCK, &handled, &whileWaiting);
+    while (size > 0 && !g_ending) {
+        pollfd entry{fd, POLLOUT, 0};
+        if (::ppoll(&entry, 1, nullptr, &whileWaiting) < 0) {
+            if (errno == EINTR)
                 continue;
-            return; // the reader went away, or the stub is ending: the output is dropped
+            break;
+        }
+        const ssize_t written = ::write(fd, data, std::min(size, size_t(PIPE_BUF)));
+        if (written < 0) {
+            if (errno == EAGAIN)
+                continue;
+            break; // the reader went away: the output is dropped
         }
         data += written;
         size -= static_cast<size_t>(written);
     }
+    ::sigprocmask(SIG_SETMASK, &whileWaiting, nullptr);
 }
 
 /// A pipe carrying the command's output to one of the stub's own outputs.
