@@ -77,7 +77,7 @@ void installHandlers()
     };
     action.sa_handler = onSignal;
     ::sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a write blocked on a full pipe must give way to a termination signal.
+    // No SA_RESTART: a wait (the loop's poll, writeAll's ppoll) must give way to a termination signal.
     action.sa_flags = 0;
     for (const int signal : HandledSignals)
         ::sigaction(signal, &action, nullptr);
