@@ -120,7 +120,7 @@ private Q_SLOTS:
         for (const char *name :
              {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "hidden-only-prog", "link-type-prog",
               "no-icon-prog", "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script",
-              "system-prog", "escaped-prog", "host-prog"})
+              "system-prog", "escaped-prog", "host-prog", "env-prog", "equals=prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -139,7 +139,8 @@ private Q_SLOTS:
                                                                      {"gray", Qt::gray},
                                                                      {"darkgreen", Qt::darkGreen},
                                                                      {"darkred", Qt::darkRed},
-                                                                     {"dark yellow", Qt::darkYellow}};
+                                                                     {"dark yellow", Qt::darkYellow},
+                                                                     {"darkgray", Qt::darkGray}};
         for (const auto &[name, colour] : pictures)
             QVERIFY(writeIcon(picture(name), colour));
 
@@ -173,6 +174,13 @@ private Q_SLOTS:
                           "[Icon Theme]\nDirectories=16x16/apps\n[16x16/apps]\nSize=16\nType=Fixed\n"));
         QVERIFY(writeIcon(home("icons/lanyard-host-theme/16x16/apps/lanyard-host-icon.png"), Qt::darkMagenta));
         addEntry("host.desktop", desktopEntry(program("host-prog"), "lanyard-host-icon"));
+        // A program started through env(1): its NAME=value words come before the program; a word
+        // with a folder before its "=" is a program. An Exec of env alone names no program.
+        addEntry("env.desktop", desktopEntry("env LANG=C LANYARD_A=a=b env-prog %F", picture("yellow")));
+        addEntry("envpath.desktop", desktopEntry("/usr/bin/env " + program("equals=prog"), picture("darkgray")));
+        addEntry("envonly.desktop", desktopEntry("env LANYARD_A=1", darkRed));
+        // Not an entry: the cache update-desktop-database leaves in every applications folder.
+        QVERIFY(writeFile(home("applications/mimeinfo.cache"), "[MIME Cache]\ntext/plain=abs.desktop;\n"));
         addEntry("unknowntheme.desktop", desktopEntry(program("unknown-theme-prog"), "lanyard-no-such-icon"));
     }
     void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
@@ -214,6 +222,8 @@ private Q_SLOTS:
         QTest::newRow("icon-name-not-in-theme") << IconRow{program("unknown-theme-prog"), true, script};
         QTest::newRow("no-entry") << IconRow{program("plain-script"), true, script};
         QTest::newRow("escaped-icon-path") << IconRow{program("escaped-prog"), true, Qt::darkYellow};
+        QTest::newRow("program-after-env-assignments") << IconRow{program("env-prog"), true, Qt::yellow};
+        QTest::newRow("program-with-equals-after-env") << IconRow{program("equals=prog"), true, Qt::darkGray};
         QTest::newRow("compiled-program") << IconRow{program("compiled"), true, Qt::darkBlue};
         QTest::newRow("missing-file") << IconRow{program("no-such-program"), false, {}};
         QTest::newRow("folder") << IconRow{home("bin"), false, {}};
@@ -254,6 +264,22 @@ private Q_SLOTS:
         QTRY_COMPARE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::cyan));
         QVERIFY(QFile::remove(path));
         QVERIFY(GetFileIcon(path, smallIcon).isNull());
+    }
+
+    // A data folder the host adds while it runs (XDG_DATA_DIRS) is looked in at the next check.
+    void dataFolderAddedWhileRunning()
+    {
+        QTemporaryDir added;
+        const QString path = program("late-data-prog");
+        addProgram("late-data-prog");
+        addEntry("latedata.desktop", desktopEntry(path, picture("red")), added.path());
+        Lanyard::mGetFileIcon::setEntryCheckInterval(0ms);
+        QCOMPARE(centreColour(GetFileIcon(path, smallIcon)), QColor(Qt::darkCyan));
+        const QByteArray before = qgetenv("XDG_DATA_DIRS");
+        qputenv("XDG_DATA_DIRS", added.path().toUtf8() + ':' + before);
+        const QColor seen = centreColour(GetFileIcon(path, smallIcon));
+        qputenv("XDG_DATA_DIRS", before);
+        QCOMPARE(seen, QColor(Qt::red));
     }
 
     // A host with no application object at all (a QCoreApplication: the command-line host) gets
