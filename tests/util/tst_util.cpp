@@ -170,6 +170,12 @@ private Q_SLOTS:
         QTest::newRow("limits") << NumberRow{-32768, -32768};
         QTest::newRow("above") << NumberRow{32768, 0, 6};
         QTest::newRow("half-down-to-even") << NumberRow{2.5, 2};
+        QTest::newRow("half-up-to-even") << NumberRow{3.5, 4};
+        QTest::newRow("below-half-down") << NumberRow{2.49, 2};
+        QTest::newRow("above-half-up") << NumberRow{2.51, 3};
+        QTest::newRow("negative-half-to-even") << NumberRow{-2.5, -2};
+        QTest::newRow("negative-above-half") << NumberRow{-2.51, -3};
+        QTest::newRow("text-rounded") << NumberRow{"7.6", 8};
         QTest::newRow("rounds-into-overflow") << NumberRow{32767.5, 0, 6};
         QTest::newRow("true") << NumberRow{true, -1};
         QTest::newRow("text-true") << NumberRow{"True", -1};
