@@ -117,12 +117,10 @@ QVariant converted(const QVariant &value, QMetaType type)
     default:
         break;
     }
-    if (type == QMetaType::fromType<Language>())
-        return QVariant::fromValue(argument<Language>(value));
-    QVariant copy = value;
-    if (!copy.convert(type))
-        raiseError(ErrorCode::TypeMismatch);
-    return copy;
+    if (type != QMetaType::fromType<Language>())
+        raiseError(ErrorCode::TypeMismatch,
+                   u"no writable property is of the type "_s + QString::fromLatin1(type.name()));
+    return QVariant::fromValue(argument<Language>(value));
 }
 
 QVariant result(qint16 value) { return QVariant::fromValue(value); }

@@ -43,8 +43,8 @@ template<>
 QWidget *argument(const QVariant &value);
 
 /// @p value as a value of @p type, by the rules of argument<T>: for the writable properties
-/// that invoke() assigns (int, QString, bool, Language). Types that have no rule of their own
-/// are converted as Qt converts them.
+/// that invoke() assigns (int, QString, bool, Language). A property of another type needs a
+/// rule here first; until then its writes are refused.
 QVariant converted(const QVariant &value, QMetaType type);
 
 QVariant result(qint16 value);

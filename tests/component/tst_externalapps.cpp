@@ -393,6 +393,71 @@ private Q_SLOTS:
         QCOMPARE(apps.invoke("iconUrl", "call", {"Art", 0}).value("value").toString(), url);
     }
 
+    // A host may delete the object in its placeholdersWanted handler: what asked gives up
+    // without starting anything, by every way that launches.
+    void deletedWhileAskingForPlaceholders_data()
+    {
+        QTest::addColumn<QString>("way");
+        for (const char *way : {"ExecuteApp", "startTool", "launchCommand", "late-bound-ExecuteApp"})
+            QTest::newRow(way) << QString::fromLatin1(way);
+    }
+    void deletedWhileAskingForPlaceholders()
+    {
+        QFETCH(QString, way);
+        auto *apps = new ExternalApps;
+        const QPointer<ExternalApps> alive(apps);
+        QVERIFY(apps->AddApp("Tools", "True", "/bin/true", "", false));
+        connect(apps, &ExternalApps::placeholdersWanted, apps, [apps] { delete apps; });
+        QSignalSpy started(apps, &ExternalApps::AppFinished);
+        QSignalSpy failed(apps, &ExternalApps::launchFailed);
+        if (way == u"ExecuteApp") {
+            QCOMPARE(apps->ExecuteApp("Tools", "True"), false);
+        } else if (way == u"startTool") {
+            QCOMPARE(apps->startTool("Tools", "True"), nullptr);
+        } else if (way == u"launchCommand") {
+            const Result<LaunchCommand> command = apps->launchCommand("Tools", "True");
+            QVERIFY(!command);
+            QCOMPARE(command.error().detail(), QStringLiteral("the object was deleted while asking for placeholders"));
+        } else {
+            const QVariantMap result = apps->invoke("ExecuteApp", "call", {"Tools", "True"});
+            QCOMPARE(result.value("value"), QVariant(false));
+        }
+        QVERIFY(alive.isNull());
+        QCOMPARE(started.count() + failed.count(), 0);
+    }
+
+    // The owner of the window by name: nothing, or a widget; any other object or value is a
+    // type mismatch, and no window opens.
+    void ownerOfTheWindowByName_data()
+    {
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<int>("error");
+        QTest::newRow("none") << QString() << 0;
+        QTest::newRow("a-widget") << QStringLiteral("widget") << 0;
+        QTest::newRow("an-object-not-a-widget") << QStringLiteral("object") << 13;
+        QTest::newRow("a-text") << QStringLiteral("main window") << 13;
+    }
+    void ownerOfTheWindowByName()
+    {
+        QFETCH(QString, owner);
+        QFETCH(int, error);
+        QWidget widget;
+        QObject object;
+        const QVariant value = owner == u"widget"   ? QVariant::fromValue<QObject *>(&widget)
+                               : owner == u"object" ? QVariant::fromValue<QObject *>(&object)
+                               : owner.isNull()     ? QVariant()
+                                                    : QVariant(owner);
+        ExternalApps apps;
+        QCOMPARE(apps.invoke("ShowForm", "call", {0, value}).value("error").toInt(), error);
+        QWidget *window = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            window = top->objectName() == u"frmEditApps" && top->isVisible() ? top : window;
+        QCOMPARE(window != nullptr, error == 0);
+        if (window)
+            QCOMPARE(window->parentWidget(), owner == u"widget" ? &widget : nullptr);
+        apps.HideForm();
+    }
+
     // The window needs a QApplication: under a QGuiApplication (a QML host) showing it is error
     // 5, thrown or told by errorOccurred, never an abort.
     void windowWithoutQApplication()

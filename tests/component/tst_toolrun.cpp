@@ -626,6 +626,12 @@ private Q_SLOTS:
         const QVariantMap unknown = m_apps->invoke(u"startTool"_s, u"call"_s,
                                                    {u"T"_s, u"Upper"_s, u""_s, u"Keyboard"_s});
         QCOMPARE(unknown.value(u"error"_s).toInt(), 5);
+        const QVariantMap unnumbered = m_apps->invoke(u"startTool"_s, u"call"_s, {u"T"_s, u"Upper"_s, u""_s, 9});
+        QCOMPARE(unnumbered.value(u"error"_s).toInt(), 5);
+        QCOMPARE(unnumbered.value(u"detail"_s).toString(), u"no input is numbered 9"_s);
+        const QVariantMap byNumber = m_apps->invoke(u"startTool"_s, u"call"_s, {u"T"_s, u"Upper"_s, u"x"_s, 0});
+        QCOMPARE(byNumber.value(u"error"_s).toInt(), 0);
+        QVERIFY(byNumber.value(u"value"_s).value<ToolRun *>());
     }
 };
 
