@@ -294,28 +294,36 @@ private Q_SLOTS:
     }
 
     // A theme whose icon-theme.cache names "cached" while its folder holds "looked-up" only: a
-    // cache not older than its folders is trusted, an older one is not used.
+    // cache not older than its folders is trusted, an older one is not used, nor is one that
+    // lists more folders than it can hold.
     void themeCacheOrFolders_data()
     {
         QTest::addColumn<bool>("cacheFresh");
-        QTest::newRow("fresh-cache-is-used") << true;
-        QTest::newRow("cache-older-than-its-folder-is-not") << false;
+        QTest::addColumn<quint32>("folderCount");
+        QTest::newRow("fresh-cache-is-used") << true << 1u;
+        QTest::newRow("cache-older-than-its-folder-is-not") << false << 1u;
+        QTest::newRow("cache-listing-too-many-folders-is-not") << true << 0x40000000u;
     }
     void themeCacheOrFolders()
     {
         QFETCH(bool, cacheFresh);
+        QFETCH(quint32, folderCount);
         const QString root = m_system.filePath("icons/hicolor");
         QDir(root).removeRecursively();
         QVERIFY(
             writeFile(root + "/index.theme",
                       "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n"));
         QVERIFY(writeIcon(root + "/16x16/apps/looked-up.png", Qt::green));
-        QVERIFY(writeFile(root + "/icon-theme.cache", cacheOf("cached")));
+        QByteArray cache = cacheOf("cached");
+        const quint32 count = qToBigEndian(folderCount);
+        cache.replace(12, 4, reinterpret_cast<const char *>(&count), 4); // the folder list's length
+        QVERIFY(writeFile(root + "/icon-theme.cache", cache));
         for (const QString &folder : {root, root + "/16x16/apps"})
             QVERIFY(setModified(folder, cacheFresh ? -60 : 60));
+        const bool cacheUsed = cacheFresh && folderCount == 1;
         Lanyard::IconTheme theme;
-        QCOMPARE(theme.icon("cached").isNull(), !cacheFresh);
-        QCOMPARE(theme.icon("looked-up").isNull(), cacheFresh);
+        QCOMPARE(theme.icon("cached").isNull(), !cacheUsed);
+        QCOMPARE(theme.icon("looked-up").isNull(), cacheUsed);
         QVERIFY(theme.icon("nowhere").isNull());
     }
 };

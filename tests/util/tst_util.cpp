@@ -102,6 +102,8 @@ private Q_SLOTS:
         const bool found = FileOps::FileExists(quoted ? u'"' + dir.filePath(relative.mid(1)) : dir.filePath(relative));
         ::unlink((QFile::encodeName(dir.path()) + "/caf\xe9").constData()); // a name QTemporaryDir cannot remove
         QCOMPARE(found, exists);
+        // A path of nothing, or of quotes only, names no file, wherever the test runs.
+        QVERIFY(!FileOps::FileExists(QString()) && !FileOps::FileExists(QStringLiteral("\"\"")));
     }
 
     // A path's folder keeps its final separator; a program right under the root is in "/", and
