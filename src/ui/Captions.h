@@ -53,7 +53,6 @@ enum class TextId : int {
     AddGroupFull = 178,
     MoveListFull = 179,
     MoveGroupFull = 180,
-    UnstorableText = 181,
     // Placeholder picker
     PickerCaption = 201,
     PlaceholderHeader = 202,

@@ -14,12 +14,10 @@ namespace {
 QString quoted(const QString &text) { return u"\u201C"_s + text + u"\u201D"_s; }
 
 // The case at hand when the component gave one; the numbered texts are written for programmers.
+// (A text the list cannot hold never comes here: the dialog tells it, see frmEditApps::stored.)
 QString reason(const ComponentError &error)
 {
-    QString text = error.detail();
-    if (text.isEmpty())
-        text = error.code() == ErrorCode::InvalidArgument ? Captions::text(TextId::UnstorableText)
-                                                          : error.description();
+    const QString text = error.detail().isEmpty() ? error.description() : error.detail();
     return text.endsWith(u'.') ? text : text + u'.';
 }
 
