@@ -282,6 +282,12 @@ private Q_SLOTS:
         // The same name beside a path that is not UTF-8, which only Latin-1 holds: it stays Latin-1.
         QTest::newRow("latin-1-held-by-a-path")
             << EncodingRow{"G,\xC3\xA9,/p\xFF,,0\r\n", "\u00C3\u00A9", "G,\xC3\xA9,/p\xFF,,0\r\nT,New,/n,,0\r\n", true};
+        // Or by a name: U+0080 alone is no UTF-8 either.
+        QTest::newRow("latin-1-held-by-a-c1-control")
+            << EncodingRow{"\xC3\xA9,x\x80,/p,,0\r\n", "x\u0080", "\xC3\xA9,x\x80,/p,,0\r\nT,New,/n,,0\r\n", true};
+        // Latin-1 in the text alone, and plain ASCII after it.
+        QTest::newRow("latin-1-text-then-ascii")
+            << EncodingRow{"Caf\xE9,Edit,/p,,0\r\n", "Edit", "Caf\xE9,Edit,/p,,0\r\nT,New,/n,,0\r\n", true};
     }
     void encoding()
     {
