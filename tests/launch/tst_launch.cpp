@@ -88,6 +88,7 @@ struct NotStartedRow
 Q_DECLARE_METATYPE(ArgumentsRow)
 Q_DECLARE_METATYPE(FolderRow)
 Q_DECLARE_METATYPE(NotStartedRow)
+Q_DECLARE_METATYPE(Lanyard::LaunchCommand)
 
 class tst_Launch : public QObject
 {
@@ -136,6 +137,43 @@ private Q_SLOTS:
         QCOMPARE(launch(apps).texts(), row.expected);
         for (const char *name : {"pwned1", "pwned2", "pwned3"})
             QVERIFY(!QFile::exists(binDir + '/' + name));
+    }
+
+    // Placeholders in the stored path make the program, also where one ends the path or spans
+    // the blank between path and command line; what they put in is never split into words. The
+    // folder is the stored path's. (Only the preview gets this far: a launch first looks for the
+    // stored path itself.)
+    void programFromPlaceholders_data()
+    {
+        QTest::addColumn<Pairs>("placeholders");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("cmdLine");
+        QTest::addColumn<LaunchCommand>("command");
+        const QString folder = binDir + u'/';
+        QTest::newRow("path-is-a-placeholder") << Pairs{{"%REC%", recorder}} << "%REC%"
+                                               << "-v" << LaunchCommand{recorder, {"-v"}, {}};
+        QTest::newRow("placeholder-ends-the-path") << Pairs{{"%NAME%", "recorder"}} << folder + "%NAME%"
+                                                   << "a b" << LaunchCommand{recorder, {"a", "b"}, folder};
+        QTest::newRow("placeholder-spans-path-and-command") << Pairs{{"% X%", "er"}} << folder + "record%"
+                                                            << "X% -v" << LaunchCommand{recorder, {"-v"}, folder};
+        QTest::newRow("placeholder-takes-the-blank") << Pairs{{"% ", "order"}} << folder + "rec%"
+                                                     << "-v" << LaunchCommand{recorder, {"-v"}, folder};
+        QTest::newRow("placeholder-begins-at-the-blank")
+            << Pairs{{" %A%", " x"}} << recorder << "%A% y" << LaunchCommand{recorder, {" x", "y"}, folder};
+        QTest::newRow("placeholder-begins-the-command")
+            << Pairs{{"%ARGS%", "1 2"}} << recorder << "%ARGS% 3" << LaunchCommand{recorder, {"1 2", "3"}, folder};
+    }
+    void programFromPlaceholders()
+    {
+        QFETCH(Pairs, placeholders);
+        QFETCH(QString, path);
+        QFETCH(QString, cmdLine);
+        QFETCH(LaunchCommand, command);
+        ExternalApps apps;
+        QVERIFY(apps.AddApp("Tools", "App", path, cmdLine, false));
+        for (const auto &[search, replace] : placeholders)
+            apps.AddPlaceHolder(search, replace);
+        QCOMPARE(apps.launchCommand("Tools", "App").value(), command);
     }
 
     // The program starts in its folder; the host's current folder stays its own.
