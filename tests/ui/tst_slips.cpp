@@ -124,9 +124,12 @@ private Q_SLOTS:
         step("Return again, on the tree", [] { press(Qt::Key_Return); });
         step("double click below the rows", [] { doubleClick(tree()->viewport(), belowTheRows(tree())); });
         step(
-            "double click Delete with Chess selected",
+            "select Chess, close Tools with the arrow, double click Delete",
             [] {
                 clickItem(item("Chess"));
+                QVERIFY(item("Tools")->isExpanded());
+                clickArrowOf(item("Tools"));
+                QVERIFY(!item("Tools")->isExpanded());
                 doubleClick(button("cmdRemoveApp"), button("cmdRemoveApp")->rect().center());
             },
             [&](QStringList &list) { remove(list, fixture[2]); });
