@@ -535,6 +535,30 @@ private Q_SLOTS:
         QVERIFY(canNeither());
     }
 
+    // No button is the dialog's default: Return in a box presses none (no file dialog, no
+    // picker, no OK), and the box keeps the focus; Escape still cancels.
+    void returnInABoxPressesNoButton_data()
+    {
+        QTest::addColumn<QString>("box");
+        for (const char *box : {"cboGroup", "txtAppName", "txtApp", "txtCmdLine"})
+            QTest::newRow(box) << QString::fromLatin1(box);
+    }
+    void returnInABoxPressesNoButton()
+    {
+        QFETCH(QString, box);
+        frmNewApp *dialog = loadDialog(m_apps.get(), {"Tools", "Vi", "/bin/vi", "-R", false});
+        QStringList seen;
+        whenModalShown("frmNewApp", [&](QWidget *shown) {
+            play(shown, {"focus:" + box});
+            seen << modalsDuring([] { press(Qt::Key_Return); });
+            seen << QString::number(shown->isVisible()) << focusName();
+            press(Qt::Key_Escape);
+        });
+        dialog->exec();
+        QCOMPARE(seen, (QStringList{"1", box}));
+        QVERIFY(dialog->Cancel());
+    }
+
     // The group box takes the group as typed: no completion from the groups there are.
     void groupAsTyped_data()
     {
