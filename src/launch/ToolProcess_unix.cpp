@@ -333,6 +333,10 @@ void ToolProcess::Private::read(PipeEnd &end, void (ToolProcess::*deliver)(const
         endIfDone();
         return;
     }
+    // After a cancel the program may still say goodbye while it tidies up: its words are read,
+    // so that they do not kill it with SIGPIPE, and dropped.
+    if (cancelled)
+        return;
     piece.resize(count);
     const QPointer<ToolProcess> alive(q);
     Q_EMIT(q->*deliver)(piece);
@@ -355,8 +359,11 @@ void ToolProcess::Private::programExited()
     look.stop();
     grace.stop();
     exitCode = child->exitCode().value_or(-1);
-    if (cancelled)
+    if (cancelled) {
+        // The program had its grace; what it started and what they still write go now.
         child->killGroupLeftovers();
+        closePipes();
+    }
     input.close();
     pendingInput = QByteArray();
     for (PipeEnd *end : {&output, &error}) {
@@ -383,14 +390,17 @@ void ToolProcess::cancel()
     if (!d->running || d->cancelled)
         return;
     d->cancelled = true;
-    d->closePipes();
     if (d->exited) {
+        d->closePipes();
         // Only its output was still coming: the end is told from the loop, as always.
         d->child->killGroupLeftovers();
         QMetaObject::invokeMethod(
             this, [this] { d->endIfDone(); }, Qt::QueuedConnection);
         return;
     }
+    // Its input ends; its output is still read (and dropped) until it has ended.
+    d->input.close();
+    d->pendingInput = QByteArray();
     d->child->signalWithGroup(SIGTERM);
     d->grace.start(GraceMs);
 }

@@ -2,6 +2,7 @@
 // The run that talks back, through the public interface: startTool and ToolRun, with real
 // programs (the shell, cat, tr) and a real event loop. Nothing here depends on how the kernel
 // cut the streams into pieces.
+#include "common/Files.h"
 #include "common/ProcessCensus.h"
 
 #include <Lanyard/ExternalApps.h>
@@ -273,6 +274,25 @@ private Q_SLOTS:
         QCOMPARE(ProcessCensus::children(), QStringList());
         // What the program started was killed with it; its end is the kernel's to finish.
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(marker), QList<pid_t>(), Bound);
+    }
+
+    // cancel() asks all that the program started to end, not the program alone: SIGTERM goes
+    // to its group. Here the program waits for its helper to tidy up before it ends.
+    void cancelAsksTheHelpersToo()
+    {
+        QTemporaryDir dir;
+        const QString mark = dir.filePath(u"tidied"_s);
+        addScript(u"Helper"_s, QStringLiteral("trap \"while [ ! -e %1 ]; do sleep 0.01; done; exit 1\" TERM; "
+                                              "sh -c \"trap \\\"echo tidied > %1; exit 0\\\" TERM; echo ready; "
+                                              "while :; do sleep 0.05; done\" & wait")
+                                   .arg(mark));
+        ToolRun *run = m_apps->startTool(u"T"_s, u"Helper"_s);
+        Collected got;
+        got.follow(run);
+        QTRY_VERIFY_WITH_TIMEOUT(got.output.contains("ready"), Bound);
+        run->cancel();
+        QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, Bound);
+        QCOMPARE(TestFiles::read(mark), QByteArray("tidied\n"));
     }
 
     // The program writes 100 MiB before it reads its 100 MiB of input, and both go through.
