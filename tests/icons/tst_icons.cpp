@@ -120,10 +120,12 @@ private Q_SLOTS:
         for (const char *name :
              {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "hidden-only-prog", "link-type-prog",
               "no-icon-prog", "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script",
-              "system-prog", "escaped-prog", "host-prog", "env-prog", "equals=prog"})
+              "system-prog", "escaped-prog", "host-prog", "env-prog", "equals=prog", "scalable-prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
+        // hicolor's scalable folder says Size=128: scalable, it is searched for every size.
+        QVERIFY(writeIcon(home("icons/hicolor/scalable/apps/lanyard-test-scalable.png"), Qt::lightGray));
         // File type icons, of a compiled program and of a shell script (known by its first line), in
         // an Adwaita of the test's own that hides the machine's. Its index begins with a blank line.
         QVERIFY(writeFile(home("icons/Adwaita/index.theme"), "\n[Icon Theme]\nInherits=hicolor\nDirectories=test\n"
@@ -181,6 +183,7 @@ private Q_SLOTS:
         addEntry("envonly.desktop", desktopEntry("env LANYARD_A=1", darkRed));
         // Not an entry: the cache update-desktop-database leaves in every applications folder.
         QVERIFY(writeFile(home("applications/mimeinfo.cache"), "[MIME Cache]\ntext/plain=abs.desktop;\n"));
+        addEntry("scalable.desktop", desktopEntry(program("scalable-prog"), "lanyard-test-scalable"));
         addEntry("unknowntheme.desktop", desktopEntry(program("unknown-theme-prog"), "lanyard-no-such-icon"));
     }
     void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
@@ -209,6 +212,7 @@ private Q_SLOTS:
         const QColor script(Qt::darkCyan);
         QTest::newRow("icon-file") << IconRow{program("abs-prog"), true, Qt::red};
         QTest::newRow("theme-icon-name") << IconRow{program("theme-prog"), true, Qt::green};
+        QTest::newRow("theme-icon-only-scalable") << IconRow{program("scalable-prog"), true, Qt::lightGray};
         QTest::newRow("program-found-on-path") << IconRow{program("path-prog"), true, Qt::blue};
         QTest::newRow("link-to-the-program") << IconRow{home("links/abs-link"), true, Qt::red};
         QTest::newRow("user-entry-hides-system-entry") << IconRow{program("shadow-prog"), true, Qt::darkGreen};
