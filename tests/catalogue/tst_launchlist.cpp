@@ -442,6 +442,8 @@ private Q_SLOTS:
         QTest::newRow("nul-in-a-value") << UnreadableRow{"file", QByteArrayLiteral("T,A\0B,/a,,0"), 75};
         QTest::newRow("line-over-64-kib") << UnreadableRow{"file", "T,A,/a,,0\n" + QByteArray(65537, ','), 75};
         QTest::newRow("unreadable") << UnreadableRow{"mode-200", original, 70};
+        // Readable again by the time of the save: still not this object's to write.
+        QTest::newRow("readable-at-the-save") << UnreadableRow{"mode-200", original, 70};
         QTest::newRow("fifo") << UnreadableRow{"fifo", {}, 75};
         QTest::newRow("device") << UnreadableRow{"device", {}, 75};
         QTest::newRow("socket") << UnreadableRow{"socket", {}, 75};
@@ -460,6 +462,11 @@ private Q_SLOTS:
             const FilePermissionsApply permissions;
             auto apps = std::make_unique<ExternalApps>();
             QCOMPARE(errorOf([&] { apps->setEXTFile(m_path); }), error);
+            if (QByteArrayView(QTest::currentDataTag()) == "readable-at-the-save") {
+                const int was = ::setfsuid(::geteuid()); // its owner gives reading back
+                QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+                ::setfsuid(was);
+            }
             QCOMPARE(apps->EXTFile(), m_path);
             QCOMPARE(apps->GroupCount(), qint16(0));
             fill(*apps, {viewer});
