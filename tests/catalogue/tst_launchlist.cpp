@@ -276,6 +276,9 @@ private Q_SLOTS:
                            "G,\xEF\xBB\xBFN,\xEF\xBB\xBF/p,\xEF\xBB\xBF,0\r\nT,New,/n,,0\r\n"};
         QTest::newRow("byte-order-mark-after-other-bytes")
             << EncodingRow{"G,N,/\xFF\xEF\xBB\xBFq,,0\r\n", "N", "G,N,/\xFF\xEF\xBB\xBFq,,0\r\nT,New,/n,,0\r\n", true};
+        // U+07FF: the last lead byte of two-byte characters.
+        QTest::newRow("utf-8-lead-df") << EncodingRow{"\xDF\xBF,x,/p,,0\r\n", "x",
+                                                      "\xDF\xBF,x,/p,,0\r\nT,New,/n,,0\r\n"};
         // Only the comment made the file Latin-1: without it the same bytes would read as UTF-8.
         QTest::newRow("latin-1-that-would-read-as-utf-8") << EncodingRow{
             "; \xFF\r\nG,\xC3\xA9,/p,,0\r\n", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
@@ -328,6 +331,13 @@ private Q_SLOTS:
                         "",
                         {"Tools|Caf\u00e9|" + QStringView(u"/opt/caf\xdce9/run").toString() + "|-x|0"},
                         QStringView(u"/opt/caf\xdce9/run").toString()};
+        // The lowest byte that is no ASCII, in a folder's name.
+        QTest::newRow("latin-1-path-byte-80-kept")
+            << DriftRow{"Tools,Caf\xE9,/opt/\x80/run,,0\r\n",
+                        [](ExternalApps &a) { a.setCmdLine("Tools", "Caf\u00e9", "-x"); },
+                        "",
+                        {"Tools|Caf\u00e9|" + QStringView(u"/opt/\xdc80/run").toString() + "|-x|0"},
+                        QStringView(u"/opt/\xdc80/run").toString()};
         QTest::newRow("latin-1-list-turned-utf-8-meanwhile")
             << DriftRow{"Tools,Caf\xE9,/opt/caf\xE9/run,,0\r\n",
                         [](ExternalApps &a) { a.AddApp("Tools", "New", "/n", "", false); },
@@ -464,7 +474,8 @@ private Q_SLOTS:
             QCOMPARE(errorOf([&] { apps->setEXTFile(m_path); }), error);
             if (QByteArrayView(QTest::currentDataTag()) == "readable-at-the-save") {
                 const int was = ::setfsuid(::geteuid()); // its owner gives reading back
-                QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+                QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther
+                                                          | QFile::WriteOther));
                 ::setfsuid(was);
             }
             QCOMPARE(apps->EXTFile(), m_path);

@@ -426,6 +426,25 @@ private Q_SLOTS:
         QCOMPARE(started.count() + failed.count(), 0);
     }
 
+    // A handler of placeholdersWanted that previews or launches is not asked again from
+    // within: its own call goes ahead with the values there are.
+    void launchFromThePlaceholdersHandler()
+    {
+        ExternalApps apps;
+        QVERIFY(apps.AddApp("Tools", "Echo", "/bin/echo", "%FILE%", false));
+        int asked = 0;
+        QStringList seen;
+        connect(&apps, &ExternalApps::placeholdersWanted, &apps, [&] {
+            ++asked;
+            apps.AddPlaceHolder("%FILE%", "/now/1");
+            const Result<LaunchCommand> inner = apps.launchCommand("Tools", "Echo");
+            seen << (inner ? inner->arguments.join(u' ') : inner.error().detail());
+        });
+        QCOMPARE(apps.launchCommand("Tools", "Echo").value().arguments, QStringList{"/now/1"});
+        QCOMPARE(asked, 1);
+        QCOMPARE(seen, QStringList{"/now/1"});
+    }
+
     // The owner of the window by name: nothing, or a widget; any other object or value is a
     // type mismatch, and no window opens.
     void ownerOfTheWindowByName_data()
@@ -455,6 +474,22 @@ private Q_SLOTS:
         QCOMPARE(window != nullptr, error == 0);
         if (window)
             QCOMPARE(window->parentWidget(), owner == u"widget" ? &widget : nullptr);
+        apps.HideForm();
+    }
+
+    // Shown again for another owner while it is open, the one window moves to that owner.
+    void windowFollowsANewOwner()
+    {
+        QWidget first;
+        QWidget second;
+        ExternalApps apps;
+        apps.ShowForm(0, &first);
+        apps.ShowForm(0, &second);
+        QWidget *window = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            window = top->objectName() == u"frmEditApps" && top->isVisible() ? top : window;
+        QVERIFY(window);
+        QCOMPARE(window->parentWidget(), &second);
         apps.HideForm();
     }
 

@@ -120,7 +120,7 @@ private Q_SLOTS:
         for (const char *name :
              {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "hidden-only-prog", "link-type-prog",
               "no-icon-prog", "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script",
-              "system-prog", "escaped-prog", "host-prog", "env-prog", "equals=prog", "scalable-prog"})
+              "system-prog", "escaped-prog", "host-prog", "env-prog", "equals=prog", "scalable-prog", "after-odd-word"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -181,6 +181,8 @@ private Q_SLOTS:
         addEntry("env.desktop", desktopEntry("env LANG=C LANYARD_A=a=b env-prog %F", picture("yellow")));
         addEntry("envpath.desktop", desktopEntry("/usr/bin/env " + program("equals=prog"), picture("darkgray")));
         addEntry("envonly.desktop", desktopEntry("env LANYARD_A=1", darkRed));
+        // env(1) takes a word that begins with "=" for its program, not for an assignment.
+        addEntry("envodd.desktop", desktopEntry("env =odd " + program("after-odd-word"), darkRed));
         // Not an entry: the cache update-desktop-database leaves in every applications folder.
         QVERIFY(writeFile(home("applications/mimeinfo.cache"), "[MIME Cache]\ntext/plain=abs.desktop;\n"));
         addEntry("scalable.desktop", desktopEntry(program("scalable-prog"), "lanyard-test-scalable"));
@@ -228,6 +230,7 @@ private Q_SLOTS:
         QTest::newRow("escaped-icon-path") << IconRow{program("escaped-prog"), true, Qt::darkYellow};
         QTest::newRow("program-after-env-assignments") << IconRow{program("env-prog"), true, Qt::yellow};
         QTest::newRow("program-with-equals-after-env") << IconRow{program("equals=prog"), true, Qt::darkGray};
+        QTest::newRow("program-after-a-word-env-runs") << IconRow{program("after-odd-word"), true, script};
         QTest::newRow("compiled-program") << IconRow{program("compiled"), true, Qt::darkBlue};
         QTest::newRow("missing-file") << IconRow{program("no-such-program"), false, {}};
         QTest::newRow("folder") << IconRow{home("bin"), false, {}};
