@@ -186,6 +186,15 @@ QVariantMap invoke(QObject *object, const Step &step)
     return result;
 }
 
+/// The program list window, when one is open.
+QWidget *programListWindow()
+{
+    QWidget *window = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        window = widget->objectName() == u"frmEditApps" ? widget : window;
+    return window;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Row)
@@ -245,9 +254,7 @@ class tst_ExternalApps : public QObject
     {
         QStringList rows;
         apps.ShowForm();
-        QWidget *window = nullptr;
-        for (QWidget *widget : QApplication::topLevelWidgets())
-            window = widget->objectName() == u"frmEditApps" ? widget : window;
+        QWidget *window = programListWindow();
         if (!window)
             return {QStringLiteral("no program list window")};
         UiTest::whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *dialog) {
@@ -468,11 +475,9 @@ private Q_SLOTS:
                                                     : QVariant(owner);
         ExternalApps apps;
         QCOMPARE(apps.invoke("ShowForm", "call", {0, value}).value("error").toInt(), error);
-        QWidget *window = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            window = top->objectName() == u"frmEditApps" && top->isVisible() ? top : window;
-        QCOMPARE(window != nullptr, error == 0);
-        if (window)
+        QWidget *window = programListWindow();
+        QCOMPARE(window && window->isVisible(), error == 0);
+        if (error == 0)
             QCOMPARE(window->parentWidget(), owner == u"widget" ? &widget : nullptr);
         apps.HideForm();
     }
@@ -485,10 +490,8 @@ private Q_SLOTS:
         ExternalApps apps;
         apps.ShowForm(0, &first);
         apps.ShowForm(0, &second);
-        QWidget *window = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            window = top->objectName() == u"frmEditApps" && top->isVisible() ? top : window;
-        QVERIFY(window);
+        const QWidget *window = programListWindow();
+        QVERIFY(window && window->isVisible());
         QCOMPARE(window->parentWidget(), &second);
         apps.HideForm();
     }
@@ -563,9 +566,7 @@ private Q_SLOTS:
         auto shown = std::make_unique<ExternalApps>();
         QVERIFY(shown->AddApp("Tools", "Edit", "/usr/bin/ed", "", false));
         shown->ShowForm();
-        QPointer<QWidget> window;
-        for (QWidget *widget : QApplication::topLevelWidgets())
-            window = widget->objectName() == u"frmEditApps" ? widget : window.data();
+        const QPointer<QWidget> window = programListWindow();
         QVERIFY(window && window->isVisible());
         other.reset();
         QVERIFY(window && window->isVisible());
