@@ -646,6 +646,10 @@ void tst_ExternalApps::scripts_data()
     // Deleting closes the gap; the last application takes its group along.
     row("delete-only-app-of-group", {{call("DeleteApp", {"Games", "Chess"})}, {}, 0, with(entries, -3, {})});
     row("delete-unknown-name", {{call("DeleteApp", {"Tools", "editor"})}, {}});
+    // The slot a removal vacates at the end keeps what it held, as a fixed-size array would.
+    row("vacated-slot-keeps-its-group-name", {{call("AddApp", {"Office", "Writer", "/w", "", false}),
+                                               call("DeleteApp", {"Games", "Chess"}), get("GroupName", {2})},
+                                              "Office"});
     row("group-without-a-name-found-after-a-group-went",
         {{call("AddApp", {"", "Plain", "/p", "", false}), call("DeleteApp", {"Tools", "Editor"}),
           call("DeleteApp", {"Tools", "Viewer"}), get("AppPath", {"", "Plain"})},
