@@ -198,12 +198,17 @@ struct ToolProcess::Private : Pipes
     void read(PipeEnd &end, void (ToolProcess::*deliver)(const QByteArray &));
     void programExited();
     void endIfDone();
-    void closePipes()
+    /// The program reads the end of its input; what was not given yet is dropped.
+    void endInput()
     {
         input.close();
+        pendingInput = QByteArray();
+    }
+    void closePipes()
+    {
+        endInput();
         output.close();
         error.close();
-        pendingInput = QByteArray();
     }
 };
 
@@ -308,9 +313,7 @@ void ToolProcess::Private::writeInput()
             break; // the program closed its input (EPIPE): it takes no more
         written += count;
     }
-    // All given (or refused): the program reads the end of its input.
-    input.close();
-    pendingInput = QByteArray();
+    endInput(); // all given, or refused
 }
 
 void ToolProcess::Private::read(PipeEnd &end, void (ToolProcess::*deliver)(const QByteArray &))
@@ -364,8 +367,7 @@ void ToolProcess::Private::programExited()
         child->killGroupLeftovers();
         closePipes();
     }
-    input.close();
-    pendingInput = QByteArray();
+    endInput();
     for (PipeEnd *end : {&output, &error}) {
         if (end->isOpen() && emptyNow(end->fd.get()))
             end->close();
@@ -398,9 +400,8 @@ void ToolProcess::cancel()
             this, [this] { d->endIfDone(); }, Qt::QueuedConnection);
         return;
     }
-    // Its input ends; its output is still read (and dropped) until it has ended.
-    d->input.close();
-    d->pendingInput = QByteArray();
+    // Its output is still read (and dropped) until it has ended.
+    d->endInput();
     d->child->signalWithGroup(SIGTERM);
     d->grace.start(GraceMs);
 }
