@@ -5,6 +5,7 @@
 #include "common/Catalogue.h"
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
+#include "ui/ModalDriver.h"
 
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolsMenu.h>
@@ -408,6 +409,26 @@ private Q_SLOTS:
         QVERIFY(window->close());
         QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
         QCOMPARE(namesOf(mine.apps), (QStringList{u"Edit|vi"_s, u"Other|saved"_s, u"Mine|own"_s}));
+    }
+
+    // A launch whose program is missing holds the list while its message box is open; a change
+    // on disk meanwhile is read once the box has closed.
+    void missingProgramBoxHoldsTheReload()
+    {
+        Window mine(list());
+        Window witness(list());
+        QVERIFY(mine.apps.AddApp(u"Gone"_s, u"prog"_s, u"/no/such/program"_s, QString(), false));
+        bool shown = false;
+        UiTest::whenModalShown(u"lanyardMissingProgram"_s, [&](QWidget *box) {
+            shown = true;
+            QVERIFY(runLanyard(list(), {u"add"_s, u"Other"_s, u"saved"_s, u"/bin/true"_s, QString()}));
+            QTRY_VERIFY_WITH_TIMEOUT(witness.menuHas(u"Other"_s, u"saved"_s), patienceMs);
+            QVERIFY(!mine.menuHas(u"Other"_s, u"saved"_s));
+            box->close();
+        });
+        QVERIFY(!mine.apps.ExecuteApp(u"Gone"_s, u"prog"_s));
+        QVERIFY(shown);
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
     }
 };
 
