@@ -25,6 +25,8 @@ public:
     pid_t pid() const { return m_pid; }
     /// The pidfd (close-on-exec), or -1 where the system has none.
     int pidfd() const { return m_pidfd.get(); }
+    /// True when the end can be waited for through pidfd().
+    bool hasPidfd() const { return m_pidfd.isValid(); }
 
     /// The exit code once a child of ours has ended, without reaping it (128 + the signal
     /// number for a signal); -1 for a process that is not our child or already reaped;

@@ -61,7 +61,7 @@ struct WaitSet
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.fd = child.pidfd();
-        return usable && child.pidfd() >= 0 && ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, child.pidfd(), &event) == 0;
+        return usable && child.hasPidfd() && ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, child.pidfd(), &event) == 0;
     }
 
     /// Blocks until a child may have ended or news came, or for @p bound at most; false when
@@ -154,7 +154,7 @@ void ChildReaper::Private::run(const WaitSet &set)
             }
         }
         const bool checks = std::any_of(children.cbegin(), children.cend(),
-                                        [](const auto &child) { return child->pidfd() < 0; });
+                                        [](const auto &child) { return !child->hasPidfd(); });
         // A wait that fails for any other reason than a signal sleeps instead of spinning.
         if (!set.waitForNews(checks ? std::optional(pollInterval) : std::nullopt)) {
             std::unique_lock lock(mutex);

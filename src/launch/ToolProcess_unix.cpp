@@ -294,7 +294,7 @@ void ToolProcess::Private::watch()
     error.notifier = std::make_unique<QSocketNotifier>(error.fd.get(), QSocketNotifier::Read);
     QObject::connect(error.notifier.get(), &QSocketNotifier::activated, q,
                      [this] { read(error, &ToolProcess::standardError); });
-    if (child->pidfd() >= 0) {
+    if (child->hasPidfd()) {
         endWatch = std::make_unique<QSocketNotifier>(child->pidfd(), QSocketNotifier::Read);
         QObject::connect(endWatch.get(), &QSocketNotifier::activated, q, [this] { programExited(); });
     } else {

@@ -119,6 +119,7 @@ public:
 
     pid_t pid() const { return m_child->process.pid(); }
     int pidfd() const { return m_child->process.pidfd(); }
+    bool hasPidfd() const { return m_child->process.hasPidfd(); }
     /// False once it has ended, and when its state cannot be read (then the loop stops).
     bool running() const { return !m_child->process.exitCode().has_value(); }
     void end() const
@@ -145,14 +146,11 @@ class PassWaiter
 public:
     PassWaiter(const RunnerClock &clock, const WatchedChild &child, std::initializer_list<int> fds = {})
         : m_clock(clock)
-        , m_blindToTheEnd(child.pidfd() < 0)
+        , m_blindToTheEnd(!child.hasPidfd())
+        , m_fds{child.pidfd()}
     {
-        if (child.pidfd() >= 0)
-            m_fds.push_back(child.pidfd());
-        for (const int fd : fds) {
-            if (fd >= 0)
-                m_fds.push_back(fd);
-        }
+        m_fds.insert(m_fds.end(), fds);
+        std::erase_if(m_fds, [](int fd) { return fd < 0; }); // no pidfd, no window watcher
         if (!QAbstractEventDispatcher::instance())
             return;
         m_deadline.emplace();

@@ -365,6 +365,46 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::read(cleaned), QByteArray("done\n"));
     }
 
+    // A child that ignores SIGTERM gets SIGKILL once its grace is over, whether it leads a
+    // process group or shares ours (then nothing is sent to our group).
+    void terminateOutlastsAnIgnoredTerm_data()
+    {
+        QTest::addColumn<bool>("leadsGroup");
+        QTest::newRow("leads-its-group") << true;
+        QTest::newRow("shares-our-group") << false;
+    }
+    void terminateOutlastsAnIgnoredTerm()
+    {
+        QFETCH(bool, leadsGroup);
+        int ready[2];
+        QCOMPARE(::pipe2(ready, O_CLOEXEC), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) { // only calls that are safe after a fork of a threaded process
+            ::signal(SIGTERM, SIG_IGN);
+            if (leadsGroup)
+                ::setsid();
+            const char one = 1;
+            if (::write(ready[1], &one, 1) == 1)
+                for (;;)
+                    ::pause();
+            ::_exit(1);
+        }
+        QVERIFY(pid > 0);
+        ::close(ready[1]);
+        char got = 0;
+        const ssize_t readyRead = ::read(ready[0], &got, 1);
+        ::close(ready[0]);
+        ChildProcess child(pid);
+        const auto reap = qScopeGuard([&] {
+            ::kill(pid, SIGKILL); // unreaped, the number is still our child's
+            child.reap();
+        });
+        QCOMPARE(readyRead, 1);
+        QVERIFY(child.terminate(50));
+        QVERIFY(child.waitForEnd(10000));
+        QCOMPARE(child.exitCode(), std::optional(128 + SIGKILL));
+    }
+
     // While its children have pidfds the reaper's thread sleeps until one ends: it does not look
     // at them on a timer.
     void reaperSleepsUntilAChildEnds()

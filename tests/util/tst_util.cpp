@@ -4,6 +4,7 @@
 #include "text/NativeText.h"
 #include "util/CommandLine.h"
 #include "util/FileOps.h"
+#include "util/UniqueFd.h"
 #include "util/VariantOps.h"
 
 #include <Lanyard/ComponentError.h>
@@ -195,6 +196,43 @@ private Q_SLOTS:
         }
         QCOMPARE(row.error, 0);
         QCOMPARE(number, row.number);
+    }
+
+    // A descriptor that took a standard stream's number moves above them; any other is kept
+    // as it is, and 0 is a descriptor like any other.
+    void descriptorAboveStandard_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::newRow("standard-input") << STDIN_FILENO;
+        QTest::newRow("standard-error") << STDERR_FILENO;
+        QTest::newRow("far-above") << 200;
+    }
+    void descriptorAboveStandard()
+    {
+        QFETCH(int, number);
+        const UniqueFd saved(::fcntl(number, F_DUPFD_CLOEXEC, 100)); // what the number held, if anything
+        const UniqueFd file(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        QVERIFY(::dup2(file.get(), number) == number);
+        UniqueFd owned = UniqueFd::aboveStandard(number);
+        QVERIFY(owned.isValid());
+        const int ownedNumber = owned.get();
+        const bool numberFreed = ::fcntl(number, F_GETFD) < 0;
+        const bool closedOnExec = ::fcntl(ownedNumber, F_GETFD) & FD_CLOEXEC;
+        owned.reset();
+        if (saved.isValid())
+            ::dup2(saved.get(), number);
+        if (number > STDERR_FILENO) {
+            QCOMPARE(ownedNumber, number);
+        } else {
+            QVERIFY(ownedNumber > STDERR_FILENO);
+            QVERIFY(numberFreed && closedOnExec);
+        }
+
+        UniqueFd zero(STDIN_FILENO);
+        QVERIFY(zero.isValid());
+        zero.release(); // standard input stays open
+        QVERIFY(!UniqueFd().isValid());
+        QVERIFY(!UniqueFd::aboveStandard(-1).isValid());
     }
 };
 
