@@ -17,12 +17,19 @@ qsizetype commentMark(const QString &text)
     return -1;
 }
 
+/// Whether the surrogates at @p i, one or two, make a character; false past either end.
+bool pairAt(const QString &text, qsizetype i)
+{
+    const QStringView two = QStringView(text).mid(i, 2);
+    return two.size() == 2 && two.front().isHighSurrogate() && two.back().isLowSurrogate();
+}
+
 bool isLoneSurrogate(const QString &text, qsizetype i)
 {
     const QChar c = text.at(i);
     if (c.isHighSurrogate())
-        return i + 1 >= text.size() || !text.at(i + 1).isLowSurrogate();
-    return c.isLowSurrogate() && (i == 0 || !text.at(i - 1).isHighSurrogate());
+        return !pairAt(text, i);
+    return c.isLowSurrogate() && (i == 0 || !pairAt(text, i - 1));
 }
 
 template<typename Refused>
@@ -32,9 +39,7 @@ std::optional<Fault> first(const QStringList &texts, Refused refused)
         const QString &text = texts.at(t);
         for (qsizetype i = 0; i < text.size(); ++i) {
             if (refused(text, i)) {
-                const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size()
-                                  && text.at(i + 1).isLowSurrogate();
-                return Fault{t, i, text.mid(i, pair ? 2 : 1)};
+                return Fault{t, i, text.mid(i, pairAt(text, i) ? 2 : 1)};
             }
         }
     }

@@ -6,6 +6,7 @@
 #include "MemoryEntries.h"
 #include "ModalDriver.h"
 #include "ui/Captions.h"
+#include "ui/RefusedCharacter.h"
 #include "ui/frmEditApps.h"
 #include "ui/frmNewApp.h"
 #include "ui/frmPlaceholders.h"
@@ -595,6 +596,39 @@ private Q_SLOTS:
         doubleClick(list->viewport(), centerOf(list->topLevelItem(1)));
         QVERIFY(!picker->isVisible());
         QCOMPARE(frmPlaceholders::SearchString(), "%USER%");
+    }
+
+    // Which character the message names: the first that ends a field or a line, opens a group
+    // name as a comment or is a lone surrogate, in any box; only then one beyond Latin-1.
+    void refusedCharacterNamed_data()
+    {
+        const QString high(QChar(0xD83D)), low(QChar(0xDE00)), pair = high + low;
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("found"); // "text:position:character", or nothing
+        QTest::newRow("none") << QStringList{"Tools", "Caf\u00e9; Bar", "/bin/vi", "-x ;"} << QString();
+        QTest::newRow("comma-after-a-pair") << QStringList{"Tools", pair + ",x"} << "1:2:,";
+        QTest::newRow("line-break") << QStringList{"Tools", "Vi", "", "a\nb"} << "3:1:\n";
+        QTest::newRow("null") << QStringList{"Tools", QString(QChar(0)) + "Vi"} << QString("1:0:") + QChar(0);
+        QTest::newRow("comment-mark-after-blanks") << QStringList{" \t;Tools"} << "0:2:;";
+        QTest::newRow("mark-after-a-letter") << QStringList{"T;ools"} << QString();
+        QTest::newRow("field-end-before-latin-1") << QStringList{"C\u0153ur", "a,b"} << "1:1:,";
+        QTest::newRow("beyond-latin-1") << QStringList{"Tools", "C\u0153ur"} << "1:1:\u0153";
+        QTest::newRow("pair-beyond-latin-1") << QStringList{"Fun" + pair + "!"} << "0:3:" + pair;
+        QTest::newRow("pair-at-the-end") << QStringList{"Fun" + pair} << "0:3:" + pair;
+        QTest::newRow("high-at-the-end") << QStringList{"", "Vi" + high} << "1:2:" + high;
+        QTest::newRow("high-before-a-letter") << QStringList{high + "a" + pair} << "0:0:" + high;
+        QTest::newRow("two-highs") << QStringList{high + pair} << "0:0:" + high;
+        QTest::newRow("low-at-the-start") << QStringList{low + "a"} << "0:0:" + low;
+        QTest::newRow("low-after-a-letter") << QStringList{pair + "a" + low} << "0:3:" + low;
+        QTest::newRow("low-after-a-pair") << QStringList{pair + low} << "0:2:" + low;
+    }
+    void refusedCharacterNamed()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QString, found);
+        const std::optional<RefusedCharacter::Fault> fault = RefusedCharacter::find(texts);
+        QCOMPARE(fault ? QString("%1:%2:%3").arg(fault->text).arg(fault->position).arg(fault->character) : QString(),
+                 found);
     }
 
     // A text the launch list cannot hold is refused while the dialog is open: the message names
