@@ -7,6 +7,7 @@
 #include "ModalDriver.h"
 #include "ui/Captions.h"
 #include "ui/RefusedCharacter.h"
+#include "ui/ScreenFit.h"
 #include "ui/frmEditApps.h"
 #include "ui/frmNewApp.h"
 #include "ui/frmPlaceholders.h"
@@ -24,6 +25,7 @@
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QToolTip>
+#include <QVBoxLayout>
 
 using namespace Lanyard;
 using namespace UiTest;
@@ -1046,6 +1048,35 @@ private Q_SLOTS:
                 QTest::addRow("%s-%dpt", name, points) << language << points;
         }
     }
+    // A window whose layout needs more than the screen has opens no larger than the screen's
+    // room, and one that fits keeps the least size its layout gives.
+    void resizedWithinTheScreen_data()
+    {
+        QTest::addColumn<double>("screens"); // the content's least size, in screens
+        QTest::newRow("larger-than-the-screen") << 1.5;
+        QTest::newRow("fits") << 0.25;
+    }
+    void resizedWithinTheScreen()
+    {
+        QFETCH(double, screens);
+        QWidget window;
+        const QSize room = ScreenFit::availableSize(&window);
+        auto *layout = new QVBoxLayout(&window);
+        auto *content = new QWidget;
+        content->setMinimumSize(room * screens);
+        layout->addWidget(content);
+        ScreenFit::resizeWithin(&window, room * 2);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), room);
+        if (screens > 1)
+            return;
+        content->setMinimumSize(room * screens / 2); // a smaller font: the window may shrink again
+        layout->activate();
+        window.resize(QSize(1, 1));
+        QCOMPARE(window.size(), window.minimumSizeHint());
+    }
+
     // On a screen smaller than the windows at 16 points (run on 800x480 at 200 %): no window
     // opens larger than the screen, and the dialog scrolls to the buttons the keyboard reaches.
     void smallScreen()
