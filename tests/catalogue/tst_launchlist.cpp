@@ -190,9 +190,10 @@ private Q_SLOTS:
         QTest::newRow("blanks-around-fields")
             << ReadRow{"  \tT b \t,\t A ,  /a b ,\t-x y\t, \t-1 \t", {"T b|A|/a b|-x y|-1"}};
         QTest::newRow("flag-numbers") << ReadRow{
-            "T,1,/a,,1\nT,2,/a,,-1\nT,3,/a,,TRUE\nT,4,/a,,\nT,5,/a,,0.5\nT,6,/a,,12abc\nT,7,/a,,abc1\nT,8,/a,,+.",
-            {"T|1|/a||-1", "T|2|/a||-1", "T|3|/a||0", "T|4|/a||0", "T|5|/a||-1", "T|6|/a||-1", "T|7|/a||0",
-             "T|8|/a||0"}};
+            "T,1,/a,,1\nT,2,/a,,-1\nT,3,/a,,TRUE\nT,4,/a,,\nT,5,/a,,0.5\nT,6,/a,,12abc\nT,7,/a,,abc1\nT,8,/a,,+."
+            "\nT,9,/a,,9\nT,10,/a,,-0.09\nT,11,/a,,\v00\nT,12,/a,,\v3\nT,13,/a,,/1\nT,14,/a,,:1",
+            {"T|1|/a||-1", "T|2|/a||-1", "T|3|/a||0", "T|4|/a||0", "T|5|/a||-1", "T|6|/a||-1", "T|7|/a||0", "T|8|/a||0",
+             "T|9|/a||-1", "T|10|/a||-1", "T|11|/a||0", "T|12|/a||-1", "T|13|/a||0", "T|14|/a||0"}};
         QTest::newRow("comma-ends-the-command") << ReadRow{"T,A,/a,/a,/b,-1", {"T|A|/a|/a|0"}};
         QTest::newRow("every-line-end") << ReadRow{"T,A,/a,,0\r\nT,B,/b,,0\rT,C,/c,,0\nT,D,/d,,0\n\rT,E,/e,,0",
                                                    {"T|A|/a||0", "T|B|/b||0", "T|C|/c||0", "T|D|/d||0", "T|E|/e||0"}};
