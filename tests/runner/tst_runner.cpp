@@ -29,6 +29,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -418,6 +419,41 @@ private Q_SLOTS:
         ::kill(sleeper, SIGKILL);
         QVERIFY(sleeps);
         QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 33." + unique), 10000);
+    }
+
+    // A child handed over while no descriptor is left has no pidfd: the sleeping thread is woken
+    // to look at it, and reaps it once it ends, while the other child still runs.
+    void reaperWokenForAChildWithoutPidfd()
+    {
+        SpawnOptions options;
+        options.searchPath = true;
+        const pid_t sleeper = ProcessSpawn::start("sleep", {"34." + unique}, options).pid;
+        QVERIFY(sleeper > 0);
+        const auto endSleeper = qScopeGuard([&] { ::kill(sleeper, SIGKILL); });
+        ChildReaper::instance().watch(sleeper);
+        QVERIFY(QTest::qWaitFor(reaperSleepsInEpoll, 10000));
+        int go[2];
+        QCOMPARE(::pipe(go), 0);
+        const pid_t waiting = ::fork();
+        if (waiting == 0) {
+            ::close(go[1]);
+            char got = 0;
+            ::_exit(int(::read(go[0], &got, 1)));
+        }
+        ::close(go[0]);
+        QVERIFY(waiting > 0);
+        rlimit limit{};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+        rlimit none = limit;
+        none.rlim_cur = rlim_t(::fcntl(STDIN_FILENO, F_DUPFD, 0)); // the lowest free number
+        ::close(int(none.rlim_cur));
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
+        ChildReaper::instance().watch(waiting);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::close(go[1]); // now it ends
+        siginfo_t ended{};
+        QTRY_VERIFY_WITH_TIMEOUT(
+            ::waitid(P_PID, id_t(waiting), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD, 10000);
     }
 
     // A pid that is no child (zero, as a failed start gives, or less) is not watched: waiting
