@@ -389,7 +389,7 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
         return;
-    const UniqueFd readEnd = UniqueFd::aboveStandard(ends[0]);
+    UniqueFd readEnd = UniqueFd::aboveStandard(ends[0]);
     UniqueFd writeEnd = UniqueFd::aboveStandard(ends[1]);
     if (!readEnd.isValid() || !writeEnd.isValid())
         return;
@@ -411,10 +411,9 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
     writeEnd.reset();
 
     PassWaiter waiter(*m_clock, child, {readEnd.get()});
-    bool pipeOpen = true;
     char buffer[ReadSize];
     for (;;) {
-        const ssize_t got = pipeOpen ? ::read(readEnd.get(), buffer, sizeof buffer) : -1;
+        const ssize_t got = readEnd.isValid() ? ::read(readEnd.get(), buffer, sizeof buffer) : -1;
         const bool outputWaited = got > 0;
         if (outputWaited) {
             lastActivity = m_clock->seconds();
@@ -422,9 +421,9 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
                 Q_EMIT RedirOutput(*piece);
             waiter.pumpNowAndThen();
         } else {
-            if (pipeOpen && (got == 0 || (errno != EAGAIN && errno != EINTR))) {
-                pipeOpen = false;
+            if (readEnd.isValid() && (got == 0 || (errno != EAGAIN && errno != EINTR))) {
                 waiter.closed(readEnd.get());
+                readEnd.reset(); // the command's output has ended
             }
             waiter.pump();
         }
