@@ -28,11 +28,13 @@
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 using namespace Lanyard;
@@ -136,6 +138,8 @@ struct StubRow
     QStringList arguments;
     int exitCode = 0;
     QByteArray out, err;
+    /// The stub's descriptor limit, with only the standard ones open; none when 0.
+    rlim_t descriptors = 0;
 };
 
 struct StartErrorRow
@@ -647,11 +651,26 @@ private Q_SLOTS:
                        2,
                        "",
                        "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n"};
+        QTest::newRow("no-descriptor-for-a-relay") << StubRow{{talkerPath, "out:a", "5000"},
+                                                              127,
+                                                              "",
+                                                              "STUB16.EXE: cannot create a pipe: Too many open files\n",
+                                                              5};
+        QTest::newRow("no-descriptor-at-all")
+            << StubRow{{talkerPath, "out:a", "5000"}, 127, "", "STUB16.EXE: Too many open files\n", 4};
+        QTest::newRow("no-relay-needs-none") << StubRow{{talkerPath, "out:a", "-1"}, 0, "a", "", 5};
     }
     void stub()
     {
         QFETCH(StubRow, row);
         QProcess process;
+        if (row.descriptors) {
+            process.setChildProcessModifier([limit = row.descriptors] {
+                ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
+                const rlimit descriptors{limit, limit};
+                ::setrlimit(RLIMIT_NOFILE, &descriptors);
+            });
+        }
         process.start(stubProgram, row.arguments);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
