@@ -299,7 +299,7 @@ std::optional<QString> ToolsMenu::Private::deliver(OutputMode mode, int exitCode
 
 void ToolsMenu::Private::forget(const ToolRun *run)
 {
-    std::erase_if(runs, [run](const auto &entry) { return !entry.second || entry.second == run; });
+    std::erase_if(runs, [run](const auto &entry) { return entry.second == run; });
 }
 
 void ToolsMenu::Private::listenForRenames(ToolsMenu *owner)

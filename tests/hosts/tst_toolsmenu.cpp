@@ -584,10 +584,12 @@ void TestToolsMenu::runEndsWithTheMenu_data()
     QTest::newRow("menu-deleted") << u"menu"_s;
     QTest::newRow("catalogue-deleted") << u"catalogue"_s;
     QTest::newRow("picked-again") << u"pick"_s;
+    QTest::newRow("menu-deleted-after-another-run-ended") << u"other"_s;
 }
 
 // A run that waits forever (on input "slow") ends with the menu, with the catalogue, or when its
-// entry is picked again, with what it started; the second run delivers, the first nothing.
+// entry is picked again, with what it started; the second run delivers, the first nothing. The
+// end of another tool's run meanwhile changes none of that.
 void TestToolsMenu::runEndsWithTheMenu()
 {
     QFETCH(QString, end);
@@ -610,7 +612,15 @@ void TestToolsMenu::runEndsWithTheMenu()
     const auto sleeping = [&] { return ProcessCensus::running(sleep); };
     const auto shells = [&] { return ProcessCensus::running(u"/bin/sh -c "_s + script); };
     QTRY_VERIFY_WITH_TIMEOUT(!sleeping().isEmpty() && !shells().isEmpty(), 10000);
-    if (pickAgain) {
+    const bool other = end == u"other";
+    if (other) {
+        QVERIFY(apps->AddApp(u"Text"_s, u"Quick"_s, u"/bin/echo"_s, u"quick"_s, false));
+        tools->setOutputMode(u"Text"_s, u"Quick"_s, OutputMode::NewDocument);
+        menu.findChild<QAction *>(u"lanyard-tool/Text/Quick"_s)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 1, 10000);
+        QCOMPARE(editor.newDocuments, QStringList{u"quick\n"_s});
+        tools.reset();
+    } else if (pickAgain) {
         editor.document.setPlainText(u"fast"_s);
         action->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 1, 10000);
@@ -622,7 +632,7 @@ void TestToolsMenu::runEndsWithTheMenu()
     }
     QTRY_VERIFY_WITH_TIMEOUT(sleeping().isEmpty() && shells().isEmpty(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(ProcessCensus::children().isEmpty(), 10000);
-    QCOMPARE(finished.size(), pickAgain ? 1 : 0);
+    QCOMPARE(finished.size(), pickAgain || other ? 1 : 0);
 }
 
 QTEST_MAIN(TestToolsMenu)
