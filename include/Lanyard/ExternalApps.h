@@ -159,7 +159,8 @@ public:
     QIcon Icon(const QVariant &GroupIndex, qint16 AppIndex) const;
     /**
      * The program's icon as a URL that a QML Image (or anything reading URLs) shows: a
-     * "data:image/png;base64," URL of its @p size pixels picture, empty when it has none.
+     * "data:image/png;base64," URL of its @p size pixels picture, empty when it has none (and
+     * for a size below one pixel).
      * Throws ComponentError as Icon does.
      */
     QString iconUrl(const QVariant &GroupIndex, qint16 AppIndex, int size = 16) const;

@@ -147,13 +147,11 @@ QIcon ExternalApps::Icon(const QVariant &GroupIndex, qint16 AppIndex) const
 QString ExternalApps::iconUrl(const QVariant &GroupIndex, qint16 AppIndex, int size) const
 {
     const QIcon icon = Icon(GroupIndex, AppIndex);
-    if (icon.isNull() || size <= 0)
-        return QString();
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     if (!icon.pixmap(size, size).save(&buffer, "PNG"))
-        return QString();
+        return QString(); // no icon, or no pixel to show
     return u"data:image/png;base64,"_s + QString::fromLatin1(png.toBase64());
 }
 

@@ -397,6 +397,11 @@ private Q_SLOTS:
         QCOMPARE(shown.size(), QSize(16, 16));
         QCOMPARE(shown.pixelColor(8, 8), QColor(Qt::red));
         QCOMPARE(apps.iconUrl("Art", 1), QString());
+        QCOMPARE(
+            QImage::fromData(QByteArray::fromBase64(apps.iconUrl("Art", 0, 1).mid(prefix.size()).toLatin1())).size(),
+            QSize(1, 1));
+        QCOMPARE(apps.iconUrl("Art", 0, 0), QString());
+        QCOMPARE(apps.iconUrl("Art", 0, -16), QString());
         QCOMPARE(apps.invoke("iconUrl", "call", {"Art", 0}).value("value").toString(), url);
     }
 
