@@ -50,30 +50,30 @@ QByteArray desktopEntry(const QString &exec, const QString &icon)
            + exec.toUtf8() + "\nIcon=" + icon.toUtf8() + "\n";
 }
 
-/// An icon-theme.cache naming one icon, a PNG in the theme's one folder "16x16/apps".
-QByteArray cacheOf(const QByteArray &icon)
+/// An icon-theme.cache naming @p icons, PNGs in the theme's one folder "16x16/apps" (each after
+/// an image in a folder the cache does not list), all in the one bucket of its hash table: a
+/// lookup follows the chain in the order given.
+QByteArray cacheOf(const QList<QByteArray> &icons)
 {
     QByteArray bytes;
-    const auto append = [&bytes](quint32 value, int size) {
+    const auto append = [&bytes](quint32 value, int size = 4) {
         const quint32 big = qToBigEndian(value);
         bytes.append(reinterpret_cast<const char *>(&big) + 4 - size, size);
     };
-    // header | folder list | folder name | hash of one bucket | icon | image list | icon name
-    for (const auto &[value, size] : {std::pair{1u, 2}, {0u, 2}, {32u, 4}, {12u, 4}, {1u, 4}, {20u, 4}})
-        append(value, size);
-    bytes += "16x16/apps";
+    append(1, 2), append(0, 2), append(32), append(12); // version, hash table, folder list
+    append(1), append(20), bytes += "16x16/apps";
     bytes.resize(32, '\0');
-    for (const auto &[value, size] : {std::pair{1u, 4},
-                                      {40u, 4},
-                                      {0xFFFFFFFFu, 4},
-                                      {64u, 4},
-                                      {52u, 4},
-                                      {1u, 4},
-                                      {0u, 2},
-                                      {4u /* PNG */, 2},
-                                      {0u, 4}})
-        append(value, size);
-    return bytes + icon + '\0';
+    append(1), append(40);
+    for (qsizetype i = 0; i < icons.size(); ++i) {
+        // the icon (next, name, image list), its images (folder 7, then 0: PNG, no data), its name
+        const quint32 at = quint32(bytes.size());
+        const quint32 size = 32 + quint32(icons.at(i).size() + 4) / 4 * 4;
+        append(i + 1 < icons.size() ? at + size : 0xFFFFFFFFu), append(at + 32), append(at + 12);
+        append(2), append(7, 2), append(4, 2), append(0), append(0, 2), append(4, 2), append(0);
+        bytes += icons.at(i);
+        bytes.resize(at + size, '\0');
+    }
+    return bytes;
 }
 
 bool setModified(const QString &path, int secondsFromNow)
@@ -300,9 +300,9 @@ private Q_SLOTS:
         QCOMPARE(child.readAllStandardOutput(), "added, null icon\n");
     }
 
-    // A theme whose icon-theme.cache names "cached" while its folder holds "looked-up" only: a
-    // cache not older than its folders is trusted, an older one is not used, nor is one that
-    // lists more folders than it can hold.
+    // A theme whose icon-theme.cache names "cached" (after another name in its hash chain) while
+    // its folder holds "looked-up" only: a cache not older than its folders is trusted, an older
+    // one is not used, nor is one that lists more folders than it can hold.
     void themeCacheOrFolders_data()
     {
         QTest::addColumn<bool>("cacheFresh");
@@ -321,7 +321,7 @@ private Q_SLOTS:
             writeFile(root + "/index.theme",
                       "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n"));
         QVERIFY(writeIcon(root + "/16x16/apps/looked-up.png", Qt::green));
-        QByteArray cache = cacheOf("cached");
+        QByteArray cache = cacheOf({"other", "cached"});
         const quint32 count = qToBigEndian(folderCount);
         cache.replace(12, 4, reinterpret_cast<const char *>(&count), 4); // the folder list's length
         QVERIFY(writeFile(root + "/icon-theme.cache", cache));
