@@ -3,6 +3,8 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -22,9 +24,7 @@ ReplyPtr<Reply> own(Reply *reply)
 
 enum class Atom { NetClientList, NetWmName, Utf8String, WmProtocols, WmDeleteWindow };
 
-constexpr const char *atomNames[] = {"_NET_CLIENT_LIST", "_NET_WM_NAME", "UTF8_STRING", "WM_PROTOCOLS",
-                                     "WM_DELETE_WINDOW"};
-constexpr int atomCount = sizeof atomNames / sizeof atomNames[0];
+constexpr std::array atomNames{"_NET_CLIENT_LIST", "_NET_WM_NAME", "UTF8_STRING", "WM_PROTOCOLS", "WM_DELETE_WINDOW"};
 
 } // namespace
 
@@ -32,20 +32,22 @@ struct WindowFinder::Private
 {
     xcb_connection_t *connection = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
-    xcb_atom_t atoms[atomCount] = {};
+    std::array<xcb_atom_t, atomNames.size()> atoms{};
 
     bool connected() const { return root != XCB_WINDOW_NONE; }
-    xcb_atom_t atom(Atom which) const { return atoms[static_cast<int>(which)]; }
+    xcb_atom_t atom(Atom which) const { return atoms[static_cast<size_t>(which)]; }
 
     void internAtoms()
     {
-        xcb_intern_atom_cookie_t cookies[atomCount];
-        for (int i = 0; i < atomCount; ++i)
-            cookies[i] = xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(atomNames[i])), atomNames[i]);
-        for (int i = 0; i < atomCount; ++i) {
-            const auto reply = own(xcb_intern_atom_reply(connection, cookies[i], nullptr));
-            atoms[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        }
+        // All requests first, then the replies: one round trip to the server.
+        std::array<xcb_intern_atom_cookie_t, atomNames.size()> cookies;
+        std::ranges::transform(atomNames, cookies.begin(), [this](const char *name) {
+            return xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
+        });
+        std::ranges::transform(cookies, atoms.begin(), [this](xcb_intern_atom_cookie_t cookie) {
+            const auto reply = own(xcb_intern_atom_reply(connection, cookie, nullptr));
+            return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        });
     }
 
     /// The windows a window manager lists as clients, then the root's children: without a
