@@ -36,18 +36,16 @@ std::vector<LaunchListEntry> ListMerge::merge(const std::vector<LaunchListEntry>
     const QSet<quint64> removed = catalogue.removedOrigins();
 
     QHash<Place, std::vector<LaunchListEntry>> placed;
-    QString group;
+    QString group;         // no group is named "": the first entry opens one
     Place cursor = atEnd;  // where the next changed entry of the group goes
-    bool first = true;     // the group's first entry is next
     bool anchored = false; // the cursor follows an entry of the group in the file
     const auto endOf = [&](const QString &name) {
         const auto last = lastOfGroup.constFind(name);
         return last == lastOfGroup.cend() ? atEnd : after(*last);
     };
     catalogue.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &record) {
-        const bool opensGroup = first || entry.group != group;
+        const bool opensGroup = entry.group != group;
         if (opensGroup) {
-            first = false;
             anchored = false;
             group = entry.group;
             const auto start = firstOfGroup.constFind(group);
