@@ -140,6 +140,8 @@ struct StubRow
     QByteArray out, err;
     /// The stub's descriptor limit, with only the standard ones open; none when 0.
     rlim_t descriptors = 0;
+    /// Standard output and error the same pipe (then err is empty).
+    bool merged = false;
 };
 
 struct StartErrorRow
@@ -658,12 +660,22 @@ private Q_SLOTS:
                                                               5};
         QTest::newRow("no-descriptor-at-all")
             << StubRow{{talkerPath, "out:a", "5000"}, 127, "", "STUB16.EXE: Too many open files\n", 4};
+        QStringList alternating{talkerPath};
+        QByteArray inTurn;
+        for (int i = 0; i < 20; ++i) {
+            alternating << QString("out:o%1").arg(i) << QString("err:e%1").arg(i);
+            inTurn += QString("o%1e%1").arg(i).toLatin1();
+        }
+        QTest::newRow("one-relay-keeps-the-order-of-a-shared-pipe")
+            << StubRow{alternating << "5000", 0, inTurn, "", 0, true};
         QTest::newRow("no-relay-needs-none") << StubRow{{talkerPath, "out:a", "-1"}, 0, "a", "", 5};
     }
     void stub()
     {
         QFETCH(StubRow, row);
         QProcess process;
+        if (row.merged)
+            process.setProcessChannelMode(QProcess::MergedChannels);
         if (row.descriptors) {
             process.setChildProcessModifier([limit = row.descriptors] {
                 ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
