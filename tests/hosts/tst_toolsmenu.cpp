@@ -174,12 +174,15 @@ private Q_SLOTS:
 void TestToolsMenu::outline_data()
 {
     QTest::addColumn<OutlineRow>("row");
-    const QStringList mixed{u"Text/Count words"_s, u"!Admin/Shell"_s, u"!Text/Sort"_s, u"Files/Open"_s};
+    const QStringList mixed{u"Text/Count words"_s, u"!Admin/Shell"_s, u"!Text/Sort"_s, u"Text/Upper"_s,
+                            u"Files/Open"_s};
     const QStringList five{u"A/a"_s, u"B/b"_s, u"C/c"_s, u"D/d"_s, u"E/e"_s};
     QTest::newRow("catalogue-order-protected-hidden")
-        << OutlineRow{mixed, false, {u"Text/Count words"_s, u"Files/Open"_s}};
-    QTest::newRow("protected-shown")
-        << OutlineRow{mixed, true, {u"Text/Count words"_s, u"Text/Sort"_s, u"Admin/Shell"_s, u"Files/Open"_s}};
+        << OutlineRow{mixed, false, {u"Text/Count words"_s, u"Text/Upper"_s, u"Files/Open"_s}};
+    QTest::newRow("protected-shown") << OutlineRow{
+        mixed,
+        true,
+        {u"Text/Count words"_s, u"Text/Sort"_s, u"Text/Upper"_s, u"Admin/Shell"_s, u"Files/Open"_s}};
     QTest::newRow("every-group-slot-used") << OutlineRow{five, false, five};
     QTest::newRow("ampersand-is-no-mnemonic") << OutlineRow{{u"R&D/Build & test"_s}, false, {u"R&&D/Build && test"_s}};
 }
