@@ -118,9 +118,11 @@ private Q_SLOTS:
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
         for (const char *name :
-             {"abs-prog", "theme-prog", "path-prog", "shadow-prog", "hidden-prog", "hidden-only-prog", "link-type-prog",
-              "no-icon-prog", "other-group-prog", "missing-icon-prog", "unknown-theme-prog", "plain-script",
-              "system-prog", "escaped-prog", "host-prog", "env-prog", "equals=prog", "scalable-prog", "after-odd-word"})
+             {"abs-prog",           "theme-prog",     "path-prog",     "shadow-prog",      "hidden-prog",
+              "hidden-only-prog",   "link-type-prog", "no-icon-prog",  "other-group-prog", "missing-icon-prog",
+              "unknown-theme-prog", "plain-script",   "system-prog",   "escaped-prog",     "host-prog",
+              "env-prog",           "equals=prog",    "scalable-prog", "after-odd-word",   "menu-prog-1",
+              "menu-prog-2",        "menu-prog-3"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -187,6 +189,17 @@ private Q_SLOTS:
         QVERIFY(writeFile(home("applications/mimeinfo.cache"), "[MIME Cache]\ntext/plain=abs.desktop;\n"));
         addEntry("scalable.desktop", desktopEntry(program("scalable-prog"), "lanyard-test-scalable"));
         addEntry("unknowntheme.desktop", desktopEntry(program("unknown-theme-prog"), "lanyard-no-such-icon"));
+        // Entries kept out of menus (NoDisplay) give way to one that is shown, read before or after
+        // them; alone, one still names its program's icon.
+        const auto menuEntry = [&](int n, bool shown, const QString &colour) {
+            return desktopEntry(program(QString("menu-prog-%1").arg(n)), picture(colour))
+                   + (shown ? "NoDisplay=false\n" : "NoDisplay=true\n");
+        };
+        addEntry("menu-1a.desktop", menuEntry(1, false, "darkred"));
+        addEntry("menu-1b.desktop", menuEntry(1, true, "cyan"));
+        addEntry("menu-2a.desktop", menuEntry(2, true, "cyan"));
+        addEntry("menu-2b.desktop", menuEntry(2, false, "darkred"));
+        addEntry("menu-3.desktop", menuEntry(3, false, "cyan"));
     }
     void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
 
@@ -231,6 +244,9 @@ private Q_SLOTS:
         QTest::newRow("program-after-env-assignments") << IconRow{program("env-prog"), true, Qt::yellow};
         QTest::newRow("program-with-equals-after-env") << IconRow{program("equals=prog"), true, Qt::darkGray};
         QTest::newRow("program-after-a-word-env-runs") << IconRow{program("after-odd-word"), true, script};
+        QTest::newRow("shown-entry-after-one-kept-out-of-menus") << IconRow{program("menu-prog-1"), true, Qt::cyan};
+        QTest::newRow("shown-entry-before-one-kept-out-of-menus") << IconRow{program("menu-prog-2"), true, Qt::cyan};
+        QTest::newRow("entry-kept-out-of-menus-only") << IconRow{program("menu-prog-3"), true, Qt::cyan};
         QTest::newRow("compiled-program") << IconRow{program("compiled"), true, Qt::darkBlue};
         QTest::newRow("missing-file") << IconRow{program("no-such-program"), false, {}};
         QTest::newRow("folder") << IconRow{home("bin"), false, {}};
