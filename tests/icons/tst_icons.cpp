@@ -52,8 +52,8 @@ QByteArray desktopEntry(const QString &exec, const QString &icon)
 
 /// An icon-theme.cache naming @p icons, PNGs in the theme's one folder "16x16/apps" (each after
 /// an image in a folder the cache does not list), all in the one bucket of its hash table: a
-/// lookup follows the chain in the order given.
-QByteArray cacheOf(const QList<QByteArray> &icons)
+/// lookup follows the chain in the order given. A broken cache's chain @p loops back to its start.
+QByteArray cacheOf(const QList<QByteArray> &icons, bool loops = false)
 {
     QByteArray bytes;
     const auto append = [&bytes](quint32 value, int size = 4) {
@@ -68,7 +68,8 @@ QByteArray cacheOf(const QList<QByteArray> &icons)
         // the icon (next, name, image list), its images (folder 7, then 0: PNG, no data), its name
         const quint32 at = quint32(bytes.size());
         const quint32 size = 32 + quint32(icons.at(i).size() + 4) / 4 * 4;
-        append(i + 1 < icons.size() ? at + size : 0xFFFFFFFFu), append(at + 32), append(at + 12);
+        const quint32 last = loops ? 40 : 0xFFFFFFFFu;
+        append(i + 1 < icons.size() ? at + size : last), append(at + 32), append(at + 12);
         append(2), append(7, 2), append(4, 2), append(0), append(0, 2), append(4, 2), append(0);
         bytes += icons.at(i);
         bytes.resize(at + size, '\0');
@@ -318,26 +319,30 @@ private Q_SLOTS:
 
     // A theme whose icon-theme.cache names "cached" (after another name in its hash chain) while
     // its folder holds "looked-up" only: a cache not older than its folders is trusted, an older
-    // one is not used, nor is one that lists more folders than it can hold.
+    // one is not used, nor is one that lists more folders than it can hold. A name it lacks is looked
+    // for no longer than the file could hold a chain, also when a broken chain loops back.
     void themeCacheOrFolders_data()
     {
         QTest::addColumn<bool>("cacheFresh");
         QTest::addColumn<quint32>("folderCount");
-        QTest::newRow("fresh-cache-is-used") << true << 1u;
-        QTest::newRow("cache-older-than-its-folder-is-not") << false << 1u;
-        QTest::newRow("cache-listing-too-many-folders-is-not") << true << 0x40000000u;
+        QTest::addColumn<bool>("chainLoops");
+        QTest::newRow("fresh-cache-is-used") << true << 1u << false;
+        QTest::newRow("cache-older-than-its-folder-is-not") << false << 1u << false;
+        QTest::newRow("cache-listing-too-many-folders-is-not") << true << 0x40000000u << false;
+        QTest::newRow("hash-chain-looping-back-ends") << true << 1u << true;
     }
     void themeCacheOrFolders()
     {
         QFETCH(bool, cacheFresh);
         QFETCH(quint32, folderCount);
+        QFETCH(bool, chainLoops);
         const QString root = m_system.filePath("icons/hicolor");
         QDir(root).removeRecursively();
         QVERIFY(
             writeFile(root + "/index.theme",
                       "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n"));
         QVERIFY(writeIcon(root + "/16x16/apps/looked-up.png", Qt::green));
-        QByteArray cache = cacheOf({"other", "cached"});
+        QByteArray cache = cacheOf({"other", "cached"}, chainLoops);
         const quint32 count = qToBigEndian(folderCount);
         cache.replace(12, 4, reinterpret_cast<const char *>(&count), 4); // the folder list's length
         QVERIFY(writeFile(root + "/icon-theme.cache", cache));
