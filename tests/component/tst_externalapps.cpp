@@ -8,6 +8,7 @@
 #include "common/Recorder.h"
 #include "ui/ModalDriver.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QPluginLoader>
@@ -499,6 +500,31 @@ private Q_SLOTS:
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->parentWidget(), &second);
         apps.HideForm();
+    }
+
+    // The add dialog offers the groups there are: not the slot the last group's removal
+    // vacated, which still holds its name.
+    void dialogOffersNoVacatedGroup()
+    {
+        ExternalApps apps;
+        QVERIFY(apps.AddApp("Tools", "Vi", "/bin/vi", "", false));
+        QVERIFY(apps.AddApp("Games", "Chess", "/bin/true", "", false));
+        apps.DeleteApp("Games", 0);
+        QCOMPARE(apps.GroupCount(), 1);
+        QCOMPARE(apps.GroupName(1), QString("Games"));
+        apps.ShowForm();
+        QWidget *window = programListWindow();
+        QVERIFY(window);
+        QStringList offered;
+        UiTest::whenModalShown(QStringLiteral("frmNewApp"), [&](QWidget *dialog) {
+            const auto *groups = dialog->findChild<QComboBox *>(QStringLiteral("cboGroup"));
+            for (int i = 0; i < groups->count(); ++i)
+                offered << groups->itemText(i);
+            UiTest::press(Qt::Key_Escape);
+        });
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("cmdAddApp")), Qt::LeftButton);
+        apps.HideForm();
+        QCOMPARE(offered, QStringList{"Tools"});
     }
 
     // The window needs a QApplication: under a QGuiApplication (a QML host) showing it is error
