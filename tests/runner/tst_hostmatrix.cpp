@@ -6,6 +6,7 @@
 // scenarios in a host process of its own (this program, started with --host), all hosts at
 // once; each scenario reports the CPU the host used while waiting, how long the wait took, what
 // it handed on, and what was left running.
+#include "common/DescriptorFamine.h"
 #include "common/ProcessCensus.h"
 #include "launch/ChildProcess.h"
 #include "launch/ChildReaper.h"
@@ -77,33 +78,6 @@ const std::vector<Scenario> scenarios{
 };
 
 // ---- the host side -------------------------------------------------------------------------
-
-/// Uses up every descriptor the host may open, until it goes out of scope.
-class DescriptorFamine
-{
-public:
-    DescriptorFamine()
-    {
-        ::getrlimit(RLIMIT_NOFILE, &m_limit);
-        rlimit lowered = m_limit;
-        lowered.rlim_cur = std::min<rlim_t>(m_limit.rlim_cur, 256);
-        ::setrlimit(RLIMIT_NOFILE, &lowered);
-        for (int fd = ::dup(STDERR_FILENO); fd >= 0; fd = ::dup(STDERR_FILENO))
-            m_taken.push_back(fd);
-    }
-    ~DescriptorFamine()
-    {
-        for (const int fd : m_taken)
-            ::close(fd);
-        ::setrlimit(RLIMIT_NOFILE, &m_limit);
-    }
-    DescriptorFamine(const DescriptorFamine &) = delete;
-    DescriptorFamine &operator=(const DescriptorFamine &) = delete;
-
-private:
-    rlimit m_limit{};
-    std::vector<int> m_taken;
-};
 
 double processCpuMs()
 {

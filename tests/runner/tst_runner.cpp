@@ -3,6 +3,7 @@
 // on, and that they end what they started, and only that. Time-outs, cancels and kills run on
 // the computer's clock; a clock of the tests' (FastClock) reaches midnight and long waits.
 #include "FastClock.h"
+#include "common/DescriptorFamine.h"
 #include "common/Files.h"
 #include "common/ProcessCensus.h"
 #include "launch/ChildProcess.h"
@@ -449,14 +450,10 @@ private Q_SLOTS:
         }
         ::close(go[0]);
         QVERIFY(waiting > 0);
-        rlimit limit{};
-        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &limit), 0);
-        rlimit none = limit;
-        none.rlim_cur = rlim_t(::fcntl(STDIN_FILENO, F_DUPFD, 0)); // the lowest free number
-        ::close(int(none.rlim_cur));
-        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
-        ChildReaper::instance().watch(waiting);
-        ::setrlimit(RLIMIT_NOFILE, &limit);
+        {
+            const DescriptorFamine famine;
+            ChildReaper::instance().watch(waiting);
+        }
         ::close(go[1]); // now it ends
         siginfo_t ended{};
         QTRY_VERIFY_WITH_TIMEOUT(
