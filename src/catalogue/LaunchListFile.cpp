@@ -7,6 +7,7 @@
 #include "util/LibraryLocation.h"
 #include "util/Raise.h"
 #include "util/StringOps.h"
+#include "util/Uninterrupted.h"
 #include "util/UniqueFd.h"
 
 #include <QDate>
@@ -63,12 +64,9 @@ int readChunks(int fd, Consume consume)
     qsizetype kept = 0;
     for (;;) {
         buffer.resize(kept + readChunk);
-        const ssize_t got = ::read(fd, buffer.data() + kept, size_t(readChunk));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t got = uninterrupted([&] { return ::read(fd, buffer.data() + kept, size_t(readChunk)); });
+        if (got == -1)
             return errno;
-        }
         const qsizetype size = kept + qsizetype(got);
         const bool last = got == 0;
         const qsizetype used = consume(QByteArrayView(buffer.constData(), size), last);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ChildProcess.h"
 
+#include "util/Uninterrupted.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -29,11 +31,7 @@ int openPidfd(pid_t pid)
 bool waitReadable(int fd, int timeoutMs)
 {
     pollfd entry{fd, POLLIN, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&entry, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
+    return uninterrupted([&] { return ::poll(&entry, 1, timeoutMs); }) > 0;
 }
 
 } // namespace
@@ -64,7 +62,7 @@ bool ChildProcess::tryReap()
 void ChildProcess::reap()
 {
     int status = 0;
-    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
+    uninterrupted([&] { return ::waitpid(m_pid, &status, 0); });
 }
 
 bool ChildProcess::waitForEnd(int timeoutMs) const

@@ -5,6 +5,7 @@
 #include "ChildReaper.h"
 #include "Launcher.h"
 #include "ProcessSpawn.h"
+#include "util/Uninterrupted.h"
 #include "util/UniqueFd.h"
 
 #include <QPointer>
@@ -73,14 +74,11 @@ ssize_t writeWithoutSigpipe(int fd, const char *data, size_t size)
     ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
     ::sigpending(&pending);
     const bool wasPending = ::sigismember(&pending, SIGPIPE) == 1;
-    ssize_t written = 0;
-    do {
-        written = ::write(fd, data, size);
-    } while (written < 0 && errno == EINTR);
+    const ssize_t written = uninterrupted([&] { return ::write(fd, data, size); });
     const int error = errno;
     if (written < 0 && error == EPIPE && !wasPending) {
         const timespec now{};
-        while (::sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) { }
+        uninterrupted([&] { return ::sigtimedwait(&pipeSignal, nullptr, &now); });
     }
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     errno = error;
@@ -91,11 +89,7 @@ ssize_t writeWithoutSigpipe(int fd, const char *data, size_t size)
 bool emptyNow(int fd)
 {
     pollfd entry{fd, POLLIN, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&entry, 1, 0);
-    } while (ready < 0 && errno == EINTR);
-    return ready == 0;
+    return uninterrupted([&] { return ::poll(&entry, 1, 0); }) == 0;
 }
 
 /// The bytes waiting in the pipe of @p fd, from 1 (also at its end) to ToolProcess::ReadSize.
@@ -325,10 +319,7 @@ void ToolProcess::Private::read(PipeEnd &end, void (ToolProcess::*deliver)(const
         piece.resize(ReadSize);
     else
         piece = QByteArray(waitingBytes(end.fd.get()), Qt::Uninitialized);
-    ssize_t count = 0;
-    do {
-        count = ::read(end.fd.get(), piece.data(), size_t(piece.size()));
-    } while (count < 0 && errno == EINTR);
+    const ssize_t count = uninterrupted([&] { return ::read(end.fd.get(), piece.data(), size_t(piece.size())); });
     if (count < 0 && errno == EAGAIN)
         return;
     if (count <= 0) {

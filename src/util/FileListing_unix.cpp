@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "FileListing.h"
 
+#include "Uninterrupted.h"
 #include "text/NativeText.h"
 
 #include <QByteArrayList>
@@ -136,11 +137,11 @@ QByteArray head(const QString &path, qsizetype size)
         return QByteArray();
     QByteArray data(size, Qt::Uninitialized);
     qsizetype filled = 0;
-    ssize_t got = 0;
-    while (filled < size && (got = ::read(fd, data.data() + filled, size_t(size - filled))) != 0) {
-        if (got < 0 && errno != EINTR)
+    while (filled < size) {
+        const ssize_t got = uninterrupted([&] { return ::read(fd, data.data() + filled, size_t(size - filled)); });
+        if (got <= 0)
             break;
-        filled += std::max<ssize_t>(got, 0);
+        filled += got;
     }
     ::close(fd);
     data.truncate(filled);

@@ -2,6 +2,7 @@
 #include "FileWriter.h"
 
 #include "FileListing.h"
+#include "Uninterrupted.h"
 #include "text/NativeText.h"
 
 #include <QRandomGenerator>
@@ -115,13 +116,12 @@ QByteArray folderOf(const QByteArray &path)
 bool writeAll(int fd, QByteArrayView bytes, off_t offset = -1)
 {
     while (!bytes.isEmpty()) {
-        const ssize_t written = offset < 0 ? ::write(fd, bytes.data(), size_t(bytes.size()))
-                                           : ::pwrite(fd, bytes.data(), size_t(bytes.size()), offset);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t written = uninterrupted([&] {
+            return offset < 0 ? ::write(fd, bytes.data(), size_t(bytes.size()))
+                              : ::pwrite(fd, bytes.data(), size_t(bytes.size()), offset);
+        });
+        if (written == -1)
             return false;
-        }
         bytes = bytes.sliced(written);
         if (offset >= 0)
             offset += written;

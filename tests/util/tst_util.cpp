@@ -4,6 +4,7 @@
 #include "text/NativeText.h"
 #include "util/CommandLine.h"
 #include "util/FileOps.h"
+#include "util/Uninterrupted.h"
 #include "util/UniqueFd.h"
 #include "util/VariantOps.h"
 
@@ -196,6 +197,35 @@ private Q_SLOTS:
         }
         QCOMPARE(row.error, 0);
         QCOMPARE(number, row.number);
+    }
+
+    // A call cut short by a signal is made again; any other answer is the result, a failure too,
+    // and a success stays one whatever errno an earlier call left.
+    void uninterruptedCall_data()
+    {
+        QTest::addColumn<QList<int>>("results");
+        QTest::addColumn<QList<int>>("errnos");
+        QTest::addColumn<int>("calls");
+        QTest::newRow("answered") << QList{7} << QList{0} << 1;
+        QTest::newRow("answered-after-an-old-cut") << QList{7} << QList{EINTR} << 1;
+        QTest::newRow("nothing-left") << QList{0} << QList{EINTR} << 1;
+        QTest::newRow("cut-twice") << QList{-1, -1, 3} << QList{EINTR, EINTR, 0} << 3;
+        QTest::newRow("failed") << QList{-1, 5} << QList{EAGAIN, 0} << 1;
+        QTest::newRow("cut-then-failed") << QList{-1, -1, 5} << QList{EINTR, EBADF, 0} << 2;
+    }
+    void uninterruptedCall()
+    {
+        QFETCH(QList<int>, results);
+        QFETCH(QList<int>, errnos);
+        QFETCH(int, calls);
+        int made = 0;
+        const int result = uninterrupted([&] {
+            errno = errnos.value(made);
+            return results.value(made++, 99);
+        });
+        QCOMPARE(made, calls);
+        QCOMPARE(result, results.at(calls - 1));
+        QCOMPARE(errno, errnos.at(calls - 1));
     }
 
     // A descriptor that took a standard stream's number moves above them; any other is kept
