@@ -144,6 +144,8 @@ struct StubRow
     rlim_t descriptors = 0;
     /// Standard output and error the same pipe (then err is empty).
     bool merged = false;
+    /// Standard output a pipe whose reader has gone (then out is empty).
+    bool readerGone = false;
 };
 
 struct StartErrorRow
@@ -667,6 +669,9 @@ private Q_SLOTS:
         QTest::newRow("one-relay-keeps-the-order-of-a-shared-pipe")
             << StubRow{alternating << "5000", 0, inTurn, "", 0, true};
         QTest::newRow("no-relay-needs-none") << StubRow{{talkerPath, "out:a", "-1"}, 0, "a", "", 6};
+        // What the command says is dropped once nobody reads the stub; the command runs on to its end.
+        QTest::newRow("reader-gone") << StubRow{
+            {talkerPath, "fill:100000", "err:b", "exit:3", "5000"}, 3, "", "b", 0, false, true};
     }
     void stub()
     {
@@ -674,13 +679,18 @@ private Q_SLOTS:
         QProcess process;
         if (row.merged)
             process.setProcessChannelMode(QProcess::MergedChannels);
-        if (row.descriptors) {
-            process.setChildProcessModifier([limit = row.descriptors] {
+        process.setChildProcessModifier([&row] {
+            if (row.readerGone) {
+                int ends[2];
+                if (::pipe(ends) == 0 && ::close(ends[0]) == 0)
+                    ::dup2(ends[1], STDOUT_FILENO);
+            }
+            if (row.descriptors) {
                 ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
-                const rlimit descriptors{limit, limit};
+                const rlimit descriptors{row.descriptors, row.descriptors};
                 ::setrlimit(RLIMIT_NOFILE, &descriptors);
-            });
-        }
+            }
+        });
         process.start(stubProgram, row.arguments);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
