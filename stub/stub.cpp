@@ -116,7 +116,7 @@ void writeAll(int fd, const char *data, size_t size)
     ::sigprocmask(SIG_BLOCK, &handled, &whileWaiting);
     while (size > 0 && !g_ending) {
         pollfd entry{fd, POLLOUT, 0};
-        if (::ppoll(&entry, 1, nullptr, &whileWaiting) < 0) {
+        if (::ppoll(&entry, 1, nullptr, &whileWaiting) == -1) {
             if (errno == EINTR)
                 continue;
             break;

@@ -30,6 +30,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <linux/close_range.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -697,6 +698,46 @@ private Q_SLOTS:
         QCOMPARE(process.exitCode(), row.exitCode);
         QCOMPARE(process.readAllStandardOutput(), row.out);
         QCOMPARE(process.readAllStandardError(), row.err);
+    }
+
+    // A child's end (SIGCHLD) while the stub waits for room in a slow reader's pipe loses none
+    // of the output: the wait goes on.
+    void stubWaitsOnForASlowReader()
+    {
+        int ends[2];
+        QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
+        const auto closeEnds = qScopeGuard([&ends] { ::close(ends[0]); });
+        QProcess stub;
+        stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); });
+        stub.start(stubProgram, {talkerPath, "fill:200000", "60000"});
+        ::close(ends[1]);
+        int waiting = 0;
+        // Full, and the stub asleep waiting for room: in a ppoll() of one descriptor (its main
+        // loop polls more), which only the signal can end.
+        const QString stubCall = "/proc/" + QString::number(stub.processId()) + "/syscall";
+        const auto waitsForRoom = [&stubCall] {
+            const QList<QByteArray> call = TestFiles::read(stubCall).split(' ');
+            return call.value(0).toLong() == SYS_ppoll && call.value(2) == "0x1";
+        };
+        QTRY_VERIFY(::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting == ::fcntl(ends[0], F_GETPIPE_SZ)
+                    && waitsForRoom());
+        QVERIFY(::kill(pid_t(stub.processId()), SIGCHLD) == 0);
+        // Read only once the signal has been taken: room made earlier could end the wait first.
+        const QString stubStatus = "/proc/" + QString::number(stub.processId()) + "/status";
+        QTRY_VERIFY(!TestFiles::read(stubStatus).contains("ShdPnd:\t0000000000010000"));
+        QByteArray got;
+        const QDeadlineTimer bound(10000);
+        pollfd entry{ends[0], POLLIN, 0};
+        char buffer[65536];
+        ssize_t count = 1;
+        while (count > 0 && ::poll(&entry, 1, int(bound.remainingTime())) == 1) {
+            count = ::read(ends[0], buffer, sizeof buffer);
+            got.append(buffer, std::max<ssize_t>(count, 0));
+        }
+        QVERIFY(stub.waitForFinished(5000));
+        QCOMPARE(stub.exitCode(), 0);
+        QCOMPARE(got.size(), 200000);
+        QCOMPARE(got, QByteArray("0123456789").repeated(20000));
     }
 
     // The stub ends its command's whole process group: at its time-out, on a termination
