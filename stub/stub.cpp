@@ -140,27 +140,25 @@ struct Relay
     int targetFd = -1;
 };
 
-/// Copies what waits in @p relay and closes it at end of file; true when any byte passed.
+/// Copies what waits in @p relay and closes it at end of file; true when any byte passed. The
+/// relay is non-blocking, so a read never waits, and no signal can cut one short.
 bool pass(Relay &relay)
 {
     char buffer[65536];
     bool passed = false;
     for (;;) {
         const ssize_t got = ::read(relay.readFd, buffer, sizeof buffer);
-        if (got > 0) {
-            writeAll(relay.targetFd, buffer, static_cast<size_t>(got));
-            passed = true;
-            if (g_ending)
-                return passed;
-            continue;
-        }
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got == 0 || errno != EAGAIN) {
+        if (got == -1 && errno == EAGAIN)
+            return passed; // nothing more for now
+        if (got <= 0) {    // the end of the output, or a read that failed: the relay is done
             ::close(relay.readFd);
             relay.readFd = -1;
+            return passed;
         }
-        return passed;
+        writeAll(relay.targetFd, buffer, static_cast<size_t>(got));
+        passed = true;
+        if (g_ending)
+            return passed;
     }
 }
 

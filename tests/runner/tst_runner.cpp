@@ -644,6 +644,12 @@ private Q_SLOTS:
         QTest::newRow("silence-ends-the-command")
             << StubRow{{talkerPath, "out:x", "sleep:30000", "300"}, 128 + 15, "x"};
         QTest::newRow("no-silence-allowed") << StubRow{{talkerPath, "sleep:30000", "0"}, 128 + 15};
+        // Each piece of output starts the silence anew: pauses shorter than it, over a longer time.
+        QTest::newRow("output-keeps-it-running")
+            << StubRow{{talkerPath, "out:1", "sleep:400", "out:2", "sleep:400", "out:3", "sleep:400", "out:4",
+                        "sleep:400", "out:5", "sleep:400", "out:6", "2000"},
+                       0,
+                       "123456"};
         QTest::newRow("missing-program") << StubRow{
             {"/nonexistent/x", "-1"},
             127,
