@@ -180,10 +180,12 @@ private Q_SLOTS:
         QVERIFY(writeIcon(home("icons/lanyard-host-theme/16x16/apps/lanyard-host-icon.png"), Qt::darkMagenta));
         addEntry("host.desktop", desktopEntry(program("host-prog"), "lanyard-host-icon"));
         // A program started through env(1): its NAME=value words come before the program; a word
-        // with a folder before its "=" is a program. An Exec of env alone names no program.
+        // with a folder before its "=" is a program. An Exec of env alone, or an empty one, names no
+        // program.
         addEntry("env.desktop", desktopEntry("env LANG=C LANYARD_A=a=b env-prog %F", picture("yellow")));
         addEntry("envpath.desktop", desktopEntry("/usr/bin/env " + program("equals=prog"), picture("darkgray")));
         addEntry("envonly.desktop", desktopEntry("env LANYARD_A=1", darkRed));
+        addEntry("emptyexec.desktop", desktopEntry("", darkRed));
         // env(1) takes a word that begins with "=" for its program, not for an assignment.
         addEntry("envodd.desktop", desktopEntry("env =odd " + program("after-odd-word"), darkRed));
         // Not an entry: the cache update-desktop-database leaves in every applications folder.
