@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -172,6 +173,49 @@ private Q_SLOTS:
             QVERIFY2(more.status == 0, qPrintable(more.err));
         }
         QCOMPARE(listed(list, bob).size(), 4);
+    }
+
+    // On a file system without fallocate() a save in place makes sure of the room it needs
+    // instead: one that finds too little is refused, with the list as it was.
+    void inPlaceWithoutFallocate_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("freeBytes");   // what the file system tells; empty: the truth
+        QTest::addColumn<QStringList>("entries"); // none: refused
+        const QStringList add{u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s};
+        const QString old = u"Tools\tOld\t/bin/old\t\t0"_s, added = u"Tools\tNew\t/bin/new\t\t0"_s;
+        QTest::newRow("growing-with-room") << add << QString() << QStringList{old, u"Tools\tX\t/bin/x\t\t0"_s, added};
+        QTest::newRow("growing-without-room") << add << u"0"_s << QStringList{};
+        QTest::newRow("shrinking-without-room")
+            << QStringList{u"delete"_s, u"Tools"_s, u"Old"_s} << u"0"_s << QStringList{u"Tools\tX\t/bin/x\t\t0"_s};
+    }
+    void inPlaceWithoutFallocate()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QString, freeBytes);
+        QFETCH(QStringList, entries);
+        const QString folder = path(u"fixed"_s);
+        const QString list = folder + u"/tools.lst"_s;
+        // As a save writes it, so that a deletion shrinks it.
+        const QByteArray before = "; Created by: liblanyard on 01-12-2026\r\n" + header
+                                  + "Tools,Old,/bin/old,,0\r\nTools,X,/bin/x,,0\r\n";
+        QVERIFY(QDir().mkdir(folder) && TestFiles::write(list, before));
+        // A folder that takes no new file; its owner is not root, whom permissions do not bind.
+        const User user = ::geteuid() == 0 ? nobody : User{};
+        QVERIFY(TestFiles::setOwner(list, ::geteuid() == 0 ? nobody.uid : ::geteuid(), ::getegid(), 0666));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x5555)));
+        const auto writable = qScopeGuard([&] { QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)); });
+        QStringList environment{u"LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nofallocate.so"_s};
+        if (!freeBytes.isEmpty())
+            environment << u"LANYARD_TEST_FREE_BYTES="_s + freeBytes;
+        const Result saved = run(QStringList{u"--file"_s, list} + command, folder, user, environment);
+        if (entries.isEmpty()) {
+            QVERIFY2(saved.status != 0 && saved.err.contains(u"no room to write"_s), qPrintable(saved.err));
+            QCOMPARE(TestFiles::read(list), before);
+        } else {
+            QVERIFY2(saved.status == 0, qPrintable(saved.err));
+            QCOMPARE(listed(list), entries);
+        }
     }
 
     // A save killed before it put its file in place leaves a temporary, which the next one removes.

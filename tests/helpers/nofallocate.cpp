@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+// Preloaded into a program, makes every file system one without fallocate(), as some network and
+// FUSE file systems are; with LANYARD_TEST_FREE_BYTES set, statvfs tells that much room is free.
+#include <cerrno>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/statvfs.h>
+
+extern "C" __attribute__((visibility("default"))) int fallocate(int, int, off_t, off_t)
+{
+    errno = EOPNOTSUPP;
+    return -1;
+}
+
+extern "C" __attribute__((visibility("default"))) int fallocate64(int fd, int mode, off_t offset, off_t length)
+{
+    return fallocate(fd, mode, offset, length);
+}
+
+extern "C" __attribute__((visibility("default"))) int fstatvfs(int fd, struct statvfs *room)
+{
+    using Fstatvfs = int (*)(int, struct statvfs *);
+    static const auto next = reinterpret_cast<Fstatvfs>(::dlsym(RTLD_NEXT, "fstatvfs"));
+    const int result = next(fd, room);
+    if (const char *free = std::getenv("LANYARD_TEST_FREE_BYTES"); result == 0 && free)
+        room->f_bavail = std::strtoul(free, nullptr, 10) / room->f_frsize;
+    return result;
+}
