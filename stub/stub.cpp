@@ -18,6 +18,7 @@
 // process that merely took a number they had.
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -27,6 +28,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -189,9 +191,9 @@ std::vector<pid_t> directChildren()
     if (!proc)
         return children;
     while (const dirent *entry = ::readdir(proc)) {
-        char *end = nullptr;
-        const long pid = std::strtol(entry->d_name, &end, 10);
-        if (pid <= 0 || *end != '\0')
+        // A process's folder is named by its number alone.
+        const std::string_view name = entry->d_name;
+        if (!std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c); }))
             continue;
         const std::string path = std::string("/proc/") + entry->d_name + "/stat";
         FILE *stat = std::fopen(path.c_str(), "re");
@@ -206,7 +208,7 @@ std::vector<pid_t> directChildren()
         char state = 0;
         long parent = 0;
         if (close && std::sscanf(close + 1, " %c %ld", &state, &parent) == 2 && parent == self)
-            children.push_back(static_cast<pid_t>(pid));
+            children.push_back(static_cast<pid_t>(std::atol(entry->d_name)));
     }
     ::closedir(proc);
     return children;
