@@ -180,6 +180,26 @@ std::optional<std::vector<pid_t>> listedChildren()
     return children;
 }
 
+/// The parent of the process whose /proc folder is @p name; 0 when it has gone meanwhile.
+long parentOf(const char *name)
+{
+    const std::string path = std::string("/proc/") + name + "/stat";
+    FILE *stat = std::fopen(path.c_str(), "re");
+    if (!stat)
+        return 0;
+    char line[1024];
+    const size_t got = std::fread(line, 1, sizeof line - 1, stat);
+    std::fclose(stat);
+    line[got] = '\0';
+    // "pid (name) state ppid ...": the name may hold anything, the fields follow its last ')'.
+    const char *close = std::strrchr(line, ')');
+    char state = 0;
+    long parent = 0;
+    if (close)
+        std::sscanf(close + 1, " %c %ld", &state, &parent);
+    return parent;
+}
+
 /// The stub's children, zombies included (the stub has one thread, which all of them belong to).
 std::vector<pid_t> directChildren()
 {
@@ -193,21 +213,8 @@ std::vector<pid_t> directChildren()
     while (const dirent *entry = ::readdir(proc)) {
         // A process's folder is named by its number alone.
         const std::string_view name = entry->d_name;
-        if (!std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c); }))
-            continue;
-        const std::string path = std::string("/proc/") + entry->d_name + "/stat";
-        FILE *stat = std::fopen(path.c_str(), "re");
-        if (!stat)
-            continue;
-        char line[1024];
-        const size_t got = std::fread(line, 1, sizeof line - 1, stat);
-        std::fclose(stat);
-        line[got] = '\0';
-        // "pid (name) state ppid ...": the name may hold anything, the fields follow its last ')'.
-        const char *close = std::strrchr(line, ')');
-        char state = 0;
-        long parent = 0;
-        if (close && std::sscanf(close + 1, " %c %ld", &state, &parent) == 2 && parent == self)
+        if (std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c); })
+            && parentOf(entry->d_name) == self)
             children.push_back(static_cast<pid_t>(std::atol(entry->d_name)));
     }
     ::closedir(proc);
