@@ -95,10 +95,9 @@ bool emptyNow(int fd)
 /// The bytes waiting in the pipe of @p fd, from 1 (also at its end) to ToolProcess::ReadSize.
 qsizetype waitingBytes(int fd)
 {
-    int waiting = 0;
-    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting < 1)
-        return 1;
-    return std::min<qsizetype>(waiting, ToolProcess::ReadSize);
+    int waiting = 0; // stays so when the system cannot tell
+    ::ioctl(fd, FIONREAD, &waiting);
+    return std::clamp<qsizetype>(waiting, 1, ToolProcess::ReadSize);
 }
 
 /// Gives the pipe of @p fd room for more than the usual 64 KiB where the system allows it:
@@ -301,10 +300,11 @@ void ToolProcess::Private::writeInput()
     while (written < pendingInput.size()) {
         const ssize_t count = writeWithoutSigpipe(input.fd.get(), pendingInput.constData() + written,
                                                   size_t(pendingInput.size() - written));
-        if (count < 0 && errno == EAGAIN)
-            return;
-        if (count < 0)
-            break; // the program closed its input (EPIPE): it takes no more
+        if (count == -1) {
+            if (errno == EAGAIN)
+                return; // the pipe is full for now
+            break;      // the program closed its input (EPIPE): it takes no more
+        }
         written += count;
     }
     endInput(); // all given, or refused
