@@ -302,11 +302,10 @@ QString clsEXE::DosProgramName(const QString &text)
         }
     }
     if (after >= 0) {
-        const qsizetype drive = name.indexOf(u":\\"_s, after) - 1;
-        if (drive < 0)
+        const qsizetype driveColon = name.indexOf(u":\\"_s, after);
+        if (driveColon == -1)
             raiseError(ErrorCode::InvalidArgument);
-        const qsizetype space = name.indexOf(u' ', drive);
-        name = name.mid(drive, space < 0 ? -1 : space - drive);
+        name = name.mid(driveColon - 1).section(u' ', 0, 0); // the drive letter on, to a blank
     }
     // A program path quoted for its blanks: the quotes are no part of the name.
     return FileOps::FileBaseName(name.remove(u'"'));
@@ -421,7 +420,8 @@ void clsEXE::RedirectDOSEXE(const QString &strCmdLine, const QString &strStartTe
                 Q_EMIT RedirOutput(*piece);
             waiter.pumpNowAndThen();
         } else {
-            if (readEnd.isValid() && (got == 0 || (errno != EAGAIN && errno != EINTR))) {
+            // The read end is non-blocking: a read never waits, so no signal cuts one short.
+            if (readEnd.isValid() && (got == 0 || errno != EAGAIN)) {
                 waiter.closed(readEnd.get());
                 readEnd.reset(); // the command's output has ended
             }
