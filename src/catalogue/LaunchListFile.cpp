@@ -154,7 +154,8 @@ bool readsAsNonZero(QByteArrayView text)
 {
     qsizetype i = 0;
     const auto at = [&](qsizetype k) { return k < text.size() ? text.at(k) : '\0'; };
-    while (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r'))
+    // The C blanks, whatever the locale says of other bytes.
+    while (QByteArrayView(" \t\n\v\f\r").contains(at(i)))
         ++i;
     if (at(i) == '+' || at(i) == '-')
         ++i;
@@ -186,8 +187,10 @@ QByteArrayView trimmedBlanks(QByteArrayView bytes)
 QByteArrayView nextField(QByteArrayView &line)
 {
     const qsizetype comma = line.indexOf(',');
-    const QByteArrayView field = comma < 0 ? line : line.first(comma);
-    line = comma < 0 ? QByteArrayView() : line.sliced(comma + 1);
+    if (comma == -1)
+        return trimmedBlanks(std::exchange(line, {}));
+    const QByteArrayView field = line.first(comma);
+    line = line.sliced(comma + 1);
     return trimmedBlanks(field);
 }
 
