@@ -140,6 +140,8 @@ struct Relay
 {
     int readFd = -1;
     int targetFd = -1;
+
+    bool isOpen() const { return readFd != -1; }
 };
 
 /// Copies what waits in @p relay and closes it at end of file; true when any byte passed. The
@@ -299,11 +301,11 @@ private:
         for (;;) {
             std::vector<pollfd> fds{{g_signalPipe[0], POLLIN, 0}};
             for (const Relay &relay : m_relays) {
-                if (relay.readFd >= 0)
+                if (relay.isOpen())
                     fds.push_back({relay.readFd, POLLIN, 0});
             }
             const int ready = ::poll(fds.data(), fds.size(), pollTimeout(silentSince));
-            if (ready < 0 && errno != EINTR)
+            if (ready == -1 && errno != EINTR)
                 return endCommand();
             // The entries are new each turn: revents is set only by a poll that found them ready.
             if (fds.front().revents != 0 && handleSignals())
@@ -341,9 +343,8 @@ private:
     {
         bool passed = false;
         for (Relay &relay : m_relays) {
-            if (relay.readFd < 0)
-                continue;
-            passed = pass(relay) || passed;
+            if (relay.isOpen())
+                passed = pass(relay) || passed;
         }
         return passed;
     }

@@ -644,6 +644,10 @@ private Q_SLOTS:
         QTest::newRow("silence-ends-the-command")
             << StubRow{{talkerPath, "out:x", "sleep:30000", "300"}, 128 + 15, "x"};
         QTest::newRow("no-silence-allowed") << StubRow{{talkerPath, "sleep:30000", "0"}, 128 + 15};
+        // A process the command left behind ends first (the stub, its subreaper, is told): that
+        // is no reason to end the command.
+        QTest::newRow("orphan-ends-first")
+            << StubRow{{"sh", "-c", "(sleep 0.1 &); sleep 0.6; echo done", "5000"}, 0, "done\n"};
         // Each piece of output starts the silence anew: pauses shorter than it, over a longer time.
         QTest::newRow("output-keeps-it-running")
             << StubRow{{talkerPath, "out:1", "sleep:400", "out:2", "sleep:400", "out:3", "sleep:400", "out:4",
