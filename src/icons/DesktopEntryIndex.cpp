@@ -91,7 +91,7 @@ DesktopEntryFields readEntry(const QString &filePath)
             continue;
         }
         const qsizetype equals = line.indexOf(u'=');
-        if (!inMainGroup || equals < 0)
+        if (!inMainGroup || equals == -1)
             continue;
         const QStringView key = line.left(equals).trimmed();
         const QString value = unescapeValue(line.mid(equals + 1).trimmed());

@@ -31,17 +31,14 @@ QHash<QString, QString> readIndex(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return values;
-    const QByteArray text = file.readAll();
+    const QList<QByteArray> lines = file.readAll().split('\n');
     QByteArrayView group;
-    for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = text.indexOf('\n', start);
-        if (end < 0)
-            end = text.size();
-        const QByteArrayView line = QByteArrayView(text).sliced(start, end - start).trimmed();
-        start = end + 1;
+    for (const QByteArray &rawLine : lines) {
+        const QByteArrayView line = QByteArrayView(rawLine).trimmed();
         if (line.startsWith('[') && line.endsWith(']')) {
             group = line.sliced(1, line.size() - 2);
-        } else if (const qsizetype equals = line.indexOf('='); equals > 0 && !line.startsWith('#')) {
+        } else if (const qsizetype equals = line.indexOf('='); equals != -1) {
+            // A comment's key begins with '#': it is none of the keys used.
             const QByteArrayView key = line.first(equals).trimmed();
             if (std::find(std::begin(used), std::end(used), key) != std::end(used))
                 values.insert(QString::fromUtf8(group) + u'/' + QString::fromUtf8(key),
