@@ -123,7 +123,7 @@ private Q_SLOTS:
               "hidden-only-prog",   "link-type-prog", "no-icon-prog",  "other-group-prog", "missing-icon-prog",
               "unknown-theme-prog", "plain-script",   "system-prog",   "escaped-prog",     "host-prog",
               "env-prog",           "equals=prog",    "scalable-prog", "after-odd-word",   "menu-prog-1",
-              "menu-prog-2",        "menu-prog-3"})
+              "menu-prog-2",        "menu-prog-3",    "largest-prog",  "too-large-prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -203,6 +203,13 @@ private Q_SLOTS:
         addEntry("menu-2a.desktop", menuEntry(2, true, "cyan"));
         addEntry("menu-2b.desktop", menuEntry(2, false, "darkred"));
         addEntry("menu-3.desktop", menuEntry(3, false, "cyan"));
+        // An entry is read up to a mebibyte (comments make up the size); a larger file is none.
+        const auto sized = [&](const char *name, const QString &colour, qsizetype size) {
+            QByteArray entry = desktopEntry(program(name), picture(colour));
+            return entry + '#' + QByteArray(size - entry.size() - 2, 'x') + '\n';
+        };
+        addEntry("largest.desktop", sized("largest-prog", "blue", 1 << 20));
+        addEntry("toolarge.desktop", sized("too-large-prog", "darkred", (1 << 20) + 1));
     }
     void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
 
@@ -251,6 +258,8 @@ private Q_SLOTS:
         QTest::newRow("shown-entry-before-one-kept-out-of-menus") << IconRow{program("menu-prog-2"), true, Qt::cyan};
         QTest::newRow("entry-kept-out-of-menus-only") << IconRow{program("menu-prog-3"), true, Qt::cyan};
         QTest::newRow("compiled-program") << IconRow{program("compiled"), true, Qt::darkBlue};
+        QTest::newRow("entry-of-a-mebibyte") << IconRow{program("largest-prog"), true, Qt::blue};
+        QTest::newRow("entry-above-a-mebibyte") << IconRow{program("too-large-prog"), true, script};
         QTest::newRow("missing-file") << IconRow{program("no-such-program"), false, {}};
         QTest::newRow("folder") << IconRow{home("bin"), false, {}};
     }
