@@ -325,9 +325,10 @@ private:
     {
         if (!watchesSilence())
             return -1;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        // Rounded up: a wake before the time-out would only poll again.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             silentSince + std::chrono::milliseconds(m_timeoutMs) - Clock::now());
-        return static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 60000));
+        return static_cast<int>(std::clamp<long long>(left.count(), 0, 60000));
     }
 
     /// True when a termination signal asks the stub to end the command.
