@@ -318,7 +318,7 @@ void frmEditApps::FillTree()
     tree->addTopLevelItems(groupNodes);
     tree->expandAll();
 
-    if (!groupNodes.isEmpty() && groupNodes.constFirst()->childCount() > 0)
+    if (!groupNodes.isEmpty()) // a group is shown only with an entry
         d->announcer->setCurrent(groupNodes.constFirst()->child(0));
     updateButtonsForSelection();
     tree->setUpdatesEnabled(true);
