@@ -92,7 +92,7 @@ struct ChildReaper::Private
     // Held only to hand children over and to start or leave the thread: a thread that is
     // descheduled while reaping never keeps a launch waiting.
     std::mutex mutex;
-    std::condition_variable news; ///< for a thread whose wait set is not usable
+    std::condition_variable news; ///< for a thread whose wait set cannot wait
     std::vector<std::unique_ptr<ChildProcess>> handedOver;
     std::shared_ptr<WaitSet> wait; ///< the running thread's; none while no thread runs
     bool stopping = false;
@@ -146,19 +146,14 @@ void ChildReaper::Private::run(const WaitSet &set)
                 wait.reset();
                 return;
             }
-            if (!set.usable) {
-                news.wait_for(lock, pollInterval, [this] { return stopping || !handedOver.empty(); });
-                lock.unlock();
-                reapEnded();
-                continue;
-            }
         }
         const bool checks = std::any_of(children.cbegin(), children.cend(),
                                         [](const auto &child) { return !child->hasPidfd(); });
-        // A wait that fails for any other reason than a signal sleeps instead of spinning.
+        // A set that cannot wait, or a wait that fails for any other reason than a signal,
+        // sleeps a while instead of spinning.
         if (!set.waitForNews(checks ? std::optional(pollInterval) : std::nullopt)) {
             std::unique_lock lock(mutex);
-            news.wait_for(lock, pollInterval, [this] { return stopping; });
+            news.wait_for(lock, pollInterval, [this] { return stopping || !handedOver.empty(); });
         }
         reapEnded();
     }

@@ -468,6 +468,37 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(reaped(sleeper), 10000); // before the census of children after the test
     }
 
+    // A reaper whose thread starts while no descriptor is left has no epoll set: it looks at
+    // its children five times a second, and reaps each as it ends.
+    void reaperWithoutDescriptors()
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(ChildReaper::instance().pending(), 0, 10000); // no thread runs
+        int go[2];
+        QCOMPARE(::pipe(go), 0);
+        std::vector<pid_t> children;
+        for (int i = 0; i < 2; ++i) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::close(go[1]);
+                char got = 0;
+                ::_exit(int(::read(go[0], &got, 1)));
+            }
+            QVERIFY(child > 0);
+            children.push_back(child);
+        }
+        ::close(go[0]);
+        {
+            const DescriptorFamine famine;
+            ChildReaper::instance().watch(children.front());
+        }
+        ChildReaper::instance().watch(children.back());
+        ::close(go[1]); // now both end
+        QTRY_COMPARE_WITH_TIMEOUT(ChildReaper::instance().pending(), 0, 10000);
+        siginfo_t ended{};
+        for (const pid_t child : children)
+            QVERIFY(::waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD);
+    }
+
     // A pid that is no child (zero, as a failed start gives, or less) is not watched: waiting
     // for it would reap a child of the host's own.
     void reaperTakesNoneOfTheHostsChildren()
