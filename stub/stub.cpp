@@ -307,8 +307,9 @@ private:
             const int ready = ::poll(fds.data(), fds.size(), pollTimeout(silentSince));
             if (ready == -1 && errno != EINTR)
                 return endCommand();
-            // The entries are new each turn: revents is set only by a poll that found them ready.
-            if (fds.front().revents != 0 && handleSignals())
+            // The signal pipe is read every turn (it does not block): also after a poll that a
+            // signal cut short, which tells nothing of what is ready.
+            if (handleSignals())
                 return endCommand();
             if (relayOutput())
                 silentSince = Clock::now();
