@@ -22,10 +22,10 @@ struct SpawnOptions
 
 struct SpawnResult
 {
-    pid_t pid = -1;
+    pid_t pid = -1;            ///< -1: none started
     int error = 0;             ///< errno of a failed start (exec errors included); 0 when started
     bool folderFailed = false; ///< the error is the working directory's, not the program's
-    bool started() const { return pid > 0; }
+    bool started() const { return pid != -1; }
 };
 
 /**
