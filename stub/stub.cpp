@@ -410,7 +410,8 @@ private:
                 if (reaped == m_pid)
                     commandStatus = status;
             }
-            if ((reaped < 0 && errno == ECHILD) || Clock::now() >= giveUp)
+            // -1 once no child is left: a waitpid() that does not block fails for nothing else.
+            if (reaped == -1 || Clock::now() >= giveUp)
                 return exitCodeOf(commandStatus);
             ::usleep(2000);
         }
