@@ -119,11 +119,12 @@ private Q_SLOTS:
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
         for (const char *name :
-             {"abs-prog",           "theme-prog",     "path-prog",     "shadow-prog",      "hidden-prog",
-              "hidden-only-prog",   "link-type-prog", "no-icon-prog",  "other-group-prog", "missing-icon-prog",
-              "unknown-theme-prog", "plain-script",   "system-prog",   "escaped-prog",     "host-prog",
-              "env-prog",           "equals=prog",    "scalable-prog", "after-odd-word",   "menu-prog-1",
-              "menu-prog-2",        "menu-prog-3",    "largest-prog",  "too-large-prog"})
+             {"abs-prog",           "theme-prog",     "path-prog",         "shadow-prog",      "hidden-prog",
+              "hidden-only-prog",   "link-type-prog", "no-icon-prog",      "other-group-prog", "missing-icon-prog",
+              "unknown-theme-prog", "plain-script",   "system-prog",       "escaped-prog",     "host-prog",
+              "env-prog",           "equals=prog",    "scalable-prog",     "after-odd-word",   "menu-prog-1",
+              "menu-prog-2",        "menu-prog-3",    "largest-prog",      "too-large-prog",   "menu-prog-4",
+              "nested-prog",        "backslash-prog", "before-group-prog", "parent-theme-prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -131,9 +132,15 @@ private Q_SLOTS:
         QVERIFY(writeIcon(home("icons/hicolor/scalable/apps/lanyard-test-scalable.png"), Qt::lightGray));
         // File type icons, of a compiled program and of a shell script (known by its first line), in
         // an Adwaita of the test's own that hides the machine's. Its index begins with a blank line.
-        QVERIFY(writeFile(home("icons/Adwaita/index.theme"), "\n[Icon Theme]\nInherits=hicolor\nDirectories=test\n"
-                                                             "[test]\nSize=16\nType=Fixed\n"));
+        QVERIFY(writeFile(home("icons/Adwaita/index.theme"),
+                          "\n[Icon Theme]\nInherits=lanyard-parent,hicolor\nDirectories=test\n"
+                          "[test]\nSize=16\nType=Fixed\n"));
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-executable.png"), Qt::darkBlue));
+        // A theme Adwaita inherits before hicolor: searched after Adwaita, before hicolor.
+        QVERIFY(writeFile(home("icons/lanyard-parent/index.theme"),
+                          "[Icon Theme]\nDirectories=16x16/apps\n[16x16/apps]\nSize=16\nType=Fixed\n"));
+        QVERIFY(writeIcon(home("icons/lanyard-parent/16x16/apps/lanyard-test-parent.png"), Qt::darkCyan));
+        QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-parent.png"), Qt::red));
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-shellscript.png"), Qt::darkCyan));
         QVERIFY(QFile::copy("/bin/true", program("compiled")));
         const std::pair<const char *, Qt::GlobalColor> pictures[] = {{"red", Qt::red},
@@ -203,6 +210,17 @@ private Q_SLOTS:
         addEntry("menu-2a.desktop", menuEntry(2, true, "cyan"));
         addEntry("menu-2b.desktop", menuEntry(2, false, "darkred"));
         addEntry("menu-3.desktop", menuEntry(3, false, "cyan"));
+        addEntry("menu-4a.desktop", menuEntry(4, false, "darkred"));
+        addEntry("menu-4b.desktop", desktopEntry(program("menu-prog-4"), picture("cyan"))); // shown: no NoDisplay
+        // An entry in a folder of applications/, and files beside the entries that are none.
+        addEntry("nested/inner.desktop", desktopEntry(program("nested-prog"), picture("magenta")));
+        for (const char *other : {"README", "a.txt", "b.desktop~", "c.desktop.bak", "d.directory", "e.list"})
+            QVERIFY(writeFile(home("applications/") + other, "[Desktop Entry]\nIcon=" + darkRed.toUtf8() + "\n"));
+        // A value that ends in a backslash keeps it; keys before the first group are no entry's.
+        addEntry("backslash.desktop", desktopEntry(program("backslash-prog"), picture("blue") + "\\"));
+        addEntry("beforegroup.desktop", "Icon=" + darkRed.toUtf8() + "\n[Desktop Entry]\nType=Application\nExec="
+                                            + program("before-group-prog").toUtf8() + "\n");
+        addEntry("parenttheme.desktop", desktopEntry(program("parent-theme-prog"), "lanyard-test-parent"));
         // An entry is read up to a mebibyte (comments make up the size); a larger file is none.
         const auto sized = [&](const char *name, const QString &colour, qsizetype size) {
             QByteArray entry = desktopEntry(program(name), picture(colour));
@@ -258,6 +276,11 @@ private Q_SLOTS:
         QTest::newRow("shown-entry-before-one-kept-out-of-menus") << IconRow{program("menu-prog-2"), true, Qt::cyan};
         QTest::newRow("entry-kept-out-of-menus-only") << IconRow{program("menu-prog-3"), true, Qt::cyan};
         QTest::newRow("compiled-program") << IconRow{program("compiled"), true, Qt::darkBlue};
+        QTest::newRow("shown-entry-without-the-key") << IconRow{program("menu-prog-4"), true, Qt::cyan};
+        QTest::newRow("entry-in-a-folder") << IconRow{program("nested-prog"), true, Qt::magenta};
+        QTest::newRow("icon-ending-in-a-backslash") << IconRow{program("backslash-prog"), true, script};
+        QTest::newRow("icon-before-the-group") << IconRow{program("before-group-prog"), true, script};
+        QTest::newRow("icon-of-an-inherited-theme") << IconRow{program("parent-theme-prog"), true, Qt::darkCyan};
         QTest::newRow("entry-of-a-mebibyte") << IconRow{program("largest-prog"), true, Qt::blue};
         QTest::newRow("entry-above-a-mebibyte") << IconRow{program("too-large-prog"), true, script};
         QTest::newRow("missing-file") << IconRow{program("no-such-program"), false, {}};
