@@ -624,6 +624,7 @@ private Q_SLOTS:
     {
         QFETCH(EndRow, row);
         clsEXE runner;
+        QVERIFY(!runner.CancelRequested()); // none asked for yet
         if (row.when == u"handler")
             connect(&runner, &clsEXE::RedirOutput, &runner, &clsEXE::Cancel);
         else if (row.when == u"slow-handler") // busy for longer than the time-out
