@@ -223,6 +223,19 @@ std::vector<pid_t> directChildren()
     return children;
 }
 
+enum class ChildState { NotOurs, Running, Ended };
+
+/// Whether @p pid is an unreaped child of the stub, and whether it still runs. Only a running
+/// child is signalled by its number: no other process can have taken a number the stub has not
+/// reaped, whatever the listing of children said.
+ChildState stateOf(pid_t pid)
+{
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+        return ChildState::NotOurs;
+    return info.si_pid == 0 ? ChildState::Running : ChildState::Ended;
+}
+
 class Stub
 {
 public:
@@ -384,9 +397,7 @@ private:
     {
         bool running = false;
         for (const pid_t child : directChildren()) {
-            siginfo_t info{};
-            if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0
-                && info.si_pid == 0) {
+            if (stateOf(child) == ChildState::Running) {
                 running = true;
                 if (told.insert(child).second)
                     ::kill(child, SIGTERM);
@@ -402,8 +413,10 @@ private:
         int commandStatus = 0;
         const auto giveUp = Clock::now() + KillRounds;
         for (;;) {
-            for (const pid_t child : directChildren())
-                ::kill(child, SIGKILL);
+            for (const pid_t child : directChildren()) {
+                if (stateOf(child) == ChildState::Running)
+                    ::kill(child, SIGKILL);
+            }
             int status = 0;
             pid_t reaped = 0;
             while ((reaped = ::waitpid(-1, &status, WNOHANG)) > 0) {
