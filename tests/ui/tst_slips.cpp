@@ -123,6 +123,13 @@ private Q_SLOTS:
         step("Return bounces", [] { press(Qt::Key_Return); });
         step("Return again, on the tree", [] { press(Qt::Key_Return); });
         step("double click below the rows", [] { doubleClick(tree()->viewport(), belowTheRows(tree())); });
+        step("double click on the Games row closes it, another opens it", [] {
+            QVERIFY(item("Games")->isExpanded());
+            doubleClick(tree()->viewport(), centerOf(item("Games")));
+            QVERIFY(!item("Games")->isExpanded());
+            doubleClick(tree()->viewport(), centerOf(item("Games")));
+            QVERIFY(item("Games")->isExpanded());
+        });
         step(
             "select Chess, close Tools with the arrow, double click Delete",
             [] {
