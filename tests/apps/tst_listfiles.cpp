@@ -218,6 +218,27 @@ private Q_SLOTS:
         }
     }
 
+    // A save whose last step fails (the rename, refused here) says so, and leaves the list as it
+    // was and no temporary.
+    void failedReplaceReported()
+    {
+        const QString folder = path(u"home"_s);
+        const QString list = folder + u"/tools.lst"_s;
+        const QByteArray before = header + "Tools,Old,/bin/old,,0\r\n";
+        QVERIFY(QDir().mkdir(folder) && TestFiles::write(list, before));
+        QProcess failing;
+        failing.start(u"strace"_s, {u"-f"_s, u"-qq"_s, u"-o"_s, u"/dev/null"_s, u"-e"_s, u"inject=rename:error=EIO"_s,
+                                    program, u"--file"_s, list, u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s});
+        QVERIFY2(failing.waitForStarted(), "strace (Debian package strace) is needed");
+        QVERIFY(failing.waitForFinished(60000));
+        const QString err = QString::fromUtf8(failing.readAllStandardError());
+        QVERIFY2(failing.exitCode() != 0 && err.contains(u"cannot replace"_s), qPrintable(err));
+        QCOMPARE(TestFiles::read(list), before);
+        QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        names.removeAll(u".tools.lst.lock"_s);
+        QCOMPARE(names, QStringList{u"tools.lst"_s});
+    }
+
     // A save killed before it put its file in place leaves a temporary, which the next one removes.
     void killedSavesTemporaryRemoved()
     {
