@@ -289,6 +289,11 @@ private Q_SLOTS:
         // Or by a name: U+0080 alone is no UTF-8 either.
         QTest::newRow("latin-1-held-by-a-c1-control")
             << EncodingRow{"\xC3\xA9,x\x80,/p,,0\r\n", "x\u0080", "\xC3\xA9,x\x80,/p,,0\r\nT,New,/n,,0\r\n", true};
+        // A byte that begins no UTF-8 character (84), before three that could follow a lead byte:
+        // Latin-1.
+        QTest::newRow("latin-1-lead-of-nothing")
+            << EncodingRow{"G,x\x84\x80\x80\x80,/p,,0\r\n", "x\u0084\u0080\u0080\u0080",
+                           "G,x\x84\x80\x80\x80,/p,,0\r\nT,New,/n,,0\r\n", true};
         // Latin-1 in the text alone, and plain ASCII after it.
         QTest::newRow("latin-1-text-then-ascii")
             << EncodingRow{"Caf\xE9,Edit,/p,,0\r\n", "Edit", "Caf\xE9,Edit,/p,,0\r\nT,New,/n,,0\r\n", true};
