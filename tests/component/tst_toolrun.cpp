@@ -19,6 +19,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -293,6 +294,26 @@ private Q_SLOTS:
         run->cancel();
         QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, Bound);
         QCOMPARE(TestFiles::read(mark), QByteArray("tidied\n"));
+    }
+
+    // cancel() after the program has ended but before the host's loop has seen it end: what the
+    // program left in its group is ended too, while the program's number still holds the group.
+    void cancelEndsWhatAnEndedProgramLeft()
+    {
+        addScript(u"Leaver"_s, u"sleep 987658 & echo ready"_s);
+        ToolRun *run = m_apps->startTool(u"T"_s, u"Leaver"_s);
+        Collected got;
+        got.follow(run);
+        // Without the loop: it would see the end and finish the run before cancel().
+        const QDeadlineTimer bound(Bound);
+        while (!ProcessCensus::childEndedUnreaped(u"sh"_s) && !bound.hasExpired())
+            QThread::msleep(5);
+        QVERIFY(ProcessCensus::childEndedUnreaped(u"sh"_s));
+        QVERIFY(!ProcessCensus::running(u"sleep 987658"_s).isEmpty());
+        run->cancel();
+        QTRY_COMPARE_WITH_TIMEOUT(got.finished, 1, Bound);
+        QCOMPARE(run->state(), ToolRun::State::Cancelled);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 987658"_s), QList<pid_t>(), Bound);
     }
 
     // The program writes 100 MiB before it reads its 100 MiB of input, and both go through.
