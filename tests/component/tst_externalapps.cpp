@@ -334,6 +334,25 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 1);
     }
 
+    // A placeholder's index is 16 bits: the 32767th is taken, the next one is an Overflow, and a
+    // placeholder already there can still be given a new value.
+    void placeholdersUpToTheLargestIndex()
+    {
+        ExternalApps apps;
+        for (int i = 0; i < 32767; ++i)
+            apps.AddPlaceHolder(u'%' + QString::number(i) + u'%', QString());
+        QCOMPARE(apps.PlaceholderCount(), qint16(32767));
+        try {
+            apps.AddPlaceHolder(QStringLiteral("%ONE-MORE%"), QStringLiteral("x"));
+            QFAIL("the 32768th placeholder was taken");
+        } catch (const ComponentError &error) {
+            QCOMPARE(error.number(), 6);
+        }
+        apps.AddPlaceHolder(QStringLiteral("%32766%"), QStringLiteral("last"));
+        QCOMPARE(apps.ReplaceString(32766), QStringLiteral("last"));
+        QCOMPARE(apps.PlaceholderCount(), qint16(32767));
+    }
+
     // invoke() gives a member's error in its result, not as errorOccurred, also for a property;
     // a by-name call that a handler makes meanwhile tells its own error by errorOccurred.
     void invokeKeepsItsErrorHandlersTellTheirs()
