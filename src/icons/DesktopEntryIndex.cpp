@@ -83,9 +83,8 @@ DesktopEntryFields readEntry(const QString &filePath)
     const QString text = NativeText::decode(file.readAll());
     bool inMainGroup = false;
     for (QStringView line : QStringView(text).split(u'\n')) {
+        // A comment's key begins with '#', so it is never one of the keys read.
         line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(u'#'))
-            continue;
         if (line.startsWith(u'[')) {
             inMainGroup = line == u"[Desktop Entry]";
             continue;
