@@ -119,12 +119,13 @@ private Q_SLOTS:
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
         for (const char *name :
-             {"abs-prog",           "theme-prog",     "path-prog",         "shadow-prog",      "hidden-prog",
-              "hidden-only-prog",   "link-type-prog", "no-icon-prog",      "other-group-prog", "missing-icon-prog",
-              "unknown-theme-prog", "plain-script",   "system-prog",       "escaped-prog",     "host-prog",
-              "env-prog",           "equals=prog",    "scalable-prog",     "after-odd-word",   "menu-prog-1",
-              "menu-prog-2",        "menu-prog-3",    "largest-prog",      "too-large-prog",   "menu-prog-4",
-              "nested-prog",        "backslash-prog", "before-group-prog", "parent-theme-prog"})
+             {"abs-prog",           "theme-prog",     "path-prog",         "shadow-prog",       "hidden-prog",
+              "hidden-only-prog",   "link-type-prog", "no-icon-prog",      "other-group-prog",  "missing-icon-prog",
+              "unknown-theme-prog", "plain-script",   "system-prog",       "escaped-prog",      "host-prog",
+              "env-prog",           "equals=prog",    "scalable-prog",     "after-odd-word",    "menu-prog-1",
+              "menu-prog-2",        "menu-prog-3",    "largest-prog",      "too-large-prog",    "menu-prog-4",
+              "nested-prog",        "backslash-prog", "before-group-prog", "parent-theme-prog", "size-64-prog",
+              "size-65-prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -136,10 +137,15 @@ private Q_SLOTS:
                           "\n[Icon Theme]\nInherits=lanyard-parent,hicolor\nDirectories=test\n"
                           "[test]\nSize=16\nType=Fixed\n"));
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-executable.png"), Qt::darkBlue));
-        // A theme Adwaita inherits before hicolor: searched after Adwaita, before hicolor.
+        // A theme Adwaita inherits before hicolor: searched after Adwaita, before hicolor. Its
+        // fixed folders are searched up to 64 pixels; a larger one is not.
         QVERIFY(writeFile(home("icons/lanyard-parent/index.theme"),
-                          "[Icon Theme]\nDirectories=16x16/apps\n[16x16/apps]\nSize=16\nType=Fixed\n"));
-        QVERIFY(writeIcon(home("icons/lanyard-parent/16x16/apps/lanyard-test-parent.png"), Qt::darkCyan));
+                          "[Icon Theme]\nDirectories=16x16/apps,64x64/apps,65x65/apps\n"
+                          "[16x16/apps]\nSize=16\nType=Fixed\n[64x64/apps]\nSize=64\nType=Fixed\n"
+                          "[65x65/apps]\nSize=65\nType=Fixed\n"));
+        QVERIFY(writeIcon(home("icons/lanyard-parent/16x16/apps/lanyard-test-parent.png"), Qt::darkMagenta));
+        QVERIFY(writeIcon(home("icons/lanyard-parent/64x64/apps/lanyard-test-64.png"), Qt::darkGreen));
+        QVERIFY(writeIcon(home("icons/lanyard-parent/65x65/apps/lanyard-test-65.png"), Qt::darkRed));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-parent.png"), Qt::red));
         QVERIFY(writeIcon(home("icons/Adwaita/test/application-x-shellscript.png"), Qt::darkCyan));
         QVERIFY(QFile::copy("/bin/true", program("compiled")));
@@ -221,6 +227,8 @@ private Q_SLOTS:
         addEntry("beforegroup.desktop", "Icon=" + darkRed.toUtf8() + "\n[Desktop Entry]\nType=Application\nExec="
                                             + program("before-group-prog").toUtf8() + "\n");
         addEntry("parenttheme.desktop", desktopEntry(program("parent-theme-prog"), "lanyard-test-parent"));
+        addEntry("size64.desktop", desktopEntry(program("size-64-prog"), "lanyard-test-64"));
+        addEntry("size65.desktop", desktopEntry(program("size-65-prog"), "lanyard-test-65"));
         // An entry is read up to a mebibyte (comments make up the size); a larger file is none.
         const auto sized = [&](const char *name, const QString &colour, qsizetype size) {
             QByteArray entry = desktopEntry(program(name), picture(colour));
@@ -280,7 +288,9 @@ private Q_SLOTS:
         QTest::newRow("entry-in-a-folder") << IconRow{program("nested-prog"), true, Qt::magenta};
         QTest::newRow("icon-ending-in-a-backslash") << IconRow{program("backslash-prog"), true, script};
         QTest::newRow("icon-before-the-group") << IconRow{program("before-group-prog"), true, script};
-        QTest::newRow("icon-of-an-inherited-theme") << IconRow{program("parent-theme-prog"), true, Qt::darkCyan};
+        QTest::newRow("icon-of-an-inherited-theme") << IconRow{program("parent-theme-prog"), true, Qt::darkMagenta};
+        QTest::newRow("icon-at-the-largest-size-searched") << IconRow{program("size-64-prog"), true, Qt::darkGreen};
+        QTest::newRow("icon-above-the-largest-size-searched") << IconRow{program("size-65-prog"), true, script};
         QTest::newRow("entry-of-a-mebibyte") << IconRow{program("largest-prog"), true, Qt::blue};
         QTest::newRow("entry-above-a-mebibyte") << IconRow{program("too-large-prog"), true, script};
         QTest::newRow("missing-file") << IconRow{program("no-such-program"), false, {}};
