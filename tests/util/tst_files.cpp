@@ -4,9 +4,12 @@
 #include "common/Files.h"
 #include "util/FileListing.h"
 #include "util/FileLock.h"
+#include "util/FileWatch.h"
 #include "util/FileWriter.h"
 
 #include <QDir>
+#include <QEventLoop>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -305,6 +308,24 @@ private Q_SLOTS:
         waiting.join();
         QVERIFY(waiter->taken());
         QCOMPARE(anotherWriterWouldWait(list), true);
+    }
+
+    // A list replaced through its link is told once, and then the watch is quiet again: a
+    // timer started after the change runs out with nothing more told. Timers run out in the
+    // order they are due, so a load that holds the loop back cannot hide a second one.
+    void watchTellsAChangeOnce()
+    {
+        FileWatch watch;
+        QSignalSpy changed(&watch, &FileWatch::changed);
+        watch.watch(path(u"chain.lst"_s));
+        QVERIFY(watch.isWatching());
+        QVERIFY(TestFiles::write(path(u"dotfiles/new"_s), "T,B,/b,,0\n"));
+        QCOMPARE(::rename(qPrintable(path(u"dotfiles/new"_s)), qPrintable(path(u"dotfiles/tools.lst"_s))), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 20000);
+        QEventLoop quiet;
+        QTimer::singleShot(300, &quiet, &QEventLoop::quit); // ten times the watch's settling time
+        quiet.exec();
+        QCOMPARE(changed.count(), 1);
     }
 
     // A save removes the temporaries of its file that killed saves left, and nothing else.
