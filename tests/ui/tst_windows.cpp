@@ -983,6 +983,12 @@ private Q_SLOTS:
         QTest::newRow("paste-past-the-limit-refused") << TypingRow{
             "txtAppName", "0123456789012345", "clip:abcde key:Ctrl+V clip:abcd key:Ctrl+V", "0123456789012345abcd"};
         QTest::newRow("full-box-emptied") << TypingRow{"cboGroup", full, "key:Ctrl+A key:Delete", ""};
+        // A program's path and its command line take 255 characters.
+        const QString path(254, 'p');
+        QTest::newRow("path-typed-to-its-limit") << TypingRow{"txtApp", path, "type:ab", path + 'a'};
+        const QString command(250, 'c');
+        QTest::newRow("command-pasted-to-its-limit")
+            << TypingRow{"txtCmdLine", command, "clip:123456 key:Ctrl+V clip:12345 key:Ctrl+V", command + "12345"};
         QTest::newRow("comma-and-line-break-refused")
             << TypingRow{"txtCmdLine", "-w", "type:_a,b clip:c\\nd key:Ctrl+V clip:c;d key:Ctrl+V", "-w_abc;d"};
     }
