@@ -77,9 +77,10 @@ QByteArray cacheOf(const QList<QByteArray> &icons, bool loops = false)
     return bytes;
 }
 
-bool setModified(const QString &path, int secondsFromNow)
+bool setModified(const QString &path, timespec reference, int secondsLater)
 {
-    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) + secondsFromNow, 0}};
+    reference.tv_sec += secondsLater;
+    const timespec times[2] = {{0, UTIME_OMIT}, reference};
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
@@ -367,17 +368,20 @@ private Q_SLOTS:
     // for no longer than the file could hold a chain, also when a broken chain loops back.
     void themeCacheOrFolders_data()
     {
-        QTest::addColumn<bool>("cacheFresh");
+        // folderAge: the folders' time against the cache's, in seconds; 0 is the same time,
+        // as when the cache was written in the second its folders last changed.
+        QTest::addColumn<int>("folderAge");
         QTest::addColumn<quint32>("folderCount");
         QTest::addColumn<bool>("chainLoops");
-        QTest::newRow("fresh-cache-is-used") << true << 1u << false;
-        QTest::newRow("cache-older-than-its-folder-is-not") << false << 1u << false;
-        QTest::newRow("cache-listing-too-many-folders-is-not") << true << 0x40000000u << false;
-        QTest::newRow("hash-chain-looping-back-ends") << true << 1u << true;
+        QTest::newRow("fresh-cache-is-used") << -60 << 1u << false;
+        QTest::newRow("cache-as-new-as-its-folders-is-used") << 0 << 1u << false;
+        QTest::newRow("cache-older-than-its-folder-is-not") << 60 << 1u << false;
+        QTest::newRow("cache-listing-too-many-folders-is-not") << -60 << 0x40000000u << false;
+        QTest::newRow("hash-chain-looping-back-ends") << -60 << 1u << true;
     }
     void themeCacheOrFolders()
     {
-        QFETCH(bool, cacheFresh);
+        QFETCH(int, folderAge);
         QFETCH(quint32, folderCount);
         QFETCH(bool, chainLoops);
         const QString root = m_system.filePath("icons/hicolor");
@@ -390,9 +394,13 @@ private Q_SLOTS:
         const quint32 count = qToBigEndian(folderCount);
         cache.replace(12, 4, reinterpret_cast<const char *>(&count), 4); // the folder list's length
         QVERIFY(writeFile(root + "/icon-theme.cache", cache));
+        struct stat cacheTime
+        {
+        };
+        QVERIFY(::stat(QFile::encodeName(root + "/icon-theme.cache").constData(), &cacheTime) == 0);
         for (const QString &folder : {root, root + "/16x16/apps"})
-            QVERIFY(setModified(folder, cacheFresh ? -60 : 60));
-        const bool cacheUsed = cacheFresh && folderCount == 1;
+            QVERIFY(setModified(folder, cacheTime.st_mtim, folderAge));
+        const bool cacheUsed = folderAge <= 0 && folderCount == 1;
         Lanyard::IconTheme theme;
         QCOMPARE(theme.icon("cached").isNull(), !cacheUsed);
         QCOMPARE(theme.icon("looked-up").isNull(), cacheUsed);
