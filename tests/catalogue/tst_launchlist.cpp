@@ -421,7 +421,9 @@ private Q_SLOTS:
         QByteArray lines;
         for (int i = 0; lines.size() < (2 << 20) + 4096; ++i)
             lines += "G,A" + QByteArray::number(i) + ',' + unit.repeated(1 + i % 97) + ",c,0" + lineEnd;
-        const QByteArray longest = unit.repeated((65536 - 20) / unit.size()); // the longest line a list may hold
+        // The longest line a list may hold: 65536 bytes before its end.
+        QByteArray longest = unit.repeated((65536 - 20) / unit.size());
+        longest += QByteArray(65536 - 10 - longest.size(), 'x');
         lines += "G,Long," + longest + ",,0" + lineEnd;
         const QByteArray name = "Caf\xC3\xA9"; // a name tells the encoding the list was read in
         lines += "G," + name + ",/c,,0" + lineEnd;
