@@ -65,12 +65,13 @@ QByteArray cacheOf(const QList<QByteArray> &icons, bool loops = false)
     bytes.resize(32, '\0');
     append(1), append(40);
     for (qsizetype i = 0; i < icons.size(); ++i) {
-        // the icon (next, name, image list), its images (folder 7, then 0: PNG, no data), its name
+        // the icon (next, name, image list), its images (folder 1, one past the list, then 0: PNG,
+        // no data), its name
         const quint32 at = quint32(bytes.size());
         const quint32 size = 32 + quint32(icons.at(i).size() + 4) / 4 * 4;
         const quint32 last = loops ? 40 : 0xFFFFFFFFu;
         append(i + 1 < icons.size() ? at + size : last), append(at + 32), append(at + 12);
-        append(2), append(7, 2), append(4, 2), append(0), append(0, 2), append(4, 2), append(0);
+        append(2), append(1, 2), append(4, 2), append(0), append(0, 2), append(4, 2), append(0);
         bytes += icons.at(i);
         bytes.resize(at + size, '\0');
     }
@@ -373,17 +374,22 @@ private Q_SLOTS:
         QTest::addColumn<int>("folderAge");
         QTest::addColumn<quint32>("folderCount");
         QTest::addColumn<bool>("chainLoops");
-        QTest::newRow("fresh-cache-is-used") << -60 << 1u << false;
-        QTest::newRow("cache-as-new-as-its-folders-is-used") << 0 << 1u << false;
-        QTest::newRow("cache-older-than-its-folder-is-not") << 60 << 1u << false;
-        QTest::newRow("cache-listing-too-many-folders-is-not") << -60 << 0x40000000u << false;
-        QTest::newRow("hash-chain-looping-back-ends") << -60 << 1u << true;
+        // movedToTheEnd: a part of the cache written again as its last bytes, and used from there.
+        QTest::addColumn<QString>("movedToTheEnd");
+        QTest::newRow("fresh-cache-is-used") << -60 << 1u << false << "";
+        QTest::newRow("cache-as-new-as-its-folders-is-used") << 0 << 1u << false << "";
+        QTest::newRow("cache-older-than-its-folder-is-not") << 60 << 1u << false << "";
+        QTest::newRow("cache-listing-too-many-folders-is-not") << -60 << 0x40000000u << false << "";
+        QTest::newRow("hash-chain-looping-back-ends") << -60 << 1u << true << "";
+        QTest::newRow("hash-table-in-the-last-bytes") << -60 << 1u << false << "hash-table";
+        QTest::newRow("image-list-in-the-last-bytes") << -60 << 1u << false << "image-list";
     }
     void themeCacheOrFolders()
     {
         QFETCH(int, folderAge);
         QFETCH(quint32, folderCount);
         QFETCH(bool, chainLoops);
+        QFETCH(QString, movedToTheEnd);
         const QString root = m_system.filePath("icons/hicolor");
         QDir(root).removeRecursively();
         QVERIFY(
@@ -393,10 +399,20 @@ private Q_SLOTS:
         QByteArray cache = cacheOf({"other", "cached"}, chainLoops);
         const quint32 count = qToBigEndian(folderCount);
         cache.replace(12, 4, reinterpret_cast<const char *>(&count), 4); // the folder list's length
-        QVERIFY(writeFile(root + "/icon-theme.cache", cache));
-        struct stat cacheTime
-        {
+        const auto putWord = [&cache](qsizetype at, quint32 value, int size = 4) {
+            const quint32 big = qToBigEndian(value);
+            cache.replace(at, size, reinterpret_cast<const char *>(&big) + 4 - size, size);
         };
+        const qsizetype end = cache.size();
+        if (movedToTheEnd == "hash-table") {
+            putWord(end, 1), putWord(end + 4, 40); // one bucket, the chain at 40 as before
+            putWord(4, quint32(end));
+        } else if (movedToTheEnd == "image-list") {
+            putWord(end, 1), putWord(end + 4, 0, 2), putWord(end + 6, 4, 2); // one PNG in folder 0
+            putWord(80 + 8, quint32(end));                                   // "cached", the second icon: at 40 + 40
+        }
+        QVERIFY(writeFile(root + "/icon-theme.cache", cache));
+        struct stat cacheTime = {};
         QVERIFY(::stat(QFile::encodeName(root + "/icon-theme.cache").constData(), &cacheTime) == 0);
         for (const QString &folder : {root, root + "/16x16/apps"})
             QVERIFY(setModified(folder, cacheTime.st_mtim, folderAge));
