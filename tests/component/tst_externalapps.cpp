@@ -700,6 +700,13 @@ void tst_ExternalApps::scripts_data()
     row("vacated-slot-keeps-its-group-name", {{call("AddApp", {"Office", "Writer", "/w", "", false}),
                                                call("DeleteApp", {"Games", "Chess"}), get("GroupName", {2})},
                                               "Office"});
+    // A group slot taken anew keeps the old group's later records beyond its count, a record
+    // whose name was emptied too, also once its own last application is deleted.
+    row("vacated-slots-keep-their-applications",
+        {{call("AddApp", {"Office", "Writer", "/w", "", false}), call("AddApp", {"Office", "Calc", "/c", "", false}),
+          call("DeleteApp", {"Games", "Chess"}), call("AddApp", {"New", "First", "/f", "", false}),
+          let("ApplicationName", {2, 1, ""}), call("DeleteApp", {"New", "First"}), get("AppPath", {2, 1})},
+         "/c"});
     row("group-without-a-name-found-after-a-group-went",
         {{call("AddApp", {"", "Plain", "/p", "", false}), call("DeleteApp", {"Tools", "Editor"}),
           call("DeleteApp", {"Tools", "Viewer"}), get("AppPath", {"", "Plain"})},
