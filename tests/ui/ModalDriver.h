@@ -19,16 +19,20 @@ namespace UiTest {
 /**
  * Runs @p action on the modal window named @p objectName as soon as it is shown and active;
  * arm it before the call that shows the window and blocks. The action must leave the window.
- * When no such window shows within five seconds, or it is still open five seconds after the
- * action, the test fails and the modal window is closed, so that the blocked call returns.
+ * When no such window shows within 20 seconds, or it is still open 20 seconds after the action,
+ * the test fails and the modal window is closed, so that the blocked call returns. The bound
+ * only ends a test that went wrong: a sanitizer build on a busy machine can take seconds to
+ * show a file dialog.
  */
+inline constexpr int modalPatienceMs = 20000;
+
 inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
     // Owned by the application, so that a timer still watching when the last test ends goes too.
     auto *timer = new QTimer(QCoreApplication::instance());
     timer->setObjectName(QStringLiteral("modal driver for ") + objectName);
     timer->setInterval(5);
-    auto deadline = std::make_shared<QDeadlineTimer>(5000);
+    auto deadline = std::make_shared<QDeadlineTimer>(modalPatienceMs);
     auto shown = std::make_shared<QPointer<QWidget>>();
     auto acted = std::make_shared<bool>(false);
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
@@ -47,7 +51,7 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
             if (shown->isNull() || !(*shown)->isVisible())
                 stop();
             else if (deadline->hasExpired())
-                fail(QStringLiteral("modal window %1 still open 5 s after the test's steps").arg(objectName), *shown);
+                fail(QStringLiteral("modal window %1 still open 20 s after the test's steps").arg(objectName), *shown);
             return;
         }
         QWidget *modal = QApplication::activeModalWidget();
@@ -60,10 +64,10 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
             // Stop at once when it left the window: the caller may show the same window again.
             if (shown->isNull() || !(*shown)->isVisible())
                 return timer->deleteLater();
-            *deadline = QDeadlineTimer(5000);
+            *deadline = QDeadlineTimer(modalPatienceMs);
             timer->start();
         } else if (deadline->hasExpired()) {
-            fail(QStringLiteral("modal window %1 did not show within 5 s (open: %2)")
+            fail(QStringLiteral("modal window %1 did not show within 20 s (open: %2)")
                      .arg(objectName, modal ? modal->objectName() : QStringLiteral("none")),
                  modal);
         } else if (found) {
