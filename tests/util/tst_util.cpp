@@ -281,6 +281,9 @@ void tst_Util::split_data()
     QTest::newRow("open-double-quote") << R"(a "b)" << fails;
     QTest::newRow("open-single-quote") << R"(a 'b)" << fails;
     QTest::newRow("escaped-quote-does-not-close") << R"("a\")" << fails;
+    // A backslash that ends the text escapes nothing: it stays, or leaves a quote open.
+    QTest::newRow("backslash-ends-the-text") << R"(a b\)" << words({"a", R"(b\)"});
+    QTest::newRow("backslash-ends-an-open-double-quote") << R"(a "b\)" << fails;
     QTest::newRow("replaced-blank-joins") << "--file=[my file] x" << words({"--file=my file", "x"});
     QTest::newRow("replaced-quote-does-not-close") << "\"x[\"] y\"" << words({"x\" y"});
 }
