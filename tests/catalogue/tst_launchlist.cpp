@@ -246,6 +246,22 @@ private Q_SLOTS:
                   "Tools,Editor,/bin/ed,/n,0\r\nTools,Viewer,/bin/view,,-1\r\nOther,Cmd,,only,0\r\nOther,X,/x,,0\r\n");
     }
 
+    // Slots beyond the counts hold values, but no entry: writing them changes nothing the list
+    // holds, so the release leaves the file as it was.
+    void slotsBeyondTheCountsWriteNothing()
+    {
+        const QByteArray handWritten = "Tools,Editor,/bin/ed,,0\n";
+        QVERIFY(TestFiles::write(m_path, handWritten));
+        {
+            ExternalApps apps;
+            apps.setEXTFile(m_path);
+            apps.setApplicationName(0, 1, QStringLiteral("Hidden"));
+            apps.setAppPath(0, 2, QStringLiteral("/h"));
+            apps.setCmdLine(1, 0, QStringLiteral("-x"));
+        }
+        QCOMPARE(TestFiles::read(m_path), handWritten);
+    }
+
     // Every value the list holds reads back as it was stored.
     void roundTrip()
     {
