@@ -539,6 +539,14 @@ private Q_SLOTS:
             << WritersRow{[](ExternalApps &a) { a.setCmdLine("Tools", "Editor", "-q"); },
                           "=Tools,Editor,/bin/ed,-x,0\r\n" + addsViewer,
                           {"Tools|Editor|/usr/bin/ed|-q|0", viewer}};
+        // A changed entry keeps its own line's place, also when the other writer put a line
+        // of the group before it.
+        QTest::newRow("our-changed-entry-keeps-its-place") << WritersRow{
+            [](ExternalApps &a) { a.setCmdLine("Tools", "Viewer", "-v"); },
+            "=; mine, written by hand\r\nTools,Editor,/usr/bin/ed,-p,0\r\nTools,Theirs,/t,,0\r\n" + addsViewer,
+            {editor, "Tools|Theirs|/t||0", "Tools|Viewer|/usr/bin/less|-v|0"},
+            5,
+            addsViewer};
         // Entries are found by their line, never by name: a rename onto a name that is there
         // keeps both entries' lines, as it does without another writer.
         QTest::newRow("we-rename-a-group-onto-one-that-is-there-they-add")
