@@ -409,6 +409,15 @@ private Q_SLOTS:
         QVERIFY(window->close());
         QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
         QCOMPARE(namesOf(mine.apps), (QStringList{u"Edit|vi"_s, u"Other|saved"_s, u"Mine|own"_s}));
+        // The window opened again holds the next change as it held the first.
+        mine.apps.ShowForm(0);
+        QVERIFY(runLanyard(list(), {u"add"_s, u"Other"_s, u"again"_s, u"/bin/true"_s, QString()}));
+        QTRY_VERIFY_WITH_TIMEOUT(witness.menuHas(u"Other"_s, u"again"_s), patienceMs);
+        QVERIFY(!mine.menuHas(u"Other"_s, u"again"_s));
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            window = widget->objectName() == u"frmEditApps"_s ? widget : window;
+        QVERIFY(window && window->close());
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"again"_s), patienceMs);
     }
 
     // A launch whose program is missing holds the list while its message box is open; a change
