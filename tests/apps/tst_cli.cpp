@@ -160,6 +160,11 @@ void TestCli::command_data()
           u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%FILE%'"_s);
     usage("set-search-empty", u"--set==x|list"_s, u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '=x'"_s);
     usage("wait-for-run-only", u"show|--wait|Text|Sort"_s, u"option '--wait' applies to run only"_s);
+    usage("protected-for-add-and-edit-only", u"configure|--protected"_s,
+          u"option '--protected' applies to add and edit only"_s);
+    usage("path-for-edit-only", u"add|--path=/bin/sh|Text|Count|/usr/bin/wc"_s,
+          u"options '--path' and '--cmd' apply to edit only"_s);
+    usage("cmd-for-edit-only", u"list|--cmd=-l"_s, u"options '--path' and '--cmd' apply to edit only"_s);
 
     // Read-only commands leave the file as it is, comments and all.
     row("list",
