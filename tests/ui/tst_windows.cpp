@@ -592,6 +592,8 @@ private Q_SLOTS:
         picker->show();
         QVERIFY(QTest::qWaitForWindowExposed(picker));
         auto *list = picker->findChild<QTreeWidget *>();
+        // A flat list: its labels begin at its left edge, with no room kept for branches.
+        QCOMPARE(list->visualItemRect(list->topLevelItem(0)).left(), 0);
         doubleClick(list->viewport(), belowTheRows(list));
         QVERIFY(picker->isVisible());
         // On a row it chooses that row.
