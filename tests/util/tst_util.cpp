@@ -152,8 +152,18 @@ private Q_SLOTS:
         QTest::newRow("overlong") << QByteArray("\xc0\xaf") << QStringView(u"\xdcc0\xdcaf").toString();
         QTest::newRow("overlong-three-bytes")
             << QByteArray("\xe0\x80\xaf") << QStringView(u"\xdce0\xdc80\xdcaf").toString();
+        // Each bound of the three- and four-byte ranges, on both sides.
+        QTest::newRow("first-three-byte-character") << QByteArray("\xe0\xa0\x80") << QString(QChar(0x0800));
+        QTest::newRow("last-before-the-surrogates") << QByteArray("\xed\x9f\xbf") << QString(QChar(0xD7FF));
         QTest::newRow("encoded-surrogate")
             << QByteArray("\xed\xa0\x80") << QStringView(u"\xdced\xdca0\xdc80").toString();
+        QTest::newRow("encoded-last-surrogate")
+            << QByteArray("\xed\xbf\xbf") << QStringView(u"\xdced\xdcbf\xdcbf").toString();
+        QTest::newRow("first-after-the-surrogates") << QByteArray("\xee\x80\x80") << QString(QChar(0xE000));
+        QTest::newRow("overlong-four-bytes")
+            << QByteArray("\xf0\x8f\xbf\xbf") << QStringView(u"\xdcf0\xdc8f\xdcbf\xdcbf").toString();
+        QTest::newRow("first-four-byte-character")
+            << QByteArray("\xf0\x90\x80\x80") << QString::fromUcs4(U"\U00010000", 1);
         QTest::newRow("last-code-point") << QByteArray("\xf4\x8f\xbf\xbf") << QString::fromUcs4(U"\U0010FFFF", 1);
         QTest::newRow("beyond-the-last-code-point")
             << QByteArray("\xf4\x90\x80\x80") << QStringView(u"\xdcf4\xdc90\xdc80\xdc80").toString();
