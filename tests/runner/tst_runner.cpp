@@ -546,6 +546,7 @@ private Q_SLOTS:
         QTest::newRow("one-piece") << RedirectRow{"'out:hello world' drain", "hello world"};
         QTest::newRow("more-than-the-pipe-holds") << RedirectRow{"fill:300000 drain", digits(300000)};
         QTest::newRow("stdout-and-stderr") << RedirectRow{"out:one drain err:two drain out:three drain", "onetwothree"};
+        QTest::newRow("start-text-first") << RedirectRow{"'out:GO on' drain", "GO on", "go"};
         QTest::newRow("start-text-of-other-case") << RedirectRow{"'out:noise StArT here' drain", "StArT here", "start"};
         QTest::newRow("start-text-across-reads") << RedirectRow{
             "fill:600 drain out:ST drain 'out:ART rest' drain out:more drain", "START restmore", "start"};
