@@ -442,25 +442,32 @@ private Q_SLOTS:
         QCOMPARE(second, text);
     }
 
-    // Deleting a running run, or the ExternalApps that owns it, ends its program.
+    // Deleting a running run, or the ExternalApps that owns it, ends its program; one that
+    // ignores SIGTERM is killed once its grace is over.
     void deletingEndsTheProgram_data()
     {
         QTest::addColumn<bool>("deleteOwner");
-        QTest::newRow("run-deleted") << false;
-        QTest::newRow("owner-deleted") << true;
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("marker");
+        QTest::newRow("run-deleted") << false << u"sleep 987654"_s << u"sleep 987654"_s;
+        QTest::newRow("owner-deleted") << true << u"sleep 987654"_s << u"sleep 987654"_s;
+        QTest::newRow("ignores-sigterm") << false << u"trap \"\" TERM; while :; do sleep 987655; done"_s
+                                         << u"sleep 987655"_s;
     }
     void deletingEndsTheProgram()
     {
         QFETCH(bool, deleteOwner);
-        addScript(u"Sleeper"_s, u"sleep 987654"_s);
+        QFETCH(QString, script);
+        QFETCH(QString, marker);
+        addScript(u"Sleeper"_s, script);
         QPointer<ToolRun> run = m_apps->startTool(u"T"_s, u"Sleeper"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(!ProcessCensus::running(u"sleep 987654"_s).isEmpty(), Bound);
+        QTRY_VERIFY_WITH_TIMEOUT(!ProcessCensus::running(marker).isEmpty(), Bound);
         if (deleteOwner)
             m_apps.reset();
         else
             delete run;
         QVERIFY(!run);
-        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(u"sleep 987654"_s), QList<pid_t>(), Bound);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(marker), QList<pid_t>(), Bound);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), Bound);
     }
 
