@@ -176,23 +176,30 @@ private Q_SLOTS:
     }
 
     // On a file system without fallocate() a save in place makes sure of the room it needs
-    // instead: one that finds too little is refused, with the list as it was.
+    // instead: one that finds too little is refused, one whose write fails says so, and either
+    // way the list stays as it was.
     void inPlaceWithoutFallocate_data()
     {
         QTest::addColumn<QStringList>("command");
-        QTest::addColumn<QString>("freeBytes");   // what the file system tells; empty: the truth
-        QTest::addColumn<QStringList>("entries"); // none: refused
+        QTest::addColumn<QStringList>("environment"); // besides the preload
+        QTest::addColumn<QString>("refusal");         // empty: saved
+        QTest::addColumn<QStringList>("entries");
         const QStringList add{u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s};
         const QString old = u"Tools\tOld\t/bin/old\t\t0"_s, added = u"Tools\tNew\t/bin/new\t\t0"_s;
-        QTest::newRow("growing-with-room") << add << QString() << QStringList{old, u"Tools\tX\t/bin/x\t\t0"_s, added};
-        QTest::newRow("growing-without-room") << add << u"0"_s << QStringList{};
-        QTest::newRow("shrinking-without-room")
-            << QStringList{u"delete"_s, u"Tools"_s, u"Old"_s} << u"0"_s << QStringList{u"Tools\tX\t/bin/x\t\t0"_s};
+        const QStringList noRoom{u"LANYARD_TEST_FREE_BYTES=0"_s};
+        QTest::newRow("growing-with-room")
+            << add << QStringList() << QString() << QStringList{old, u"Tools\tX\t/bin/x\t\t0"_s, added};
+        QTest::newRow("growing-without-room") << add << noRoom << u"no room to write"_s << QStringList{};
+        QTest::newRow("shrinking-without-room") << QStringList{u"delete"_s, u"Tools"_s, u"Old"_s} << noRoom << QString()
+                                                << QStringList{u"Tools\tX\t/bin/x\t\t0"_s};
+        QTest::newRow("write-fails") << add << QStringList{u"LANYARD_TEST_WRITE_ERROR=5"_s} << u"cannot write"_s
+                                     << QStringList{};
     }
     void inPlaceWithoutFallocate()
     {
         QFETCH(QStringList, command);
-        QFETCH(QString, freeBytes);
+        QFETCH(QStringList, environment);
+        QFETCH(QString, refusal);
         QFETCH(QStringList, entries);
         const QString folder = path(u"fixed"_s);
         const QString list = folder + u"/tools.lst"_s;
@@ -205,12 +212,10 @@ private Q_SLOTS:
         QVERIFY(TestFiles::setOwner(list, ::geteuid() == 0 ? nobody.uid : ::geteuid(), ::getegid(), 0666));
         QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x5555)));
         const auto writable = qScopeGuard([&] { QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)); });
-        QStringList environment{u"LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nofallocate.so"_s};
-        if (!freeBytes.isEmpty())
-            environment << u"LANYARD_TEST_FREE_BYTES="_s + freeBytes;
+        environment << u"LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nofallocate.so"_s;
         const Result saved = run(QStringList{u"--file"_s, list} + command, folder, user, environment);
-        if (entries.isEmpty()) {
-            QVERIFY2(saved.status != 0 && saved.err.contains(u"no room to write"_s), qPrintable(saved.err));
+        if (!refusal.isEmpty()) {
+            QVERIFY2(saved.status != 0 && saved.err.contains(refusal), qPrintable(saved.err));
             QCOMPARE(TestFiles::read(list), before);
         } else {
             QVERIFY2(saved.status == 0, qPrintable(saved.err));

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Preloaded into a program, makes every file system one without fallocate(), as some network and
-// FUSE file systems are; with LANYARD_TEST_FREE_BYTES set, statvfs tells that much room is free.
+// FUSE file systems are; with LANYARD_TEST_FREE_BYTES set, statvfs tells that much room is free;
+// with LANYARD_TEST_WRITE_ERROR set, pwrite() fails with that errno, as a failing disk's does.
 #include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 extern "C" __attribute__((visibility("default"))) int fallocate(int, int, off_t, off_t)
 {
@@ -26,4 +28,20 @@ extern "C" __attribute__((visibility("default"))) int fstatvfs(int fd, struct st
     if (const char *free = std::getenv("LANYARD_TEST_FREE_BYTES"); result == 0 && free)
         room->f_bavail = std::strtoul(free, nullptr, 10) / room->f_frsize;
     return result;
+}
+
+extern "C" __attribute__((visibility("default"))) ssize_t pwrite(int fd, const void *bytes, size_t size, off_t offset)
+{
+    if (const char *error = std::getenv("LANYARD_TEST_WRITE_ERROR")) {
+        errno = std::atoi(error);
+        return -1;
+    }
+    using Pwrite = ssize_t (*)(int, const void *, size_t, off_t);
+    static const auto next = reinterpret_cast<Pwrite>(::dlsym(RTLD_NEXT, "pwrite"));
+    return next(fd, bytes, size, offset);
+}
+
+extern "C" __attribute__((visibility("default"))) ssize_t pwrite64(int fd, const void *bytes, size_t size, off_t offset)
+{
+    return pwrite(fd, bytes, size, offset);
 }
