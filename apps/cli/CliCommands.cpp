@@ -165,7 +165,6 @@ int runCommand(ExternalApps &apps, const CliInvocation &invocation)
         return 0;
     }
     Q_UNREACHABLE();
-    return CliArguments::errorStatus;
 }
 
 /**

@@ -261,7 +261,6 @@ public:
             return QString::fromLatin1(bytes);
         }
         Q_UNREACHABLE();
-        return QString();
     }
 
 private:
@@ -354,7 +353,6 @@ bool isText(LaunchListFile::Field field)
         return false;
     }
     Q_UNREACHABLE();
-    return false;
 }
 
 /// A character of @p text as a user reads it in a message: the character itself, or the
@@ -380,7 +378,6 @@ QByteArray textBytes(const QString &text, LaunchListFile::Encoding encoding)
         return text.toLatin1();
     }
     Q_UNREACHABLE();
-    return QByteArray();
 }
 
 /// Every field of an entry as the bytes a file in @p encoding holds.
