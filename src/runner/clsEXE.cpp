@@ -294,18 +294,14 @@ bool clsEXE::CancelRequested() const { return m_cancelRequested; }
 QString clsEXE::DosProgramName(const QString &text)
 {
     QString name = text.toUpper();
-    qsizetype after = -1;
     for (const QString &interpreter : {u"COMMAND.COM"_s, u"CMD.EXE"_s}) {
-        if (const qsizetype at = name.indexOf(interpreter); at >= 0) {
-            after = at + interpreter.size();
+        if (const qsizetype at = name.indexOf(interpreter); at != -1) {
+            const qsizetype driveColon = name.indexOf(u":\\"_s, at + interpreter.size());
+            if (driveColon == -1)
+                raiseError(ErrorCode::InvalidArgument);
+            name = name.mid(driveColon - 1).section(u' ', 0, 0); // the drive letter on, to a blank
             break;
         }
-    }
-    if (after >= 0) {
-        const qsizetype driveColon = name.indexOf(u":\\"_s, after);
-        if (driveColon == -1)
-            raiseError(ErrorCode::InvalidArgument);
-        name = name.mid(driveColon - 1).section(u' ', 0, 0); // the drive letter on, to a blank
     }
     // A program path quoted for its blanks: the quotes are no part of the name.
     return FileOps::FileBaseName(name.remove(u'"'));
