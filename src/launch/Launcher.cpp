@@ -11,6 +11,7 @@
 
 #include <QBitArray>
 
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -116,25 +117,21 @@ private:
     qsizetype m_argumentsStart; // the arguments are m_text[m_argumentsStart, end)
 };
 
-/// What the existence test found for a stored path.
-struct ProgramFile
-{
-    bool exists = false;
-    QString onPath; ///< the program found on PATH for a path that needed the look-up
-};
-
-/// A path without a folder that names no normal file in the current folder is looked up in
-/// PATH, as desktop launchers look a program up.
-ProgramFile programFile(const QString &path)
+/// The file that starts the program stored as @p path: the path itself when it names a normal
+/// file; a path without a folder that names none in the current folder is looked up in PATH, as
+/// desktop launchers look a program up. Nothing when neither finds one.
+std::optional<QString> programFile(const QString &path)
 {
     if (FileOps::FileExists(path))
-        return {true, QString()};
-    const QString onPath = FileOps::FolderOfPath(path).isEmpty() ? FileListing::findOnPath(path) : QString();
-    return {!onPath.isEmpty(), onPath};
+        return path;
+    if (!FileOps::FolderOfPath(path).isEmpty())
+        return std::nullopt;
+    const QString onPath = FileListing::findOnPath(path);
+    return onPath.isEmpty() ? std::nullopt : std::optional(onPath);
 }
 
 Result<LaunchCommand> commandFor(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
-                                 const QString &onPath)
+                                 const QString &startFile)
 {
     Command command(path, cmdLine);
     for (const Placeholder &pair : placeholders.pairs())
@@ -145,8 +142,8 @@ Result<LaunchCommand> commandFor(const QString &path, const QString &cmdLine, co
     LaunchCommand result = finished.value();
     // The program starts by the file that the existence test found, also after the child has
     // entered its folder.
-    if (!onPath.isEmpty() && result.program == path)
-        result.program = onPath;
+    if (result.program == path)
+        result.program = startFile;
     if (result.program.contains(u'/') && !result.program.startsWith(u'/'))
         result.program = FileListing::absolutePath(result.program);
     return result;
@@ -164,13 +161,13 @@ Result<void> Launcher::execute(const QString &path, const QString &cmdLine, cons
 Result<LaunchCommand> Launcher::prepare(const QString &path, const QString &cmdLine,
                                         const PlaceholderTable &placeholders, const MissingProgram &missingProgram)
 {
-    const ProgramFile program = programFile(path);
-    if (!program.exists) {
+    const std::optional<QString> startFile = programFile(path);
+    if (!startFile) {
         if (missingProgram)
             missingProgram(path);
         return ComponentError(ErrorCode::FileNotFound, missingFileText() + path);
     }
-    return commandFor(path, cmdLine, placeholders, program.onPath);
+    return commandFor(path, cmdLine, placeholders, *startFile);
 }
 
 Result<void> Launcher::start(const LaunchCommand &command)
@@ -197,7 +194,7 @@ ComponentError Launcher::spawnFailure(const SpawnResult &spawn)
 Result<LaunchCommand> Launcher::preview(const QString &path, const QString &cmdLine,
                                         const PlaceholderTable &placeholders)
 {
-    return commandFor(path, cmdLine, placeholders, programFile(path).onPath);
+    return commandFor(path, cmdLine, placeholders, programFile(path).value_or(path));
 }
 
 } // namespace Lanyard
