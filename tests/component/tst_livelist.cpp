@@ -105,17 +105,24 @@ struct Window
     ToolsMenu tools{&apps, u"&Tools"_s};
 };
 
+/// The program list window while it is shown, or null.
+QWidget *programListWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == u"frmEditApps"_s && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
 QStringList treeRows()
 {
     QStringList rows;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        auto *tree = widget->objectName() == u"frmEditApps"_s && widget->isVisible()
-                         ? widget->findChild<QTreeWidget *>(u"tvGroup"_s)
-                         : nullptr;
-        for (int g = 0; tree && g < tree->topLevelItemCount(); ++g) {
-            for (int a = 0; a < tree->topLevelItem(g)->childCount(); ++a)
-                rows << tree->topLevelItem(g)->text(0) + u'|' + tree->topLevelItem(g)->child(a)->text(0);
-        }
+    const QWidget *window = programListWindow();
+    const auto *tree = window ? window->findChild<QTreeWidget *>(u"tvGroup"_s) : nullptr;
+    for (int g = 0; tree && g < tree->topLevelItemCount(); ++g) {
+        for (int a = 0; a < tree->topLevelItem(g)->childCount(); ++a)
+            rows << tree->topLevelItem(g)->text(0) + u'|' + tree->topLevelItem(g)->child(a)->text(0);
     }
     return rows;
 }
@@ -418,11 +425,8 @@ private Q_SLOTS:
         // A save meanwhile merges into the file; the entries it found there come with the reload.
         mine.apps.AddApp(u"Mine"_s, u"own"_s, u"/bin/true"_s, QString(), false);
         QVERIFY(mine.apps.save());
-        QWidget *window = nullptr;
-        for (QWidget *widget : QApplication::topLevelWidgets())
-            window = widget->objectName() == u"frmEditApps"_s ? widget : window;
-        QVERIFY(window);
-        QVERIFY(window->close());
+        QWidget *window = programListWindow();
+        QVERIFY(window && window->close());
         QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
         QCOMPARE(namesOf(mine.apps), (QStringList{u"Edit|vi"_s, u"Other|saved"_s, u"Mine|own"_s}));
         // The window opened again holds the next change as it held the first.
@@ -430,8 +434,7 @@ private Q_SLOTS:
         QVERIFY(runLanyard(list(), {u"add"_s, u"Other"_s, u"again"_s, u"/bin/true"_s, QString()}));
         QTRY_VERIFY_WITH_TIMEOUT(witness.menuHas(u"Other"_s, u"again"_s), patienceMs);
         QVERIFY(!mine.menuHas(u"Other"_s, u"again"_s));
-        for (QWidget *widget : QApplication::topLevelWidgets())
-            window = widget->objectName() == u"frmEditApps"_s ? widget : window;
+        window = programListWindow();
         QVERIFY(window && window->close());
         QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"again"_s), patienceMs);
     }
