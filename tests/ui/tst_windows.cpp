@@ -482,6 +482,16 @@ private Q_SLOTS:
         };
         QCOMPARE(tipOver(longName), longName);
         QCOMPARE(tipOver("Shell"), "Double click to edit the program");
+        // A name that just fits is not cut; one pixel less and it is.
+        tree()->setCurrentItem(item("Shell"));
+        const int needed = tree()->sizeHintForIndex(tree()->currentIndex()).width();
+        tree()->header()->setStretchLastSection(false);
+        for (const int less : {0, 1}) {
+            const int width = tree()->visualItemRect(item("Shell")).width();
+            tree()->setColumnWidth(0, tree()->columnWidth(0) + needed - less - width);
+            QCOMPARE(tree()->visualItemRect(item("Shell")).width(), needed - less);
+            QCOMPARE(tipOver("Shell"), less ? "Shell" : "Double click to edit the program");
+        }
     }
 
     // Edit and Delete act only on an application the user sees selected: closing its group
@@ -617,6 +627,7 @@ private Q_SLOTS:
         QTest::newRow("mark-after-a-letter") << QStringList{"T;ools"} << QString();
         QTest::newRow("field-end-before-latin-1") << QStringList{"C\u0153ur", "a,b"} << "1:1:,";
         QTest::newRow("beyond-latin-1") << QStringList{"Tools", "C\u0153ur"} << "1:1:\u0153";
+        QTest::newRow("latin-1-to-its-end") << QStringList{"\u00ff\u0100"} << "0:1:\u0100";
         QTest::newRow("pair-beyond-latin-1") << QStringList{"Fun" + pair + "!"} << "0:3:" + pair;
         QTest::newRow("pair-at-the-end") << QStringList{"Fun" + pair} << "0:3:" + pair;
         QTest::newRow("high-at-the-end") << QStringList{"", "Vi" + high} << "1:2:" + high;

@@ -60,6 +60,15 @@ int withoutOfdLocks(int fd, int command, struct ::flock *lock)
     return ::fcntl(fd, command, lock);
 }
 
+int ofdLocksFailing(int fd, int command, struct ::flock *lock)
+{
+    if (command == F_OFD_SETLK) {
+        errno = ENOLCK;
+        return -1;
+    }
+    return ::fcntl(fd, command, lock);
+}
+
 int withoutLocks(int, int, struct ::flock *)
 {
     errno = ENOLCK;
@@ -263,7 +272,8 @@ private Q_SLOTS:
     }
 
     // Where the kernel lacks open file description locks, the process's own locks serve (and
-    // conflict with the real ones); where a file system has no locks, a writer learns so.
+    // conflict with the real ones); where a file system has no locks, a writer learns so. A
+    // failure other than an unknown command is not hidden behind the weaker process locks.
     void lockCalls_data()
     {
         QTest::addColumn<FileLock::LockCall>("call");
@@ -271,6 +281,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("lockFile"); // without one, the lock on the file itself decides
         QTest::newRow("real") << FileLock::LockCall(nullptr) << 0 << true;
         QTest::newRow("without-ofd-locks") << FileLock::LockCall(withoutOfdLocks) << 0 << true;
+        QTest::newRow("ofd-locks-failing") << FileLock::LockCall(ofdLocksFailing) << ENOLCK << true;
         QTest::newRow("without-locks") << FileLock::LockCall(withoutLocks) << ENOLCK << true;
         QTest::newRow("without-locks-or-lock-file") << FileLock::LockCall(withoutLocks) << ENOLCK << false;
     }
