@@ -6,6 +6,7 @@
 #include "MemoryEntries.h"
 #include "ModalDriver.h"
 #include "ui/Captions.h"
+#include "ui/ColumnFit.h"
 #include "ui/RefusedCharacter.h"
 #include "ui/ScreenFit.h"
 #include "ui/frmEditApps.h"
@@ -22,6 +23,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QToolTip>
@@ -588,6 +590,36 @@ private Q_SLOTS:
         play(dialog, {"focus:cboGroup", "type:" + typed, "key:Tab", "type:Vi", "key:Tab"});
         QCOMPARE(dialog->fields().group, typed);
         QCOMPARE(dialog->fields().name, "Vi");
+    }
+
+    // A host's image list without the text image: the rows go without an image.
+    void pickerWithoutTheTextImage()
+    {
+        frmPlaceholders *picker = frmPlaceholders::Load(host(), ImageList());
+        picker->setLaunchAppClass(m_apps.get());
+        picker->show();
+        QVERIFY(QTest::qWaitForWindowExposed(picker));
+        const QTreeWidgetItem *first = picker->findChild<QTreeWidget *>()->topLevelItem(0);
+        QCOMPARE(first->text(0), "%FILE%");
+        QVERIFY(first->icon(0).isNull());
+    }
+
+    // A list as large as its room needs no scroll bar; a pixel less, and the bar's room is added
+    // across.
+    void listThatJustFitsHasNoBar()
+    {
+        QTreeWidget list;
+        list.setHeaderHidden(true);
+        for (const char *name : {"Editor", "Shell", "Chess"})
+            new QTreeWidgetItem(&list, QStringList{name});
+        const QSize whole = ColumnFit::wholeSize(&list, QSize(10000, 10000));
+        const int bar = list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
+        QCOMPARE(ColumnFit::wholeSize(&list, QSize(10000, whole.height())), whole);
+        QCOMPARE(ColumnFit::wholeSize(&list, QSize(10000, whole.height() - 1)),
+                 QSize(whole.width() + bar, whole.height() - 1));
+        QCOMPARE(ColumnFit::wholeSize(&list, QSize(whole.width(), 10000)), whole);
+        QCOMPARE(ColumnFit::wholeSize(&list, QSize(whole.width() - 1, 10000)),
+                 QSize(whole.width() - 1, whole.height() + bar));
     }
 
     // A double click below the rows does nothing: no dialog, no placeholder chosen.
