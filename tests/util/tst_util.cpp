@@ -183,6 +183,8 @@ private Q_SLOTS:
         QTest::addColumn<NumberRow>("row");
         QTest::newRow("limits") << NumberRow{-32768, -32768};
         QTest::newRow("above") << NumberRow{32768, 0, 6};
+        QTest::newRow("below") << NumberRow{-32769, 0, 6};
+        QTest::newRow("not-a-number") << NumberRow{qQNaN(), 0, 6};
         QTest::newRow("half-down-to-even") << NumberRow{2.5, 2};
         QTest::newRow("half-up-to-even") << NumberRow{3.5, 4};
         QTest::newRow("below-half-down") << NumberRow{2.49, 2};
