@@ -582,6 +582,16 @@ private Q_SLOTS:
                  qPrintable(QString::number(elapsed.elapsed())));
     }
 
+    // The command gets a process group of its own in the host's session: a terminal's Ctrl-C
+    // reaches the host only, and the command can still open the host's terminal.
+    void commandStaysInTheHostsSession()
+    {
+        clsEXE runner;
+        const QStringList ids = ::redirect(runner, "cut '-d ' -f5,6 /proc/self/stat").trimmed().split(' ');
+        QCOMPARE(ids.value(1), QString::number(::getsid(0)));
+        QVERIFY(ids.value(0) != QString::number(::getpgrp()));
+    }
+
     // Output still in the pipe when the command has ended is not handed on: the first piece's
     // handler keeps the runner busy until the command (the stub with the talker), once that
     // piece was read, has written the rest and ended. What the first read holds is up to the
