@@ -182,6 +182,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<NumberRow>("row");
         QTest::newRow("limits") << NumberRow{-32768, -32768};
+        QTest::newRow("top-limit") << NumberRow{32767, 32767};
         QTest::newRow("above") << NumberRow{32768, 0, 6};
         QTest::newRow("below") << NumberRow{-32769, 0, 6};
         QTest::newRow("not-a-number") << NumberRow{qQNaN(), 0, 6};
@@ -195,6 +196,7 @@ private Q_SLOTS:
         QTest::newRow("rounds-into-overflow") << NumberRow{32767.5, 0, 6};
         QTest::newRow("true") << NumberRow{true, -1};
         QTest::newRow("text-true") << NumberRow{"True", -1};
+        QTest::newRow("text-false") << NumberRow{" FALSE ", 0};
         QTest::newRow("word") << NumberRow{"Tools", 0, 13};
     }
     void toInt16()
