@@ -51,19 +51,13 @@ QString failure(const FileLock &lock)
 }
 
 // Lock calls as other kernels and file systems answer them.
-int withoutOfdLocks(int fd, int command, struct ::flock *lock)
+/// Open file description locks refused with @p Error (EINVAL: a kernel without them); the
+/// process's own locks as the kernel answers them.
+template<int Error>
+int ofdLocksRefused(int fd, int command, struct ::flock *lock)
 {
     if (command == F_OFD_SETLK) {
-        errno = EINVAL;
-        return -1;
-    }
-    return ::fcntl(fd, command, lock);
-}
-
-int ofdLocksFailing(int fd, int command, struct ::flock *lock)
-{
-    if (command == F_OFD_SETLK) {
-        errno = ENOLCK;
+        errno = Error;
         return -1;
     }
     return ::fcntl(fd, command, lock);
@@ -280,8 +274,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("error");
         QTest::addColumn<bool>("lockFile"); // without one, the lock on the file itself decides
         QTest::newRow("real") << FileLock::LockCall(nullptr) << 0 << true;
-        QTest::newRow("without-ofd-locks") << FileLock::LockCall(withoutOfdLocks) << 0 << true;
-        QTest::newRow("ofd-locks-failing") << FileLock::LockCall(ofdLocksFailing) << ENOLCK << true;
+        QTest::newRow("without-ofd-locks") << FileLock::LockCall(ofdLocksRefused<EINVAL>) << 0 << true;
+        QTest::newRow("ofd-locks-failing") << FileLock::LockCall(ofdLocksRefused<ENOLCK>) << ENOLCK << true;
         QTest::newRow("without-locks") << FileLock::LockCall(withoutLocks) << ENOLCK << true;
         QTest::newRow("without-locks-or-lock-file") << FileLock::LockCall(withoutLocks) << ENOLCK << false;
     }
