@@ -221,6 +221,28 @@ private Q_SLOTS:
             QVERIFY2(failure(other).contains(u"locked by another program"_s), qPrintable(failure(other)));
     }
 
+    // Another program locks the list itself: a writer waits for it, and when it gives up it
+    // holds nothing, not even the lock file, which the next writer takes at once.
+    void listLockedByAnotherProgram()
+    {
+        const QString list = path(u"dotfiles/tools.lst"_s);
+        const int fd = ::open(QFile::encodeName(list).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        struct ::flock whole
+        {
+        };
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        QCOMPARE(::fcntl(fd, F_OFD_SETLK, &whole), 0);
+        const FileLock waiting(list, FileLock::Mode::Exclusive, moment);
+        QVERIFY(waiting.timedOut() && !waiting.taken());
+        QCOMPARE(waiting.lockFile(), QString());
+        ::close(fd);
+        const FileLock next(list, FileLock::Mode::Exclusive, moment);
+        QVERIFY2(next.taken(), qPrintable(failure(next)));
+        QCOMPARE(next.lockFile(), path(u"dotfiles/.tools.lst.lock"_s));
+    }
+
     // Where the lock file cannot be made, the list itself is locked; with neither, no lock.
     void lockWherever_data()
     {
@@ -265,6 +287,43 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
     }
 
+    // A lock file a writer left is taken again; one that is not a plain file of its own (a FIFO,
+    // a folder, a link that could lead anywhere) is passed over for the list itself.
+    void lockFileLeftBefore_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<FileLock::Mode>("mode");
+        QTest::addColumn<bool>("onLockFile");
+        using M = FileLock::Mode;
+        QTest::newRow("file-writer") << "file" << M::Exclusive << true;
+        QTest::newRow("file-reader") << "file" << M::Shared << true;
+        QTest::newRow("fifo-writer") << "fifo" << M::Exclusive << false;
+        QTest::newRow("fifo-reader") << "fifo" << M::Shared << false;
+        QTest::newRow("folder-reader") << "folder" << M::Shared << false;
+        QTest::newRow("link-writer") << "link" << M::Exclusive << false;
+    }
+    void lockFileLeftBefore()
+    {
+        QFETCH(QString, kind);
+        QFETCH(FileLock::Mode, mode);
+        QFETCH(bool, onLockFile);
+        const QString list = path(u"dotfiles/tools.lst"_s);
+        const QString lockFile = path(u"dotfiles/.tools.lst.lock"_s);
+        const QByteArray native = QFile::encodeName(lockFile);
+        if (kind == u"file"_s)
+            QVERIFY(TestFiles::write(lockFile, {}));
+        else if (kind == u"fifo"_s)
+            QCOMPARE(::mkfifo(native.constData(), 0666), 0);
+        else if (kind == u"folder"_s)
+            QVERIFY(QDir().mkdir(lockFile));
+        else
+            QVERIFY(TestFiles::link(u"tools.lst"_s, lockFile));
+        const FileLock lock(list, mode, moment);
+        QVERIFY2(lock.taken(), qPrintable(failure(lock)));
+        QCOMPARE(lock.lockFile(), onLockFile ? lockFile : QString());
+        QVERIFY(anotherWriterWouldWait(list));
+    }
+
     // Where the kernel lacks open file description locks, the process's own locks serve (and
     // conflict with the real ones); where a file system has no locks, a writer learns so. A
     // failure other than an unknown command is not hidden behind the weaker process locks.
@@ -273,18 +332,23 @@ private Q_SLOTS:
         QTest::addColumn<FileLock::LockCall>("call");
         QTest::addColumn<int>("error");
         QTest::addColumn<bool>("lockFile"); // without one, the lock on the file itself decides
-        QTest::newRow("real") << FileLock::LockCall(nullptr) << 0 << true;
-        QTest::newRow("without-ofd-locks") << FileLock::LockCall(ofdLocksRefused<EINVAL>) << 0 << true;
-        QTest::newRow("ofd-locks-failing") << FileLock::LockCall(ofdLocksRefused<ENOLCK>) << ENOLCK << true;
-        QTest::newRow("without-locks") << FileLock::LockCall(withoutLocks) << ENOLCK << true;
-        QTest::newRow("without-locks-or-lock-file") << FileLock::LockCall(withoutLocks) << ENOLCK << false;
+        QTest::addColumn<QString>("name");
+        const QString list = u"tools.lst"_s;
+        QTest::newRow("real") << FileLock::LockCall(nullptr) << 0 << true << list;
+        QTest::newRow("without-ofd-locks") << FileLock::LockCall(ofdLocksRefused<EINVAL>) << 0 << true << list;
+        QTest::newRow("ofd-locks-failing") << FileLock::LockCall(ofdLocksRefused<ENOLCK>) << ENOLCK << true << list;
+        QTest::newRow("without-locks") << FileLock::LockCall(withoutLocks) << ENOLCK << true << list;
+        QTest::newRow("without-locks-or-lock-file") << FileLock::LockCall(withoutLocks) << ENOLCK << false << list;
+        // Not "no such file": the list is still to be made, and the lock is what failed.
+        QTest::newRow("new-list-without-locks") << FileLock::LockCall(withoutLocks) << ENOLCK << true << u"new.lst"_s;
     }
     void lockCalls()
     {
         QFETCH(FileLock::LockCall, call);
         QFETCH(int, error);
         QFETCH(bool, lockFile);
-        const QString list = path(u"dotfiles/tools.lst"_s);
+        QFETCH(QString, name);
+        const QString list = path(u"dotfiles/"_s + name);
         if (!lockFile)
             QVERIFY(QDir().mkdir(path(u"dotfiles/.tools.lst.lock"_s)));
         const FileLock lock(list, FileLock::Mode::Exclusive, moment, call);
