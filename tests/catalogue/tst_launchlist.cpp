@@ -555,6 +555,20 @@ private Q_SLOTS:
                           {editor, viewer, "Net|News|/n||0", "Net|Mail|/m||0"},
                           5,
                           "Net,News,/n,,0\r\nWeb,Mail,/m,,0\r\n"};
+        // A group that moved down when the one before it went keeps no trace of its old lines
+        // once saved: another writer that puts such a line back (a dotfiles checkout) keeps it.
+        QTest::newRow("they-restore-a-line-we-saved-over-in-a-moved-group")
+            << WritersRow{[](ExternalApps &a) {
+                              a.setCmdLine("Net", "Mail", "-m");
+                              a.DeleteApp("Tools", "Editor");
+                              fill(a, {"Games|Chess|/g"});
+                              QVERIFY(a.save());
+                              fill(a, {"Web|Site|/w"});
+                          },
+                          "=Net,News,/n,,0\r\nNet,Mail,/m,,0\r\nGames,Chess,/g,,0\r\n",
+                          {"Net|News|/n||0", "Net|Mail|/m||0", "Games|Chess|/g||0", "Web|Site|/w||0"},
+                          5,
+                          "Net,News,/n,,0\r\nNet,Mail,/m,,0\r\n"};
         QTest::newRow("entries-beyond-our-limits-stay")
             << WritersRow{[](ExternalApps &a) { fill(a, {"Tools|New|/n"}); },
                           "",
