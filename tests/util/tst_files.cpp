@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -418,6 +420,112 @@ private Q_SLOTS:
         QVERIFY(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit());
         QCOMPARE(QFile::exists(path(u"dotfiles/"_s) + row.name), !row.removed);
         QCOMPARE(TestFiles::read(list), "T,B,/b,,0\n");
+    }
+
+    // Every temporary a writer makes is one that a later save would take for a killed writer's
+    // and remove: its suffix is always six letters or digits, whatever the random draw.
+    void temporariesKnownForWhatTheyAre()
+    {
+        const QRegularExpression temporary(u"^\\.tools\\.lst\\.[A-Za-z0-9]{6}$"_s);
+        const QDir folder(path(u"dotfiles"_s), u".tools.lst.*"_s, QDir::Name,
+                          QDir::Files | QDir::Hidden | QDir::System);
+        for (int i = 0; i < 200; ++i) {
+            FileWriter writer(path(u"dotfiles/tools.lst"_s));
+            QVERIFY(writer.open());
+            const QStringList made = folder.entryList();
+            QCOMPARE(made.size(), 1);
+            QVERIFY2(temporary.match(made.first()).hasMatch(), qPrintable(made.first()));
+        }
+    }
+
+    // A host that closed its standard input: descriptor 0 is the first one the next open gets,
+    // and it serves a lock, a save or a read like any other.
+    void hostWithoutStandardInput_data()
+    {
+        QTest::addColumn<QString>("use");
+        QTest::newRow("new-lock-file") << "new-lock-file";
+        QTest::newRow("lock-file-there") << "lock-file-there";
+        QTest::newRow("save") << "save";
+        QTest::newRow("read") << "read";
+    }
+    void hostWithoutStandardInput()
+    {
+        QFETCH(QString, use);
+        const QString list = path(u"dotfiles/tools.lst"_s);
+        const QString lockFile = path(u"dotfiles/.tools.lst.lock"_s);
+        if (use == u"lock-file-there"_s)
+            QVERIFY(TestFiles::write(lockFile, {}));
+        const int input = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+        QVERIFY(input >= 0);
+        ::close(0);
+        const auto restore = qScopeGuard([input] {
+            ::dup2(input, 0);
+            ::close(input);
+        });
+        if (use == u"read"_s) {
+            QCOMPARE(FileListing::head(list, 3), "T,A");
+        } else if (use == u"save"_s) {
+            FileWriter writer(list);
+            const ino_t before = inodeOf(list);
+            QVERIFY(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit());
+            QCOMPARE(TestFiles::read(list), "T,B,/b,,0\n");
+            QVERIFY(inodeOf(list) != before); // replaced, not written in place
+            QCOMPARE(QDir(path(u"dotfiles"_s)).entryList(QDir::Files | QDir::Hidden), QStringList{u"tools.lst"_s});
+        } else {
+            // A new list has no file of its own to lock yet: only the lock file can be taken.
+            const bool newList = use == u"new-lock-file"_s;
+            const QString locked = newList ? path(u"dotfiles/new.lst"_s) : list;
+            const FileLock lock(locked, newList ? FileLock::Mode::Exclusive : FileLock::Mode::Shared, moment);
+            QVERIFY2(lock.taken(), qPrintable(failure(lock)));
+            QCOMPARE(lock.lockFile(), newList ? path(u"dotfiles/.new.lst.lock"_s) : lockFile);
+        }
+    }
+
+    // A list in the root folder (of a container, say): its temporary is made beside it, and
+    // what killed writers left there is removed, wherever the current folder is.
+    void listInTheRootFolder()
+    {
+        if (::geteuid() != 0)
+            QSKIP("a root folder of its own needs chroot, which needs root");
+        const QString root = path(u"root"_s);
+        QVERIFY(QDir().mkpath(root + u"/elsewhere"_s));
+        QVERIFY(TestFiles::write(root + u"/.tools.lst.Ab12Cd"_s, "T,X,/x,,0\n"));
+        const QByteArray nativeRoot = QFile::encodeName(root);
+        const pid_t child = ::fork();
+        QVERIFY(child != -1);
+        if (child == 0) {
+            if (::chroot(nativeRoot.constData()) != 0 || ::chdir("/elsewhere") != 0)
+                ::_exit(2);
+            FileWriter writer(u"/tools.lst"_s);
+            ::_exit(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit() ? 0 : 1);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(TestFiles::read(root + u"/tools.lst"_s), "T,B,/b,,0\n");
+        QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList({u"elsewhere"_s, u"tools.lst"_s}));
+        QVERIFY(QDir(root + u"/elsewhere"_s)
+                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+    }
+
+    // A new list in a folder that takes no new file: the folder's refusal is the reason given.
+    void newListWhereNoFileCanBeMade()
+    {
+        QVERIFY2(::geteuid() == 0, "a folder that binds the writer needs root to make");
+        const QString folder = path(u"dotfiles"_s);
+        const unsigned nobody = FilePermissionsApply::nobody;
+        QVERIFY(TestFiles::setOwner(folder, nobody, nobody, 0555));
+        QString refusal;
+        {
+            const FilePermissionsApply permissions;
+            FileWriter writer(folder + u"/new.lst"_s);
+            const Result<void> opened = writer.open();
+            refusal = opened ? QString() : opened.error().detail();
+        }
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
+        QCOMPARE(refusal, u"cannot create a file in %1: %2"_s.arg(folder, qt_error_string(EACCES)));
     }
 
     // A file whose owner or group the writer cannot give a new file is written in place.
