@@ -190,6 +190,14 @@ private Q_SLOTS:
         QTest::newRow("growing-with-room")
             << add << QStringList() << QString() << QStringList{old, u"Tools\tX\t/bin/x\t\t0"_s, added};
         QTest::newRow("growing-without-room") << add << noRoom << u"no room to write"_s << QStringList{};
+        // The new entry's line, "Tools,New,/bin/new,,0" and CR LF, is all it grows by.
+        QTest::newRow("growing-into-the-room-there-is")
+            << add << QStringList{u"LANYARD_TEST_FREE_BYTES=23"_s} << QString()
+            << QStringList{old, u"Tools\tX\t/bin/x\t\t0"_s, added};
+        QTest::newRow("growing-one-byte-short-of-room")
+            << add << QStringList{u"LANYARD_TEST_FREE_BYTES=22"_s} << u"no room to write"_s << QStringList{};
+        QTest::newRow("written-a-few-bytes-a-call") << add << QStringList{u"LANYARD_TEST_SHORT_WRITES=7"_s} << QString()
+                                                    << QStringList{old, u"Tools\tX\t/bin/x\t\t0"_s, added};
         QTest::newRow("shrinking-without-room") << QStringList{u"delete"_s, u"Tools"_s, u"Old"_s} << noRoom << QString()
                                                 << QStringList{u"Tools\tX\t/bin/x\t\t0"_s};
         QTest::newRow("write-fails") << add << QStringList{u"LANYARD_TEST_WRITE_ERROR=5"_s} << u"cannot write"_s

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Preloaded into a program, makes every file system one without fallocate(), as some network and
-// FUSE file systems are; with LANYARD_TEST_FREE_BYTES set, statvfs tells that much room is free;
-// with LANYARD_TEST_WRITE_ERROR set, pwrite() fails with that errno, as a failing disk's does.
+// FUSE file systems are; with LANYARD_TEST_FREE_BYTES set, statvfs tells that much room is free,
+// to the byte; with LANYARD_TEST_WRITE_ERROR set, pwrite() fails with that errno, as a failing
+// disk's does; with LANYARD_TEST_SHORT_WRITES set, pwrite() writes at most that many bytes a call,
+// as a network file system's may.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -25,8 +28,10 @@ extern "C" __attribute__((visibility("default"))) int fstatvfs(int fd, struct st
     using Fstatvfs = int (*)(int, struct statvfs *);
     static const auto next = reinterpret_cast<Fstatvfs>(::dlsym(RTLD_NEXT, "fstatvfs"));
     const int result = next(fd, room);
-    if (const char *free = std::getenv("LANYARD_TEST_FREE_BYTES"); result == 0 && free)
-        room->f_bavail = std::strtoul(free, nullptr, 10) / room->f_frsize;
+    if (const char *free = std::getenv("LANYARD_TEST_FREE_BYTES"); result == 0 && free) {
+        room->f_frsize = 1;
+        room->f_bavail = std::strtoul(free, nullptr, 10);
+    }
     return result;
 }
 
@@ -36,6 +41,8 @@ extern "C" __attribute__((visibility("default"))) ssize_t pwrite(int fd, const v
         errno = std::atoi(error);
         return -1;
     }
+    if (const char *most = std::getenv("LANYARD_TEST_SHORT_WRITES"))
+        size = std::min(size, size_t(std::strtoul(most, nullptr, 10)));
     using Pwrite = ssize_t (*)(int, const void *, size_t, off_t);
     static const auto next = reinterpret_cast<Pwrite>(::dlsym(RTLD_NEXT, "pwrite"));
     return next(fd, bytes, size, offset);
