@@ -861,6 +861,8 @@ private Q_SLOTS:
         QTest::addColumn<TitleRow>("row");
         QTest::newRow("exact") << TitleRow{"Finished - EDIT", "Finished - EDIT", true};
         QTest::newRow("prefix-only") << TitleRow{"Finished - EDITOR", "Finished - EDIT", false};
+        // Read as the UTF-8 it is, not byte by byte.
+        QTest::newRow("beyond-ascii") << TitleRow{"Fertig - GRÖSSE ✓", "Fertig - GRÖSSE ✓", true};
     }
     void findAndCloseWindows()
     {
