@@ -172,6 +172,67 @@ struct WindowRow
     int timeOut = 0, maxMs = 0;
 };
 
+/// A child of ours that runs until @p go closes.
+pid_t childUntilClosed(const int go[2])
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(go[1]);
+        char got = 0;
+        ::_exit(int(::read(go[0], &got, 1)));
+    }
+    return child;
+}
+
+/// True once @p child of this process is reaped, within ten seconds.
+bool reapedSoon(pid_t child)
+{
+    const QDeadlineTimer bound(10000);
+    while (!bound.hasExpired()) {
+        siginfo_t ended{};
+        if (::waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD)
+            return true;
+        ::usleep(10000);
+    }
+    return false;
+}
+
+/**
+ * Run in a forked host: its user reaches the process limit, so the reaper gets no thread for
+ * the first child it is given; the thread of the next launch, once the limit allows it, reaps
+ * both. The exit code names the step that failed.
+ */
+int handOverWithoutThreads()
+{
+    int go[2];
+    if (::pipe(go) != 0)
+        return 10;
+    const pid_t first = childUntilClosed(go), second = childUntilClosed(go);
+    ::close(go[0]);
+    if (first <= 0 || second <= 0)
+        return 11;
+    // Root is not bound by the process limit: the host becomes nobody.
+    if (::geteuid() == 0
+        && (::setgid(FilePermissionsApply::nobody) != 0 || ::setuid(FilePermissionsApply::nobody) != 0))
+        return 12;
+    rlimit processes{};
+    if (::getrlimit(RLIMIT_NPROC, &processes) != 0)
+        return 13;
+    const rlim_t allowed = processes.rlim_cur;
+    processes.rlim_cur = 0;
+    if (::setrlimit(RLIMIT_NPROC, &processes) != 0)
+        return 14;
+    ChildReaper::instance().watch(first);
+    if (ChildReaper::instance().pending() != 1)
+        return 15;
+    processes.rlim_cur = allowed;
+    if (::setrlimit(RLIMIT_NPROC, &processes) != 0)
+        return 16;
+    ::close(go[1]); // both end now
+    ChildReaper::instance().watch(second);
+    return reapedSoon(first) && reapedSoon(second) ? 0 : 17;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(WaitRow)
@@ -466,6 +527,20 @@ private Q_SLOTS:
         QVERIFY(!reaped(sleeper));
         ::kill(sleeper, SIGKILL);
         QTRY_VERIFY_WITH_TIMEOUT(reaped(sleeper), 10000); // before the census of children after the test
+    }
+
+    // A host that may start no thread when it hands a child over: nothing breaks, and the
+    // child is reaped by the thread of the next launch.
+    void reaperWithoutThreads()
+    {
+        const pid_t host = ::fork();
+        QVERIFY(host != -1);
+        if (host == 0)
+            ::_exit(handOverWithoutThreads());
+        int status = 0;
+        QCOMPARE(::waitpid(host, &status, 0), host);
+        QVERIFY2(WIFEXITED(status), "the host was killed");
+        QCOMPARE(WEXITSTATUS(status), 0);
     }
 
     // A reaper whose thread starts while no descriptor is left has no epoll set: it looks at
