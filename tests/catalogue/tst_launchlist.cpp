@@ -150,6 +150,7 @@ struct UnreadableRow
     QString kind;
     QByteArray bytes;
     int error = 0;
+    QString what = {}; ///< what the refusal says the file is
 };
 
 } // namespace
@@ -299,6 +300,9 @@ private Q_SLOTS:
         // Only the comment made the file Latin-1: without it the same bytes would read as UTF-8.
         QTest::newRow("latin-1-that-would-read-as-utf-8") << EncodingRow{
             "; \xFF\r\nG,\xC3\xA9,/p,,0\r\n", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
+        // The same, where the file ends in the first byte of a character cut off: Latin-1 too.
+        QTest::newRow("utf-8-cut-short-at-its-end") << EncodingRow{"G,\xC3\xA9,/p,,0\r\n; \xC3", "\u00C3\u00A9",
+                                                                   "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
         // The same name beside a path that is not UTF-8, which only Latin-1 holds: it stays Latin-1.
         QTest::newRow("latin-1-held-by-a-path")
             << EncodingRow{"G,\xC3\xA9,/p\xFF,,0\r\n", "\u00C3\u00A9", "G,\xC3\xA9,/p\xFF,,0\r\nT,New,/n,,0\r\n", true};
@@ -478,15 +482,15 @@ private Q_SLOTS:
         QTest::newRow("unreadable") << UnreadableRow{"mode-200", original, 70};
         // Readable again by the time of the save: still not this object's to write.
         QTest::newRow("readable-at-the-save") << UnreadableRow{"mode-200", original, 70};
-        QTest::newRow("fifo") << UnreadableRow{"fifo", {}, 75};
-        QTest::newRow("device") << UnreadableRow{"device", {}, 75};
-        QTest::newRow("socket") << UnreadableRow{"socket", {}, 75};
-        QTest::newRow("folder") << UnreadableRow{"folder", {}, 75};
+        QTest::newRow("fifo") << UnreadableRow{"fifo", {}, 75, "a FIFO"};
+        QTest::newRow("device") << UnreadableRow{"device", {}, 75, "a device"};
+        QTest::newRow("socket") << UnreadableRow{"socket", {}, 75, "a socket"};
+        QTest::newRow("folder") << UnreadableRow{"folder", {}, 75, "a folder"};
     }
     void neverWrittenOver()
     {
         QFETCH(UnreadableRow, row);
-        const auto &[kind, bytes, error] = row;
+        const auto &[kind, bytes, error, what] = row;
         if (kind == u"device" && ::geteuid() != 0)
             m_path = QStringLiteral("/dev/null"); // another user cannot harm it
         else
@@ -495,7 +499,18 @@ private Q_SLOTS:
         {
             const FilePermissionsApply permissions;
             auto apps = std::make_unique<ExternalApps>();
-            QCOMPARE(errorOf([&] { apps->setEXTFile(m_path); }), error);
+            QString refusal;
+            try {
+                apps->setEXTFile(m_path);
+            } catch (const ComponentError &refused) {
+                QCOMPARE(refused.number(), error);
+                refusal = refused.message();
+            }
+            QVERIFY(!refusal.isEmpty());
+            if (!what.isEmpty())
+                QVERIFY2(
+                    refusal.contains(m_path + QStringLiteral(" is ") + what + QStringLiteral(", not a launch list")),
+                    qPrintable(refusal));
             if (QByteArrayView(QTest::currentDataTag()) == "readable-at-the-save") {
                 const int was = ::setfsuid(::geteuid()); // its owner gives reading back
                 QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther
