@@ -315,6 +315,24 @@ private Q_SLOTS:
         QCOMPARE(GetFileIcon(path, smallIcon).cacheKey(), icon.cacheKey());
     }
 
+    // A list read from its file: each entry shows its own program's icon, also where entries
+    // of one program follow each other or come back later.
+    void iconsOfAListRead()
+    {
+        const QByteArray red = QFile::encodeName(program("abs-prog")), blue = QFile::encodeName(program("path-prog"));
+        const QByteArray missing = QFile::encodeName(program("no-such-program"));
+        QVERIFY(writeFile(home("tools.lst"), "T,A," + red + ",,0\r\nT,B," + red + ",,0\r\nT,C," + blue + ",,0\r\nT,D,"
+                                                 + missing + ",,0\r\nT,E," + red + ",,0\r\n"));
+        Lanyard::ExternalApps apps;
+        apps.setEXTFile(home("tools.lst"));
+        QCOMPARE(apps.AppCount(0), qint16(5));
+        QCOMPARE(centreColour(apps.Icon(0, 0)), QColor(Qt::red));
+        QCOMPARE(centreColour(apps.Icon(0, 1)), QColor(Qt::red));
+        QCOMPARE(centreColour(apps.Icon(0, 2)), QColor(Qt::blue));
+        QVERIFY(apps.Icon(0, 3).isNull());
+        QCOMPARE(centreColour(apps.Icon(0, 4)), QColor(Qt::red));
+    }
+
     // Each look-up looks at the file; desktop entries are looked at again after an interval.
     void changesAreNoticed()
     {
