@@ -280,16 +280,21 @@ void TestCli::runWaits_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
-    QTest::newRow("sort-standard-input") << u"Text,Sort,sort,,0"_s << u"b\\na\\n"_s << 0 << u"a\nb\n"_s << QString();
-    QTest::newRow("status-passes-through")
-        << u"Text,Sort,/bin/sh,-c 'cat; echo err >&2; exit 7',0"_s << u"in"_s << 7 << u"in"_s << u"err\n"_s;
+    QTest::addColumn<QString>("preload");
+    QTest::newRow("sort-standard-input") << u"Text,Sort,sort,,0"_s << u"b\\na\\n"_s << 0 << u"a\nb\n"_s << QString()
+                                         << QString();
+    // Woken for pipes with nothing in them: the host waits for the bytes, and loses none.
+    QTest::newRow("woken-for-nothing") << u"Text,Sort,/bin/sh,-c 'cat; echo err >&2',0"_s << u"in"_s << 0 << u"in"_s
+                                       << u"err\n"_s << u"" LANYARD_TEST_BIN_DIR "/spuriousread.so"_s;
+    QTest::newRow("status-passes-through") << u"Text,Sort,/bin/sh,-c 'cat; echo err >&2; exit 7',0"_s << u"in"_s << 7
+                                           << u"in"_s << u"err\n"_s << QString();
     QTest::newRow("signal-death") << u"Text,Sort,/bin/sh,-c 'kill -KILL $$',0"_s << QString() << 128 + 9 << QString()
-                                  << QString();
+                                  << QString() << QString();
     QTest::newRow("program-missing")
         << u"Text,Sort,/nonexistent/sort,,0"_s << QString() << 127 << QString()
-        << u"lanyard: Text/Sort: not started: Unable to find the file: /nonexistent/sort\n"_s;
+        << u"lanyard: Text/Sort: not started: Unable to find the file: /nonexistent/sort\n"_s << QString();
     QTest::newRow("no-such-application") << u"Text,Other,sort,,0"_s << QString() << 127 << QString()
-                                         << u"lanyard: Text/Sort: no such application\n"_s;
+                                         << u"lanyard: Text/Sort: no such application\n"_s << QString();
 }
 
 void TestCli::runWaits()
@@ -299,10 +304,12 @@ void TestCli::runWaits()
     QFETCH(int, status);
     QFETCH(QString, out);
     QFETCH(QString, err);
+    QFETCH(QString, preload);
     QVERIFY(TestFiles::write(m_file, entry.toUtf8() + '\n'));
     QProcess shell;
     shell.start(u"/bin/sh"_s,
-                {u"-c"_s, u"printf \"$1\" | \"$0\" --file \"$2\" run --wait Text Sort"_s, program, input, m_file});
+                {u"-c"_s, u"printf \"$1\" | LD_PRELOAD=\"$3\" \"$0\" --file \"$2\" run --wait Text Sort"_s, program,
+                 input, m_file, preload});
     QVERIFY(shell.waitForFinished(20000));
     QCOMPARE(QString::fromUtf8(shell.readAllStandardError()), err);
     QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), out);
