@@ -184,17 +184,20 @@ pid_t childUntilClosed(const int go[2])
     return child;
 }
 
-/// True once @p child of this process is reaped, within ten seconds.
+/// True when @p child of this process has been reaped: its number is no child's any more.
+bool reaped(pid_t child)
+{
+    siginfo_t ended{};
+    return ::waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
+}
+
+/// True once @p child is reaped, within ten seconds, without an event loop.
 bool reapedSoon(pid_t child)
 {
     const QDeadlineTimer bound(10000);
-    while (!bound.hasExpired()) {
-        siginfo_t ended{};
-        if (::waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD)
-            return true;
+    while (!reaped(child) && !bound.hasExpired())
         ::usleep(10000);
-    }
-    return false;
+    return reaped(child);
 }
 
 /**
@@ -506,12 +509,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor(reaperSleepsInEpoll, 10000));
         int go[2];
         QCOMPARE(::pipe(go), 0);
-        const pid_t waiting = ::fork();
-        if (waiting == 0) {
-            ::close(go[1]);
-            char got = 0;
-            ::_exit(int(::read(go[0], &got, 1)));
-        }
+        const pid_t waiting = childUntilClosed(go);
         ::close(go[0]);
         QVERIFY(waiting > 0);
         {
@@ -519,10 +517,6 @@ private Q_SLOTS:
             ChildReaper::instance().watch(waiting);
         }
         ::close(go[1]); // now it ends
-        const auto reaped = [](pid_t child) {
-            siginfo_t ended{};
-            return ::waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
-        };
         QTRY_VERIFY_WITH_TIMEOUT(reaped(waiting), 10000);
         QVERIFY(!reaped(sleeper));
         ::kill(sleeper, SIGKILL);
@@ -552,12 +546,7 @@ private Q_SLOTS:
         QCOMPARE(::pipe(go), 0);
         std::vector<pid_t> children;
         for (int i = 0; i < 2; ++i) {
-            const pid_t child = ::fork();
-            if (child == 0) {
-                ::close(go[1]);
-                char got = 0;
-                ::_exit(int(::read(go[0], &got, 1)));
-            }
+            const pid_t child = childUntilClosed(go);
             QVERIFY(child > 0);
             children.push_back(child);
         }
@@ -569,9 +558,8 @@ private Q_SLOTS:
         ChildReaper::instance().watch(children.back());
         ::close(go[1]); // now both end
         QTRY_COMPARE_WITH_TIMEOUT(ChildReaper::instance().pending(), 0, 10000);
-        siginfo_t ended{};
         for (const pid_t child : children)
-            QVERIFY(::waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD);
+            QVERIFY(reaped(child));
     }
 
     // A pid that is no child (zero, as a failed start gives, or less) is not watched: waiting
