@@ -9,7 +9,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -61,7 +60,9 @@ struct WaitSet
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.fd = child.pidfd();
-        return usable && child.hasPidfd() && ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, child.pidfd(), &event) == 0;
+        // Already there (watch() added it before the thread took it over) counts as added.
+        return usable && child.hasPidfd()
+               && (::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, child.pidfd(), &event) == 0 || errno == EEXIST);
     }
 
     /// Blocks until a child may have ended or news came, or for @p bound at most; false when
@@ -132,14 +133,25 @@ struct ChildReaper::Private
 
 void ChildReaper::Private::run(const WaitSet &set)
 {
-    std::vector<std::unique_ptr<ChildProcess>> children;
+    // Each child, and whether its end wakes the set; one that cannot (no pidfd, or no room in
+    // the set) is looked at on the timer.
+    struct Watched
+    {
+        std::unique_ptr<ChildProcess> child;
+        bool wakesTheSet;
+    };
+    std::vector<Watched> children;
     const auto reapEnded = [&] {
-        pending -= int(std::erase_if(children, [](const auto &child) { return child->tryReap(); }));
+        pending -= int(std::erase_if(children, [](const Watched &watched) { return watched.child->tryReap(); }));
     };
     for (;;) {
         {
             std::unique_lock lock(mutex);
-            std::move(handedOver.begin(), handedOver.end(), std::back_inserter(children));
+            // Also the children handed over while no thread could start, which no set has seen.
+            for (std::unique_ptr<ChildProcess> &child : handedOver) {
+                const bool added = set.add(*child);
+                children.push_back({std::move(child), added});
+            }
             handedOver.clear();
             if (stopping || children.empty()) {
                 // Nothing is left open while there is nothing to reap.
@@ -148,7 +160,7 @@ void ChildReaper::Private::run(const WaitSet &set)
             }
         }
         const bool checks = std::any_of(children.cbegin(), children.cend(),
-                                        [](const auto &child) { return !child->hasPidfd(); });
+                                        [](const Watched &watched) { return !watched.wakesTheSet; });
         // A set that cannot wait, or a wait that fails for any other reason than a signal,
         // sleeps a while instead of spinning.
         if (!set.waitForNews(checks ? std::optional(pollInterval) : std::nullopt)) {

@@ -203,15 +203,20 @@ bool reapedSoon(pid_t child)
 /**
  * Run in a forked host: its user reaches the process limit, so the reaper gets no thread for
  * the first child it is given; the thread of the next launch, once the limit allows it, reaps
- * both. The exit code names the step that failed.
+ * both, also when the first ends last. The exit code names the step that failed.
  */
 int handOverWithoutThreads()
 {
-    int go[2];
-    if (::pipe(go) != 0)
+    int goFirst[2], goSecond[2];
+    if (::pipe(goFirst) != 0)
         return 10;
-    const pid_t first = childUntilClosed(go), second = childUntilClosed(go);
-    ::close(go[0]);
+    const pid_t first = childUntilClosed(goFirst);
+    ::close(goFirst[0]);
+    // The second child holds the first one's pipe open too, until it ends.
+    if (::pipe(goSecond) != 0)
+        return 10;
+    const pid_t second = childUntilClosed(goSecond);
+    ::close(goSecond[0]);
     if (first <= 0 || second <= 0)
         return 11;
     // Root is not bound by the process limit: the host becomes nobody.
@@ -231,9 +236,12 @@ int handOverWithoutThreads()
     processes.rlim_cur = allowed;
     if (::setrlimit(RLIMIT_NPROC, &processes) != 0)
         return 16;
-    ::close(go[1]); // both end now
     ChildReaper::instance().watch(second);
-    return reapedSoon(first) && reapedSoon(second) ? 0 : 17;
+    ::close(goSecond[1]);
+    if (!reapedSoon(second))
+        return 17;
+    ::close(goFirst[1]);
+    return reapedSoon(first) ? 0 : 18;
 }
 
 } // namespace
