@@ -68,23 +68,27 @@ double threadCpuMs()
 
 bool isRunning(const QString &marker) { return !ProcessCensus::running(marker).isEmpty(); }
 
-/// Whether the reaper's thread sleeps in an epoll wait: it is found by its name, and the kernel
-/// tells the system call a sleeping thread is in.
+/// Whether the reaper's thread sleeps in an epoll wait without a time-out: it is found by its
+/// name, and the kernel tells the system call a sleeping thread is in, with its arguments.
 bool reaperSleepsInEpoll()
 {
     for (const QString &task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (TestFiles::read("/proc/self/task/" + task + "/comm") != "lanyard-reaper\n")
             continue;
-        const long call = TestFiles::read("/proc/self/task/" + task + "/syscall").split(' ').value(0).toLong();
+        const QList<QByteArray> call = TestFiles::read("/proc/self/task/" + task + "/syscall").split(' ');
+        const long number = call.value(0).toLong();
+        // The fourth argument: the time-out in milliseconds (-1: none), or for epoll_pwait2 the
+        // address of one (null: none).
+        const qulonglong timeOut = call.value(4).toULongLong(nullptr, 0);
 #ifdef SYS_epoll_wait
-        if (call == SYS_epoll_wait)
-            return true;
+        if (number == SYS_epoll_wait)
+            return int(timeOut) == -1;
 #endif
 #ifdef SYS_epoll_pwait2
-        if (call == SYS_epoll_pwait2)
-            return true;
+        if (number == SYS_epoll_pwait2)
+            return timeOut == 0;
 #endif
-        return call == SYS_epoll_pwait;
+        return number == SYS_epoll_pwait && int(timeOut) == -1;
     }
     return false;
 }
