@@ -5,6 +5,7 @@
 #include "FastClock.h"
 #include "common/DescriptorFamine.h"
 #include "common/Files.h"
+#include "common/Forked.h"
 #include "common/ProcessCensus.h"
 #include "launch/ChildProcess.h"
 #include "launch/ChildReaper.h"
@@ -537,17 +538,7 @@ private Q_SLOTS:
 
     // A host that may start no thread when it hands a child over: nothing breaks, and the
     // child is reaped by the thread of the next launch.
-    void reaperWithoutThreads()
-    {
-        const pid_t host = ::fork();
-        QVERIFY(host != -1);
-        if (host == 0)
-            ::_exit(handOverWithoutThreads());
-        int status = 0;
-        QCOMPARE(::waitpid(host, &status, 0), host);
-        QVERIFY2(WIFEXITED(status), "the host was killed");
-        QCOMPARE(WEXITSTATUS(status), 0);
-    }
+    void reaperWithoutThreads() { QCOMPARE(exitStatusOfForked(handOverWithoutThreads), 0); }
 
     // A reaper whose thread starts while no descriptor is left has no epoll set: it looks at
     // its children five times a second, and reaps each as it ends.

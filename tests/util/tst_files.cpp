@@ -2,6 +2,7 @@
 // Files as the kernel sees them: paths through links, the lock that writers and readers of a
 // file take turns by, and the writer's care for owners and for what killed writers left.
 #include "common/Files.h"
+#include "common/Forked.h"
 #include "util/FileListing.h"
 #include "util/FileLock.h"
 #include "util/FileWatch.h"
@@ -18,7 +19,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -491,18 +491,13 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(root + u"/elsewhere"_s));
         QVERIFY(TestFiles::write(root + u"/.tools.lst.Ab12Cd"_s, "T,X,/x,,0\n"));
         const QByteArray nativeRoot = QFile::encodeName(root);
-        const pid_t child = ::fork();
-        QVERIFY(child != -1);
-        if (child == 0) {
-            if (::chroot(nativeRoot.constData()) != 0 || ::chdir("/elsewhere") != 0)
-                ::_exit(2);
-            FileWriter writer(u"/tools.lst"_s);
-            ::_exit(writer.open() && writer.write("T,B,/b,,0\n") && writer.commit() ? 0 : 1);
-        }
-        int status = 0;
-        QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(exitStatusOfForked([&] {
+                     if (::chroot(nativeRoot.constData()) != 0 || ::chdir("/elsewhere") != 0)
+                         return 2;
+                     FileWriter writer(u"/tools.lst"_s);
+                     return writer.open() && writer.write("T,B,/b,,0\n") && writer.commit() ? 0 : 1;
+                 }),
+                 0);
         QCOMPARE(TestFiles::read(root + u"/tools.lst"_s), "T,B,/b,,0\n");
         QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
                  QStringList({u"elsewhere"_s, u"tools.lst"_s}));
