@@ -427,12 +427,13 @@ private Q_SLOTS:
     void temporariesKnownForWhatTheyAre()
     {
         const QRegularExpression temporary(u"^\\.tools\\.lst\\.[A-Za-z0-9]{6}$"_s);
-        const QDir folder(path(u"dotfiles"_s), u".tools.lst.*"_s, QDir::Name,
-                          QDir::Files | QDir::Hidden | QDir::System);
         for (int i = 0; i < 200; ++i) {
             FileWriter writer(path(u"dotfiles/tools.lst"_s));
             QVERIFY(writer.open());
-            const QStringList made = folder.entryList();
+            // A QDir of its own each time: a QDir keeps the listing it read first.
+            const QStringList made = QDir(path(u"dotfiles"_s), u".tools.lst.*"_s, QDir::Name,
+                                          QDir::Files | QDir::Hidden | QDir::System)
+                                         .entryList();
             QCOMPARE(made.size(), 1);
             QVERIFY2(temporary.match(made.first()).hasMatch(), qPrintable(made.first()));
         }
