@@ -127,12 +127,14 @@ private Q_SLOTS:
               "env-prog",           "equals=prog",    "scalable-prog",     "after-odd-word",    "menu-prog-1",
               "menu-prog-2",        "menu-prog-3",    "largest-prog",      "too-large-prog",    "menu-prog-4",
               "nested-prog",        "backslash-prog", "before-group-prog", "parent-theme-prog", "size-64-prog",
-              "size-65-prog"})
+              "size-65-prog",       "vector-prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
         // hicolor's scalable folder says Size=128: scalable, it is searched for every size.
         QVERIFY(writeIcon(home("icons/hicolor/scalable/apps/lanyard-test-scalable.png"), Qt::lightGray));
+        QVERIFY(writeFile(home("icons/hicolor/scalable/apps/lanyard-test-vector.svg"),
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"128\" height=\"128\"/>\n"));
         // File type icons, of a compiled program and of a shell script (known by its first line), in
         // an Adwaita of the test's own that hides the machine's. Its index begins with a blank line.
         QVERIFY(writeFile(home("icons/Adwaita/index.theme"),
@@ -206,6 +208,7 @@ private Q_SLOTS:
         // Not an entry: the cache update-desktop-database leaves in every applications folder.
         QVERIFY(writeFile(home("applications/mimeinfo.cache"), "[MIME Cache]\ntext/plain=abs.desktop;\n"));
         addEntry("scalable.desktop", desktopEntry(program("scalable-prog"), "lanyard-test-scalable"));
+        addEntry("vector.desktop", desktopEntry(program("vector-prog"), "lanyard-test-vector"));
         addEntry("unknowntheme.desktop", desktopEntry(program("unknown-theme-prog"), "lanyard-no-such-icon"));
         // Entries kept out of menus (NoDisplay) give way to one that is shown, read before or after
         // them; alone, one still names its program's icon.
@@ -331,6 +334,28 @@ private Q_SLOTS:
         QCOMPARE(centreColour(apps.Icon(0, 2)), QColor(Qt::blue));
         QVERIFY(apps.Icon(0, 3).isNull());
         QCOMPARE(centreColour(apps.Icon(0, 4)), QColor(Qt::red));
+    }
+
+    // The size a theme icon says it draws, which QIcon::paint centres in the space it is given:
+    // a file at least as large, or a vector one, draws the size asked for; a smaller one its own.
+    void actualSizeOfThemeIcons_data()
+    {
+        QTest::addColumn<QString>("programName");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<int>("drawn");
+        QTest::newRow("larger-file-scaled-down") << "theme-prog" << 8 << 8;
+        QTest::newRow("file-of-the-size") << "theme-prog" << 16 << 16;
+        QTest::newRow("smaller-file-kept-at-its-size") << "theme-prog" << 32 << 16;
+        QTest::newRow("vector-file-at-any-size") << "vector-prog" << 256 << 256;
+    }
+    void actualSizeOfThemeIcons()
+    {
+        QFETCH(QString, programName);
+        QFETCH(int, asked);
+        QFETCH(int, drawn);
+        const QIcon icon = GetFileIcon(program(programName), smallIcon);
+        QVERIFY(!icon.isNull());
+        QCOMPARE(icon.actualSize(QSize(asked, asked)), QSize(drawn, drawn));
     }
 
     // Each look-up looks at the file; desktop entries are looked at again after an interval.
