@@ -314,6 +314,9 @@ private Q_SLOTS:
         QTest::newRow("latin-1-lead-of-nothing")
             << EncodingRow{"G,x\x84\x80\x80\x80,/p,,0\r\n", "x\u0084\u0080\u0080\u0080",
                            "G,x\x84\x80\x80\x80,/p,,0\r\nT,New,/n,,0\r\n", true};
+        // U+00FF, the last character Latin-1 holds, in a name.
+        QTest::newRow("latin-1-up-to-its-last-character")
+            << EncodingRow{"T,\xFF,/p,,0\r\n", "\u00FF", "T,\xFF,/p,,0\r\nT,New,/n,,0\r\n", true};
         // Latin-1 in the text alone, and plain ASCII after it.
         QTest::newRow("latin-1-text-then-ascii")
             << EncodingRow{"Caf\xE9,Edit,/p,,0\r\n", "Edit", "Caf\xE9,Edit,/p,,0\r\nT,New,/n,,0\r\n", true};
@@ -351,6 +354,21 @@ private Q_SLOTS:
                         "",
                         {"Tools|Th\u00e9|/t||0", "Tools|Cafe|" + cafePath + "||0"},
                         cafePath};
+        // Paths are bytes, not text: a Latin-1 list holds any, whatever the characters they show.
+        const QString nihonPath = QStringLiteral("/opt/\u65E5\u672C/run");
+        QTest::newRow("path-beyond-latin-1-into-a-latin-1-list")
+            << DriftRow{"Tools,Th\xE9,/t,,0\r\n",
+                        [=](ExternalApps &a) { a.AddApp("Tools", "Nihon", nihonPath, "", false); },
+                        "",
+                        {"Tools|Th\u00e9|/t||0", "Tools|Nihon|" + nihonPath + "||0"},
+                        nihonPath};
+        const QString bytePath = QStringView(u"/opt/caf\xdce9/run").toString();
+        QTest::newRow("path-byte-into-a-latin-1-list")
+            << DriftRow{"Tools,Th\xE9,/t,,0\r\n",
+                        [=](ExternalApps &a) { a.AddApp("Tools", "Cafe", bytePath, "", false); },
+                        "",
+                        {"Tools|Th\u00e9|/t||0", "Tools|Cafe|" + bytePath + "||0"},
+                        bytePath};
         QTest::newRow("latin-1-path-bytes-kept")
             << DriftRow{"Tools,Caf\xE9,/opt/caf\xE9/run,,0\r\n",
                         [](ExternalApps &a) { a.setCmdLine("Tools", "Caf\u00e9", "-x"); },
@@ -407,6 +425,10 @@ private Q_SLOTS:
                                          << QStringLiteral("cannot hold the byte 0xE9");
         QTest::newRow("name-byte-in-latin-1") << QByteArray("T,\xE9,/p,,0\r\n") << QStringView(u"caf\xdce9").toString()
                                               << QStringLiteral("/p") << QStringLiteral("names are text");
+        // A character's first half with nothing after it.
+        QTest::newRow("name-ending-in-half-a-character")
+            << QByteArray("T,x,/p,,0\r\n") << QStringView(u"x\xd83d").toString() << QStringLiteral("/p")
+            << QStringLiteral("a broken character (U+D83D)");
     }
     void refusedNamingTheCharacter()
     {
