@@ -211,6 +211,12 @@ void TestCli::command_data()
         six += QString::fromLatin1(group) + u",x,/x,,0\n"_s;
     six.chop(1);
     row("list-grows-without-limits-given", six, u"add|G|x|/x"_s, 0, {}, {}, six + u"\nG,x,/x,,0"_s);
+    // As many groups as there can be: all are read, and one more is refused with a message.
+    QStringList most;
+    for (int group = 0; group < 32767; ++group)
+        most << u"G%1,x,/x,,0"_s.arg(group);
+    row("add-to-a-list-of-the-most-groups", most.join(u'\n'), u"add|Z|x|/x"_s, 1, {},
+        u"lanyard: Z/x: not added: the list holds the 32767 groups --max-groups allows\n"_s);
     edit("edit-new-path-and-cmd-unprotects", u"edit|Admin|Shell|Admin|Shell|--path=/bin/bash|--cmd|-l"_s, 0,
          u"Text,Sort,/usr/bin/sort,,0\nAdmin,Shell,/bin/bash,-l,0"_s);
     edit("edit-unknown-application", u"edit|Text|Nope|Text|Yes"_s, 1, {},
