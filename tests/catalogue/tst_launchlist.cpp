@@ -348,6 +348,13 @@ private Q_SLOTS:
                         "Tools,Th\xE9,/t,,0\r\n",
                         {"Tools|Caf\u00e9|" + cafePath + "|--new|0", "Tools|Th\u00e9|/t||0"},
                         cafePath};
+        // A name Latin-1 cannot hold, from its first character: the save goes on in UTF-8.
+        QTest::newRow("utf-8-name-beyond-latin-1-in-a-list-turned-latin-1")
+            << DriftRow{"Tools,\xE2\x82\xACuro,/e,--old,0\r\n",
+                        [](ExternalApps &a) { a.setCmdLine("Tools", "\u20ACuro", "--new"); },
+                        "Tools,Th\xE9,/t,,0\r\n",
+                        {"Tools|\u20ACuro|/e|--new|0", "Tools|Th\u00e9|/t||0"},
+                        "/e"};
         QTest::newRow("utf-8-path-into-a-latin-1-list")
             << DriftRow{"Tools,Th\xE9,/t,,0\r\n",
                         [=](ExternalApps &a) { a.AddApp("Tools", "Cafe", cafePath, "", false); },
