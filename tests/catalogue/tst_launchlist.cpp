@@ -395,6 +395,14 @@ private Q_SLOTS:
                         "=Tools,Th\xC3\xA9,/t,,0\r\n",
                         {"Tools|Th\u00e9|/t||0", "Tools|New|/n||0"},
                         QStringView(u"/opt/caf\xdce9/run").toString()};
+        // The same with a command line that begins with a byte that is no UTF-8: still Latin-1.
+        const QString byteFirst = QStringView(u"\xdce9t\xdce9.txt").toString();
+        QTest::newRow("byte-first-in-a-list-turned-utf-8-meanwhile")
+            << DriftRow{"Tools,Caf\xE9,/opt/run,,0\r\n",
+                        [=](ExternalApps &a) { a.AddApp("Tools", "New", "/n", byteFirst, false); },
+                        "=Tools,Th\xC3\xA9,/t,,0\r\n",
+                        {"Tools|Th\u00e9|/t||0", "Tools|New|/n|" + byteFirst + "|0"},
+                        "/opt/run"};
     }
     void encodingOfOthers()
     {
