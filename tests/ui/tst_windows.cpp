@@ -141,6 +141,17 @@ QString describe(const QWidget *widget)
 }
 
 /// Gives the style option a view's delegate paints an item with.
+/// Counts the paint events a widget gets: what the user sees drawn.
+struct PaintCounter : QObject
+{
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
 struct OptionProbe : QStyledItemDelegate
 {
     using QStyledItemDelegate::initStyleOption;
@@ -475,7 +486,12 @@ private Q_SLOTS:
         // A name the tree cuts shows whole as tooltip; elsewhere the tree's own tooltip shows.
         const QString longName(20, u'W');
         m_apps->fill({"Games|" + longName + "|/bin/true"});
+        PaintCounter drawn;
+        tree()->viewport()->installEventFilter(&drawn);
         frmEditApps::instance()->FillTree();
+        // Filled again while shown, the list is drawn again.
+        QTRY_VERIFY_WITH_TIMEOUT(drawn.paints > 0, 5000);
+        tree()->viewport()->removeEventFilter(&drawn);
         const auto tipOver = [](const QString &name) {
             const QPoint pos = centerOf(item(name));
             QHelpEvent event(QEvent::ToolTip, pos, tree()->viewport()->mapToGlobal(pos));
