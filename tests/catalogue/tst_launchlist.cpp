@@ -453,7 +453,11 @@ private Q_SLOTS:
                                          << QStringLiteral("cannot hold the byte 0xE9");
         QTest::newRow("name-byte-in-latin-1") << QByteArray("T,\xE9,/p,,0\r\n") << QStringView(u"caf\xdce9").toString()
                                               << QStringLiteral("/p") << QStringLiteral("names are text");
-        // A character's first half with nothing after it.
+        // A character's second half with nothing before it, and its first half with nothing
+        // after it.
+        QTest::newRow("name-beginning-with-half-a-character")
+            << QByteArray("T,x,/p,,0\r\n") << QStringView(u"\xdc00x").toString() << QStringLiteral("/p")
+            << QStringLiteral("a broken character (U+DC00)");
         QTest::newRow("name-ending-in-half-a-character")
             << QByteArray("T,x,/p,,0\r\n") << QStringView(u"x\xd83d").toString() << QStringLiteral("/p")
             << QStringLiteral("a broken character (U+D83D)");
