@@ -542,7 +542,7 @@ void TestToolsMenu::modesSavedAndLoaded_data()
 }
 
 // Saved into a settings file of their own, read back by a new menu: the modes of the entries
-// that exist, and none of the entries gone or of the group's earlier keys.
+// that exist, and none of the entries gone, of the group's earlier keys or of deeper keys.
 void TestToolsMenu::modesSavedAndLoaded()
 {
     QFETCH(QString, group);
@@ -570,6 +570,8 @@ void TestToolsMenu::modesSavedAndLoaded()
     QCOMPARE(settings.value(u"outside"_s).toInt(), 1);
     settings.beginGroup(u"tools"_s);
     QCOMPARE(settings.allKeys().size(), 2);
+    // A key deeper than group and entry is no mode of ours: a hand's or another version's.
+    settings.setValue(u"Other/Plain/deeper"_s, u"Pane"_s);
     ToolsMenu tools(&apps, u"&Tools"_s);
     tools.setOutputMode(u"Other"_s, u"Plain"_s, OutputMode::Clipboard); // replaced by the loaded ones
     tools.loadModes(settings);
