@@ -451,6 +451,12 @@ private Q_SLOTS:
         QTest::newRow("utf-8-path-byte") << QByteArray("T,x,/p,,0\r\n") << QStringLiteral("x")
                                          << QStringView(u"/caf\xdce9").toString()
                                          << QStringLiteral("cannot hold the byte 0xE9");
+        // The same where the character is the value's first.
+        QTest::newRow("latin-1-name-first") << QByteArray("T,\xE9,/p,,0\r\n") << QStringLiteral("\u0153uvre")
+                                            << QStringLiteral("/p") << QStringLiteral("cannot hold \u201C\u0153\u201D");
+        QTest::newRow("utf-8-path-byte-first")
+            << QByteArray("T,x,/p,,0\r\n") << QStringLiteral("x") << QStringView(u"\xdce9t\xdce9").toString()
+            << QStringLiteral("cannot hold the byte 0xE9");
         QTest::newRow("name-byte-in-latin-1") << QByteArray("T,\xE9,/p,,0\r\n") << QStringView(u"caf\xdce9").toString()
                                               << QStringLiteral("/p") << QStringLiteral("names are text");
         // A character's second half with nothing before it, and its first half with nothing
