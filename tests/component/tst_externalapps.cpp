@@ -700,6 +700,12 @@ void tst_ExternalApps::scripts_data()
     row("vacated-slot-keeps-its-group-name", {{call("AddApp", {"Office", "Writer", "/w", "", false}),
                                                call("DeleteApp", {"Games", "Chess"}), get("GroupName", {2})},
                                               "Office"});
+    // Deleting in that slot deletes nothing: it holds no entry.
+    row("delete-in-a-vacated-slot-changes-nothing", {{call("AddApp", {"Office", "Writer", "/w", "", false}),
+                                                      call("DeleteApp", {"Games", "Chess"}), call("DeleteApp", {2, 0})},
+                                                     {},
+                                                     0,
+                                                     with(with(entries, -3, {}), 99, "Office|Writer|/w||0")});
     // A group slot taken anew keeps the old group's later records beyond its count, a record
     // whose name was emptied too, also once its own last application is deleted.
     row("vacated-slots-keep-their-applications",
