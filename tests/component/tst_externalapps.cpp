@@ -686,6 +686,20 @@ void tst_ExternalApps::scripts_data()
     row("largest-tables", {{let("MaxGroups", {32767}), let("MaxApps", {32767}), get("AppPath", {32766, 32766})}, ""});
     row("more-groups-get-tables-at-once",
         {{let("MaxApps", {3}), let("MaxGroups", {8}), let("CmdLine", {7, 2, "last"}), get("CmdLine", {7, 2})}, "last"});
+    row("app-past-the-table", {{let("MaxApps", {3}), get("AppPath", {0, 3})}, {}, 9});
+    row("max-apps-one", {{call("DeleteApp", {"Tools", "Viewer"}), let("MaxApps", {1})},
+                         {},
+                         0,
+                         QStringList{"Tools|Editor|/no/ed|-p %FILE%|0", "Games|Chess|/no/chess||0"}});
+    // Only the groups in use count against a new limit, not the copy a removal leaves behind.
+    row("max-apps-below-a-vacated-slot",
+        {{call("AddApp", {"Office", "Writer", "/w", "", false}), call("AddApp", {"Office", "Calc", "/c", "", false}),
+          call("AddApp", {"Office", "Draw", "/d", "", false}), call("DeleteApp", {"Games", "Chess"}),
+          call("DeleteApp", {"Office", "Draw"}), let("MaxApps", {2})},
+         {},
+         0,
+         QStringList{"Tools|Editor|/no/ed|-p %FILE%|0", "Tools|Viewer|/no/view||-1", "Office|Writer|/w||0",
+                     "Office|Calc|/c||0"}});
     row("list-file",
         {{let("EXTFile", {"/nonexistent/tools.lst"}), let("EXTFile", {""}), get("EXTFile")}, "/nonexistent/tools.lst"});
 
