@@ -261,6 +261,18 @@ private Q_SLOTS:
             apps.setCmdLine(1, 0, QStringLiteral("-x"));
         }
         QCOMPARE(TestFiles::read(m_path), handWritten);
+        // Nor the slot a removed group vacated, which keeps a copy of the last group.
+        QVERIFY(TestFiles::write(m_path, "A,x,/a,,0\nB,y,/b,,0\nC,z,/c,,0\n"));
+        const QByteArray rewritten = "A,x,/a,,0\nC,z,/c,,0\n";
+        {
+            ExternalApps apps;
+            apps.setEXTFile(m_path);
+            apps.DeleteApp("B", "y");
+            QVERIFY(apps.save());
+            QVERIFY(TestFiles::write(m_path, rewritten)); // by hand, the same entries
+            apps.setCmdLine(2, 0, QStringLiteral("-x"));
+        }
+        QCOMPARE(TestFiles::read(m_path), rewritten);
     }
 
     // Every value the list holds reads back as it was stored.
