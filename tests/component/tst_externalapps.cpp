@@ -720,6 +720,9 @@ void tst_ExternalApps::scripts_data()
                                                      {},
                                                      0,
                                                      with(with(entries, -3, {}), 99, "Office|Writer|/w||0")});
+    // As in the slot after a group's last application, which keeps the record deleted.
+    row("delete-past-a-groups-count-changes-nothing",
+        {{call("DeleteApp", {"Tools", "Viewer"}), call("DeleteApp", {0, 1})}, {}, 0, with(entries, -2, {})});
     // A group slot taken anew keeps the old group's later records beyond its count, a record
     // whose name was emptied too, also once its own last application is deleted.
     row("vacated-slots-keep-their-applications",
