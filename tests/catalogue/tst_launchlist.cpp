@@ -275,6 +275,19 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::read(m_path), rewritten);
     }
 
+    // Entries a host adds before it names the file are changes like any other: the file's
+    // entries join them, in groups new or not, and the release saves them all.
+    void entriesAddedBeforeTheFileIsNamed()
+    {
+        QVERIFY(TestFiles::write(m_path, "Other,y,/y,,0\nMine,z,/z,,0\n"));
+        {
+            ExternalApps apps;
+            apps.AddApp("Mine", "x", "/x", "", false);
+            apps.setEXTFile(m_path);
+        }
+        QCOMPARE(loadedFrom(m_path), (QStringList{"Other|y|/y||0", "Mine|x|/x||0", "Mine|z|/z||0"}));
+    }
+
     // Every value the list holds reads back as it was stored.
     void roundTrip()
     {
