@@ -669,6 +669,21 @@ private Q_SLOTS:
                           {"Net|News|/n||0", "Net|Mail|/m||0", "Games|Chess|/g||0", "Web|Site|/w||0"},
                           5,
                           "Net,News,/n,,0\r\nNet,Mail,/m,,0\r\n"};
+        // An application written twice is one entry, the later line's: deleted or changed, its
+        // two lines go, also where the save takes another writer's line in.
+        const QByteArray editorAgain = "Tools,Editor,/bin/ed,-e,0\r\n";
+        QTest::newRow("we-delete-an-entry-written-twice-they-add")
+            << WritersRow{[](ExternalApps &a) { a.DeleteApp("Tools", "Editor"); },
+                          addsViewer,
+                          {viewer},
+                          5,
+                          editorAgain};
+        QTest::newRow("we-change-an-entry-written-twice-they-add")
+            << WritersRow{[](ExternalApps &a) { a.setCmdLine("Tools", "Editor", "-q"); },
+                          addsViewer,
+                          {"Tools|Editor|/bin/ed|-q|0", viewer},
+                          5,
+                          editorAgain};
         QTest::newRow("entries-beyond-our-limits-stay")
             << WritersRow{[](ExternalApps &a) { fill(a, {"Tools|New|/n"}); },
                           "",
