@@ -221,6 +221,24 @@ private Q_SLOTS:
         QCOMPARE(namesOf(reader), after);
     }
 
+    // An application written twice is one entry: changed while unsaved, it still stands for
+    // both lines after another writer's save is read in, and its own save leaves one.
+    void unsavedChangeOfAnEntryWrittenTwice()
+    {
+        TestFiles::write(list(), "Edit,vi,/bin/vi,,0\r\n" + line(u"Edit"_s, u"vi"_s) + line(u"Edit"_s, u"ed"_s));
+        Window mine(list());
+        mine.apps.setCmdLine(u"Edit"_s, u"vi"_s, u"-x"_s);
+        ExternalApps other;
+        other.setEXTFile(list());
+        other.AddApp(u"Other"_s, u"saved"_s, u"/bin/true"_s, QString(), false);
+        QVERIFY(other.save());
+        QTRY_VERIFY_WITH_TIMEOUT(mine.menuHas(u"Other"_s, u"saved"_s), patienceMs);
+        QVERIFY(mine.apps.save());
+        const QByteArray file = TestFiles::read(list());
+        QCOMPARE(file.count("Edit,vi,"), 1);
+        QVERIFY2(file.contains("Edit,vi,/bin/true,-x,0\r\n"), file.constData());
+    }
+
     // Another writer's entry that this object's limits leave out of a reload is still the
     // file's: this object's next save keeps it.
     void entriesBeyondTheLimitsSurviveTheNextSave()
