@@ -275,6 +275,23 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::read(m_path), rewritten);
     }
 
+    // An application with a command line and no program path has its line like any other:
+    // saved, then deleted after another writer's change, its line goes.
+    void entryWithoutAPathHasItsLine()
+    {
+        QVERIFY(TestFiles::write(m_path, original));
+        {
+            ExternalApps apps;
+            apps.setEXTFile(m_path);
+            QVERIFY(apps.AddApp("Tools", "Command", "", "run", false));
+            QVERIFY(apps.save());
+            QVERIFY(TestFiles::write(m_path, TestFiles::read(m_path) + "Games,Chess,/g,,0\r\n"));
+            apps.DeleteApp("Tools", "Command");
+        }
+        const QByteArray file = TestFiles::read(m_path);
+        QVERIFY2(!file.contains("Tools,Command") && file.contains("Games,Chess"), file.constData());
+    }
+
     // Entries a host adds before it names the file are changes like any other: the file's
     // entries join them, in groups new or not, and the release saves them all.
     void entriesAddedBeforeTheFileIsNamed()
