@@ -361,7 +361,7 @@ QString characterAt(QStringView text, qsizetype i)
 {
     if (isEscapedByte(text[i]))
         return u"the byte 0x"_s + QString::number(text[i].unicode() - 0xDC00, 16).toUpper();
-    if (text[i].isHighSurrogate() && i + 1 < text.size())
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
         return u"\u201C"_s + text.sliced(i, 2).toString() + u"\u201D"_s;
     if (text[i].isSurrogate())
         return u"a broken character (U+"_s + QString::number(text[i].unicode(), 16).toUpper() + u')';

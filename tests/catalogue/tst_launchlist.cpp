@@ -506,6 +506,9 @@ private Q_SLOTS:
         QTest::newRow("name-beginning-with-half-a-character")
             << QByteArray("T,x,/p,,0\r\n") << QStringView(u"\xdc00x").toString() << QStringLiteral("/p")
             << QStringLiteral("a broken character (U+DC00)");
+        QTest::newRow("name-with-half-a-character-inside")
+            << QByteArray("T,x,/p,,0\r\n") << QStringView(u"x\xd83dy").toString() << QStringLiteral("/p")
+            << QStringLiteral("cannot hold a broken character (U+D83D)");
         QTest::newRow("name-ending-in-half-a-character")
             << QByteArray("T,x,/p,,0\r\n") << QStringView(u"x\xd83d").toString() << QStringLiteral("/p")
             << QStringLiteral("a broken character (U+D83D)");
