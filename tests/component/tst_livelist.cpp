@@ -401,7 +401,7 @@ private Q_SLOTS:
 
     // Another writer's entries that leave no room within this object's limits for its unsaved
     // change: the change stays, nothing is told, and it is said once while it lasts; again after a
-    // reload that worked.
+    // reload that worked, or once the list was removed.
     void noRoomForAnUnsavedChangeIsSaid()
     {
         const NotReadLog log;
@@ -424,6 +424,11 @@ private Q_SLOTS:
         QVERIFY(mine.menuHas(u"Mine"_s, u"unsaved"_s));
         QVERIFY(replace(list(), full));
         QTRY_COMPARE_WITH_TIMEOUT(log.count(), 2, patienceMs);
+        // A list removed meanwhile ends it too: the same list put back is said again.
+        QVERIFY(QFile::remove(list()));
+        settle();
+        QVERIFY(replace(list(), full));
+        QTRY_COMPARE_WITH_TIMEOUT(log.count(), 3, patienceMs);
     }
 
     // A list that could not be read when it was assigned is written once it has been read whole.
