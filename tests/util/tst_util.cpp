@@ -87,6 +87,7 @@ private Q_SLOTS:
         QTest::newRow("brackets-no-wildcard") << "[p]rog" << false;
         QTest::newRow("backslash-literal") << "back\\slash" << true;
         QTest::newRow("name-of-no-utf-8") << QStringView(u"caf\xdce9").toString() << true;
+        QTest::newRow("wildcard-of-no-file") << "f*" << false; // a folder and a FIFO
         QTest::newRow("missing") << "nothing" << false;
         QTest::newRow("folder") << "folder" << false;
         QTest::newRow("fifo") << "fifo" << false;
