@@ -779,6 +779,8 @@ void tst_ExternalApps::scripts_data()
     row("placeholder-case-beyond-ascii",
         {{call("AddPlaceHolder", {"%Ärger%", "1"}), call("AddPlaceHolder", {"%äRGER%", "2"}), get("PlaceholderCount")},
          3});
+    row("search-string-negative", {{get("SearchString", {-1})}, {}, 9});
+    row("search-string-past-the-last", {{get("SearchString", {2})}, {}, 9});
     row("replace-by-name-of-other-case", {{get("ReplaceString", {"%user%"})}, "bob"});
     row("replace-digits-are-a-name", {{get("ReplaceString", {"0"})}, {}, 9});
 
