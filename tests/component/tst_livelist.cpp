@@ -225,7 +225,8 @@ private Q_SLOTS:
     // both lines after another writer's save is read in, and its own save leaves one.
     void unsavedChangeOfAnEntryWrittenTwice()
     {
-        TestFiles::write(list(), "Edit,vi,/bin/vi,,0\r\n" + line(u"Edit"_s, u"vi"_s) + line(u"Edit"_s, u"ed"_s));
+        QVERIFY(
+            TestFiles::write(list(), "Edit,vi,/bin/vi,,0\r\n" + line(u"Edit"_s, u"vi"_s) + line(u"Edit"_s, u"ed"_s)));
         Window mine(list());
         mine.apps.setCmdLine(u"Edit"_s, u"vi"_s, u"-x"_s);
         ExternalApps other;

@@ -140,7 +140,6 @@ QString describe(const QWidget *widget)
     return widget->objectName() + " (" + widget->property("text").toString() + ')';
 }
 
-/// Gives the style option a view's delegate paints an item with.
 /// Counts the paint events a widget gets: what the user sees drawn.
 struct PaintCounter : QObject
 {
@@ -152,6 +151,7 @@ struct PaintCounter : QObject
     }
 };
 
+/// Gives the style option a view's delegate paints an item with.
 struct OptionProbe : QStyledItemDelegate
 {
     using QStyledItemDelegate::initStyleOption;
