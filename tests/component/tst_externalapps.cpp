@@ -704,6 +704,10 @@ void tst_ExternalApps::scripts_data()
         {{let("EXTFile", {"/nonexistent/tools.lst"}), let("EXTFile", {""}), get("EXTFile")}, "/nonexistent/tools.lst"});
 
     // Adding: limits, updates, case.
+    row("add-updates-an-application-there-is", {{call("AddApp", {"Tools", "Editor", "/new", "-n", true})},
+                                                true,
+                                                0,
+                                                with(entries, 0, "Tools|Editor|/new|-n|0")});
     row("group-limit", {{let("MaxGroups", {2}), call("AddApp", {"New", "App", "/x", "", false})}, false});
     row("application-limit", {{let("MaxApps", {2}), call("AddApp", {"Tools", "New", "/x", "", false})}, false});
 
