@@ -437,6 +437,14 @@ private Q_SLOTS:
                         "=Tools,Th\xC3\xA9,/t,,0\r\n",
                         {"Tools|Th\u00e9|/t||0", "Tools|New|/n||0"},
                         QStringView(u"/opt/caf\xdce9/run").toString()};
+        // The same with a command line that begins with a byte that is no UTF-8: still Latin-1.
+        const QString byteFirst = QStringView(u"\xdce9t\xdce9.txt").toString();
+        QTest::newRow("byte-first-in-a-list-turned-utf-8-meanwhile")
+            << DriftRow{"Tools,Caf\xE9,/opt/run,,0\r\n",
+                        [=](ExternalApps &a) { a.AddApp("Tools", "New", "/n", byteFirst, false); },
+                        "=Tools,Th\xC3\xA9,/t,,0\r\n",
+                        {"Tools|Th\u00e9|/t||0", "Tools|New|/n|" + byteFirst + "|0"},
+                        "/opt/run"};
         // A Latin-1 list whose entries are all ASCII (its comment is not) stays Latin-1 through a
         // save, though the file is ASCII then: it still refuses what Latin-1 cannot hold.
         QTest::newRow("latin-1-list-of-ascii-entries-saved-twice")
@@ -450,14 +458,6 @@ private Q_SLOTS:
                         "",
                         {"Tools|A|/a||0", "Tools|New|/n||0", "Tools|Caf\u00e9|/c||0"},
                         "/n"};
-        // The same with a command line that begins with a byte that is no UTF-8: still Latin-1.
-        const QString byteFirst = QStringView(u"\xdce9t\xdce9.txt").toString();
-        QTest::newRow("byte-first-in-a-list-turned-utf-8-meanwhile")
-            << DriftRow{"Tools,Caf\xE9,/opt/run,,0\r\n",
-                        [=](ExternalApps &a) { a.AddApp("Tools", "New", "/n", byteFirst, false); },
-                        "=Tools,Th\xC3\xA9,/t,,0\r\n",
-                        {"Tools|Th\u00e9|/t||0", "Tools|New|/n|" + byteFirst + "|0"},
-                        "/opt/run"};
     }
     void encodingOfOthers()
     {
