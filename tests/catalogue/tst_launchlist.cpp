@@ -397,27 +397,20 @@ private Q_SLOTS:
                         "Tools,Th\xE9,/t,,0\r\n",
                         {"Tools|\u20ACuro|/e|--new|0", "Tools|Th\u00e9|/t||0"},
                         "/e"};
-        QTest::newRow("utf-8-path-into-a-latin-1-list")
-            << DriftRow{"Tools,Th\xE9,/t,,0\r\n",
-                        [=](ExternalApps &a) { a.AddApp("Tools", "Cafe", cafePath, "", false); },
-                        "",
-                        {"Tools|Th\u00e9|/t||0", "Tools|Cafe|" + cafePath + "||0"},
-                        cafePath};
-        // Paths are bytes, not text: a Latin-1 list holds any, whatever the characters they show.
-        const QString nihonPath = QStringLiteral("/opt/\u65E5\u672C/run");
-        QTest::newRow("path-beyond-latin-1-into-a-latin-1-list")
-            << DriftRow{"Tools,Th\xE9,/t,,0\r\n",
-                        [=](ExternalApps &a) { a.AddApp("Tools", "Nihon", nihonPath, "", false); },
-                        "",
-                        {"Tools|Th\u00e9|/t||0", "Tools|Nihon|" + nihonPath + "||0"},
-                        nihonPath};
-        const QString bytePath = QStringView(u"/opt/caf\xdce9/run").toString();
-        QTest::newRow("path-byte-into-a-latin-1-list")
-            << DriftRow{"Tools,Th\xE9,/t,,0\r\n",
-                        [=](ExternalApps &a) { a.AddApp("Tools", "Cafe", bytePath, "", false); },
-                        "",
-                        {"Tools|Th\u00e9|/t||0", "Tools|Cafe|" + bytePath + "||0"},
-                        bytePath};
+        // Paths are bytes, not text: a Latin-1 list holds any, whatever the characters they show
+        // (UTF-8 within Latin-1, beyond it, or a byte that is no UTF-8).
+        const std::pair<const char *, QString> pathsIntoLatin1[] = {
+            {"utf-8-path-into-a-latin-1-list", cafePath},
+            {"path-beyond-latin-1-into-a-latin-1-list", QStringLiteral("/opt/\u65E5\u672C/run")},
+            {"path-byte-into-a-latin-1-list", QStringView(u"/opt/caf\xdce9/run").toString()}};
+        for (const auto &[tag, path] : pathsIntoLatin1) {
+            const QString added = path;
+            QTest::newRow(tag) << DriftRow{"Tools,Th\xE9,/t,,0\r\n",
+                                           [added](ExternalApps &a) { a.AddApp("Tools", "Cafe", added, "", false); },
+                                           "",
+                                           {"Tools|Th\u00e9|/t||0", "Tools|Cafe|" + added + "||0"},
+                                           added};
+        }
         QTest::newRow("latin-1-path-bytes-kept")
             << DriftRow{"Tools,Caf\xE9,/opt/caf\xE9/run,,0\r\n",
                         [](ExternalApps &a) { a.setCmdLine("Tools", "Caf\u00e9", "-x"); },
