@@ -18,6 +18,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -646,6 +647,30 @@ private Q_SLOTS:
         QCOMPARE(pieces == 0, row.expected.isEmpty());
         QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 10000,
                  qPrintable(QString::number(elapsed.elapsed())));
+    }
+
+    // A host with its standard input closed and one descriptor to spare gets a pipe whose read
+    // end is 0 and cannot be moved above the standard ones: nothing is captured, so nothing runs.
+    void redirectWithoutRoomForItsPipe()
+    {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath(QStringLiteral("ran"));
+        const int savedInput = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        QVERIFY(savedInput > STDERR_FILENO);
+        const int spare = ::dup(STDERR_FILENO);
+        QVERIFY(spare > STDERR_FILENO);
+        QString handed;
+        {
+            const DescriptorFamine famine;
+            ::close(spare);
+            ::close(STDIN_FILENO);
+            clsEXE runner;
+            handed = ::redirect(runner, "touch '" + marker + "'");
+        }
+        ::dup2(savedInput, STDIN_FILENO);
+        ::close(savedInput);
+        QCOMPARE(handed, QString());
+        QVERIFY(!QFileInfo::exists(marker));
     }
 
     // The command gets a process group of its own in the host's session: a terminal's Ctrl-C
