@@ -343,6 +343,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("order"); // the file's entries after both saves
         QTest::newRow("added-after-its-predecessor")
             << QStringList{"add Tools/C"} << QStringList{"add Tools/X"} << QStringList{"A", "B", "X", "C", "W"};
+        QTest::newRow("added-together-stay-together")
+            << QStringList{"add Tools/C"} << QStringList{"add Tools/X", "add Tools/Y"}
+            << QStringList{"A", "B", "X", "Y", "C", "W"};
         QTest::newRow("moved-in-after-its-predecessor")
             << QStringList{"add Tools/C"} << QStringList{"move Web/W Tools"} << QStringList{"A", "B", "W", "C"};
         QTest::newRow("first-of-a-group-before-its-lines")
