@@ -785,6 +785,7 @@ void tst_ExternalApps::scripts_data()
          3});
     row("search-string-negative", {{get("SearchString", {-1})}, {}, 9});
     row("search-string-past-the-last", {{get("SearchString", {2})}, {}, 9});
+    row("replace-string-past-the-last", {{get("ReplaceString", {2})}, {}, 9});
     row("replace-by-name-of-other-case", {{get("ReplaceString", {"%user%"})}, "bob"});
     row("replace-digits-are-a-name", {{get("ReplaceString", {"0"})}, {}, 9});
 
