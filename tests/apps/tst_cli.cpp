@@ -159,12 +159,31 @@ void TestCli::command_data()
     usage("set-without-equals", u"--set|%FILE%|list"_s,
           u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%FILE%'"_s);
     usage("set-search-empty", u"--set==x|list"_s, u"'--set' needs SEARCH=REPLACE, SEARCH not empty, not '=x'"_s);
-    usage("wait-for-run-only", u"show|--wait|Text|Sort"_s, u"option '--wait' applies to run only"_s);
-    usage("protected-for-add-and-edit-only", u"configure|--protected"_s,
-          u"option '--protected' applies to add and edit only"_s);
-    usage("path-for-edit-only", u"add|--path=/bin/sh|Text|Count|/usr/bin/wc"_s,
-          u"options '--path' and '--cmd' apply to edit only"_s);
-    usage("cmd-for-edit-only", u"list|--cmd=-l"_s, u"options '--path' and '--cmd' apply to edit only"_s);
+    // Each option belongs to the commands its message names: every other command refuses it.
+    const QStringList commands{u"list"_s,
+                               u"show|Text|Sort"_s,
+                               u"run|Text|Sort"_s,
+                               u"add|T|A|/bin/sh"_s,
+                               u"edit|Text|Sort|Text|Sort"_s,
+                               u"delete|Text|Sort"_s,
+                               u"configure"_s};
+    const struct
+    {
+        QString option, takers, message;
+    } options[] = {
+        {u"--wait"_s, u"run"_s, u"option '--wait' applies to run only"_s},
+        {u"--protected"_s, u"add edit"_s, u"option '--protected' applies to add and edit only"_s},
+        {u"--path=/bin/sh"_s, u"edit"_s, u"options '--path' and '--cmd' apply to edit only"_s},
+        {u"--cmd=-l"_s, u"edit"_s, u"options '--path' and '--cmd' apply to edit only"_s},
+    };
+    for (const auto &[option, takers, message] : options) {
+        for (const QString &command : commands) {
+            const QString name = command.section(u'|', 0, 0);
+            if (!takers.split(u' ').contains(name))
+                usage(qPrintable(option.section(u'=', 0, 0).mid(2) + u"-refused-by-"_s + name), command + u'|' + option,
+                      message);
+        }
+    }
 
     // Read-only commands leave the file as it is, comments and all.
     row("list",
