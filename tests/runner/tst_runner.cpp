@@ -946,6 +946,27 @@ private Q_SLOTS:
         QTRY_VERIFY(!isRunning(talkerPath + " fill:1000000"));
     }
 
+    // Processes that ignore SIGTERM, each in a session of its own and each the parent of the
+    // next: one becomes the stub's child only once the one before has been killed, and is
+    // killed in turn.
+    void stubKillsChildrenThatCameLate()
+    {
+        QTemporaryDir dir;
+        const QString chain = dir.filePath(QStringLiteral("chain"));
+        QVERIFY(TestFiles::write(chain, "trap '' TERM\n"
+                                        "[ \"$1\" -gt 0 ] && setsid sh \"$0\" $(($1 - 1)) \"$2\" &\n"
+                                        "exec sleep \"$2\"\n"));
+        const QString sleeper = "sleep 34." + unique;
+        QProcess stub;
+        stub.start(stubProgram, {"sh", chain, "2", "34." + unique, "-1"});
+        QVERIFY(stub.waitForStarted());
+        QTRY_COMPARE(ProcessCensus::running(sleeper).size(), 3);
+        stub.terminate();
+        QVERIFY(stub.waitForFinished(10000));
+        QCOMPARE(stub.exitCode(), 128 + 9); // the command ignored SIGTERM too
+        QTRY_VERIFY(!isRunning(sleeper));
+    }
+
     // Windows found by their exact title, and asked to close.
     void findAndCloseWindows_data()
     {
