@@ -208,6 +208,7 @@ void TestToolsMenu::rebuildReplacesOnlyItsEntries()
     menu.addAction(u"Configure tools..."_s);
     const QStringList host{u"--"_s, u"Configure tools..."_s};
     QCOMPARE(::outline(&menu), QStringList{u"No tools configured"_s} + host);
+    QVERIFY(!menu.actions().constFirst()->isEnabled()); // nothing to choose
 
     // The menu follows the catalogue's changes by itself.
     fill(apps, {u"Text/Sort"_s, u"!Admin/Shell"_s, u"50% off/Deal"_s});
