@@ -345,6 +345,19 @@ private Q_SLOTS:
         // The same, where the file ends in the first byte of a character cut off: Latin-1 too.
         QTest::newRow("utf-8-cut-short-at-its-end") << EncodingRow{"G,\xC3\xA9,/p,,0\r\n; \xC3", "\u00C3\u00A9",
                                                                    "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
+        // The same past the reader's first mebibyte: the second read is short, and the byte after
+        // the cut character in the reader's buffer is the first read's, the end of a character.
+        {
+            const qsizetype end = (1 << 20) + header.size() + 10;
+            QByteArray lines = "; qqqqqqq\xC3\xA9\r\nG,\xC3\xA9,/p,,0\r\n";
+            QCOMPARE((header + lines).at(end - (1 << 20)), '\xA9');
+            for (qsizetype room; (room = end - 3 - header.size() - lines.size()) > 0;) {
+                const qsizetype size = room <= 60000 ? room : std::min<qsizetype>(60000, room - 4);
+                lines += ';' + QByteArray(size - 3, 'q') + "\r\n";
+            }
+            QTest::newRow("utf-8-cut-short-after-a-mebibyte")
+                << EncodingRow{lines + "; \xC3", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
+        }
         // The same name beside a path that is not UTF-8, which only Latin-1 holds: it stays Latin-1.
         QTest::newRow("latin-1-held-by-a-path")
             << EncodingRow{"G,\xC3\xA9,/p\xFF,,0\r\n", "\u00C3\u00A9", "G,\xC3\xA9,/p\xFF,,0\r\nT,New,/n,,0\r\n", true};
