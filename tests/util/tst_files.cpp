@@ -383,6 +383,18 @@ private Q_SLOTS:
         QCOMPARE(anotherWriterWouldWait(list), true);
     }
 
+    // A watch moved to a list in another folder: the kernel's word that each old folder's watch
+    // has gone (IN_IGNORED) comes first in the queue and hides no change of the new list behind it.
+    void watchMovedElsewhereThenChanged()
+    {
+        FileWatch watch;
+        QSignalSpy changed(&watch, &FileWatch::changed);
+        watch.watch(path(u"link.lst"_s));
+        watch.watch(path(u"dotfiles/lanyard/other.lst"_s));
+        QVERIFY(TestFiles::write(path(u"dotfiles/lanyard/other.lst"_s), "T,B,/b,,0\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 20000);
+    }
+
     // A list replaced through its link is told once, and then the watch is quiet again: a
     // timer started after the change runs out with nothing more told. Timers run out in the
     // order they are due, so a load that holds the loop back cannot hide a second one.
