@@ -12,7 +12,8 @@ namespace Lanyard {
 ThemeIconEngine::ThemeIconEngine(QList<File> files)
     : m_files(std::move(files))
 {
-    std::sort(m_files.begin(), m_files.end(), [](const File &a, const File &b) { return a.size < b.size; });
+    // Of files of one size the first found wins: the theme's own order (PNG before SVG).
+    std::stable_sort(m_files.begin(), m_files.end(), [](const File &a, const File &b) { return a.size < b.size; });
 }
 
 const ThemeIconEngine::File &ThemeIconEngine::bestFor(int extent) const
@@ -44,14 +45,12 @@ void ThemeIconEngine::paint(QPainter *painter, const QRect &rect, QIcon::Mode mo
     painter->drawPixmap(rect, drawn);
 }
 
-QSize ThemeIconEngine::actualSize(const QSize &size, QIcon::Mode, QIcon::State)
+QSize ThemeIconEngine::actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state)
 {
     if (m_files.isEmpty())
         return QSize();
-    const int extent = std::max(size.width(), size.height());
-    const File &file = bestFor(extent);
-    // A scalable file, or a larger one scaled down, draws the size asked for.
-    return file.size >= extent || file.path.endsWith(u".svg"_s) ? size : QSize(file.size, file.size);
+    // The file pixmap() draws says what it draws: never scaled up, its shape kept.
+    return loaded(bestFor(std::max(size.width(), size.height()))).actualSize(size, mode, state);
 }
 
 QList<QSize> ThemeIconEngine::availableSizes(QIcon::Mode, QIcon::State)

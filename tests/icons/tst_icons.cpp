@@ -127,7 +127,7 @@ private Q_SLOTS:
               "env-prog",           "equals=prog",    "scalable-prog",     "after-odd-word",    "menu-prog-1",
               "menu-prog-2",        "menu-prog-3",    "largest-prog",      "too-large-prog",    "menu-prog-4",
               "nested-prog",        "backslash-prog", "before-group-prog", "parent-theme-prog", "size-64-prog",
-              "size-65-prog",       "vector-prog"})
+              "size-65-prog",       "vector-prog",    "png-and-svg-prog"})
             addProgram(name);
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
         QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-green.png"), Qt::green));
@@ -135,6 +135,11 @@ private Q_SLOTS:
         QVERIFY(writeIcon(home("icons/hicolor/scalable/apps/lanyard-test-scalable.png"), Qt::lightGray));
         QVERIFY(writeFile(home("icons/hicolor/scalable/apps/lanyard-test-vector.svg"),
                           "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"128\" height=\"128\"/>\n"));
+        // One size in PNG and SVG: the theme's order of formats decides, PNG first.
+        QVERIFY(writeFile(home("icons/hicolor/16x16/apps/lanyard-test-both.svg"),
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">"
+                          "<rect width=\"16\" height=\"16\" fill=\"#0000ff\"/></svg>\n"));
+        QVERIFY(writeIcon(home("icons/hicolor/16x16/apps/lanyard-test-both.png"), Qt::yellow));
         // File type icons, of a compiled program and of a shell script (known by its first line), in
         // an Adwaita of the test's own that hides the machine's. Its index begins with a blank line.
         QVERIFY(writeFile(home("icons/Adwaita/index.theme"),
@@ -209,6 +214,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(home("applications/mimeinfo.cache"), "[MIME Cache]\ntext/plain=abs.desktop;\n"));
         addEntry("scalable.desktop", desktopEntry(program("scalable-prog"), "lanyard-test-scalable"));
         addEntry("vector.desktop", desktopEntry(program("vector-prog"), "lanyard-test-vector"));
+        addEntry("both.desktop", desktopEntry(program("png-and-svg-prog"), "lanyard-test-both"));
         addEntry("unknowntheme.desktop", desktopEntry(program("unknown-theme-prog"), "lanyard-no-such-icon"));
         // Entries kept out of menus (NoDisplay) give way to one that is shown, read before or after
         // them; alone, one still names its program's icon.
@@ -268,6 +274,7 @@ private Q_SLOTS:
         const QColor script(Qt::darkCyan);
         QTest::newRow("icon-file") << IconRow{program("abs-prog"), true, Qt::red};
         QTest::newRow("theme-icon-name") << IconRow{program("theme-prog"), true, Qt::green};
+        QTest::newRow("theme-icon-in-png-and-svg") << IconRow{program("png-and-svg-prog"), true, Qt::yellow};
         QTest::newRow("theme-icon-only-scalable") << IconRow{program("scalable-prog"), true, Qt::lightGray};
         QTest::newRow("program-found-on-path") << IconRow{program("path-prog"), true, Qt::blue};
         QTest::newRow("link-to-the-program") << IconRow{home("links/abs-link"), true, Qt::red};
@@ -338,24 +345,28 @@ private Q_SLOTS:
 
     // The size a theme icon says it draws, which QIcon::paint centres in the space it is given:
     // a file at least as large, or a vector one, draws the size asked for; a smaller one its own.
+    // A square picture stays square in a space of another shape.
     void actualSizeOfThemeIcons_data()
     {
         QTest::addColumn<QString>("programName");
-        QTest::addColumn<int>("asked");
-        QTest::addColumn<int>("drawn");
-        QTest::newRow("larger-file-scaled-down") << "theme-prog" << 8 << 8;
-        QTest::newRow("file-of-the-size") << "theme-prog" << 16 << 16;
-        QTest::newRow("smaller-file-kept-at-its-size") << "theme-prog" << 32 << 16;
-        QTest::newRow("vector-file-at-any-size") << "vector-prog" << 256 << 256;
+        QTest::addColumn<QSize>("asked");
+        QTest::addColumn<QSize>("drawn");
+        QTest::newRow("larger-file-scaled-down") << "theme-prog" << QSize(8, 8) << QSize(8, 8);
+        QTest::newRow("file-of-the-size") << "theme-prog" << QSize(16, 16) << QSize(16, 16);
+        QTest::newRow("smaller-file-kept-at-its-size") << "theme-prog" << QSize(32, 32) << QSize(16, 16);
+        QTest::newRow("vector-file-at-any-size") << "vector-prog" << QSize(256, 256) << QSize(256, 256);
+        QTest::newRow("wide-space") << "theme-prog" << QSize(16, 8) << QSize(8, 8);
+        QTest::newRow("tall-space-for-a-vector-file") << "vector-prog" << QSize(20, 40) << QSize(20, 20);
     }
     void actualSizeOfThemeIcons()
     {
         QFETCH(QString, programName);
-        QFETCH(int, asked);
-        QFETCH(int, drawn);
+        QFETCH(QSize, asked);
+        QFETCH(QSize, drawn);
         const QIcon icon = GetFileIcon(program(programName), smallIcon);
         QVERIFY(!icon.isNull());
-        QCOMPARE(icon.actualSize(QSize(asked, asked)), QSize(drawn, drawn));
+        QCOMPARE(icon.actualSize(asked), drawn);
+        QCOMPARE(icon.pixmap(asked).deviceIndependentSize().toSize(), drawn);
     }
 
     // Each look-up looks at the file; desktop entries are looked at again after an interval.
