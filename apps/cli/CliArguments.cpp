@@ -111,7 +111,7 @@ const CommandSyntax *findCommand(const QString &name)
 /// A limit within the range the component accepts.
 std::optional<qint16> parseCount(const QString &text)
 {
-    bool ok = false;
+    bool ok; // set by the conversion
     const qint16 value = text.toShort(&ok);
     return ok && value >= minCount ? std::optional<qint16>(value) : std::nullopt; // toShort bounds the top
 }

@@ -81,7 +81,7 @@ int closeAboveStandard(posix_spawn_file_actions_t &actions)
     // meantime are left to their close-on-exec flag.
     const QDir fds(QStringLiteral("/proc/self/fd"));
     for (const QString &name : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
-        bool ok = false;
+        bool ok; // set by the conversion
         const int fd = name.toInt(&ok);
         if (ok && fd > 2 && ::fcntl(fd, F_GETFD) != -1) {
             if (const int error = ::posix_spawn_file_actions_addclose(&actions, fd))
@@ -153,7 +153,6 @@ SpawnResult ProcessSpawn::start(const QString &program, const QStringList &argum
             return result;
     }
     std::vector<char *> argv;
-    argv.reserve(words.size() + 1);
     for (QByteArray &word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);

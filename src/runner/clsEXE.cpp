@@ -154,7 +154,6 @@ public:
         if (!QAbstractEventDispatcher::instance())
             return;
         m_deadline.emplace();
-        m_deadline->setSingleShot(true);
         m_deadline->setTimerType(Qt::PreciseTimer);
         for (const int fd : m_fds)
             m_notifiers.push_back(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read));

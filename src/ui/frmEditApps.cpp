@@ -429,7 +429,7 @@ void frmEditApps::unloadDialogAndFill(const std::optional<Selected> &current)
         report(later->objectName, later->text);
 }
 
-bool frmEditApps::askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill,
+void frmEditApps::askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill,
                                const frmNewApp::Store &store)
 {
     const QPointer<frmNewApp> dialog = frmNewApp::Load(this);
@@ -439,12 +439,12 @@ bool frmEditApps::askForFields(TextId caption, const std::optional<frmNewApp::Fi
     if (prefill)
         dialog->setFields(*prefill);
     dialog->setStore([this, store](const frmNewApp::Fields &fields) -> Result<void> {
-        if (!isLoaded() || !d->apps)
+        // Unloading the window meanwhile lets go of its list.
+        if (!d->apps)
             return Result<void>();
         return store(fields);
     });
     dialog->exec();
-    return isLoaded() && dialog && !dialog->Cancel() && d->apps;
 }
 
 void frmEditApps::AddProgram()

@@ -102,9 +102,8 @@ private:
         QString text;
     };
     /// Shows the application dialog with @p caption, its fields prefilled with @p prefill; OK
-    /// hands the fields to @p store while the dialog is open. Whether the user left by OK
-    /// with the window still there.
-    bool askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill, const frmNewApp::Store &store);
+    /// hands the fields to @p store while the dialog is open.
+    void askForFields(TextId caption, const std::optional<frmNewApp::Fields> &prefill, const frmNewApp::Store &store);
     /// Unloads the application dialog, fills the tree again with @p current as current node
     /// and shows a message kept for later, unless the window went meanwhile.
     void unloadDialogAndFill(const std::optional<Selected> &current);

@@ -66,7 +66,6 @@ frmPlaceholders::frmPlaceholders(QWidget *owner, const ImageList &images)
     Twips::setMinimumSize(m_list, 5160, 2760);
     m_list->setColumnCount(2);
     m_list->setRootIsDecorated(false);
-    m_list->setItemsExpandable(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -23,7 +23,7 @@ double roundHalfToEven(double x)
 
 double textAsNumber(const QString &text)
 {
-    bool ok = false;
+    bool ok; // set by the conversion
     const double number = text.trimmed().toDouble(&ok);
     if (!ok) {
         const QString lower = text.trimmed().toLower();
