@@ -332,6 +332,14 @@ private Q_SLOTS:
         Captions::setLanguage(Language::lEnglish);
     }
 
+    // A host that reads Cancel before the user has left either dialog finds nothing cancelled.
+    // First of all tests: the picker's answer lives as long as the process.
+    void nothingCancelledBeforeShown()
+    {
+        QCOMPARE(frmPlaceholders::Cancel(), false);
+        QCOMPARE(loadDialog(m_apps.get())->Cancel(), false);
+    }
+
     // The program list, modal, with the keyboard alone: walk the tree, edit, add, delete, leave.
     void programListByKeyboard()
     {
