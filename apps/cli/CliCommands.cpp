@@ -203,13 +203,13 @@ bool configure(ExternalApps &apps, const CliInvocation &invocation)
 
 int execute(const CliInvocation &invocation)
 {
-    // The default list's folder appears with the first change; reading creates nothing.
-    if (!invocation.fileGiven && CliArguments::writesTheList(invocation.command))
-        QDir().mkpath(QFileInfo(invocation.file).absolutePath());
     if (invocation.command == u"configure" && !Windowing::canOpenWindows()) {
         err(u"configure needs a display, and none answers (DISPLAY, WAYLAND_DISPLAY)"_s);
         return CliArguments::errorStatus;
     }
+    // The default list's folder appears with the first change; reading creates nothing.
+    if (!invocation.fileGiven && CliArguments::writesTheList(invocation.command))
+        QDir().mkpath(QFileInfo(invocation.file).absolutePath());
 
     int status = CliArguments::errorStatus;
     auto apps = std::make_unique<ExternalApps>();
