@@ -209,22 +209,13 @@ bool FileWriter::openTemporary()
 
 bool FileWriter::takeOwnerAndMode()
 {
-    // Owner and group first: a change of owner clears the set-id bits of the mode.
-    if (::fchown(m_fd.get(), m_owner, m_group) != 0) {
-        const int error = errno;
-        discardTemporary();
-        // Another user's file (or a group we are not in): a replacement would take it from
-        // them, and writing in place keeps it.
-        if (error == EPERM)
-            return false;
-        return fail(u"cannot keep the owner of %1"_s.arg(m_target), error);
-    }
-    if (::fchmod(m_fd.get(), m_mode) != 0) {
-        const int error = errno;
-        discardTemporary();
-        return fail(u"cannot keep the mode of %1"_s.arg(m_target), error);
-    }
-    return true;
+    // Owner and group first: a change of owner clears the set-id bits of the mode. Another
+    // user's file (or a group we are not in) cannot be replaced without taking it from them:
+    // writing in place keeps both.
+    if (::fchown(m_fd.get(), m_owner, m_group) == 0 && ::fchmod(m_fd.get(), m_mode) == 0)
+        return true;
+    discardTemporary();
+    return false;
 }
 
 bool FileWriter::add(QByteArrayView bytes)
@@ -281,7 +272,7 @@ bool FileWriter::commitInPlace()
     // the old ones becomes blank lines before it is cut off, so no kill leaves half an entry.
     if (!writeAll(fd, m_pending + blankLines(qMax(off_t(0), oldSize - size)), 0) || ::fsync(fd) != 0)
         return fail(u"cannot write %1"_s.arg(m_target), errno);
-    if (oldSize > size && (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0))
+    if (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0)
         return fail(u"cannot write %1"_s.arg(m_target), errno);
     m_written = FileVersion::ofDescriptor(fd).value_or(FileVersion{});
     m_fd.reset();
