@@ -165,6 +165,7 @@ private Q_SLOTS:
     void outputGoesWhereItsModeSays();
     void actionAndModeFollowEditApp_data();
     void actionAndModeFollowEditApp();
+    void actionOutlivesTheGroupItLeft();
     void modesSavedAndLoaded_data();
     void modesSavedAndLoaded();
     void runEndsWithTheMenu_data();
@@ -528,6 +529,24 @@ void TestToolsMenu::actionAndModeFollowEditApp()
     apps.EditApp(u"Tools"_s, u"Count"_s, u"Tools"_s, u"Count words"_s, false);
     QCOMPARE(tools.outputMode(u"Tools"_s, u"Count words"_s), OutputMode::NewDocument);
     QCOMPARE(tools.outputMode(nowGroup, nowApp), OutputMode::ReplaceSelection);
+}
+
+// An entry moved out of a group it was alone in: the group's submenu goes, the action it had
+// lives on in the entry's new group.
+void TestToolsMenu::actionOutlivesTheGroupItLeft()
+{
+    ExternalApps apps;
+    fill(apps, {u"Tools/Sort"_s, u"Text/Count"_s});
+    QMenu menu;
+    ToolsMenu tools(&apps, &menu);
+    connect(&apps, &ExternalApps::catalogueChanged, &tools, &ToolsMenu::rebuild);
+    const QPointer<QAction> action = menu.findChild<QAction *>(u"lanyard-tool/Tools/Sort"_s);
+    QVERIFY(action);
+    apps.EditApp(u"Tools"_s, u"Sort"_s, u"Text"_s, u"Sort"_s, false);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(::outline(&menu), (QStringList{u"Text/Count"_s, u"Text/Sort"_s}));
+    QVERIFY(action);
+    QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/Text/Sort"_s), action.data());
 }
 
 void TestToolsMenu::modesSavedAndLoaded_data()
