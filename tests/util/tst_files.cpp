@@ -395,6 +395,20 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 20000);
     }
 
+    // A list behind a ring of links, each naming the other, is watched all the same: a file put
+    // in the ring's place is told.
+    void watchBehindARingOfLinks()
+    {
+        QVERIFY(TestFiles::link(u"ring-b"_s, path(u"ring-a"_s)) && TestFiles::link(u"ring-a"_s, path(u"ring-b"_s)));
+        FileWatch watch;
+        QSignalSpy changed(&watch, &FileWatch::changed);
+        watch.watch(path(u"ring-a"_s));
+        QVERIFY(watch.isWatching());
+        QVERIFY(TestFiles::write(path(u"dotfiles/new"_s), "T,B,/b,,0\n"));
+        QCOMPARE(::rename(qPrintable(path(u"dotfiles/new"_s)), qPrintable(path(u"ring-a"_s))), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 20000);
+    }
+
     // A list replaced through its link is told once, and then the watch is quiet again: a
     // timer started after the change runs out with nothing more told. Timers run out in the
     // order they are due, so a load that holds the loop back cannot hide a second one.
