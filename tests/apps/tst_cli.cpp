@@ -105,6 +105,7 @@ private Q_SLOTS:
     void lostOutputIsAFailure_data();
     void lostOutputIsAFailure();
     void readingCreatesNothing();
+    void configureMakesTheFolderForItsChanges();
     void helpManualAndReadmeAgree();
     void bytesKept();
 
@@ -410,6 +411,21 @@ void TestCli::readingCreatesNothing()
     }
     QCOMPARE(lanyard({u"add"_s, u"Text"_s, u"Sort"_s, u"/usr/bin/sort"_s}).status, 0);
     QCOMPARE(entriesOf(config + u"/lanyard/tools.lst"_s), QStringList{u"Text,Sort,/usr/bin/sort,,0"_s});
+}
+
+// configure of a default list not made yet: while its window is open, the list's folder is
+// there for the window's changes to be saved in.
+void TestCli::configureMakesTheFolderForItsChanges()
+{
+    const QString folder = m_dir->filePath(u"config/lanyard"_s);
+    const auto configure = LanyardProcess::start(
+        {u"configure"_s}, m_dir->path(), {},
+        {u"QT_QPA_PLATFORM=offscreen"_s, u"XDG_CONFIG_HOME="_s + m_dir->filePath(u"config"_s)});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder).isDir() || configure->state() == QProcess::NotRunning, 20000);
+    const bool made = QFileInfo(folder).isDir();
+    configure->kill();
+    configure->waitForFinished();
+    QVERIFY(made);
 }
 
 // --help, the manual page and README describe the same options and commands, and state the
