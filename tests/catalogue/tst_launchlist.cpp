@@ -580,6 +580,26 @@ private Q_SLOTS:
         QCOMPARE(body(TestFiles::read(m_path)), QByteArray(lines + "G,New,/n,,0" + lineEnd).replace(lineEnd, "\r\n"));
     }
 
+    // A list whose last line ends in a lone CR just past the reader's first mebibyte: the byte
+    // behind that CR in the reader's buffer is left from the first read, an LF, and is no part
+    // of the list.
+    void loneCrAtTheEndPastAMebibyte()
+    {
+        const QByteArray tail = ';' + QByteArray(4000, 'q') + "\r\nG,Last,/l,,0\r";
+        QByteArray first = header + ';' + QByteArray(tail.size() - header.size() - 1, 'q') + '\n';
+        QCOMPARE(first.at(tail.size()), '\n');
+        while (first.size() < (1 << 20)) {
+            const qsizetype room = (1 << 20) - first.size();
+            const qsizetype size = room <= 60000 ? room : std::min<qsizetype>(60000, room - 4);
+            first += ';' + QByteArray(size - 2, 'q') + '\n';
+        }
+        QCOMPARE(first.size(), 1 << 20);
+        QVERIFY(TestFiles::write(m_path, first + tail));
+        ExternalApps apps;
+        apps.setEXTFile(m_path);
+        QCOMPARE(dump(apps), QStringList{"G|Last|/l||0"});
+    }
+
     // What is not a launch list, or not a file that can be read, fails the assignment and is
     // never written over: neither by save() nor by the release.
     void neverWrittenOver_data()
