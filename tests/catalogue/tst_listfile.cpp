@@ -26,12 +26,13 @@ private Q_SLOTS:
         QTest::addColumn<LaunchListEntry>("entry");
         QTest::addColumn<bool>("saved");
         const QString half(QChar(0xD800)), escaped(QChar(0xDCE9));
-        QTest::newRow("half-character-leads-the-name") << LaunchListEntry{u"G"_s, half + u"x"_s, u"/bin/true"_s} << false;
-        QTest::newRow("half-character-ends-the-group") << LaunchListEntry{u"G"_s + half, u"A"_s, u"/bin/true"_s}
-                                                       << false;
+        QTest::newRow("half-character-leads-the-name")
+            << LaunchListEntry{u"G"_s, half + u"x"_s, u"/bin/true"_s} << false;
+        QTest::newRow("half-character-ends-the-group")
+            << LaunchListEntry{u"G"_s + half, u"A"_s, u"/bin/true"_s} << false;
         QTest::newRow("half-character-leads-the-path") << LaunchListEntry{u"G"_s, u"A"_s, half + u"/bin"_s} << false;
-        QTest::newRow("half-character-in-the-command") << LaunchListEntry{u"G"_s, u"A"_s, u"/bin/true"_s, u"-x"_s + half}
-                                                       << false;
+        QTest::newRow("half-character-in-the-command")
+            << LaunchListEntry{u"G"_s, u"A"_s, u"/bin/true"_s, u"-x"_s + half} << false;
         QTest::newRow("escaped-byte-leads-the-path") << LaunchListEntry{u"G"_s, u"A"_s, escaped + u"/bin"_s} << true;
     }
     void savesOnlyWhatReadsBack()
