@@ -166,6 +166,7 @@ private Q_SLOTS:
     void actionAndModeFollowEditApp_data();
     void actionAndModeFollowEditApp();
     void actionOutlivesTheGroupItLeft();
+    void refusedMoveThenAnother();
     void modesSavedAndLoaded_data();
     void modesSavedAndLoaded();
     void runEndsWithTheMenu_data();
@@ -547,6 +548,29 @@ void TestToolsMenu::actionOutlivesTheGroupItLeft()
     QCOMPARE(::outline(&menu), (QStringList{u"Text/Count"_s, u"Text/Sort"_s}));
     QVERIFY(action);
     QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/Text/Sort"_s), action.data());
+}
+
+// A host that holds the catalogue's signals back over a few changes, then rebuilds: a move the
+// catalogue refused, then the same entry moved elsewhere. The action and its mode go where the
+// entry went, not where the refused move would have put it.
+void TestToolsMenu::refusedMoveThenAnother()
+{
+    ExternalApps apps;
+    apps.setMaxApps(2);
+    fill(apps, {u"Tools/Sort"_s, u"Full/Other"_s, u"Full/Another"_s});
+    QMenu menu;
+    ToolsMenu tools(&apps, &menu);
+    QAction *action = menu.findChild<QAction *>(u"lanyard-tool/Tools/Sort"_s);
+    tools.setOutputMode(u"Tools"_s, u"Sort"_s, OutputMode::ReplaceSelection);
+    {
+        const QSignalBlocker batch(apps);
+        apps.EditApp(u"Tools"_s, u"Sort"_s, u"Full"_s, u"Sort"_s, false);
+        apps.EditApp(u"Tools"_s, u"Sort"_s, u"Text"_s, u"Sort"_s, false);
+    }
+    tools.rebuild();
+    QCOMPARE(::outline(&menu), (QStringList{u"Full/Other"_s, u"Full/Another"_s, u"Text/Sort"_s}));
+    QCOMPARE(menu.findChild<QAction *>(u"lanyard-tool/Text/Sort"_s), action);
+    QCOMPARE(tools.outputMode(u"Text"_s, u"Sort"_s), OutputMode::ReplaceSelection);
 }
 
 void TestToolsMenu::modesSavedAndLoaded_data()
