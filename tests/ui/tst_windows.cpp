@@ -1152,6 +1152,18 @@ private Q_SLOTS:
         QCOMPARE(window.size(), window.minimumSizeHint());
     }
 
+    // The dialog made wider by the user: the text boxes take the room.
+    void dialogFieldsTakeTheRoomGiven()
+    {
+        frmNewApp *dialog = loadDialog(m_apps.get());
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        const auto *path = dialog->findChild<QLineEdit *>("txtApp");
+        const int before = path->width();
+        dialog->resize(dialog->width() + 200, dialog->height());
+        QTRY_VERIFY_WITH_TIMEOUT(path->width() >= before + 150, 5000);
+    }
+
     // On a screen smaller than the windows at 16 points (run on 800x480 at 200 %): no window
     // opens larger than the screen, and the dialog scrolls to the buttons the keyboard reaches.
     void smallScreen()
