@@ -339,6 +339,18 @@ private Q_SLOTS:
         // U+07FF: the last lead byte of two-byte characters.
         QTest::newRow("utf-8-lead-df") << EncodingRow{"\xDF\xBF,x,/p,,0\r\n", "x",
                                                       "\xDF\xBF,x,/p,,0\r\nT,New,/n,,0\r\n"};
+        // The first and last characters of three and four bytes, and those next to the surrogates.
+        {
+            const QByteArray edges = "\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+            QTest::newRow("utf-8-edges") << EncodingRow{"G," + edges + ",/p,,0\r\n", QString::fromUtf8(edges),
+                                                        "G," + edges + ",/p,,0\r\nT,New,/n,,0\r\n"};
+        }
+        // The first and the last surrogate written as if they were characters: no UTF-8, Latin-1.
+        for (const char *surrogate : {"\xED\xA0\x80", "\xED\xBF\xBF"}) {
+            const QByteArray line = "G," + QByteArray(surrogate) + ",/p,,0\r\n";
+            QTest::addRow("surrogate-%s-is-latin-1", surrogate[1] == '\xA0' ? "d800" : "dfff")
+                << EncodingRow{line, QString::fromLatin1(surrogate), line + "T,New,/n,,0\r\n", true};
+        }
         // Only the comment made the file Latin-1: without it the same bytes would read as UTF-8.
         QTest::newRow("latin-1-that-would-read-as-utf-8") << EncodingRow{
             "; \xFF\r\nG,\xC3\xA9,/p,,0\r\n", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
