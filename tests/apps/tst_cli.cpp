@@ -398,8 +398,14 @@ void TestCli::lostOutputIsAFailure()
 
 // Without --file the list lives in $XDG_CONFIG_HOME/lanyard/: reading an absent one creates no
 // folder there, nor does configure failing for want of a display; the first change creates it.
+// A folder that --file names is the user's to make: a change there fails without it.
 void TestCli::readingCreatesNothing()
 {
+    const QString missing = m_dir->filePath(u"missing"_s);
+    QCOMPARE(lanyard({u"--file"_s, missing + u"/tools.lst"_s, u"list"_s}).status, 0);
+    QVERIFY(lanyard({u"--file"_s, missing + u"/tools.lst"_s, u"add"_s, u"Text"_s, u"Sort"_s, u"/usr/bin/sort"_s}).status
+            != 0);
+    QVERIFY(!QFileInfo::exists(missing));
     const QString config = m_dir->filePath(u"config"_s);
     for (const QStringList &arguments : {QStringList{u"list"_s},
                                          {u"show"_s, u"Text"_s, u"Sort"_s},
