@@ -540,7 +540,6 @@ void TestToolsMenu::actionOutlivesTheGroupItLeft()
     fill(apps, {u"Tools/Sort"_s, u"Text/Count"_s});
     QMenu menu;
     ToolsMenu tools(&apps, &menu);
-    connect(&apps, &ExternalApps::catalogueChanged, &tools, &ToolsMenu::rebuild);
     const QPointer<QAction> action = menu.findChild<QAction *>(u"lanyard-tool/Tools/Sort"_s);
     QVERIFY(action);
     apps.EditApp(u"Tools"_s, u"Sort"_s, u"Text"_s, u"Sort"_s, false);

@@ -123,6 +123,13 @@ class tst_Files : public QObject
 
     QString path(const QString &relative) const { return m_home + u'/' + relative; }
 
+    /// A new list put at @p at as a save puts it: written beside it, then renamed over it.
+    bool replaceWithANewList(const QString &at) const
+    {
+        return TestFiles::write(path(u"dotfiles/new"_s), "T,B,/b,,0\n")
+               && ::rename(qPrintable(path(u"dotfiles/new"_s)), qPrintable(at)) == 0;
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -413,8 +420,7 @@ private Q_SLOTS:
         QSignalSpy changed(&watch, &FileWatch::changed);
         watch.watch(path(u"ring-a"_s));
         QVERIFY(watch.isWatching());
-        QVERIFY(TestFiles::write(path(u"dotfiles/new"_s), "T,B,/b,,0\n"));
-        QCOMPARE(::rename(qPrintable(path(u"dotfiles/new"_s)), qPrintable(path(u"ring-a"_s))), 0);
+        QVERIFY(replaceWithANewList(path(u"ring-a"_s)));
         QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 20000);
     }
 
@@ -425,8 +431,7 @@ private Q_SLOTS:
         QSignalSpy changed(&watch, &FileWatch::changed);
         watch.watch(path(u"chain.lst"_s));
         QVERIFY(watch.isWatching());
-        QVERIFY(TestFiles::write(path(u"dotfiles/new"_s), "T,B,/b,,0\n"));
-        QCOMPARE(::rename(qPrintable(path(u"dotfiles/new"_s)), qPrintable(path(u"dotfiles/tools.lst"_s))), 0);
+        QVERIFY(replaceWithANewList(path(u"dotfiles/tools.lst"_s)));
         QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 20000);
         runPastTheWatchSettling();
         QCOMPARE(changed.count(), 1);
