@@ -287,6 +287,7 @@ private Q_SLOTS:
         QTest::newRow("missing-program") << StartErrorRow{"/nonexistent/program", "", 53, 53};
         QTest::newRow("not-executable") << StartErrorRow{LANYARD_SOURCE_DIR "/CMakeLists.txt", "", 53, 53};
         QTest::newRow("open-quote") << StartErrorRow{"sleep", " '1", 5, 5};
+        QTest::newRow("nothing-to-run") << StartErrorRow{"", " ", 5, 5};
         QTest::newRow("interpreter-without-drive-path") << StartErrorRow{"COMMAND.COM", " /C ZIP.EXE", 53, 5};
         QTest::newRow("cmd-with-drive-path") << StartErrorRow{"cmd.exe", " /C C:\\TOOLS\\ZIP.EXE", 53, 53};
     }
