@@ -36,6 +36,17 @@ QStringList loadedFrom(const QString &path, qint16 maxGroups = 20, qint16 maxApp
     return dump(apps);
 }
 
+/// @p text with comment lines added until it is @p size bytes long; every line stays well
+/// under the longest line the reader takes, and the last is long enough for its line end.
+QByteArray withCommentsUpTo(QByteArray text, qsizetype size, const QByteArray &lineEnd)
+{
+    for (qsizetype room; (room = size - text.size()) > 0;) {
+        const qsizetype line = room <= 60000 ? room : std::min<qsizetype>(60000, room - 4);
+        text += ';' + QByteArray(line - 1 - lineEnd.size(), 'q') + lineEnd;
+    }
+    return text;
+}
+
 /// The file's lines after the two header lines.
 QByteArray body(const QByteArray &file)
 {
@@ -361,12 +372,9 @@ private Q_SLOTS:
         // the cut character in the reader's buffer is the first read's, the end of a character.
         {
             const qsizetype end = (1 << 20) + header.size() + 10;
-            QByteArray lines = "; qqqqqqq\xC3\xA9\r\nG,\xC3\xA9,/p,,0\r\n";
-            QCOMPARE((header + lines).at(end - (1 << 20)), '\xA9');
-            for (qsizetype room; (room = end - 3 - header.size() - lines.size()) > 0;) {
-                const qsizetype size = room <= 60000 ? room : std::min<qsizetype>(60000, room - 4);
-                lines += ';' + QByteArray(size - 3, 'q') + "\r\n";
-            }
+            const QByteArray start = "; qqqqqqq\xC3\xA9\r\nG,\xC3\xA9,/p,,0\r\n";
+            QCOMPARE((header + start).at(end - (1 << 20)), '\xA9');
+            const QByteArray lines = withCommentsUpTo(start, end - 3 - header.size(), "\r\n");
             QTest::newRow("utf-8-cut-short-after-a-mebibyte")
                 << EncodingRow{lines + "; \xC3", "\u00C3\u00A9", "G,\xC3\x83\xC2\xA9,/p,,0\r\nT,New,/n,,0\r\n", true};
         }
@@ -598,13 +606,9 @@ private Q_SLOTS:
     void loneCrAtTheEndPastAMebibyte()
     {
         const QByteArray tail = ';' + QByteArray(4000, 'q') + "\r\nG,Last,/l,,0\r";
-        QByteArray first = header + ';' + QByteArray(tail.size() - header.size() - 1, 'q') + '\n';
-        QCOMPARE(first.at(tail.size()), '\n');
-        while (first.size() < (1 << 20)) {
-            const qsizetype room = (1 << 20) - first.size();
-            const qsizetype size = room <= 60000 ? room : std::min<qsizetype>(60000, room - 4);
-            first += ';' + QByteArray(size - 2, 'q') + '\n';
-        }
+        const QByteArray start = header + ';' + QByteArray(tail.size() - header.size() - 1, 'q') + '\n';
+        QCOMPARE(start.at(tail.size()), '\n');
+        const QByteArray first = withCommentsUpTo(start, 1 << 20, "\n");
         QCOMPARE(first.size(), 1 << 20);
         QVERIFY(TestFiles::write(m_path, first + tail));
         ExternalApps apps;
