@@ -274,6 +274,23 @@ private Q_SLOTS:
         QCOMPARE(header.value(0), Captions::text(TextId::EditAppsCaption));
     }
 
+    // The row the arrows reach is heard, as the window opens and after it was filled again
+    // while the focus was on a button.
+    void rowsHeardAsTheArrowsReachThem()
+    {
+        openWindow();
+        const auto walk = [this] {
+            reader->forget();
+            pressUntil(Qt::Key_Down, [] { return tree()->currentItem()->text(0) == u"Hex Editor"; });
+            QVERIFY(hears(u"object:state-changed:focused", 1, u"table cell", u"Hex Editor"));
+        };
+        walk();
+        pressUntil(Qt::Key_Tab, [] { return focusName() == u"cmdAddApp"; });
+        frmEditApps::instance()->FillTree();
+        focusOn(tree());
+        walk();
+    }
+
     // Left closes a group and Right opens it again; the listener hears both.
     void groupsOpenAndCloseAloud()
     {

@@ -543,6 +543,31 @@ private Q_SLOTS:
         QCOMPARE(m_apps->dump(), fixture);
     }
 
+    // A list longer than the tree's room: the row the keyboard reaches stays in sight, as the
+    // window opens and after it was filled again while the focus was on a button.
+    void keyboardRowInSight()
+    {
+        m_apps->catalogue.setMaxApps(80);
+        QStringList many;
+        for (int i = 0; i < 80; ++i)
+            many << QString("Many|Tool %1|/bin/true").arg(i, 2, 10, QChar('0'));
+        m_apps->fill(many);
+        showForm();
+        QVERIFY(QTest::qWaitForWindowExposed(frmEditApps::instance()));
+        const auto walk = [] {
+            focusOn(tree());
+            for (const Qt::Key key : {Qt::Key_End, Qt::Key_Home}) {
+                press(key);
+                QCOMPARE(tree()->currentItem()->text(0), key == Qt::Key_End ? "Tool 79" : "Tools");
+                QVERIFY(tree()->viewport()->rect().contains(tree()->visualItemRect(tree()->currentItem())));
+            }
+        };
+        walk();
+        focusOn(button("cmdAddApp"));
+        frmEditApps::instance()->FillTree();
+        walk();
+    }
+
     // After a delete the focus is where a second press, a bounce, or a double click deletes
     // nothing more.
     void secondPressDeletesNothing_data()
