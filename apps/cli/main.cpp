@@ -13,11 +13,26 @@
 #include <cstdio>
 #include <memory>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+/**
+ * A standard descriptor the caller closed (`<&-`) is opened on /dev/null before anything else
+ * can take its number: a pipe of ours there would be a program's input under run --wait, and
+ * a file of ours would take output meant for the closed stream. Input then reads as empty;
+ * output, opened for reading, still fails as it does on a closed stream.
+ */
+void holdStandardDescriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1)
+            ::open("/dev/null", O_RDONLY); // the lowest free number: this one
+    }
+}
 
 QStringList argumentsOf(int argc, char **argv)
 {
@@ -80,6 +95,7 @@ int finish(int status)
 
 int main(int argc, char **argv)
 {
+    holdStandardDescriptors();
     const auto parsed = CliArguments::parse(argumentsOf(argc, argv), defaultLaunchList());
     if (const CliExit *exit = std::get_if<CliExit>(&parsed)) {
         print(stdout, exit->out);

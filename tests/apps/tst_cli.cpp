@@ -102,6 +102,8 @@ private Q_SLOTS:
     void runWaits_data();
     void runWaits();
     void signalToAWaitCancelsTheProgram();
+    void closedStandardStreams_data();
+    void closedStandardStreams();
     void lostOutputIsAFailure_data();
     void lostOutputIsAFailure();
     void readingCreatesNothing();
@@ -359,6 +361,34 @@ void TestCli::signalToAWaitCancelsTheProgram()
     QCOMPARE(host.exitCode(), 128 + SIGINT);
     QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(sleeper.arg(1)) + ProcessCensus::running(sleeper.arg(2)),
                               QList<pid_t>(), 20000);
+}
+
+// Standard streams the caller closed: a program run with --wait reads an empty input, as
+// from /dev/null, and output with nowhere to go is still a failure that says so.
+void TestCli::closedStandardStreams_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("input-of-a-waited-run") << u"run --wait Text Cat <&-"_s << 0 << u"read nothing\n"_s << QString();
+    QTest::newRow("output-of-list") << u"list >&-"_s << 2 << QString()
+                                    << u"lanyard: write error: Bad file descriptor\n"_s;
+}
+
+void TestCli::closedStandardStreams()
+{
+    QFETCH(QString, command);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QVERIFY(TestFiles::write(m_file, "Text,Cat,/bin/sh,-c 'cat && echo read nothing',0\n"));
+    QProcess shell;
+    shell.start(u"/bin/sh"_s, {u"-c"_s, u"\"$0\" --file \"$1\" "_s + command, program, m_file});
+    QVERIFY(shell.waitForFinished(20000));
+    QCOMPARE(QString::fromUtf8(shell.readAllStandardError()), err);
+    QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), out);
+    QCOMPARE(shell.exitCode(), status);
 }
 
 // Output a full disk or a closed reader did not take is a failure that says so, as GNU tools
