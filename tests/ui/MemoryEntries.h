@@ -20,6 +20,8 @@ class MemoryEntries final : public Lanyard::LaunchEntries
 public:
     Lanyard::Catalogue catalogue;
     QList<Placeholder> placeholders;
+    /// Groups reported before the catalogue's, without applications, as the interface allows.
+    QStringList emptyGroups;
 
     MemoryEntries()
     {
@@ -30,6 +32,8 @@ public:
     QList<Group> groups() const override
     {
         QList<Group> groups;
+        for (const QString &name : emptyGroups)
+            groups.append({name, {}});
         for (qint16 g = 0; g < catalogue.groupCount(); ++g) {
             Group shown{catalogue.group(g).GroupName(), {}};
             for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a)

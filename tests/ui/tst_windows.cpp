@@ -520,6 +520,16 @@ private Q_SLOTS:
         }
     }
 
+    // A group without applications (the interface may report one whose applications were all
+    // deleted) is not shown, wherever it stands: those after it are.
+    void emptyGroupNotShown()
+    {
+        m_apps->emptyGroups = {"Deleted"};
+        showForm();
+        QCOMPARE(treeText(), (QStringList{"Tools: Editor, Shell", "Games: Chess"}));
+        QCOMPARE(tree()->currentItem(), item("Editor"));
+    }
+
     // Edit and Delete act only on an application the user sees selected: closing its group
     // over it, with the arrow or the keyboard, leaves them nothing to act on.
     void actsOnlyOnWhatTheUserSees()
