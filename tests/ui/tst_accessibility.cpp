@@ -15,6 +15,7 @@
 #include <QAccessible>
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 using namespace Lanyard;
@@ -289,6 +290,19 @@ private Q_SLOTS:
         frmEditApps::instance()->FillTree();
         focusOn(tree());
         walk();
+    }
+
+    // An empty list: the tree takes the focus with no row to name, and no row is asked for.
+    void emptyListAsksForNoRow()
+    {
+        QTest::failOnWarning(QRegularExpression(u".*"_s));
+        apps = std::make_unique<MemoryEntries>();
+        frmEditApps::ShowFor(apps.get(), 0, host());
+        QVERIFY(QTest::qWaitForWindowActive(frmEditApps::instance()));
+        focusOn(tree());
+        // The announcement is queued as the focus arrives.
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(tree()->topLevelItemCount(), 0);
     }
 
     // Left closes a group and Right opens it again; the listener hears both.
