@@ -159,6 +159,8 @@ private Q_SLOTS:
     void actionAndModeKeptAcrossRenamesInTheWindow();
     void eitherDeletionOrder_data();
     void eitherDeletionOrder();
+    void deletedWhileAboutToLaunch_data();
+    void deletedWhileAboutToLaunch();
     void emptyTextInTheCatalogueLanguage_data();
     void emptyTextInTheCatalogueLanguage();
     void outputGoesWhereItsModeSays_data();
@@ -393,6 +395,45 @@ void TestToolsMenu::eitherDeletionOrder()
     QVERIFY(!sort);
     delete tools;
     QCOMPARE(::outline(menu), QStringList{u"Configure tools..."_s});
+}
+
+void TestToolsMenu::deletedWhileAboutToLaunch_data()
+{
+    QTest::addColumn<bool>("menuGoes");
+    QTest::addColumn<OutputMode>("mode");
+    QTest::newRow("catalogue-of-a-launch") << false << OutputMode::Ignore;
+    QTest::newRow("catalogue-of-a-run") << false << OutputMode::Pane;
+    QTest::newRow("menu-of-a-launch") << true << OutputMode::Ignore;
+    QTest::newRow("menu-of-a-run") << true << OutputMode::Pane;
+}
+
+// A host's handler of aboutToLaunch may delete the catalogue or the menu: nothing starts and
+// nothing more is told (the sanitizer build catches a use after free).
+void TestToolsMenu::deletedWhileAboutToLaunch()
+{
+    QFETCH(bool, menuGoes);
+    QFETCH(OutputMode, mode);
+    QPointer<ExternalApps> apps = new ExternalApps;
+    fill(*apps, {u"Text/Sort"_s});
+    QMenu menu;
+    QPointer<ToolsMenu> tools = new ToolsMenu(apps, &menu);
+    tools->setOutputMode(u"Text"_s, u"Sort"_s, mode);
+    QSignalSpy finished(apps.data(), &ExternalApps::AppFinished);
+    QStringList told;
+    connect(tools, &ToolsMenu::aboutToLaunch, &menu, [&] {
+        if (menuGoes)
+            delete tools;
+        else
+            delete apps;
+    });
+    connect(tools, &ToolsMenu::launched, &menu, [&] { told << u"launched"_s; });
+    connect(tools, &ToolsMenu::runFailed, &menu, [&] { told << u"runFailed"_s; });
+    connect(tools, &ToolsMenu::runFinished, &menu, [&] { told << u"runFinished"_s; });
+    menu.findChild<QAction *>(u"lanyard-tool/Text/Sort"_s)->trigger();
+    QCOMPARE(told, QStringList());
+    QCOMPARE(finished.size(), 0);
+    delete tools;
+    delete apps;
 }
 
 void TestToolsMenu::emptyTextInTheCatalogueLanguage_data()

@@ -292,6 +292,23 @@ private Q_SLOTS:
         walk();
     }
 
+    // Tab pressed again before the window had its turn: the tree held the focus only in passing,
+    // and no row is named after the button that has it.
+    void focusPassingThroughTheTreeNamesNoRow()
+    {
+        openWindow();
+        pressUntil(Qt::Key_Tab, [] { return focusName() == u"cmdAddApp"; });
+        reader->forget();
+        tree()->setFocus(Qt::BacktabFocusReason);
+        focused()->window()->findChild<QWidget *>(u"cmdEdit"_s)->setFocus(Qt::TabFocusReason);
+        pressUntil(Qt::Key_Tab, [] { return focusName() == u"cmdRemoveApp"; });
+        // Heard in order: once Delete's focus is heard, so is every event before it.
+        QVERIFY(hears(u"object:state-changed:focused", 1, u"push button", spoken(TextId::DeleteProgram)));
+        const QStringList lines = reader->lines();
+        for (const QString &line : lines)
+            QVERIFY2(!isFocusOnRow(line, QStringLiteral("Text Editor")), qPrintable(lines.join(u'\n')));
+    }
+
     // An empty list: the tree takes the focus with no row to name, and no row is asked for.
     void emptyListAsksForNoRow()
     {
