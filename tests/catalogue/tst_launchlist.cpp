@@ -746,6 +746,19 @@ private Q_SLOTS:
                           {"Tools|Editor|/bin/ed|-q|0", viewer},
                           5,
                           editorAgain};
+        // Saved, the changed entry's two lines are gone: another writer that puts the second one
+        // back before we delete the entry keeps it.
+        QTest::newRow("they-restore-a-line-of-an-entry-written-twice-we-saved")
+            << WritersRow{[this, editorAgain](ExternalApps &a) {
+                              a.setCmdLine("Tools", "Editor", "-q");
+                              QVERIFY(a.save());
+                              QVERIFY(TestFiles::write(m_path, TestFiles::read(m_path) + editorAgain));
+                              a.DeleteApp("Tools", "Editor");
+                          },
+                          "",
+                          {"Tools|Editor|/bin/ed|-e|0"},
+                          5,
+                          editorAgain};
         QTest::newRow("entries-beyond-our-limits-stay")
             << WritersRow{[](ExternalApps &a) { fill(a, {"Tools|New|/n"}); },
                           "",
