@@ -184,6 +184,17 @@ class tst_accessibility : public QObject
         return false;
     }
 
+    /// Whether the listener hears the focus on the button @p button, and no focus on the row
+    /// "Text Editor" before it: events are heard in order, so once the button's focus is heard,
+    /// so is every event before it.
+    void hearsButtonAfterNoRow(TextId button)
+    {
+        QVERIFY(hears(u"object:state-changed:focused", 1, u"push button", spoken(button)));
+        const QStringList lines = reader->lines();
+        for (const QString &line : lines)
+            QVERIFY2(!isFocusOnRow(line, QStringLiteral("Text Editor")), qPrintable(lines.join(u'\n')));
+    }
+
     /// Opens the program list window on two groups and waits until the listener hears the
     /// focus on its current row, which the tree announces as it takes the focus: the bridge
     /// then sends the events the listener asked for.
@@ -251,10 +262,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(shown && !dialog, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(focusBackOn(frmEditApps::instance(), u"cmdAddApp"_s), 10000);
         pressUntil(Qt::Key_Tab, [] { return focusName() == u"cmdEdit"; });
-        QVERIFY(hears(u"object:state-changed:focused", 1, u"push button", spoken(TextId::EditProgram)));
-        const QStringList lines = reader->lines();
-        for (const QString &line : lines)
-            QVERIFY2(!isFocusOnRow(line, QStringLiteral("Text Editor")), qPrintable(lines.join(u'\n')));
+        hearsButtonAfterNoRow(TextId::EditProgram);
     }
 
     // The tree's column is named as the window is, in its language, not by its number.
@@ -302,11 +310,7 @@ private Q_SLOTS:
         tree()->setFocus(Qt::BacktabFocusReason);
         focused()->window()->findChild<QWidget *>(u"cmdEdit"_s)->setFocus(Qt::TabFocusReason);
         pressUntil(Qt::Key_Tab, [] { return focusName() == u"cmdRemoveApp"; });
-        // Heard in order: once Delete's focus is heard, so is every event before it.
-        QVERIFY(hears(u"object:state-changed:focused", 1, u"push button", spoken(TextId::DeleteProgram)));
-        const QStringList lines = reader->lines();
-        for (const QString &line : lines)
-            QVERIFY2(!isFocusOnRow(line, QStringLiteral("Text Editor")), qPrintable(lines.join(u'\n')));
+        hearsButtonAfterNoRow(TextId::DeleteProgram);
     }
 
     // An empty list: the tree takes the focus with no row to name, and no row is asked for.
