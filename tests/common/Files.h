@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QString>
 
+#include <cstdio>
+
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +25,14 @@ inline QByteArray read(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+/// Writes @p bytes beside @p path and renames them over it, as editors and other writers replace a file.
+inline bool replace(const QString &path, const QByteArray &bytes)
+{
+    const QString temporary = path + QStringLiteral(".new");
+    return write(temporary, bytes)
+           && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
 }
 
 /// A symbolic link at @p link to @p target, taken as it is (relative to the link's folder).

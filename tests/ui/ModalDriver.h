@@ -97,6 +97,16 @@ inline QStringList disarmAll()
     return waiting;
 }
 
+/// The program list window while it is shown, or null.
+inline QWidget *programListWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == u"frmEditApps" && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
 /// The widget that has the keyboard focus (the test fails when none has within two seconds).
 inline QWidget *focused()
 {
