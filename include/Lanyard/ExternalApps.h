@@ -20,6 +20,12 @@
 
 class QWidget;
 
+// Tags that moc records on the by-name members below (QMetaMethod::tag()); empty to the compiler.
+#ifndef Q_MOC_RUN
+#define LANYARD_GET
+#define LANYARD_LET
+#endif
+
 namespace Lanyard {
 
 /**
@@ -68,6 +74,7 @@ public:
     Q_PRIVATE_SLOT(d, LANYARD_LET void setApplicationName(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, LANYARD_GET QVariant Icon(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant iconUrl(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant iconUrl(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, LANYARD_GET QVariant AppPath(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, LANYARD_LET void setAppPath(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, LANYARD_GET QVariant AppProtected(const QVariant &, const QVariant &))

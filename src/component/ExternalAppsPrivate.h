@@ -111,6 +111,7 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     void setApplicationName(V g, V a, V value) { byName(&ExternalApps::setApplicationName, g, a, value); }
     QVariant Icon(V g, V a) { return byName(&ExternalApps::Icon, g, a); }
     QVariant iconUrl(V g, V a) { return byName(&ExternalApps::iconUrl, g, a, 16); }
+    QVariant iconUrl(V g, V a, V size) { return byName(&ExternalApps::iconUrl, g, a, size); }
     QVariant AppPath(V g, V a) { return byName(&ExternalApps::AppPath, g, a); }
     void setAppPath(V g, V a, V value) { byName(&ExternalApps::setAppPath, g, a, value); }
     // A Boolean by name, as every other flag.

@@ -28,6 +28,11 @@ namespace Lanyard {
  *
  * A host that forks keeps its runs: the child of the fork closes its copies of their pipes
  * (so a program still sees the end of its input) and never signals or reaps their programs.
+ *
+ * Why not QProcess: it reads whatever the program writes into buffers of its own as fast as it
+ * comes, so a program that writes a gigabyte costs the host a gigabyte (here the pipe holds the
+ * program back until a receiver took the piece before); and its terminate() and kill() end the
+ * program alone, never what the program started.
  */
 class ToolProcess : public QObject
 {

@@ -15,6 +15,10 @@ namespace Lanyard {
  * unquoted backslash escapes the next character. Characters marked in @p literal (same length
  * as @p text, or empty for none) are plain characters wherever they stand: they never separate
  * words, open or close quotes, or escape. InvalidArgument when a quote is left open.
+ *
+ * Why not QProcess::splitCommand: it knows only double quotes (tripled for a literal one), no
+ * single quotes and no backslash escapes, so it splits a line as no shell user would, and it
+ * cannot keep a placeholder's replacement whole.
  */
 class CommandLine
 {

@@ -27,6 +27,11 @@ namespace Lanyard {
  * when it exists, which is also all there is to lock where the folder takes no new file. A
  * lock on the file is checked to be on the file that the path still names, so that a waiter
  * on a file that a writer replaced moves on to the new one.
+ *
+ * Why not QLockFile: its lock is a file holding a process id, which a killed writer leaves for
+ * the others to judge stale (by the process on this host, by age elsewhere); it has no shared
+ * mode for readers and cannot lock a list whose folder takes no new file. The kernel drops an
+ * fcntl lock with its holder, whatever ended it.
  */
 class FileLock
 {

@@ -24,6 +24,10 @@ namespace Lanyard {
  *
  * Watching needs the thread's event loop: without a QCoreApplication nothing is watched. When
  * the system gives no more watches, nothing is watched either; that is logged once a process.
+ *
+ * Why not QFileSystemWatcher: it watches a path's inode, so a list replaced by rename (as every
+ * careful writer saves) drops out of the watch, and it does not follow the links on the way to
+ * a file into other folders; it also gives one signal per change where a save makes several.
  */
 class FileWatch : public QObject
 {

@@ -28,6 +28,11 @@ namespace Lanyard {
  * The writer runs under the exclusive FileLock of the file: temporaries of the file that
  * writers killed before their rename left behind are removed.
  *
+ * Why not QSaveFile: the file it puts in place belongs to the writer (a group-shared list or
+ * another user's changes hands), its fallback for a folder that takes no new file writes in
+ * place without first reserving the room (a full disk cuts the list short), and the temporaries
+ * of writers killed before their rename stay behind for good.
+ *
  * Paths are native text (see NativeText). A failure is the first one, numbered by its errno
  * (fileError) and saying what failed: "cannot create a file in /home/me/.config: Permission
  * denied".

@@ -1,0 +1,33 @@
+# SPDX-License-Identifier: MIT
+# Run by the build (cmake -P) for each layer and each target that links layers: every source
+# listed in SOURCES may include another layer's header ("layer/Header.h") only for a layer in
+# ALLOWED, and, when PUBLIC (both comma-separated) is not empty, only those public headers (<Lanyard/Header.h>).
+# Writes STAMP when all is well; otherwise names each include that breaks the layering.
+cmake_policy(VERSION 3.22)
+string(REPLACE "," ";" ALLOWED "${ALLOWED}")
+string(REPLACE "," ";" PUBLIC "${PUBLIC}")
+file(STRINGS "${SOURCES}" sources)
+set(broken)
+foreach(source IN LISTS sources)
+    if(NOT IS_ABSOLUTE "${source}")
+        set(source "${SOURCE_DIR}/${source}")
+    endif()
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+    foreach(line IN LISTS includes)
+        if(line MATCHES "[\"]([a-z]+)/([^\"]+)[\"]")
+            set(layer ${CMAKE_MATCH_1})
+            if(EXISTS "${SOURCE_ROOT}/${layer}/${CMAKE_MATCH_2}" AND NOT layer IN_LIST ALLOWED)
+                list(APPEND broken "${source}: ${line} (the layer ${layer} is not below ${TARGET})")
+            endif()
+        elseif(PUBLIC AND line MATCHES "<Lanyard/([^>]+)>")
+            if(NOT CMAKE_MATCH_1 IN_LIST PUBLIC)
+                list(APPEND broken "${source}: ${line} (a lower layer sees only the public value types)")
+            endif()
+        endif()
+    endforeach()
+endforeach()
+if(broken)
+    list(JOIN broken "\n  " broken)
+    message(FATAL_ERROR "Includes across the layers (see LANYARD_LAYER_GRAPH in src/CMakeLists.txt):\n  ${broken}")
+endif()
+file(TOUCH "${STAMP}")
