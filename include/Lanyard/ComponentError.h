@@ -10,21 +10,22 @@
 
 namespace Lanyard {
 
-/// The numbered errors that a member of ExternalApps raises to its caller.
+/// The numbered errors that a member of ExternalApps raises to its caller. The numbers are the
+/// contract: a late-bound caller gets the same ones. ComponentError::describe() gives each one's
+/// text.
 enum class ErrorCode : int {
-    InvalidArgument = 5,
-    Overflow = 6,
-    IndexOutOfRange = 9,
-    OutOfMemory = 7,
-    TypeMismatch = 13,
-    FileNotFound = 53,  ///< a program that cannot be started
-    DeviceIOError = 57, ///< the launch list could not be read or written
-    DiskFull = 61,
-    PermissionDenied = 70,
-    PathFileAccessError = 75, ///< a launch list that is no regular text file, or a line too long
-    // Only a late-bound call (ExternalApps::invoke) can get these two.
-    MemberNotFound = 438,
-    WrongArgumentCount = 450,
+    InvalidArgument = 5,      ///< a value the member or the launch list cannot take
+    Overflow = 6,             ///< a number beyond 16 bits where a group or application is meant
+    IndexOutOfRange = 9,      ///< a slot outside the tables, or an entry that is not there
+    OutOfMemory = 7,          ///< memory ran out
+    TypeMismatch = 13,        ///< a value that is neither a name nor a number where one is meant
+    FileNotFound = 53,        ///< a program that the process runner cannot start
+    DeviceIOError = 57,       ///< the launch list could not be read or written
+    DiskFull = 61,            ///< the launch list could not be written: no room left
+    PermissionDenied = 70,    ///< the launch list may not be read or written
+    PathFileAccessError = 75, ///< a launch list that is no regular text file, a line too long, or the lock
+    MemberNotFound = 438,     ///< only a late-bound call (ExternalApps::invoke): no such member or kind
+    WrongArgumentCount = 450, ///< only a late-bound call: the wrong number of arguments
 };
 
 /// Thrown by a direct call on ExternalApps that fails; the call has changed nothing.

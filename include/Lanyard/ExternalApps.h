@@ -35,18 +35,21 @@ namespace Lanyard {
  * Every member fails by throwing ComponentError and then has changed nothing. A member that
  * stores a value the launch list could not give back the same (a comma, CR, LF or NUL, blanks
  * at either end, a group name beginning with ";", text beyond the list's encoding) fails with
- * InvalidArgument. Members take
- * a group or an application as a "number-or-name" QVariant: a string is a name (even when it
- * holds digits), looked up exactly and case-sensitively; any other value is a zero-based
- * index converted to a 16-bit integer. Booleans stored in the catalogue are -1 (true) or 0.
- * Every member that takes such an argument throws Overflow for a number beyond 16 bits and
- * TypeMismatch for a value that is neither a name nor a number; the members below name only
- * the errors of their own.
+ * InvalidArgument (see \ref launch-list).
  *
- * Deleting the object is its release: the program list window, when it shows this object, is
- * closed, then the changes are
- * saved (see save()); a save that fails there is logged and emitted as saveFailed. All members
- * must be called on the thread that created the object.
+ * Members take a group or an application as a "number-or-name" QVariant: a string (a QVariant
+ * holding QString, QByteArray or QChar) is a name, even when it holds digits ("3"), looked up
+ * exactly and case-sensitively; any other value is a zero-based index, rounded half to even to
+ * a 16-bit integer. Indexes are checked against the table sizes (MaxGroups, MaxApps), not the
+ * counts in use. Every member that takes such an argument throws Overflow for a number beyond
+ * 16 bits and TypeMismatch for a value that is neither a name nor a number (an empty QVariant
+ * too); the members below name only the errors of their own. Booleans stored in the catalogue
+ * are -1 (true) or 0. A setter of one field (setGroupName, setApplicationName, setAppPath,
+ * setCmdLine, setAppProtected) writes only that field.
+ *
+ * Deleting the object is its release (see ~ExternalApps()). All members must be called on the
+ * thread that created the object. The pages \ref placeholders, \ref windows and \ref behaviour
+ * tell what a launch, the windows and a live list do.
  */
 class LANYARD_EXPORT ExternalApps : public QObject
 {
@@ -108,34 +111,48 @@ public:
     /// An empty catalogue of 5 groups of 5 applications, no launch list, English windows.
     /// Needs no application object; icons and windows need one later.
     explicit ExternalApps(QObject *parent = nullptr);
-    /// The release: closes the program list window when it shows this object, then saves the
-    /// changes (see save()).
+    /**
+     * The release: closes the program list window when it shows this object (one showing
+     * another object stays open), then saves the changes (see save()); a save that fails there
+     * is logged and emitted as saveFailed. The window never keeps a deleted object alive.
+     *
+     * An object that outlives its QApplication is fine: an open program list window goes as
+     * the application ends (while widgets still may), and the release later saves the list as
+     * always.
+     */
     ~ExternalApps() override;
 
     /// The number of group slots, 5 at creation.
     qint16 MaxGroups() const;
     /// Sets the number of group slots to @p intCount (1..32767); memory goes only to slots in
-    /// use. Throws IndexOutOfRange below 1 or below the groups in use.
+    /// use, and slots added get their application tables at once. Throws IndexOutOfRange below
+    /// 1 or below the groups in use, changing nothing: no entry is ever dropped by a resize.
     void setMaxGroups(qint16 intCount);
     /// The number of application slots of each group, 5 at creation.
     qint16 MaxApps() const;
     /// Sets the number of application slots of each group to @p intCount (1..32767). Throws
-    /// IndexOutOfRange below 1 or below the applications a group holds.
+    /// IndexOutOfRange below 1 or below the applications a group holds, changing nothing.
     void setMaxApps(qint16 intCount);
 
     /**
-     * The launch list file. Assigning a path stores it made absolute and, when a file is
-     * there, loads it, adding to what is there. A load that fails throws ComponentError
-     * (PermissionDenied; PathFileAccessError for a folder, FIFO, device or socket, a file that
-     * holds NUL bytes or a line longer than 64 KiB; DeviceIOError for a read error); the path
-     * stays stored, and this object does not write that file until it has read it whole.
+     * The launch list file (see \ref launch-list). Assigning a path stores it made absolute,
+     * so that it names the same file after the current folder changed, and, when a file is
+     * there, loads it, adding to what is there. EXTFile reads back the absolute path, with "."
+     * left out and ".." kept (the kernel takes it after links, as for every other program). A
+     * dot file counts as a launch list (on Linux that is where such files live; not loading it
+     * would overwrite it at release).
+     *
+     * A load that fails throws ComponentError (PermissionDenied; PathFileAccessError for a
+     * folder, FIFO, device or socket, a file that holds NUL bytes or a line longer than 64 KiB;
+     * DeviceIOError for a read error); the path stays stored, and this object does not write
+     * that file until it has read it whole.
      *
      * While the thread's event loop runs, the file is followed on disk (through symbolic links
      * and replacements by rename, also when it appears later): when another object or program
      * changes it, the catalogue is read again with this object's unsaved changes kept as a save
      * would merge them, and catalogueChanged is emitted. The object's own saves, a file that
      * cannot be read and a list that is removed change nothing. While the program list window
-     * shows this object, the reload waits until it closes.
+     * shows this object, the reload waits until it closes. See \ref live-list.
      */
     QString EXTFile() const;
     /// Assigns the launch list file (see EXTFile()); an empty @p strFile is ignored. Throws as
@@ -161,13 +178,15 @@ public:
     /// a name the launch list cannot hold.
     void setApplicationName(const QVariant &GroupIndex, qint16 AppIndex, const QString &strAppName);
 
-    /// The program's small icon, shared, or a null icon (no such file, or no QGuiApplication).
+    /// The program's small icon, shared: its desktop entry's icon, else its MIME type's (see
+    /// \ref behaviour); a null icon when the file does not exist or there is no QGuiApplication.
     /// Throws as ApplicationName() does.
     QIcon Icon(const QVariant &GroupIndex, qint16 AppIndex) const;
     /**
      * The program's icon as a URL that a QML Image (or anything reading URLs) shows: a
-     * "data:image/png;base64," URL of its @p size pixels picture, empty when it has none (and
-     * for a size below one pixel).
+     * "data:image/png;base64," URL of its @p size pixels picture (QML cannot show the QIcon of
+     * Icon()), empty when it has none, when there is no QGuiApplication, and for a size below
+     * one pixel.
      * Throws ComponentError as Icon does.
      */
     QString iconUrl(const QVariant &GroupIndex, qint16 AppIndex, int size = 16) const;
@@ -215,12 +234,13 @@ public:
     bool AddApp(const QString &strGroup, const QString &strAppName, const QString &strAppPath, const QString &strCmd,
                 bool blProtected);
     /// Deletes the application (number or name) of the group (number or name), and the group
-    /// with its last application; nothing for a name not found. Throws IndexOutOfRange for a
-    /// number outside the tables.
+    /// with its last application; nothing for a name not found or a slot inside the table but
+    /// not in use. Throws IndexOutOfRange for a number outside the tables.
     void DeleteApp(const QVariant &GroupIndex, const QVariant &AppIndex);
     /**
      * Changes the application @p strOldAppName of @p strOldGroup in place, or moves it to
-     * another group (a move into a full group changes nothing). varNewAppPath and varNewCmd
+     * another group. A move that a full target group refuses leaves the entry where it was,
+     * silently (the lanyard tool and the program list window report it). varNewAppPath and varNewCmd
      * are left as they are when they hold no value (an invalid QVariant). Throws
      * IndexOutOfRange when the entry is not found, InvalidArgument for a text the launch list
      * cannot hold, TypeMismatch for a path or command that is no text.
@@ -249,12 +269,15 @@ public:
      * returned writes @p input to its standard input and gives back its output, its error
      * output and its exit status; its cancel() ends it. With @p inputFrom HostStandardInput
      * the program reads the host's own standard input instead of @p input. Without input the
-     * program reads an empty input (/dev/null). The program runs in a session of its own.
+     * program reads an empty input (/dev/null), never the host's terminal. The program runs in
+     * a session of its own.
      *
      * placeholdersWanted is emitted first, as before every launch. Never throws: a run that did
      * not start is in the state FailedToStart, and emits failedToStart from the event loop
-     * (launchFailed is emitted before this returns). Null only when a placeholdersWanted
-     * handler deleted this object. The run is a child of this object; see ToolRun.
+     * (launchFailed is emitted before this returns, and the missing-program message shown as
+     * showMissingProgram says, as for ExecuteApp; AppFinished is not emitted). Null only when a
+     * placeholdersWanted handler deleted this object. The run is a child of this object; see
+     * ToolRun and \ref output-modes.
      */
     Lanyard::ToolRun *startTool(const QString &group, const QString &app, const QByteArray &input = QByteArray(),
                                 Lanyard::ToolRun::Input inputFrom = Lanyard::ToolRun::Input::Bytes);
@@ -266,12 +289,14 @@ public:
     /// Sets showMissingProgram(). Never throws.
     void setShowMissingProgram(bool show);
 
-    /// Shows the program list window: Modal 1 waits until it is closed, 0 returns at once. With
-    /// an @p OwnerForm it is that window's transient child and opens centred over it; Escape or
-    /// its close box closes it. Throws ComponentError InvalidArgument for another Modal, and when
-    /// the program has no QApplication (a QGuiApplication or QCoreApplication cannot show widgets).
+    /// Shows the program list window (see \ref windows): Modal 1 waits until it is closed, 0
+    /// returns at once. With an @p OwnerForm it is that window's transient child and opens
+    /// centred over it; Escape or its close box closes it. Throws ComponentError
+    /// InvalidArgument for another Modal, and when the program has no QApplication (a
+    /// QGuiApplication or QCoreApplication cannot show widgets): an error (errorOccurred, by
+    /// name), not an abort.
     void ShowForm(qint32 Modal = 0, QWidget *OwnerForm = nullptr);
-    /// Closes the program list window, if it is open. Never throws.
+    /// Closes the program list window, if it is open, whichever object it shows. Never throws.
     void HideForm();
 
     /// The application @p strApp of the group @p strGroup, both names matched exactly, without
@@ -288,9 +313,11 @@ public:
      * on disk (also when there was nothing to write). Nothing is written while nothing has
      * changed since the load or the last save. When another program wrote the file meanwhile,
      * its entries stay: the file is read again and only this object's changed entries go into
-     * it. A file that could not be read when it was assigned is not written until it has been
-     * read whole (see EXTFile()). On failure the
-     * file is left as it was, saveFailed is emitted and false returned.
+     * it (see \ref launch-list); they come into this object's view by the live reload, not by
+     * the save. A file that could not be read when it was assigned is not written until it has
+     * been read whole (see EXTFile()). On failure the file is left as it was, saveFailed is
+     * emitted and false returned, as QSaveFile::commit() answers, so that a host handles the
+     * saves it asks for and the one at the release in one slot.
      */
     bool save();
 
@@ -338,8 +365,15 @@ Q_SIGNALS:
      * (ExecuteApp, a ToolsMenu pick), every preview (launchCommand) and whenever the
      * placeholder picker opens. A host connects it (directly, on this object's thread) to a
      * handler that calls AddPlaceHolder with its current data, so values registered once at
-     * start-up never go stale; a QML host writes onPlaceholdersWanted. A launch the handler
-     * itself starts does not emit it again. The handler must not delete this object.
+     * start-up never go stale and nothing is registered by hand before ShowForm; a QML host
+     * writes onPlaceholdersWanted.
+     *
+     * It is emitted before the entry is looked up, also for an entry that is not there, so a
+     * handler that changes the catalogue cannot pull an entry from under the launch. It is
+     * emitted once per use: a launch or preview the handler itself makes does not emit it
+     * again, and values registered in it stay registered afterwards (PlaceholderCount counts
+     * them). Each opening of the placeholder picker asks anew. The handler must not delete
+     * this object.
      */
     void placeholdersWanted();
     /// Language was assigned.

@@ -25,35 +25,44 @@ class ExternalApps;
  *
  * The entries go first in the menu, before any action the host adds itself (a separator and a
  * "Configure tools..." entry, say); rebuild() brings only them up to date. The menu follows the
- * catalogue by itself: it rebuilds on ExternalApps::catalogueChanged, so changes made in the
- * program list window, by the host or (reloaded) by another program show at once. Protected
- * entries are hidden unless showProtected is set.
+ * catalogue by itself: it rebuilds at once on every ExternalApps::catalogueChanged (no delay,
+ * so it is current as soon as a member returns), so changes made in the program list window,
+ * by the host or (reloaded) by another program show at once. Protected entries are hidden
+ * unless showProtected is set.
  *
  * Either object may be deleted first (both children of one main window, say, in any order of
- * creation). When the ExternalApps object goes first, its entries leave the menu, the host's
- * actions stay, and this object is harmless: rebuild(), the setters and a pick do nothing.
+ * creation). When the ExternalApps object goes first, all of its entries leave the menu, the
+ * "No tools configured" line included, the host's actions stay, and the menu stays empty: this
+ * object is harmless, externalApps() is null, and rebuild(), the setters and a pick do nothing.
  *
  * An entry keeps its QAction across rebuilds for as long as it exists, renamed or moved to
- * another group by ExternalApps::EditApp (in the program list window or by the host) included,
- * so what a host sets on it (a shortcut, say) stays. Its objectName is stable:
- * "lanyard-tool/" + group + "/" + name (a "/" or "%" in a name written %2F or %25); the
- * submenus are "lanyard-group/" + group.
+ * another group by ExternalApps::EditApp (in the program list window or by the host) included
+ * (the action takes the new text and object name), so what a host sets on it (a shortcut, say)
+ * stays. Renaming through ExternalApps::setGroupName or ExternalApps::setApplicationName is an
+ * entry gone and a new one. Its objectName is stable: "lanyard-tool/" + group + "/" + name (a
+ * "/" or "%" in a name written %2F or %25); the submenus are "lanyard-group/" + group.
  *
  * An entry may also talk back. Its output mode says where the program's output goes, and it
  * may take the host's selection on its standard input; such an entry runs through
  * ExternalApps::startTool instead of ExecuteApp. The host hands over its document with
  * setDocumentHooks and keeps the modes with saveModes and loadModes; a mode follows its entry
- * across renames and moves, as the action does. What a run delivers:
+ * across renames and moves, as the action does (see \ref output-modes). The mode is taken when
+ * the entry is picked. What a run delivers:
  * - OutputMode::Pane: standard output and standard error together, in the order they came,
  *   whatever the exit status (a checker's findings come with a failing status);
  * - the other modes: standard output alone, and only when the program exits with status 0;
- *   otherwise nothing changes and runFailed says why (its standard error).
+ *   after a failing status, or when it did not start, nothing changes and runFailed says why.
  *
  * Into the text (InsertAtCursor, ReplaceSelection) and onto the clipboard, one line break at
- * the end of the output is dropped unless the text the program read ended with one. Clipboard
- * output goes to the application's clipboard; the other modes go to the host's hook. Picking an
- * entry whose run is still going cancels that run (it delivers nothing) and starts it afresh;
- * deleting the menu cancels the runs it started.
+ * the end of the output is dropped unless the text the program read ended with one, so `sort`
+ * on two selected lines replaces just those; a new document keeps it. Clipboard output goes to
+ * the application's clipboard; the other modes go to the host's hook. Output is text decoded as
+ * UTF-8 and the input is sent as UTF-8; a run's output is kept in memory until it ends.
+ *
+ * A run is cancelled, with everything it started, when the menu or its ExternalApps object is
+ * deleted, and when the user picks the same entry again while it runs: the new run replaces it
+ * and the first delivers nothing (a cancelled run emits neither runFailed nor runFinished).
+ * Runs of different entries go on side by side.
  */
 class LANYARD_EXPORT ToolsMenu : public QObject
 {
@@ -114,9 +123,12 @@ public:
     void setSelectionAsInput(const QString &group, const QString &app, bool input);
 
     /// Writes the modes of the catalogue's entries into the current group of @p settings, one
-    /// key per entry ("GROUP/NAME" as in the object names, a backslash written %5C and an empty
-    /// name %00), whose value lists the output mode's name and "SelectionInput" when set. The
-    /// group is the menu's: the keys of entries with no mode set, or gone, are removed.
+    /// key per entry that has a mode or input ("GROUP/NAME" as in the object names, a backslash
+    /// written %5C and an empty name %00), whose value lists the output mode's name and
+    /// "SelectionInput" when set: `Text/Sort=ReplaceSelection, SelectionInput`. The group is the
+    /// menu's (so give it a group of its own): every other key in it is removed, those of
+    /// entries with no mode set, or gone, included. Modes of entries that are not in the
+    /// catalogue are kept in memory but not saved.
     void saveModes(QSettings &settings) const;
     /// Takes the modes from the current group of @p settings, as saveModes wrote them, in place
     /// of those set before; keys and words it does not know are left out.
@@ -133,11 +145,12 @@ Q_SIGNALS:
     /// Emitted when an entry is picked, right before it starts (ExecuteApp or startTool, which
     /// then emit ExternalApps::placeholdersWanted, the place for the host's current data).
     void aboutToLaunch(const QString &group, const QString &app);
-    /// ExecuteApp's result for an entry the user picked that has no output mode and no input.
+    /// ExecuteApp's result for an entry the user picked that has no output mode and no input
+    /// (only for those: the others start a run).
     void launched(const QString &group, const QString &app, bool ok);
     /// A run of the entry did not start, or ended with a failing status in a mode other than
     /// Pane: @p reason is ToolRun::failure, or what the program wrote on standard error (else
-    /// its exit status). Nothing was delivered.
+    /// "exited with status N"). Nothing was delivered.
     void runFailed(const QString &group, const QString &app, const QString &reason);
     /// A run of the entry that started has ended by itself with @p exitCode (as
     /// ToolRun::exitCode), after its output was delivered or runFailed was emitted. A run that
