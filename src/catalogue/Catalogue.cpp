@@ -283,6 +283,19 @@ QSet<quint64> Catalogue::removedOrigins() const
     return removed;
 }
 
+QSet<quint64> Catalogue::knownOrigins() const
+{
+    QSet<quint64> known = m_deleted;
+    for (auto it = m_absorbed.cbegin(); it != m_absorbed.cend(); ++it) {
+        known.insert(it.key());
+        for (const quint64 line : *it)
+            known.insert(line);
+    }
+    forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &) { known.insert(entry.origin); });
+    known.remove(0);
+    return known;
+}
+
 void Catalogue::markSaved(const std::function<quint64(const LaunchListEntry &)> &identity)
 {
     QHash<quint64, QList<quint64>> absorbed;

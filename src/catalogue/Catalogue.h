@@ -112,6 +112,9 @@ public:
     /// The lines of the launch list that a save must not keep: those of deleted entries and
     /// those that changed entries replace.
     QSet<quint64> removedOrigins() const;
+    /// Every line of the launch list this catalogue stands for, kept or removed: a line of the
+    /// file that is none of these is another writer's.
+    QSet<quint64> knownOrigins() const;
 
     /// Calls @p write(entry, record) for every entry the launch list gets, in order. Two groups
     /// of one name are both written with the first one's count.
@@ -135,11 +138,13 @@ public:
     /// a change any more.
     void markSaved(const std::function<quint64(const LaunchListEntry &)> &identity);
 
+    /// Whether (group, app) is an entry: a slot within both counts.
+    bool isInUse(qint16 group, qint16 app) const;
+
 private:
     enum class Placing { Loaded, Reloaded, Changed };
     bool place(const LaunchListEntry &entry, const QIcon &icon, Placing how);
     void checkGroup(qint16 group) const;
-    bool isInUse(qint16 group, qint16 app) const;
     /// Marks the entry in the slot (group, app) as changed, when the slot is in use.
     void recordChange(qint16 group, qint16 app);
     /// Notes that the lines of @p record go with it.
