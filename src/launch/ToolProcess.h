@@ -16,9 +16,9 @@ namespace Lanyard {
  * A program started with pipes on its standard streams, driven by the event loop of the
  * thread that starts it: the input is written as the program takes it while its output and
  * error output are read, each in pieces of at most ReadSize bytes, one piece per stream for
- * each time the loop finds it readable. Nothing is read ahead of the loop, so memory stays
- * bounded however much the program writes: the pipe holds it back. A piece that a receiver
- * keeps holds only its bytes; one that no receiver keeps is read into again.
+ * each time the loop finds it writable or readable, so that the host's loop keeps turning. Nothing is read ahead of the
+ * loop, so memory stays bounded however much the program writes: the pipe holds it back. A piece that a receiver keeps
+ * holds only its bytes; one that no receiver keeps is read into again.
  *
  * The program runs in a new session (and so leads its own process group, and reading a
  * terminal given as its input never stops it) in the command's folder. It has ended once it

@@ -297,7 +297,12 @@ void ToolProcess::Private::watch()
 
 void ToolProcess::Private::writeInput()
 {
+    // At most a piece's worth each time the loop finds the pipe writable, as output is read: a
+    // program that takes input as fast as it comes must not hold the host's loop up.
+    const qsizetype turnEnd = written + ReadSize;
     while (written < pendingInput.size()) {
+        if (written >= turnEnd)
+            return;
         const ssize_t count = writeWithoutSigpipe(input.fd.get(), pendingInput.constData() + written,
                                                   size_t(pendingInput.size() - written));
         if (count == -1) {
@@ -373,6 +378,11 @@ void ToolProcess::Private::endIfDone()
     running = false;
     LivePipes::instance().remove(this);
     child->reap();
+    // An ended program holds nothing of the system's: a host may keep its runs for as long as
+    // it likes. (The watch may be what called: it goes once control is back in the loop.)
+    if (endWatch)
+        endWatch.release()->deleteLater();
+    child.reset();
     Q_EMIT q->ended(exitCode);
 }
 
