@@ -4,6 +4,7 @@
 #include "DesktopEntryIndex.h"
 #include "IconTheme.h"
 #include "util/FileListing.h"
+#include "util/FileOps.h"
 #include "util/FileVersion.h"
 
 #include <QElapsedTimer>
@@ -160,7 +161,8 @@ QIcon GetFileIcon(const QString &path, qint32 size)
     // Icons hold pixmaps, which only a QGuiApplication can make.
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return QIcon();
-    return cache().lookup(path);
+    // A program found on PATH (sort, tr) has the icon of the file that starts it.
+    return cache().lookup(FileOps::ProgramFile(path).value_or(path));
 }
 
 QIcon IconToPicture(const QIcon &icon) { return icon; }

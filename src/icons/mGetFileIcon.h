@@ -27,7 +27,8 @@ namespace Lanyard::mGetFileIcon {
 
 /// The icon of the program at @p path: @p size 2 asks for the large icon (32 pixels), any
 /// other value for the small one (16 pixels); both come as the same QIcon, which renders
-/// either size. A null icon when the path names no existing regular file.
+/// either size. A path without a folder that names no file in the current folder is looked up
+/// in PATH, as a launch does. A null icon when no existing regular file is found.
 QIcon GetFileIcon(const QString &path, qint32 size);
 
 /// The picture for an icon: the icon itself, or a null icon for a null one.

@@ -117,19 +117,6 @@ private:
     qsizetype m_argumentsStart; // the arguments are m_text[m_argumentsStart, end)
 };
 
-/// The file that starts the program stored as @p path: the path itself when it names a normal
-/// file; a path without a folder that names none in the current folder is looked up in PATH, as
-/// desktop launchers look a program up. Nothing when neither finds one.
-std::optional<QString> programFile(const QString &path)
-{
-    if (FileOps::FileExists(path))
-        return path;
-    if (!FileOps::FolderOfPath(path).isEmpty())
-        return std::nullopt;
-    const QString onPath = FileListing::findOnPath(path);
-    return onPath.isEmpty() ? std::nullopt : std::optional(onPath);
-}
-
 Result<LaunchCommand> commandFor(const QString &path, const QString &cmdLine, const PlaceholderTable &placeholders,
                                  const QString &startFile)
 {
@@ -161,7 +148,7 @@ Result<void> Launcher::execute(const QString &path, const QString &cmdLine, cons
 Result<LaunchCommand> Launcher::prepare(const QString &path, const QString &cmdLine,
                                         const PlaceholderTable &placeholders, const MissingProgram &missingProgram)
 {
-    const std::optional<QString> startFile = programFile(path);
+    const std::optional<QString> startFile = FileOps::ProgramFile(path);
     if (!startFile) {
         if (missingProgram)
             missingProgram(path);
@@ -194,7 +181,7 @@ ComponentError Launcher::spawnFailure(const SpawnResult &spawn)
 Result<LaunchCommand> Launcher::preview(const QString &path, const QString &cmdLine,
                                         const PlaceholderTable &placeholders)
 {
-    return commandFor(path, cmdLine, placeholders, programFile(path).value_or(path));
+    return commandFor(path, cmdLine, placeholders, FileOps::ProgramFile(path).value_or(path));
 }
 
 } // namespace Lanyard

@@ -37,4 +37,14 @@ bool FileExists(const QString &path)
     return !FileListing::firstNormalFile(unquoted).isEmpty();
 }
 
+std::optional<QString> ProgramFile(const QString &path)
+{
+    if (FileExists(path))
+        return path;
+    if (!FolderOfPath(path).isEmpty())
+        return std::nullopt;
+    const QString onPath = FileListing::findOnPath(path);
+    return onPath.isEmpty() ? std::nullopt : std::optional(onPath);
+}
+
 } // namespace Lanyard::FileOps
