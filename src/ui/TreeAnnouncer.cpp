@@ -37,6 +37,7 @@ TreeAnnouncer::TreeAnnouncer(QTreeWidget *tree)
     , m_tree(tree)
 {
     tree->installEventFilter(this);
+    tree->window()->installEventFilter(this);
     connect(tree, &QTreeWidget::itemExpanded, this, &TreeAnnouncer::announceOpenOrClosed);
     connect(tree, &QTreeWidget::itemCollapsed, this, &TreeAnnouncer::announceOpenOrClosed);
 }
@@ -62,7 +63,11 @@ bool TreeAnnouncer::eventFilter(QObject *watched, QEvent *event)
 {
     // The widget's own focus event names only the tree; the row follows it, once the focus
     // has settled there.
-    if (watched == m_tree && event->type() == QEvent::FocusIn)
+    // A tree that has the focus as its window opens is told again once the window is active:
+    // readers drop what a window says before it is.
+    const bool focusIn = watched == m_tree && event->type() == QEvent::FocusIn;
+    const bool activated = watched == m_tree->window() && event->type() == QEvent::WindowActivate;
+    if (focusIn || activated)
         QMetaObject::invokeMethod(this, &TreeAnnouncer::announceCurrent, Qt::QueuedConnection);
     return QObject::eventFilter(watched, event);
 }

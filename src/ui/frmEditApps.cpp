@@ -41,20 +41,26 @@ const QString groupTag = u"ROOT"_s;
 class EntryNode : public QTreeWidgetItem
 {
 public:
-    EntryNode(const QString &name, const QIcon &icon)
+    /// A program's row gives screen readers its program path as description, so that it
+    /// sounds unlike a group's (which says whether it is open).
+    EntryNode(const QString &name, const QIcon &icon, const QString &program = QString())
         : QTreeWidgetItem(QStringList{name})
         , m_icon(icon)
+        , m_program(program)
     {
     }
     QVariant data(int column, int role) const override
     {
         if (column == 0 && role == Qt::DecorationRole)
             return m_icon;
+        if (column == 0 && role == Qt::AccessibleDescriptionRole && !m_program.isEmpty())
+            return m_program;
         return QTreeWidgetItem::data(column, role);
     }
 
 private:
     QIcon m_icon;
+    QString m_program;
 };
 
 bool isGroupNode(const QTreeWidgetItem *node) { return node->data(0, frmEditApps::TagRole).toString() == groupTag; }
@@ -161,8 +167,10 @@ struct frmEditApps::Private
     }
 };
 
+// A dialog-type window: only for those does Qt's X11 backend publish the owner as the transient
+// parent (WM_TRANSIENT_FOR), which keeps a window manager from putting it behind the owner.
 frmEditApps::frmEditApps(QWidget *owner)
-    : QWidget(owner, Qt::Window)
+    : QWidget(owner, Qt::Dialog)
     , d(std::make_unique<Private>())
 {
     setObjectName(u"frmEditApps"_s);
@@ -236,7 +244,8 @@ void frmEditApps::detach()
     // A message box still open belongs to the window that is going away.
     for (QMessageBox *box : findChildren<QMessageBox *>(Qt::FindDirectChildrenOnly))
         box->reject();
-    d->apps = nullptr;
+    if (LaunchEntries *served = std::exchange(d->apps, nullptr))
+        served->windowClosed();
     hide();
     Q_EMIT unloaded();
 }
@@ -281,7 +290,8 @@ LaunchEntries *frmEditApps::LaunchAppClass() const { return d->apps; }
 
 void frmEditApps::setLaunchAppClass(LaunchEntries *apps)
 {
-    d->apps = apps;
+    if (LaunchEntries *served = std::exchange(d->apps, apps); served && served != apps)
+        served->windowClosed();
     FillTree();
 }
 
@@ -309,14 +319,17 @@ void frmEditApps::FillTree()
             appNodes.reserve(group.apps.size());
             for (const LaunchEntries::App &app : group.apps) {
                 const int image = images.add(app.icon.isNull() ? d->appImage : app.icon);
-                appNodes.append(new EntryNode(app.name, images.icon(image)));
+                appNodes.append(new EntryNode(app.name, images.icon(image), app.path));
             }
             groupNode->addChildren(appNodes);
             groupNodes.append(groupNode);
         }
     }
     tree->addTopLevelItems(groupNodes);
-    tree->expandAll();
+    // Only the groups open: expandAll() would mark the programs' rows open too, which screen
+    // readers then say ("expanded") and which makes the first Left on such a row do nothing.
+    for (QTreeWidgetItem *groupNode : std::as_const(groupNodes))
+        groupNode->setExpanded(true);
 
     if (!groupNodes.isEmpty()) // a group is shown only with an entry
         d->announcer->setCurrent(groupNodes.constFirst()->child(0));
@@ -326,13 +339,20 @@ void frmEditApps::FillTree()
 
 void frmEditApps::fitToContents()
 {
-    // Every name whole and every row shown, up to half the screen's width and two thirds of
-    // its height; the layout puts the buttons' column and the margins around that.
+    // Every name whole and every row shown, up to the screen's width and two thirds of its
+    // height; the layout puts the buttons' column and the margins around that, so the tree
+    // gives back what they take beyond the screen.
     QTreeWidget *tree = d->tvGroup;
+    const int room = ScreenFit::availableSize(this).width();
     QSize most = ScreenFit::share(this, 2, 3);
-    most.setWidth(ScreenFit::share(this, 1, 2).width());
+    most.setWidth(room);
     const QSize least = tree->minimumSize();
-    tree->setMinimumSize(ColumnFit::wholeSize(tree, most).expandedTo(least));
+    QSize whole = ColumnFit::wholeSize(tree, most).expandedTo(least);
+    tree->setMinimumSize(whole);
+    if (const int beyond = minimumSizeHint().width() - room; beyond > 0) {
+        most.setWidth(std::max(least.width(), whole.width() - beyond));
+        tree->setMinimumSize(ColumnFit::wholeSize(tree, most).expandedTo(least));
+    }
     const QSize window = minimumSizeHint();
     tree->setMinimumSize(least);
     ScreenFit::resizeWithin(this, window);

@@ -164,6 +164,9 @@ void frmNewApp::Private::createControls(QWidget *window)
         label->setBuddy(input);
         editOf(input)->setValidator(storable);
     }
+    // The text field inside the group box is what has the focus once the user types or picks:
+    // it is named too, or a screen reader's "where am I" says only "editable combo box".
+    cboGroup->lineEdit()->setAccessibleName(QString(lblProgGroup->text()).remove(u'&'));
 
     const QList<QWidget *> tabOrder{cboGroup,   txtAppName,       cbProtected, txtApp,   cmdBrowse,
                                     txtCmdLine, cmdInsertKeyword, cmdOK,       cmdCancel};

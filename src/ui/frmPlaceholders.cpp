@@ -6,6 +6,7 @@
 #include "ElidedItemToolTip.h"
 #include "KeyRules.h"
 #include "ScreenFit.h"
+#include "TreeAnnouncer.h"
 #include "Twips.h"
 
 #include "LaunchEntries.h"
@@ -71,6 +72,7 @@ frmPlaceholders::frmPlaceholders(QWidget *owner, const ImageList &images)
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->header()->setSectionsMovable(false);
+    new TreeAnnouncer(m_list);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(Twips::margins(this, 120, 120, 120, 120));
