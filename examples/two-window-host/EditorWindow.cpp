@@ -2,6 +2,7 @@
 #include "EditorWindow.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 
@@ -11,7 +12,7 @@ EditorWindow::EditorWindow(const QString &listFile)
     m_text = new QPlainTextEdit(this);
     setCentralWidget(m_text);
     m_fileName = QStringLiteral("/etc/hostname"); // as if the user had opened it
-    m_text->setPlainText(QStringLiteral("Pick an entry of the Tools menu."));
+    reload();
 
     QMenu *file = menuBar()->addMenu(tr("&File"));
     QAction *newWindow = file->addAction(tr("&New Window"), this, [listFile] { (new EditorWindow(listFile))->show(); });
@@ -22,4 +23,15 @@ EditorWindow::EditorWindow(const QString &listFile)
     addTools(listFile);
 }
 
-QString EditorWindow::selectedText() const { return m_text->textCursor().selectedText(); }
+void EditorWindow::save()
+{
+    QFile file(m_fileName);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(m_text->toPlainText().toUtf8());
+}
+
+void EditorWindow::reload()
+{
+    QFile file(m_fileName);
+    m_text->setPlainText(file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString());
+}

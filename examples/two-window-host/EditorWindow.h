@@ -15,7 +15,13 @@ public:
     explicit EditorWindow(const QString &listFile);
 
     QString fileName() const { return m_fileName; }
-    QString selectedText() const;
+    QPlainTextEdit *editor() const { return m_text; }
+
+public Q_SLOTS:
+    /// Writes the text to the file (a tool asks for it before it starts).
+    void save();
+    /// Reads the file again (a tool changed it).
+    void reload();
 
 private:
     /// What Lanyard adds: the Tools menu and its configuration (Tools.cpp).

@@ -7,6 +7,7 @@
 #include <Lanyard/Language.h>
 #include <Lanyard/LaunchCommand.h>
 #include <Lanyard/Result.h>
+#include <Lanyard/ToolBehaviour.h>
 #include <Lanyard/ToolRun.h>
 
 #include <QIcon>
@@ -100,11 +101,16 @@ public:
     Q_PRIVATE_SLOT(d, QVariant startTool(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant startTool(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant startTool(const QVariant &, const QVariant &, const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant startTool(const QVariant &, const QVariant &, const QVariant &, const QVariant &,
+                                         const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant launchTool(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, void ShowForm())
     Q_PRIVATE_SLOT(d, void ShowForm(const QVariant &))
     Q_PRIVATE_SLOT(d, void ShowForm(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, void HideForm())
     Q_PRIVATE_SLOT(d, QVariant launchCommand(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_GET QVariant toolBehaviour(const QVariant &, const QVariant &))
+    Q_PRIVATE_SLOT(d, LANYARD_LET void setToolBehaviour(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant save())
 
 public:
@@ -281,6 +287,15 @@ public:
      */
     Lanyard::ToolRun *startTool(const QString &group, const QString &app, const QByteArray &input = QByteArray(),
                                 Lanyard::ToolRun::Input inputFrom = Lanyard::ToolRun::Input::Bytes);
+    /// Runs the application as startTool() above does, with this launch's own placeholder
+    /// values and folder (see LaunchOptions). By name: a map {"values": {label: value},
+    /// "folder": text} as the fifth argument.
+    Lanyard::ToolRun *startTool(const QString &group, const QString &app, const QByteArray &input,
+                                Lanyard::ToolRun::Input inputFrom, const Lanyard::LaunchOptions &options);
+    /// Starts the application as ExecuteApp does, with this launch's own placeholder values and
+    /// folder (see LaunchOptions); ExecuteApp is this with none. By name: the options as a map
+    /// {"values": {label: value}, "folder": text}.
+    bool launchTool(const QString &group, const QString &app, const Lanyard::LaunchOptions &options);
 
     /// Whether ExecuteApp shows the message of a missing program itself: a message box, or a
     /// line on standard error without a QApplication. True at creation; a host that reports
@@ -298,6 +313,29 @@ public:
     void ShowForm(qint32 Modal = 0, QWidget *OwnerForm = nullptr);
     /// Closes the program list window, if it is open, whichever object it shows. Never throws.
     void HideForm();
+    /**
+     * Shows the tool behaviour window for this catalogue's tools, modally over @p OwnerForm
+     * (none: the application), the tool @p group / @p app chosen in it when given: how each
+     * tool behaves in a Tools menu (see toolBehaviour()). A shortcut that an action of
+     * @p OwnerForm's window already has is refused. True when the user chose OK and the
+     * behaviours were stored (saved with the list, see save()); false also without a
+     * QApplication. Never throws.
+     */
+    bool ShowBehaviourForm(QWidget *OwnerForm = nullptr, const QString &group = QString(),
+                           const QString &app = QString());
+
+    /**
+     * How the tool @p app of @p group behaves in a Tools menu (ToolsMenu): the default for a
+     * tool that has none. Behaviours are kept in a file beside the launch list (see
+     * \ref behaviour-file): read with it, saved with it by save() and the release, followed on
+     * disk, and merged with what other programs saved. A behaviour follows its tool when the
+     * tool is renamed or moved (by any window, the host or `lanyard`) and goes when it is
+     * deleted; one of a tool the list does not hold stays until this object saves the list
+     * without it. By name: a map of the fields ({"output": "Pane", "fileTypes": ["*.txt"]}).
+     */
+    ToolBehaviour toolBehaviour(const QString &group, const QString &app) const;
+    /// Sets how the tool behaves (see toolBehaviour()); saved with the list. Never throws.
+    void setToolBehaviour(const QString &group, const QString &app, const ToolBehaviour &behaviour);
 
     /// The application @p strApp of the group @p strGroup, both names matched exactly, without
     /// throwing: IndexOutOfRange in the result when either is not there.
@@ -360,6 +398,8 @@ Q_SIGNALS:
     void catalogueChanged();
     /// A placeholder was added or changed.
     void placeholdersChanged();
+    /// A tool behaviour was set, renamed with its tool, or read again from its file.
+    void toolBehaviourChanged();
     /**
      * The placeholder values are about to be used: emitted right before every launch
      * (ExecuteApp, a ToolsMenu pick), every preview (launchCommand) and whenever the
@@ -378,6 +418,13 @@ Q_SIGNALS:
     void placeholdersWanted();
     /// Language was assigned.
     void languageChanged();
+    /**
+     * The program list window that showed this object closed (or went on to another object):
+     * what the user confirmed there is in the catalogue, not yet on disk. A host that wants
+     * every window and program to see it at once calls save() here (a ToolsMenu does that by
+     * itself); the release saves it in any case.
+     */
+    void formClosed();
 
 private:
     void SaveLaunchList();

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 namespace Lanyard {
 
 /// What launching an entry starts: the program taken whole, its arguments as separate words,
@@ -16,6 +18,16 @@ struct LaunchCommand
 
     /// Equal when every field is.
     friend bool operator==(const LaunchCommand &, const LaunchCommand &) = default;
+};
+
+/// What one launch of an entry adds to it: values for placeholders that this launch alone
+/// uses (answers the user gave at launch, say), which come after the registered ones and win
+/// over one of the same label, and the folder it starts in, its placeholders replaced (empty:
+/// the program's folder; a relative folder is taken from the host's current one).
+struct LaunchOptions
+{
+    QList<std::pair<QString, QString>> values; ///< label, value
+    QString folder;                            ///< where the program starts
 };
 
 } // namespace Lanyard

@@ -156,7 +156,7 @@ bool LaunchList::hasChangesToSave(const Catalogue &catalogue) const
     return !m_path.isEmpty() && catalogue.hasChanges();
 }
 
-void LaunchList::save(Catalogue &catalogue)
+void LaunchList::save(Catalogue &catalogue, const std::function<void(const LaunchListEntry &)> &written)
 {
     if (!hasChangesToSave(catalogue))
         return;
@@ -167,14 +167,18 @@ void LaunchList::save(Catalogue &catalogue)
     waitForLock(lock, m_path);
     lock.taken().value();
     const std::optional<FileVersion> now = FileVersion::of(m_path);
-    LaunchListFile::Version written{};
+    LaunchListFile::Version saved{};
+    const auto tell = [&](const LaunchListFile::Source &entries) {
+        if (written)
+            entries(written);
+    };
     if (now && (!m_holdsAll || now != m_version)) {
         std::vector<LaunchListEntry> file;
         const LaunchListFile::Version read = LaunchListFile::load(
             m_path, [&](const LaunchListEntry &entry) { file.push_back(entry); });
         const std::vector<LaunchListEntry> merged = ListMerge::merge(file, catalogue);
         file.clear();
-        written = LaunchListFile::save(
+        saved = LaunchListFile::save(
             m_path,
             [&merged](const LaunchListFile::Sink &sink) {
                 for (const LaunchListEntry &entry : merged)
@@ -182,15 +186,19 @@ void LaunchList::save(Catalogue &catalogue)
             },
             read.encoding);
         m_holdsAll = false;
+        tell([&merged](const LaunchListFile::Sink &sink) {
+            for (const LaunchListEntry &entry : merged)
+                sink(entry);
+        });
     } else {
-        written = LaunchListFile::save(m_path, entriesOf(catalogue), m_encoding);
+        saved = LaunchListFile::save(m_path, entriesOf(catalogue), m_encoding);
         m_holdsAll = true;
+        tell(entriesOf(catalogue));
     }
-    m_encoding = written.encoding;
+    m_encoding = saved.encoding;
     // After a merge the file holds lines the catalogue has not: the next reload reads them.
-    m_version = m_holdsAll ? std::optional(written.file) : std::nullopt;
-    catalogue.markSaved(
-        [&](const LaunchListEntry &entry) { return LaunchListFile::identity(entry, written.encoding); });
+    m_version = m_holdsAll ? std::optional(saved.file) : std::nullopt;
+    catalogue.markSaved([&](const LaunchListEntry &entry) { return LaunchListFile::identity(entry, saved.encoding); });
 }
 
 } // namespace Lanyard

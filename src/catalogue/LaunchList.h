@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <optional>
 
 namespace Lanyard {
@@ -63,7 +65,8 @@ public:
     /// Writes @p catalogue's changes, as described above, and forgets them; after a merge the
     /// next reload() reads the file, which holds more than the catalogue. Throws
     /// ComponentError when the file was not written (it is then left as it was).
-    void save(Catalogue &catalogue);
+    /// @p written, when given, sees each entry the file then holds.
+    void save(Catalogue &catalogue, const std::function<void(const LaunchListEntry &)> &written = {});
 
 private:
     QString m_path;

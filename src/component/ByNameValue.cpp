@@ -5,6 +5,7 @@
 #include "util/VariantOps.h"
 
 #include <QMetaEnum>
+#include <QMetaProperty>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
@@ -105,6 +106,59 @@ QWidget *argument(const QVariant &value)
     return widget;
 }
 
+/// A tool behaviour from a map of its fields by name ({"output": "Pane", "fileTypes": [...]});
+/// fields left out keep their defaults, enumerators go by name or number.
+template<>
+ToolBehaviour argument(const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<ToolBehaviour>())
+        return value.value<ToolBehaviour>();
+    if (value.isValid() && !value.canConvert<QVariantMap>())
+        raiseError(ErrorCode::TypeMismatch);
+    const QVariantMap fields = value.toMap();
+    const QMetaObject &meta = ToolBehaviour::staticMetaObject;
+    ToolBehaviour behaviour;
+    for (auto field = fields.cbegin(); field != fields.cend(); ++field) {
+        const QMetaProperty property = meta.property(meta.indexOfProperty(field.key().toUtf8().constData()));
+        if (!property.isValid())
+            raiseError(ErrorCode::InvalidArgument, u"a tool behaviour has no field \""_s + field.key() + u'"');
+        QVariant given = *field;
+        if (property.isEnumType()) {
+            const QMetaEnum values = property.enumerator();
+            bool known = !VariantOps::holdsName(given);
+            int number = known ? VariantOps::toInt32(given)
+                               : values.keyToValue(VariantOps::toText(given).toUtf8().constData(), &known);
+            if (!known || !values.valueToKey(number))
+                raiseError(ErrorCode::InvalidArgument,
+                           u"no "_s + field.key() + u" is \""_s + VariantOps::toText(given) + u'"');
+            given = QVariant(property.metaType(), &number);
+        } else if (property.metaType().id() == QMetaType::Bool) {
+            given = argument<bool>(given);
+        } else if (property.metaType().id() == QMetaType::QString) {
+            given = argument<QString>(given);
+        } else if (!given.convert(property.metaType())) {
+            raiseError(ErrorCode::TypeMismatch, u"the tool behaviour's "_s + field.key() + u" is of another type"_s);
+        }
+        property.writeOnGadget(&behaviour, given);
+    }
+    return behaviour;
+}
+
+/// A launch's options from a map: "values", a map of labels to values, and "folder".
+template<>
+LaunchOptions argument(const QVariant &value)
+{
+    if (value.isValid() && !value.canConvert<QVariantMap>())
+        raiseError(ErrorCode::TypeMismatch);
+    const QVariantMap fields = value.toMap();
+    LaunchOptions options;
+    const QVariantMap values = fields.value(u"values"_s).toMap();
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        options.values.append({it.key(), argument<QString>(*it)});
+    options.folder = argument<QString>(fields.value(u"folder"_s));
+    return options;
+}
+
 QVariant converted(const QVariant &value, QMetaType type)
 {
     switch (type.id()) {
@@ -132,6 +186,21 @@ QVariant result(const QString &value) { return QVariant(value); }
 QVariant result(const QIcon &value) { return QVariant::fromValue(value); }
 
 QVariant result(ToolRun *value) { return QVariant::fromValue(value); }
+
+QVariant result(const ToolBehaviour &value)
+{
+    QVariantMap fields;
+    const QMetaObject &meta = ToolBehaviour::staticMetaObject;
+    for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+        const QMetaProperty property = meta.property(i);
+        const QVariant field = property.readOnGadget(&value);
+        fields.insert(QString::fromLatin1(property.name()),
+                      property.isEnumType() ? QVariant(QString::fromLatin1(
+                          property.enumerator().valueToKey(*static_cast<const int *>(field.constData()))))
+                                            : field);
+    }
+    return fields;
+}
 
 QVariant result(const Result<LaunchCommand> &value)
 {

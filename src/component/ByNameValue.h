@@ -4,6 +4,7 @@
 #include <Lanyard/Language.h>
 #include <Lanyard/LaunchCommand.h>
 #include <Lanyard/Result.h>
+#include <Lanyard/ToolBehaviour.h>
 #include <Lanyard/ToolRun.h>
 
 #include <QIcon>
@@ -41,6 +42,10 @@ template<>
 ToolRun::Input argument(const QVariant &value);
 template<>
 QWidget *argument(const QVariant &value);
+template<>
+ToolBehaviour argument(const QVariant &value);
+template<>
+LaunchOptions argument(const QVariant &value);
 
 /// @p value as a value of @p type, by the rules of argument<T>: for the writable properties
 /// that invoke() assigns (int, QString, bool, Language). A property of another type needs a
@@ -52,6 +57,8 @@ QVariant result(bool value);
 QVariant result(const QString &value);
 QVariant result(const QIcon &value);
 QVariant result(ToolRun *value);
+/// The behaviour as a map of its fields by name, enumerators by their names.
+QVariant result(const ToolBehaviour &value);
 /// The command as a map of "program", "arguments" and "folder"; throws the held error.
 QVariant result(const Result<LaunchCommand> &value);
 

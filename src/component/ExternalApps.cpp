@@ -8,11 +8,13 @@
 #include "ui/Captions.h"
 #include "ui/RenameNotice.h"
 #include "ui/frmEditApps.h"
+#include "ui/frmToolBehaviour.h"
 #include "util/FileListing.h"
 #include "util/Logging.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QScopeGuard>
 
@@ -55,12 +57,14 @@ ExternalApps::ExternalApps(QObject *parent)
     : QObject(parent)
     , d(std::make_unique<Private>(this))
 {
+    connect(&d->behaviours, &ToolBehaviours::changed, this, &ExternalApps::toolBehaviourChanged);
     setMaxGroups(5);
     setMaxApps(5);
 }
 
 ExternalApps::~ExternalApps()
 {
+    d->releasing = true;
     // The one program list window may show another object's list (a host with several windows).
     frmEditApps::UnloadFor(d.get());
     SaveLaunchList();
@@ -108,7 +112,11 @@ void ExternalApps::setEXTFile(const QString &strFile)
         }
     });
     // Absolute now: a relative path would name another file once the current folder changed.
-    d->launchList.open(FileListing::absolutePath(strFile), d->catalogue);
+    const QString path = FileListing::absolutePath(strFile);
+    // Beside the real list: a list that is a link into a dotfiles folder keeps them there.
+    const QString real = FileListing::realFile(path);
+    d->behaviours.open(real.isEmpty() ? path : real);
+    d->launchList.open(path, d->catalogue);
 }
 
 qint16 ExternalApps::GroupCount() const { return d->catalogue.groupCount(); }
@@ -125,7 +133,14 @@ QString ExternalApps::GroupName(qint16 intGroup) const { return d->catalogue.gro
 void ExternalApps::setGroupName(qint16 intGroup, const QString &strGroup)
 {
     const CatalogueChange change(*this);
-    d->catalogue.setGroupName(intGroup, d->storable(Field::Group, strGroup));
+    const QString name = d->storable(Field::Group, strGroup);
+    const QString old = d->catalogue.group(intGroup).GroupName();
+    QStringList apps;
+    for (qint16 a = 0; intGroup < d->catalogue.groupCount() && a < d->catalogue.group(intGroup).AppCount(); ++a)
+        apps << d->catalogue.app(intGroup, a).ApplicationName;
+    d->catalogue.setGroupName(intGroup, name);
+    for (const QString &app : std::as_const(apps))
+        d->followTool({old, app}, ToolBehaviours::Key{name, app});
 }
 
 QString ExternalApps::ApplicationName(const QVariant &GroupIndex, qint16 AppIndex) const
@@ -136,7 +151,15 @@ QString ExternalApps::ApplicationName(const QVariant &GroupIndex, qint16 AppInde
 void ExternalApps::setApplicationName(const QVariant &GroupIndex, qint16 AppIndex, const QString &strAppName)
 {
     const CatalogueChange change(*this);
-    d->catalogue.setApplicationName(d->resolveGroup(GroupIndex), AppIndex, d->storable(Field::Name, strAppName));
+    const qint16 group = d->resolveGroup(GroupIndex);
+    const QString name = d->storable(Field::Name, strAppName);
+    const bool inUse = d->catalogue.isInUse(group, AppIndex);
+    const QString old = d->catalogue.app(group, AppIndex).ApplicationName;
+    d->catalogue.setApplicationName(group, AppIndex, name);
+    if (inUse) {
+        const QString groupName = d->catalogue.group(group).GroupName();
+        d->followTool({groupName, old}, ToolBehaviours::Key{groupName, name});
+    }
 }
 
 QIcon ExternalApps::Icon(const QVariant &GroupIndex, qint16 AppIndex) const
@@ -235,7 +258,11 @@ void ExternalApps::DeleteApp(const QVariant &GroupIndex, const QVariant &AppInde
                                                        : VariantOps::toInt16(AppIndex);
     if (app == -1)
         return;
+    const bool inUse = d->catalogue.isInUse(group, app);
+    const ToolBehaviours::Key tool{d->catalogue.group(group).GroupName(), d->catalogue.app(group, app).ApplicationName};
     d->catalogue.deleteApp(group, app);
+    if (inUse)
+        d->followTool(tool, std::nullopt);
 }
 
 void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppName, const QString &strNewGroup,
@@ -256,6 +283,9 @@ void ExternalApps::EditApp(const QString &strOldGroup, const QString &strOldAppN
     // program list window or the host).
     RenameNotice::instance()->tell(this, strOldGroup, strOldAppName, strNewGroup, strNewAppName);
     d->catalogue.editApp(old.group, old.app, newGroup, newName, blProtected, newPath, newCmd);
+    // A move into a full group changes nothing.
+    if (d->find(newGroup, newName))
+        d->followTool({strOldGroup, strOldAppName}, ToolBehaviours::Key{newGroup, newName});
 }
 
 void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strReplace)
@@ -266,9 +296,14 @@ void ExternalApps::AddPlaceHolder(const QString &strSearch, const QString &strRe
 
 bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
 {
+    return launchTool(strGroup, strApp, LaunchOptions());
+}
+
+bool ExternalApps::launchTool(const QString &strGroup, const QString &strApp, const LaunchOptions &options)
+{
     if (!d->refreshPlaceholders())
         return false;
-    const Result<LaunchCommand> command = d->planLaunch(strGroup, strApp);
+    const Result<LaunchCommand> command = d->planLaunch(strGroup, strApp, options);
     const Result<void> started = command ? Launcher::start(command.value()) : command.error();
     if (!started) {
         Q_EMIT launchFailed(strGroup, strApp, started.error().detail());
@@ -282,10 +317,16 @@ bool ExternalApps::ExecuteApp(const QString &strGroup, const QString &strApp)
 ToolRun *ExternalApps::startTool(const QString &group, const QString &app, const QByteArray &input,
                                  ToolRun::Input inputFrom)
 {
+    return startTool(group, app, input, inputFrom, LaunchOptions());
+}
+
+ToolRun *ExternalApps::startTool(const QString &group, const QString &app, const QByteArray &input,
+                                 ToolRun::Input inputFrom, const LaunchOptions &options)
+{
     if (!d->refreshPlaceholders())
         return nullptr;
     auto *run = new ToolRun(group, app, this);
-    const Result<LaunchCommand> command = d->planLaunch(group, app);
+    const Result<LaunchCommand> command = d->planLaunch(group, app, options);
     const Result<void> started = command ? run->d->start(command.value(), input, inputFrom) : command.error();
     if (!command)
         run->d->fail(command.error().detail());
@@ -307,6 +348,24 @@ void ExternalApps::setShowMissingProgram(bool show)
 void ExternalApps::ShowForm(qint32 Modal, QWidget *OwnerForm) { frmEditApps::ShowFor(d.get(), Modal, OwnerForm); }
 
 void ExternalApps::HideForm() { frmEditApps::Unload(); }
+
+bool ExternalApps::ShowBehaviourForm(QWidget *OwnerForm, const QString &group, const QString &app)
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return false;
+    const QWidget *window = OwnerForm ? OwnerForm->window() : nullptr;
+    return frmToolBehaviour::edit(*d, OwnerForm, frmToolBehaviour::shortcutsOf(window), {group, app});
+}
+
+ToolBehaviour ExternalApps::toolBehaviour(const QString &group, const QString &app) const
+{
+    return d->behaviours.value({group, app});
+}
+
+void ExternalApps::setToolBehaviour(const QString &group, const QString &app, const ToolBehaviour &behaviour)
+{
+    d->behaviours.set({group, app}, behaviour);
+}
 
 Result<Entry> ExternalApps::entry(const QString &strGroup, const QString &strApp) const
 {
@@ -332,7 +391,7 @@ QVariantMap ExternalApps::invoke(const QString &member, const QString &kind, con
 void ExternalApps::SaveLaunchList()
 {
     // No caller is left to receive an error: it is logged, and told to whoever listens.
-    if (d->launchList.hasChangesToSave(d->catalogue))
+    if (d->launchList.hasChangesToSave(d->catalogue) || d->behaviours.hasChanges())
         save();
 }
 

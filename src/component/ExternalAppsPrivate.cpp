@@ -4,10 +4,13 @@
 #include "icons/mGetFileIcon.h"
 #include "ui/MissingProgramBox.h"
 #include "util/Attempt.h"
+#include "util/FileListing.h"
 #include "util/Raise.h"
 #include "util/VariantOps.h"
 
 #include <QPointer>
+
+#include <set>
 
 namespace Lanyard {
 
@@ -104,7 +107,27 @@ void ExternalApps::Private::setField(LaunchListFile::Field field, const QVariant
     }
 }
 
-void ExternalApps::Private::writeList() { launchList.save(catalogue); }
+void ExternalApps::Private::writeList()
+{
+    const bool listChanges = launchList.hasChangesToSave(catalogue);
+    std::set<ToolBehaviours::Key> listed;
+    launchList.save(catalogue, [&](const LaunchListEntry &entry) { listed.insert({entry.group, entry.name}); });
+    if (listChanges)
+        behaviours.save([&](const ToolBehaviours::Key &tool) { return listed.count(tool) != 0; });
+    else
+        behaviours.save();
+}
+
+void ExternalApps::Private::followTool(const ToolBehaviours::Key &from, const std::optional<ToolBehaviours::Key> &to)
+{
+    const bool stays = bool(find(from.first, from.second));
+    if (to && stays)
+        behaviours.set(*to, behaviours.value(from));
+    else if (to)
+        behaviours.rename(from, *to);
+    else if (!stays)
+        behaviours.remove(from);
+}
 
 Result<ExternalApps::Private::Slot> ExternalApps::Private::find(const QString &group, const QString &app) const
 {
@@ -115,7 +138,8 @@ Result<ExternalApps::Private::Slot> ExternalApps::Private::find(const QString &g
     return Slot{g, a};
 }
 
-Result<LaunchCommand> ExternalApps::Private::planLaunch(const QString &group, const QString &app)
+Result<LaunchCommand> ExternalApps::Private::planLaunch(const QString &group, const QString &app,
+                                                        const LaunchOptions &options)
 {
     const Result<Slot> entry = find(group, app);
     if (!entry)
@@ -123,8 +147,16 @@ Result<LaunchCommand> ExternalApps::Private::planLaunch(const QString &group, co
     // The record stays where it is while a missing program's message box runs the event loop.
     const LiveList::Hold hold(live);
     const ApplicationRecord &record = catalogue.app(entry->group, entry->app);
-    return Launcher::prepare(record.AppPath, record.CmdLine, placeholders,
-                             showMissingProgram ? MissingProgramBox::show : nullptr);
+    PlaceholderTable table = placeholders;
+    for (const auto &[label, value] : options.values)
+        table.add(label, value);
+    Result<LaunchCommand> command = Launcher::prepare(record.AppPath, record.CmdLine, table,
+                                                      showMissingProgram ? MissingProgramBox::show : nullptr);
+    if (!command || options.folder.isEmpty())
+        return command;
+    LaunchCommand planned = command.value();
+    planned.folder = FileListing::absolutePath(table.replaced(options.folder));
+    return planned;
 }
 
 QList<LaunchEntries::Group> ExternalApps::Private::groups() const
@@ -135,7 +167,7 @@ QList<LaunchEntries::Group> ExternalApps::Private::groups() const
         Group shown{group.GroupName(), {}};
         for (qint16 a = 0; a < group.AppCount(); ++a) {
             const ApplicationRecord &record = catalogue.app(g, a);
-            shown.apps.append({record.ApplicationName, record.Icon});
+            shown.apps.append({record.ApplicationName, record.Icon, record.AppPath});
         }
         groups.append(shown);
     }

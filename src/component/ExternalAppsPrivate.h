@@ -3,6 +3,7 @@
 
 #include "ByNameValue.h"
 #include "LiveList.h"
+#include "ToolBehaviours.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/LaunchList.h"
 #include "launch/Launcher.h"
@@ -31,6 +32,7 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     Catalogue catalogue;
     LaunchList launchList;
     PlaceholderTable placeholders;
+    ToolBehaviours behaviours;
     // Last: it calls on the catalogue and the list, and goes before them.
     LiveList live;
     Lanyard::Language currentLanguage = Language::lEnglish;
@@ -49,8 +51,12 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     /// Stores @p value in @p field (path, command line, name) of the slot resolveSlot gives.
     void setField(LaunchListFile::Field field, const QVariant &groupIndex, const QVariant &appIndex,
                   const QString &value);
-    /// Writes the changes to the launch list; throws ComponentError when that failed.
+    /// Writes the changes to the launch list, then to the tool behaviours (where a tool the
+    /// list no longer holds loses its behaviour); throws ComponentError when either failed.
     void writeList();
+    /// The behaviour of the tool @p from goes with it to @p to (none: it was deleted), unless
+    /// another tool of that name is still there to keep it.
+    void followTool(const ToolBehaviours::Key &from, const std::optional<ToolBehaviours::Key> &to);
 
     /// Resolves a number-or-name group argument: a name gives FindGroup's result (-1 when
     /// not found), any other value its 16-bit conversion.
@@ -130,10 +136,17 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     }
     void AddPlaceHolder(V search, V replace) { byName(&ExternalApps::AddPlaceHolder, search, replace); }
     QVariant ExecuteApp(V g, V a) { return byName(&ExternalApps::ExecuteApp, g, a); }
+    QVariant launchTool(V g, V a, V options) { return byName(&ExternalApps::launchTool, g, a, options); }
     template<typename... Given>
     QVariant startTool(const Given &...given)
     {
-        return byName(&ExternalApps::startTool, given...);
+        using Plain = ToolRun *(ExternalApps::*)(const QString &, const QString &, const QByteArray &, ToolRun::Input);
+        using WithOptions = ToolRun *(ExternalApps::*)(const QString &, const QString &, const QByteArray &,
+                                                       ToolRun::Input, const LaunchOptions &);
+        if constexpr (sizeof...(Given) == 5)
+            return byName(static_cast<WithOptions>(&ExternalApps::startTool), given...);
+        else
+            return byName(static_cast<Plain>(&ExternalApps::startTool), given...);
     }
     template<typename... Given>
     void ShowForm(const Given &...given)
@@ -142,6 +155,8 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     }
     void HideForm() { byName(&ExternalApps::HideForm); }
     QVariant launchCommand(V g, V a) { return byName(&ExternalApps::launchCommand, g, a); }
+    QVariant toolBehaviour(V g, V a) { return byName(&ExternalApps::toolBehaviour, g, a); }
+    void setToolBehaviour(V g, V a, V value) { byName(&ExternalApps::setToolBehaviour, g, a, value); }
     QVariant save() { return byName(&ExternalApps::save); }
 
     static QVariant flag(const QVariant &stored) { return stored.isValid() ? QVariant(stored.toInt() != 0) : stored; }
@@ -151,7 +166,7 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
      * start (a missing program shown as showMissingProgram says): the one preparation of
      * every launch, ExecuteApp's and startTool's.
      */
-    Result<LaunchCommand> planLaunch(const QString &group, const QString &app);
+    Result<LaunchCommand> planLaunch(const QString &group, const QString &app, const LaunchOptions &options = {});
 
     /// The application in use named @p app in the group in use named @p group: the one
     /// "does this entry exist" of the component, the windows and the command-line host.
@@ -166,6 +181,21 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
     Result<bool> add(const Entry &entry) override;
     Result<bool> edit(const QString &group, const QString &app, const Entry &edited) override;
     Result<void> remove(const QString &group, const QString &app) override;
+    ToolBehaviour behaviour(const QString &group, const QString &app) const override
+    {
+        return behaviours.value({group, app});
+    }
+    void setBehaviour(const QString &group, const QString &app, const ToolBehaviour &behaviour) override
+    {
+        behaviours.set({group, app}, behaviour);
+    }
+    void windowClosed() override
+    {
+        // The release closes the window too; it saves by itself.
+        if (!releasing)
+            Q_EMIT q->formClosed();
+    }
+    bool releasing = false;
 };
 
 namespace ByNameDetail {

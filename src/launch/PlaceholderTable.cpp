@@ -23,4 +23,11 @@ void PlaceholderTable::add(const QString &search, const QString &replace)
     m_pairs.push_back({search, replace});
 }
 
+QString PlaceholderTable::replaced(QString text) const
+{
+    for (const Placeholder &pair : m_pairs)
+        text.replace(pair.search, pair.replace);
+    return text;
+}
+
 } // namespace Lanyard

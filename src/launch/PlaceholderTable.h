@@ -32,6 +32,8 @@ public:
     /// Registers a pair, or updates the spelling and replacement of the one found.
     /// Throws ComponentError(Overflow) for a new pair when the table is full.
     void add(const QString &search, const QString &replace);
+    /// @p text with every search string replaced, in table order, letter case kept.
+    QString replaced(QString text) const;
 
 private:
     std::vector<Placeholder> m_pairs;

@@ -58,6 +58,35 @@ enum class TextId : int {
     PlaceholderHeader = 202,
     ExampleHeader = 203,
     PickerTip = 204,
+    // Tool behaviour window
+    BehaviourCaption = 210,
+    ToolsLabel = 211,
+    OutputLabel = 212,
+    OutputTip = 213,
+    InputLabel = 214,
+    InputTip = 215,
+    SaveLabel = 216,
+    SaveTip = 217,
+    ReloadAfter = 218,
+    NeedsSelection = 219,
+    FileTypesLabel = 220,
+    FileTypesTip = 221,
+    ShortcutLabel = 222,
+    ShortcutTip = 223,
+    FolderLabel = 224,
+    FolderTip = 225,
+    OutputIgnore = 226, // ... one text for each ToolBehaviour::Output, in order
+    InputNone = 232,    // ... each ToolBehaviour::Input
+    SaveNothing = 235,  // ... each ToolBehaviour::Save
+    ShortcutTaken = 238,
+    // The host's Tools menu, continued
+    ConfigureTools = 239,
+    ToolBehaviourMenu = 240,
+    // The value a tool asks for at launch
+    AskCaption = 241,
+    AskPrompt = 242,
+    AskTip = 243,
+    OutputHeldBack = 244,
 };
 
 /// The window texts by base id, in the language that LanguageOffset selects.

@@ -3,6 +3,7 @@
 
 #include <Lanyard/Entry.h>
 #include <Lanyard/Result.h>
+#include <Lanyard/ToolBehaviour.h>
 
 #include <QIcon>
 #include <QList>
@@ -23,7 +24,8 @@ public:
     struct App
     {
         QString name;
-        QIcon icon; ///< null when the program has none
+        QIcon icon;   ///< null when the program has none
+        QString path; ///< the program path, as stored
     };
     struct Group
     {
@@ -51,6 +53,22 @@ public:
     /// was refused and the entry stayed where it was.
     virtual Result<bool> edit(const QString &group, const QString &app, const Entry &edited) = 0;
     virtual Result<void> remove(const QString &group, const QString &app) = 0;
+
+    /// How the tool behaves in a Tools menu; a catalogue without behaviours gives the default.
+    virtual ToolBehaviour behaviour(const QString &group, const QString &app) const
+    {
+        Q_UNUSED(group);
+        Q_UNUSED(app);
+        return ToolBehaviour();
+    }
+    virtual void setBehaviour(const QString &group, const QString &app, const ToolBehaviour &behaviour)
+    {
+        Q_UNUSED(group);
+        Q_UNUSED(app);
+        Q_UNUSED(behaviour);
+    }
+    /// The program list window that showed this catalogue closed, or went on to another one.
+    virtual void windowClosed() { }
 
 protected:
     ~LaunchEntries() = default;
