@@ -443,6 +443,9 @@ public:
 private:
     void checkText(const QString &text)
     {
+        // ASCII, as most values are, any encoding holds as it is.
+        if (QtPrivate::isAscii(text))
+            return;
         if (firstLoneSurrogate(text, false) >= 0)
             m_utf8Text = m_latin1Text = false;
         if (!m_latin1Text)
@@ -459,6 +462,8 @@ private:
 
     void checkBytes(const QString &value)
     {
+        if (QtPrivate::isAscii(value))
+            return;
         m_writable = m_writable && firstLoneSurrogate(value, true) < 0;
         m_escapedBytes = m_escapedBytes || firstEscapedByte(value) >= 0;
     }
@@ -482,6 +487,21 @@ public:
     }
 
     void append(QByteArrayView bytes) { m_buffer.append(bytes); }
+
+    /// Appends a field's bytes in @p encoding: text for a group or name, native bytes for a
+    /// path or command line. ASCII, as most values are, goes in as it is, with no copy between.
+    void appendValue(QStringView value, bool text, LaunchListFile::Encoding encoding)
+    {
+        if (!QtPrivate::isAscii(value)) {
+            m_buffer.append(text ? textBytes(value.toString(), encoding) : NativeText::encode(value));
+            return;
+        }
+        const qsizetype at = m_buffer.size();
+        m_buffer.resize(at + value.size());
+        char *out = m_buffer.data() + at;
+        for (const QChar c : value)
+            *out++ = char(c.unicode());
+    }
 
     void endLine()
     {
@@ -513,12 +533,15 @@ void writeEntries(LineWriter &out, const LaunchListFile::Source &entries, Launch
     entries([&](const LaunchListEntry &entry) {
         if (entry.path.isEmpty() && entry.cmdLine.isEmpty())
             return;
-        const EncodedEntry bytes(entry, encoding);
-        for (const QByteArray *field : {&bytes.group, &bytes.name, &bytes.path, &bytes.cmdLine}) {
-            out.append(*field);
-            out.append(",");
-        }
-        out.append(QByteArray::number(entry.protectedFlag));
+        out.appendValue(entry.group, true, encoding);
+        out.append(",");
+        out.appendValue(entry.name, true, encoding);
+        out.append(",");
+        out.appendValue(entry.path, false, encoding);
+        out.append(",");
+        out.appendValue(entry.cmdLine, false, encoding);
+        out.append(",");
+        out.append(entry.protectedFlag == 0 ? QByteArrayView("0") : QByteArrayView("-1"));
         out.endLine();
     });
 }
