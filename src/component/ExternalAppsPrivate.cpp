@@ -147,9 +147,14 @@ Result<LaunchCommand> ExternalApps::Private::planLaunch(const QString &group, co
     // The record stays where it is while a missing program's message box runs the event loop.
     const LiveList::Hold hold(live);
     const ApplicationRecord &record = catalogue.app(entry->group, entry->app);
-    PlaceholderTable table = placeholders;
-    for (const auto &[label, value] : options.values)
-        table.add(label, value);
+    // A launch's own values go into a copy: the host's table stays as it registered it.
+    std::optional<PlaceholderTable> withValues;
+    if (!options.values.isEmpty()) {
+        withValues = placeholders;
+        for (const auto &[label, value] : options.values)
+            withValues->add(label, value);
+    }
+    const PlaceholderTable &table = withValues ? *withValues : placeholders;
     Result<LaunchCommand> command = Launcher::prepare(record.AppPath, record.CmdLine, table,
                                                       showMissingProgram ? MissingProgramBox::show : nullptr);
     if (!command || options.folder.isEmpty())
