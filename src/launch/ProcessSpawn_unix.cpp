@@ -145,13 +145,6 @@ SpawnResult ProcessSpawn::start(const QString &program, const QStringList &argum
         result.error = ENOENT;
         return result;
     }
-    if (!folder.isEmpty()) {
-        // Checked here, because the child's failing chdir would look like a missing program.
-        result.error = folderError(folder);
-        result.folderFailed = result.error != 0;
-        if (result.folderFailed)
-            return result;
-    }
     std::vector<char *> argv;
     for (QByteArray &word : words)
         argv.push_back(word.data());
@@ -171,7 +164,11 @@ SpawnResult ProcessSpawn::start(const QString &program, const QStringList &argum
                           ? ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ)
                           : ::posix_spawn(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), environ);
     if (error != 0) {
-        result.error = error;
+        // The child's failing chdir looks like a missing program: the folder is looked at
+        // only then, which spares a launch that works two system calls.
+        const int folderFailure = folder.isEmpty() ? 0 : folderError(folder);
+        result.folderFailed = folderFailure != 0;
+        result.error = result.folderFailed ? folderFailure : error;
         return result;
     }
     result.pid = pid;
