@@ -154,6 +154,11 @@ struct LANYARD_NO_EXPORT ExternalApps::Private final : LaunchEntries
         byName(&ExternalApps::ShowForm, given...);
     }
     void HideForm() { byName(&ExternalApps::HideForm); }
+    template<typename... Given>
+    QVariant ShowBehaviourForm(const Given &...given)
+    {
+        return byName(&ExternalApps::ShowBehaviourForm, given...);
+    }
     QVariant launchCommand(V g, V a) { return byName(&ExternalApps::launchCommand, g, a); }
     QVariant toolBehaviour(V g, V a) { return byName(&ExternalApps::toolBehaviour, g, a); }
     void setToolBehaviour(V g, V a, V value) { byName(&ExternalApps::setToolBehaviour, g, a, value); }
