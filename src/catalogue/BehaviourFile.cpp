@@ -103,7 +103,8 @@ QByteArray readWhole(const QString &path)
     }
     bytes.truncate(done);
     QStringDecoder strict(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)strict.decode(bytes);
+    // decode() is lazy: the text must be made for the decoder to see the bytes.
+    const QString text = strict.decode(bytes);
     if (bytes.contains('\0') || strict.hasError())
         raiseError(ErrorCode::PathFileAccessError, u"%1 is no tool behaviour file: it is not UTF-8 text"_s.arg(path));
     return bytes;

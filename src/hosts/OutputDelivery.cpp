@@ -92,7 +92,9 @@ bool OutputDelivery::deliver(const Aim &aim, OutputMode mode, const QString &out
         if (!aim.document)
             return false;
         QTextCursor cursor = aim.cursor;
-        const bool replacing = mode == OutputMode::ReplaceSelection && aim.cursor.hasSelection();
+        // What the tool was given, not what is selected now: a selection deleted meanwhile is
+        // a change, not a place to insert at.
+        const bool replacing = mode == OutputMode::ReplaceSelection && !aim.given.isEmpty();
         if (replacing && cursor.selection().toPlainText() != aim.given)
             return false;
         if (!replacing)
