@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -75,6 +76,7 @@ private Q_SLOTS:
     void savesFirstAndReloadsAfter();
     void asksForAValue();
     void windowSetsByKeyboard();
+    void menuFitsTheScreen();
 };
 
 void tst_Behaviours::keptBesideTheListByEveryWriter()
@@ -309,6 +311,28 @@ void tst_Behaviours::windowSetsByKeyboard()
     ExternalApps other;
     other.setEXTFile(list());
     QCOMPARE(other.toolBehaviour(u"Text"_s, u"Sort"_s).output, Out::Clipboard);
+}
+
+// A long name is cut in the middle, whole in the tooltip; a program found on PATH has the icon
+// its file has.
+void tst_Behaviours::menuFitsTheScreen()
+{
+    ExternalApps apps;
+    const QString longName = QString(80, u'a') + QString(80, u'z');
+    QVERIFY(apps.AddApp(u"G"_s, longName, u"/bin/true"_s, {}, false));
+    QVERIFY(apps.AddApp(u"G"_s, u"On PATH"_s, u"sort"_s, {}, false));
+    QVERIFY(apps.AddApp(u"G"_s, u"Whole path"_s, u"/usr/bin/sort"_s, {}, false));
+    QVERIFY(apps.AddApp(u"G"_s, u"Missing"_s, u"no-such-program-here"_s, {}, false));
+    ToolsMenu menu(&apps, u"Tools"_s);
+    const QAction *cut = action(menu, u"G"_s, longName);
+    QVERIFY(cut->text().startsWith(u'a') && cut->text().endsWith(u'z') && cut->text().size() < 100);
+    QCOMPARE(cut->toolTip(), longName);
+    QMenu *group = menu.menu()->findChild<QMenu *>(u"lanyard-group/G"_s);
+    QVERIFY(group->sizeHint().width() < group->screen()->availableSize().width() / 2);
+    QCOMPARE(action(menu, u"G"_s, u"On PATH"_s)->icon().pixmap(16).toImage(),
+             action(menu, u"G"_s, u"Whole path"_s)->icon().pixmap(16).toImage());
+    QVERIFY(action(menu, u"G"_s, u"On PATH"_s)->icon().pixmap(16).toImage()
+            != action(menu, u"G"_s, u"Missing"_s)->icon().pixmap(16).toImage());
 }
 
 QTEST_MAIN(tst_Behaviours)
