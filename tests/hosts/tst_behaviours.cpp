@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -105,9 +106,10 @@ void tst_Behaviours::keptBesideTheListByEveryWriter()
     a.setToolBehaviour(odd, odd, behaviour(Out::Clipboard));
     QVERIFY(b.save());
     QVERIFY(a.save());
-    // A rename takes the behaviour along; a deleted tool's goes.
-    a.EditApp(odd, odd, u"G"_s, u"Renamed"_s, false);
-    QVERIFY(a.save());
+    // A rename takes the behaviour along, also by `lanyard`; a deleted tool's goes.
+    QCOMPARE(QProcess::execute(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"),
+                               {u"--file"_s, list(), u"edit"_s, odd, odd, u"G"_s, u"Renamed"_s}),
+             0);
     ExternalApps c;
     c.setEXTFile(list());
     QCOMPARE(c.toolBehaviour(u"G"_s, u"Two"_s), behaviour(Out::Pane));
@@ -285,6 +287,10 @@ void tst_Behaviours::asksForAValue()
     action(menu, u"G"_s, u"Ask"_s)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
     QCOMPARE(pane, u"[a b]\n"_s);
+    answerModal({}, Qt::Key_Return); // the value given before is offered first
+    action(menu, u"G"_s, u"Ask"_s)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 20000);
+    QCOMPARE(pane, u"[a b]\n[a b]\n"_s);
 }
 
 // The window the users set behaviours in, by keyboard alone: pick an output, confirm with Return.
