@@ -4,6 +4,7 @@
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
 #include "common/ProcessCensus.h"
+#include "common/ReachableCopy.h"
 #include "common/Recorder.h"
 
 #include <QFileInfo>
@@ -12,14 +13,13 @@
 #include <QTest>
 
 #include <csignal>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using namespace LanyardProcess;
 
-/// A shell command line run in the test's folder, where tools.lst holds the lines of "before".
-/// `lanyard` is the program with --file $FILE (tools.lst; empty: the default list), `saved [LIST]`
-/// prints the entries a save left in a list (tools.lst) without its comment lines; a list that
-/// no command saved is as it was, byte for byte, or still absent. err: %D for the test's folder;
+/// A shell command line run where tools.lst holds "before": `lanyard` takes --file $FILE, `saved [LIST]`
+/// prints a saved list's entries; an unsaved list stays as it was. err: %D for the test's folder;
 /// record: how the recorder was started ("cwd=" and "arg=" joined by '|').
 struct CommandRow
 {
@@ -43,10 +43,10 @@ private Q_SLOTS:
     void configureMakesTheFolderForItsChanges();
 
 private:
-    Result lanyard(const QStringList &arguments, const QStringList &environment = {})
+    Result lanyard(const QStringList &arguments)
     {
         return run(QStringList{u"--file"_s, m_file} + arguments, m_dir->path(), {},
-                   environment + QStringList{u"XDG_CONFIG_HOME="_s + m_dir->filePath(u"config"_s)});
+                   {u"XDG_CONFIG_HOME="_s + m_dir->filePath(u"config"_s)});
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -55,43 +55,6 @@ private:
 
 namespace {
 
-/// The tagged paragraphs (.TP) of each section (.SH) of a manual page in man(7) roff, as text.
-QMap<QString, QList<std::pair<QString, QString>>> manualSections(const QByteArray &roff)
-{
-    static const QRegularExpression request(uR"(^\.([A-Za-z]+)\s*(.*)$)"_s), word(uR"x("([^"]*)"|(\S+))x"_s),
-        escape(uR"(\\f[BIRP]|\\&)"_s);
-    static const QStringList fonts{u"B"_s, u"I"_s, u"BI"_s, u"BR"_s, u"IB"_s, u"IR"_s, u"RB"_s, u"RI"_s};
-    QMap<QString, QList<std::pair<QString, QString>>> sections;
-    QString section, *text = nullptr;
-    bool tagNext = false;
-    for (const QString &line : QString::fromUtf8(roff).split(u'\n')) {
-        const QRegularExpressionMatch macro = request.match(line);
-        if (line.startsWith(u'.') && !macro.hasMatch())
-            continue; // a comment
-        QString plain = macro.hasMatch() ? QString() : line;
-        const QString name = macro.captured(1);
-        if (name == u"SH")
-            section = macro.captured(2), text = nullptr;
-        else if (name == u"TP")
-            tagNext = true;
-        else if (name == u"PP")
-            text = nullptr;
-        for (auto it = word.globalMatch(macro.captured(2)); fonts.contains(name) && it.hasNext();) {
-            const QRegularExpressionMatch m = it.next(); // alternating fonts join their words
-            plain += (name.size() == 1 && !plain.isEmpty() ? u" "_s : QString()) + m.captured(1) + m.captured(2);
-        }
-        plain = plain.replace(escape, QString()).replace(u"\\-"_s, u"-"_s).replace(u"\\e"_s, u"\\"_s);
-        if (tagNext && !plain.isEmpty()) {
-            sections[section].append({plain, QString()});
-            text = &sections[section].last().second;
-            tagNext = false;
-        } else if (text && !plain.isEmpty()) {
-            *text += (text->isEmpty() ? QString() : u" "_s) + plain;
-        }
-    }
-    return sections;
-}
-
 /// The entries of a --help section: "  TAG  text" lines, the text going on in deeper lines.
 QList<std::pair<QString, QString>> helpSection(const QString &help, const QString &title)
 {
@@ -99,7 +62,7 @@ QList<std::pair<QString, QString>> helpSection(const QString &help, const QStrin
     for (const QString &line : help.section(title + u'\n', 1).section(u"\n\n"_s, 0, 0).split(u'\n')) {
         if (!line.startsWith(u"          "_s))
             entries.append({line.trimmed().section(u"  "_s, 0, 0), line.trimmed().section(u"  "_s, 1, -1).trimmed()});
-        else if (!entries.isEmpty())
+        else
             entries.last().second += u' ' + line.trimmed();
     }
     return entries;
@@ -110,29 +73,26 @@ QList<std::pair<QString, QString>> helpSection(const QString &help, const QStrin
 void TestCli::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
+    QVERIFY(m_dir->isValid() && QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
     m_file = m_dir->filePath(u"tools.lst"_s);
 }
 
 void TestCli::command_data()
 {
     QTest::addColumn<CommandRow>("row");
-    const auto row = [](const char *name, const QByteArray &before, const QByteArray &command, int status,
+    const auto row = [](const QByteArray &name, const QByteArray &before, const QByteArray &command, int status,
                         const QByteArray &out, const QByteArray &err = {}, const QByteArray &record = {}) {
-        QTest::newRow(name) << CommandRow{before, command, status, out, err, record};
+        QTest::newRow(name.constData()) << CommandRow{before, command, status, out, err, record};
     };
     const auto usage = [](const QByteArray &message) {
         return "lanyard: " + message + "\nTry 'lanyard --help' for more information.\n";
     };
     row("no-command", {}, "lanyard", 2, {}, usage("missing command"));
-    row("set-without-equals", {}, "lanyard --set %FILE% list", 2, {},
-        usage("'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%FILE%'"));
-    row("set-search-empty", {}, "lanyard --set==x list", 2, {},
-        usage("'--set' needs SEARCH=REPLACE, SEARCH not empty, not '=x'"));
+    row("set-without-equals-or-search", {}, "lanyard --set %FILE% list; lanyard --set==x list", 2, {},
+        usage("'--set' needs SEARCH=REPLACE, SEARCH not empty, not '%FILE%'")
+            + usage("'--set' needs SEARCH=REPLACE, SEARCH not empty, not '=x'"));
     row("version", {}, "lanyard --version", 0, "lanyard (Lanyard) 1.0.0\n");
 
-    // Read-only commands leave the file as it is, comments and all.
     const QByteArray text = "Text,Sort,/usr/bin/sort,,0\nAdmin,Shell,/bin/sh,,-1";
     row("list", "; mine\nText,Count words,/usr/bin/wc,-l \"%FILE%\",0\n" + text, "lanyard list", 0,
         "Text\tCount words\t/usr/bin/wc\t-l "
@@ -142,18 +102,14 @@ void TestCli::command_data()
         "program: /usr/bin/wc\narg: -l\narg: my notes.txt\nfolder: /usr/bin/\n");
     row("show-quote-left-open", "Text,wc,/usr/bin/wc,\"%FILE%,0", "lanyard show Text wc", 1, {},
         "lanyard: Text/wc: the command line has a quote that is not closed\n");
-    // Started in its own folder, while the relative launch list path still means the caller's folder.
+    // Started in its own folder; the relative list path still means the caller's.
     row("run-with-placeholders", "Tools,Record," LANYARD_TEST_BIN_DIR "/recorder,\"%FILE%\" %LINE% 'a b',0",
         "lanyard --set \"%FILE%=/tmp/it's a file.txt\" --set %LINE%=12 run Tools Record", 0, {}, {},
         "cwd=" LANYARD_TEST_BIN_DIR "|arg=/tmp/it's a file.txt|arg=12|arg=a b");
-    // No box that nobody can see and nobody can close: the message goes to standard error at once.
-    for (const char *env : {"", "DISPLAY=:97 ", "QT_QPA_PLATFORM=offscreen "})
-        QTest::addRow("run-program-missing-%s", env)
-            << CommandRow{"Tools,Ghost,/nonexistent/ghost,,0",
-                          env + QByteArray("lanyard run Tools Ghost"),
-                          1,
-                          {},
-                          "lanyard: Tools/Ghost: not started: Unable to find the file: /nonexistent/ghost\n"};
+    // No box that nobody can see: the message goes to standard error at once.
+    for (const QByteArray env : {"", "DISPLAY=:97 ", "QT_QPA_PLATFORM=offscreen "})
+        row("run-program-missing-" + env, "Tools,Ghost,/nonexistent/ghost,,0", env + "lanyard run Tools Ghost", 1, {},
+            "lanyard: Tools/Ghost: not started: Unable to find the file: /nonexistent/ghost\n");
 
     row("add-new-group", text, "lanyard add Files Open /usr/bin/xdg-open %FILE% && saved", 0,
         text + "\nFiles,Open,/usr/bin/xdg-open,%FILE%,0\n");
@@ -165,7 +121,6 @@ void TestCli::command_data()
     // A file larger than the limits is neither cut short nor written back short.
     row("limit-below-what-the-file-holds", text, "lanyard --max-groups=1 list", 2, {},
         "lanyard: the launch list holds 2 groups of up to 1 applications, more than the limits given allow\n");
-    // Without limits given, as many groups as there can be: all are read, one more is refused.
     QByteArray most = "G0,x,/x,,0";
     for (int group = 1; group < 32767; ++group)
         most += "\nG" + QByteArray::number(group) + ",x,/x,,0";
@@ -178,61 +133,48 @@ void TestCli::command_data()
         "lanyard: Text/Nope: no such application\n");
     row("delete", text, "lanyard delete Admin Shell && saved", 0, "Text,Sort,/usr/bin/sort,,0\n");
     // As another user, whom file permissions bind as they bind every user but root.
-    row("list-not-written-is-a-failure", text,
-        "chmod 444 tools.lst && setpriv --reuid=65534 --regid=65534 --clear-groups \"$LANYARD\" --file tools.lst "
-        "delete Admin Shell",
+    row("list-not-written-is-a-failure", text, "chmod 444 tools.lst && $AS_NOBODY --file tools.lst delete Admin Shell",
         2, {},
         "lanyard: the launch list was not saved: Permission denied: cannot write %D/tools.lst: Permission denied\n");
-    // A file that is no launch list is neither used nor written over.
     row("list-of-no-launch-list", "T,A,/a,,0\nT," + QByteArray(70000, 'x'), "lanyard list", 2, {},
         "lanyard: error 75: Path/File access error: %D/tools.lst is no launch list: a line is longer than 65536 "
         "bytes\n");
-    // Hand-written, with blanks: the release still writes the file its own way.
     row("edit-cmd-emptied-in-a-hand-written-file", "  Text , Sort , /usr/bin/sort , -r , 0",
         "lanyard edit Text Sort Text Sort --cmd= --protected && saved", 0, "Text,Sort,/usr/bin/sort,,-1\n");
-    // Without --file the list lives in $XDG_CONFIG_HOME/lanyard/: reading an absent one creates
-    // no folder there, nor does configure failing for want of a display; the first change does.
+    // The default list's folder is made by the first change, not by reading nor by a failed configure.
     row("default-list-made-by-a-change-only", {},
         "FILE= lanyard list; FILE= lanyard show Text Sort; FILE= lanyard run Text Sort; FILE= lanyard configure; "
         "test ! -e config && FILE= lanyard add Text Sort /usr/bin/sort && saved config/lanyard/tools.lst",
         0, "Text,Sort,/usr/bin/sort,,0\n",
         "lanyard: Text/Sort: no such application\nlanyard: Text/Sort: no such application\n"
         "lanyard: configure needs a display, and none answers (DISPLAY, WAYLAND_DISPLAY)\n");
-    // A folder that --file names is the user's to make: a change there fails without it.
     row("named-folder-missing", {}, "FILE=missing/tools.lst; lanyard list && lanyard add Text Sort /x", 2, {},
         "lanyard: the launch list was not saved: Path/File access error: cannot lock %D/missing/tools.lst: cannot "
         "create %D/missing/.tools.lst.lock: No such file or directory\n");
 
-    // run --wait in a pipeline: the program reads what the pipe gives the host, its output and
-    // error output come out apart, and its exit status is the host's.
+    // run --wait in a pipeline: input, output and error output pass apart, and so does the status.
     const QByteArray catAndErr = "Text,Sort,/bin/sh,-c 'cat; echo err >&2";
     row("wait-sort-standard-input", "Text,Sort,sort,,0", "printf 'b\\na\\n' | lanyard run --wait Text Sort", 0,
         "a\nb\n");
-    // Woken for pipes with nothing in them: the host waits for the bytes, and loses none.
     row("wait-woken-for-nothing", catAndErr + "',0",
         "printf in | LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/spuriousread.so lanyard run --wait Text Sort", 0, "in",
         "err\n");
     row("wait-status-passes-through", catAndErr + "; exit 7',0", "printf in | lanyard run --wait Text Sort", 7, "in",
         "err\n");
     row("wait-signal-death", "Text,Sort,/bin/sh,-c 'kill -KILL $$',0", "lanyard run --wait Text Sort", 128 + 9, {});
-    row("wait-program-missing", "Text,Sort,/nonexistent/sort,,0", "lanyard run --wait Text Sort", 127, {},
-        "lanyard: Text/Sort: not started: Unable to find the file: /nonexistent/sort\n");
-    row("wait-no-such-application", "Text,Other,sort,,0", "lanyard run --wait Text Sort", 127, {},
-        "lanyard: Text/Sort: no such application\n");
-    // Standard streams the caller closed: a waited program reads an empty input, as from
-    // /dev/null, and output with nowhere to go is still a failure that says so.
+    row("wait-program-or-application-missing", "Text,Sort,/nonexistent/sort,,0",
+        "lanyard run --wait Text Sort; lanyard run --wait Text Other", 127, {},
+        "lanyard: Text/Sort: not started: Unable to find the file: /nonexistent/sort\n"
+        "lanyard: Text/Other: no such application\n");
+    // Closed standard streams: a waited program reads nothing; output with nowhere to go fails.
     const QByteArray cat = "Text,Cat,/bin/sh,-c 'cat && echo read nothing',0";
     row("closed-input-of-a-waited-run", cat, "lanyard run --wait Text Cat <&-", 0, "read nothing\n");
     row("closed-output-of-list", cat, "lanyard list >&-", 2, {}, "lanyard: write error: Bad file descriptor\n");
-    // Output a full disk did not take is a failure that says so, as GNU tools say it: a script
-    // must not take a cut file for a whole one. Its message lost, a refusal is told by the status.
-    row("lost-output-of-a-command", text, "lanyard list >/dev/full", 2, {},
-        "lanyard: write error: No space left on device\n");
-    row("lost-output-of-help", {}, "lanyard --help >/dev/full", 2, {},
-        "lanyard: write error: No space left on device\n");
+    // Output a full disk did not take fails, as in GNU tools; a refusal whose message is lost still fails.
+    row("lost-output-of-a-command-and-of-help", text, "lanyard list >/dev/full; lanyard --help >/dev/full", 2, {},
+        "lanyard: write error: No space left on device\nlanyard: write error: No space left on device\n");
     row("lost-message-of-a-refusal", text, "lanyard show Text Nope 2>/dev/full", 2, {});
-    // Bytes that are not UTF-8 (a Latin-1 list name, a placeholder's value) reach the file system
-    // and the started program as they are.
+    // Bytes that are not UTF-8 (a list's name, a value) reach the file system and the program as they are.
     row("bytes-kept", {},
         "FILE=$(printf 'caf\\351.lst'); lanyard add T R " LANYARD_TEST_BIN_DIR "/recorder %F% && lanyard --set "
         "\"%F%=$(printf 'x\\351')\" run T R && rm \"$FILE\" \".$FILE.lock\"",
@@ -245,9 +187,18 @@ void TestCli::command()
     const QString config = m_dir->filePath(u"config"_s), record = m_dir->filePath(u"record"_s);
     if (!row.before.isEmpty())
         QVERIFY(TestFiles::write(m_file, row.before + '\n'));
+    std::optional<ReachableCopy> copy; // for nobody, who may not enter the build
+    if (row.command.contains("AS_NOBODY")) {
+        if (::geteuid() != 0)
+            QSKIP("only root starts another user's processes");
+        if (!copy.emplace(program).why.isEmpty())
+            QSKIP(qPrintable(copy->why));
+    }
     QProcess shell;
     shell.setProcessEnvironment(headless({u"XDG_CONFIG_HOME="_s + config, u"LANYARD="_s + program, u"FILE=tools.lst"_s,
-                                          u"LANYARD_RECORDER_OUT="_s + record}));
+                                          u"LANYARD_RECORDER_OUT="_s + record,
+                                          u"AS_NOBODY=setpriv --reuid=65534 --regid=65534 --clear-groups env "_s
+                                              + (copy ? copy->libraryPath() + u' ' + copy->program : QString())}));
     shell.setWorkingDirectory(m_dir->path());
     shell.start(u"/bin/sh"_s, {u"-c"_s, uR"(lanyard() { "$LANYARD" ${FILE:+--file "$FILE"} "$@"; }
 saved() { head -n 1 "${1:-tools.lst}" | grep -q '^; Created by: liblanyard on ' && grep -v '^;' "${1:-tools.lst}" | tr -d '\r'; }
@@ -269,29 +220,37 @@ saved() { head -n 1 "${1:-tools.lst}" | grep -q '^; Created by: liblanyard on ' 
     }
 }
 
-// The manual page (as installed) and --help name the same commands and options, each option with
-// the commands it applies to; and the program takes them as the manual says: a command's number of
-// arguments, an option's commands, a number's range, a choice's values, the default list.
+// The manual page (as installed) tags what --help lists; and the program takes it as --help says: a
+// command's number of arguments, an option's commands, a number's range, a choice's values, the default list.
 void TestCli::manualHelpAndProgramAgree()
 {
-    const auto man = manualSections(TestFiles::read(QStringLiteral(LANYARD_BUILD_DIR "/man/lanyard.1")));
     const QString help = lanyard({u"--help"_s}).out;
-    const auto restriction = [](const QString &text) { // "(add, edit) Mark ..."
-        static const QRegularExpression commands(uR"(^\(([a-z]+(?:, [a-z]+)*)\) )"_s);
-        return commands.match(text).captured(1).split(u", "_s, Qt::SkipEmptyParts);
+    const auto commands = helpSection(help, u"Commands:"_s), options = helpSection(help, u"Options:"_s);
+    QStringList manual, tags;
+    static const QRegularExpression word(uR"x("([^"]*)"|(\S+))x"_s), escape(uR"(\\f[BIRP]|\\&)"_s);
+    const QStringList roff = QString::fromUtf8(TestFiles::read(QStringLiteral(LANYARD_BUILD_DIR "/man/lanyard.1")))
+                                 .replace(escape, QString())
+                                 .replace(u"\\-"_s, u"-"_s)
+                                 .split(u'\n');
+    for (qsizetype i = 1; i < roff.size(); ++i) { // a .TP's tag: alternating fonts join their words
+        QStringList words;
+        for (auto it = word.globalMatch(roff[i].section(u' ', 1)); roff[i - 1] == u".TP" && it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            words << m.captured(1) + m.captured(2);
+        }
+        if (!words.isEmpty())
+            manual << words.join(roff[i].startsWith(u".B "_s) ? u" "_s : QString());
+    }
+    for (const auto &[tag, text] : commands + options)
+        tags << tag;
+    QCOMPARE(manual.mid(0, tags.size()), tags);
+    QCOMPARE(commands.size(), 7);
+    const auto restriction = [](const QString &text) { // "(add, edit) mark ..."
+        static const QRegularExpression takers(uR"(^\(([a-z]+(?:, [a-z]+)*)\) )"_s);
+        return takers.match(text).captured(1).split(u", "_s, Qt::SkipEmptyParts);
     };
-    const auto entries = [&](const QList<std::pair<QString, QString>> &section) {
-        QStringList tags;
-        for (const auto &[tag, text] : section)
-            tags << tag + u' ' + restriction(text).join(u',');
-        return tags;
-    };
-    QCOMPARE(entries(helpSection(help, u"Commands:"_s)), entries(man.value(u"COMMANDS"_s)));
-    QCOMPARE(entries(helpSection(help, u"Options:"_s)), entries(man.value(u"OPTIONS"_s)));
-    QCOMPARE(man.value(u"COMMANDS"_s).size(), 7);
-
     QHash<QString, QStringList> enough; // each command with the arguments it needs
-    for (const auto &[synopsis, text] : man.value(u"COMMANDS"_s)) {
+    for (const auto &[synopsis, text] : commands) {
         QStringList words = QString(synopsis).remove(QRegularExpression(uR"( \[-[^]]*\])"_s)).split(u' '), needed, most;
         const QString command = words.takeFirst();
         for (const QString &word : words) { // a group, an application, a program
@@ -313,8 +272,8 @@ void TestCli::manualHelpAndProgramAgree()
             QCOMPARE(result.status, 2);
         }
     }
-    static const QRegularExpression range(uR"(\b(\d+) to (\d+)\b)"_s), choice(uR"(: ((?:\w+, )*\w+ or \w+)\.)"_s);
-    for (const auto &[tag, text] : man.value(u"OPTIONS"_s)) {
+    static const QRegularExpression range(uR"(\b(\d+) to (\d+)\b)"_s), choice(uR"(: ((?:\w+, )*\w+ or \w+)$)"_s);
+    for (const auto &[tag, text] : options) {
         QStringList option{tag.section(u' ', 0, 0)};
         if (tag.contains(u' ') && !tag.contains(u','))
             option << u"/x"_s;
@@ -344,8 +303,7 @@ void TestCli::manualHelpAndProgramAgree()
             }
         }
         if (option.first() == u"--file") { // the default list
-            const QString config = m_dir->filePath(u"config"_s),
-                          list = text.section(u"(default: "_s, 1).section(u')', 0, 0);
+            const QString config = m_dir->filePath(u"config"_s), list = text.section(u"(default: "_s, 1).chopped(1);
             QCOMPARE(run({u"add"_s, u"T"_s, u"A"_s, u"/bin/true"_s}, {}, {}, {u"XDG_CONFIG_HOME="_s + config}).status,
                      0);
             QVERIFY2(QFileInfo::exists(QString(list).replace(u"$XDG_CONFIG_HOME"_s, config)), qPrintable(list));
@@ -353,12 +311,10 @@ void TestCli::manualHelpAndProgramAgree()
     }
 }
 
-// The program runs in a session of its own, where a terminal's Ctrl-C does not reach it: the
-// host that waits for it ends it when it is told to end.
+// A host waiting in a session of its own (no terminal's Ctrl-C reaches it) ends the program when told to end.
 void TestCli::signalToAWaitCancelsTheProgram()
 {
-    // Unique on the machine: other test runs may have sleepers of their own.
-    const QString sleeper = u"sleep 98766%1."_s + QString::number(::getpid());
+    const QString sleeper = u"sleep 98766%1."_s + QString::number(::getpid()); // unique on the machine
     QVERIFY(
         TestFiles::write(m_file, u"T,Sleep,/bin/sh,-c '%1 ; %2',0\n"_s.arg(sleeper.arg(1), sleeper.arg(2)).toUtf8()));
     const auto host = start({u"--file"_s, m_file, u"run"_s, u"--wait"_s, u"T"_s, u"Sleep"_s});
@@ -369,8 +325,7 @@ void TestCli::signalToAWaitCancelsTheProgram()
                               QList<pid_t>(), 20000);
 }
 
-// configure of a default list not made yet: while its window is open, the list's folder is
-// there for the window's changes to be saved in.
+// configure of a default list not made yet: while its window is open, the folder is there for its changes.
 void TestCli::configureMakesTheFolderForItsChanges()
 {
     const QString folder = m_dir->filePath(u"config/lanyard"_s);
