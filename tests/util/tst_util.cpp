@@ -40,13 +40,10 @@ namespace {
 
 constexpr auto moment = 30ms;
 constexpr unsigned nobody = FilePermissionsApply::nobody;
-const std::optional<QStringList> fails;
 
 ino_t inodeOf(const QString &path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
@@ -57,13 +54,7 @@ int ofdLocksRefused(int fd, int command, struct ::flock *lock)
     errno = Error;
     return command == F_OFD_SETLK ? -1 : ::fcntl(fd, command, lock);
 }
-
-int withoutLocks(int, int, struct ::flock *)
-{
-    errno = ENOLCK;
-    return -1;
-}
-
+int withoutLocks(int, int, struct ::flock *) { return errno = ENOLCK, -1; }
 std::atomic<int> busyAnswers = 0;
 int countingBusy(int fd, int command, struct ::flock *lock)
 {
@@ -71,6 +62,14 @@ int countingBusy(int fd, int command, struct ::flock *lock)
     busyAnswers += result != 0 && (errno == EAGAIN || errno == EACCES);
     return result;
 }
+
+/// Descriptor 0 closed while it lives: the next open gets it, as in a host that closed its input.
+struct WithoutInput
+{
+    const int saved = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+    WithoutInput() { ::close(0); }
+    ~WithoutInput() { ::dup2(saved, 0), ::close(saved); }
+};
 
 /// What a lock ends with: held on the lock file or on the list itself, timed out, or an errno.
 enum Outcome { onLockFile = 0, onTheList = -1, timedOut = -2 };
@@ -86,17 +85,18 @@ struct LockRow
     mode_t folderMode = 0, fileMode = 0;
     FileLock::LockCall call = nullptr;
     int outcome = onLockFile;
+    bool noInput = false;
 };
 
 /// A save (through a link) beside what a killed writer left, of another's list or a new one where
-/// no file can be made (as nobody), or in a chroot's root folder.
+/// no file can be made (as nobody), in a chroot's root folder, or without standard input.
 struct SaveRow
 {
     const char *leftover = "";
     bool removed = false;
     uid_t owner = 0;
     gid_t group = 0;
-    bool inPlace = false, refused = false, chrooted = false;
+    bool inPlace = false, refused = false, chrooted = false, noInput = false;
 };
 
 /// Saves "T,B,/b,,0\n" at @p at; the failure ("open: " when the writer could not begin), empty when saved.
@@ -106,8 +106,7 @@ QString writeList(const QString &at)
     Result<void> done = writer.open();
     if (!done)
         return u"open: "_s + done.error().detail();
-    done = writer.write("T,B,/b,,0\n");
-    if (done)
+    if (done = writer.write("T,B,/b,,0\n"); done)
         done = writer.commit();
     return done ? QString() : done.error().detail();
 }
@@ -149,27 +148,22 @@ private Q_SLOTS:
     }
 
     void split_data();
-    void split()
+    void split() // "a[b c]d": the bracketed characters are a replacement's.
     {
         QFETCH(QString, text);
         QFETCH(std::optional<QStringList>, words);
-        // "a[b c]d": the bracketed characters are a replacement's.
         QString plain;
         QBitArray literal(text.size());
         bool inside = false;
         for (QChar c : text) {
-            if (c == u'[' || c == u']') {
+            if (c == u'[' || c == u']')
                 inside = c == u'[';
-                continue;
-            }
-            literal.setBit(plain.size(), inside);
-            plain.append(c);
+            else
+                literal.setBit(plain.size(), inside), plain.append(c);
         }
         literal.resize(text.contains(u'[') ? plain.size() : 0);
         const Result<QStringList> split = CommandLine::split(plain, literal);
-        QCOMPARE(split.ok(), words.has_value());
-        if (words)
-            QCOMPARE(split.value(), *words);
+        QCOMPARE(split.ok() ? std::optional(split.value()) : std::nullopt, words);
     }
 
     // Only * and ? are wildcards, only where no file has that name; a leading dot is no extension.
@@ -206,10 +200,8 @@ private Q_SLOTS:
                                                   {u"/prog"_s, u"/"_s, u"prog"_s},
                                                   {u"vi"_s, QString(), u"vi"_s},
                                                   {u"/home/me/.tool"_s, u"/home/me/"_s, u".tool"_s},
-                                                  {u"/home/me/.tool.sh"_s, u"/home/me/"_s, u".tool"_s}}) {
-            QCOMPARE(FileOps::FolderOfPath(given), folder);
-            QCOMPARE(FileOps::FileBaseName(given), base);
-        }
+                                                  {u"/home/me/.tool.sh"_s, u"/home/me/"_s, u".tool"_s}})
+            QCOMPARE(FileOps::FolderOfPath(given) + u'|' + FileOps::FileBaseName(given), folder + u'|' + base);
     }
 
     // Any bytes survive a QString (U+DCxx for a byte that is no UTF-8); each bound on both sides.
@@ -273,53 +265,32 @@ private Q_SLOTS:
         }
     }
 
-    // A call cut short by a signal is made again; any other answer is the result.
-    void uninterruptedCall_data()
+    // A call cut short by a signal is made again; any other answer is the result. A descriptor on a
+    // standard stream's number moves above them; any other stays.
+    void systemCalls()
     {
-        QTest::addColumn<QList<int>>("results");
-        QTest::addColumn<QList<int>>("errnos");
-        QTest::newRow("answered") << QList{7} << QList{0};
-        QTest::newRow("answered-after-an-old-cut") << QList{7} << QList{EINTR};
-        QTest::newRow("nothing-left") << QList{0} << QList{EINTR};
-        QTest::newRow("cut-twice") << QList{-1, -1, 3} << QList{EINTR, EINTR, 0};
-        QTest::newRow("failed") << QList{-1} << QList{EAGAIN};
-        QTest::newRow("cut-then-failed") << QList{-1, -1} << QList{EINTR, EBADF};
-    }
-    void uninterruptedCall()
-    {
-        QFETCH(QList<int>, results);
-        QFETCH(QList<int>, errnos);
-        int made = 0;
-        const int result = uninterrupted([&] {
-            errno = errnos.value(made, 0);
-            return results.value(made++, 99);
-        });
-        QCOMPARE(made, results.size());
-        QCOMPARE(result, results.last());
-        QCOMPARE(errno, errnos.last());
-    }
-
-    // A descriptor on a standard stream's number moves above them; any other stays.
-    void descriptorAboveStandard_data()
-    {
-        QTest::addColumn<int>("number");
-        QTest::newRow("standard-input") << STDIN_FILENO;
-        QTest::newRow("standard-error") << STDERR_FILENO;
-        QTest::newRow("far-above") << 200;
-    }
-    void descriptorAboveStandard()
-    {
-        QFETCH(int, number);
-        const UniqueFd saved(::fcntl(number, F_DUPFD_CLOEXEC, 100)); // what the number held, if anything
-        const UniqueFd file(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-        QVERIFY(::dup2(file.get(), number) == number);
-        UniqueFd owned = UniqueFd::aboveStandard(number);
-        const int ownedNumber = owned.get();
-        const bool moved = ::fcntl(number, F_GETFD) < 0 && ::fcntl(ownedNumber, F_GETFD) == FD_CLOEXEC;
-        owned.reset();
-        if (saved.isValid())
-            ::dup2(saved.get(), number);
-        QVERIFY(number > STDERR_FILENO ? ownedNumber == number : ownedNumber > STDERR_FILENO && moved);
+        for (const auto &[results, errnos] : {std::pair{QList{7}, QList{0}},
+                                              {QList{7}, QList{EINTR}}, // a success after an old cut
+                                              {QList{0}, QList{EINTR}},
+                                              {QList{-1, -1, 3}, QList{EINTR, EINTR, 0}},
+                                              {QList{-1}, QList{EAGAIN}},
+                                              {QList{-1, -1}, QList{EINTR, EBADF}}}) {
+            int made = 0;
+            const int result = uninterrupted([&] { return errno = errnos.value(made, 0), results.value(made++, 99); });
+            QCOMPARE(QList({made, result, errno}), QList({int(results.size()), results.last(), errnos.last()}));
+        }
+        for (int number : {STDIN_FILENO, STDERR_FILENO, 200}) {
+            const UniqueFd saved(::fcntl(number, F_DUPFD_CLOEXEC, 100)); // what the number held, if anything
+            const UniqueFd file(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+            QVERIFY(::dup2(file.get(), number) == number);
+            UniqueFd owned = UniqueFd::aboveStandard(number);
+            const int ownedNumber = owned.get();
+            const bool moved = ::fcntl(number, F_GETFD) < 0 && ::fcntl(ownedNumber, F_GETFD) == FD_CLOEXEC;
+            owned.reset();
+            if (saved.isValid())
+                ::dup2(saved.get(), number);
+            QVERIFY(number > STDERR_FILENO ? ownedNumber == number : ownedNumber > STDERR_FILENO && moved);
+        }
         UniqueFd zero(STDIN_FILENO);
         QVERIFY(zero.isValid());
         zero.release(); // standard input stays open
@@ -378,7 +349,8 @@ private Q_SLOTS:
         row("writers-through-a-link-chain", {.before = "exclusive", .at = "chain.lst", .outcome = timedOut});
         row("list-locked-by-another-program", {.before = "program", .outcome = timedOut});
         row("lock-file-left-writer", {.leftover = "file"});
-        row("lock-file-left-reader", {.mode = M::Shared, .leftover = "file"});
+        row("lock-file-left-reader-without-standard-input", {.mode = M::Shared, .leftover = "file", .noInput = true});
+        row("new-lock-file-without-standard-input", {.at = "dotfiles/new.lst", .noInput = true});
         row("fifo-writer", {.leftover = "fifo", .outcome = onTheList});
         row("fifo-reader", {.mode = M::Shared, .leftover = "fifo", .outcome = onTheList});
         row("folder-reader", {.mode = M::Shared, .leftover = "folder", .outcome = onTheList});
@@ -422,16 +394,17 @@ private Q_SLOTS:
             permissions.emplace();
         std::optional<FileLock> earlier;
         UniqueFd program(row.before == "program"_ba ? ::open(QFile::encodeName(list).constData(), O_RDWR) : -1);
-        struct ::flock whole
-        {
-        };
+        struct ::flock whole = {};
         whole.l_type = F_WRLCK;
         QVERIFY(!program.isValid() || ::fcntl(program.get(), F_OFD_SETLK, &whole) == 0);
         if (*row.before && !program.isValid())
             earlier.emplace(list, row.before == "shared"_ba ? FileLock::Mode::Shared : FileLock::Mode::Exclusive,
                             moment);
-
+        std::optional<WithoutInput> closed;
+        if (row.noInput)
+            closed.emplace();
         const FileLock lock(at, row.mode, moment, row.call);
+        closed.reset();
         const bool held = row.outcome == onLockFile || row.outcome == onTheList;
         const QString failure = lock.taken() ? QString() : lock.taken().error().detail();
         QVERIFY2(lock.taken().ok() == held, qPrintable(failure));
@@ -466,10 +439,11 @@ private Q_SLOTS:
         QVERIFY(waiter->taken() && FileLock(list, FileLock::Mode::Exclusive, moment).timedOut());
     }
 
-    // A change is told once, then nothing, though another file of the folder is written.
+    // A change is told once, then nothing, though another file of the folder is written. Steps:
+    // "write:" or "replace:" a file; the watch follows the last watched.
     void watch_data()
     {
-        QTest::addColumn<QStringList>("watched"); // in turn: the watch follows the last one
+        QTest::addColumn<QStringList>("watched");
         QTest::addColumn<QStringList>("steps");
         QTest::newRow("replaced-through-a-chain-of-links")
             << QStringList{u"chain.lst"_s} << QStringList{u"replace:dotfiles/tools.lst"_s};
@@ -522,6 +496,7 @@ private Q_SLOTS:
         row("new-list-where-no-file-can-be-made", {.refused = true});
         // In a container, say: the temporary is made beside it, wherever the current folder is.
         row("list-in-the-root-folder", {.leftover = ".tools.lst.Ab12Cd", .removed = true, .chrooted = true});
+        row("without-standard-input", {.noInput = true});
     }
     void save()
     {
@@ -547,7 +522,11 @@ private Q_SLOTS:
             std::optional<FilePermissionsApply> permissions;
             if (row.owner != 0 || row.refused)
                 permissions.emplace();
+            std::optional<WithoutInput> closed;
+            if (row.noInput)
+                closed.emplace();
             refusal = writeList(row.refused ? folder + u"/new.lst"_s : path(u"link.lst"_s));
+            QCOMPARE(FileListing::head(list, 3), row.refused ? "T,A" : "T,B");
         }
         QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x7777)));
         QCOMPARE(refusal, row.refused ? u"open: cannot create a file in %1: %2"_s.arg(folder, qt_error_string(EACCES))
@@ -574,9 +553,8 @@ private Q_SLOTS:
         for (int i = 0; i < 200; ++i) {
             FileWriter writer(path(u"dotfiles/tools.lst"_s));
             QVERIFY(writer.open());
-            const QStringList made = QDir(path(u"dotfiles"_s), u".tools.lst.*"_s, QDir::Name,
-                                          QDir::Files | QDir::Hidden | QDir::System)
-                                         .entryList();
+            const QStringList made =
+                QDir(path(u"dotfiles"_s)).entryList({u".tools.lst.*"_s}, QDir::Files | QDir::Hidden);
             QVERIFY2(made.size() == 1 && temporary.match(made.first()).hasMatch(), qPrintable(made.join(u' ')));
         }
     }
@@ -588,6 +566,7 @@ void tst_Util::split_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<std::optional<QStringList>>("words");
     const auto words = [](const QStringList &list) { return std::optional(list); };
+    const std::optional<QStringList> fails;
     QTest::newRow("blanks-separate") << "  a\tb \n c  " << words({"a", "b", "c"});
     QTest::newRow("double-quote-escapes") << R"("a \" \\ \$ \` \n")" << words({R"(a " \ $ ` \n)"});
     QTest::newRow("quotes-join-a-word") << R"(--x="a b"'c d'e)" << words({"--x=a bc de"});
