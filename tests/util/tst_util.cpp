@@ -204,64 +204,57 @@ private Q_SLOTS:
             QCOMPARE(FileOps::FolderOfPath(given) + u'|' + FileOps::FileBaseName(given), folder + u'|' + base);
     }
 
-    // Any bytes survive a QString (U+DCxx for a byte that is no UTF-8); each bound on both sides.
-    void nativeText_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
-        for (const auto &[name, bytes, text] :
-             {std::tuple{"utf-8", "caf\xc3\xa9", u"caf\u00e9"},
-              {"latin-1-byte", "caf\xe9.lst", u"caf\xdce9.lst"},
-              {"cut-sequence", "a\xc3", u"a\xdcc3"},
-              {"overlong", "\xc0\xaf", u"\xdcc0\xdcaf"},
-              {"overlong-three-bytes", "\xe0\x80\xaf", u"\xdce0\xdc80\xdcaf"},
-              {"first-three-byte-character", "\xe0\xa0\x80", u"\u0800"},
-              {"last-before-the-surrogates", "\xed\x9f\xbf", u"\ud7ff"},
-              {"encoded-surrogate", "\xed\xa0\x80", u"\xdced\xdca0\xdc80"},
-              {"encoded-last-surrogate", "\xed\xbf\xbf", u"\xdced\xdcbf\xdcbf"},
-              {"first-after-the-surrogates", "\xee\x80\x80", u"\ue000"},
-              {"overlong-four-bytes", "\xf0\x8f\xbf\xbf", u"\xdcf0\xdc8f\xdcbf\xdcbf"},
-              {"first-four-byte-character", "\xf0\x90\x80\x80", u"\U00010000"},
-              {"last-code-point", "\xf4\x8f\xbf\xbf", u"\U0010FFFF"},
-              {"beyond-the-last-code-point", "\xf4\x90\x80\x80", u"\xdcf4\xdc90\xdc80\xdc80"},
-              {"byte-order-mark-first", "\xef\xbb\xbfx", u"\xfeffx"}})
-            QTest::newRow(name) << QByteArray(bytes) << QStringView(text).toString(); // lone surrogates kept
-    }
+    // Any bytes survive a QString (U+DCxx for each byte of no UTF-8): each code point beside a bound,
+    // written in each length it fits (longer: overlong), and a cut sequence.
     void nativeText()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        QCOMPARE(NativeText::decode(bytes), text);
-        QCOMPARE(NativeText::encode(text), bytes);
+        for (char32_t code : {0x7fU, 0x80U, 0x7ffU, 0x800U, 0xd7ffU, 0xd800U, 0xdfffU, 0xe000U, 0xfeffU, 0x10000U,
+                              0x10ffffU, 0x110000U}) {
+            for (int length = 1; length <= 4; ++length) {
+                if (length == 1 ? code > 0x7f : code >> (5 * length + 1) != 0)
+                    continue;
+                QByteArray bytes(1, char(length == 1 ? code : (0xf00 >> length & 0xff) | code >> (6 * length - 6)));
+                for (int shift = 6 * length - 12; shift >= 0; shift -= 6)
+                    bytes += char(0x80 | (code >> shift & 0x3f));
+                const bool valid = code <= 0x10ffff && (code < 0xd800 || code > 0xdfff)
+                                   && length
+                                          == (code < 0x80      ? 1
+                                              : code < 0x800   ? 2
+                                              : code < 0x10000 ? 3
+                                                               : 4);
+                QString text = valid ? QStringView(QChar::fromUcs4(code)).toString() : QString();
+                for (qsizetype i = 0; !valid && i < bytes.size(); ++i)
+                    text += QChar(0xdc00 + uchar(bytes[i]));
+                QCOMPARE(NativeText::decode("a" + bytes + "\xc3"), u'a' + text + QChar(0xdcc3));
+                QCOMPARE(NativeText::encode(u'a' + text + QChar(0xdcc3)), "a" + bytes + "\xc3");
+            }
+        }
+        QCOMPARE(NativeText::decode("\xef\xbb\xbf\xe9."), QStringView(u"\xfeff\xdce9.").toString()); // a mark kept
     }
 
-    // Rounded half to even as the processor rounds (std::nearbyint), around 0 and each limit.
-    void toInt16_data()
+    // Rounded half to even as the processor rounds (std::nearbyint), around 0 and each limit; an error: minus its
+    // number.
+    void toInt16()
     {
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<int>("number"); // an error: minus its number
+        QList<std::pair<QVariant, int>> cases{{qQNaN(), -6},
+                                              {true, -1},
+                                              {u"True"_s, -1},
+                                              {u" FALSE "_s, 0},
+                                              {u"Tools"_s, -13}};
         for (int quarters = -12; quarters <= 12; ++quarters) {
             for (double x : {quarters / 4.0, 32767 + quarters / 4.0, -32768 + quarters / 4.0}) {
                 const double rounded = std::nearbyint(x);
                 const int number = rounded < -32768 || rounded > 32767 ? -6 : int(rounded);
-                QTest::addRow("%g", x) << QVariant(x) << number;
-                QTest::addRow("text %g", x) << QVariant(QString::number(x, 'f', 2)) << number;
+                cases << std::pair{QVariant(x), number} << std::pair{QVariant(QString::number(x, 'f', 2)), number};
             }
         }
-        QTest::newRow("not-a-number") << QVariant(qQNaN()) << -6;
-        QTest::newRow("true") << QVariant(true) << -1;
-        QTest::newRow("text-true") << QVariant(u"True"_s) << -1;
-        QTest::newRow("text-false") << QVariant(u" FALSE "_s) << 0;
-        QTest::newRow("word") << QVariant(u"Tools"_s) << -13;
-    }
-    void toInt16()
-    {
-        QFETCH(QVariant, value);
-        QFETCH(int, number);
-        try {
-            QCOMPARE(VariantOps::toInt16(value), number);
-        } catch (const ComponentError &error) {
-            QCOMPARE(-error.number(), number);
+        for (const auto &[value, number] : cases) {
+            try {
+                QCOMPARE(std::pair(value.toString(), int(VariantOps::toInt16(value))),
+                         std::pair(value.toString(), number));
+            } catch (const ComponentError &error) {
+                QCOMPARE(std::pair(value.toString(), -error.number()), std::pair(value.toString(), number));
+            }
         }
     }
 
