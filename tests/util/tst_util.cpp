@@ -147,61 +147,46 @@ private Q_SLOTS:
             QVERIFY(TestFiles::link(QString::fromUtf8(target), path(QString::fromUtf8(link))));
     }
 
-    void split_data();
-    void split() // "a[b c]d": the bracketed characters are a replacement's.
+    void pieces_data();
+    void pieces()
     {
-        QFETCH(QString, text);
-        QFETCH(std::optional<QStringList>, words);
-        QString plain;
-        QBitArray literal(text.size());
-        bool inside = false;
-        for (QChar c : text) {
-            if (c == u'[' || c == u']')
-                inside = c == u'[';
-            else
-                literal.setBit(plain.size(), inside), plain.append(c);
+        QFETCH(QString, door);
+        QFETCH(QString, given);
+        QFETCH(QString, expected);
+        QString got;
+        if (door == u"split") { // "a[b c]d": the bracketed characters are a replacement's
+            QString plain;
+            QBitArray literal(given.size());
+            bool inside = false;
+            for (QChar c : given) {
+                if (c == u'[' || c == u']')
+                    inside = c == u'[';
+                else
+                    literal.setBit(plain.size(), inside), plain.append(c);
+            }
+            literal.resize(given.contains(u'[') ? plain.size() : 0);
+            const Result<QStringList> split = CommandLine::split(plain, literal);
+            got = split.ok() ? split.value().join(u'\n') : u"<refused>"_s;
+        } else if (door == u"exists") {
+            QVERIFY(QDir(m_home).mkdir("folder") && QDir(m_home).mkdir("tools [beta]"));
+            for (const char *name : {"prog", "tools [beta]/run", "back\\slash", "caf\xe9"})
+                QVERIFY(::close(::creat((QFile::encodeName(m_home) + '/' + name).constData(), 0600)) == 0);
+            QVERIFY(::mkfifo(QFile::encodeName(path(u"fifo"_s)).constData(), 0600) == 0);
+            got = FileOps::FileExists(given.isEmpty() || given == u"\"\"" ? given : path(given)) ? u"yes"_s : u"no"_s;
+            ::unlink((QFile::encodeName(m_home) + "/caf\xe9").constData()); // a name QTemporaryDir cannot remove
+        } else if (door == u"real") {
+            got = FileListing::realFile(path(given)).replace(m_home, u"~"_s);
+            if (!got.isEmpty() && QFile::exists(path(given))) // the file the kernel opens
+                QCOMPARE(inodeOf(FileListing::realFile(path(given))), inodeOf(path(given)));
+        } else if (door == u"absolute") {
+            const QString before = QDir::currentPath();
+            QVERIFY(QDir::setCurrent(m_home));
+            got = FileListing::absolutePath(given).replace(m_home, u"~"_s);
+            QVERIFY(QDir::setCurrent(before));
+        } else {
+            got = FileOps::FolderOfPath(given) + u'|' + FileOps::FileBaseName(given);
         }
-        literal.resize(text.contains(u'[') ? plain.size() : 0);
-        const Result<QStringList> split = CommandLine::split(plain, literal);
-        QCOMPARE(split.ok() ? std::optional(split.value()) : std::nullopt, words);
-    }
-
-    // Only * and ? are wildcards, only where no file has that name; a leading dot is no extension.
-    void launchPaths_data()
-    {
-        QTest::addColumn<QString>("relative");
-        QTest::addColumn<bool>("exists");
-        for (const auto &[name, relative, exists] : {std::tuple{"regular-file", "prog", true},
-                                                     {"star-when-no-such-name", "pr*g", true},
-                                                     {"question-mark-when-no-such-name", "pr?g", true},
-                                                     {"brackets-literal", "tools [beta]/run", true},
-                                                     {"brackets-no-wildcard", "[p]rog", false},
-                                                     {"backslash-literal", "back\\slash", true},
-                                                     {"wildcard-of-no-file", "f*", false}, // a folder and a FIFO
-                                                     {"missing", "nothing", false},
-                                                     {"folder", "folder", false},
-                                                     {"fifo", "fifo", false}})
-            QTest::newRow(name) << QString::fromUtf8(relative) << exists;
-        QTest::newRow("name-of-no-utf-8") << QStringView(u"caf\xdce9").toString() << true;
-    }
-    void launchPaths()
-    {
-        QFETCH(QString, relative);
-        QFETCH(bool, exists);
-        QVERIFY(QDir(m_home).mkdir("folder") && QDir(m_home).mkdir("tools [beta]"));
-        for (const char *name : {"prog", "tools [beta]/run", "back\\slash", "caf\xe9"})
-            QVERIFY(::close(::creat((QFile::encodeName(m_home) + '/' + name).constData(), 0600)) == 0);
-        QVERIFY(::mkfifo(QFile::encodeName(path(u"fifo"_s)).constData(), 0600) == 0);
-        const bool found = FileOps::FileExists(path(relative));
-        ::unlink((QFile::encodeName(m_home) + "/caf\xe9").constData()); // a name QTemporaryDir cannot remove
-        QCOMPARE(found, exists);
-        QVERIFY(!FileOps::FileExists(QString()) && !FileOps::FileExists(u"\"\""_s));
-        for (const auto &[given, folder, base] : {std::tuple{u"/usr/bin/vi.sh"_s, u"/usr/bin/"_s, u"vi"_s},
-                                                  {u"/prog"_s, u"/"_s, u"prog"_s},
-                                                  {u"vi"_s, QString(), u"vi"_s},
-                                                  {u"/home/me/.tool"_s, u"/home/me/"_s, u".tool"_s},
-                                                  {u"/home/me/.tool.sh"_s, u"/home/me/"_s, u".tool"_s}})
-            QCOMPARE(FileOps::FolderOfPath(given) + u'|' + FileOps::FileBaseName(given), folder + u'|' + base);
+        QCOMPARE(got, expected);
     }
 
     // Any bytes survive a QString (U+DCxx for each byte of no UTF-8): each code point beside a bound,
@@ -288,44 +273,6 @@ private Q_SLOTS:
         QVERIFY(zero.isValid());
         zero.release(); // standard input stays open
         QVERIFY(!UniqueFd().isValid() && !UniqueFd::aboveStandard(-1).isValid());
-    }
-
-    // ".." is left to the kernel, which takes it after links; the real file is also a new one's.
-    void realPaths_data()
-    {
-        QTest::addColumn<QString>("given");
-        QTest::addColumn<QString>("absolute"); // empty: not asked
-        QTest::addColumn<QString>("real");
-        for (const auto &[name, given, absolute, real] :
-             {std::tuple{"dots-and-slashes", u"./a//./b"_s, "~/a/b", ""},
-              {"dot-dot-after-a-linked-folder", u".config/lanyard/../tools.lst"_s, "~/.config/lanyard/../tools.lst",
-               "dotfiles/tools.lst"},
-              {"absolute-dot-dot-kept", u"/x/./y/../z"_s, "/x/y/../z", ""},
-              {"folder", u"a/."_s, "~/a/", ""},
-              {"new-file-after-a-linked-folder", u".config/lanyard/../new.lst"_s, "", "dotfiles/new.lst"},
-              {"new-file-in-a-linked-folder", u".config/lanyard/new.lst"_s, "", "dotfiles/lanyard/new.lst"},
-              {"link-to-a-link", u"chain.lst"_s, "", "dotfiles/tools.lst"},
-              {"link-to-a-new-file", u"dangling.lst"_s, "", "dotfiles/lanyard/new.lst"},
-              {"missing-folder", u"no/such/tools.lst"_s, "", ""},
-              {"link-loop", u"loop"_s, "", ""},
-              {"nul-in-the-name", u"link.lst\0x"_s, "", ""}, // the system would read another file's name
-              {"new-file-in-the-root-folder", u"/lanyard-no-such-file"_s, "", "/lanyard-no-such-file"}})
-            QTest::newRow(name) << given << QString::fromUtf8(absolute) << QString::fromUtf8(real);
-    }
-    void realPaths()
-    {
-        QFETCH(QString, given);
-        QFETCH(QString, absolute);
-        QFETCH(QString, real);
-        const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_home));
-        const QString made = FileListing::absolutePath(given);
-        QVERIFY(QDir::setCurrent(before));
-        if (!absolute.isEmpty())
-            QCOMPARE(made, absolute.replace(u"~"_s, m_home));
-        QCOMPARE(FileListing::realFile(path(given)), real.isEmpty() ? QString() : path(real));
-        if (!real.isEmpty() && QFile::exists(path(given))) // the file the kernel opens
-            QCOMPARE(inodeOf(FileListing::realFile(path(given))), inodeOf(path(given)));
     }
 
     // One lock for every path to a file; the list itself where no lock file serves. A lock not
@@ -553,27 +500,64 @@ private Q_SLOTS:
     }
 };
 
-// Outside the class: moc does not read raw string literals. [...] marks a replacement's characters.
-void tst_Util::split_data()
+// Outside the class: moc does not read raw string literals. Each door with what goes in and what comes out.
+void tst_Util::pieces_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<std::optional<QStringList>>("words");
-    const auto words = [](const QStringList &list) { return std::optional(list); };
-    const std::optional<QStringList> fails;
-    QTest::newRow("blanks-separate") << "  a\tb \n c  " << words({"a", "b", "c"});
-    QTest::newRow("double-quote-escapes") << R"("a \" \\ \$ \` \n")" << words({R"(a " \ $ ` \n)"});
-    QTest::newRow("quotes-join-a-word") << R"(--x="a b"'c d'e)" << words({"--x=a bc de"});
-    QTest::newRow("empty-quotes-are-a-word") << R"(a "" '' b)" << words({"a", "", "", "b"});
-    QTest::newRow("no-expansion") << R"($HOME `id` $(id) * ~ ; | &)"
-                                  << words({"$HOME", "`id`", "$(id)", "*", "~", ";", "|", "&"});
-    QTest::newRow("open-double-quote") << R"(a "b)" << fails;
-    QTest::newRow("open-single-quote") << R"(a 'b)" << fails;
-    QTest::newRow("escaped-quote-does-not-close") << R"("a\")" << fails;
+    QTest::addColumn<QString>("door");
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char *name, const char *door, const QString &given, const QString &expected) {
+        QTest::newRow(name) << QString::fromLatin1(door) << given << expected;
+    };
+    // Command-line words, each on a line of their own.
+    row("blanks-separate", "split", "  a\tb \n c  ", "a\nb\nc");
+    row("double-quote-escapes", "split", R"("a \" \\ \$ \` \n")", R"(a " \ $ ` \n)");
+    row("quotes-join-a-word", "split", R"(--x="a b"'c d'e)", "--x=a bc de");
+    row("empty-quotes-are-a-word", "split", R"(a "" '' b)", "a\n\n\nb");
+    row("no-expansion", "split", R"($HOME `id` $(id) * ~ ; | &)", "$HOME\n`id`\n$(id)\n*\n~\n;\n|\n&");
+    row("open-double-quote", "split", R"(a "b)", "<refused>");
+    row("open-single-quote", "split", R"(a 'b)", "<refused>");
+    row("escaped-quote-does-not-close", "split", R"("a\")", "<refused>");
     // A backslash that ends the text escapes nothing: it stays, or leaves a quote open.
-    QTest::newRow("backslash-ends-the-text") << R"(a b\)" << words({"a", R"(b\)"});
-    QTest::newRow("backslash-ends-an-open-double-quote") << R"(a "b\)" << fails;
-    QTest::newRow("replaced-blank-joins") << "--file=[my file] x" << words({"--file=my file", "x"});
-    QTest::newRow("replaced-quote-does-not-close") << "\"x[\"] y\"" << words({"x\" y"});
+    row("backslash-ends-the-text", "split", R"(a b\)", "a\nb\\");
+    row("backslash-ends-an-open-double-quote", "split", R"(a "b\)", "<refused>");
+    row("replaced-blank-joins", "split", "--file=[my file] x", "--file=my file\nx");
+    row("replaced-quote-does-not-close", "split", "\"x[\"] y\"", "x\" y");
+    // Only * and ? are wildcards, only where no file has that name.
+    for (const auto &[name, relative, exists] : {std::tuple{"regular-file", "prog", true},
+                                                 {"star-when-no-such-name", "pr*g", true},
+                                                 {"question-mark-when-no-such-name", "pr?g", true},
+                                                 {"brackets-literal", "tools [beta]/run", true},
+                                                 {"brackets-no-wildcard", "[p]rog", false},
+                                                 {"backslash-literal", "back\\slash", true},
+                                                 {"wildcard-of-no-file", "f*", false}, // a folder and a FIFO
+                                                 {"missing", "nothing", false},
+                                                 {"folder", "folder", false},
+                                                 {"fifo", "fifo", false},
+                                                 {"nothing", "", false},
+                                                 {"quotes-only", "\"\"", false}})
+        row(name, "exists", QString::fromUtf8(relative), exists ? u"yes"_s : u"no"_s);
+    row("name-of-no-utf-8", "exists", QStringView(u"caf\xdce9").toString(), u"yes"_s);
+    // ".." is left to the kernel, which takes it after links; the real file is also a new one's.
+    row("dots-and-slashes", "absolute", u"./a//./b"_s, u"~/a/b"_s);
+    row("dot-dot-kept", "absolute", u".config/lanyard/../tools.lst"_s, u"~/.config/lanyard/../tools.lst"_s);
+    row("absolute-dot-dot-kept", "absolute", u"/x/./y/../z"_s, u"/x/y/../z"_s);
+    row("folder-dot", "absolute", u"a/."_s, u"~/a/"_s);
+    row("dot-dot-after-a-linked-folder", "real", u".config/lanyard/../tools.lst"_s, u"~/dotfiles/tools.lst"_s);
+    row("new-file-after-a-linked-folder", "real", u".config/lanyard/../new.lst"_s, u"~/dotfiles/new.lst"_s);
+    row("new-file-in-a-linked-folder", "real", u".config/lanyard/new.lst"_s, u"~/dotfiles/lanyard/new.lst"_s);
+    row("link-to-a-link", "real", u"chain.lst"_s, u"~/dotfiles/tools.lst"_s);
+    row("link-to-a-new-file", "real", u"dangling.lst"_s, u"~/dotfiles/lanyard/new.lst"_s);
+    row("missing-folder", "real", u"no/such/tools.lst"_s, QString());
+    row("link-loop", "real", u"loop"_s, QString());
+    row("nul-in-the-name", "real", u"link.lst\0x"_s, QString()); // the system would read another file's name
+    row("new-file-in-the-root-folder", "real", u"/lanyard-no-such-file"_s, u"/lanyard-no-such-file"_s);
+    // A folder and a base name; a leading dot is no extension.
+    row("folder-and-extension", "name", u"/usr/bin/vi.sh"_s, u"/usr/bin/|vi"_s);
+    row("root-folder", "name", u"/prog"_s, u"/|prog"_s);
+    row("no-folder", "name", u"vi"_s, u"|vi"_s);
+    row("hidden", "name", u"/home/me/.tool"_s, u"/home/me/|.tool"_s);
+    row("hidden-with-extension", "name", u"/home/me/.tool.sh"_s, u"/home/me/|.tool"_s);
 }
 
 QTEST_GUILESS_MAIN(tst_Util)
