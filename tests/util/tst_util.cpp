@@ -34,8 +34,6 @@ using namespace Lanyard;
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
-Q_DECLARE_METATYPE(std::optional<QStringList>)
-
 namespace {
 
 constexpr auto moment = 30ms;
