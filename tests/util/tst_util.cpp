@@ -327,20 +327,16 @@ private Q_SLOTS:
             QVERIFY(TestFiles::setOwner(path(u"dotfiles"_s), nobody, nobody, row.folderMode));
         const auto restore = qScopeGuard(
             [&] { QFile::setPermissions(path(u"dotfiles"_s), QFile::Permissions(0x7777)); });
-        std::optional<FilePermissionsApply> permissions; // a folder of nobody's, whose permissions bind nobody
-        if (row.folderMode != 0)
-            permissions.emplace();
+        // A folder of nobody's, whose permissions bind nobody.
+        const auto permissions = row.folderMode ? std::make_optional<FilePermissionsApply>() : std::nullopt;
         std::optional<FileLock> earlier;
         UniqueFd program(row.before == "program"_ba ? ::open(QFile::encodeName(list).constData(), O_RDWR) : -1);
-        struct ::flock whole = {};
-        whole.l_type = F_WRLCK;
+        struct ::flock whole = {.l_type = F_WRLCK};
         QVERIFY(!program.isValid() || ::fcntl(program.get(), F_OFD_SETLK, &whole) == 0);
         if (*row.before && !program.isValid())
             earlier.emplace(list, row.before == "shared"_ba ? FileLock::Mode::Shared : FileLock::Mode::Exclusive,
                             moment);
-        std::optional<WithoutInput> closed;
-        if (row.noInput)
-            closed.emplace();
+        auto closed = row.noInput ? std::make_optional<WithoutInput>() : std::nullopt;
         const FileLock lock(at, row.mode, moment, row.call);
         closed.reset();
         const bool held = row.outcome == onLockFile || row.outcome == onTheList;
@@ -457,12 +453,9 @@ private Q_SLOTS:
                      }),
                      0);
         } else {
-            std::optional<FilePermissionsApply> permissions;
-            if (row.owner != 0 || row.refused)
-                permissions.emplace();
-            std::optional<WithoutInput> closed;
-            if (row.noInput)
-                closed.emplace();
+            const auto permissions = row.owner || row.refused ? std::make_optional<FilePermissionsApply>()
+                                                              : std::nullopt;
+            const auto closed = row.noInput ? std::make_optional<WithoutInput>() : std::nullopt;
             refusal = writeList(row.refused ? folder + u"/new.lst"_s : path(u"link.lst"_s));
             QCOMPARE(FileListing::head(list, 3), row.refused ? "T,A" : "T,B");
         }
