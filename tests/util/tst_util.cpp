@@ -252,7 +252,10 @@ private Q_SLOTS:
                                               {QList{-1}, QList{EAGAIN}},
                                               {QList{-1, -1}, QList{EINTR, EBADF}}}) {
             int made = 0;
-            const int result = uninterrupted([&] { return errno = errnos.value(made, 0), results.value(made++, 99); });
+            const auto call = [&, &results = results, &errnos = errnos] { // bindings named for older compilers
+                return errno = errnos.value(made, 0), results.value(made++, 99);
+            };
+            const int result = uninterrupted(call);
             QCOMPARE(QList({made, result, errno}), QList({int(results.size()), results.last(), errnos.last()}));
         }
         for (int number : {STDIN_FILENO, STDERR_FILENO, 200}) {
