@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// Files a test writes and reads back byte for byte, links, owners and modes, and file
-// permissions that apply to root too.
+// Files a test writes and reads back byte for byte, links, owners and modes, file permissions
+// that apply to root too, and the wait until a change written has been read by every watch.
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QString>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -56,6 +59,16 @@ inline QString ownership(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return QString();
     return QStringLiteral("%1:%2:%3").arg(info.st_uid).arg(info.st_gid).arg(info.st_mode & 07777, 4, 8, QChar(u'0'));
+}
+
+/// Runs the loop until every live list has read what was written before: each watch sees the
+/// change at once and reads the file 30 ms later, within the loop run after that.
+inline void settle()
+{
+    QCoreApplication::processEvents();
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace TestFiles

@@ -3,8 +3,11 @@
 
 // The command-line host run as a program, as from a shell without a display, as the test's
 // user or as another.
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <grp.h>
 #include <unistd.h>
@@ -31,6 +34,25 @@ struct User
 };
 constexpr User nobody{65534, 65534, 65534};
 
+/**
+ * Where `lanyard`, its library and the helpers it may load are, for @p user: the build tree, or
+ * for another user a copy in a folder anyone may enter, made once a test process (a build tree in
+ * root's home or a 0700 folder is out of other users' reach). The copy is run with
+ * LD_LIBRARY_PATH naming it; paths into the build tree in variables name the copy.
+ */
+inline QString binaryFolder(const User &user)
+{
+    static QTemporaryDir copy(QDir::tempPath() + QStringLiteral("/lanyard-bin-XXXXXX"));
+    static const bool made = [] {
+        const QDir bin(QStringLiteral(LANYARD_TEST_BIN_DIR));
+        bool ok = copy.isValid() && QFile::setPermissions(copy.path(), QFileDevice::Permissions(0x7755));
+        for (const QString &name : bin.entryList({QStringLiteral("lanyard"), QStringLiteral("*.so*")}, QDir::Files))
+            ok = ok && QFile::copy(bin.filePath(name), copy.filePath(name));
+        return ok;
+    }();
+    return user.uid == 0 ? QStringLiteral(LANYARD_TEST_BIN_DIR) : made ? copy.path() : QStringLiteral("/copy-failed");
+}
+
 /// The test's environment without a display, with @p variables ("NAME=value") set.
 inline QProcessEnvironment headless(const QStringList &variables = {})
 {
@@ -48,7 +70,11 @@ inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QStri
                                        const QStringList &variables = {})
 {
     auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(headless(variables));
+    QStringList reachable = variables;
+    reachable.replaceInStrings(QStringLiteral(LANYARD_TEST_BIN_DIR), binaryFolder(user));
+    if (user.uid != 0)
+        reachable << QStringLiteral("LD_LIBRARY_PATH=") + binaryFolder(user);
+    process->setProcessEnvironment(headless(reachable));
     process->setWorkingDirectory(folder);
     if (user.uid != 0) {
         process->setChildProcessModifier([user] {
@@ -57,7 +83,7 @@ inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QStri
                 ::_exit(99);
         });
     }
-    process->start(program, arguments);
+    process->start(binaryFolder(user) + QStringLiteral("/lanyard"), arguments);
     return process;
 }
 
