@@ -5,17 +5,20 @@
 # its load), `lanyard` runs under strace, killed at the Nth call of each such system call for
 # N = 1, 2, ... until it runs to its end without an Nth call; the list must then load and hold its
 # old entries, the other program's or the new ones. Also: the next save removes a temporary that a
-# killed one left; a rename that fails is reported and leaves the list and no temporary.
+# killed one left; a rename that fails is reported and leaves the list and no temporary; and saves
+# in place without fallocate() (the nofallocate helper: some network and FUSE file systems) make
+# sure of their room instead: too little (to the byte) is refused, a failing write is said, one
+# written a few bytes a call is whole, and a list not saved stays as it was.
 #
-#   crashpoints.sh LANYARD OTHER_WRITER_SHIM
+#   crashpoints.sh LANYARD OTHER_WRITER_SHIM NO_FALLOCATE_SHIM
 set -uo pipefail
 command -v strace >/dev/null || { echo "crash points: strace is not installed (Debian package strace)"; exit 1; }
 work=$(mktemp -d)
 trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
 chmod 0755 "$work"
 # Copies that any user may run: the build tree can sit where other users cannot enter.
-mkdir "$work/bin" && cp "$1" "$(dirname "$1")"/liblanyard.so.* "$2" "$work/bin/" || exit 1
-lanyard=$work/bin/lanyard other_writer=$work/bin/${2##*/}
+mkdir "$work/bin" && cp "$1" "$(dirname "$1")"/liblanyard.so.* "$2" "$3" "$work/bin/" || exit 1
+lanyard=$work/bin/lanyard other_writer=$work/bin/${2##*/} no_fallocate=$work/bin/${3##*/}
 export LD_LIBRARY_PATH=$work/bin
 # The calls that change files (the many of starting up come before any), each kind of save's own.
 replacing=write,fsync,fchown,fchmod,rename,unlinkat
@@ -73,6 +76,22 @@ scenario() {
     return $((failed > 0))
 }
 
+# without_fallocate NAME VARIABLE REFUSAL ENTRIES LANYARD_ARGUMENTS... (REFUSAL -: saved, ENTRIES listed)
+without_fallocate() {
+    local name=$1 dir=$work/$1 variable=$2 refusal=$3 entries=$4 err status; shift 4
+    mkdir "$dir" && printf '%s' "$written" >"$dir/tools.lst" && chmod 0666 "$dir/tools.lst" &&
+        { chown 65534:65534 "$dir/tools.lst" 2>/dev/null; chmod 0555 "$dir"; } || return 1
+    err=$("${as_user[@]}" env LD_PRELOAD="$no_fallocate" "$variable" "$lanyard" --file "$dir/tools.lst" "$@" 2>&1 >/dev/null)
+    status=$?
+    if [[ $refusal == - ]]; then
+        [[ $status == 0 && $("$lanyard" --file "$dir/tools.lst" list | cut -f2 | paste -sd ' ') == "$entries" ]] || echo "$name: not saved: $err"
+    else
+        [[ $status != 0 && $err == *"$refusal"* ]] && cmp -s <(printf '%s' "$written") "$dir/tools.lst" || echo "$name: not refused: $err"
+    fi
+}
+# As a save writes it, so that a deletion shrinks it. The new entry's line, "Tools,New,/bin/new,,0"
+# and CR LF, is all it grows by.
+written=$'; Created by: liblanyard on 01-12-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\nTools,Old,/bin/old,,0\r\nTools,X,/bin/x,,0\r\n'
 start=$SECONDS pids=() status=0
 # Each save path in a folder of its own, all at once.
 run() { scenario "$@" >"$work/$1.report" 2>&1 & pids+=($!); }
@@ -80,7 +99,18 @@ run replace 0755 - New add Tools New /bin/new
 run in-place-growing 0555 - New add Tools New /bin/new --protected
 run in-place-shrinking 0555 - Viewer delete Tools Viewer
 run merge-replace 0755 merge New add Tools New /bin/new
+add=(add Tools New /bin/new)
+{
+    without_fallocate growing-with-room A=1 - "Old X New" "${add[@]}"
+    without_fallocate growing-without-room LANYARD_TEST_FREE_BYTES=0 "no room to write" - "${add[@]}"
+    without_fallocate growing-into-the-room-there-is LANYARD_TEST_FREE_BYTES=23 - "Old X New" "${add[@]}"
+    without_fallocate growing-one-byte-short-of-room LANYARD_TEST_FREE_BYTES=22 "no room to write" - "${add[@]}"
+    without_fallocate written-a-few-bytes-a-call LANYARD_TEST_SHORT_WRITES=7 - "Old X New" "${add[@]}"
+    without_fallocate shrinking-without-room LANYARD_TEST_FREE_BYTES=0 - "X" delete Tools Old
+    without_fallocate write-fails LANYARD_TEST_WRITE_ERROR=5 "cannot write" - "${add[@]}"
+} >"$work/without-fallocate.report" 2>&1
+[[ -s $work/without-fallocate.report ]] && status=1
 for pid in "${pids[@]}"; do wait "$pid" || status=1; done
-for name in replace in-place-growing in-place-shrinking merge-replace; do sed "s/^/$name: /" "$work/$name.report"; done
+for name in replace in-place-growing in-place-shrinking merge-replace without-fallocate; do sed "s/^/$name: /" "$work/$name.report"; done
 echo "crash points: $((SECONDS - start)) s"
 exit $status

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The launch list where users keep it, written by the command-line host run as a program: through
-// links, in folders that cannot be listed or take no new file, shared by a group, by 20 writers at
-// once. (Saves killed or failing at a system call: crashpoints.sh.)
+// links, in a folder that cannot be listed, shared by a group, by 20 writers at once. (Saves in
+// place, without fallocate, killed or failing at a system call: crashpoints.sh.)
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
 
 #include <QDir>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,8 +17,7 @@ namespace {
 const QByteArray header = "; Format: Group Label,Program label,Program Path,Command line\r\n";
 constexpr gid_t staff = 4600;
 constexpr User alice{4601, 4601, staff}, bob{4602, 4602, staff}, carol{4603, 4603, staff};
-const QString old = u"Tools\tOld\t/bin/old\t\t0"_s, added = u"Tools\tNew\t/bin/new\t\t0"_s,
-              x = u"Tools\tX\t/bin/x\t\t0"_s;
+const QString old = u"Tools\tOld\t/bin/old\t\t0"_s, added = u"Tools\tNew\t/bin/new\t\t0"_s;
 
 /// The entries of a list, as `lanyard list` prints them.
 QStringList listed(const QString &path, const User &user = {})
@@ -143,56 +141,6 @@ private Q_SLOTS:
             QVERIFY2(more.status == 0, qPrintable(more.err));
         }
         QCOMPARE(listed(list, bob).size(), 4);
-    }
-
-    // In a folder that takes no new file, on a file system without fallocate() (the nofallocate
-    // helper), a save in place makes sure of the room it needs instead: one that finds too little
-    // (LANYARD_TEST_FREE_BYTES) is refused, one whose write fails says so, one written a few
-    // bytes a call is whole; either way the list stays as it was when not saved.
-    void inPlaceWithoutFallocate_data()
-    {
-        QTest::addColumn<QStringList>("command");
-        QTest::addColumn<QString>("environment");
-        QTest::addColumn<QString>("refusal"); // empty: saved
-        QTest::addColumn<QStringList>("entries");
-        const QStringList add{u"add"_s, u"Tools"_s, u"New"_s, u"/bin/new"_s};
-        QTest::newRow("growing-with-room") << add << QString() << QString() << QStringList{old, x, added};
-        QTest::newRow("growing-without-room")
-            << add << u"LANYARD_TEST_FREE_BYTES=0"_s << u"no room to write"_s << QStringList();
-        // The new entry's line, "Tools,New,/bin/new,,0" and CR LF, is all it grows by.
-        QTest::newRow("growing-into-the-room-there-is")
-            << add << u"LANYARD_TEST_FREE_BYTES=23"_s << QString() << QStringList{old, x, added};
-        QTest::newRow("growing-one-byte-short-of-room")
-            << add << u"LANYARD_TEST_FREE_BYTES=22"_s << u"no room to write"_s << QStringList();
-        QTest::newRow("written-a-few-bytes-a-call")
-            << add << u"LANYARD_TEST_SHORT_WRITES=7"_s << QString() << QStringList{old, x, added};
-        QTest::newRow("shrinking-without-room") << QStringList{u"delete"_s, u"Tools"_s, u"Old"_s}
-                                                << u"LANYARD_TEST_FREE_BYTES=0"_s << QString() << QStringList{x};
-        QTest::newRow("write-fails") << add << u"LANYARD_TEST_WRITE_ERROR=5"_s << u"cannot write"_s << QStringList();
-    }
-    void inPlaceWithoutFallocate()
-    {
-        QFETCH(QStringList, command);
-        QFETCH(QString, environment);
-        QFETCH(QString, refusal);
-        QFETCH(QStringList, entries);
-        const QString folder = path(u"fixed"_s), list = folder + u"/tools.lst"_s;
-        // As a save writes it, so that a deletion shrinks it.
-        const QByteArray before = "; Created by: liblanyard on 01-12-2026\r\n" + header
-                                  + "Tools,Old,/bin/old,,0\r\nTools,X,/bin/x,,0\r\n";
-        QVERIFY(QDir().mkdir(folder) && TestFiles::write(list, before));
-        const User user = ownedByTheWriter(list, 0666);
-        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x5555)));
-        const auto writable = qScopeGuard([&] { QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)); });
-        const QStringList variables{u"LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nofallocate.so"_s, environment};
-        const Result saved = run(QStringList{u"--file"_s, list} + command, folder, user,
-                                 environment.isEmpty() ? variables.mid(0, 1) : variables);
-        QVERIFY2(refusal.isEmpty() ? saved.status == 0 : saved.status != 0 && saved.err.contains(refusal),
-                 qPrintable(saved.err));
-        if (refusal.isEmpty())
-            QCOMPARE(listed(list), entries);
-        else
-            QCOMPARE(TestFiles::read(list), before);
     }
 };
 

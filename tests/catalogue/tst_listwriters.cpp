@@ -81,27 +81,6 @@ struct Entry
     QString shown() const { return QStringList{group, name, path, cmd, QString::number(prot)}.join(u'|'); }
 };
 
-/// The encoding a save writes: the one wanted where it holds every value, else the other; none
-/// holds half a character.
-std::optional<Encoding> encodingFor(const QList<Entry> &entries, Encoding wanted)
-{
-    QString names, raw;
-    for (const Entry &e : entries)
-        names += e.group + u',' + e.name + u',', raw += e.path + u',' + e.cmd + u',';
-    for (qsizetype i = 0; i < names.size() + raw.size(); ++i) {
-        if (i < names.size() ? isLoneHalf(names, i)
-                             : isLoneHalf(raw, i - names.size()) && !isEscapedByte(raw[i - names.size()]))
-            return std::nullopt;
-    }
-    const bool utf8 = std::none_of(raw.begin(), raw.end(), isEscapedByte);
-    // Latin-1 that would read as UTF-8 next time is other text: such a list is written in UTF-8.
-    const bool latin1 = names.toLatin1() == names.toUtf8()
-                        || (QString::fromLatin1(names.toLatin1()) == names && (!utf8 || !isUtf8(names.toLatin1())));
-    if (wanted == Encoding::Utf8 ? utf8 : latin1)
-        return wanted;
-    return utf8 ? std::optional(Encoding::Utf8) : latin1 ? std::optional(Encoding::Latin1) : std::nullopt;
-}
-
 /// The character of @p v a list in @p e cannot hold as text (or as bytes), as a refusal names it.
 QString unholdable(const QString &v, bool asText, Encoding e)
 {
@@ -119,6 +98,25 @@ QString unholdable(const QString &v, bool asText, Encoding e)
         }
     }
     return QString();
+}
+
+/// The encoding a save writes: the one wanted where it holds every value, else the other; none
+/// holds half a character.
+std::optional<Encoding> encodingFor(const QList<Entry> &entries, Encoding wanted)
+{
+    QString names, raw;
+    for (const Entry &e : entries)
+        names += e.group + u',' + e.name + u',', raw += e.path + u',' + e.cmd + u',';
+    const auto holds = [&](Encoding e) {
+        return unholdable(names, true, e).isEmpty() && unholdable(raw, false, e).isEmpty();
+    };
+    // Latin-1 that would read as UTF-8 next time is other text: such a list is written in UTF-8.
+    const bool utf8 = holds(Encoding::Utf8);
+    const bool latin1 = holds(Encoding::Latin1)
+                        && (!utf8 || names.toLatin1() == names.toUtf8() || !isUtf8(names.toLatin1()));
+    if (wanted == Encoding::Utf8 ? utf8 : latin1)
+        return wanted;
+    return utf8 ? std::optional(Encoding::Utf8) : latin1 ? std::optional(Encoding::Latin1) : std::nullopt;
 }
 
 qsizetype endOf(const QByteArray &line)

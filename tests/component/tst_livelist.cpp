@@ -37,40 +37,24 @@ QStringList namesOf(const ExternalApps &apps)
 QStringList inotifyWatches()
 {
     QStringList watches;
-    for (const QString &fd : QDir(u"/proc/self/fd"_s).entryList(QDir::System | QDir::Files)) {
+    for (const QString &fd : QDir(u"/proc/self/fdinfo"_s).entryList(QDir::Files)) {
         QFile info(u"/proc/self/fdinfo/"_s + fd);
-        if (!QFile::symLinkTarget(u"/proc/self/fd/"_s + fd).endsWith(u"anon_inode:inotify"_s)
-            || !info.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &row : info.readAll().split('\n'))
-            watches << (row.startsWith("inotify ") ? QString::fromLatin1(row.split(' ').mid(1, 2).join(' '))
-                                                   : QString());
+        for (const QByteArray &row : info.open(QIODevice::ReadOnly) ? info.readAll().split('\n') : QByteArrayList()) {
+            if (row.startsWith("inotify "))
+                watches << QString::fromLatin1(row.split(' ').mid(1, 2).join(' '));
+        }
     }
-    watches.removeAll(QString());
     watches.sort();
     return watches;
 }
 
-/// The program list window's rows while it is shown, "group|name".
-QStringList treeRows()
+/// The program list window while it is shown, or null.
+QWidget *programListWindow()
 {
-    QStringList rows;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        const auto *tree = window->isVisible() ? window->findChild<QTreeWidget *>(u"tvGroup"_s) : nullptr;
-        for (int g = 0; tree && g < tree->topLevelItemCount(); ++g) {
-            for (int a = 0; a < tree->topLevelItem(g)->childCount(); ++a)
-                rows << tree->topLevelItem(g)->child(a)->text(0);
-        }
-    }
-    return rows;
-}
-
-void closeProgramListWindow()
-{
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == u"frmEditApps"_s && window->isVisible())
-            QVERIFY(window->close());
-    }
+    const QWidgetList all = QApplication::topLevelWidgets();
+    const auto shown = [](QWidget *w) { return w->objectName() == u"frmEditApps"_s && w->isVisible(); };
+    const auto found = std::find_if(all.begin(), all.end(), shown);
+    return found == all.end() ? nullptr : *found;
 }
 
 } // namespace
@@ -163,10 +147,17 @@ private Q_SLOTS:
             own = namesOf(mine);
             mine.ShowForm(0);
             another(u"other%1"_s.arg(time));
-            QCOMPARE(treeRows(), own);
+            QVERIFY(programListWindow());
+            const auto *tree = programListWindow()->findChild<QTreeWidget *>(u"tvGroup"_s);
+            QStringList rows; // the rows stay what the catalogue holds
+            for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+                for (int a = 0; a < tree->topLevelItem(g)->childCount(); ++a)
+                    rows << tree->topLevelItem(g)->child(a)->text(0);
+            }
+            QCOMPARE(rows, own);
             if (time == 1) // merged into the file; what it found there comes with the reload
                 QVERIFY(mine.save());
-            closeProgramListWindow();
+            QVERIFY(programListWindow()->close());
             QTRY_VERIFY_WITH_TIMEOUT(namesOf(mine).contains(u"other%1"_s.arg(time)), patienceMs);
         }
         if (opened > 0)
