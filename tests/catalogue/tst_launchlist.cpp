@@ -41,14 +41,6 @@ mode_t fileType(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
-using Script = std::function<void(ExternalApps &, const QString &)>;
-struct WriteRow
-{
-    QByteArray before; ///< the file before; "-": none
-    Script script;     ///< given the list's path
-    QByteArray after;  ///< after the release, without its date line
-};
-
 /// A list that is no list, cannot be read, or sits where a save cannot write.
 struct KeptRow
 {
@@ -60,7 +52,6 @@ struct KeptRow
 
 } // namespace
 
-Q_DECLARE_METATYPE(WriteRow)
 Q_DECLARE_METATYPE(KeptRow)
 
 class tst_LaunchList : public QObject
@@ -113,87 +104,92 @@ private Q_SLOTS:
         QCOMPARE(dump(apps), entries);
     }
 
+    // Scripts of members (slots by number), the other writer's bytes, and the file after the
+    // release (without its date line): "open" assigns the list, "open-relative" by a relative path
+    // while the host then changes its folder (the release saves where it was meant).
     void writes_data()
     {
-        QTest::addColumn<WriteRow>("row");
-        // Two groups of one name: both written with the first one's count. Entries without a path
-        // or command: no line.
-        QTest::newRow("lines-as-written")
-            << WriteRow{"-",
-                        [](ExternalApps &a, const QString &path) {
-                            a.setEXTFile(path);
-                            fill(a, {"Tools|Editor|/bin/ed|/n", "Tools|Empty||", "Tools|Viewer|/bin/view||-1",
-                                     "Other|Cmd||only", "Dup|X|/x"});
-                            a.setGroupName(2, u"Other"_s);
-                        },
-                        header
-                            + "Tools,Editor,/bin/ed,/n,0\r\nTools,Viewer,/bin/view,,-1\r\n"
-                              "Other,Cmd,,only,0\r\nOther,X,/x,,0\r\n"};
-        // A relative path is made absolute when assigned: the release saves where it was meant.
-        QTest::newRow("relative-path-made-absolute")
-            << WriteRow{"-",
-                        [](ExternalApps &a, const QString &path) {
-                            const QString before = QDir::currentPath();
-                            QVERIFY(QDir::setCurrent(QFileInfo(path).path()));
-                            a.setEXTFile(u"tools.lst"_s);
-                            QVERIFY(QDir::setCurrent(before)); // the host changes its folder while the object lives
-                            QCOMPARE(a.EXTFile(), path);
-                            fill(a, {viewer});
-                        },
-                        header + "Tools,Viewer,/usr/bin/less,,0\r\n"};
+        QTest::addColumn<QByteArray>("before"); // "-": none
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<QByteArray>("after");
+        // Two groups of one name: both written with the first one's count; without a path or a
+        // command, an entry has no line.
+        QTest::newRow("lines-as-written") << QByteArray("-")
+                                          << QStringList{"open",
+                                                         "add Tools|Editor|/bin/ed|/n",
+                                                         "add Tools|Empty||",
+                                                         "add Tools|Viewer|/bin/view||-1",
+                                                         "add Other|Cmd||only",
+                                                         "add Dup|X|/x",
+                                                         "group 2 Other"}
+                                          << header
+                                                 + "Tools,Editor,/bin/ed,/n,0\r\nTools,Viewer,/bin/view,,-1\r\n"
+                                                   "Other,Cmd,,only,0\r\nOther,X,/x,,0\r\n";
+        QTest::newRow("relative-path-made-absolute") << QByteArray("-") << QStringList{"open-relative", "add " + viewer}
+                                                     << header + "Tools,Viewer,/usr/bin/less,,0\r\n";
         // Slots beyond the counts hold values but no entry: writing them changes nothing the list
         // holds, nor does the slot a removed group vacated, which keeps a copy of the last group.
-        QTest::newRow("slots-beyond-the-counts") << WriteRow{"Tools,Editor,/bin/ed,,0\n",
-                                                             [](ExternalApps &a, const QString &path) {
-                                                                 a.setEXTFile(path);
-                                                                 a.setApplicationName(0, 1, u"Hidden"_s);
-                                                                 a.setAppPath(0, 2, u"/h"_s);
-                                                                 a.setCmdLine(1, 0, u"-x"_s);
-                                                             },
-                                                             "Tools,Editor,/bin/ed,,0\n"};
+        QTest::newRow("slots-beyond-the-counts") << QByteArray("Tools,Editor,/bin/ed,,0\n")
+                                                 << QStringList{"open", "name 0 1 Hidden", "path 0 2 /h", "cmd 1 0 -x"}
+                                                 << QByteArray("Tools,Editor,/bin/ed,,0\n");
         QTest::newRow("slot-a-removed-group-vacated")
-            << WriteRow{"A,x,/a,,0\nB,y,/b,,0\nC,z,/c,,0\n",
-                        [](ExternalApps &a, const QString &path) {
-                            a.setEXTFile(path);
-                            a.DeleteApp("B", "y");
-                            QVERIFY(a.save());
-                            QVERIFY(TestFiles::write(path, "A,x,/a,,0\nC,z,/c,,0\n"));
-                            a.setCmdLine(2, 0, u"-x"_s);
-                        },
-                        "A,x,/a,,0\nC,z,/c,,0\n"};
+            << QByteArray("A,x,/a,,0\nB,y,/b,,0\nC,z,/c,,0\n")
+            << QStringList{"open", "delete B y", "save", "write A,x,/a,,0\nC,z,/c,,0\n", "cmd 2 0 -x"}
+            << QByteArray("A,x,/a,,0\nC,z,/c,,0\n");
         // Entries added before the file is named are changes like any other.
         QTest::newRow("added-before-the-file-is-named")
-            << WriteRow{"Other,y,/y,,0\nMine,z,/z,,0\n",
-                        [](ExternalApps &a, const QString &path) {
-                            fill(a, {"Mine|x|/x"});
-                            a.setEXTFile(path);
-                        },
-                        header + "Other,y,/y,,0\r\nMine,x,/x,,0\r\nMine,z,/z,,0\r\n"};
+            << QByteArray("Other,y,/y,,0\nMine,z,/z,,0\n") << QStringList{"add Mine|x|/x", "open"}
+            << header + "Other,y,/y,,0\r\nMine,x,/x,,0\r\nMine,z,/z,,0\r\n";
         // Entries are found by their line, never by name: a group renamed onto one that is there
         // keeps both groups' lines, also after another writer's change.
-        QTest::newRow("group-renamed-onto-one-that-is-there") << WriteRow{
-            original + "Net,News,/n,,0\r\nWeb,Mail,/m,,0\r\n",
-            [](ExternalApps &a, const QString &path) {
-                a.setEXTFile(path);
-                a.setGroupName(2, u"Net"_s);
-                QVERIFY(TestFiles::write(path, TestFiles::read(path) + "Tools,Viewer,/usr/bin/less,,0\r\n"));
-            },
-            header
-                + "Tools,Editor,/usr/bin/ed,-p,0\r\nNet,News,/n,,0\r\nNet,Mail,/m,,0\r\n"
-                  "Tools,Viewer,/usr/bin/less,,0\r\n"};
+        QTest::newRow("group-renamed-onto-one-that-is-there")
+            << original + "Net,News,/n,,0\r\nWeb,Mail,/m,,0\r\n"
+            << QStringList{"open", "group 2 Net", "append Tools,Viewer,/usr/bin/less,,0\r\n"}
+            << header
+                   + "Tools,Editor,/usr/bin/ed,-p,0\r\nNet,News,/n,,0\r\nNet,Mail,/m,,0\r\nTools,Viewer,/usr/bin/"
+                     "less,,0\r\n";
     }
     void writes()
     {
-        QFETCH(WriteRow, row);
-        QVERIFY(row.before == "-" || TestFiles::write(m_path, row.before));
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, script);
+        QFETCH(QByteArray, after);
+        QVERIFY(before == "-" || TestFiles::write(m_path, before));
         {
             ExternalApps apps;
-            row.script(apps, m_path);
+            for (const QString &step : script) {
+                const QString op = step.section(u' ', 0, 0), rest = step.section(u' ', 1);
+                const QStringList a = rest.split(u' ');
+                const QString was = QDir::currentPath();
+                if (op == u"open-relative")
+                    QVERIFY(QDir::setCurrent(m_dir->path()));
+                if (op.startsWith(u"open"))
+                    apps.setEXTFile(op == u"open" ? m_path : u"tools.lst"_s);
+                if (op == u"open-relative")
+                    QVERIFY(QDir::setCurrent(was) && apps.EXTFile() == m_path);
+                if (op == u"add")
+                    fill(apps, {rest});
+                if (op == u"group")
+                    apps.setGroupName(a[0].toShort(), a[1]);
+                if (op == u"name")
+                    apps.setApplicationName(a[0].toShort(), a[1].toShort(), a[2]);
+                if (op == u"path")
+                    apps.setAppPath(a[0].toShort(), a[1].toShort(), a[2]);
+                if (op == u"cmd")
+                    apps.setCmdLine(a[0].toShort(), a[1].toShort(), a[2]);
+                if (op == u"delete")
+                    apps.DeleteApp(a[0], a[1]);
+                if (op == u"save")
+                    QVERIFY(apps.save());
+                if (op == u"write" || op == u"append")
+                    QVERIFY(TestFiles::write(m_path, (op == u"append" ? TestFiles::read(m_path) : QByteArray())
+                                                         + rest.toLatin1()));
+            }
         }
         const QByteArray file = TestFiles::read(m_path);
         const QByteArray dated = "; Created by: liblanyard on "
                                  + QDate::currentDate().toString(u"dd-MM-yyyy").toLatin1();
-        QCOMPARE(file.startsWith("; Created") ? file.mid(file.indexOf('\n') + 1) : file, row.after);
+        QCOMPARE(file.startsWith("; Created") ? file.mid(file.indexOf('\n') + 1) : file, after);
         QVERIFY(!file.startsWith("; Created") || file.startsWith(dated + "\r\n"));
     }
 
@@ -275,16 +271,9 @@ private Q_SLOTS:
             auto apps = std::make_unique<ExternalApps>();
             apps->setMaxGroups(100);
             apps->setMaxApps(100);
-            QString refusal;
-            QCOMPARE(errorOf([&] {
-                         try {
-                             apps->setEXTFile(m_path);
-                         } catch (const ComponentError &refused) {
-                             refusal = refused.message();
-                             throw;
-                         }
-                     }),
-                     row.error);
+            const QVariantMap assigned = apps->invoke(u"EXTFile"_s, u"let"_s, {m_path}); // the refusal in words
+            const QString refusal = assigned[u"detail"_s].toString();
+            QCOMPARE(assigned[u"error"_s].toInt(), row.error);
             QVERIFY2(refusal.contains(m_path + u" is "_s + row.what + u", not a launch list"_s) || row.what.isEmpty(),
                      qPrintable(refusal));
             if (QByteArrayView(QTest::currentDataTag()) == "readable-at-the-save") {
