@@ -395,12 +395,12 @@ void countNotRead(QtMsgType type, const QMessageLogContext &context, const QStri
         previousHandler(type, context, message);
 }
 
-// Pieces of generated values: ASCII, the first and last characters of two-, three- and four-byte
+// Pieces of generated values: ASCII (a semicolon too), the first and last characters of two-, three- and four-byte
 // sequences, those next to the surrogates, a byte order mark; bytes that are no UTF-8: Latin-1, a
 // lone continuation, surrogates, overlong forms, beyond U+10FFFF, a lead byte alone. And characters
 // given to a list: beyond Latin-1, halves of characters, bytes of paths.
 const QByteArrayList utf8Pieces =
-    QByteArray("a|b c|\xC2\x80|\xC3\xA9|\xDF\xBF|\xE0\xA0\x80|\xED\x9F\xBF|\xEE\x80\x80|\xEF\xBF\xBF|\xEF\xBB\xBF|"
+    QByteArray("a|b c|;|\xC2\x80|\xC3\xA9|\xDF\xBF|\xE0\xA0\x80|\xED\x9F\xBF|\xEE\x80\x80|\xEF\xBF\xBF|\xEF\xBB\xBF|"
                "\xE2\x82\xAC|\xF0\x90\x80\x80|\xF0\x9F\x98\x80|\xF4\x8F\xBF\xBF")
         .split('|');
 const QByteArrayList latin1Pieces = QByteArray("\xE9|\xFF|\x80|\x84\x80\x80\x80|\xED\xA0\x80|\xED\xBF\xBF|\xC0\x80|"
@@ -575,26 +575,13 @@ private:
         qint16 a = w.groups.isEmpty() ? 0 : qint16(random.bounded(w.groups[g].size()));
         a = kind == 5 ? w.findApp(g, w.groups[g][a].name) : a; // EditApp finds the first entry of a name
         Entry to = kind == 0 ? made() : w.groups[g][a];
-        switch (kind) {
-        case 1:
-            to.cmd = fresh(u"-c "_s) + odd();
-            break;
-        case 2:
-            to.path = fresh(raw && random.bounded(3) == 0 ? u"/caf\xDCE9/"_s : u"/p"_s) + odd();
-            break;
-        case 3:
-            to.prot = qint16(-1 - to.prot);
-            break;
-        case 4:
-            to.name = pick(names) + odd();
-            break; // also a name that is there
-        case 5:
-            to.group = pick(groups);
-            break;
-        case 6: // onto a group that is there: tst_launchlist
-            to.group = pick(groups) + odd();
-            to.group = w.findGroup(to.group) < 0 ? to.group : w.groups[g][0].group;
-        }
+        to.cmd = kind == 1 ? fresh(u"-c "_s) + odd() : to.cmd;
+        to.path = kind == 2 ? fresh(raw && random.bounded(3) == 0 ? u"/caf\xDCE9/"_s : u"/p"_s) + odd() : to.path;
+        to.prot = qint16(kind == 3 ? -1 - to.prot : to.prot);
+        to.name = kind == 4 ? pick(names) + odd() : to.name; // also a name that is there
+        to.group = kind == 5 || kind == 6 ? pick(groups) + (kind == 6 ? odd() : QString()) : to.group;
+        // A group renamed onto one that is there: tst_launchlist.
+        to.group = kind == 6 && w.findGroup(to.group) >= 0 ? w.groups[g][0].group : to.group;
         return apply(w, kind, g, a, to);
     }
 
@@ -605,19 +592,12 @@ private:
             QStringList{"add", "cmd", "path", "protect", "rename", "move", "rename-group", "delete"}.at(kind),
             kind ? w.groups[g][a].shown() + u" -> "_s : QString(), to.shown(),
             refused.isEmpty() ? u""_s : u" (refused)"_s);
-        const auto [member, how] = std::array<std::pair<const char16_t *, const char16_t *>, 8>{
-            {{u"AddApp", u"call"},
-             {u"CmdLine", u"let"},
-             {u"AppPath", u"let"},
-             {u"AppProtected", u"let"},
-             {u"ApplicationName", u"let"},
-             {u"EditApp", u"call"},
-             {u"GroupName", u"let"},
-             {u"DeleteApp", u"call"}}}[kind];
+        const QString member = u"AddApp:call CmdLine:let AppPath:let AppProtected:let ApplicationName:let "
+                               "EditApp:call GroupName:let DeleteApp:call"_s.split(u' ')[kind];
         const QVariantList at{g, a},
             last = QVariantList{to.cmd, to.path, to.prot != 0, to.name, {}, to.group, {}}.mid(kind - 1, 1);
         const QVariantMap result = w.apps->invoke(
-            QString::fromUtf16(member), QString::fromUtf16(how),
+            member.section(u':', 0, 0), member.section(u':', 1),
             kind == 0   ? QVariantList{to.group, to.name, to.path, to.cmd, to.prot != 0}
             : kind == 5 ? QVariantList{w.groups[g][a].group, to.name, to.group, to.name, to.prot != 0, to.path, to.cmd}
             : kind == 6 ? QVariantList{g, to.group}
