@@ -471,14 +471,19 @@ private:
 
     QString pick(const QStringList &from) { return from.at(random.bounded(from.size())); }
     QString fresh(const QString &prefix) { return prefix + QString::number(++next); }
-    QString odd() { return textMode && random.bounded(2) ? pick(given) : QString(); }
+    /// @p v, in the text modes now and then with a character given at its start or its end.
+    QString odd(const QString &v)
+    {
+        const int where = textMode ? int(random.bounded(3)) : 0;
+        return where == 0 ? v : where == 1 ? pick(given) + v : v + pick(given);
+    }
     /// A new entry's values: its path may hold a byte that is no UTF-8, or be left out.
     Entry made()
     {
         const int kind = int(random.bounded(8));
-        return {pick(groups) + odd(), pick(names) + odd(),
-                kind == 0 ? QString() : fresh(raw && kind == 1 ? u"/caf\xDCE9/"_s : u"/p"_s) + odd(),
-                kind < 3 ? fresh(u"-c "_s) + odd() : QString(), qint16(-(kind == 3))};
+        return {odd(pick(groups)), odd(pick(names)),
+                kind == 0 ? QString() : odd(fresh(raw && kind == 1 ? u"/caf\xDCE9/"_s : u"/p"_s)),
+                kind < 3 ? odd(fresh(u"-c "_s)) : QString(), qint16(-(kind == 3))};
     }
 
     /// A list of values on the boundaries of the reader (the text modes): a character (or a
@@ -575,11 +580,11 @@ private:
         qint16 a = w.groups.isEmpty() ? 0 : qint16(random.bounded(w.groups[g].size()));
         a = kind == 5 ? w.findApp(g, w.groups[g][a].name) : a; // EditApp finds the first entry of a name
         Entry to = kind == 0 ? made() : w.groups[g][a];
-        to.cmd = kind == 1 ? fresh(u"-c "_s) + odd() : to.cmd;
-        to.path = kind == 2 ? fresh(raw && random.bounded(3) == 0 ? u"/caf\xDCE9/"_s : u"/p"_s) + odd() : to.path;
+        to.cmd = kind == 1 ? odd(fresh(u"-c "_s)) : to.cmd;
+        to.path = kind == 2 ? odd(fresh(raw && random.bounded(3) == 0 ? u"/caf\xDCE9/"_s : u"/p"_s)) : to.path;
         to.prot = qint16(kind == 3 ? -1 - to.prot : to.prot);
-        to.name = kind == 4 ? pick(names) + odd() : to.name; // also a name that is there
-        to.group = kind == 5 || kind == 6 ? pick(groups) + (kind == 6 ? odd() : QString()) : to.group;
+        to.name = kind == 4 ? odd(pick(names)) : to.name; // also a name that is there
+        to.group = kind == 5 ? pick(groups) : kind == 6 ? odd(pick(groups)) : to.group;
         // A group renamed onto one that is there: tst_launchlist.
         to.group = kind == 6 && w.findGroup(to.group) >= 0 ? w.groups[g][0].group : to.group;
         return apply(w, kind, g, a, to);
