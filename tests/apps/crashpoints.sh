@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# A save killed at any system call that writes: for every save path (a replacing save, one in place
-# that grows or shrinks the list, a merging save that finds another program's line written after
-# its load), `lanyard` runs under strace, killed at the Nth call of each such system call for
-# N = 1, 2, ... until it runs to its end without an Nth call; the list must then load and hold its
-# old entries, the other program's or the new ones. Also: the next save removes a temporary that a
-# killed one left; a rename that fails is reported and leaves the list and no temporary; and saves
-# in place without fallocate() (the nofallocate helper: some network and FUSE file systems) make
-# sure of their room instead: too little (to the byte) is refused, a failing write is said, one
-# written a few bytes a call is whole, and a list not saved stays as it was.
+# Every save path killed at the Nth call of each system call that writes, N = 1, 2, ...: the list
+# then holds its old entries, the other program's or the new ones. A killed save's temporary goes
+# with the next; a failed rename is said. Saves in place without fallocate() make sure of their room.
 #
 #   crashpoints.sh LANYARD OTHER_WRITER_SHIM NO_FALLOCATE_SHIM
 set -uo pipefail
@@ -16,18 +10,15 @@ command -v strace >/dev/null || { echo "crash points: strace is not installed (D
 work=$(mktemp -d)
 trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
 chmod 0755 "$work"
-# Copies that any user may run: the build tree can sit where other users cannot enter.
+# Copies that any user may run.
 mkdir "$work/bin" && cp "$1" "$(dirname "$1")"/liblanyard.so.* "$2" "$3" "$work/bin/" || exit 1
 lanyard=$work/bin/lanyard other_writer=$work/bin/${2##*/} no_fallocate=$work/bin/${3##*/}
 export LD_LIBRARY_PATH=$work/bin
-# The calls that change files (the many of starting up come before any), each kind of save's own.
 replacing=write,fsync,fchown,fchmod,rename,unlinkat
 in_place=pwrite64,fallocate,fsync,ftruncate
-# In a folder that takes no new file, the writer must not be root, whom permissions do not bind.
 as_user=()
 [[ $(id -u) == 0 ]] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-# Deleting Viewer shrinks the list; its old tail then starts inside the long last line, where a cut
-# leaves a line that would read as an entry.
+# Deleting Viewer shrinks the list; its old tail then starts inside the long last line.
 printf '%s' $'; Format: Group Label,Program label,Program Path,Command line\r\nTools,Editor,/usr/bin/ed,-p,0\r\nTools,Viewer,/usr/bin/less,--quit-if-one-screen --ignore-case --LONG-PROMPT --RAW-CONTROL-CHARS --chop-long-lines,0\r\nNet,Mail,/opt/mail-reader-of-the-department/bin/mutt-with-the-department-settings,-y,-1\r\n' >"$work/fixture"
 theirs=$'Games,Chess,/usr/games/chess,,0\r\n'
 
@@ -35,7 +26,6 @@ theirs=$'Games,Chess,/usr/games/chess,,0\r\n'
 scenario() {
     local name=$1 mode=$2 merge=$3 changed=$4 calls=$replacing tried=0 failed=0 call n rc; shift 4
     local dir=$work/$name list=$work/$name/tools.lst command=("$lanyard" --file "$work/$name/tools.lst" "$@")
-    # With the temporary of a save killed before, which the next one removes.
     setup() {
         chmod 0755 "$dir" && rm -f "$dir"/.tools.lst.* && cp "$work/fixture" "$list" && touch "$dir/.tools.lst.Ab12Cd" &&
             chmod 0666 "$list" && { chown 65534:65534 "$list" 2>/dev/null; chmod "$mode" "$dir"; }
@@ -43,10 +33,8 @@ scenario() {
     temporaries() { ls -A "$dir" | grep -c '^\.tools\.lst\.[A-Za-z0-9]\{6\}$'; }
     killed() { rc=$(bash -c 'strace -f -qq -o /dev/null -e inject="$1" -- "${@:2}" >/dev/null 2>&1; echo $?' - "$@" 2>/dev/null); }
     [[ $mode == 0555 ]] && calls=$in_place
-    # The other program writes when this one asks for the lock to save: after its load.
     [[ $merge == merge ]] && command=(env LD_PRELOAD="$other_writer" LANYARD_OTHER_WRITER_FILE="$list" LANYARD_OTHER_WRITER_LINE="$theirs" "${command[@]}")
     [[ $mode == 0555 ]] && command=("${as_user[@]}" "${command[@]}")
-    # The states a kill may leave: the old list, the other program's, ours.
     mkdir "$dir" && setup && "$lanyard" --file "$list" list >"$dir.old" && cp "$dir.old" "$dir.theirs" &&
         { [[ $merge != merge ]] || { printf '%s' "$theirs" >>"$list" && "$lanyard" --file "$list" list >"$dir.theirs"; }; } ||
         { echo "the fixture does not load"; return 1; }
@@ -89,11 +77,9 @@ without_fallocate() {
         [[ $status != 0 && $err == *"$refusal"* ]] && cmp -s <(printf '%s' "$written") "$dir/tools.lst" || echo "$name: not refused: $err"
     fi
 }
-# As a save writes it, so that a deletion shrinks it. The new entry's line, "Tools,New,/bin/new,,0"
-# and CR LF, is all it grows by.
+# As a save writes it; an add grows it by 23 bytes.
 written=$'; Created by: liblanyard on 01-12-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\nTools,Old,/bin/old,,0\r\nTools,X,/bin/x,,0\r\n'
 start=$SECONDS pids=() status=0
-# Each save path in a folder of its own, all at once.
 run() { scenario "$@" >"$work/$1.report" 2>&1 & pids+=($!); }
 run replace 0755 - New add Tools New /bin/new
 run in-place-growing 0555 - New add Tools New /bin/new --protected

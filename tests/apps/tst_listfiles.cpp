@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The launch list where users keep it, written by the command-line host run as a program: through
-// links, in a folder that cannot be listed, shared by a group, by 20 writers at once. (Saves in
-// place, without fallocate, killed or failing at a system call: crashpoints.sh.)
+// The launch list where users keep it, written by `lanyard`: through links, in a folder that
+// cannot be listed, shared by a group, by 20 writers at once.
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
 
@@ -19,7 +18,6 @@ constexpr gid_t staff = 4600;
 constexpr User alice{4601, 4601, staff}, bob{4602, 4602, staff}, carol{4603, 4603, staff};
 const QString old = u"Tools\tOld\t/bin/old\t\t0"_s, added = u"Tools\tNew\t/bin/new\t\t0"_s;
 
-/// The entries of a list, as `lanyard list` prints them.
 QStringList listed(const QString &path, const User &user = {})
 {
     const Result result = run({u"--file"_s, path, u"list"_s}, QDir::rootPath(), user);
@@ -27,7 +25,7 @@ QStringList listed(const QString &path, const User &user = {})
                               : QStringList{u"<failed: "_s + result.err + u'>'};
 }
 
-/// Another user than root where permissions must bind the writer: nobody, whose file it is.
+/// Not root, where permissions must bind the writer: nobody, whose file it is.
 User ownedByTheWriter(const QString &path, mode_t mode)
 {
     const bool root = ::geteuid() == 0;
@@ -49,14 +47,12 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        // Other users' processes reach into it.
         QVERIFY(m_dir->isValid() && QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
         QVERIFY(QDir().mkpath(path(u"home/.config"_s)) && QDir().mkpath(path(u"home/dotfiles/lanyard"_s)));
     }
 
-    // 20 `lanyard add` at once keep 20 entries: half through the usual dotfiles link (the
-    // configuration folder holds a link into another one), half at its target; or in a folder
-    // that can be written but not listed (no lock on the folder can be had by its owner).
+    // 20 `lanyard add` at once keep 20 entries: half through a link into another folder, half at
+    // its target; or in a folder that can be written but not listed.
     void parallelWritersKeepEveryEntry_data()
     {
         QTest::addColumn<QStringList>("paths");
@@ -113,8 +109,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(path(u"home/.config/tools.lst"_s)));
     }
 
-    // Members of a list's group keep it theirs, whoever of them saves it (root too): the list and
-    // the lock file stay the group's, and every member reads and writes it still.
+    // The list and its lock file stay the group's whoever saves; every member reads and writes it.
     void groupSharedListStaysShared_data()
     {
         QTest::addColumn<User>("saver");

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The launch list file: what is read from it, what a save writes, and the list kept when it cannot
-// be written (files that are no list or cannot be read, folders without room, full or read-only
-// file systems), its owner, mode and link kept when it can. (Other writers and the list's text:
-// tst_listwriters.)
+// The launch list file: what is read, what a save writes, and the list kept when it cannot be
+// written, its owner, mode and link kept when it can.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 
@@ -26,22 +24,12 @@ const QByteArray original = "; mine, written by hand\r\nTools,Editor,/usr/bin/ed
 const QByteArray header = "; Format: Group Label,Program label,Program Path,Command line\r\n";
 const QString editor = u"Tools|Editor|/usr/bin/ed|-p|0"_s, viewer = u"Tools|Viewer|/usr/bin/less||0"_s;
 
-QStringList loadedFrom(const QString &path)
-{
-    ExternalApps apps;
-    apps.setEXTFile(path);
-    return dump(apps);
-}
-
 mode_t fileType(const QString &path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
-/// A list that is no list, cannot be read, or sits where a save cannot write.
 struct KeptRow
 {
     QString kind;
@@ -65,7 +53,6 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        // Open to anyone: permission cases run as nobody (FilePermissionsApply).
         QVERIFY(m_dir->isValid() && QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
         m_path = m_dir->filePath(u"tools.lst"_s);
     }
@@ -104,16 +91,12 @@ private Q_SLOTS:
         QCOMPARE(dump(apps), entries);
     }
 
-    // Scripts of members (slots by number), the other writer's bytes, and the file after the
-    // release (without its date line): "open" assigns the list, "open-relative" by a relative path
-    // while the host then changes its folder (the release saves where it was meant).
+    // Scripts of members (slots by number) and other writers' bytes; the file after the release.
     void writes_data()
     {
         QTest::addColumn<QByteArray>("before"); // "-": none
         QTest::addColumn<QStringList>("script");
         QTest::addColumn<QByteArray>("after");
-        // Two groups of one name: both written with the first one's count; without a path or a
-        // command, an entry has no line.
         QTest::newRow("lines-as-written") << QByteArray("-")
                                           << QStringList{"open",
                                                          "add Tools|Editor|/bin/ed|/n",
@@ -127,8 +110,6 @@ private Q_SLOTS:
                                                    "Other,Cmd,,only,0\r\nOther,X,/x,,0\r\n";
         QTest::newRow("relative-path-made-absolute") << QByteArray("-") << QStringList{"open-relative", "add " + viewer}
                                                      << header + "Tools,Viewer,/usr/bin/less,,0\r\n";
-        // Slots beyond the counts hold values but no entry: writing them changes nothing the list
-        // holds, nor does the slot a removed group vacated, which keeps a copy of the last group.
         QTest::newRow("slots-beyond-the-counts") << QByteArray("Tools,Editor,/bin/ed,,0\n")
                                                  << QStringList{"open", "name 0 1 Hidden", "path 0 2 /h", "cmd 1 0 -x"}
                                                  << QByteArray("Tools,Editor,/bin/ed,,0\n");
@@ -136,12 +117,9 @@ private Q_SLOTS:
             << QByteArray("A,x,/a,,0\nB,y,/b,,0\nC,z,/c,,0\n")
             << QStringList{"open", "delete B y", "save", "write A,x,/a,,0\nC,z,/c,,0\n", "cmd 2 0 -x"}
             << QByteArray("A,x,/a,,0\nC,z,/c,,0\n");
-        // Entries added before the file is named are changes like any other.
         QTest::newRow("added-before-the-file-is-named")
             << QByteArray("Other,y,/y,,0\nMine,z,/z,,0\n") << QStringList{"add Mine|x|/x", "open"}
             << header + "Other,y,/y,,0\r\nMine,x,/x,,0\r\nMine,z,/z,,0\r\n";
-        // Entries are found by their line, never by name: a group renamed onto one that is there
-        // keeps both groups' lines, also after another writer's change.
         QTest::newRow("group-renamed-onto-one-that-is-there")
             << original + "Net,News,/n,,0\r\nWeb,Mail,/m,,0\r\n"
             << QStringList{"open", "group 2 Net", "append Tools,Viewer,/usr/bin/less,,0\r\n"}
@@ -193,10 +171,8 @@ private Q_SLOTS:
         QVERIFY(!file.startsWith("; Created") || file.startsWith(dated + "\r\n"));
     }
 
-    // A list that is no list or cannot be read fails the assignment and is never written over, by
-    // save() or the release; a folder without room for a new file gets the list written in place
-    // when it may be; a full or read-only file system (a tmpfs in a user namespace of the test's,
-    // where this test runs again) or a folder gone keep the list whole; nothing is left beside.
+    // Never written over, nothing left beside; full or read-only: a tmpfs in a user namespace, where
+    // this test runs again.
     void listKept_data()
     {
         QTest::addColumn<KeptRow>("row");
@@ -205,14 +181,12 @@ private Q_SLOTS:
         QTest::newRow("socket") << KeptRow{"socket", 75, false, "a socket"};
         QTest::newRow("folder") << KeptRow{"folder", 75, false, "a folder"};
         QTest::newRow("unreadable") << KeptRow{"mode-0200", 70};
-        // Readable again by the time of the save: still not this object's to write.
         QTest::newRow("readable-at-the-save") << KeptRow{"mode-0200", 70};
         QTest::newRow("folder-without-room-list-written-in-place") << KeptRow{"locked-0666", 0, true};
         QTest::newRow("folder-without-room-read-only-list") << KeptRow{"locked-0444"};
         QTest::newRow("folder-gone") << KeptRow{"gone"};
         QTest::newRow("full-file-system") << KeptRow{"size=64k"};
         QTest::newRow("read-only-file-system") << KeptRow{"ro"};
-        // Saved: a user's list saved by root stays the user's, its mode stays, a link stays a link.
         QTest::newRow("owner-mode-and-link") << KeptRow{"link", 0, true};
     }
     void listKept()
@@ -241,9 +215,9 @@ private Q_SLOTS:
             m_path = folder + u"/tools.lst"_s;
         } else if (row.kind == u"fifo") {
             QVERIFY(::mkfifo(native.constData(), 0666) == 0);
-        } else if (row.kind == u"device") { // a null device of its own: a test must not risk the system's
+        } else if (row.kind == u"device") { // a null device of its own where the test may harm it
             if (::geteuid() != 0)
-                m_path = u"/dev/null"_s; // another user cannot harm it
+                m_path = u"/dev/null"_s;
             QVERIFY(::geteuid() != 0 || ::mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0);
         } else if (row.kind == u"socket") {
             QVERIFY(::mknod(native.constData(), S_IFSOCK | 0666, 0) == 0);
@@ -304,8 +278,11 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::ownership(m_path), owner);
         QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)) || !row.kind.startsWith(u"locked"));
         QVERIFY(!row.kind.startsWith(u"mode") || QFile::setPermissions(m_path, QFileDevice::Permissions(0x6600)));
-        if (type == S_IFREG || type == S_IFLNK)
-            QCOMPARE(loadedFrom(m_path), row.saved ? (QStringList{editor, viewer}) : QStringList{editor});
+        if (type == S_IFREG || type == S_IFLNK) {
+            ExternalApps apps;
+            apps.setEXTFile(m_path);
+            QCOMPARE(dump(apps), row.saved ? (QStringList{editor, viewer}) : QStringList{editor});
+        }
         QStringList left = QFileInfo(m_path).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System
                                                              | QDir::NoDotAndDotDot);
         for (const QString &kept : {u".tools.lst.lock"_s, u"real.lst"_s, u".real.lst.lock"_s})

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The file layer on its own, whoever calls its save: half a character stands for nothing in either
-// encoding, in any field and anywhere in it; a byte of a path that is not UTF-8 only in Latin-1. A
-// save that cannot keep a value leaves the file as it was. (Text through the catalogue, against
-// Qt's strict decoder: tst_listwriters' text modes.)
+// The file layer's own save: half a character anywhere in any field is refused and the file left
+// as it was; a byte of a path that is no UTF-8 is kept.
 #include "catalogue/LaunchListFile.h"
 #include "common/Files.h"
 
@@ -30,7 +28,7 @@ private Q_SLOTS:
                     QStringList fields{u"G"_s, u"A"_s, u"/bin/true"_s, u"-x"_s};
                     fields[field] = value;
                     const LaunchListEntry entry{fields[0], fields[1], fields[2], fields[3]};
-                    const bool kept = half == u'\xDCE9' && field >= 2; // a byte that is no UTF-8, in Latin-1
+                    const bool kept = half == u'\xDCE9' && field >= 2;
                     QVERIFY(TestFiles::write(path, before));
                     int error = 0;
                     try {

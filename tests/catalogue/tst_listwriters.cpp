@@ -1,13 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Objects sharing one launch list, against a plain model of the file and of what each holds, with
-// Qt's strict UTF-8 decoder as the judge of text: seeded random changes by long-lived objects (one
-// with limits below what the file holds, some coming late) and an editor (lines added anywhere,
-// also an entry's second line, edited in any field, dropped, put back after our save; the
-// encoding turned; the file made bad or removed), saved at random moments, with or without live
-// reloads between the steps. After every step the file is the model's byte for byte, every object
-// shows and finds what the model says and has told as many changes, and what its list's encoding
-// cannot hold was refused naming the character. The text modes start from generated lists on the
-// reader's boundaries. A failure prints the seed and the steps.
+// Objects and an editor sharing one launch list, seeded, against a plain model of the file and of
+// each object, Qt's strict UTF-8 decoder judging text; a failure prints the seed and the steps.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 
@@ -17,6 +10,8 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <numeric>
 
 using namespace Lanyard;
 using namespace Qt::StringLiterals;
@@ -44,7 +39,7 @@ bool isLoneHalf(QStringView t, qsizetype i)
     return (t[i].isHighSurrogate() && (i + 1 == t.size() || !t[i + 1].isLowSurrogate()))
            || (t[i].isLowSurrogate() && (i == 0 || !t[i - 1].isHighSurrogate()));
 }
-/// Paths and command lines are bytes for the system: UTF-8 as its characters, any other byte b as U+DC00 + b.
+/// Paths and command lines are bytes: UTF-8 as characters, any other byte b as U+DC00 + b.
 QString native(QByteArrayView bytes)
 {
     QString t;
@@ -64,12 +59,11 @@ QByteArray nativeBytes(QStringView t)
     return b;
 }
 
-/// An entry as a line of the file or an object holds it.
 struct Entry
 {
     QString group, name, path, cmd;
     qint16 prot = 0;
-    QByteArray origin; ///< the line it stands for, as the file holds it; empty: none
+    QByteArray origin; ///< the line it stands for; empty: none
     bool changed = false;
     qsizetype at = -1; ///< the line's place in the file
 
@@ -81,7 +75,7 @@ struct Entry
     QString shown() const { return QStringList{group, name, path, cmd, QString::number(prot)}.join(u'|'); }
 };
 
-/// The character of @p v a list in @p e cannot hold as text (or as bytes), as a refusal names it.
+/// The character of @p v a list in @p e cannot hold as text (or bytes), as a refusal names it.
 QString unholdable(const QString &v, bool asText, Encoding e)
 {
     for (int pass = 0; pass < 2; ++pass) {
@@ -100,8 +94,7 @@ QString unholdable(const QString &v, bool asText, Encoding e)
     return QString();
 }
 
-/// The encoding a save writes: the one wanted where it holds every value, else the other; none
-/// holds half a character.
+/// The encoding a save writes: the one wanted where it holds every value, else the other.
 std::optional<Encoding> encodingFor(const QList<Entry> &entries, Encoding wanted)
 {
     QString names, raw;
@@ -124,7 +117,6 @@ qsizetype endOf(const QByteArray &line)
     return line.endsWith("\r\n") ? 2 : line.endsWith('\r') || line.endsWith('\n');
 }
 
-/// The list as the model has it: its lines with their ends, or none.
 struct File
 {
     std::optional<QList<QByteArray>> lines;
@@ -137,7 +129,7 @@ struct File
         const auto tooLong = [](const QByteArray &l) { return l.size() - endOf(l) > 65536; };
         return lines && (bytes().contains('\0') || std::any_of(lines->begin(), lines->end(), tooLong));
     }
-    void read(const QByteArray &raw) // its lines as the reader ends them: CR LF, CR, LF
+    void read(const QByteArray &raw) // lines end in CR LF, CR or LF
     {
         lines = QList<QByteArray>();
         for (qsizetype start = 0, end = 0; start < raw.size(); start = end) {
@@ -163,7 +155,14 @@ struct File
     }
 };
 
-/// A long-lived object, and the model of what it holds, saves and reloads.
+template<typename List, typename Projection>
+qint16 indexOf(const List &list, const QString &name, Projection projection)
+{
+    const auto found = std::ranges::find(list, name, projection);
+    return found == list.end() ? -1 : qint16(found - list.begin());
+}
+
+/// An object, and the model of what it holds, saves and reloads.
 struct Writer
 {
     int number = 0;
@@ -180,25 +179,10 @@ struct Writer
 
     qint16 findGroup(const QString &name) const
     {
-        const auto g = std::find_if(groups.begin(), groups.end(),
-                                    [&](const auto &group) { return group[0].group == name; });
-        return g == groups.end() ? -1 : qint16(g - groups.begin());
+        return indexOf(groups, name, [](const QList<Entry> &g) { return g[0].group; });
     }
-    qint16 findApp(qint16 g, const QString &name) const
-    {
-        for (qint16 a = 0; g >= 0 && a < groups[g].size(); ++a) {
-            if (groups[g][a].name == name)
-                return a;
-        }
-        return -1;
-    }
-    QList<Entry> entries() const
-    {
-        QList<Entry> all;
-        for (const QList<Entry> &group : groups)
-            all += group;
-        return all;
-    }
+    qint16 findApp(qint16 g, const QString &name) const { return g < 0 ? -1 : indexOf(groups[g], name, &Entry::name); }
+    QList<Entry> entries() const { return std::accumulate(groups.begin(), groups.end(), QList<Entry>()); }
     QStringList shown() const
     {
         QStringList all;
@@ -206,8 +190,7 @@ struct Writer
             all << e.shown();
         return all;
     }
-    /// The characters of the values in @p fields (bits: group, name, path, command line) that the
-    /// list refuses, as the refusal names them; AddApp may check its values in any order.
+    /// What a refusal may name among @p fields (bits: group, name, path, command line).
     QStringList refused(const Entry &e, int fields) const
     {
         QStringList named;
@@ -218,7 +201,7 @@ struct Writer
         return named;
     }
 
-    /// A line read or a change kept; a line read updates an unchanged entry of its group and name.
+    /// A line read updates an unchanged entry of its group and name.
     bool place(Entry e, bool changed)
     {
         e.changed = changed;
@@ -239,8 +222,8 @@ struct Writer
 
     QSet<QByteArray> linesOf(const Entry &e) const
     {
-        const QList<QByteArray> later = absorbed.value(e.origin);
-        return e.origin.isEmpty() ? QSet<QByteArray>() : QSet<QByteArray>(later.begin(), later.end()) << e.origin;
+        const QList<QByteArray> later = absorbed.value(e.origin) << e.origin;
+        return e.origin.isEmpty() ? QSet<QByteArray>() : QSet<QByteArray>(later.begin(), later.end());
     }
     QSet<QByteArray> removed() const
     {
@@ -250,9 +233,8 @@ struct Writer
         return lines;
     }
 
-    /// The file's lines with this writer's changes, found by the line each stands for: a changed
-    /// entry takes its line's place, an added or moved one follows the one before it (a group's
-    /// first goes before the group's lines), one whose line another writer changed goes last.
+    /// The file's lines with this writer's changes: a changed entry takes its line's place, an added
+    /// one follows the one before it (a group's first goes first), one whose line changed goes last.
     QList<Entry> merge(const QList<Entry> &file) const
     {
         const QSet<QByteArray> gone = removed();
@@ -286,16 +268,14 @@ struct Writer
             }
         }
         QList<Entry> merged;
-        for (qint64 i = 0; i < file.size(); ++i) {
-            merged += placed.value(2 * i);
-            merged += gone.contains(file[i].origin) ? QList<Entry>() : QList<Entry>{file[i]};
-            merged += placed.value(2 * i + 1);
-        }
+        for (qint64 i = 0; i < file.size(); ++i)
+            merged += placed.value(2 * i) + (gone.contains(file[i].origin) ? QList<Entry>() : QList<Entry>{file[i]})
+                      + placed.value(2 * i + 1);
         return merged + placed.value(end);
     }
 
-    /// The live reload, also the first load: the file's lines with this writer's changes, or
-    /// nothing when it is bad or leaves no room for a change. 1: a warning is due.
+    /// The reload, also the first load; nothing when the file is bad or leaves no room for a
+    /// change. 1: a warning is due.
     int reload(const File &file)
     {
         if (!file.lines || version == file.generation)
@@ -314,17 +294,14 @@ struct Writer
                 return !std::exchange(reported, true);
             dropped = true;
         }
-        for (const Entry &e : fresh.entries()) {
-            if (e.changed && absorbed.contains(e.origin))
-                fresh.absorbed[e.origin] += absorbed[e.origin];
-        }
+        for (const Entry &e : fresh.entries())
+            fresh.absorbed[e.origin] += e.changed ? absorbed.value(e.origin) : QList<QByteArray>();
         signals += fresh.shown() != shown();
         groups = fresh.groups, absorbed = fresh.absorbed, changes = changes || fresh.changes;
         encoding = file.encoding(), version = file.generation, readWhole = true, holdsAll = !dropped && !changes;
         return reported = false;
     }
 
-    /// A save: the whole catalogue when it holds the file as last read or written, else a merge.
     bool save(File &file)
     {
         if (!changes)
@@ -354,7 +331,6 @@ struct Writer
         return true;
     }
 
-    // The members: AddApp (a name that is there is updated), the setters, DeleteApp, EditApp.
     bool add(Entry e)
     {
         const qint16 g = findGroup(e.group), a = findApp(g, e.name);
@@ -395,10 +371,9 @@ void countNotRead(QtMsgType type, const QMessageLogContext &context, const QStri
         previousHandler(type, context, message);
 }
 
-// Pieces of generated values: ASCII (a semicolon too), the first and last characters of two-, three- and four-byte
-// sequences, those next to the surrogates, a byte order mark; bytes that are no UTF-8: Latin-1, a
-// lone continuation, surrogates, overlong forms, beyond U+10FFFF, a lead byte alone. And characters
-// given to a list: beyond Latin-1, halves of characters, bytes of paths.
+// Pieces of generated values: first and last characters of each length, those next to the
+// surrogates, a byte order mark; bytes that are no UTF-8 (Latin-1, lone continuation, surrogates,
+// overlong, beyond U+10FFFF, a lead alone); characters given to a list.
 const QByteArrayList utf8Pieces =
     QByteArray("a|b c|;|\xC2\x80|\xC3\xA9|\xDF\xBF|\xE0\xA0\x80|\xED\x9F\xBF|\xEE\x80\x80|\xEF\xBF\xBF|\xEF\xBB\xBF|"
                "\xE2\x82\xAC|\xF0\x90\x80\x80|\xF0\x9F\x98\x80|\xF4\x8F\xBF\xBF")
@@ -409,7 +384,6 @@ const QByteArrayList latin1Pieces = QByteArray("\xE9|\xFF|\x80|\x84\x80\x80\x80|
 const QStringList given = u"é|\u00FF|\u0100|œ|€|😀|\uFEFF|\xD83D|\xDE00|\xDCE9|\xDC80|\xDCFF|\xDC7F"_s.split(u'|');
 constexpr qsizetype chunk = 1 << 20; // what the reader reads at once
 
-/// One seeded run: the writers, the model's file, the steps so far.
 class Run
 {
 public:
@@ -471,13 +445,11 @@ private:
 
     QString pick(const QStringList &from) { return from.at(random.bounded(from.size())); }
     QString fresh(const QString &prefix) { return prefix + QString::number(++next); }
-    /// @p v, in the text modes now and then with a character given at its start or its end.
     QString odd(const QString &v)
     {
         const int where = textMode ? int(random.bounded(3)) : 0;
         return where == 0 ? v : where == 1 ? pick(given) + v : v + pick(given);
     }
-    /// A new entry's values: its path may hold a byte that is no UTF-8, or be left out.
     Entry made()
     {
         const int kind = int(random.bounded(8));
@@ -486,12 +458,7 @@ private:
                 kind < 3 ? odd(fresh(u"-c "_s)) : QString(), qint16(-(kind == 3))};
     }
 
-    /// A list of values on the boundaries of the reader (the text modes): a character (or a
-    /// sequence that is none) across its mebibyte chunk, after 1 to 3 of its bytes; a CR LF across
-    /// it; a sequence cut short at the very end, also past the chunk where the byte behind it in
-    /// the reader's buffer is the first read's and would end it; a lone CR at the end past the
-    /// chunk, with the first read's LF behind it; lines of 65535 to 65537 bytes; a byte order mark
-    /// at the start; every line end; NUL bytes. Odd seeds make lists of UTF-8 alone.
+    /// A list on the reader's boundaries; odd seeds make lists of UTF-8 alone.
     QByteArray generated(const QString &mode, quint32 seed)
     {
         const bool onlyUtf8 = seed % 2;
@@ -514,7 +481,7 @@ private:
         }
         if (mode == u"lines" && random.bounded(4) == 0)
             lines.insert(1, '\0');
-        // A piece of 2 to 4 bytes, cut after k of them: the longest cut first.
+        // A piece of 2 to 4 bytes, cut after k of them.
         const int size = 2 + int(seed / 2 % 3);
         const QByteArrayList &from = onlyUtf8 || seed % 4 == 0 ? utf8Pieces : latin1Pieces;
         QByteArray piece;
@@ -528,8 +495,7 @@ private:
             }
             return head;
         };
-        // @p tail after the first chunk, whose byte at the tail's length (behind the tail in the
-        // reader's buffer) is the first of @p stale, after @p lead.
+        // @p tail after the first chunk, whose byte behind the tail in the reader's buffer is @p stale's.
         const auto past = [&](const QByteArray &tail, const QByteArray &lead, const QByteArray &stale) {
             const QByteArray first = ';' + QByteArray(tail.size() - 1 - lead.size(), 'q') + lead + stale;
             return filled(first + (stale.endsWith('\n') ? "" : "\n") + lines, chunk) + tail;
@@ -570,7 +536,6 @@ private:
         return (error == 0) == w.readWhole ? QString() : u"setEXTFile: error %1"_s.arg(error);
     }
 
-    /// A random member call on @p w, and the same change to its model.
     QString member(Writer &w)
     {
         const int kind = w.groups.isEmpty() ? 0
@@ -624,9 +589,8 @@ private:
                                                                                        : u"AddApp did not add"_s;
     }
 
-    /// A save; after it, now and then, another writer puts back a line it took out (the later one
-    /// of an entry written twice, where there is one), and the saver then changes or deletes the
-    /// entry of that name and saves again, without a reload between.
+    /// A save; then now and then the editor puts back a line it took out, and the saver changes or
+    /// deletes that entry and saves again.
     QString save(Writer &w, bool putBack = true)
     {
         const QList<Entry> before = file.entries();
@@ -651,7 +615,6 @@ private:
         return changed.isEmpty() ? save(w, false) : changed;
     }
 
-    /// The editor writes @p line at a random place, or in place of line @p at (an empty line: none).
     QString edit(const QString &what, const QByteArray &line, qsizetype at = -1)
     {
         QList<QByteArray> lines = file.lines.value_or(QList<QByteArray>());
@@ -664,9 +627,6 @@ private:
         return TestFiles::replace(list, file.bytes()) ? QString() : u"the editor cannot write"_s;
     }
 
-    /// Another program edits the list: a line added anywhere (also a second one of an entry),
-    /// one field of a line changed, a line dropped, a comment; NUL bytes and back; the file
-    /// removed; a Latin-1 line in a UTF-8 list; a Latin-1 list's text turned into UTF-8.
     QString editor(int kind = -1)
     {
         const QList<Entry> entries = file.entries();
@@ -715,8 +675,6 @@ private:
         return edit(u"adds a comment"_s, fresh(u"; note "_s).toLatin1() + "\r\n");
     }
 
-    /// Live: every object has read what this step wrote. Then the file, what each object shows and
-    /// finds by name, and the changes it told, against the model.
     QString check(int generation, bool views)
     {
         if (live && file.generation != generation)
@@ -756,11 +714,8 @@ class tst_ListWriters : public QObject
 private Q_SLOTS:
     void initTestCase() { previousHandler = qInstallMessageHandler(countNotRead); }
 
-    // Modes: plain; an object with limits below the file's entries; paths with bytes that are no
-    // UTF-8, names beyond Latin-1 and the editor turning the encoding; live reloads between the
-    // steps (with limits or bytes by seed); by name: one object, 300 slots, names that repeat; the
-    // text modes: a generated list on one of the reader's boundaries, values given with characters
-    // the list may not hold.
+    // limits: below the file's entries; bytes: paths that are no UTF-8, the encoding turned; live:
+    // reloads between steps; names: 300 slots, names that repeat; text: generated lists.
     void writersAgainstTheModel_data()
     {
         QTest::addColumn<quint32>("seed");

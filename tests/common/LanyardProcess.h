@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The command-line host run as a program, as from a shell without a display, as the test's
-// user or as another.
+// The command-line host run as a program without a display, as the test's user or another.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -18,14 +17,14 @@ namespace LanyardProcess {
 
 inline const QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard");
 
-/// What a run ended with; status -1: it did not end by itself within a minute.
+/// status -1: not ended by itself within a minute.
 struct Result
 {
     int status = -1;
     QString out, err;
 };
 
-/// The user a process runs as; uid 0: as the test does. Ids without an account are enough.
+/// uid 0: as the test runs.
 struct User
 {
     uid_t uid = 0;
@@ -34,12 +33,7 @@ struct User
 };
 constexpr User nobody{65534, 65534, 65534};
 
-/**
- * Where `lanyard`, its library and the helpers it may load are, for @p user: the build tree, or
- * for another user a copy in a folder anyone may enter, made once a test process (a build tree in
- * root's home or a 0700 folder is out of other users' reach). The copy is run with
- * LD_LIBRARY_PATH naming it; paths into the build tree in variables name the copy.
- */
+/// The build tree, or for another user a copy anyone may enter (the tree may be out of reach).
 inline QString binaryFolder(const User &user)
 {
     static QTemporaryDir copy(QDir::tempPath() + QStringLiteral("/lanyard-bin-XXXXXX"));
@@ -53,7 +47,6 @@ inline QString binaryFolder(const User &user)
     return user.uid == 0 ? QStringLiteral(LANYARD_TEST_BIN_DIR) : made ? copy.path() : QStringLiteral("/copy-failed");
 }
 
-/// The test's environment without a display, with @p variables ("NAME=value") set.
 inline QProcessEnvironment headless(const QStringList &variables = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -65,7 +58,6 @@ inline QProcessEnvironment headless(const QStringList &variables = {})
     return env;
 }
 
-/// Starts `lanyard` in @p folder (none: the test's own) without a display.
 inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &folder = {}, const User &user = {},
                                        const QStringList &variables = {})
 {

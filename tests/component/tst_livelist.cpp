@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The live list on the real watch: a list replaced by rename, through links into other folders,
-// one that appears, a change lost to a full event queue; and what holds a reload back (the
-// program list window, the missing-program box) until it is over. (Other writers, the reloads'
-// merges and their signals: tst_listwriters' model.)
+// The live list on the real watch: the file followed wherever it is, and what holds a reload
+// back until it is over.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
@@ -21,7 +19,7 @@ using Lanyard::ExternalApps;
 
 namespace {
 
-constexpr int patienceMs = 10000; // a reload comes within a second; room for a loaded machine
+constexpr int patienceMs = 10000;
 
 QByteArray line(const QString &name) { return (u"Edit,"_s + name + u",/bin/true,,0\r\n"_s).toUtf8(); }
 
@@ -33,7 +31,6 @@ QStringList namesOf(const ExternalApps &apps)
     return names;
 }
 
-/// The inotify watches this process holds: "wd:N ino:I" for each.
 QStringList inotifyWatches()
 {
     QStringList watches;
@@ -48,7 +45,6 @@ QStringList inotifyWatches()
     return watches;
 }
 
-/// The program list window while it is shown, or null.
 QWidget *programListWindow()
 {
     const QWidgetList all = QApplication::topLevelWidgets();
@@ -73,10 +69,8 @@ private Q_SLOTS:
         QVERIFY(TestFiles::write(list(), line(u"vi"_s)));
     }
 
-    // Replaced by rename, through a link into another folder (its target replaced, or the link
-    // pointed elsewhere), a list that appears where none was, and a change whose event a full
-    // queue lost (other files' events fill it first: the overflow alone brings the reload). The
-    // object's unsaved change stays; the folders on the way keep their watches.
+    // A full queue: other files' events fill it first, the overflow alone brings the reload. The
+    // unsaved change stays; the folders keep their watches.
     void followsTheFileWhereverItIs_data()
     {
         QTest::addColumn<QString>("how");
@@ -103,7 +97,7 @@ private Q_SLOTS:
             QVERIFY(limit.open(QIODevice::ReadOnly));
             const int queued = limit.readAll().trimmed().toInt();
             QVERIFY(queued > 0 && queued <= 1 << 20);
-            for (int i = 0; i <= queued / 2; ++i) // each new file brings two events, a creation and a close
+            for (int i = 0; i <= queued / 2; ++i) // two events a file
                 QVERIFY(TestFiles::write(m_dir->filePath(u"flood-%1"_s.arg(i)), QByteArray()));
         }
         if (how == u"link-pointed-elsewhere")
@@ -113,17 +107,14 @@ private Q_SLOTS:
             QVERIFY(
                 TestFiles::replace(how == u"link-target-replaced" ? target : list(), line(u"vi"_s) + line(u"tool"_s)));
         QTRY_COMPARE_WITH_TIMEOUT(namesOf(mine), (QStringList{u"vi"_s, u"tool"_s, u"unsaved"_s}), patienceMs);
-        if (how == u"link-target-replaced") { // still followed at the target after the replacement
+        if (how == u"link-target-replaced") {
             QVERIFY(TestFiles::replace(target, line(u"again"_s)));
             QTRY_COMPARE_WITH_TIMEOUT(namesOf(mine), (QStringList{u"again"_s, u"unsaved"_s}), patienceMs);
         }
         QCOMPARE(inotifyWatches(), watched);
     }
 
-    // While the program list window shows the catalogue (its rows stay what the catalogue holds;
-    // a save meanwhile merges into the file, opened a second time it holds again), or a launch
-    // holds the list while its missing-program box is open, a change on disk waits; it is read
-    // once that is over. Another object on the list shows it at once.
+    // The window holds again when opened a second time; another object shows the change at once.
     void holdsTheReloadUntilOver_data()
     {
         QTest::addColumn<int>("opened");
@@ -149,13 +140,13 @@ private Q_SLOTS:
             another(u"other%1"_s.arg(time));
             QVERIFY(programListWindow());
             const auto *tree = programListWindow()->findChild<QTreeWidget *>(u"tvGroup"_s);
-            QStringList rows; // the rows stay what the catalogue holds
+            QStringList rows;
             for (int g = 0; g < tree->topLevelItemCount(); ++g) {
                 for (int a = 0; a < tree->topLevelItem(g)->childCount(); ++a)
                     rows << tree->topLevelItem(g)->child(a)->text(0);
             }
             QCOMPARE(rows, own);
-            if (time == 1) // merged into the file; what it found there comes with the reload
+            if (time == 1) // merged; what it found comes with the reload
                 QVERIFY(mine.save());
             QVERIFY(programListWindow()->close());
             QTRY_VERIFY_WITH_TIMEOUT(namesOf(mine).contains(u"other%1"_s.arg(time)), patienceMs);

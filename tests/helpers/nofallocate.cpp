@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Preloaded into a program, makes every file system one without fallocate(), as some network and
-// FUSE file systems are; with LANYARD_TEST_FREE_BYTES set, statvfs tells that much room is free,
-// to the byte; with LANYARD_TEST_WRITE_ERROR set, pwrite() fails with that errno, as a failing
-// disk's does; with LANYARD_TEST_SHORT_WRITES set, pwrite() writes at most that many bytes a call,
-// as a network file system's may.
+// Preloaded: no fallocate(), as on some network file systems; LANYARD_TEST_FREE_BYTES free (to the
+// byte), pwrite() failing with errno LANYARD_TEST_WRITE_ERROR or writing at most
+// LANYARD_TEST_SHORT_WRITES bytes a call.
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>

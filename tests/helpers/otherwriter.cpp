@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Preloaded into a program, plays another writer of a file: when the program first asks for an
-// exclusive fcntl lock, the line in LANYARD_OTHER_WRITER_LINE is appended to the file
-// LANYARD_OTHER_WRITER_FILE, as if another program had saved it just before.
+// Preloaded, another writer: at the program's first exclusive fcntl lock, LANYARD_OTHER_WRITER_LINE
+// is appended to LANYARD_OTHER_WRITER_FILE.
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
