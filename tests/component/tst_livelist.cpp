@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -25,18 +26,14 @@ QByteArray line(const QString &name) { return (u"Edit,"_s + name + u",/bin/true,
 
 QStringList namesOf(const ExternalApps &apps)
 {
-    QStringList names;
-    for (const QString &entry : dump(apps))
-        names << entry.section(u'|', 1, 1);
-    return names;
+    return dump(apps).replaceInStrings(QRegularExpression(u"^[^|]*\\|([^|]*)\\|.*"_s), u"\\1"_s);
 }
 
 QStringList inotifyWatches()
 {
     QStringList watches;
     for (const QString &fd : QDir(u"/proc/self/fdinfo"_s).entryList(QDir::Files)) {
-        QFile info(u"/proc/self/fdinfo/"_s + fd);
-        for (const QByteArray &row : info.open(QIODevice::ReadOnly) ? info.readAll().split('\n') : QByteArrayList()) {
+        for (const QByteArray &row : TestFiles::read(u"/proc/self/fdinfo/"_s + fd).split('\n')) {
             if (row.startsWith("inotify "))
                 watches << QString::fromLatin1(row.split(' ').mid(1, 2).join(' '));
         }
@@ -93,9 +90,7 @@ private Q_SLOTS:
         QVERIFY(!watched.isEmpty());
         QVERIFY(mine.AddApp(u"Mine"_s, u"unsaved"_s, u"/bin/true"_s, QString(), false));
         if (how == u"full-event-queue") {
-            QFile limit(u"/proc/sys/fs/inotify/max_queued_events"_s);
-            QVERIFY(limit.open(QIODevice::ReadOnly));
-            const int queued = limit.readAll().trimmed().toInt();
+            const int queued = TestFiles::read(u"/proc/sys/fs/inotify/max_queued_events"_s).trimmed().toInt();
             QVERIFY(queued > 0 && queued <= 1 << 20);
             for (int i = 0; i <= queued / 2; ++i) // two events a file
                 QVERIFY(TestFiles::write(m_dir->filePath(u"flood-%1"_s.arg(i)), QByteArray()));
@@ -139,12 +134,11 @@ private Q_SLOTS:
             mine.ShowForm(0);
             another(u"other%1"_s.arg(time));
             QVERIFY(programListWindow());
-            const auto *tree = programListWindow()->findChild<QTreeWidget *>(u"tvGroup"_s);
             QStringList rows;
-            for (int g = 0; g < tree->topLevelItemCount(); ++g) {
-                for (int a = 0; a < tree->topLevelItem(g)->childCount(); ++a)
-                    rows << tree->topLevelItem(g)->child(a)->text(0);
-            }
+            for (QTreeWidgetItemIterator it(programListWindow()->findChild<QTreeWidget *>(u"tvGroup"_s),
+                                            QTreeWidgetItemIterator::NoChildren);
+                 *it; ++it)
+                rows << (*it)->text(0);
             QCOMPARE(rows, own);
             if (time == 1) // merged; what it found comes with the reload
                 QVERIFY(mine.save());
