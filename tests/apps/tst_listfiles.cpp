@@ -74,10 +74,8 @@ private Q_SLOTS:
                                        u"App %1"_s.arg(i), u"/bin/x"_s},
                                       m_dir->path(), user));
         }
-        for (auto &process : processes) {
-            const Result result = finish(*process);
-            QVERIFY2(result.status == 0, qPrintable(result.err));
-        }
+        for (auto &process : processes)
+            QCOMPARE(finish(*process).status, 0);
         QVERIFY(QFile::setPermissions(path(u"home/dotfiles"_s), QFileDevice::Permissions(0x7777)));
         QCOMPARE(listed(list).size(), 20);
     }
@@ -130,11 +128,11 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::ownership(folder + u"/.tools.lst.lock"_s).section(u':', 1), u"4600:0660"_s);
         for (const User &member : {alice, bob, carol})
             QCOMPARE(listed(list, member), (QStringList{old, added}));
-        for (const User &member : {alice, carol}) {
-            const Result more = run({u"--file"_s, list, u"add"_s, u"More"_s, QString::number(member.uid), u"/bin/x"_s},
-                                    folder, member);
-            QVERIFY2(more.status == 0, qPrintable(more.err));
-        }
+        for (const User &member : {alice, carol})
+            QCOMPARE(
+                run({u"--file"_s, list, u"add"_s, u"More"_s, QString::number(member.uid), u"/bin/x"_s}, folder, member)
+                    .status,
+                0);
         QCOMPARE(listed(list, bob).size(), 4);
     }
 };
