@@ -79,7 +79,7 @@ without_fallocate() {
 }
 # As a save writes it; an add grows it by 23 bytes.
 written=$'; Created by: liblanyard on 01-12-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\nTools,Old,/bin/old,,0\r\nTools,X,/bin/x,,0\r\n'
-start=$SECONDS pids=() status=0
+pids=() status=0
 run() { scenario "$@" >"$work/$1.report" 2>&1 & pids+=($!); }
 run replace 0755 - New add Tools New /bin/new
 run in-place-growing 0555 - New add Tools New /bin/new --protected
@@ -98,5 +98,4 @@ add=(add Tools New /bin/new)
 [[ -s $work/without-fallocate.report ]] && status=1
 for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 for name in replace in-place-growing in-place-shrinking merge-replace without-fallocate; do sed "s/^/$name: /" "$work/$name.report"; done
-echo "crash points: $((SECONDS - start)) s"
 exit $status
