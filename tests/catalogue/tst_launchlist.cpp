@@ -57,7 +57,7 @@ private Q_SLOTS:
         m_path = m_dir->filePath(u"tools.lst"_s);
     }
 
-    // Scripts of members (slots by number) and other writers' bytes; the file after the release.
+    // Scripts of members (slots by number), other writers' bytes, what it shows; the file after the release.
     void writes_data()
     {
         QTest::addColumn<QByteArray>("before"); // "-": none
@@ -197,14 +197,12 @@ private Q_SLOTS:
             m_path = inside + u"/tools.lst"_s;
         } else if (row.kind == u"gone") {
             m_path = folder + u"/tools.lst"_s;
-        } else if (row.kind == u"fifo") {
-            QVERIFY(::mkfifo(native.constData(), 0666) == 0);
+        } else if (row.kind == u"fifo" || row.kind == u"socket") {
+            QVERIFY(::mknod(native.constData(), (row.kind == u"fifo" ? S_IFIFO : S_IFSOCK) | 0666, 0) == 0);
         } else if (row.kind == u"device") { // a null device of its own where the test may harm it
             if (::geteuid() != 0)
                 m_path = u"/dev/null"_s;
             QVERIFY(::geteuid() != 0 || ::mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0);
-        } else if (row.kind == u"socket") {
-            QVERIFY(::mknod(native.constData(), S_IFSOCK | 0666, 0) == 0);
         } else if (row.kind == u"folder") {
             QVERIFY(QDir().mkdir(m_path));
         } else if (row.kind.startsWith(u"locked")) {

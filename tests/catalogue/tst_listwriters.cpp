@@ -113,10 +113,7 @@ std::optional<Encoding> encodingFor(const QList<Entry> &entries, Encoding wanted
     return utf8 ? std::optional(Encoding::Utf8) : latin1 ? std::optional(Encoding::Latin1) : std::nullopt;
 }
 
-qsizetype endOf(const QByteArray &line)
-{
-    return line.endsWith("\r\n") ? 2 : line.endsWith('\r') || line.endsWith('\n');
-}
+qsizetype endOf(const QByteArray &l) { return l.endsWith("\r\n") ? 2 : l.endsWith('\r') || l.endsWith('\n'); }
 
 struct File
 {
