@@ -2,23 +2,31 @@
 #pragma once
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-/// Uses up every descriptor the host may open, until it goes out of scope.
+/// Uses up every descriptor the host may open but the @p spare lowest, until it goes out of scope.
 class DescriptorFamine
 {
 public:
-    DescriptorFamine()
+    explicit DescriptorFamine(size_t spare = 0)
     {
         ::getrlimit(RLIMIT_NOFILE, &m_limit);
         rlimit lowered = m_limit;
         lowered.rlim_cur = std::min<rlim_t>(m_limit.rlim_cur, 256);
         ::setrlimit(RLIMIT_NOFILE, &lowered);
-        for (int fd = ::dup(STDERR_FILENO); fd >= 0; fd = ::dup(STDERR_FILENO))
+        for (int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC); fd >= 0;
+             fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC))
             m_taken.push_back(fd);
+        for (; spare > 0 && !m_taken.empty(); --spare) {
+            ::close(m_taken.front());
+            m_taken.erase(m_taken.begin());
+        }
     }
     ~DescriptorFamine()
     {
@@ -32,4 +40,29 @@ public:
 private:
     rlimit m_limit{};
     std::vector<int> m_taken;
+};
+
+/// Closes standard descriptors, as a daemon's host has them, until it goes out of scope.
+class ClosedStandardStreams
+{
+public:
+    explicit ClosedStandardStreams(std::initializer_list<int> fds)
+    {
+        for (const int fd : fds) {
+            m_saved.emplace_back(fd, ::fcntl(fd, F_DUPFD_CLOEXEC, 3));
+            ::close(fd);
+        }
+    }
+    ~ClosedStandardStreams()
+    {
+        for (const auto &[fd, copy] : m_saved) {
+            ::dup2(copy, fd);
+            ::close(copy);
+        }
+    }
+    ClosedStandardStreams(const ClosedStandardStreams &) = delete;
+    ClosedStandardStreams &operator=(const ClosedStandardStreams &) = delete;
+
+private:
+    std::vector<std::pair<int, int>> m_saved;
 };

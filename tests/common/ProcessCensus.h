@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QDir>
-#include <QFile>
+#include <QByteArrayList>
+#include <QString>
 #include <QStringList>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
-/// What a test process holds: its open descriptors and its children, read from /proc.
+/// What a test process holds: its open descriptors and its children, read from /proc (with plain
+/// system calls: tests look often, and many at once).
 namespace ProcessCensus {
 
 /// Set in this process's environment before anything starts, so every process the test starts
@@ -22,32 +25,57 @@ inline const QByteArray tag = [] {
     return QByteArray("LANYARD_TEST_CENSUS=") + value;
 }();
 
-/// True when the environment of process @p pid holds this test's tag.
-inline bool startedHere(const QString &pid)
+inline QByteArray read(const QByteArray &path)
 {
-    QFile environment(QStringLiteral("/proc/%1/environ").arg(pid));
-    return environment.open(QIODevice::ReadOnly) && environment.readAll().split('\0').contains(tag);
+    QByteArray bytes;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    char buffer[4096];
+    for (ssize_t got = 1; fd >= 0 && got > 0;) {
+        got = ::read(fd, buffer, sizeof buffer);
+        bytes.append(buffer, std::max<ssize_t>(got, 0));
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return bytes;
 }
 
-inline int openDescriptors()
+/// The entries of a /proc folder, "." and ".." left out.
+inline QByteArrayList entries(const char *folder)
 {
-    return int(
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+    QByteArrayList names;
+    if (DIR *dir = ::opendir(folder)) {
+        while (const dirent *entry = ::readdir(dir)) {
+            if (entry->d_name[0] != '.')
+                names << entry->d_name;
+        }
+        ::closedir(dir);
+    }
+    return names;
 }
 
-/// Each process of the system as "pid (name) state ppid ..." from its stat file, by pid.
+/// The descriptors this process holds; without @p files only pipes, sockets and the like (the
+/// caches a library keeps mapped are no leak).
+inline int openDescriptors(bool files = true)
+{
+    int count = 0;
+    for (const QByteArray &fd : entries("/proc/self/fd")) {
+        char target[1]{};
+        count += files || (::readlink("/proc/self/fd/" + fd, target, 1) == 1 && target[0] != '/');
+    }
+    return count;
+}
+
+/// Each process of the system as its number, "(name)" and the fields of its stat file after it.
 template<typename Visit>
 void visitProcesses(Visit visit)
 {
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &pid : entries) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QString line = QString::fromLocal8Bit(stat.readAll());
+    for (const QByteArray &pid : entries("/proc")) {
+        const QByteArray line = read("/proc/" + pid + "/stat");
         // The name may hold spaces and parentheses: the fields follow its last ")".
-        const qsizetype nameEnd = line.lastIndexOf(u')') + 1;
-        visit(pid, line.left(nameEnd), line.mid(nameEnd + 1).split(u' '));
+        const qsizetype nameEnd = line.lastIndexOf(')') + 1;
+        if (pid.at(0) >= '0' && pid.at(0) <= '9' && nameEnd > 0)
+            visit(pid, QString::fromLocal8Bit(line.left(nameEnd)),
+                  QString::fromLocal8Bit(line.mid(nameEnd + 1)).split(u' '));
     }
 }
 
@@ -56,7 +84,7 @@ inline QStringList children()
 {
     QStringList found;
     const QString self = QString::number(::getpid());
-    visitProcesses([&](const QString &, const QString &head, const QStringList &fields) {
+    visitProcesses([&](const QByteArray &, const QString &head, const QStringList &fields) {
         if (fields.size() > 1 && fields.at(1) == self)
             found << head;
     });
@@ -70,26 +98,31 @@ inline bool childEndedUnreaped(const QString &name)
 {
     bool ended = false;
     const QString self = QString::number(::getpid());
-    visitProcesses([&](const QString &, const QString &head, const QStringList &fields) {
-        if (fields.size() > 1 && fields.at(1) == self && fields.at(0) == u"Z"
-            && head.endsWith(QStringLiteral(" (") + name + u')'))
-            ended = true;
+    visitProcesses([&](const QByteArray &, const QString &head, const QStringList &fields) {
+        ended = ended
+                || (fields.size() > 1 && fields.at(1) == self && fields.at(0) == u"Z"
+                    && head.endsWith(" (" + name + ')'));
     });
     return ended;
 }
 
 /// The processes this test started (their children included) whose command line begins with
-/// @p marker; zombies do not count.
-inline QList<pid_t> running(const QString &marker)
+/// one of @p markers; zombies do not count.
+inline QList<pid_t> running(const QStringList &markers)
 {
     QList<pid_t> found;
-    visitProcesses([&](const QString &pid, const QString &, const QStringList &fields) {
-        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!fields.isEmpty() && fields.at(0) != u"Z" && commandLine.open(QIODevice::ReadOnly)
-            && commandLine.readAll().replace('\0', ' ').startsWith(marker.toUtf8()) && startedHere(pid))
-            found << pid.toInt();
+    visitProcesses([&](const QByteArray &pid, const QString &, const QStringList &fields) {
+        const QByteArray commandLine = read("/proc/" + pid + "/cmdline").replace('\0', ' ');
+        for (const QString &marker : markers) {
+            if (!fields.isEmpty() && fields.at(0) != u"Z" && commandLine.startsWith(marker.toUtf8())
+                && read("/proc/" + pid + "/environ").split('\0').contains(tag)) {
+                found << pid.toInt();
+                break;
+            }
+        }
     });
     return found;
 }
+inline QList<pid_t> running(const QString &marker) { return running(QStringList{marker}); }
 
 } // namespace ProcessCensus

@@ -1,27 +1,33 @@
 // SPDX-License-Identifier: MIT
-// Launching an entry: the words the program gets, where it starts, what it inherits, and why it
-// did not start. The recorder helper writes down how it was started.
+// Launching an entry and the run that talks back, through the public interface: the words the
+// program gets, where it starts, what it inherits; what comes back as bytes and as text, and a
+// host that deletes the run in its own handlers. The recorder helper writes down how it started.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 #include "common/ProcessCensus.h"
 #include "common/Recorder.h"
 
-#include <QApplication>
-#include <QDeadlineTimer>
+#include <Lanyard/ToolRun.h>
+
+#include <QAbstractEventDispatcher>
 #include <QDir>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QEventLoop>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Lanyard;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -29,37 +35,6 @@ using Pairs = QList<std::pair<QString, QString>>;
 
 const QString binDir = QStringLiteral(LANYARD_TEST_BIN_DIR);
 const QString recorder = binDir + QStringLiteral("/recorder");
-
-/// Copies the recorder to @p target (given as bytes: the name need not be UTF-8) in a new folder.
-bool copyRecorder(const QByteArray &target)
-{
-    const QByteArray bytes = TestFiles::read(recorder);
-    if (::mkdir(target.left(target.lastIndexOf('/')).constData(), 0755) != 0)
-        return false;
-    const int out = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL, 0755);
-    const bool written = out >= 0 && ::write(out, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    return out >= 0 && ::close(out) == 0 && written;
-}
-
-/// Presses OK on each message box shown while it lives, keeping "title|text|icon".
-class MessageBoxWatcher
-{
-public:
-    MessageBoxWatcher()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes << QStringLiteral("%1|%2|%3").arg(box->windowTitle(), box->text()).arg(box->icon());
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList boxes;
-
-private:
-    QTimer m_timer;
-};
 
 struct ArgumentsRow
 {
@@ -73,21 +48,19 @@ struct FolderRow
     QString current;   ///< the host's current folder, "bin" for the test's own
     QString startsIn;
 };
-
-struct NotStartedRow
+struct TalkRow
 {
-    QString kind; ///< what stands at the program's path
-    QString cmdLine;
-    QString reason; ///< %1: the path
-    bool box = false;
-    QString app = QStringLiteral("App");
+    QString path, cmdLine;
+    QByteArray input, output, error;
+    int exitCode = 0;
+    bool byName = false; ///< started through the interface by name
 };
 
 } // namespace
 
 Q_DECLARE_METATYPE(ArgumentsRow)
 Q_DECLARE_METATYPE(FolderRow)
-Q_DECLARE_METATYPE(NotStartedRow)
+Q_DECLARE_METATYPE(TalkRow)
 Q_DECLARE_METATYPE(Lanyard::LaunchCommand)
 
 class tst_Launch : public QObject
@@ -97,20 +70,36 @@ class tst_Launch : public QObject
     QString m_startDir = QDir::currentPath();
     std::unique_ptr<QTemporaryDir> m_tmp;
     QString m_out;
+    int m_inheritable = -1;
+    int m_descriptorsAtStart = 0;
 
-    Record launch(ExternalApps &apps, const QString &app = QStringLiteral("App"))
+    /// Launches the entry; what the recorder wrote, once it did.
+    Record launch(ExternalApps &apps)
     {
         QFile::remove(m_out);
         QSignalSpy finished(&apps, &ExternalApps::AppFinished);
-        const bool started = apps.ExecuteApp("Tools", app);
+        const bool started = apps.ExecuteApp("Tools", "App");
         [&] {
             QVERIFY(started);
             QCOMPARE(finished.count(), 1); // inside the call, before it returns
         }();
-        return Record::waitFor(m_out);
+        const Record record = Record::waitFor(m_out);
+        // Nothing inherited: not even a descriptor the host left inheritable.
+        [&] {
+            QCOMPARE(record.fields["fds"], "0,1,2");
+            QCOMPARE(record.fields["stdin"], "/dev/null");
+            QCOMPARE(record.fields["session"], "1");
+        }();
+        return record;
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        m_inheritable = ::open("/dev/null", O_RDONLY);
+        QVERIFY(m_inheritable > 2);
+        m_descriptorsAtStart = ProcessCensus::openDescriptors(false);
+    }
     void init()
     {
         m_tmp = std::make_unique<QTemporaryDir>();
@@ -121,8 +110,16 @@ private Q_SLOTS:
     void cleanup()
     {
         QDir::setCurrent(m_startDir);
-        // The recorder wrote its record; its end and reaping follow.
-        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 10000);
+        // Launched programs are reaped when they end, also in a host that runs no event loop.
+        const QDeadlineTimer bound(10000);
+        while (!ProcessCensus::children().isEmpty() && !bound.hasExpired())
+            QThread::yieldCurrentThread();
+        QCOMPARE(ProcessCensus::children(), QStringList());
+    }
+    void cleanupTestCase()
+    {
+        QCOMPARE(ProcessCensus::openDescriptors(false), m_descriptorsAtStart);
+        ::close(m_inheritable);
     }
 
     void arguments_data();
@@ -194,15 +191,21 @@ private Q_SLOTS:
             return relative == u"bin" ? binDir : m_tmp->filePath(relative);
         };
         const QByteArray folderPath = QFile::encodeName(m_tmp->path()) + '/' + folder;
-        if (!folder.isEmpty())
-            QVERIFY(copyRecorder(folderPath + "/my recorder"));
+        const QByteArray copy = folderPath + "/my recorder"; // given as bytes: the name need not be UTF-8
+        if (!folder.isEmpty()) {
+            const QByteArray bytes = TestFiles::read(recorder);
+            const int out = ::mkdir(folderPath.constData(), 0755) == 0
+                                ? ::open(copy.constData(), O_WRONLY | O_CREAT, 0755)
+                                : -1;
+            QVERIFY(out >= 0 && ::write(out, bytes.constData(), size_t(bytes.size())) == bytes.size());
+            QCOMPARE(::close(out), 0);
+        }
         if (!current.isEmpty())
             QVERIFY(QDir().mkpath(place(current)) && QDir::setCurrent(place(current)));
         const QByteArray searchPath = qgetenv("PATH");
         qputenv("PATH", binDir.toUtf8() + ":/usr/bin:/bin");
         QVERIFY(TestFiles::write(m_tmp->filePath("tools.lst"),
-                                 "Tools,App," + (folder.isEmpty() ? "recorder" : folderPath + "/my recorder")
-                                     + ",%V%,0\r\n"));
+                                 "Tools,App," + (folder.isEmpty() ? "recorder" : copy) + ",%V%,0\r\n"));
         ExternalApps apps;
         apps.setEXTFile(m_tmp->filePath("tools.lst"));
         apps.AddPlaceHolder("%V%", "one two");
@@ -212,79 +215,222 @@ private Q_SLOTS:
         QCOMPARE(record.fields["cwd"], folder.isEmpty() ? place(startsIn).toUtf8() : folderPath);
         QCOMPARE(QDir::currentPath(), current.isEmpty() ? m_startDir : place(current));
         if (!folder.isEmpty()) // QTemporaryDir cannot remove a name that is not UTF-8
-            QCOMPARE(::unlink(folderPath + "/my recorder") | ::rmdir(folderPath.constData()), 0);
+            QCOMPARE(::unlink(copy.constData()) | ::rmdir(folderPath.constData()), 0);
     }
 
-    // Not started: a missing program gets the message box (unless the host shows failures its
-    // own way); every failure reaches the host with its reason, and nothing runs.
-    void notStarted_data()
+    // What goes in comes back as the program made it, every byte kept, also to a run taken from
+    // its ExternalApps, which goes on after that object is gone; once it has finished, the
+    // host's loop sleeps.
+    void talkBack_data()
     {
-        QTest::addColumn<NotStartedRow>("row");
-        const QString missing = QStringLiteral("Unable to find the file: %1");
-        QTest::newRow("no-such-file") << NotStartedRow{"missing", "", missing, true};
-        QTest::newRow("not-executable") << NotStartedRow{"text", "", "Permission denied"};
-        QTest::newRow("script-without-interpreter") << NotStartedRow{"script", "", "Exec format error"};
-        QTest::newRow("open-quote") << NotStartedRow{"recorder", "\"abc", "a quote in the command line is not closed"};
-        QTest::newRow("quoted-stored-path")
-            << NotStartedRow{"quoted", "", "cannot enter the program's folder: No such file or directory"};
-        QTest::newRow("no-such-application") << NotStartedRow{"recorder", "", "no such application", false, "app"};
+        QTest::addColumn<TalkRow>("row");
+        QByteArray hostile(1 << 20, Qt::Uninitialized);
+        QRandomGenerator random(24);
+        for (char &byte : hostile)
+            byte = char(random.bounded(256));
+        for (qsizetype at = 0; at < hostile.size(); at += 4099) // runs of NULs, lone continuation bytes
+            hostile[at] = '\0';
+        hostile.replace(100, 5, QByteArray("\0\0\0\x80\xff", 5));
+        const auto sh = [](const char *script) { return QStringLiteral("-c '%1'").arg(QString::fromUtf8(script)); };
+        QTest::newRow("selection-upper-cased") << TalkRow{"tr", "a-z A-Z", "abc", "ABC"};
+        QTest::newRow("by-name") << TalkRow{"tr", "a-z A-Z", "abc", "ABC", {}, 0, true};
+        QTest::newRow("mebibyte-not-utf8-with-nuls") << TalkRow{"/bin/cat", {}, hostile, hostile};
+        QTest::newRow("no-input-reads-end-of-file") << TalkRow{"/bin/cat"};
+        // Input to a program that ends without reading it: the write meets a pipe with no reader,
+        // which must not raise SIGPIPE in the host (this one keeps its default action).
+        QTest::newRow("input-never-read") << TalkRow{"/bin/true", {}, hostile};
+        QTest::newRow("placeholder-replaced") << TalkRow{"/bin/echo", "%WHO%", {}, "world\n"};
+        QTest::newRow("output-and-error-kept-apart")
+            << TalkRow{"/bin/sh",
+                       sh("for i in 1 2 3 4 5 6 7 8; do echo out$i; echo err$i >&2; done; exit 3"),
+                       {},
+                       "out1\nout2\nout3\nout4\nout5\nout6\nout7\nout8\n",
+                       "err1\nerr2\nerr3\nerr4\nerr5\nerr6\nerr7\nerr8\n",
+                       3};
+        QTest::newRow("code-255") << TalkRow{"/bin/sh", sh("exit 255"), {}, {}, {}, 255};
+        QTest::newRow("killed-by-sigterm") << TalkRow{"/bin/sh", sh("kill -TERM $$"), {}, {}, {}, 128 + SIGTERM};
+        // More output than the pipes hold before the program reads its input: both go through.
+        QTest::newRow("writes-before-reading")
+            << TalkRow{"/bin/sh", sh("head -c 4194304 /dev/zero; wc -c"), QByteArray(4 << 20, 'x'),
+                       QByteArray(4 << 20, '\0') + "4194304\n"};
     }
-    void notStarted()
+    void talkBack()
     {
-        QFETCH(NotStartedRow, row);
-        QString path = m_tmp->filePath(row.kind);
-        if (row.kind == u"recorder")
-            path = recorder;
-        else if (row.kind == u"quoted")
-            path = '"' + recorder + '"';
-        else if (row.kind != u"missing")
-            QVERIFY(TestFiles::write(path, "touch pwned\n")
-                    && QFile::setPermissions(
-                        path, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                  | (row.kind == u"script" ? QFileDevice::ExeOwner : QFileDevice::Permissions())));
-        for (const bool box : {true, false}) {
-            ExternalApps apps;
-            apps.setShowMissingProgram(box);
-            fill(apps, {"Tools|App|" + path + '|' + row.cmdLine});
-            QSignalSpy failed(&apps, &ExternalApps::launchFailed);
-            QSignalSpy finished(&apps, &ExternalApps::AppFinished);
-            MessageBoxWatcher watcher;
-            QVERIFY(!apps.ExecuteApp("Tools", row.app));
-            const QString shown =
-                QStringLiteral("Lanyard|Unable to find the file: \r\n\r\n%1|%2").arg(path).arg(QMessageBox::Critical);
-            QCOMPARE(watcher.boxes, box && row.box ? QStringList{shown} : QStringList());
-            QCOMPARE(failed.count(), 1);
-            QCOMPARE(failed.first(), (QVariantList{"Tools", row.app, QString(row.reason).replace("%1", path)}));
-            QCOMPARE(finished.count(), 0);
-        }
-        QVERIFY(!QFile::exists(m_out));
-        QVERIFY(!QFile::exists(m_tmp->filePath("pwned")));
+        QFETCH(TalkRow, row);
+        const auto pipeAction = std::signal(SIGPIPE, SIG_DFL);
+        const auto restorePipeAction = qScopeGuard([&] { std::signal(SIGPIPE, pipeAction); });
+        auto apps = std::make_unique<ExternalApps>();
+        apps->AddPlaceHolder("%WHO%", "world");
+        QVERIFY(apps->AddApp("T", "Tool", row.path, row.cmdLine, false));
+        ToolRun *run = row.byName ? apps->invoke("startTool", "call", {"T", "Tool", QString::fromLatin1(row.input)})
+                                        .value("value")
+                                        .value<ToolRun *>()
+                                  : apps->startTool("T", "Tool", row.input);
+        QVERIFY(run);
+        QCOMPARE(run->state(), ToolRun::State::Running);
+        QCOMPARE(run->exitCode(), -1);
+        run->setParent(nullptr);
+        const std::unique_ptr<ToolRun> owned(run);
+        apps.reset();
+        QByteArray output;
+        QByteArray error;
+        connect(run, &ToolRun::standardOutput, this, [&output](const QByteArray &bytes) { output += bytes; });
+        connect(run, &ToolRun::standardError, this, [&error](const QByteArray &bytes) { error += bytes; });
+        QSignalSpy finished(run, &ToolRun::finished);
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(output.size(), row.output.size());
+        QVERIFY(output == row.output);
+        QCOMPARE(error, row.error);
+        QCOMPARE(finished.at(0).at(0).toInt(), row.exitCode);
+        QCOMPARE(run->exitCode(), row.exitCode);
+        QCOMPARE(run->state(), ToolRun::State::Finished);
+        // Nothing of the ended program (its pidfd stays readable) wakes the loop again and again.
+        int wakes = 0;
+        const QMetaObject::Connection counting = connect(QAbstractEventDispatcher::instance(),
+                                                         &QAbstractEventDispatcher::awake, this, [&wakes] { ++wakes; });
+        QEventLoop loop;
+        QTimer::singleShot(200, &loop, &QEventLoop::quit);
+        loop.exec();
+        disconnect(counting);
+        QVERIFY2(wakes < 50, qPrintable(QStringLiteral("the loop woke %1 times in 200 ms").arg(wakes)));
     }
 
-    // Launches leave nothing behind, also in a host that runs no event loop: the program gets
-    // no descriptor but 0, 1 and 2 (not even one the host left inheritable), leads a session of
-    // its own, and is reaped when it ends.
-    void nothingInheritedNothingLeft()
+    // The text of the output: a character split between two pieces comes whole; one cut short
+    // by the end comes as U+FFFD. A host that listens only from some piece on gets the text from
+    // there on, with a character that straddles that moment whole; also after it stopped
+    // listening in the middle of one. The program writes each chunk on the host's word; the
+    // host listens to the text of the chunks marked y. Pieces it keeps hold their bytes only.
+    void text_data()
     {
-        const int inheritable = ::open("/dev/null", O_RDONLY);
-        QVERIFY(inheritable > 2);
-        const int before = ProcessCensus::openDescriptors();
-        {
-            ExternalApps apps;
-            fill(apps, {"Tools|App|" + recorder});
-            for (int i = 0; i < 20; ++i) {
-                const Record record = launch(apps);
-                QCOMPARE(record.fields["fds"], "0,1,2");
-                QCOMPARE(record.fields["stdin"], "/dev/null");
-                QCOMPARE(record.fields["session"], "1");
-            }
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<QString>("listening");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("euro-split") << QByteArrayList{"\342\202", "\254\n"} << "yy" << u"€\n"_s;
+        QTest::newRow("cut-short-by-the-end") << QByteArrayList{"ok\342\202"} << "y" << u"ok\uFFFD"_s;
+        QTest::newRow("not-utf8-in-the-middle") << QByteArrayList{"a\377b"} << "y" << u"a\uFFFDb"_s;
+        QTest::newRow("byte-order-mark-first") << QByteArrayList{"\357\273\277x"} << "y" << u"\uFEFFx"_s;
+        QByteArray bytes;
+        QString many;
+        for (int i = 0; i < 30000; ++i) {
+            bytes += "\303\251\342\202\254\360\237\230\200";
+            many += u"é€😀"_s;
         }
-        QDeadlineTimer deadline(10000);
-        while (!ProcessCensus::children().isEmpty() && !deadline.hasExpired())
-            QThread::yieldCurrentThread();
-        QCOMPARE(ProcessCensus::children(), QStringList());
-        QCOMPARE(ProcessCensus::openDescriptors(), before);
-        ::close(inheritable);
+        QTest::newRow("many-pieces-of-multibyte-text") << QByteArrayList{bytes} << "y" << many;
+        QTest::newRow("late-whole-characters") << QByteArrayList{"ab", "cd"} << "ny" << u"cd"_s;
+        QTest::newRow("late-three-bytes-straddle") << QByteArrayList{"ab\342", "\202\254 cd"} << "ny" << u"€ cd"_s;
+        QTest::newRow("late-four-bytes-straddle") << QByteArrayList{"\360\237", "\230\200"} << "ny" << u"😀"_s;
+        // The first and last lead byte of each length, the character cut after its lead.
+        for (const char32_t c : {0x80, 0x7FF, 0x800, 0xFFEE, 0x10000, 0x10FFFD}) {
+            const QString character = QString::fromUcs4(&c, 1);
+            const QByteArray utf8 = character.toUtf8();
+            QTest::addRow("late-lead-%x-straddles", quint8(utf8.at(0)))
+                << QByteArrayList{"a" + utf8.left(1), utf8.mid(1) + 'b'} << "ny" << character + u'b';
+        }
+        QTest::newRow("late-cut-short-by-the-end") << QByteArrayList{"a\342\202", ""} << "ny" << u"\uFFFD"_s;
+        QTest::newRow("left-mid-character") << QByteArrayList{"a\342", "\202\254b", "cd"} << "yny" << u"acd"_s;
+    }
+    void text()
+    {
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(QString, listening);
+        QFETCH(QString, text);
+        const QString go = m_tmp->filePath("go");
+        QVERIFY(::mkfifo(QFile::encodeName(go).constData(), 0600) == 0);
+        QString numbers;
+        for (int i = 0; i < chunks.size(); ++i) {
+            QVERIFY(TestFiles::write(m_tmp->filePath(QString::number(i)), chunks[i]));
+            numbers += QString::number(i) + ' ';
+        }
+        ExternalApps apps;
+        QVERIFY(apps.AddApp(
+            "T", "Text", "/bin/sh",
+            QStringLiteral("-c 'for i in %1; do read w < %2/go; cat %2/$i; done'").arg(numbers, m_tmp->path()), false));
+        const int word = ::open(QFile::encodeName(go).constData(), O_RDWR | O_CLOEXEC);
+        const auto closeWord = qScopeGuard([word] { ::close(word); });
+        ToolRun *run = apps.startTool("T", "Text");
+        QByteArray output;
+        QList<QByteArray> pieces;
+        connect(run, &ToolRun::standardOutput, this, [&](const QByteArray &bytes) {
+            output += bytes;
+            pieces << bytes;
+        });
+        QSignalSpy finished(run, &ToolRun::finished);
+        QString heard;
+        QMetaObject::Connection listener;
+        QByteArray written;
+        for (int i = 0; i < chunks.size(); ++i) {
+            if (listening[i] == u'y' && !listener)
+                listener = connect(run, &ToolRun::standardOutputText, this, [&heard](const QString &t) { heard += t; });
+            else if (listening[i] == u'n')
+                disconnect(std::exchange(listener, {}));
+            QCOMPARE(::write(word, "\n", 1), 1);
+            written += chunks[i];
+            QTRY_COMPARE_WITH_TIMEOUT(output, written, 20000); // each change once the pieces before it were told
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+        QCOMPARE(heard, text);
+        qsizetype held = 0;
+        for (const QByteArray &piece : std::as_const(pieces))
+            held += piece.capacity();
+        QVERIFY2(held <= 2 * output.size(),
+                 qPrintable(QStringLiteral("%1 bytes held for %2").arg(held).arg(output.size())));
+    }
+
+    // A handler may delete its run at once, also while the program still runs; nothing more is
+    // told and the program ends.
+    void deletedInItsOwnHandler_data()
+    {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("script");
+        QTest::newRow("on-output-while-running") << "output"
+                                                 << "echo first; sleep 987656";
+        QTest::newRow("on-error-while-running") << "error"
+                                                << "echo first >&2; sleep 987656";
+        QTest::newRow("on-finished") << "finished"
+                                     << "echo only";
+        QTest::newRow("on-state-changed-at-the-end") << "state"
+                                                     << "echo only";
+        // The end of the text: a character the program's end cut short, told as U+FFFD.
+        QTest::newRow("on-the-text-of-a-cut-character") << "text"
+                                                        << "printf \"ok\\342\\202\"";
+    }
+    void deletedInItsOwnHandler()
+    {
+        QFETCH(QString, handler);
+        QFETCH(QString, script);
+        ExternalApps apps;
+        QVERIFY(apps.AddApp("T", "Talker", "/bin/sh", "-c '" + script + '\'', false));
+        QPointer<ToolRun> run = apps.startTool("T", "Talker");
+        const auto remove = [&run] { delete run.data(); };
+        if (handler == u"output")
+            connect(run, &ToolRun::standardOutput, this, remove);
+        else if (handler == u"error")
+            connect(run, &ToolRun::standardError, this, remove);
+        else if (handler == u"finished")
+            connect(run, &ToolRun::finished, this, remove);
+        else if (handler == u"state")
+            connect(run, &ToolRun::stateChanged, this, remove);
+        else
+            connect(run, &ToolRun::standardOutputText, this, [&](const QString &text) {
+                if (text.contains(QChar::ReplacementCharacter))
+                    remove();
+            });
+        connect(run, &ToolRun::finished, this, [&handler] { QVERIFY(handler == u"finished"); });
+        QTRY_VERIFY_WITH_TIMEOUT(run.isNull(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running("sleep 987656"), QList<pid_t>(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 20000);
+    }
+
+    // The interface by name (QML, scripts) refuses an input it does not know.
+    void lateBoundStartRefusals()
+    {
+        ExternalApps apps;
+        QVERIFY(apps.AddApp("T", "Upper", "tr", "a-z A-Z", false));
+        QCOMPARE(apps.invoke("startTool", "call", {"T", "Upper", "", "Keyboard"}).value("error").toInt(), 5);
+        const QVariantMap unnumbered = apps.invoke("startTool", "call", {"T", "Upper", "", 9});
+        QCOMPARE(unnumbered.value("error").toInt(), 5);
+        QCOMPARE(unnumbered.value("detail").toString(), "no input is numbered 9");
+        QVERIFY(apps.invoke("startTool", "call", {"T", "Upper", "x", 0}).value("value").value<ToolRun *>());
     }
 };
 

@@ -1,26 +1,23 @@
 // SPDX-License-Identifier: MIT
-// The process runner and STUB16.EXE, with real processes: what they wait for, what they hand
-// on, and that they end what they started, and only that. Time-outs, cancels and kills run on
-// the computer's clock; a clock of the tests' (FastClock) reaches midnight and long waits.
-#include "FastClock.h"
+// Every way a run ends through every runner, every launch that cannot start through every door,
+// the process runner's capture, STUB16.EXE and the window finder, with real processes: what they
+// wait for, hand on and answer, and that they end what they started, and only that.
+#include "common/Catalogue.h"
 #include "common/DescriptorFamine.h"
 #include "common/Files.h"
-#include "common/Forked.h"
 #include "common/ProcessCensus.h"
 #include "launch/ChildProcess.h"
-#include "launch/ChildReaper.h"
-#include "launch/ProcessSpawn.h"
+#include "runner/RunnerClock.h"
 #include "runner/WindowFinder.h"
 #include "runner/clsEXE.h"
 
-#include <Lanyard/ComponentError.h>
+#include <Lanyard/ExternalApps.h>
+#include <Lanyard/ToolRun.h>
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -28,16 +25,16 @@
 #include <QWidget>
 
 #include <atomic>
+#include <cmath>
 #include <csignal>
-#include <ctime>
+#include <thread>
+
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -49,9 +46,29 @@ const QString talkerPath = QStringLiteral(LANYARD_TEST_BIN_DIR "/talker");
 const QString talker = u'"' + talkerPath + u'"'; // in a command line: the checkout's path may hold blanks
 const QString stubProgram = QStringLiteral(LANYARD_LIB_DIR "/STUB16.EXE");
 const QString timeoutMessage = QStringLiteral("Timeout!\r\nProcess failed");
-/// Digits that make a sleeper's command line unique on the machine: other test runs may have
-/// sleepers of their own.
+/// Digits that make a command line unique on the machine: other test runs may have sleepers too.
 const QString unique = QStringLiteral("%1").arg(::getpid(), 7, 10, QChar(u'0'));
+
+/// A runner clock @p speed times faster than the computer's, from 0.
+class FastClock final : public RunnerClock
+{
+public:
+    explicit FastClock(double speed)
+        : m_speed(speed)
+    {
+        m_elapsed.start();
+    }
+    double seconds() const override { return m_last = double(m_elapsed.nsecsElapsed()) / 1e9 * m_speed; }
+    std::chrono::milliseconds realTimeFor(double seconds) const override
+    {
+        return std::chrono::milliseconds(qint64(std::ceil(seconds * 1000 / m_speed)));
+    }
+    mutable double m_last = -1; ///< the last reading
+
+private:
+    double m_speed;
+    QElapsedTimer m_elapsed;
+};
 
 QString digits(int size)
 {
@@ -61,84 +78,47 @@ QString digits(int size)
     return text;
 }
 
+bool isRunning(const QString &marker) { return !ProcessCensus::running(marker).isEmpty(); }
+
 double threadCpuMs()
 {
     timespec now{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-bool isRunning(const QString &marker) { return !ProcessCensus::running(marker).isEmpty(); }
-
-/// Whether the reaper's thread sleeps in an epoll wait without a time-out: it is found by its
-/// name, and the kernel tells the system call a sleeping thread is in, with its arguments.
-bool reaperSleepsInEpoll()
-{
-    for (const QString &task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (TestFiles::read("/proc/self/task/" + task + "/comm") != "lanyard-reaper\n")
-            continue;
-        const QList<QByteArray> call = TestFiles::read("/proc/self/task/" + task + "/syscall").split(' ');
-        const long number = call.value(0).toLong();
-        // The fourth argument: the time-out in milliseconds (-1: none), or for epoll_pwait2 the
-        // address of one (null: none).
-        const qulonglong timeOut = call.value(4).toULongLong(nullptr, 0);
-#ifdef SYS_epoll_wait
-        if (number == SYS_epoll_wait)
-            return int(timeOut) == -1;
-#endif
-#ifdef SYS_epoll_pwait2
-        if (number == SYS_epoll_pwait2)
-            return timeOut == 0;
-#endif
-        return number == SYS_epoll_pwait && int(timeOut) == -1;
-    }
-    return false;
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 /// Runs RedirectDOSEXE; the RedirOutput pieces joined, each checked to be at most 256 long.
-QString redirect(clsEXE &runner, const QString &command, const QString &startText = {}, qint32 timeOut = 0,
-                 qsizetype *pieceCount = nullptr)
+QString redirect(clsEXE &runner, const QString &command, const QString &startText = {}, qint32 timeOut = 0)
 {
-    QStringList pieces;
+    QString joined;
     QObject collector;
-    QObject::connect(&runner, &clsEXE::RedirOutput, &collector, [&pieces](const QString &piece) {
-        pieces << piece;
+    QObject::connect(&runner, &clsEXE::RedirOutput, &collector, [&joined](const QString &piece) {
+        joined += piece;
         QVERIFY(piece.size() <= 256);
     });
-    // A runner that misses the command's end fails the test instead of hanging it.
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
+    QTimer watchdog; // a runner that misses the command's end fails the test instead of hanging it
     QObject::connect(&watchdog, &QTimer::timeout, &runner, &clsEXE::Cancel);
     watchdog.start(20000);
     runner.RedirectDOSEXE(command, startText, timeOut);
-    if (pieceCount)
-        *pieceCount = pieces.size();
-    return pieces.join(QString());
+    return joined;
 }
 
-std::unique_ptr<QWidget> shownWindow(const QString &title)
+struct DoorRow
 {
-    auto window = std::make_unique<QWidget>();
-    window->setWindowTitle(title);
-    window->resize(160, 60);
-    window->show();
-    return window;
-}
-
-// fast: on a fast clock (100 times fast for waits, 10 for commands), else on the computer's.
-struct WaitRow
-{
-    bool dos = false;
-    QString seconds;
-    int timeOut = 0;
-    bool fast = false;
-    int minMs = 0;
+    QString path, cmdLine;
+    QString reason;                     ///< ExecuteApp's, by name and startTool's; none: started
+    int shell = 0, dos = 0;             ///< ShellAndWait's and ShellDOSEXE's errors (0: started; -1: not asked)
+    QString redirect;                   ///< what RedirectDOSEXE hands on: the stub's word, or none at all
+    QString tool = QStringLiteral("="); ///< startTool's, when it differs
+    bool starved = false;               ///< no descriptor left
+    QString app = QStringLiteral("A");
 };
 struct RedirectRow
 {
     QString command, expected, startText;
     int timeOut = 0;
-    bool fast = false;
+    QString handler;   ///< what a RedirOutput handler, a timer or the caller does meanwhile
+    bool fast = false; ///< on a clock 10 times fast
     int minMs = 0;
 };
 struct StubRow
@@ -146,118 +126,28 @@ struct StubRow
     QStringList arguments;
     int exitCode = 0;
     QByteArray out, err;
-    /// The stub's descriptor limit, with only the standard ones open; none when 0. One above what
+    /// The stub's descriptor limit, with only the standard ones open (none when 0); one above what
     /// the stub gets to open: a sanitizer's runtime needs one at the exit.
     rlim_t descriptors = 0;
-    /// Standard output and error the same pipe (then err is empty).
-    bool merged = false;
-    /// Standard output a pipe whose reader has gone (then out is empty).
-    bool readerGone = false;
-};
-
-struct StartErrorRow
-{
-    QString program, commandLine;
-    int shellError = 0, dosError = 0;
-};
-struct EndRow
-{
-    QString when, command;
-    int timeOut = 0;
-    QString output;
-    bool stillRequested = false;
-};
-struct TitleRow
-{
-    QString title, searched;
-    bool found = false;
+    bool merged = false;     ///< standard output and error the same pipe (then err is empty)
+    bool readerGone = false; ///< standard output a pipe whose reader has gone (then out is empty)
+    QStringList gone;        ///< processes that must be gone; the stub is terminated once
+    int terminateAt = 0;     ///< this many of the last of them run
+    bool childList = true;   ///< false: a kernel that keeps no list of a task's children
 };
 struct WindowRow
 {
-    QString folder, arguments;
-    int timeOut = 0, maxMs = 0;
+    QString kind, title, searched;
+    bool found = true;
+    QString folder, arguments; ///< of the DOS program that shows the window
+    int timeOut = 60;
 };
-
-/// A child of ours that runs until @p go closes.
-pid_t childUntilClosed(const int go[2])
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(go[1]);
-        char got = 0;
-        ::_exit(int(::read(go[0], &got, 1)));
-    }
-    return child;
-}
-
-/// True when @p child of this process has been reaped: its number is no child's any more.
-bool reaped(pid_t child)
-{
-    siginfo_t ended{};
-    return ::waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
-}
-
-/// True once @p child is reaped, within ten seconds, without an event loop.
-bool reapedSoon(pid_t child)
-{
-    const QDeadlineTimer bound(10000);
-    while (!reaped(child) && !bound.hasExpired())
-        ::usleep(10000);
-    return reaped(child);
-}
-
-/**
- * Run in a forked host: its user reaches the process limit, so the reaper gets no thread for
- * the first child it is given; the thread of the next launch, once the limit allows it, reaps
- * both, also when the first ends last. The exit code names the step that failed.
- */
-int handOverWithoutThreads()
-{
-    int goFirst[2], goSecond[2];
-    if (::pipe(goFirst) != 0)
-        return 10;
-    const pid_t first = childUntilClosed(goFirst);
-    ::close(goFirst[0]);
-    // The second child holds the first one's pipe open too, until it ends.
-    if (::pipe(goSecond) != 0)
-        return 10;
-    const pid_t second = childUntilClosed(goSecond);
-    ::close(goSecond[0]);
-    if (first <= 0 || second <= 0)
-        return 11;
-    // Root is not bound by the process limit: the host becomes nobody.
-    if (::geteuid() == 0
-        && (::setgid(FilePermissionsApply::nobody) != 0 || ::setuid(FilePermissionsApply::nobody) != 0))
-        return 12;
-    rlimit processes{};
-    if (::getrlimit(RLIMIT_NPROC, &processes) != 0)
-        return 13;
-    const rlim_t allowed = processes.rlim_cur;
-    processes.rlim_cur = 0;
-    if (::setrlimit(RLIMIT_NPROC, &processes) != 0)
-        return 14;
-    ChildReaper::instance().watch(first);
-    if (ChildReaper::instance().pending() != 1)
-        return 15;
-    processes.rlim_cur = allowed;
-    if (::setrlimit(RLIMIT_NPROC, &processes) != 0)
-        return 16;
-    ChildReaper::instance().watch(second);
-    ::close(goSecond[1]);
-    if (!reapedSoon(second))
-        return 17;
-    ::close(goFirst[1]);
-    return reapedSoon(first) ? 0 : 18;
-}
 
 } // namespace
 
-Q_DECLARE_METATYPE(WaitRow)
+Q_DECLARE_METATYPE(DoorRow)
 Q_DECLARE_METATYPE(RedirectRow)
 Q_DECLARE_METATYPE(StubRow)
-Q_DECLARE_METATYPE(StartErrorRow)
-Q_DECLARE_METATYPE(EndRow)
-Q_DECLARE_METATYPE(TitleRow)
 Q_DECLARE_METATYPE(WindowRow)
 
 class tst_Runner : public QObject
@@ -265,6 +155,8 @@ class tst_Runner : public QObject
     Q_OBJECT
 
     int m_descriptorsAtStart = 0;
+    int m_rows = 0;
+    QTemporaryDir m_dir;
 
 private Q_SLOTS:
     void initTestCase()
@@ -272,368 +164,381 @@ private Q_SLOTS:
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "runs on an X display (xvfb-run)");
         {
             // Qt opens descriptors of its own with the first window; they are not the runner's.
-            const auto warmUp = shownWindow("Lanyard warm-up");
-            QVERIFY(QTest::qWaitForWindowExposed(warmUp.get()));
+            QWidget warmUp;
+            warmUp.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&warmUp));
         }
         QCoreApplication::processEvents();
-        m_descriptorsAtStart = ProcessCensus::openDescriptors();
-    }
-    void cleanup() { QCOMPARE(ProcessCensus::children(), QStringList()); }
-    void cleanupTestCase() { QCOMPARE(ProcessCensus::openDescriptors(), m_descriptorsAtStart); }
-
-    void startErrors_data()
-    {
-        QTest::addColumn<StartErrorRow>("row");
-        QTest::newRow("missing-program") << StartErrorRow{"/nonexistent/program", "", 53, 53};
-        QTest::newRow("not-executable") << StartErrorRow{LANYARD_SOURCE_DIR "/CMakeLists.txt", "", 53, 53};
-        QTest::newRow("open-quote") << StartErrorRow{"sleep", " '1", 5, 5};
-        QTest::newRow("nothing-to-run") << StartErrorRow{"", " ", 5, 5};
-        QTest::newRow("interpreter-without-drive-path") << StartErrorRow{"COMMAND.COM", " /C ZIP.EXE", 53, 5};
-        QTest::newRow("cmd-with-drive-path") << StartErrorRow{"cmd.exe", " /C C:\\TOOLS\\ZIP.EXE", 53, 53};
-    }
-    void startErrors()
-    {
-        QFETCH(StartErrorRow, row);
-        clsEXE runner;
-        for (const bool dos : {false, true}) {
-            try {
-                dos ? runner.ShellDOSEXE(row.program, row.commandLine)
-                    : runner.ShellAndWait(row.program, row.commandLine);
-                QFAIL("no error");
-            } catch (const ComponentError &error) {
-                QCOMPARE(error.number(), dos ? row.dosError : row.shellError);
-            }
-        }
-    }
-
-    // Until the program ends or the time-out passes, while the host's timers keep running (the
-    // time-outs on the computer's clock in every kind of host: tst_hostmatrix).
-    void waitsForTheEndOrTheTimeOut_data()
-    {
-        QTest::addColumn<WaitRow>("row");
-        QTest::newRow("shell-to-the-end") << WaitRow{false, " 0.4", 0, false, 390};
-        QTest::newRow("dos-time-out") << WaitRow{true, " 30", 1, false, 1000};
-        // On the fast clock ten seconds are a tenth of a real one.
-        QTest::newRow("dos-long-time-out") << WaitRow{true, " 30", 10, true, 85};
-        QTest::newRow("dos-negative-stops-at-once") << WaitRow{true, " 30", -1, true, 0};
-    }
-    void waitsForTheEndOrTheTimeOut()
-    {
-        QFETCH(WaitRow, row);
-        clsEXE runner;
-        std::shared_ptr<FastClock> clock;
-        if (row.fast) {
-            clock = std::make_shared<FastClock>(100);
-            runner.setClock(clock);
-        }
-        int ticks = 0;
-        QTimer host;
-        connect(&host, &QTimer::timeout, [&ticks] { ++ticks; });
-        host.start(10);
-        QElapsedTimer elapsed;
-        elapsed.start();
-        row.dos ? runner.ShellDOSEXE("sleep", row.seconds, row.timeOut)
-                : runner.ShellAndWait("sleep", row.seconds, row.timeOut);
-        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 5000,
-                 qPrintable(QString::number(elapsed.elapsed())));
-        // Over a real second or so, now and then; a fast row's tenth of a second may pass in one
-        // slice of a busy machine.
-        QVERIFY2(row.fast || ticks >= row.minMs / 100, "the host's timer runs while waiting");
-        if (row.dos && row.timeOut > 0 && clock) {
-            // Stopped only once past the deadline; how soon after is the real bound's (a busy
-            // machine's milliseconds are seconds on this clock).
-            QVERIFY2(clock->lastReading() > row.timeOut, qPrintable(QString::number(clock->lastReading())));
-        }
-    }
-
-    // A host quitting (its last window closed) during a wait neither cuts the wait short nor
-    // makes it spin.
-    void waitsWhileTheHostQuits()
-    {
-        QTimer::singleShot(0, this, [] {
-            QCoreApplication::quit();
-            for (const int operation : {0, 1, 2}) {
-                QElapsedTimer elapsed;
-                elapsed.start();
-                const double cpuBefore = threadCpuMs();
-                if (operation == 0)
-                    clsEXE().ShellAndWait("sleep", " 1", 10);
-                else if (operation == 1)
-                    clsEXE().ShellDOSEXE("sleep", " 1", 10);
-                else
-                    clsEXE().RedirectDOSEXE(talker + " sleep:1000", QString(), 10);
-                const double cpuMs = threadCpuMs() - cpuBefore;
-                QVERIFY2(elapsed.elapsed() >= 950 && cpuMs < 100, qPrintable(QString::number(cpuMs)));
-            }
-        });
-        QCoreApplication::exec();
-    }
-
-    // KillProcess signals only the program a wait of the runner's started.
-    void killProcess_data()
-    {
-        QTest::addColumn<QString>("target"); // only the waited program is ended
-        QTest::newRow("the-waited-program") << "waited";
-        QTest::newRow("a-program-started-otherwise") << "other";
-        QTest::newRow("init") << "init";
-        QTest::newRow("zero") << "zero";
-    }
-    void killProcess()
-    {
-        QFETCH(QString, target);
-        const bool killed = target == u"waited";
-        SpawnOptions options;
-        options.searchPath = true;
-        ChildProcess other(ProcessSpawn::start("sleep", {"30"}, options).pid);
-        std::optional<bool> result;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            const pid_t waited = ProcessCensus::running("sleep 31.5" + unique).value(0);
-            if (waited == 0)
-                return;
-            poll.stop();
-            const QHash<QString, pid_t> pids{{"waited", waited}, {"other", other.pid()}, {"init", 1}, {"zero", 0}};
-            result = clsEXE::KillProcess(pids.value(target));
-            if (!*result)
-                ::kill(waited, SIGKILL); // ends the wait that was not ended for us
-        });
-        poll.start(10);
-        QElapsedTimer elapsed;
-        elapsed.start();
-        clsEXE().ShellAndWait("sleep", " 31.5" + unique, 60);
-        QVERIFY(elapsed.elapsed() < 20000);
-        QCOMPARE(result, std::optional(killed));
-        QVERIFY(!other.exitCode().has_value()); // nothing reached it
-        QVERIFY(other.terminate(0));
-        other.reap();
-    }
-
-    // A host's thread that gets signals while KillProcess waits out the program's grace: the
-    // wait goes on through them, and the program that cleans up on SIGTERM finishes doing so.
-    void killProcessGraceOutlastsSignals()
-    {
-        QTemporaryDir dir;
-        const QString cleaned = dir.filePath("cleaned");
-        const QString script = QStringLiteral(" -c ': 52.%1; trap \"sleep 0.1; echo done >%2; exit 0\" TERM; "
-                                              "echo >%3; while :; do sleep 0.05; done'")
-                                   .arg(unique, cleaned, dir.filePath("ready"));
+        m_descriptorsAtStart = ProcessCensus::openDescriptors(false);
         struct sigaction noted
         {
         };
         noted.sa_handler = [](int) {};
-        ::sigemptyset(&noted.sa_mask); // no SA_RESTART: the wait sees EINTR
-        struct sigaction previous
-        {
-        };
-        QCOMPARE(::sigaction(SIGUSR1, &noted, &previous), 0);
-        const pthread_t waiting = ::pthread_self();
-        std::atomic<bool> interrupting = false;
-        std::atomic<bool> done = false;
-        std::thread signaller([&] {
-            while (!done) {
-                if (interrupting)
-                    ::pthread_kill(waiting, SIGUSR1);
+        ::sigemptyset(&noted.sa_mask); // no SA_RESTART: waits see EINTR
+        QCOMPARE(::sigaction(SIGUSR1, &noted, nullptr), 0);
+    }
+    void cleanup() { QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 10000); }
+    void cleanupTestCase() { QCOMPARE(ProcessCensus::openDescriptors(false), m_descriptorsAtStart); }
+
+    // Every way a run ends, through every runner: the runner's waits, ToolRun, ExecuteApp's
+    // reaping. The program starts a sleeper, which only an end by the runner ends, and a helper
+    // that tidies up when asked to end; the program waits for it. Signals keep interrupting the
+    // host's thread meanwhile.
+    void ends_data()
+    {
+        QTest::addColumn<QString>("runner");
+        QTest::addColumn<QString>("way");
+        const QStringList waits{"exits", "killed", "cancelled", "stubborn", "timed-out", "host-quits"};
+        const std::map<QString, QStringList> ways{
+            {"shell", waits + QStringList{"fast-clock"}},
+            {"dos", waits + QStringList{"fast-clock", "negative-time-out"}},
+            {"redirect", waits},
+            {"tool",
+             {"exits", "killed", "cancelled", "stubborn", "cancelled-after-its-end", "deleted", "stubborn-deleted"}},
+            {"launch", {"exits", "killed", "deleted"}}};
+        for (const auto &[runner, list] : ways) {
+            for (const QString &way : list)
+                QTest::addRow("%s/%s", qPrintable(runner), qPrintable(way)) << runner << way;
+        }
+    }
+    void ends()
+    {
+        QFETCH(QString, runner);
+        QFETCH(QString, way);
+        QTemporaryDir dir;
+        const QString sleeper = QStringLiteral("sleep %1.%2").arg(10 + m_rows++).arg(unique);
+        const bool stubborn = way.startsWith(u"stubborn"); // ignores SIGTERM, and so do its children
+        const bool tidies = QStringList{"cancelled", "timed-out", "fast-clock", "negative-time-out"}.contains(way)
+                            || (way == u"deleted" && runner == u"tool");
+        const bool leaves = QStringList{"exits", "killed", "host-quits"}.contains(way) || runner == u"launch";
+        QString script = "[ -z \"$1\" ] || exec >/dev/null 2>&1\n"; // the runner's waits: no word in the test's log
+        script += stubborn ? "trap '' TERM\n" : tidies ? "trap 'wait; exit 0' TERM\n" : "";
+        script += sleeper + (way == u"cancelled-after-its-end" ? " &\n" : " >/dev/null 2>&1 &\n");
+        if (tidies)
+            script += QStringLiteral("sh -c 'trap \"echo tidied >%1/tidied; exit 0\" TERM; : >%1/ready; while :; do "
+                                     "sleep 0.05; done' &\nwhile [ ! -e %1/ready ]; do sleep 0.01; done\n")
+                          .arg(dir.path());
+        else
+            script += ": >" + dir.path() + "/ready\n";
+        const QHash<QString, QString> tails{{"exits", "exit 3"},
+                                            {"killed", "kill -KILL $$"},
+                                            {"host-quits", "sleep 0.4"},
+                                            {"cancelled-after-its-end", "exit 0"}};
+        script += "echo hi\n"
+                  + tails.value(way, stubborn ? "while :; do sleep 0.05; done"
+                                     : tidies ? "wait"
+                                              : "sleep 0.2");
+        const QString file = dir.filePath("run.sh");
+        QVERIFY(TestFiles::write(file, script.toUtf8()));
+
+        clsEXE exe;
+        const auto clock = std::make_shared<FastClock>(100);
+        if (way == u"fast-clock")
+            exe.setClock(clock);
+        const int timeOut = QHash<QString, int>{{"timed-out", 1}, {"fast-clock", 10}, {"negative-time-out", -1}}.value(
+            way, 30);
+        const bool cancels = way == u"cancelled" || stubborn;
+        if (runner == u"redirect" && cancels)
+            connect(&exe, &clsEXE::RedirOutput, &exe, &clsEXE::Cancel);
+        std::optional<bool> killed;
+        QTimer killing; // KillProcess ends the waited program once it is ready, and refuses any other
+        connect(&killing, &QTimer::timeout, this, [&] {
+            const pid_t waited = ProcessCensus::running("sh " + file + " quiet").value(0);
+            const pid_t other = ProcessCensus::running(sleeper).value(0);
+            if (waited == 0 || other == 0 || !QFile::exists(dir.filePath("ready")))
+                return;
+            killing.stop();
+            QVERIFY(!clsEXE::KillProcess(0) && !clsEXE::KillProcess(1) && !clsEXE::KillProcess(other));
+            QVERIFY(isRunning(sleeper));
+            killed = clsEXE::KillProcess(waited);
+        });
+        if ((runner == u"shell" || runner == u"dos") && cancels)
+            killing.start(10);
+        auto apps = std::make_unique<ExternalApps>();
+        apps->setShowMissingProgram(false);
+        QVERIFY(apps->AddApp("T", "A", "/bin/sh", file + (runner == u"launch" ? " quiet" : ""), false));
+        QPointer<ToolRun> run;
+        QString output;
+
+        // Not while a program outlives its grace: each signal restarts that wait in full.
+        std::atomic<bool> storming = way == u"cancelled";
+        const pthread_t host = ::pthread_self();
+        const std::jthread storm([&storming, host] {
+            while (storming) {
+                ::pthread_kill(host, SIGUSR1);
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
         });
-        std::optional<bool> result;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            const pid_t shell = ProcessCensus::running("sh -c : 52." + unique).value(0);
-            if (shell == 0 || !QFile::exists(dir.filePath("ready")))
-                return;
-            poll.stop();
-            interrupting = true;
-            result = clsEXE::KillProcess(shell);
-            interrupting = false;
-        });
-        poll.start(10);
-        clsEXE().ShellAndWait("sh", script, 60);
-        done = true;
-        signaller.join();
-        ::sigaction(SIGUSR1, &previous, nullptr);
-        QCOMPARE(result, std::optional(true));
-        QCOMPARE(TestFiles::read(cleaned), QByteArray("done\n"));
+        const auto calm = qScopeGuard([&storming] { storming = false; });
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        ticker.start(10);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const double cpuBefore = threadCpuMs();
+        const auto start = [&] {
+            if (runner == u"shell")
+                exe.ShellAndWait("sh", ' ' + file + " quiet", timeOut);
+            else if (runner == u"dos")
+                exe.ShellDOSEXE("sh", ' ' + file + " quiet", timeOut);
+            else if (runner == u"redirect")
+                output = ::redirect(exe, "sh " + file, {}, timeOut);
+            else if (runner == u"launch")
+                QVERIFY(apps->ExecuteApp("T", "A"));
+            else
+                run = apps->startTool("T", "A", QByteArray(8 << 20, 'x')); // more than a pipe holds, never read
+        };
+        // A host quitting (its last window closed) neither cuts a wait short nor makes it spin.
+        if (way == u"host-quits") {
+            QTimer::singleShot(0, this, [&] {
+                QCoreApplication::quit();
+                start();
+            });
+            QCoreApplication::exec();
+        } else {
+            start();
+        }
+        const qint64 waitedMs = elapsed.elapsed();
+        const double cpuMs = threadCpuMs() - cpuBefore;
+        const int minMs = QHash<QString, int>{{"timed-out", 1000}, {"host-quits", 400}, {"fast-clock", 85}}.value(way);
+        QVERIFY2(waitedMs >= minMs && waitedMs < 10000, qPrintable(QString::number(waitedMs)));
+        QVERIFY2(minMs < 400 || (ticks >= minMs / 100 && cpuMs < 100), qPrintable(QString::number(cpuMs)));
+        if (way == u"fast-clock") // stopped only once past the deadline
+            QVERIFY2(clock->m_last > timeOut, qPrintable(QString::number(clock->m_last)));
+        if (runner == u"redirect")
+            QCOMPARE(output, way == u"timed-out" ? "hi\n" + timeoutMessage : QStringLiteral("hi\n"));
+        if (killing.interval() && cancels)
+            QCOMPARE(killed, std::optional(true));
+        if (way == u"deleted" && runner == u"launch")
+            apps.reset(); // the reaper outlives it
+        if (runner == u"tool") {
+            QByteArray got;
+            int finished = 0;
+            int exitCode = -2;
+            connect(run, &ToolRun::standardOutput, this, [&got](const QByteArray &bytes) { got += bytes; });
+            connect(run, &ToolRun::finished, this, [&](int code) {
+                ++finished;
+                exitCode = code;
+            });
+            if (way == u"cancelled-after-its-end") {
+                // Without the loop, which would see the end and finish the run before the cancel.
+                const QDeadlineTimer bound(20000);
+                while (!ProcessCensus::childEndedUnreaped("sh") && !bound.hasExpired())
+                    QThread::msleep(5);
+                run->cancel(); // what the ended program left in its group goes too
+            } else if (!leaves) {
+                QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("hi\n"), 20000);
+                QSignalSpy changed(run, &ToolRun::stateChanged);
+                if (way.endsWith(u"deleted")) {
+                    way == u"deleted" ? apps.reset() : delete run.get();
+                    QVERIFY(!run);
+                } else {
+                    run->cancel();
+                    QCOMPARE(run->state(), ToolRun::State::Cancelled);
+                    QCOMPARE(changed.count(), 1);
+                    QCOMPARE(finished, 0); // told from the loop
+                }
+            }
+            // The grace is half a second; the bound leaves room for a loaded machine without
+            // letting a cancel that never ends pass.
+            if (run) {
+                QTRY_COMPARE_WITH_TIMEOUT(finished, 1, 3000);
+                QCOMPARE(got, way == u"cancelled-after-its-end" ? QByteArray() : QByteArray("hi\n"));
+                const QHash<QString, int> codes{{"exits", 3}, {"killed", 137}, {"stubborn", 137}};
+                QCOMPARE(exitCode, codes.value(way));
+                QCOMPARE(run->state(), leaves ? ToolRun::State::Finished : ToolRun::State::Cancelled);
+            }
+        }
+        if (way == u"cancelled" && runner != u"redirect") // the group was asked to end, and had its grace
+            QCOMPARE(TestFiles::read(dir.filePath("tidied")), QByteArray("tidied\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(sleeper).size(), qsizetype(leaves), 10000);
+        for (const pid_t pid : ProcessCensus::running(sleeper))
+            ::kill(pid, SIGKILL);
     }
 
-    // A child that ignores SIGTERM gets SIGKILL once its grace is over, whether it leads a
-    // process group or shares ours (then nothing is sent to our group).
-    void terminateOutlastsAnIgnoredTerm_data()
-    {
-        QTest::addColumn<bool>("leadsGroup");
-        QTest::newRow("leads-its-group") << true;
-        QTest::newRow("shares-our-group") << false;
-    }
+    // A child that ignores SIGTERM and leads no group of its own is killed once its grace is
+    // over; nothing is sent to the group it shares with the test.
     void terminateOutlastsAnIgnoredTerm()
     {
-        QFETCH(bool, leadsGroup);
         int ready[2];
         QCOMPARE(::pipe2(ready, O_CLOEXEC), 0);
         const pid_t pid = ::fork();
         if (pid == 0) { // only calls that are safe after a fork of a threaded process
             ::signal(SIGTERM, SIG_IGN);
-            if (leadsGroup)
-                ::setsid();
-            const char one = 1;
-            if (::write(ready[1], &one, 1) == 1)
+            if (::write(ready[1], "", 1) == 1)
                 for (;;)
                     ::pause();
             ::_exit(1);
         }
-        QVERIFY(pid > 0);
         ::close(ready[1]);
         char got = 0;
         const ssize_t readyRead = ::read(ready[0], &got, 1);
         ::close(ready[0]);
         ChildProcess child(pid);
         const auto reap = qScopeGuard([&] {
-            ::kill(pid, SIGKILL); // unreaped, the number is still our child's
+            ::kill(pid, SIGKILL);
             child.reap();
         });
         QCOMPARE(readyRead, 1);
-        QVERIFY(child.terminate(50));
-        QVERIFY(child.waitForEnd(10000));
+        QVERIFY(child.terminate(50) && child.waitForEnd(10000));
         QCOMPARE(child.exitCode(), std::optional(128 + SIGKILL));
     }
 
-    // While its children have pidfds the reaper's thread sleeps until one ends: it does not look
-    // at them on a timer.
-    void reaperSleepsUntilAChildEnds()
+    // A launch that cannot start, through every door: ExecuteApp, by name, startTool, and the
+    // runner's three waits (the capture ends quietly). Each door of a kind gives the same reason.
+    void doors_data()
     {
-        SpawnOptions options;
-        options.searchPath = true;
-        const pid_t sleeper = ProcessSpawn::start("sleep", {"33." + unique}, options).pid;
-        QVERIFY(sleeper > 0);
-        ChildReaper::instance().watch(sleeper);
-        const bool sleeps = QTest::qWaitFor(reaperSleepsInEpoll, 10000);
-        ::kill(sleeper, SIGKILL);
-        QVERIFY(sleeps);
-        QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 33." + unique), 10000);
+        QTest::addColumn<DoorRow>("row");
+        const QString missing = QStringLiteral("Unable to find the file: ");
+        const QString script = m_dir.filePath("script");
+        QVERIFY(TestFiles::write(script, "touch pwned\n")
+                && QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner));
+        const auto stub = [](const QString &program, const char *error) {
+            return "STUB16.EXE: cannot run " + program + ": " + error + '\n';
+        };
+        QTest::newRow("no-such-file") << DoorRow{"/nonexistent/program",
+                                                 "",
+                                                 missing + "/nonexistent/program",
+                                                 53,
+                                                 53,
+                                                 stub("/nonexistent/program", "No such file or directory")};
+        QTest::newRow("not-executable") << DoorRow{LANYARD_SOURCE_DIR "/LICENSE",
+                                                   "",
+                                                   "Permission denied",
+                                                   53,
+                                                   53,
+                                                   stub(LANYARD_SOURCE_DIR "/LICENSE", "Permission denied")};
+        QTest::newRow("script-without-interpreter")
+            << DoorRow{script, "", "Exec format error", 53, 53, stub(script, "Exec format error")};
+        QTest::newRow("a-folder") << DoorRow{m_dir.path(), "", missing + m_dir.path(),
+                                             53,           53, stub(m_dir.path(), "Permission denied")};
+        QTest::newRow("open-quote") << DoorRow{"/bin/sleep", "'1", "a quote in the command line is not closed", 5, 5};
+        QTest::newRow("nothing-to-run") << DoorRow{
+            "", "", missing, 5, 5, "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n"};
+        QTest::newRow("quoted-stored-path") << DoorRow{'"' + QStringLiteral(LANYARD_TEST_BIN_DIR "/recorder") + '"', "",
+                                                       "cannot enter the program's folder: No such file or directory"};
+        QTest::newRow("interpreter-without-drive-path") << DoorRow{"COMMAND.COM",
+                                                                   "/C ZIP.EXE",
+                                                                   missing + "COMMAND.COM",
+                                                                   53,
+                                                                   5,
+                                                                   stub("COMMAND.COM", "No such file or directory")};
+        QTest::newRow("cmd-with-drive-path") << DoorRow{"cmd.exe",
+                                                        "/C C:\\TOOLS\\ZIP.EXE",
+                                                        missing + "cmd.exe",
+                                                        53,
+                                                        53,
+                                                        stub("cmd.exe", "No such file or directory")};
+        QTest::newRow("no-descriptors") << DoorRow{"/bin/true", "", "", 0, 0, {}, "Too many open files", true};
+        QTest::newRow("no-such-application")
+            << DoorRow{"/bin/true", "", "no such application", -1, -1, {}, "=", false, "a"};
     }
-
-    // A child handed over while no descriptor is left has no pidfd: the sleeping thread is woken
-    // to look at it, and reaps it once it ends, while the other child still runs.
-    void reaperWokenForAChildWithoutPidfd()
+    void doors()
     {
-        SpawnOptions options;
-        options.searchPath = true;
-        const pid_t sleeper = ProcessSpawn::start("sleep", {"34." + unique}, options).pid;
-        QVERIFY(sleeper > 0);
-        const auto endSleeper = qScopeGuard([&] { ::kill(sleeper, SIGKILL); });
-        ChildReaper::instance().watch(sleeper);
-        QVERIFY(QTest::qWaitFor(reaperSleepsInEpoll, 10000));
-        int go[2];
-        QCOMPARE(::pipe(go), 0);
-        const pid_t waiting = childUntilClosed(go);
-        ::close(go[0]);
-        QVERIFY(waiting > 0);
-        {
-            const DescriptorFamine famine;
-            ChildReaper::instance().watch(waiting);
+        QFETCH(DoorRow, row);
+        ExternalApps apps;
+        apps.setShowMissingProgram(false);
+        apps.AddApp("T", "A", row.path, row.cmdLine, false);
+        QSignalSpy launchFailed(&apps, &ExternalApps::launchFailed);
+        const QString program = row.path.contains(u' ') ? '"' + row.path + '"' : row.path;
+        QString redirected = QStringLiteral("not asked");
+        std::optional<DescriptorFamine> famine;
+        if (row.starved)
+            famine.emplace();
+        const bool executed = apps.ExecuteApp("T", row.app);
+        const QVariantMap byName = apps.invoke("ExecuteApp", "call", {"T", row.app});
+        ToolRun *run = apps.startTool("T", row.app, "input");
+        QSignalSpy failed(run, &ToolRun::failedToStart); // told from the loop, once the host could connect
+        const int shell = row.shell < 0 ? -1 : errorOf([&] { clsEXE().ShellAndWait(program, ' ' + row.cmdLine); });
+        const int dos = row.dos < 0 ? -1 : errorOf([&] { clsEXE().ShellDOSEXE(program, ' ' + row.cmdLine); });
+        if (row.shell != 0) {
+            clsEXE runner;
+            redirected = ::redirect(runner, program + ' ' + row.cmdLine);
         }
-        ::close(go[1]); // now it ends
-        QTRY_VERIFY_WITH_TIMEOUT(reaped(waiting), 10000);
-        QVERIFY(!reaped(sleeper));
-        ::kill(sleeper, SIGKILL);
-        QTRY_VERIFY_WITH_TIMEOUT(reaped(sleeper), 10000); // before the census of children after the test
-    }
-
-    // A host that may start no thread when it hands a child over: nothing breaks, and the
-    // child is reaped by the thread of the next launch.
-    void reaperWithoutThreads() { QCOMPARE(exitStatusOfForked(handOverWithoutThreads), 0); }
-
-    // A reaper whose thread starts while no descriptor is left has no epoll set: it looks at
-    // its children five times a second, and reaps each as it ends.
-    void reaperWithoutDescriptors()
-    {
-        QTRY_COMPARE_WITH_TIMEOUT(ChildReaper::instance().pending(), 0, 10000); // no thread runs
-        int go[2];
-        QCOMPARE(::pipe(go), 0);
-        std::vector<pid_t> children;
-        for (int i = 0; i < 2; ++i) {
-            const pid_t child = childUntilClosed(go);
-            QVERIFY(child > 0);
-            children.push_back(child);
+        famine.reset();
+        const QString toolReason = row.tool == u"=" ? row.reason : row.tool;
+        QCOMPARE(executed, row.reason.isEmpty());
+        QCOMPARE(byName.value("error").toInt(), 0);
+        QCOMPARE(byName.value("value").toBool(), row.reason.isEmpty());
+        QCOMPARE(run->state(), toolReason.isEmpty() ? ToolRun::State::Running : ToolRun::State::FailedToStart);
+        QCOMPARE(run->failure(), toolReason);
+        QList<QVariantList> told;
+        for (const QString &reason : {row.reason, row.reason, toolReason}) {
+            if (!reason.isEmpty())
+                told << QVariantList{"T", row.app, reason};
         }
-        ::close(go[0]);
-        {
-            const DescriptorFamine famine;
-            ChildReaper::instance().watch(children.front());
+        QCOMPARE(QList<QVariantList>(launchFailed.cbegin(), launchFailed.cend()), told);
+        QCOMPARE(shell, row.shell);
+        QCOMPARE(dos, row.dos);
+        QCOMPARE(redirected, row.shell == 0 ? QStringLiteral("not asked") : row.redirect);
+        if (!toolReason.isEmpty()) {
+            QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+            QCOMPARE(failed.at(0).at(0).toString(), toolReason);
+            run->cancel(); // nothing to end
+            QCOMPARE(run->state(), ToolRun::State::FailedToStart);
         }
-        ChildReaper::instance().watch(children.back());
-        ::close(go[1]); // now both end
-        QTRY_COMPARE_WITH_TIMEOUT(ChildReaper::instance().pending(), 0, 10000);
-        for (const pid_t child : children)
-            QVERIFY(reaped(child));
+        QVERIFY(!QFile::exists("pwned"));
     }
 
-    // A pid that is no child (zero, as a failed start gives, or less) is not watched: waiting
-    // for it would reap a child of the host's own.
-    void reaperTakesNoneOfTheHostsChildren()
-    {
-        const pid_t own = ::fork();
-        if (own == 0)
-            ::_exit(7);
-        QVERIFY(own > 0);
-        siginfo_t ended{};
-        QCOMPARE(::waitid(P_PID, id_t(own), &ended, WEXITED | WNOWAIT), 0); // ended, not yet reaped
-        ChildReaper::instance().watch(0);
-        ChildReaper::instance().watch(-1);
-        int status = 0;
-        QCOMPARE(::waitpid(own, &status, 0), own);
-        QCOMPARE(WEXITSTATUS(status), 7);
-    }
-
-    // A time-out ends the program with everything it started; a program that ended by itself
-    // leaves what it started running: not ours to end, nor to signal.
-    void endsWhatTheProgramStartedOnlyAtATimeOut()
-    {
-        QTemporaryDir dir;
-        for (const bool dos : {false, true}) {
-            for (const bool timedOut : {true, false}) {
-                const QString left = QStringLiteral("sleep 48.%1%2%3").arg(int(dos)).arg(int(timedOut)).arg(unique);
-                const QString command = QStringLiteral(" -c 'echo $$ >%1/pid; %2 & %3'")
-                                            .arg(dir.path(), left, timedOut ? "sleep 49." + unique : "exit 3");
-                clsEXE runner;
-                dos ? runner.ShellDOSEXE("sh", command, 1) : runner.ShellAndWait("sh", command, 1);
-                QVERIFY(!clsEXE::KillProcess(TestFiles::read(dir.filePath("pid")).trimmed().toInt()));
-                // sh may end before its child is the sleeper
-                QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(left).size(), timedOut ? 0 : 1, 5000);
-                for (const pid_t pid : ProcessCensus::running(left))
-                    ::kill(pid, SIGKILL);
-            }
-        }
-        QVERIFY(!isRunning("sleep 49." + unique));
-    }
-
-    // Each command ends only once the runner has read all it wrote (drain): what it writes is
-    // handed on whole, in order, in pieces of at most 256 characters.
+    // The capture hands on what each command writes whole, in order, in pieces of at most 256
+    // characters; the talker's commands end only once the runner has read all (drain). A cancel
+    // or a time-out ends the command with what it started, a full pipe or not.
     void redirect_data()
     {
         QTest::addColumn<RedirectRow>("row");
-        QTest::newRow("one-piece") << RedirectRow{"'out:hello world' drain", "hello world"};
-        QTest::newRow("more-than-the-pipe-holds") << RedirectRow{"fill:300000 drain", digits(300000)};
-        QTest::newRow("stdout-and-stderr") << RedirectRow{"out:one drain err:two drain out:three drain", "onetwothree"};
-        QTest::newRow("start-text-first") << RedirectRow{"'out:GO on' drain", "GO on", "go"};
-        QTest::newRow("start-text-of-other-case") << RedirectRow{"'out:noise StArT here' drain", "StArT here", "start"};
+        const auto t = [](const char *actions) { return talker + ' ' + QString::fromUtf8(actions); };
+        QTest::newRow("one-piece") << RedirectRow{t("'out:hello world' drain"), "hello world"};
+        QTest::newRow("more-than-the-pipe-holds") << RedirectRow{t("fill:300000 drain"), digits(300000)};
+        QTest::newRow("stdout-and-stderr")
+            << RedirectRow{t("out:one drain err:two drain out:three drain"), "onetwothree"};
+        QTest::newRow("start-text-first") << RedirectRow{t("'out:GO on' drain"), "GO on", "go"};
+        QTest::newRow("start-text-of-other-case")
+            << RedirectRow{t("'out:noise StArT here' drain"), "StArT here", "start"};
         QTest::newRow("start-text-across-reads") << RedirectRow{
-            "fill:600 drain out:ST drain 'out:ART rest' drain out:more drain", "START restmore", "start"};
-        QTest::newRow("start-text-never-found") << RedirectRow{"fill:2000 out:STAR drain", "", "start"};
-        QTest::newRow("start-text-after-a-mebibyte") << RedirectRow{"fill:1048576 out:GO drain", "GO", "go"};
+            t("fill:600 drain out:ST drain 'out:ART rest' drain out:more drain"), "START restmore", "start"};
+        QTest::newRow("start-text-never-found") << RedirectRow{t("fill:2000 out:STAR drain"), "", "start"};
+        QTest::newRow("start-text-after-a-mebibyte") << RedirectRow{t("fill:1048576 out:GO drain"), "GO", "go"};
         // A last word of a backslash stays a word: the time-out word the stub gets after it counts.
-        QTest::newRow("ends-in-a-backslash") << RedirectRow{"out:x drain \\", "x"};
+        QTest::newRow("ends-in-a-backslash") << RedirectRow{t("out:x drain \\"), "x"};
         // The command line reaches the command as UTF-8; each byte of output is one character.
-        QTest::newRow("one-character-a-byte") << RedirectRow{"'out:caf\u00e9' drain", "caf\u00c3\u00a9"};
-        // A time-out of T ends a command silent for more than T seconds, and only then (the
-        // silence itself: tst_hostmatrix's redirect).
+        QTest::newRow("one-character-a-byte") << RedirectRow{t("'out:caf\u00e9' drain"), "caf\u00c3\u00a9"};
+        // A time-out of T ends a command silent for more than T seconds, and only then.
         QTest::newRow("one-second-lets-it-print")
-            << RedirectRow{"sleep:400 out:late sleep:30000", "late" + timeoutMessage, "", 1, false, 1400};
-        // Output every 5 clock seconds keeps a command with a 20 second time-out going for 25
-        // (two real seconds for a slow start).
-        const QString steady =
-            "out:a sleep:500 out:b sleep:500 out:c sleep:500 out:d sleep:500 out:e sleep:500 out:f drain";
-        QTest::newRow("output-keeps-it-alive") << RedirectRow{steady, "abcdef", "", 20, true};
-        QTest::newRow("zero-never-times-out") << RedirectRow{steady, "abcdef", "", 0, true};
+            << RedirectRow{t("sleep:400 out:late sleep:30000"), "late" + timeoutMessage, "", 1, "", false, 1400};
+        // Output every 3 clock seconds keeps a command with a 20 second time-out going for 15.
+        const QString steady = t("out:a sleep:300 out:b sleep:300 out:c sleep:300 out:d sleep:300 out:e sleep:300 "
+                                 "out:f drain");
+        QTest::newRow("output-keeps-it-alive") << RedirectRow{steady, "abcdef", "", 20, "", true};
+        QTest::newRow("zero-never-times-out") << RedirectRow{t("out:a sleep:300 out:b drain"), "ab", "", 0, "", true};
+        QTest::newRow("cancel-in-a-handler")
+            << RedirectRow{t("out:first sleep:20000 out:second"), "first", "", 30, "cancel"};
+        QTest::newRow("cancel-from-host-code") << RedirectRow{"sleep 20", "", "", 30, "timer"};
+        QTest::newRow("cancel-before-the-call-is-cleared")
+            << RedirectRow{t("out:done drain"), "done", "", 30, "before"};
+        // The command is blocked on a full pipe, and has a child of its own.
+        const QString fullPipe =
+            QStringLiteral("sh -c 'sleep 45.5%1 & exec %2 fill:1000000 sleep:30000'").arg(unique, talker);
+        QTest::newRow("cancel-with-a-full-pipe") << RedirectRow{fullPipe, digits(256), "", 30, "cancel"};
+        QTest::newRow("time-out-with-a-full-pipe") // its handler busy for longer than the time-out
+            << RedirectRow{fullPipe, digits(256) + timeoutMessage, "", 1, "slow"};
+        // Processes that left the command's process group or session are ended all the same.
+        QTest::newRow("time-out-after-timeout-left-the-group")
+            << RedirectRow{"sh -c 'echo go; timeout 100 sleep 45.5" + unique + "'", "go\n" + timeoutMessage, "", 1};
+        QTest::newRow("cancel-after-setsid-left-the-session") << RedirectRow{
+            "sh -c 'echo go; setsid sh -c \"sleep 45.5" + unique + " & wait\"'", "go\n", "", 30, "cancel"};
+        // Output still in the pipe when the command (the stub with the talker) has ended is not
+        // handed on: the first piece's handler keeps the runner busy until then.
+        QTest::newRow("output-of-an-ended-command-left")
+            << RedirectRow{t("out:first drain fill:60000"), "first", "", 0, "wait"};
+        // The command gets a process group of its own in the host's session: a terminal's Ctrl-C
+        // reaches the host only, and the command can still open the host's terminal.
+        QTest::newRow("in-the-hosts-session") << RedirectRow{
+            QStringLiteral("sh -c 'test $(cut \"-d \" -f6 /proc/$$/stat) = %1 && test $(cut \"-d \" -f5 /proc/$$/stat) "
+                           "!= %2 && echo same'")
+                .arg(::getsid(0))
+                .arg(::getpgrp()),
+            "same\n"};
     }
     void redirect()
     {
@@ -641,138 +546,31 @@ private Q_SLOTS:
         clsEXE runner;
         if (row.fast)
             runner.setClock(std::make_shared<FastClock>(10));
-        qsizetype pieces = 0;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QCOMPARE(::redirect(runner, talker + ' ' + row.command, row.startText, row.timeOut, &pieces), row.expected);
-        QCOMPARE(pieces == 0, row.expected.isEmpty());
-        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 10000,
-                 qPrintable(QString::number(elapsed.elapsed())));
-    }
-
-    // A host with its standard input closed and one descriptor to spare gets a pipe whose read
-    // end is 0 and cannot be moved above the standard ones: nothing is captured, so nothing runs.
-    void redirectWithoutRoomForItsPipe()
-    {
-        QTemporaryDir dir;
-        const QString marker = dir.filePath(QStringLiteral("ran"));
-        const int savedInput = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-        QVERIFY(savedInput > STDERR_FILENO);
-        const int spare = ::dup(STDERR_FILENO);
-        QVERIFY(spare > STDERR_FILENO);
-        QString handed;
-        {
-            const DescriptorFamine famine;
-            ::close(spare);
-            ::close(STDIN_FILENO);
-            clsEXE runner;
-            handed = ::redirect(runner, "touch '" + marker + "'");
-        }
-        ::dup2(savedInput, STDIN_FILENO);
-        ::close(savedInput);
-        QCOMPARE(handed, QString());
-        QVERIFY(!QFileInfo::exists(marker));
-    }
-
-    // The command gets a process group of its own in the host's session: a terminal's Ctrl-C
-    // reaches the host only, and the command can still open the host's terminal.
-    void commandStaysInTheHostsSession()
-    {
-        clsEXE runner;
-        const QStringList ids = ::redirect(runner, "cut '-d ' -f5,6 /proc/self/stat").trimmed().split(' ');
-        QCOMPARE(ids.value(1), QString::number(::getsid(0)));
-        QVERIFY(ids.value(0) != QString::number(::getpgrp()));
-    }
-
-    // Output still in the pipe when the command has ended is not handed on: the first piece's
-    // handler keeps the runner busy until the command (the stub with the talker), once that
-    // piece was read, has written the rest and ended. What the first read holds is up to the
-    // scheduler; that nothing follows it is not.
-    void outputOfAnEndedCommandLeft()
-    {
-        clsEXE runner;
-        const QString command = talker + " out:first drain fill:60000";
-        connect(&runner, &clsEXE::RedirOutput, this, [] {
-            QVERIFY(
-                QTest::qWaitFor([] { return ProcessCensus::childEndedUnreaped(QStringLiteral("STUB16.EXE")); }, 10000));
-        });
-        qsizetype pieces = 0;
-        const QString handed = ::redirect(runner, command, {}, 0, &pieces);
-        QVERIFY2(handed.startsWith(u"first") && ("first" + digits(60000)).startsWith(handed), qPrintable(handed));
-        QCOMPARE(pieces, 1);
-    }
-
-    // A cancel or a time-out ends the command with what it started, a full pipe or not.
-    void endsTheCommandWithWhatItStarted_data()
-    {
-        QTest::addColumn<EndRow>("row");
-        QTest::newRow("cancel-in-a-handler")
-            << EndRow{"handler", talker + " out:first sleep:20000 out:second", 30, "first", true};
-        QTest::newRow("cancel-from-host-code") << EndRow{"timer", "sleep 20", 30, "", true};
-        QTest::newRow("cancel-before-the-call-is-cleared")
-            << EndRow{"before", talker + " out:done drain", 30, "done", false};
-        // The command is blocked on a full pipe, and has a child of its own.
-        const QString fullPipe =
-            QStringLiteral("sh -c 'sleep 45.5%1 & exec %2 fill:1000000 sleep:30000'").arg(unique, talker);
-        QTest::newRow("cancel-with-a-full-pipe") << EndRow{"handler", fullPipe, 30, digits(256), true};
-        QTest::newRow("time-out-with-a-full-pipe")
-            << EndRow{"slow-handler", fullPipe, 1, digits(256) + timeoutMessage, false};
-        // Processes that left the command's process group or session are ended all the same.
-        QTest::newRow("time-out-after-timeout-left-the-group") << EndRow{
-            "never", "sh -c 'echo go; timeout 100 sleep 45.5" + unique + "'", 1, "go\n" + timeoutMessage, false};
-        QTest::newRow("cancel-after-setsid-left-the-session")
-            << EndRow{"handler", "sh -c 'echo go; setsid sh -c \"sleep 45.5" + unique + " & wait\"'", 30, "go\n", true};
-    }
-    void endsTheCommandWithWhatItStarted()
-    {
-        QFETCH(EndRow, row);
-        clsEXE runner;
         QVERIFY(!runner.CancelRequested()); // none asked for yet
-        if (row.when == u"handler")
+        if (row.handler == u"cancel")
             connect(&runner, &clsEXE::RedirOutput, &runner, &clsEXE::Cancel);
-        else if (row.when == u"slow-handler") // busy for longer than the time-out
+        else if (row.handler == u"slow")
             connect(
                 &runner, &clsEXE::RedirOutput, this, [] { QThread::msleep(1500); }, Qt::SingleShotConnection);
-        else if (row.when == u"timer")
+        else if (row.handler == u"timer")
             QTimer::singleShot(100, &runner, &clsEXE::Cancel);
-        else if (row.when == u"before")
+        else if (row.handler == u"before")
             runner.Cancel();
+        else if (row.handler == u"wait")
+            connect(&runner, &clsEXE::RedirOutput, this, [] {
+                QVERIFY(QTest::qWaitFor([] { return ProcessCensus::childEndedUnreaped("STUB16.EXE"); }, 10000));
+            });
         QElapsedTimer elapsed;
         elapsed.start();
-        QCOMPARE(::redirect(runner, row.command, QString(), row.timeOut), row.output);
-        QVERIFY(elapsed.elapsed() < 10000);
-        QCOMPARE(runner.CancelRequested(), row.stillRequested);
+        QCOMPARE(::redirect(runner, row.command, row.startText, row.timeOut), row.expected);
+        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 10000,
+                 qPrintable(QString::number(elapsed.elapsed())));
+        QCOMPARE(runner.CancelRequested(), row.handler == u"cancel" || row.handler == u"timer");
         QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5" + unique) && !isRunning(talkerPath), 5000);
     }
 
-    // Runners on several threads at once, each with its own object: with and without an event
-    // dispatcher on the thread, every wait ends with its program and nothing is left.
-    void runnersOnSeveralThreads()
-    {
-        constexpr int perThread = 400;
-        std::atomic<int> done{0};
-        const auto work = [&done] {
-            for (int run = 0; run < perThread; ++run) {
-                clsEXE runner;
-                runner.ShellAndWait("true");
-                ++done;
-            }
-        };
-        std::vector<std::unique_ptr<QThread>> withDispatcher;
-        std::vector<std::thread> withoutDispatcher;
-        for (int i = 0; i < 2; ++i) {
-            withDispatcher.emplace_back(QThread::create(work))->start();
-            withoutDispatcher.emplace_back(work);
-        }
-        const bool finished = QTest::qWaitFor([&done] { return done == 4 * perThread; }, 120000);
-        for (std::thread &thread : withoutDispatcher)
-            finished ? thread.join() : thread.detach();
-        for (const auto &thread : withDispatcher)
-            thread->wait(QDeadlineTimer(finished ? 10000 : 0));
-        QVERIFY2(finished, qPrintable(QString::number(done)));
-    }
-
-    // STUB16.EXE on its own, as the runner starts it.
+    // STUB16.EXE on its own, as the runner starts it; ending its command ends its whole process
+    // group and what left it, at its time-out or on SIGTERM.
     void stub_data()
     {
         QTest::addColumn<StubRow>("row");
@@ -823,11 +621,44 @@ private Q_SLOTS:
         // What the command says is dropped once nobody reads the stub; the command runs on to its end.
         QTest::newRow("reader-gone") << StubRow{
             {talkerPath, "fill:100000", "err:b", "exit:3", "5000"}, 3, "", "b", 0, false, true};
+        // One process leaves the group for a session of its own: the stub, its subreaper once the
+        // shell has gone, finds it among its children, in the kernel's list or by scanning.
+        for (const bool childList : {true, false}) {
+            for (const QString timeOut : {"200", "-1"}) {
+                const QString n = QString::number(childList) + timeOut.right(1);
+                QTest::addRow("%s-ends-the-group-%s", timeOut == u"-1" ? "sigterm" : "time-out",
+                              childList ? "listed" : "scanned")
+                    << StubRow{
+                           {"sh", "-c",
+                            "setsid sleep 33." + n + unique + " & sleep 31." + n + unique + " & sleep 32.5" + unique,
+                            timeOut},
+                           128 + 15,
+                           {},
+                           {},
+                           0,
+                           false,
+                           false,
+                           {"sleep 31." + n + unique, "sleep 33." + n + unique, "sleep 32.5" + unique},
+                           timeOut == u"-1" ? 1 : 0,
+                           childList};
+            }
+        }
+        // Processes that ignore SIGTERM, each in a session of its own and the parent of the next:
+        // one becomes the stub's child only once the one before has been killed, and is killed in turn.
+        const QString chain = m_dir.filePath("chain");
+        QVERIFY(TestFiles::write(chain, "trap '' TERM\n[ \"$1\" -gt 0 ] && setsid sh \"$0\" $(($1 - 1)) \"$2\" &\n"
+                                        "exec sleep \"$2\"\n"));
+        QTest::newRow("children-that-came-late") << StubRow{
+            {"sh", chain, "2", "34." + unique, "-1"}, 128 + 9, {}, {}, 0, false, false, {"sleep 34." + unique}, 3};
     }
     void stub()
     {
         QFETCH(StubRow, row);
         QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!row.childList)
+            environment.insert("LD_PRELOAD", LANYARD_TEST_BIN_DIR "/nochildlist.so");
+        process.setProcessEnvironment(environment);
         if (row.merged)
             process.setProcessChannelMode(QProcess::MergedChannels);
         process.setChildProcessModifier([&row] {
@@ -843,167 +674,126 @@ private Q_SLOTS:
             }
         });
         process.start(stubProgram, row.arguments);
+        if (row.terminateAt) {
+            QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(row.gone.last()).size(), row.terminateAt, 10000);
+            process.terminate();
+        }
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), row.exitCode);
         QCOMPARE(process.readAllStandardOutput(), row.out);
         QCOMPARE(process.readAllStandardError(), row.err);
+        for (const QString &marker : row.gone)
+            QTRY_VERIFY(!isRunning(marker));
     }
 
-    // A child's end (SIGCHLD) while the stub waits for room in a slow reader's pipe loses none
-    // of the output: the wait goes on.
-    void stubWaitsOnForASlowReader()
+    // The stub blocked passing output on to a full pipe: a child's end (SIGCHLD) loses none of
+    // the output, the wait goes on; SIGTERM ends the command all the same.
+    void stubOnAFullPipe_data()
     {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("sigchld") << int(SIGCHLD);
+        QTest::newRow("sigterm") << int(SIGTERM);
+    }
+    void stubOnAFullPipe()
+    {
+        QFETCH(int, signal);
         int ends[2];
         QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
         const auto closeEnds = qScopeGuard([&ends] { ::close(ends[0]); });
+        // Some bytes wait in the pipe already, so that the stub's write fills it part way and
+        // blocks with bytes written: SIGTERM then cuts it short rather than failing it.
+        const int first = signal == SIGTERM ? 1000 : 0;
+        QCOMPARE(::write(ends[1], QByteArray(first, 'x').constData(), size_t(first)), first);
         QProcess stub;
         stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); });
-        stub.start(stubProgram, {talkerPath, "fill:200000", "60000"});
+        stub.start(stubProgram, {talkerPath, "fill:200000", "sleep:30000", "60000"});
         ::close(ends[1]);
-        int waiting = 0;
-        // Full, and the stub asleep waiting for room: in a ppoll() of one descriptor (its main
-        // loop polls more), which only the signal can end.
-        const QString stubCall = "/proc/" + QString::number(stub.processId()) + "/syscall";
-        const auto waitsForRoom = [&stubCall] {
-            const QList<QByteArray> call = TestFiles::read(stubCall).split(' ');
-            return call.value(0).toLong() == SYS_ppoll && call.value(2) == "0x1";
-        };
-        QTRY_VERIFY(::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting == ::fcntl(ends[0], F_GETPIPE_SZ)
-                    && waitsForRoom());
-        QVERIFY(::kill(pid_t(stub.processId()), SIGCHLD) == 0);
+        // Full but for its first page's room, and the stub asleep waiting for room: in a ppoll()
+        // of one descriptor (its main loop polls more), which only a signal can end.
+        const long page = ::sysconf(_SC_PAGESIZE);
+        const long full = first ? first + (::fcntl(ends[0], F_GETPIPE_SZ) / page - 1) * page
+                                : ::fcntl(ends[0], F_GETPIPE_SZ);
+        const QString proc = "/proc/" + QString::number(stub.processId());
+        QTRY_VERIFY([&] {
+            int waiting = 0;
+            const QList<QByteArray> call = TestFiles::read(proc + "/syscall").split(' ');
+            return ::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting >= full && call.value(0).toLong() == SYS_ppoll
+                   && call.value(2) == "0x1";
+        }());
+        QVERIFY(::kill(pid_t(stub.processId()), signal) == 0);
+        if (signal == SIGTERM) {
+            QVERIFY(stub.waitForFinished(5000));
+            QCOMPARE(stub.exitCode(), 128 + 15);
+            QTRY_VERIFY(!isRunning(talkerPath + " fill:200000"));
+            return;
+        }
         // Read only once the signal has been taken: room made earlier could end the wait first.
-        const QString stubStatus = "/proc/" + QString::number(stub.processId()) + "/status";
-        QTRY_VERIFY(!TestFiles::read(stubStatus).contains("ShdPnd:\t0000000000010000"));
+        QTRY_VERIFY(!TestFiles::read(proc + "/status").contains("ShdPnd:\t0000000000010000"));
         QByteArray got;
         const QDeadlineTimer bound(10000);
         pollfd entry{ends[0], POLLIN, 0};
         char buffer[65536];
-        ssize_t count = 1;
-        while (count > 0 && ::poll(&entry, 1, int(bound.remainingTime())) == 1) {
-            count = ::read(ends[0], buffer, sizeof buffer);
+        while (got.size() < 200000 && ::poll(&entry, 1, int(bound.remainingTime())) == 1) {
+            const ssize_t count = ::read(ends[0], buffer, sizeof buffer);
             got.append(buffer, std::max<ssize_t>(count, 0));
         }
-        QVERIFY(stub.waitForFinished(5000));
-        QCOMPARE(stub.exitCode(), 0);
-        QCOMPARE(got.size(), 200000);
         QCOMPARE(got, QByteArray("0123456789").repeated(20000));
-    }
-
-    // The stub ends its command's whole process group: at its time-out, on a termination
-    // signal, and while blocked passing output on to a reader that does not read.
-    void stubEndsWhatItsCommandStarted_data()
-    {
-        QTest::addColumn<bool>("childList");
-        QTest::newRow("kernel-child-list") << true;
-        QTest::newRow("processes-scanned") << false; // a kernel that keeps no list of children
-    }
-    void stubEndsWhatItsCommandStarted()
-    {
-        QFETCH(bool, childList);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (!childList)
-            environment.insert("LD_PRELOAD", LANYARD_TEST_BIN_DIR "/nochildlist.so");
-        for (const QString timeOut : {"200", "-1"}) {
-            QProcess process;
-            process.setProcessEnvironment(environment);
-            // One process leaves the group for a session of its own: the stub, its subreaper once
-            // the shell has gone, finds it among its children.
-            process.start(stubProgram, {"sh", "-c",
-                                        "setsid sleep 33." + timeOut.right(1) + unique + " & sleep 31."
-                                            + timeOut.right(1) + unique + " & sleep 32.5" + unique,
-                                        timeOut});
-            QVERIFY(process.waitForStarted());
-            if (timeOut == u"-1") {
-                QTRY_VERIFY(isRunning("sleep 32.5" + unique));
-                process.terminate();
-            }
-            QVERIFY(process.waitForFinished(10000));
-            QVERIFY2(process.exitCode() == 128 + 15,
-                     qPrintable(QString::number(process.exitCode()) + ' ' + process.readAllStandardError()));
-            QTRY_VERIFY(!isRunning("sleep 31." + timeOut.right(1) + unique));
-            QTRY_VERIFY(!isRunning("sleep 33." + timeOut.right(1) + unique));
-            QVERIFY(!isRunning("sleep 32.5" + unique));
-        }
-        int ends[2];
-        QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
-        // Some bytes already wait in the pipe, so the stub's write fills it part way and blocks
-        // with bytes written: the signal then cuts it short rather than failing it.
-        QCOMPARE(::write(ends[1], QByteArray(1000, 'x').constData(), 1000), 1000);
-        QProcess stub;
-        stub.setProcessEnvironment(environment);
-        stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); }); // a reader that never reads
-        stub.start(stubProgram, {talkerPath, "fill:1000000", "sleep:30000", "60000"});
-        ::close(ends[1]);
-        int waiting = 0;
-        // The stub is blocked once every page of the pipe but the first one's is full.
-        const long page = ::sysconf(_SC_PAGESIZE);
-        const long full = 1000 + (::fcntl(ends[0], F_GETPIPE_SZ) / page - 1) * page;
-        QTRY_VERIFY(::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting >= full);
         stub.terminate();
         QVERIFY(stub.waitForFinished(5000));
-        ::close(ends[0]);
-        QCOMPARE(stub.exitCode(), 128 + 15);
-        QTRY_VERIFY(!isRunning(talkerPath + " fill:1000000"));
     }
 
-    // Processes that ignore SIGTERM, each in a session of its own and each the parent of the
-    // next: one becomes the stub's child only once the one before has been killed, and is
-    // killed in turn.
-    void stubKillsChildrenThatCameLate()
+    // Windows found by their exact title, and asked to close; also windows made without a
+    // toolkit: with only the old WM_NAME in Latin-1, or inside a window manager's frame (the
+    // manager lists its clients on the root window). ShellDOSEXE returns once its program's
+    // "Finished" window shows, and closes it.
+    void windows_data()
     {
-        QTemporaryDir dir;
-        const QString chain = dir.filePath(QStringLiteral("chain"));
-        QVERIFY(TestFiles::write(chain, "trap '' TERM\n"
-                                        "[ \"$1\" -gt 0 ] && setsid sh \"$0\" $(($1 - 1)) \"$2\" &\n"
-                                        "exec sleep \"$2\"\n"));
-        const QString sleeper = "sleep 34." + unique;
-        QProcess stub;
-        stub.start(stubProgram, {"sh", chain, "2", "34." + unique, "-1"});
-        QVERIFY(stub.waitForStarted());
-        QTRY_COMPARE(ProcessCensus::running(sleeper).size(), 3);
-        stub.terminate();
-        QVERIFY(stub.waitForFinished(10000));
-        QCOMPARE(stub.exitCode(), 128 + 9); // the command ignored SIGTERM too
-        QTRY_VERIFY(!isRunning(sleeper));
+        QTest::addColumn<WindowRow>("row");
+        const QString hand = "Fertig - GR\u00d6SSE " + unique;
+        QTest::newRow("exact") << WindowRow{"qt", "Finished - EDIT", "Finished - EDIT"};
+        QTest::newRow("prefix-only") << WindowRow{"qt", "Finished - EDITOR", "Finished - EDIT", false};
+        QTest::newRow("beyond-ascii") << WindowRow{"qt", "Fertig - GR\u00d6SSE \u2713", "Fertig - GR\u00d6SSE \u2713"};
+        QTest::newRow("title-of-the-old-kind") << WindowRow{"xcb", hand, hand};
+        QTest::newRow("inside-a-window-managers-frame") << WindowRow{"xcb-framed", hand, hand};
+        QTest::newRow("dos-window-seen-and-closed") << WindowRow{"dos"};
+        QTest::newRow("dos-title-given-later") << WindowRow{"dos", {}, {}, true, {}, " --late"};
+        QTest::newRow("dos-dots-in-folder-names") << WindowRow{"dos", {}, {}, true, "app-1.2/.local/bin"};
+        QTest::newRow("dos-negative-time-out-stops-in-the-first-pass") << WindowRow{"dos", {}, {}, true, {}, {}, -1};
     }
-
-    // Windows found by their exact title, and asked to close.
-    void findAndCloseWindows_data()
+    void windows()
     {
-        QTest::addColumn<TitleRow>("row");
-        QTest::newRow("exact") << TitleRow{"Finished - EDIT", "Finished - EDIT", true};
-        QTest::newRow("prefix-only") << TitleRow{"Finished - EDITOR", "Finished - EDIT", false};
-        // Read as the UTF-8 it is, not byte by byte.
-        QTest::newRow("beyond-ascii") << TitleRow{"Fertig - GRÖSSE ✓", "Fertig - GRÖSSE ✓", true};
-    }
-    void findAndCloseWindows()
-    {
-        QFETCH(TitleRow, row);
-        const auto window = shownWindow(row.title);
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find(row.title), 10000);
-        WindowFinder finder;
-        const auto id = finder.find(row.searched);
-        QCOMPARE(id.has_value(), row.found);
-        if (row.found) {
-            QVERIFY(finder.close(*id));
-            QTRY_VERIFY(!window->isVisible()); // closed as its close box would
+        QFETCH(WindowRow, row);
+        if (row.kind == u"dos") {
+            QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow");
+            if (!row.folder.isEmpty()) {
+                const QString copy = m_dir.filePath(row.folder + "/finishedwindow");
+                QVERIFY(QDir().mkpath(m_dir.filePath(row.folder)) && QFile::copy(program, copy));
+                program = copy;
+            }
+            QElapsedTimer elapsed;
+            elapsed.start();
+            clsEXE().ShellDOSEXE(u'"' + program + u'"', row.arguments, row.timeOut); // blanks in the path
+            QVERIFY2(elapsed.elapsed() < (row.timeOut < 0 ? 5000 : 30000),
+                     qPrintable(QString::number(elapsed.elapsed())));
+            QTRY_VERIFY(!WindowFinder().find("Finished - FINISHEDWINDOW"));
+            return;
         }
-    }
-
-    // Windows made without a toolkit: one with only the old WM_NAME, in Latin-1, as older
-    // programs title theirs; and one inside a window manager's frame, where the top-level
-    // windows are the frames and the manager lists its clients on the root window.
-    void findsWindowsMadeByHand_data()
-    {
-        QTest::addColumn<bool>("framed");
-        QTest::newRow("title-of-the-old-kind") << false;
-        QTest::newRow("inside-a-window-managers-frame") << true;
-    }
-    void findsWindowsMadeByHand()
-    {
-        QFETCH(bool, framed);
+        if (row.kind == u"qt") {
+            QWidget window;
+            window.setWindowTitle(row.title);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find(row.title), 10000);
+            WindowFinder finder;
+            const auto id = finder.find(row.searched);
+            QCOMPARE(id.has_value(), row.found);
+            if (row.found) {
+                QVERIFY(finder.close(*id));
+                QTRY_VERIFY(!window.isVisible()); // closed as its close box would
+            }
+            return;
+        }
         xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
         const auto disconnect = qScopeGuard([connection] { xcb_disconnect(connection); });
         QVERIFY(!xcb_connection_has_error(connection));
@@ -1015,9 +805,10 @@ private Q_SLOTS:
             xcb_map_window(connection, window);
             return window;
         };
+        const bool framed = row.kind == u"xcb-framed";
         const xcb_window_t frame = framed ? newWindow(root) : root;
         const xcb_window_t window = newWindow(frame);
-        const QByteArray title = "Fertig - GR\xd6SSE " + unique.toLatin1();
+        const QByteArray title = row.title.toLatin1();
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                             uint32_t(title.size()), title.constData());
         const char listName[] = "_NET_CLIENT_LIST";
@@ -1034,54 +825,26 @@ private Q_SLOTS:
             xcb_flush(connection);
         });
         xcb_flush(connection);
-        QTRY_COMPARE_WITH_TIMEOUT(WindowFinder().find(QString::fromLatin1(title)), std::optional<quint32>(window),
-                                  10000);
+        QTRY_COMPARE_WITH_TIMEOUT(WindowFinder().find(row.searched), std::optional<quint32>(window), 10000);
     }
 
     // The command-line host on a display someone sees: configure shows the program list, run a
     // box for a missing program (standard error is no terminal here); each ends with its window.
     void commandLineHostWindows()
     {
-        QTemporaryDir dir;
-        QVERIFY(TestFiles::write(dir.filePath("tools.lst"), "Tools,Ghost,/nonexistent/ghost,,0\n"));
+        QVERIFY(TestFiles::write(m_dir.filePath("tools.lst"), "Tools,Ghost,/nonexistent/ghost,,0\n"));
         for (const auto &[command, title, status] :
              {std::tuple{QStringList{"configure"}, "Configure Launch Application", 0},
               {QStringList{"run", "Tools", "Ghost"}, "Lanyard", 1}}) {
             QProcess lanyard;
-            lanyard.start(LANYARD_TEST_BIN_DIR "/lanyard", QStringList{"--file", dir.filePath("tools.lst")} + command);
+            lanyard.start(LANYARD_TEST_BIN_DIR "/lanyard",
+                          QStringList{"--file", m_dir.filePath("tools.lst")} + command);
             WindowFinder finder;
             QTRY_VERIFY_WITH_TIMEOUT(finder.find(title).has_value(), 10000);
             QVERIFY(finder.close(*finder.find(title)));
             QVERIFY(lanyard.waitForFinished(10000));
             QCOMPARE(lanyard.exitCode(), status);
         }
-    }
-
-    // ShellDOSEXE returns when the program's "Finished" window shows, and closes it.
-    void dosProgramEndsWithItsWindow_data()
-    {
-        QTest::addColumn<WindowRow>("row");
-        // The helper never ends by itself; the time-out only keeps a fault from hanging the test.
-        QTest::newRow("window-seen-and-closed") << WindowRow{"", "", 60, 30000};
-        QTest::newRow("title-given-later") << WindowRow{"", " --late", 60, 30000};
-        QTest::newRow("dots-in-folder-names") << WindowRow{"app-1.2/.local/bin", "", 60, 30000};
-        QTest::newRow("negative-time-out-stops-in-the-first-pass") << WindowRow{"", "", -1, 5000};
-    }
-    void dosProgramEndsWithItsWindow()
-    {
-        QFETCH(WindowRow, row);
-        QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow");
-        QTemporaryDir dir;
-        if (!row.folder.isEmpty()) {
-            const QString copy = dir.filePath(row.folder + "/finishedwindow");
-            QVERIFY(QDir().mkpath(dir.filePath(row.folder)) && QFile::copy(program, copy));
-            program = copy;
-        }
-        QElapsedTimer elapsed;
-        elapsed.start();
-        clsEXE().ShellDOSEXE(u'"' + program + u'"', row.arguments, row.timeOut); // blanks in the path
-        QVERIFY2(elapsed.elapsed() < row.maxMs, qPrintable(QString::number(elapsed.elapsed())));
-        QTRY_VERIFY(!WindowFinder().find("Finished - FINISHEDWINDOW"));
     }
 };
 
