@@ -17,21 +17,17 @@ public:
     explicit DescriptorFamine(size_t spare = 0)
     {
         ::getrlimit(RLIMIT_NOFILE, &m_limit);
-        rlimit lowered = m_limit;
-        lowered.rlim_cur = std::min<rlim_t>(m_limit.rlim_cur, 256);
+        const rlimit lowered{std::min<rlim_t>(m_limit.rlim_cur, 256), m_limit.rlim_max};
         ::setrlimit(RLIMIT_NOFILE, &lowered);
-        for (int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC); fd >= 0;
-             fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC))
+        for (int fd = 0; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
             m_taken.push_back(fd);
-        for (; spare > 0 && !m_taken.empty(); --spare) {
-            ::close(m_taken.front());
-            m_taken.erase(m_taken.begin());
-        }
+        spare = std::min(spare, m_taken.size());
+        std::for_each(m_taken.begin(), m_taken.begin() + long(spare), ::close);
+        m_taken.erase(m_taken.begin(), m_taken.begin() + long(spare));
     }
     ~DescriptorFamine()
     {
-        for (const int fd : m_taken)
-            ::close(fd);
+        std::ranges::for_each(m_taken, ::close);
         ::setrlimit(RLIMIT_NOFILE, &m_limit);
     }
     DescriptorFamine(const DescriptorFamine &) = delete;

@@ -8,24 +8,14 @@
 
 namespace {
 
-bool isChildList(const char *path)
-{
-    const char *suffix = "/children";
-    const size_t length = std::strlen(path);
-    return std::strncmp(path, "/proc/", 6) == 0 && length > std::strlen(suffix)
-           && std::strcmp(path + length - std::strlen(suffix), suffix) == 0;
-}
-
-using Fopen = FILE *(*)(const char *, const char *);
-
 FILE *opened(const char *symbol, const char *path, const char *mode)
 {
-    if (isChildList(path)) {
+    const size_t length = std::strlen(path);
+    if (std::strncmp(path, "/proc/", 6) == 0 && length > 9 && std::strcmp(path + length - 9, "/children") == 0) {
         errno = ENOENT;
         return nullptr;
     }
-    const auto next = reinterpret_cast<Fopen>(::dlsym(RTLD_NEXT, symbol));
-    return next(path, mode);
+    return reinterpret_cast<FILE *(*)(const char *, const char *)>(::dlsym(RTLD_NEXT, symbol))(path, mode);
 }
 
 } // namespace
