@@ -36,12 +36,6 @@ using Pairs = QList<std::pair<QString, QString>>;
 const QString binDir = QStringLiteral(LANYARD_TEST_BIN_DIR);
 const QString recorder = binDir + QStringLiteral("/recorder");
 
-struct ArgumentsRow
-{
-    Pairs placeholders;
-    QString cmdLine;
-    QStringList expected;
-};
 struct FolderRow
 {
     QByteArray folder; ///< below the temporary folder; none: a name without a folder
@@ -58,7 +52,6 @@ struct TalkRow
 
 } // namespace
 
-Q_DECLARE_METATYPE(ArgumentsRow)
 Q_DECLARE_METATYPE(FolderRow)
 Q_DECLARE_METATYPE(TalkRow)
 Q_DECLARE_METATYPE(Lanyard::LaunchCommand)
@@ -122,45 +115,13 @@ private Q_SLOTS:
         ::close(m_inheritable);
     }
 
-    void arguments_data();
-    void arguments()
-    {
-        QFETCH(ArgumentsRow, row);
-        ExternalApps apps;
-        fill(apps, {"Tools|App|" + recorder + '|' + row.cmdLine});
-        for (const auto &[search, replace] : row.placeholders)
-            apps.AddPlaceHolder(search, replace);
-        QCOMPARE(apps.launchCommand("Tools", "App").value(), (LaunchCommand{recorder, row.expected, binDir + u'/'}));
-        QCOMPARE(launch(apps).texts(), row.expected);
-        for (const char *name : {"pwned1", "pwned2", "pwned3"})
-            QVERIFY(!QFile::exists(binDir + '/' + name));
-    }
-
-    // Placeholders in the stored path make the program, also where one ends the path or spans
-    // the blank between path and command line; what they put in is never split into words. The
-    // folder is the stored path's. (Only the preview gets this far: a launch first looks for the
-    // stored path itself.)
-    void programFromPlaceholders_data()
-    {
-        QTest::addColumn<Pairs>("placeholders");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("cmdLine");
-        QTest::addColumn<LaunchCommand>("command");
-        const QString folder = binDir + u'/';
-        QTest::newRow("path-is-a-placeholder") << Pairs{{"%REC%", recorder}} << "%REC%"
-                                               << "-v" << LaunchCommand{recorder, {"-v"}, {}};
-        QTest::newRow("placeholder-ends-the-path") << Pairs{{"%NAME%", "recorder"}} << folder + "%NAME%"
-                                                   << "a b" << LaunchCommand{recorder, {"a", "b"}, folder};
-        QTest::newRow("placeholder-spans-path-and-command") << Pairs{{"% X%", "er"}} << folder + "record%"
-                                                            << "X% -v" << LaunchCommand{recorder, {"-v"}, folder};
-        QTest::newRow("placeholder-takes-the-blank") << Pairs{{"% ", "order"}} << folder + "rec%"
-                                                     << "-v" << LaunchCommand{recorder, {"-v"}, folder};
-        QTest::newRow("placeholder-begins-at-the-blank")
-            << Pairs{{" %A%", " x"}} << recorder << "%A% y" << LaunchCommand{recorder, {" x", "y"}, folder};
-        QTest::newRow("placeholder-begins-the-command")
-            << Pairs{{"%ARGS%", "1 2"}} << recorder << "%ARGS% 3" << LaunchCommand{recorder, {"1 2", "3"}, folder};
-    }
-    void programFromPlaceholders()
+    // The words a program gets: the stored quoting, placeholders replaced (each value one word,
+    // also in the stored path, where one may end the path or span the blank before the command
+    // line); the folder is the stored path's. Entries whose path is the recorder are launched too,
+    // and it gets those words. (Placeholders in the path only the preview shows: a launch first
+    // looks for the stored path itself.)
+    void words_data();
+    void words()
     {
         QFETCH(Pairs, placeholders);
         QFETCH(QString, path);
@@ -171,6 +132,10 @@ private Q_SLOTS:
         for (const auto &[search, replace] : placeholders)
             apps.AddPlaceHolder(search, replace);
         QCOMPARE(apps.launchCommand("Tools", "App").value(), command);
+        if (path == recorder)
+            QCOMPARE(launch(apps).texts(), command.arguments);
+        for (const char *name : {"pwned1", "pwned2", "pwned3"})
+            QVERIFY(!QFile::exists(binDir + '/' + name));
     }
 
     // The program starts in its folder; the host's current folder stays its own.
@@ -435,25 +400,44 @@ private Q_SLOTS:
 };
 
 // Outside the class: moc does not read raw string literals.
-void tst_Launch::arguments_data()
+void tst_Launch::words_data()
 {
-    QTest::addColumn<ArgumentsRow>("row");
+    QTest::addColumn<Pairs>("placeholders");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("cmdLine");
+    QTest::addColumn<LaunchCommand>("command");
+    const QString folder = binDir + u'/';
+    const auto args = [&folder](const QStringList &arguments) { return LaunchCommand{recorder, arguments, folder}; };
     const QString hostile = R"(a  b 'c" "d' ; $(touch pwned1) `touch pwned2` \ | & > pwned3 *)";
-    const Pairs withHostile{{"%V%", hostile}};
-    QTest::newRow("none") << ArgumentsRow{};
-    QTest::newRow("stored-quoting") << ArgumentsRow{{}, R"(-a 'b c' "d \"e\"" f\ g)", {"-a", "b c", R"(d "e")", "f g"}};
-    QTest::newRow("value-with-blanks-one-word")
-        << ArgumentsRow{{{"%FILE%", "/tmp/my file.txt"}}, "--file=%FILE% -v", {"--file=/tmp/my file.txt", "-v"}};
-    QTest::newRow("hostile-value") << ArgumentsRow{withHostile, "%V%", {hostile}};
-    QTest::newRow("hostile-value-in-a-word") << ArgumentsRow{withHostile, "x%V%y z", {'x' + hostile + 'y', "z"}};
+    QTest::newRow("none") << Pairs{} << recorder << "" << args({});
+    QTest::newRow("stored-quoting") << Pairs{} << recorder << R"(-a 'b c' "d \"e\"" f\ g)"
+                                    << args({"-a", "b c", R"(d "e")", "f g"});
+    QTest::newRow("value-with-blanks-one-word") << Pairs{{"%FILE%", "/tmp/my file.txt"}} << recorder
+                                                << "--file=%FILE% -v" << args({"--file=/tmp/my file.txt", "-v"});
+    QTest::newRow("hostile-value") << Pairs{{"%V%", hostile}} << recorder << "%V%" << args({hostile});
+    QTest::newRow("hostile-value-in-a-word")
+        << Pairs{{"%V%", hostile}} << recorder << "x%V%y z" << args({'x' + hostile + 'y', "z"});
     QTest::newRow("earlier-replacement-seen-by-later")
-        << ArgumentsRow{{{"%A%", "[%B%]"}, {"%B%", "b"}}, "%A% %B%", {"[b]", "b"}};
+        << Pairs{{"%A%", "[%B%]"}, {"%B%", "b"}} << recorder << "%A% %B%" << args({"[b]", "b"});
     QTest::newRow("later-replacement-not-seen-by-earlier")
-        << ArgumentsRow{{{"%A%", "a"}, {"%B%", "%A%"}}, "%B%", {"%A%"}};
-    QTest::newRow("no-rescan-of-a-replacement") << ArgumentsRow{{{"%A%", "%A%%A%"}}, "%A%", {"%A%%A%"}};
-    QTest::newRow("empty-value-quoted-is-a-word") << ArgumentsRow{{{"%E%", ""}}, "a \"%E%\" b", {"a", "", "b"}};
-    QTest::newRow("empty-value-unquoted-vanishes") << ArgumentsRow{{{"%E%", ""}}, "a %E% b", {"a", "b"}};
-    QTest::newRow("trailing-blanks-trimmed") << ArgumentsRow{{{"%V%", "v  "}}, "-x %V%", {"-x", "v"}};
+        << Pairs{{"%A%", "a"}, {"%B%", "%A%"}} << recorder << "%B%" << args({"%A%"});
+    QTest::newRow("no-rescan-of-a-replacement") << Pairs{{"%A%", "%A%%A%"}} << recorder << "%A%" << args({"%A%%A%"});
+    QTest::newRow("empty-value-quoted-is-a-word")
+        << Pairs{{"%E%", ""}} << recorder << "a \"%E%\" b" << args({"a", "", "b"});
+    QTest::newRow("empty-value-unquoted-vanishes") << Pairs{{"%E%", ""}} << recorder << "a %E% b" << args({"a", "b"});
+    QTest::newRow("trailing-blanks-trimmed") << Pairs{{"%V%", "v  "}} << recorder << "-x %V%" << args({"-x", "v"});
+    QTest::newRow("path-is-a-placeholder") << Pairs{{"%REC%", recorder}} << "%REC%"
+                                           << "-v" << LaunchCommand{recorder, {"-v"}, {}};
+    QTest::newRow("placeholder-ends-the-path") << Pairs{{"%NAME%", "recorder"}} << folder + "%NAME%"
+                                               << "a b" << args({"a", "b"});
+    QTest::newRow("placeholder-spans-path-and-command") << Pairs{{"% X%", "er"}} << folder + "record%"
+                                                        << "X% -v" << args({"-v"});
+    QTest::newRow("placeholder-takes-the-blank") << Pairs{{"% ", "order"}} << folder + "rec%"
+                                                 << "-v" << args({"-v"});
+    QTest::newRow("placeholder-begins-at-the-blank")
+        << Pairs{{" %A%", " x"}} << recorder << "%A% y" << args({" x", "y"});
+    QTest::newRow("placeholder-begins-the-command")
+        << Pairs{{"%ARGS%", "1 2"}} << recorder << "%ARGS% 3" << args({"1 2", "3"});
 }
 
 QTEST_MAIN(tst_Launch)

@@ -500,11 +500,11 @@ private Q_SLOTS:
         // handed on: the first piece's handler keeps the runner busy until then.
         QTest::newRow("output-of-an-ended-command-left") << t("out:first drain fill:60000") << "first"
                                                          << "" << 0 << "wait" << 0;
-        // The command gets a process group of its own in the host's session: a terminal's Ctrl-C
-        // reaches the host only, and the command can still open the host's terminal.
+        // The command (and the stub, its parent) get process groups of their own in the host's
+        // session: a terminal's Ctrl-C reaches the host only; the command can open its terminal.
         QTest::newRow("in-the-hosts-session")
             << QStringLiteral("sh -c 'test $(cut \"-d \" -f6 /proc/$$/stat) = %1 && test $(cut \"-d \" -f5 "
-                              "/proc/$$/stat) != %2 && echo same'")
+                              "/proc/$$/stat) != %2 && test $(cut \"-d \" -f5 /proc/$PPID/stat) != %2 && echo same'")
                    .arg(::getsid(0))
                    .arg(::getpgrp())
             << "same\n"
