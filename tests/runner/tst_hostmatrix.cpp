@@ -163,16 +163,17 @@ QString launch(const QString &tag, qint64 &waited)
     return QString::number(sleeps) + QString::number(alone) + QString::number(longerReaped) + ownKept;
 }
 
-/// Every descriptor used up in a starved host, in no-room but for standard input's number and one more.
+/// Every descriptor used up in a starved host; in no-room, where a @p pipe is made, all but
+/// standard input's number and one more (so that the pipe takes 0 and cannot move above 2).
 struct Starved
 {
     std::optional<ClosedStandardStreams> input;
     std::optional<DescriptorFamine> famine;
-    Starved()
+    explicit Starved(bool pipe)
     {
-        if (g_host == u"no-room")
+        if (g_host == u"no-room" && pipe)
             input.emplace(std::initializer_list<int>{STDIN_FILENO});
-        if (starved(g_host))
+        if (starved(g_host) && (pipe || g_host != u"no-room"))
             famine.emplace(g_host == u"no-room" ? 2 : 0);
     }
 };
@@ -185,17 +186,23 @@ QString talkBack()
     TestFiles::write(folder.filePath("tools.lst"), {});
     following.setEXTFile(folder.filePath("tools.lst"));
     apps.AddApp("T", "Cat", "/bin/cat", {}, false);
+    const auto finish = [](ToolRun *run) {
+        QEventLoop loop;
+        QObject::connect(run, &ToolRun::stateChanged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+        if (run->isRunning())
+            loop.exec();
+    };
+    if (starved(g_host)) // a sanitizer's first look at a type needs a descriptor: it gets it before the famine
+        finish(apps.startTool("T", "Cat"));
     ToolRun *run = nullptr;
     {
-        const Starved starved;
+        const Starved starved(true);
         run = apps.startTool("T", "Cat", QByteArray(2 << 20, 'y'));
     }
     qsizetype size = 0;
     QObject::connect(run, &ToolRun::standardOutput, [&size](const QByteArray &bytes) { size += bytes.size(); });
-    QEventLoop loop;
-    QObject::connect(run, &ToolRun::stateChanged, &loop, &QEventLoop::quit);
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    loop.exec();
+    finish(run);
     return run->state() == ToolRun::State::Finished ? QStringLiteral("%1 %2").arg(size).arg(run->exitCode())
                                                     : run->failure();
 }
@@ -244,7 +251,7 @@ std::pair<QString, qint64> runScenario(const QString &name, const QString &tag)
         return {launch(tag, waited), waited};
     if (name == u"files" || name == u"talk-back")
         return {name == u"files" ? files() : talkBack(), wall.elapsed()};
-    const Starved starved;
+    const Starved starved(name == u"redirect");
     if (name == u"shell-end")
         clsEXE().ShellAndWait("sleep", " 0.3" + tag);
     else if (name == u"shell-time-out")

@@ -321,8 +321,9 @@ private Q_SLOTS:
         const pid_t pid = ::fork();
         if (pid == 0) { // only calls that are safe after a fork of a threaded process
             ::signal(SIGTERM, SIG_IGN);
-            for (const bool told = ::write(ready[1], "", 1) == 1; told;)
-                ::pause();
+            if (::write(ready[1], "", 1) == 1)
+                for (;;)
+                    ::pause();
             ::_exit(1);
         }
         ::close(ready[1]);
