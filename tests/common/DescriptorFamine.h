@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <initializer_list>
-#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -11,54 +10,44 @@
 #include <unistd.h>
 
 /// Uses up every descriptor the host may open but the @p spare lowest, until it goes out of scope.
-class DescriptorFamine
+struct DescriptorFamine
 {
-public:
     explicit DescriptorFamine(size_t spare = 0)
     {
-        ::getrlimit(RLIMIT_NOFILE, &m_limit);
-        const rlimit lowered{std::min<rlim_t>(m_limit.rlim_cur, 256), m_limit.rlim_max};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        const rlimit lowered{std::min<rlim_t>(limit.rlim_cur, 256), limit.rlim_max};
         ::setrlimit(RLIMIT_NOFILE, &lowered);
         for (int fd = 0; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
-            m_taken.push_back(fd);
-        spare = std::min(spare, m_taken.size());
-        std::for_each(m_taken.begin(), m_taken.begin() + long(spare), ::close);
-        m_taken.erase(m_taken.begin(), m_taken.begin() + long(spare));
+            taken.push_back(fd);
+        spare = std::min(spare, taken.size());
+        std::for_each(taken.begin(), taken.begin() + long(spare), ::close);
+        taken.erase(taken.begin(), taken.begin() + long(spare));
     }
     ~DescriptorFamine()
     {
-        std::ranges::for_each(m_taken, ::close);
-        ::setrlimit(RLIMIT_NOFILE, &m_limit);
+        std::ranges::for_each(taken, ::close);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
     }
-    DescriptorFamine(const DescriptorFamine &) = delete;
-    DescriptorFamine &operator=(const DescriptorFamine &) = delete;
-
-private:
-    rlimit m_limit{};
-    std::vector<int> m_taken;
+    rlimit limit{};
+    std::vector<int> taken;
 };
 
 /// Closes standard descriptors, as a daemon's host has them, until it goes out of scope.
-class ClosedStandardStreams
+struct ClosedStandardStreams
 {
-public:
     explicit ClosedStandardStreams(std::initializer_list<int> fds)
     {
         for (const int fd : fds) {
-            m_saved.emplace_back(fd, ::fcntl(fd, F_DUPFD_CLOEXEC, 3));
+            saved.emplace_back(fd, ::fcntl(fd, F_DUPFD_CLOEXEC, 3));
             ::close(fd);
         }
     }
     ~ClosedStandardStreams()
     {
-        for (const auto &[fd, copy] : m_saved) {
+        for (const auto &[fd, copy] : saved) {
             ::dup2(copy, fd);
             ::close(copy);
         }
     }
-    ClosedStandardStreams(const ClosedStandardStreams &) = delete;
-    ClosedStandardStreams &operator=(const ClosedStandardStreams &) = delete;
-
-private:
-    std::vector<std::pair<int, int>> m_saved;
+    std::vector<std::pair<int, int>> saved;
 };

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QByteArrayList>
-#include <QString>
 #include <QStringList>
 
 #include <algorithm>
@@ -14,9 +13,8 @@
 /// system calls (tests look often, and many at once).
 namespace ProcessCensus {
 
-/// Set in this process's environment before anything starts, so every process the test starts
-/// inherits it: a leftover of another run of the test is not counted. A test that runs itself
-/// again as a host keeps the tag it was given.
+/// Inherited by all the test starts, so that another run's leftovers are not counted; a host the
+/// test runs again keeps its tag.
 inline const QByteArray tag = [] {
     if (qEnvironmentVariableIsEmpty("LANYARD_TEST_CENSUS"))
         qputenv("LANYARD_TEST_CENSUS", QByteArray::number(::getpid()));
@@ -46,8 +44,7 @@ inline QByteArrayList entries(const char *folder)
     return names;
 }
 
-/// The descriptors this process holds; without @p files only pipes, sockets and the like (what
-/// a library keeps mapped is no leak).
+/// The descriptors this process holds; without @p files only pipes, sockets and the like.
 inline int openDescriptors(bool files = true)
 {
     return int(std::ranges::count_if(entries("/proc/self/fd"), [files](const QByteArray &fd) {
@@ -80,16 +77,14 @@ inline QStringList children()
     return found;
 }
 
-/// True once a child named @p name (as in its stat file) has ended and waits to be reaped: from
-/// then on a wait reports it. Its command line empties earlier, while it is still tearing down.
+/// True once a child named @p name has ended and waits to be reaped (its command line empties earlier).
 inline bool childEndedUnreaped(const QString &name)
 {
     return std::ranges::any_of(children(),
                                [&name](const QString &child) { return child.endsWith(" (" + name + ") Z"); });
 }
 
-/// The processes this test started (their children included) whose command line begins with
-/// one of @p markers; zombies do not count.
+/// The processes this test started, zombies aside, whose command line begins with one of @p markers.
 inline QList<pid_t> running(const QStringList &markers)
 {
     QList<pid_t> found;

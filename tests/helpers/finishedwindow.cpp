@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Test helper: shows a window titled "Finished - " + this program's name in capitals, as a
-// finished DOS program's window is titled, until it is closed. With --late it is titled
-// "Running" first and takes that title a moment later, as a DOS window does when its program ends.
+// Test helper: a window titled "Finished - " + this program's name in capitals, as a finished DOS
+// program's window, until it is closed; with --late titled "Running" until a moment later.
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
@@ -14,7 +13,6 @@ int main(int argc, char *argv[])
     const QString finished = "Finished - " + QFileInfo(QString::fromLocal8Bit(argv[0])).baseName().toUpper();
     window.setWindowTitle(argc > 1 && qstrcmp(argv[1], "--late") == 0 ? QStringLiteral("Running") : finished);
     QTimer::singleShot(300, &window, [&] { window.setWindowTitle(finished); });
-    window.resize(200, 80);
     window.show();
     return app.exec();
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// nopidfd PROGRAM [ARGUMENT...]: runs PROGRAM where pidfd_open fails with ENOSYS, as on a kernel
-// older than 5.3 or in a sandbox whose seccomp filter does not know the call; the filter stays on
-// PROGRAM and everything it starts.
+// nopidfd PROGRAM [ARGUMENT...]: runs PROGRAM, and all it starts, where pidfd_open fails with
+// ENOSYS, as on a kernel before 5.3 or in a sandbox whose seccomp filter does not know the call.
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Preloaded into a program, wakes it for nothing: every other read() of a non-blocking pipe fails
-// with EAGAIN, as one may after poll() reported the pipe readable (another reader of the pipe took
-// the bytes first). Blocking reads, and reads of anything else, are left alone.
+// Preloaded, every other read() of a non-blocking pipe fails with EAGAIN, as one may after poll()
+// reported it readable (another reader took the bytes first). Other reads are left alone.
 #include <cerrno>
 #include <dlfcn.h>
 #include <fcntl.h>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Launching an entry and the run that talks back, through the public interface: the words the
-// program gets, where it starts, what it inherits; what comes back as bytes and as text, and a
-// host that deletes the run in its own handlers. The recorder helper writes down how it started.
+// Launching an entry and the run that talks back: the words the program gets, where it starts,
+// what it inherits; what comes back as bytes and as text; a host that deletes the run in its handlers.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 #include "common/ProcessCensus.h"
@@ -36,12 +35,6 @@ using Pairs = QList<std::pair<QString, QString>>;
 const QString binDir = QStringLiteral(LANYARD_TEST_BIN_DIR);
 const QString recorder = binDir + QStringLiteral("/recorder");
 
-struct FolderRow
-{
-    QByteArray folder; ///< below the temporary folder; none: a name without a folder
-    QString current;   ///< the host's current folder, "bin" for the test's own
-    QString startsIn;
-};
 struct TalkRow
 {
     QString path, cmdLine;
@@ -52,7 +45,6 @@ struct TalkRow
 
 } // namespace
 
-Q_DECLARE_METATYPE(FolderRow)
 Q_DECLARE_METATYPE(TalkRow)
 Q_DECLARE_METATYPE(Lanyard::LaunchCommand)
 
@@ -60,31 +52,10 @@ class tst_Launch : public QObject
 {
     Q_OBJECT
 
-    QString m_startDir = QDir::currentPath();
     std::unique_ptr<QTemporaryDir> m_tmp;
     QString m_out;
     int m_inheritable = -1;
     int m_descriptorsAtStart = 0;
-
-    /// Launches the entry; what the recorder wrote, once it did.
-    Record launch(ExternalApps &apps)
-    {
-        QFile::remove(m_out);
-        QSignalSpy finished(&apps, &ExternalApps::AppFinished);
-        const bool started = apps.ExecuteApp("Tools", "App");
-        [&] {
-            QVERIFY(started);
-            QCOMPARE(finished.count(), 1); // inside the call, before it returns
-        }();
-        const Record record = Record::waitFor(m_out);
-        // Nothing inherited: not even a descriptor the host left inheritable.
-        [&] {
-            QCOMPARE(record.fields["fds"], "0,1,2");
-            QCOMPARE(record.fields["stdin"], "/dev/null");
-            QCOMPARE(record.fields["session"], "1");
-        }();
-        return record;
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -96,13 +67,12 @@ private Q_SLOTS:
     void init()
     {
         m_tmp = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_tmp->isValid());
+        QVERIFY(m_tmp->isValid() && QDir::setCurrent(m_tmp->path()));
         m_out = m_tmp->filePath("record");
         qputenv("LANYARD_RECORDER_OUT", QFile::encodeName(m_out));
     }
     void cleanup()
     {
-        QDir::setCurrent(m_startDir);
         // Launched programs are reaped when they end, also in a host that runs no event loop.
         const QDeadlineTimer bound(10000);
         while (!ProcessCensus::children().isEmpty() && !bound.hasExpired())
@@ -116,10 +86,8 @@ private Q_SLOTS:
     }
 
     // The words a program gets: the stored quoting, placeholders replaced (each value one word,
-    // also in the stored path, where one may end the path or span the blank before the command
-    // line); the folder is the stored path's. Entries whose path is the recorder are launched too,
-    // and it gets those words. (Placeholders in the path only the preview shows: a launch first
-    // looks for the stored path itself.)
+    // also in the path, which only the preview shows). The recorder gets them, started in its
+    // folder (not the host's), inheriting nothing, not even a descriptor the host left inheritable.
     void words_data();
     void words()
     {
@@ -132,55 +100,17 @@ private Q_SLOTS:
         for (const auto &[search, replace] : placeholders)
             apps.AddPlaceHolder(search, replace);
         QCOMPARE(apps.launchCommand("Tools", "App").value(), command);
-        if (path == recorder)
-            QCOMPARE(launch(apps).texts(), command.arguments);
-        for (const char *name : {"pwned1", "pwned2", "pwned3"})
-            QVERIFY(!QFile::exists(binDir + '/' + name));
-    }
-
-    // The program starts in its folder; the host's current folder stays its own.
-    void startFolder_data()
-    {
-        QTest::addColumn<FolderRow>("row");
-        QTest::newRow("folder-with-blanks-and-signs") << FolderRow{"a folder; with $(signs) [1]"};
-        // A Latin-1 launch list naming a folder by its Latin-1 bytes: they reach the system as they are.
-        QTest::newRow("latin-1-bytes") << FolderRow{"caf\xe9"};
-        QTest::newRow("no-folder-found-in-current") << FolderRow{{}, "bin", "bin"};
-        QTest::newRow("no-folder-found-on-path") << FolderRow{{}, "elsewhere", "elsewhere"};
-    }
-    void startFolder()
-    {
-        QFETCH(FolderRow, row);
-        const auto &[folder, current, startsIn] = row;
-        const auto place = [this](const QString &relative) {
-            return relative == u"bin" ? binDir : m_tmp->filePath(relative);
-        };
-        const QByteArray folderPath = QFile::encodeName(m_tmp->path()) + '/' + folder;
-        const QByteArray copy = folderPath + "/my recorder"; // given as bytes: the name need not be UTF-8
-        if (!folder.isEmpty()) {
-            const QByteArray bytes = TestFiles::read(recorder);
-            const int out = ::mkdir(folderPath.constData(), 0755) == 0
-                                ? ::open(copy.constData(), O_WRONLY | O_CREAT, 0755)
-                                : -1;
-            QVERIFY(out >= 0 && ::write(out, bytes.constData(), size_t(bytes.size())) == bytes.size());
-            QCOMPARE(::close(out), 0);
-        }
-        if (!current.isEmpty())
-            QVERIFY(QDir().mkpath(place(current)) && QDir::setCurrent(place(current)));
-        const QByteArray searchPath = qgetenv("PATH");
-        qputenv("PATH", binDir.toUtf8() + ":/usr/bin:/bin");
-        QVERIFY(TestFiles::write(m_tmp->filePath("tools.lst"),
-                                 "Tools,App," + (folder.isEmpty() ? "recorder" : copy) + ",%V%,0\r\n"));
-        ExternalApps apps;
-        apps.setEXTFile(m_tmp->filePath("tools.lst"));
-        apps.AddPlaceHolder("%V%", "one two");
-        const Record record = launch(apps);
-        qputenv("PATH", searchPath);
-        QCOMPARE(record.texts(), QStringList{"one two"});
-        QCOMPARE(record.fields["cwd"], folder.isEmpty() ? place(startsIn).toUtf8() : folderPath);
-        QCOMPARE(QDir::currentPath(), current.isEmpty() ? m_startDir : place(current));
-        if (!folder.isEmpty()) // QTemporaryDir cannot remove a name that is not UTF-8
-            QCOMPARE(::unlink(copy.constData()) | ::rmdir(folderPath.constData()), 0);
+        if (path != recorder)
+            return;
+        QSignalSpy finished(&apps, &ExternalApps::AppFinished);
+        QVERIFY(apps.ExecuteApp("Tools", "App"));
+        QCOMPARE(finished.count(), 1); // inside the call, before it returns
+        const Record record = Record::waitFor(m_out);
+        QCOMPARE(record.texts(), command.arguments);
+        QCOMPARE(record.fields["cwd"] + '/', binDir.toUtf8() + '/');
+        QCOMPARE(QDir::currentPath(), m_tmp->path());
+        QCOMPARE(QStringList({record.fields["fds"], record.fields["stdin"], record.fields["session"]}),
+                 QStringList({"0,1,2", "/dev/null", "1"}));
     }
 
     // What goes in comes back as the program made it, every byte kept, also to a run taken from

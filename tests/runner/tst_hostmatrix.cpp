@@ -10,15 +10,12 @@
 #include "launch/ChildReaper.h"
 #include "launch/ProcessSpawn.h"
 #include "runner/clsEXE.h"
-#include "util/FileListing.h"
-#include "util/FileLock.h"
-#include "util/FileWriter.h"
 
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolRun.h>
 
 #include <QAbstractEventDispatcher>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -30,7 +27,6 @@
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,11 +40,10 @@ const QString timeoutMessage = QStringLiteral("Timeout!\r\nProcess failed");
 constexpr double MaxCpuMsPerSecond = 150; // a wait that spins takes most of a core, even on a loaded machine
 constexpr int LateMs = 3000;              // how much later than due a wait may end on a loaded machine
 
-const QStringList hosts{"console",      "gui",          "no-app",          "fork-exit",       "fork-_exit",
-                        "threads",      "no-threads",   "no-descriptors",  "famine-cold",     "no-room",
-                        "stdio-closed", "stdin-closed", "sigchld-ignored", "sigchld-handled", "clock-forward",
-                        "clock-back",   "midnight"};
-const QStringList scenarios{"launch", "shell-end", "shell-time-out", "dos-time-out", "redirect", "talk-back", "files"};
+const QStringList hosts{"console",    "gui",          "widgets",      "no-app",          "fork-exit",
+                        "fork-_exit", "threads",      "no-threads",   "no-descriptors",  "famine-cold",
+                        "no-room",    "stdio-closed", "stdin-closed", "sigchld-ignored", "sigchld-handled"};
+const QStringList scenarios{"launch", "shell-end", "shell-time-out", "dos-time-out", "redirect", "talk-back"};
 
 bool starved(const QString &host) { return host == u"no-descriptors" || host == u"famine-cold" || host == u"no-room"; }
 
@@ -61,12 +56,7 @@ std::pair<int, QString> expected(const QString &host, const QString &scenario)
         return {1000, QString(host == u"no-descriptors" || host == u"famine-cold" ? "0" : "1") + "11"
                           + (host.startsWith(u"sigchld") ? "-" : "7")};
     if (scenario != u"redirect" && scenario != u"talk-back")
-        return {scenario == u"shell-end" ? 300
-                : scenario == u"files"   ? 0
-                                         : 1000,
-                scenario != u"files" ? ""
-                : starved(host)      ? "-"
-                                     : "ok"};
+        return {scenario == u"shell-end" ? 300 : 1000, ""};
     // Without a descriptor for its pipe the redirect ends quietly at once, and nothing runs.
     if (scenario == u"redirect")
         return starved(host) ? std::pair(0, QString()) : std::pair(1000, "ran abc" + timeoutMessage);
@@ -207,38 +197,6 @@ QString talkBack()
                                                     : run->failure();
 }
 
-/// Saving, locking and reading a list, also where the first descriptor opened is 0.
-QString files()
-{
-    QTemporaryDir dir;
-    const QString list = dir.filePath("tools.lst");
-    const QByteArray native = QFile::encodeName(list);
-    QStringList failed;
-    TestFiles::write(list, "T,A,/a,,0\n");
-    struct stat before
-    {
-    };
-    struct stat after
-    {
-    };
-    ::stat(native.constData(), &before);
-    FileWriter writer(list);
-    if (!writer.open() || !writer.write("T,B,/b,,0\n") || !writer.commit() || ::stat(native.constData(), &after) != 0
-        || before.st_ino == after.st_ino
-        || QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) != QStringList{"tools.lst"})
-        failed << "save";
-    if (FileListing::head(list, 3) != "T,B")
-        failed << "read";
-    // A new list has no file to lock yet: only its lock file is taken.
-    const FileLock fresh(dir.filePath("new.lst"), FileLock::Mode::Exclusive, 30ms);
-    if (!fresh.taken() || fresh.lockFile() != dir.filePath(".new.lst.lock"))
-        failed << "new-lock-file";
-    TestFiles::write(dir.filePath(".tools.lst.lock"), {});
-    if (!FileLock(list, FileLock::Mode::Shared, 30ms).taken())
-        failed << "lock-file-there";
-    return failed.isEmpty() ? QStringLiteral("ok") : failed.join(u',');
-}
-
 /// What the scenario handed on, and how long it waited: from the call to its end, or from the
 /// last output before a time-out.
 std::pair<QString, qint64> runScenario(const QString &name, const QString &tag)
@@ -249,8 +207,8 @@ std::pair<QString, qint64> runScenario(const QString &name, const QString &tag)
     qint64 waited = 0;
     if (name == u"launch")
         return {launch(tag, waited), waited};
-    if (name == u"files" || name == u"talk-back")
-        return {name == u"files" ? files() : talkBack(), wall.elapsed()};
+    if (name == u"talk-back")
+        return {talkBack(), wall.elapsed()};
     const Starved starved(name == u"redirect");
     if (name == u"shell-end")
         clsEXE().ShellAndWait("sleep", " 0.3" + tag);
@@ -273,25 +231,6 @@ std::pair<QString, qint64> runScenario(const QString &name, const QString &tag)
                               .arg(ran, tag),
                           {}, 1);
     return {(QFile::remove(ran) ? "ran " : "") + output, wall.elapsed() - lastPieceMs};
-}
-
-/// Makes the local clock step within a second (a TZ rule has whole seconds), while the scenario
-/// waits: an hour ahead or back, or to midnight.
-void stepLocalClockSoon()
-{
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QDateTime soon = now.addMSecs(1000 - now.time().msec());
-    const auto moment = [](const QDateTime &at) { // "n/hh:mm:ss": the zero-based day of the year, the time
-        return QByteArray::number(at.date().dayOfYear() - 1) + '/' + at.time().toString("hh:mm:ss").toLatin1();
-    };
-    QByteArray rule = "LST0LDT-1," + moment(soon) + ',' + moment(soon.addDays(2).addSecs(3600));
-    if (g_host == u"clock-back")
-        rule = "LST0LDT-1," + moment(soon.addDays(-2)) + ',' + moment(soon.addSecs(3600));
-    else if (g_host == u"midnight")
-        rule = "LMT-"
-               + QTime(0, 0).addSecs((86400 - soon.time().msecsSinceStartOfDay() / 1000) % 86400).toString().toLatin1();
-    qputenv("TZ", rule);
-    ::tzset();
 }
 
 /// Runs a scenario, on four threads in the threads host (half of them with an event dispatcher),
@@ -325,8 +264,6 @@ void hostScenario(int scenario)
     });
     if (g_host.startsWith(u"fork-"))
         forkSoon.start(0);
-    if (scenario >= 2 && scenario <= 4 && (g_host.startsWith(u"clock-") || g_host == u"midnight"))
-        stepLocalClockSoon();
     std::vector<std::pair<QString, qint64>> runs(static_cast<size_t>(threads));
     rusage before{};
     ::getrusage(RUSAGE_SELF, &before);
@@ -379,12 +316,13 @@ int runHost(int argc, char *argv[])
 {
     g_host = QString::fromLocal8Bit(argv[2]);
     std::unique_ptr<QCoreApplication> app;
-    if (g_host == u"gui") {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (g_host == u"gui")
         app = std::make_unique<QGuiApplication>(argc, argv);
-    } else if (g_host != u"no-app") {
+    else if (g_host == u"widgets")
+        app = std::make_unique<QApplication>(argc, argv);
+    else if (g_host != u"no-app")
         app = std::make_unique<QCoreApplication>(argc, argv);
-    }
     qunsetenv("DISPLAY"); // no window is looked for: the same in every host
     g_report = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
     QTimer hostTimer; // wakes the runner's waits now and then
@@ -396,9 +334,8 @@ int runHost(int argc, char *argv[])
             for (const int fd : {0, 1, 2})
                 g_stdTaken |= ::fcntl(fd, F_GETFD) == -1 ? 0 : 1 << fd;
         });
-    }
-    if (g_host == u"stdio-closed" || g_host.startsWith(u"clock-") || g_host == u"midnight")
         hostTimer.start(10);
+    }
     if (g_host == u"stdin-closed")
         ::close(STDIN_FILENO);
     // Root is not bound by the process limit: the host becomes nobody (and may still read its /proc).
@@ -439,11 +376,15 @@ private Q_SLOTS:
     // clone() it does not); each writes its report to a file of its own.
     void initTestCase()
     {
-        // A helper forked from a host with threads cannot run LeakSanitizer's check at its exit
-        // (the sanitizer's own locks may be held by a thread it did not inherit).
+        // A helper forked from a host with threads cannot run the sanitizers' checks of leaks at
+        // its exit: LeakSanitizer's locks may be held by a thread it did not inherit, and
+        // ThreadSanitizer counts the host's ended threads as its own.
         const QByteArray asanOptions = qgetenv("ASAN_OPTIONS");
+        const QByteArray tsanOptions = qgetenv("TSAN_OPTIONS");
         for (const QString &host : hosts) {
-            qputenv("ASAN_OPTIONS", host.startsWith(u"fork-") ? asanOptions + ":detect_leaks=0" : asanOptions);
+            const bool forks = host.startsWith(u"fork-");
+            qputenv("ASAN_OPTIONS", forks ? asanOptions + ":detect_leaks=0" : asanOptions);
+            qputenv("TSAN_OPTIONS", forks ? tsanOptions + ":report_thread_leaks=0" : tsanOptions);
             const int report = ::open(QFile::encodeName(m_reports.filePath(host)), O_WRONLY | O_CREAT | O_CLOEXEC,
                                       0644);
             SpawnOptions options;
@@ -455,6 +396,7 @@ private Q_SLOTS:
             m_hosts[host] = std::make_unique<ChildProcess>(started.pid);
         }
         qputenv("ASAN_OPTIONS", asanOptions);
+        qputenv("TSAN_OPTIONS", tsanOptions);
     }
 
     void matrix_data()
