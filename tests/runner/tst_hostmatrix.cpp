@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Launching, the process runner and the run that talks back in hosts that behave like real
-// programs. Each host (this program with --host NAME) runs every scenario and reports a line for
-// each: how long its wait took, the CPU used meanwhile, what it handed on, what was left; all
-// hosts run at once.
+// Launching, the process runner and the run that talks back in every kind of host: each (this
+// program with --host NAME, all at once) reports per scenario its wait, CPU, output and leftovers.
 #include "common/DescriptorFamine.h"
 #include "common/Files.h"
 #include "common/ProcessCensus.h"
@@ -22,6 +20,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <ctime>
 #include <thread>
 
 #include <fcntl.h>
@@ -32,7 +31,6 @@
 #include <unistd.h>
 
 using namespace Lanyard;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -89,15 +87,14 @@ bool reaped(pid_t child)
     return ::waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
 }
 
-/// Whether the reaper's thread sleeps in an epoll wait without a time-out (the kernel tells the
-/// system call a sleeping thread is in, with its arguments: the time-out in milliseconds, -1 for
-/// none, or for epoll_pwait2 the address of one).
+/// Whether the reaper's thread sleeps in an epoll wait without a time-out (/proc tells the call
+/// and its arguments: the time-out in milliseconds, or for epoll_pwait2 the address of one).
 bool reaperSleepsInEpoll()
 {
     for (const QByteArray &task : ProcessCensus::entries("/proc/self/task")) {
         if (ProcessCensus::read("/proc/self/task/" + task + "/comm") != "lanyard-reaper\n")
             continue;
-        const QList<QByteArray> call = ProcessCensus::read("/proc/self/task/" + task + "/syscall").split(' ');
+        const QByteArrayList call = ProcessCensus::read("/proc/self/task/" + task + "/syscall").split(' ');
         const qulonglong timeOut = call.value(4).toULongLong(nullptr, 0);
         const long number = call.value(0).toLong();
         return (number == SYS_epoll_pwait && int(timeOut) == -1) || (number == SYS_epoll_pwait2 && timeOut == 0)
@@ -153,8 +150,8 @@ QString launch(const QString &tag, qint64 &waited)
     return QString::number(sleeps) + QString::number(alone) + QString::number(longerReaped) + ownKept;
 }
 
-/// Every descriptor used up in a starved host; in no-room, where a @p pipe is made, all but
-/// standard input's number and one more (so that the pipe takes 0 and cannot move above 2).
+/// Every descriptor used up in a starved host; in no-room, where a @p pipe is made, all but 0
+/// (closed) and one more, so that the pipe takes 0 and cannot move above 2.
 struct Starved
 {
     std::optional<ClosedStandardStreams> input;
@@ -176,20 +173,12 @@ QString talkBack()
     TestFiles::write(folder.filePath("tools.lst"), {});
     following.setEXTFile(folder.filePath("tools.lst"));
     apps.AddApp("T", "Cat", "/bin/cat", {}, false);
-    const auto finish = [](ToolRun *run) {
-        QEventLoop loop;
-        QObject::connect(run, &ToolRun::stateChanged, &loop, &QEventLoop::quit);
-        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-        if (run->isRunning())
-            loop.exec();
-    };
+    const auto finish = [](ToolRun *run) { waitUntil([run] { return !run->isRunning(); }); };
     if (starved(g_host)) // a sanitizer's first look at a type needs a descriptor: it gets it before the famine
         finish(apps.startTool("T", "Cat"));
-    ToolRun *run = nullptr;
-    {
-        const Starved starved(true);
-        run = apps.startTool("T", "Cat", QByteArray(2 << 20, 'y'));
-    }
+    auto starving = std::make_unique<Starved>(true);
+    ToolRun *run = apps.startTool("T", "Cat", QByteArray(2 << 20, 'y'));
+    starving.reset();
     qsizetype size = 0;
     QObject::connect(run, &ToolRun::standardOutput, [&size](const QByteArray &bytes) { size += bytes.size(); });
     finish(run);
@@ -226,10 +215,11 @@ std::pair<QString, qint64> runScenario(const QString &name, const QString &tag)
         lastPieceMs = piece == timeoutMessage ? lastPieceMs : wall.elapsed();
     });
     // The command leaves its process group (timeout) and is silent: the time-out ends it all.
-    runner.RedirectDOSEXE(QStringLiteral("sh -c 'touch %1; printf a; sleep 0.2; printf b; sleep 0.2; printf c; "
-                                         "exec timeout 100 sleep 30.%2'")
-                              .arg(ran, tag),
-                          {}, 1);
+    runner.RedirectDOSEXE(
+        QStringLiteral(
+            "sh -c 'touch %1; printf a; sleep 0.2; printf b; sleep 0.2; printf c; exec timeout 100 sleep 30.%2'")
+            .arg(ran, tag),
+        {}, 1);
     return {(QFile::remove(ran) ? "ran " : "") + output, wall.elapsed() - lastPieceMs};
 }
 
@@ -265,8 +255,7 @@ void hostScenario(int scenario)
     if (g_host.startsWith(u"fork-"))
         forkSoon.start(0);
     std::vector<std::pair<QString, qint64>> runs(static_cast<size_t>(threads));
-    rusage before{};
-    ::getrusage(RUSAGE_SELF, &before);
+    const std::clock_t cpuBefore = std::clock(); // the process's
     QElapsedTimer wall;
     wall.start();
     {
@@ -284,15 +273,9 @@ void hostScenario(int scenario)
         for (const auto &thread : withLoop)
             thread->wait();
     }
-    rusage after{};
-    ::getrusage(RUSAGE_SELF, &after);
-    const auto cpuMs = [](const rusage &usage) {
-        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-               + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    };
     // A wait shorter than a second is counted as one: what a start costs is no sign of spinning.
-    const double cpuMsPerSecond = (cpuMs(after) - cpuMs(before)) / std::max<double>(double(wall.elapsed()), 1000)
-                                  * 1000;
+    const double cpuMsPerSecond = double(std::clock() - cpuBefore) * 1e6 / CLOCKS_PER_SEC
+                                  / std::max<double>(double(wall.elapsed()), 1000);
     ::close(hold);
     QStringList markers;
     for (const QString &tag : tags)
