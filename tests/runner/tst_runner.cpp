@@ -50,24 +50,21 @@ const char usage[] = "usage: STUB16.EXE <program> [<argument>...] <milliseconds>
 const QString unique = QStringLiteral("%1").arg(::getpid(), 7, 10, QChar(u'0'));
 
 /// A runner clock @p speed times faster than the computer's, from 0.
-class FastClock final : public RunnerClock
+struct FastClock final : RunnerClock
 {
-public:
-    explicit FastClock(double speed)
-        : m_speed(speed)
+    explicit FastClock(double times)
     {
-        m_elapsed.start();
+        speed = times;
+        elapsed.start();
     }
-    double seconds() const override { return m_last = double(m_elapsed.nsecsElapsed()) / 1e9 * m_speed; }
+    double seconds() const override { return last = double(elapsed.nsecsElapsed()) / 1e9 * speed; }
     std::chrono::milliseconds realTimeFor(double seconds) const override
     {
-        return std::chrono::milliseconds(qint64(std::ceil(seconds * 1000 / m_speed)));
+        return std::chrono::milliseconds(qint64(std::ceil(seconds * 1000 / speed)));
     }
-    mutable double m_last = -1; ///< the last reading
-
-private:
-    double m_speed;
-    QElapsedTimer m_elapsed;
+    double speed;
+    mutable double last = -1; ///< the last reading
+    QElapsedTimer elapsed;
 };
 
 QString digits(int size) { return QStringLiteral("0123456789").repeated(size / 10 + 1).left(size); }
@@ -258,7 +255,7 @@ private Q_SLOTS:
         QVERIFY2(waitedMs >= minMs && waitedMs < 10000, qPrintable(QString::number(waitedMs)));
         QVERIFY2(minMs < 400 || (ticks >= minMs / 100 && cpuMs < 100), qPrintable(QString::number(cpuMs)));
         if (way == u"fast-clock") // stopped only once past the deadline
-            QVERIFY2(clock->m_last > 10, qPrintable(QString::number(clock->m_last)));
+            QVERIFY2(clock->last > 10, qPrintable(QString::number(clock->last)));
         if (runner == u"redirect")
             QCOMPARE(output, way == u"timed-out" ? "hi\n" + timeoutMessage : QStringLiteral("hi\n"));
         if (killing.interval())
@@ -316,23 +313,17 @@ private Q_SLOTS:
         const pid_t pid = ::fork();
         if (pid == 0) { // only calls that are safe after a fork of a threaded process
             ::signal(SIGTERM, SIG_IGN);
-            if (::write(ready[1], "", 1) == 1)
-                for (;;)
-                    ::pause();
-            ::_exit(1);
+            for (::close(ready[1]);;)
+                ::pause();
         }
         ::close(ready[1]);
         char got = 0;
-        const ssize_t readyRead = ::read(ready[0], &got, 1);
+        QCOMPARE(::read(ready[0], &got, 1), 0); // the end of file once the child has closed its end
         ::close(ready[0]);
         ChildProcess child(pid);
-        const auto reap = qScopeGuard([&] {
-            ::kill(pid, SIGKILL);
-            child.reap();
-        });
-        QCOMPARE(readyRead, 1);
         QVERIFY(child.terminate(50) && child.waitForEnd(10000));
         QCOMPARE(child.exitCode(), std::optional(128 + SIGKILL));
+        child.reap();
     }
 
     // A launch that cannot start, through every door: ExecuteApp, by name and startTool give one
@@ -387,9 +378,7 @@ private Q_SLOTS:
         const bool starved = QByteArray(QTest::currentDataTag()) == "no-descriptors";
         const QString toolReason = starved ? "Too many open files" : reason;
         QSignalSpy launchFailed(&apps, &ExternalApps::launchFailed);
-        std::optional<DescriptorFamine> famine;
-        if (starved)
-            famine.emplace();
+        auto famine = starved ? std::make_unique<DescriptorFamine>() : nullptr;
         const bool executed = apps.ExecuteApp("T", app);
         const QVariantMap byName = apps.invoke("ExecuteApp", "call", {"T", app});
         ToolRun *run = apps.startTool("T", app, "input");
@@ -399,15 +388,13 @@ private Q_SLOTS:
         clsEXE runner;
         QCOMPARE(shell != 0 ? ::redirect(runner, program + ' ' + cmdLine) : QString(), redirect.replace("%1", path));
         famine.reset();
-        QCOMPARE(executed, reason.isEmpty());
-        QCOMPARE(byName.value("error").toInt(), 0);
-        QCOMPARE(byName.value("value").toBool(), reason.isEmpty());
+        QCOMPARE(QVariantList({executed, byName.value("error"), byName.value("value")}),
+                 QVariantList({reason.isEmpty(), 0, reason.isEmpty()}));
         QCOMPARE(run->failure(), toolReason);
         QList<QVariantList> told;
-        for (const QString &why : {reason, reason, toolReason}) {
-            if (!why.isEmpty())
-                told << QVariantList{"T", app, why};
-        }
+        for (const QString &why : {reason, reason, toolReason})
+            told << QVariantList{"T", app, why};
+        told.removeIf([](const QVariantList &one) { return one.last().toString().isEmpty(); });
         QCOMPARE(QList<QVariantList>(launchFailed.cbegin(), launchFailed.cend()), told);
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
         run->cancel(); // nothing to end
@@ -489,7 +476,7 @@ private Q_SLOTS:
         clsEXE runner;
         if (handler == u"fast")
             runner.setClock(std::make_shared<FastClock>(10));
-        QVERIFY(!runner.CancelRequested()); // none asked for yet
+        QVERIFY(!runner.CancelRequested());
         if (handler == u"cancel")
             connect(&runner, &clsEXE::RedirOutput, &runner, &clsEXE::Cancel);
         else if (handler == u"slow") // busy for longer than the time-out
@@ -589,10 +576,9 @@ private Q_SLOTS:
         const QString term = setup.section(QStringLiteral("term:"), 1); // N:marker
         const int descriptors = setup.section(QStringLiteral("limit:"), 1).toInt();
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         if (setup.startsWith(u"scanned"))
-            environment.insert("LD_PRELOAD", LANYARD_TEST_BIN_DIR "/nochildlist.so");
-        process.setProcessEnvironment(environment);
+            process.setEnvironment(QProcess::systemEnvironment()
+                                   << "LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nochildlist.so");
         if (setup == u"merged")
             process.setProcessChannelMode(QProcess::MergedChannels);
         process.setChildProcessModifier([&setup, descriptors] {
@@ -610,8 +596,7 @@ private Q_SLOTS:
             process.terminate();
         }
         QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), exitCode);
+        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, exitCode);
         QCOMPARE(process.readAllStandardOutput(), out);
         QCOMPARE(setup == u"merged" ? QByteArray() : process.readAllStandardError(), err);
         if (!term.isEmpty()) // what the command started, also what left its group and session (every "sleep 3…")
