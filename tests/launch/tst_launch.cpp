@@ -85,9 +85,8 @@ private Q_SLOTS:
         ::close(m_inheritable);
     }
 
-    // The words a program gets: the stored quoting, placeholders replaced (each value one word,
-    // also in the path, which only the preview shows). The recorder gets them, started in its
-    // folder (not the host's), inheriting nothing, not even a descriptor the host left inheritable.
+    // The words a program gets: stored quoting, each placeholder's value one word (also in the path,
+    // which only the preview shows); the recorder starts in its folder, inheriting nothing.
     void words_data();
     void words()
     {
@@ -113,9 +112,8 @@ private Q_SLOTS:
                  QStringList({"0,1,2", "/dev/null", "1"}));
     }
 
-    // What goes in comes back as the program made it, every byte kept, also to a run taken from
-    // its ExternalApps, which goes on after that object is gone; once it has finished, the
-    // host's loop sleeps.
+    // What goes in comes back as the program made it, also to a run that outlives its ExternalApps;
+    // once it has finished, the host's loop sleeps.
     void talkBack_data()
     {
         QTest::addColumn<TalkRow>("row");
@@ -129,8 +127,7 @@ private Q_SLOTS:
         QTest::newRow("by-name") << TalkRow{"tr", "a-z A-Z", "abc", "ABC", {}, 0, true};
         QTest::newRow("mebibyte-not-utf8-with-nuls") << TalkRow{"/bin/cat", {}, hostile, hostile};
         QTest::newRow("no-input-reads-end-of-file") << TalkRow{"/bin/cat"};
-        // Input to a program that ends without reading it: the write meets a pipe with no reader,
-        // which must not raise SIGPIPE in the host (this one keeps its default action).
+        // Input never read meets a pipe with no reader: no SIGPIPE for the host (at its default action).
         QTest::newRow("input-never-read") << TalkRow{"/bin/true", {}, hostile};
         QTest::newRow("placeholder-replaced") << TalkRow{"/bin/echo", "%WHO%", {}, "world\n"};
         QTest::newRow("output-and-error-kept-apart")
@@ -182,11 +179,8 @@ private Q_SLOTS:
         QVERIFY2(wakes.size() < 50, qPrintable(QString::number(wakes.size())));
     }
 
-    // The text of the output: a character split between two pieces comes whole; one cut short
-    // by the end comes as U+FFFD. A host that listens only from some piece on gets the text from
-    // there on, with a character that straddles that moment whole; also after it stopped
-    // listening in the middle of one. The program writes each chunk on the host's word; the
-    // host listens to the text of the chunks marked y. Pieces it keeps hold their bytes only.
+    // The output's text: a character split across pieces comes whole, one cut by the end as U+FFFD;
+    // a host listening (y) from some chunk on gets whole characters from there. Pieces hold no slack.
     void text_data()
     {
         QTest::addColumn<QByteArrayList>("chunks");
@@ -261,8 +255,7 @@ private Q_SLOTS:
         QVERIFY2(held <= 2 * output.size(), qPrintable(QString::number(held)));
     }
 
-    // A handler may delete its run at once, also while the program still runs; nothing more is
-    // told and the program ends.
+    // A handler may delete its run, also while the program runs: nothing more is told, the program ends.
     void deletedInItsOwnHandler_data()
     {
         QTest::addColumn<QString>("handler");

@@ -48,8 +48,7 @@ bool starved(const QString &host) { return host == u"no-descriptors" || host == 
 /// When a scenario's wait ends in a host, and what it hands on; "-" when the host cannot run it.
 std::pair<int, QString> expected(const QString &host, const QString &scenario)
 {
-    // launch: the reaper asleep in epoll, the shorter child reaped while the longer ran, the
-    // longer reaped, the host's own child left to the host.
+    // launch: the reaper asleep, the shorter reaped alone, the longer reaped, the host's own child left.
     if (scenario == u"launch")
         return {1000, QString(host == u"no-descriptors" || host == u"famine-cold" ? "0" : "1") + "11"
                           + (host.startsWith(u"sigchld") ? "-" : "7")};
@@ -58,14 +57,11 @@ std::pair<int, QString> expected(const QString &host, const QString &scenario)
     // Without a descriptor for its pipe the redirect ends quietly at once, and nothing runs.
     if (scenario == u"redirect")
         return starved(host) ? std::pair(0, QString()) : std::pair(1000, "ran abc" + timeoutMessage);
-    // A host that reaps its children itself, or lets the system do it, leaves no exit code to read.
     return {0, host == u"no-app"             ? "-"
                : starved(host)               ? "Too many open files"
                : host.startsWith(u"sigchld") ? "2097152 -1"
                                              : "2097152 0"};
 }
-
-// ---- the host side -------------------------------------------------------------------------
 
 QString g_host;
 int g_report = -1;              // the host's standard output, which it may close
@@ -106,8 +102,7 @@ bool reaperSleepsInEpoll()
     return false;
 }
 
-/// Hands @p pid to the reaper: in some hosts the first of a launch without a thread or a
-/// descriptor to spare, in another the second without a descriptor.
+/// Hands @p pid to the reaper, in some hosts without a thread or a descriptor to spare.
 void handOver(pid_t pid, bool first)
 {
     std::optional<DescriptorFamine> famine;
@@ -192,8 +187,7 @@ QString talkBack()
                                                     : run->failure();
 }
 
-/// What the scenario handed on, and how long it waited: from the call to its end, or from the
-/// last output before a time-out.
+/// What the scenario handed on, and how long it waited (from the last output before a time-out).
 std::pair<QString, qint64> runScenario(const QString &name, const QString &tag)
 {
     QElapsedTimer wall;
@@ -229,8 +223,8 @@ std::pair<QString, qint64> runScenario(const QString &name, const QString &tag)
     return {(QFile::remove(ran) ? "ran " : "") + output, wall.elapsed() - lastPieceMs};
 }
 
-/// Runs a scenario, on four threads in the threads host (half of them with an event dispatcher),
-/// with a helper forked meanwhile in the fork hosts, that ends with exit() or _exit().
+/// Runs a scenario, on four threads in the threads host (half with a loop), beside a forked helper
+/// in the fork hosts.
 void hostScenario(int scenario)
 {
     const QString &name = scenarios[scenario];
@@ -288,7 +282,6 @@ void hostScenario(int scenario)
         markers << "sleep 30." + tag << "timeout 100 sleep 30." + tag << "sleep 1." + tag << "sleep 0.3" + tag;
     waitUntil([&markers] { return ProcessCensus::running(markers).isEmpty(); }, 3000);
     waitUntil([] { return ChildReaper::instance().pending() == 0; }, 5000);
-    // Generous: in a sanitizer build the helper's exit() runs a leak check, which a busy machine makes slow.
     int status = 0;
     const bool helperEnded = helper <= 0 || waitUntil([&] { return ::waitpid(helper, &status, WNOHANG) != 0; }, 30000);
     QStringList outputs; // each thread's
@@ -350,8 +343,6 @@ int runHost(int argc, char *argv[])
 }
 
 } // namespace
-
-// ---- the test side -------------------------------------------------------------------------
 
 class tst_HostMatrix : public QObject
 {

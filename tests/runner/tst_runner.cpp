@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Every way a run ends through every runner, every launch that cannot start through every door,
-// the process runner's capture, STUB16.EXE and the window finder, with real processes: what they
-// wait for, hand on and answer, and that they end what they started, and only that.
+// Every way a run ends through every runner, failed launches through every door, the capture,
+// STUB16.EXE and the window finder, with real processes: they end what they started, only that.
 #include "common/Catalogue.h"
 #include "common/DescriptorFamine.h"
 #include "common/Files.h"
@@ -46,7 +45,7 @@ const QString talker = u'"' + talkerPath + u'"'; // in a command line: the check
 const QString stubProgram = QStringLiteral(LANYARD_LIB_DIR "/STUB16.EXE");
 const QString timeoutMessage = QStringLiteral("Timeout!\r\nProcess failed");
 const char usage[] = "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n";
-/// Digits that make a command line unique on the machine: other test runs may have sleepers too.
+/// Makes a command line unique on the machine: other test runs may have sleepers too.
 const QString unique = QStringLiteral("%1").arg(::getpid(), 7, 10, QChar(u'0'));
 
 /// A runner clock @p speed times faster than the computer's, from 0.
@@ -126,9 +125,8 @@ private Q_SLOTS:
     void cleanup() { QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 10000); }
     void cleanupTestCase() { QCOMPARE(ProcessCensus::openDescriptors(false), m_descriptorsAtStart); }
 
-    // Every way a run ends, through every runner: the runner's waits, ToolRun, ExecuteApp's
-    // reaping. The program starts a sleeper, which only an end by the runner ends, and a helper
-    // that tidies up when asked to end; the program waits for it.
+    // Every way a run ends, through every runner; the program starts a sleeper only an end by the
+    // runner ends, and a helper that tidies up when asked to end.
     void ends_data()
     {
         QTest::addColumn<QString>("runner");
@@ -209,8 +207,7 @@ private Q_SLOTS:
         QVERIFY(apps->AddApp("T", "A", "/bin/sh", file + (runner == u"launch" ? " quiet" : ""), false));
         QPointer<ToolRun> run;
         QString output;
-        // Signals keep interrupting the host's thread while a program tidies up in its grace (not
-        // while one outlives it: each signal restarts that wait in full).
+        // Signals interrupt the host's thread while a program tidies up in its grace.
         std::atomic<bool> storming = way == u"cancelled";
         const pthread_t host = ::pthread_self();
         const std::jthread storm([&storming, host] {
@@ -287,8 +284,7 @@ private Q_SLOTS:
                     QCOMPARE(finished.count(), 0); // told from the loop
                 }
             }
-            // The grace is half a second; the bound leaves room for a loaded machine without
-            // letting a cancel that never ends pass.
+            // The grace is half a second: room for a loaded machine, not for a cancel that never ends.
             if (run) {
                 QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 3000);
                 QCOMPARE(got, way == u"cancelled-after-its-end" ? QByteArray() : QByteArray("hi\n"));
@@ -304,8 +300,7 @@ private Q_SLOTS:
             ::kill(pid, SIGKILL);
     }
 
-    // A child that ignores SIGTERM and leads no group of its own is killed once its grace is
-    // over; nothing is sent to the group it shares with the test.
+    // A child that ignores SIGTERM and leads no group is killed after its grace, and not its group.
     void terminateOutlastsAnIgnoredTerm()
     {
         int ready[2];
@@ -327,7 +322,7 @@ private Q_SLOTS:
     }
 
     // A launch that cannot start, through every door: ExecuteApp, by name and startTool give one
-    // reason; the runner's waits their error numbers; its capture the stub's word, or nothing.
+    // reason; the waits their error numbers; the capture the stub's word, or nothing.
     void doors_data()
     {
         QTest::addColumn<QString>("path");
@@ -402,9 +397,8 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists("pwned") && !QFile::exists(m_dir.filePath("pwned")));
     }
 
-    // The capture hands on what each command writes whole, in order, in pieces of at most 256
-    // characters; the talker's commands end only once the runner has read all (drain). A cancel
-    // or a time-out ends the command with what it started, a full pipe or not.
+    // The capture hands on all a command writes, in order, in pieces of at most 256 characters; a
+    // cancel or a time-out ends the command with what it started, a full pipe or not.
     void redirect_data()
     {
         QTest::addColumn<QString>("command");
@@ -434,8 +428,7 @@ private Q_SLOTS:
         row("one-character-a-byte", t("'out:caf\u00e9' drain"), "caf\u00c3\u00a9");
         // A time-out of T ends a command silent for more than T seconds, and only then.
         row("one-second-lets-it-print", t("sleep:400 out:late sleep:30000"), "late" + timeoutMessage, {}, 1, {}, 1400);
-        // On a clock ten times fast: output every 5 seconds keeps a 20 second time-out from ending a
-        // command that runs for 25; no time-out is none.
+        // On a clock ten times fast: output every 5 s keeps a 20 s time-out from ending a 25 s command.
         row("output-keeps-it-alive",
             t("out:a sleep:500 out:b sleep:500 out:c sleep:500 out:d sleep:500 out:e sleep:500 out:f drain"), "abcdef",
             {}, 20, "fast");
@@ -453,11 +446,9 @@ private Q_SLOTS:
             "go\n" + timeoutMessage, {}, 1);
         row("cancel-after-setsid-left-the-session", "sh -c 'echo go; setsid sh -c \"sleep 45.5" + unique + " & wait\"'",
             "go\n", {}, 30, "cancel");
-        // Output still in the pipe when the command (the stub with the talker) has ended is not
-        // handed on: the first piece's handler keeps the runner busy until then.
+        // Output still in the pipe once the command has ended is not handed on.
         row("output-of-an-ended-command-left", t("out:first drain fill:60000"), "first", {}, 0, "wait");
-        // The command (and the stub, its parent) get process groups of their own in the host's
-        // session: a terminal's Ctrl-C reaches the host only; the command can open its terminal.
+        // The command and the stub get process groups of their own, in the host's session.
         row("in-the-hosts-session",
             QStringLiteral("sh -c 'test $(cut \"-d \" -f6 /proc/$$/stat) = %1 && test $(cut \"-d \" -f5 "
                            "/proc/$$/stat) != %2 && test $(cut \"-d \" -f5 /proc/$PPID/stat) != %2 && echo same'")
@@ -499,19 +490,16 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5" + unique) && !isRunning(talkerPath), 5000);
     }
 
-    // STUB16.EXE on its own, as the runner starts it (T: the talker): what it passes on and the
-    // exit code; ending its command at its time-out or on SIGTERM ends its whole process group
-    // and what left it, also after the command has gone.
+    // STUB16.EXE on its own (T: the talker): what it passes on, its exit code; ending its command
+    // ends its process group and what left it, also after the command has gone.
     void stub_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("err");
-        // merged: stdout and stderr one pipe; reader-gone: stdout a pipe nobody reads; limit:N the
-        // stub's descriptor limit with only the standard ones open, one above what it may open (a
-        // sanitizer's runtime needs one at the exit); scanned: a kernel without the list of a
-        // task's children; term:N: SIGTERM once N sleepers run.
+        // merged: one pipe for both; reader-gone: nobody reads stdout; limit:N the descriptor limit (a
+        // sanitizer needs one at the exit); scanned: no kernel list of children; term:N: SIGTERM once N run.
         QTest::addColumn<QString>("setup");
         const auto row = [](const QString &tag, const QString &command, int exitCode, const QByteArray &out,
                             const QByteArray &err = {}, const QString &setup = {}) {
@@ -522,8 +510,7 @@ private Q_SLOTS:
             "a" + QByteArray("0123456789").repeated(10000), "b");
         row("silence-ends-the-command", "T out:x sleep:30000 300", 143, "x");
         row("no-silence-allowed", "T sleep:30000 0", 143, {});
-        // A process the command left behind ends first (the stub, its subreaper, is told): that
-        // is no reason to end the command.
+        // A process the command left behind ends first: no reason to end the command.
         row("orphan-ends-first", "sh -c (sleep\\ 0.1\\ &);\\ sleep\\ 0.6;\\ echo\\ done 5000", 0, "done\n");
         // Each piece of output starts the silence anew: pauses shorter than it, over a longer time.
         row("output-keeps-it-running",
@@ -545,8 +532,7 @@ private Q_SLOTS:
         row("one-relay-keeps-the-order-of-a-shared-pipe", alternating + " 5000", 0, inTurn, {}, "merged");
         // What the command says is dropped once nobody reads the stub; the command runs on to its end.
         row("reader-gone", "T fill:100000 err:b exit:3 5000", 3, {}, "b", "reader-gone");
-        // One sleeper leaves the group for a session of its own: the stub, its subreaper once the
-        // shell has gone, finds it among its children, in the kernel's list or by scanning.
+        // A sleeper in a session of its own is found by the stub, its subreaper, listed or scanned.
         for (const QString list : {"listed", "scanned"}) {
             for (const QString timeOut : {"200", "-1"}) {
                 const QString n = QString::number(list.size()) + timeOut.right(1) + unique;
@@ -556,8 +542,7 @@ private Q_SLOTS:
                     143, {}, {}, QStringLiteral("%1 term:%2:sleep 33.%3").arg(list).arg(timeOut == u"-1").arg(n));
             }
         }
-        // Processes that ignore SIGTERM, each in a session of its own and the parent of the next:
-        // one becomes the stub's child only once the one before has been killed, and is killed in turn.
+        // A chain of sessions that ignore SIGTERM: each becomes the stub's child once its parent is killed.
         QVERIFY(TestFiles::write(m_dir.filePath("chain"), "trap '' TERM\n[ \"$1\" -gt 0 ] && setsid sh \"$0\" $(($1 - "
                                                           "1)) \"$2\" &\nexec sleep \"$2\"\n"));
         row("children-that-came-late", "sh " + m_dir.filePath("chain") + " 2 34." + unique + " -1", 137, {}, {},
@@ -603,8 +588,7 @@ private Q_SLOTS:
             QTRY_VERIFY(!isRunning("sleep 3"));
     }
 
-    // The stub blocked passing output on to a full pipe: a child's end (SIGCHLD) loses none of
-    // the output, the wait goes on; SIGTERM ends the command all the same.
+    // The stub blocked on a full pipe: SIGCHLD loses no output, SIGTERM ends the command.
     void stubOnAFullPipe_data()
     {
         QTest::addColumn<int>("signal");
@@ -617,16 +601,14 @@ private Q_SLOTS:
         int ends[2];
         QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
         const auto closeEnds = qScopeGuard([&ends] { ::close(ends[0]); });
-        // Some bytes wait in the pipe already, so that the stub's write fills it part way and
-        // blocks with bytes written: SIGTERM then cuts it short rather than failing it.
+        // Bytes already in the pipe make the stub block with bytes written: SIGTERM cuts that short.
         const int first = signal == SIGTERM ? 1000 : 0;
         QCOMPARE(::write(ends[1], QByteArray(first, 'x').constData(), size_t(first)), first);
         QProcess stub;
         stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); });
         stub.start(stubProgram, {talkerPath, "fill:200000", "sleep:30000", "60000"});
         ::close(ends[1]);
-        // Full but for the first page's room, and the stub asleep waiting for room: in a ppoll()
-        // of one descriptor (its main loop polls more), which only a signal can end.
+        // Full, and the stub in a ppoll() of one descriptor (its main loop polls more).
         const long page = ::sysconf(_SC_PAGESIZE);
         const long full = first + (::fcntl(ends[0], F_GETPIPE_SZ) / page - (first ? 1 : 0)) * page;
         const QString proc = "/proc/" + QString::number(stub.processId());
@@ -657,9 +639,8 @@ private Q_SLOTS:
         QVERIFY(stub.waitForFinished(5000));
     }
 
-    // Windows found by their exact title, and asked to close; also windows made without a
-    // toolkit: with only the old WM_NAME in Latin-1, or inside a window manager's frame (the
-    // manager lists its clients on the root window).
+    // Windows found by their exact title and closed; also with only a Latin-1 WM_NAME, or framed
+    // by a window manager (which lists its clients on the root window).
     void windows_data()
     {
         QTest::addColumn<QString>("kind");
