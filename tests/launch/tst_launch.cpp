@@ -317,36 +317,28 @@ void tst_Launch::words_data()
     QTest::addColumn<LaunchCommand>("command");
     const QString folder = binDir + u'/';
     const auto args = [&folder](const QStringList &arguments) { return LaunchCommand{recorder, arguments, folder}; };
+    const auto row = [](const char *tag, const Pairs &pairs, const QString &path, const QString &cmdLine,
+                        const LaunchCommand &command) { QTest::newRow(tag) << pairs << path << cmdLine << command; };
     const QString hostile = R"(a  b 'c" "d' ; $(touch pwned1) `touch pwned2` \ | & > pwned3 *)";
-    QTest::newRow("none") << Pairs{} << recorder << "" << args({});
-    QTest::newRow("stored-quoting") << Pairs{} << recorder << R"(-a 'b c' "d \"e\"" f\ g)"
-                                    << args({"-a", "b c", R"(d "e")", "f g"});
-    QTest::newRow("value-with-blanks-one-word") << Pairs{{"%FILE%", "/tmp/my file.txt"}} << recorder
-                                                << "--file=%FILE% -v" << args({"--file=/tmp/my file.txt", "-v"});
-    QTest::newRow("hostile-value") << Pairs{{"%V%", hostile}} << recorder << "%V%" << args({hostile});
-    QTest::newRow("hostile-value-in-a-word")
-        << Pairs{{"%V%", hostile}} << recorder << "x%V%y z" << args({'x' + hostile + 'y', "z"});
-    QTest::newRow("earlier-replacement-seen-by-later")
-        << Pairs{{"%A%", "[%B%]"}, {"%B%", "b"}} << recorder << "%A% %B%" << args({"[b]", "b"});
-    QTest::newRow("later-replacement-not-seen-by-earlier")
-        << Pairs{{"%A%", "a"}, {"%B%", "%A%"}} << recorder << "%B%" << args({"%A%"});
-    QTest::newRow("no-rescan-of-a-replacement") << Pairs{{"%A%", "%A%%A%"}} << recorder << "%A%" << args({"%A%%A%"});
-    QTest::newRow("empty-value-quoted-is-a-word")
-        << Pairs{{"%E%", ""}} << recorder << "a \"%E%\" b" << args({"a", "", "b"});
-    QTest::newRow("empty-value-unquoted-vanishes") << Pairs{{"%E%", ""}} << recorder << "a %E% b" << args({"a", "b"});
-    QTest::newRow("trailing-blanks-trimmed") << Pairs{{"%V%", "v  "}} << recorder << "-x %V%" << args({"-x", "v"});
-    QTest::newRow("path-is-a-placeholder") << Pairs{{"%REC%", recorder}} << "%REC%"
-                                           << "-v" << LaunchCommand{recorder, {"-v"}, {}};
-    QTest::newRow("placeholder-ends-the-path") << Pairs{{"%NAME%", "recorder"}} << folder + "%NAME%"
-                                               << "a b" << args({"a", "b"});
-    QTest::newRow("placeholder-spans-path-and-command") << Pairs{{"% X%", "er"}} << folder + "record%"
-                                                        << "X% -v" << args({"-v"});
-    QTest::newRow("placeholder-takes-the-blank") << Pairs{{"% ", "order"}} << folder + "rec%"
-                                                 << "-v" << args({"-v"});
-    QTest::newRow("placeholder-begins-at-the-blank")
-        << Pairs{{" %A%", " x"}} << recorder << "%A% y" << args({" x", "y"});
-    QTest::newRow("placeholder-begins-the-command")
-        << Pairs{{"%ARGS%", "1 2"}} << recorder << "%ARGS% 3" << args({"1 2", "3"});
+    row("none", Pairs{}, recorder, "", args({}));
+    row("stored-quoting", Pairs{}, recorder, R"(-a 'b c' "d \"e\"" f\ g)", args({"-a", "b c", R"(d "e")", "f g"}));
+    row("value-with-blanks-one-word", Pairs{{"%FILE%", "/tmp/my file.txt"}}, recorder, "--file=%FILE% -v",
+        args({"--file=/tmp/my file.txt", "-v"}));
+    row("hostile-value", Pairs{{"%V%", hostile}}, recorder, "%V%", args({hostile}));
+    row("hostile-value-in-a-word", Pairs{{"%V%", hostile}}, recorder, "x%V%y z", args({'x' + hostile + 'y', "z"}));
+    row("earlier-replacement-seen-by-later", Pairs{{"%A%", "[%B%]"}, {"%B%", "b"}}, recorder, "%A% %B%",
+        args({"[b]", "b"}));
+    row("later-replacement-not-seen-by-earlier", Pairs{{"%A%", "a"}, {"%B%", "%A%"}}, recorder, "%B%", args({"%A%"}));
+    row("no-rescan-of-a-replacement", Pairs{{"%A%", "%A%%A%"}}, recorder, "%A%", args({"%A%%A%"}));
+    row("empty-value-quoted-is-a-word", Pairs{{"%E%", ""}}, recorder, "a \"%E%\" b", args({"a", "", "b"}));
+    row("empty-value-unquoted-vanishes", Pairs{{"%E%", ""}}, recorder, "a %E% b", args({"a", "b"}));
+    row("trailing-blanks-trimmed", Pairs{{"%V%", "v  "}}, recorder, "-x %V%", args({"-x", "v"}));
+    row("path-is-a-placeholder", Pairs{{"%REC%", recorder}}, "%REC%", "-v", LaunchCommand{recorder, {"-v"}, {}});
+    row("placeholder-ends-the-path", Pairs{{"%NAME%", "recorder"}}, folder + "%NAME%", "a b", args({"a", "b"}));
+    row("placeholder-spans-path-and-command", Pairs{{"% X%", "er"}}, folder + "record%", "X% -v", args({"-v"}));
+    row("placeholder-takes-the-blank", Pairs{{"% ", "order"}}, folder + "rec%", "-v", args({"-v"}));
+    row("placeholder-begins-at-the-blank", Pairs{{" %A%", " x"}}, recorder, "%A% y", args({" x", "y"}));
+    row("placeholder-begins-the-command", Pairs{{"%ARGS%", "1 2"}}, recorder, "%ARGS% 3", args({"1 2", "3"}));
 }
 
 QTEST_MAIN(tst_Launch)
