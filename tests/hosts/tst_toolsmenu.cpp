@@ -95,9 +95,10 @@ private Q_SLOTS:
         QList<Tool> model;
         QList<QPointer<QAction>> gone;    // actions of entries no longer shown
         std::optional<qsizetype> refused; // an entry whose move a held-back batch saw refused
-        const auto at = [&](const QString &group, const QString &name) {
+        // The entry of those names, or -1; @p gone too: a host's mode stays with the names.
+        const auto at = [&](const QString &group, const QString &name, bool gone = false) {
             for (qsizetype i = 0; i < model.size(); ++i) {
-                if (!model[i].gone && model[i].group == group && model[i].name == name)
+                if ((gone || !model[i].gone) && model[i].group == group && model[i].name == name)
                     return i;
             }
             return qsizetype(-1);
@@ -113,13 +114,13 @@ private Q_SLOTS:
             groups.removeDuplicates();
             const QStringList e = entries.value(pick(entries.size())).split('|');
             int what = entries.isEmpty() ? 0 : refused && chance(80) ? 2 : int(pick(6)) % 4;
-            const qsizetype i = what == 2 && refused ? *refused : at(e[0], e.value(1));
-            what = renamed && renamed->count(i) && what >= 2 ? 1 : what;
+            const qsizetype i = what == 2 && refused && !model[*refused].gone ? *refused : at(e[0], e.value(1));
+            what = i < 0 ? 0 : renamed && renamed->count(i) && what >= 2 ? 1 : what;
             const QString g = model.value(i).group, a = model.value(i).name, name = fresh();
             QString to = groups.value((groups.indexOf(g) + 1 + pick(groups.size() - 1)) % qMax(1, groups.size()));
             if (what == 0) {
                 to = groups.isEmpty() || chance(30) ? fresh() : to;
-                if (apps.AddApp(to, name, "/no/tool", "", chance(25)) && at(to, name) < 0)
+                if (at(to, name, true) < 0 && apps.AddApp(to, name, "/no/tool", "", chance(25)))
                     model.append({to, name});
                 return "AddApp " + to + '/' + name;
             }
@@ -142,7 +143,7 @@ private Q_SLOTS:
             }
             to = chance(30) ? g : groups.size() < n[1] && chance(40) ? fresh() : to;
             const QString now = to != g && chance(70) ? a : name;
-            if (apps.entry(to, now).ok())
+            if (at(to, now, true) >= 0)
                 return "not renamed to a name there is";
             apps.EditApp(g, a, to, now, (!renamed && chance(15)) != (apps.AppProtected(g, a) != 0));
             const bool done = apps.entry(to, now).ok();
@@ -204,7 +205,8 @@ private Q_SLOTS:
                 refused.reset();
                 tools.rebuild();
                 steps << "held back: " + batch.join("; ");
-            } else if (tool && e[4] == "0" && !tool->name.isEmpty() && chance(n[4])) {
+            } else if (tool && e[4] == "0" && !e[0].isEmpty() && !e[1].isEmpty()
+                       && chance(n[4])) { // the dialog needs both
                 const QString name = QString::number(++made) + " in the window";
                 apps.ShowForm();
                 QWidget *window = UiTest::programListWindow();
