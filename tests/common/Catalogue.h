@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// What the tests say of a catalogue: its entries as text, entries made from text, and the
-// error a call raises, thrown or given late-bound.
+// A catalogue's entries as text, entries made from text, the error a call raises or invoke() gives.
 #include <Lanyard/ExternalApps.h>
 
 #include <QStringList>
@@ -47,14 +46,13 @@ inline QString failureOf(const std::function<void()> &call)
 }
 
 /// The same of what ExternalApps::invoke() gave.
-inline QString failureOf(const QVariantMap &result)
+inline QString failureOf(const QVariantMap &r)
 {
-    const QString detail = result.value(QStringLiteral("detail")).toString();
-    return result.value(QStringLiteral("error")).toInt() == 0
+    const QString detail = r.value(QStringLiteral("detail")).toString();
+    return r.value(QStringLiteral("error")).toInt() == 0
                ? QString()
-               : result.value(QStringLiteral("error")).toString() + u' '
-                     + result.value(QStringLiteral("description")).toString()
-                     + (detail.isEmpty() ? QString() : QStringLiteral(": ") + detail);
+               : r.value(QStringLiteral("error")).toString() + u' ' + r.value(QStringLiteral("description")).toString()
+                     + (detail.isEmpty() ? "" : ": " + detail);
 }
 
 /// The number of the ComponentError that @p call throws; 0 when it throws none.

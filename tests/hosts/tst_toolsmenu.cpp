@@ -52,22 +52,19 @@ class TestToolsMenu : public QObject
 
 private Q_SLOTS:
     // Generator modes: signals held back over several changes (then a rebuild), limits that
-    // refuse adds and moves, renames in the program list window; the empty menu in a language.
+    // refuse adds and moves; the empty menu in a language.
     void model_data()
     {
-        // seed, group and application limits, percent of steps held back and in the window, language
+        // seed, group and application limits, percent of steps held back, language
         QTest::addColumn<QList<int>>("n");
         QTest::addColumn<QString>("emptyText");
-        QTest::newRow("each-change-followed") << QList<int>{1, 5, 5, 0, 0, 0} << "No tools configured";
-        QTest::newRow("held-back") << QList<int>{2, 5, 5, 30, 0, 1} << "DEU:No tools configured";
-        QTest::newRow("tight-limits-held-back") << QList<int>{3, 3, 2, 25, 0, 2} << "FRA:No tools configured";
-        QTest::newRow("program-list-window") << QList<int>{4, 4, 3, 10, 12, 0} << "No tools configured";
+        QTest::newRow("each-change-followed") << QList<int>{1, 5, 5, 0, 0} << "No tools configured";
+        QTest::newRow("held-back") << QList<int>{2, 5, 5, 30, 1} << "DEU:No tools configured";
+        QTest::newRow("tight-limits-held-back") << QList<int>{3, 3, 2, 25, 2} << "FRA:No tools configured";
     }
 
-    // Random changes through the catalogue's members and the program list window; the model
-    // follows each entry through them. After each step the menu shows the catalogue's entries,
-    // each with the action it had and its mode; no action of an entry that went lives on; the
-    // host's actions follow.
+    // Random changes through the catalogue's members; after each step the menu shows the
+    // catalogue's entries, each with the action and mode it had; no action of an entry gone lives on.
     void model()
     {
         QFETCH(QList<int>, n);
@@ -84,7 +81,7 @@ private Q_SLOTS:
         };
         ExternalApps apps;
         apps.setShowMissingProgram(false);
-        apps.setLanguage(Lanyard::Language(n[5]));
+        apps.setLanguage(Lanyard::Language(n[4]));
         apps.setMaxGroups(qint16(n[1]));
         apps.setMaxApps(qint16(n[2]));
         QMenu menu;
@@ -95,7 +92,7 @@ private Q_SLOTS:
         QList<Tool> model;
         QList<QPointer<QAction>> gone;    // actions of entries no longer shown
         std::optional<qsizetype> refused; // an entry whose move a held-back batch saw refused
-        // The entry of those names, or -1; @p gone too: a host's mode stays with the names.
+        // The entry of those names, or -1 (@p gone too: a host's mode stays with the names).
         const auto at = [&](const QString &group, const QString &name, bool gone = false) {
             for (qsizetype i = 0; i < model.size(); ++i) {
                 if ((gone || !model[i].gone) && model[i].group == group && model[i].name == name)
@@ -104,8 +101,7 @@ private Q_SLOTS:
             return qsizetype(-1);
         };
 
-        // One change through a member; @p renamed: the entries a held-back batch renamed
-        // already, whose names and modes it leaves alone after that (see the report).
+        // One change; @p renamed: entries a held-back batch renamed, left alone after that.
         const auto change = [&](std::set<qsizetype> *renamed) -> QString {
             const QStringList entries = dump(apps);
             QStringList groups;
@@ -205,21 +201,6 @@ private Q_SLOTS:
                 refused.reset();
                 tools.rebuild();
                 steps << "held back: " + batch.join("; ");
-            } else if (tool && e[4] == "0" && !e[0].isEmpty() && !e[1].isEmpty()
-                       && chance(n[4])) { // the dialog needs both
-                const QString name = QString::number(++made) + " in the window";
-                apps.ShowForm();
-                QWidget *window = UiTest::programListWindow();
-                QTreeWidgetItem *item = UiTest::itemOf(window->findChild<QTreeWidget *>("tvGroup"), tool->name);
-                item->treeWidget()->scrollToItem(item);
-                UiTest::clickItem(item);
-                UiTest::whenModalShown("frmNewApp", [&](QWidget *dialog) {
-                    dialog->findChild<QLineEdit *>("txtAppName")->setText(name);
-                    QTest::mouseClick(dialog->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
-                });
-                QTest::mouseClick(window->findChild<QPushButton *>("cmdEdit"), Qt::LeftButton);
-                apps.HideForm();
-                steps << "in the window: " + tool->group + '/' + std::exchange(tool->name, name) + " to " + name;
             } else if (const int what = int(pick(14)); what == 0) {
                 tools.setShowProtected(!tools.showProtected());
                 steps << "showProtected " + QString::number(tools.showProtected());

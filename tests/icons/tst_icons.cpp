@@ -14,78 +14,59 @@
 #include <sys/stat.h>
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using Lanyard::mGetFileIcon::GetFileIcon;
 
 namespace {
 
-/// A program, the desktop entries that name it (NAME.desktop under applications/, "s:" before
-/// one in the system's data folder) and the colour it shows: its entry's picture, "" for the
-/// script's file type icon, "none" for none. An entry is "Exec=%P\nIcon=" and its text, unless
-/// that holds an Exec= of its own; "!" before one written as it is. %P is the program's path, %N
-/// its name, @NAME a picture of that colour.
-struct Program
-{
-    const char *tag, *name;
-    QStringList entries;
-    const char *colour = "";
+/// Each program: "tag|name|colour|entry|text|...". Its entries are NAME.desktop under applications/
+/// ("s:" before one in the system's data folder); a text is "Exec=%P\nIcon=" and itself, unless it
+/// holds an Exec= of its own; "!" before one written as it is. %P is the program's path, %N its
+/// name, @NAME a picture of that colour. Colour: its entry's picture, "" the script's file type
+/// icon, "none" no icon. Env(1)'s NAME=value words come before the program, one with a folder
+/// before its "=" too; entries kept out of menus give way to one shown; an entry is read up to a
+/// mebibyte (a comment makes up the size); keys before the first group are no entry's.
+const QStringList programs{
+    "icon-file|abs-prog|red|abs|Exec=%P %F\nIcon=@red",
+    "theme-icon-name|theme-prog|green|theme|lanyard-test-green",
+    "theme-icon-in-png-and-svg|png-and-svg-prog|yellow|both|lanyard-test-both",
+    "theme-icon-only-scalable|scalable-prog|lightgray|scalable|lanyard-test-scalable",
+    "program-found-on-path|path-prog|blue|path|Exec=%N --flag\nIcon=@blue",
+    "link-to-the-program|../links/abs-link|red",
+    "user-entry-hides-system-entry|shadow-prog|darkgreen|s:shadow|@gray|shadow|@darkgreen",
+    "system-entry-beside-hidden-ones|system-prog|magenta|s:system|@magenta",
+    "hidden-user-entry-hides-system-entry|hidden-prog||s:hidden|@darkred|hidden|!Hidden=true",
+    "hidden-entry|hidden-only-prog||hiddenonly|@darkred\nHidden=true",
+    "entry-of-type-link|link-type-prog||link|![Desktop Entry]\nType=Link\nExec=%P\nIcon=@darkred",
+    "entry-without-icon|no-icon-prog||noicon|Exec=%P",
+    "icon-outside-main-group|other-group-prog||og|Exec=%P\n[Desktop Action x]\nIcon=@darkred",
+    "icon-file-missing|missing-icon-prog||missing|@none",
+    "icon-name-not-in-theme|unknown-theme-prog||unknown|lanyard-no-such-icon",
+    "no-entry|plain-script|",
+    "escaped-icon-path|escaped-prog|lightblue|escaped|@light\\sblue",
+    "program-after-env-assignments|env-prog|yellow|env|Exec=env LANG=C A=a=b %N %F\nIcon=@yellow",
+    "program-with-equals-after-env|equals=prog|darkgray|envpath|Exec=/usr/bin/env %P\nIcon=@darkgray",
+    "program-after-a-word-env-runs|after-odd-word||envodd|Exec=env =odd %P\nIcon=@darkred|envonly|Exec=env "
+    "A=1\nIcon=@darkred|empty|Exec=\nIcon=@red",
+    "shown-entry-after-one-kept-out-of-menus|menu-prog-1|cyan|menu-1a|@darkred\nNoDisplay=true|menu-1b|@"
+    "cyan\nNoDisplay=false",
+    "shown-entry-before-one-kept-out-of-menus|menu-prog-2|cyan|menu-2a|@cyan\nNoDisplay=false|menu-2b|@"
+    "darkred\nNoDisplay=true",
+    "entry-kept-out-of-menus-only|menu-prog-3|cyan|menu-3|@cyan\nNoDisplay=true",
+    "shown-entry-without-the-key|menu-prog-4|cyan|menu-4a|@darkred\nNoDisplay=true|menu-4b|@cyan",
+    "compiled-program|compiled|darkblue",
+    "entry-in-a-folder|nested-prog|magenta|nested/inner|@magenta",
+    "icon-ending-in-a-backslash|backslash-prog||backslash|@blue\\",
+    "icon-before-the-group|before-group-prog||before|!Icon=@darkred\n[Desktop Entry]\nType=Application\nExec=%P",
+    "icon-of-an-inherited-theme|parent-prog|purple|parent|lanyard-test-parent",
+    "icon-at-the-largest-size-searched|size-64-prog|darkgreen|s64|lanyard-test-64",
+    "icon-above-the-largest-size-searched|size-65-prog||s65|lanyard-test-65",
+    "entry-of-a-mebibyte|largest-prog|blue|largest|@blue\n#1048576",
+    "entry-above-a-mebibyte|too-large-prog||toolarge|@darkred\n#1048577",
+    "missing-file|no-such-program|none",
+    "folder|.|none",
 };
 
-const QList<Program> programs{
-    {"icon-file", "abs-prog", {"abs", "Exec=%P %F\nIcon=@red"}, "red"},
-    {"theme-icon-name", "theme-prog", {"theme", "lanyard-test-green"}, "green"},
-    {"theme-icon-in-png-and-svg", "png-and-svg-prog", {"both", "lanyard-test-both"}, "yellow"},
-    {"theme-icon-only-scalable", "scalable-prog", {"scalable", "lanyard-test-scalable"}, "lightgray"},
-    {"program-found-on-path", "path-prog", {"path", "Exec=%N --flag\nIcon=@blue"}, "blue"},
-    {"link-to-the-program", "../links/abs-link", {}, "red"},
-    {"user-entry-hides-system-entry", "shadow-prog", {"s:shadow", "@gray", "shadow", "@darkgreen"}, "darkgreen"},
-    {"system-entry-beside-hidden-ones", "system-prog", {"s:system", "@magenta"}, "magenta"},
-    {"hidden-user-entry-hides-system-entry", "hidden-prog", {"s:hidden", "@darkred", "hidden", "!Hidden=true"}},
-    {"hidden-entry", "hidden-only-prog", {"hiddenonly", "@darkred\nHidden=true"}},
-    {"entry-of-type-link", "link-type-prog", {"link", "![Desktop Entry]\nType=Link\nExec=%P\nIcon=@darkred"}},
-    {"entry-without-icon", "no-icon-prog", {"noicon", "Exec=%P"}},
-    {"icon-outside-main-group", "other-group-prog", {"og", "Exec=%P\n[Desktop Action x]\nIcon=@darkred"}},
-    {"icon-file-missing", "missing-icon-prog", {"missing", "@none"}},
-    {"icon-name-not-in-theme", "unknown-theme-prog", {"unknown", "lanyard-no-such-icon"}},
-    {"no-entry", "plain-script", {}},
-    {"escaped-icon-path", "escaped-prog", {"escaped", "@light\\sblue"}, "lightblue"}, // \s: the blank
-    // env(1): its NAME=value words come before the program, a word with a folder before its "="
-    // is one, a word that begins with "=" too; env alone and an empty Exec name none.
-    {"program-after-env-assignments", "env-prog", {"env", "Exec=env LANG=C A=a=b %N %F\nIcon=@yellow"}, "yellow"},
-    {"program-with-equals-after-env", "equals=prog", {"envpath", "Exec=/usr/bin/env %P\nIcon=@darkgray"}, "darkgray"},
-    {"program-after-a-word-env-runs",
-     "after-odd-word",
-     {"envodd", "Exec=env =odd %P\nIcon=@darkred", "envonly", "Exec=env A=1\nIcon=@darkred", "empty",
-      "Exec=\nIcon=@red"}},
-    // Entries kept out of menus give way to one that is shown, read before or after them;
-    // alone, one still names its program's icon.
-    {"shown-entry-after-one-kept-out-of-menus",
-     "menu-prog-1",
-     {"menu-1a", "@darkred\nNoDisplay=true", "menu-1b", "@cyan\nNoDisplay=false"},
-     "cyan"},
-    {"shown-entry-before-one-kept-out-of-menus",
-     "menu-prog-2",
-     {"menu-2a", "@cyan\nNoDisplay=false", "menu-2b", "@darkred\nNoDisplay=true"},
-     "cyan"},
-    {"entry-kept-out-of-menus-only", "menu-prog-3", {"menu-3", "@cyan\nNoDisplay=true"}, "cyan"},
-    {"shown-entry-without-the-key", "menu-prog-4", {"menu-4a", "@darkred\nNoDisplay=true", "menu-4b", "@cyan"}, "cyan"},
-    {"compiled-program", "compiled", {}, "darkblue"},
-    {"entry-in-a-folder", "nested-prog", {"nested/inner", "@magenta"}, "magenta"},
-    // A value that ends in a backslash keeps it; keys before the first group are no entry's.
-    {"icon-ending-in-a-backslash", "backslash-prog", {"backslash", "@blue\\"}},
-    {"icon-before-the-group",
-     "before-group-prog",
-     {"before", "!Icon=@darkred\n[Desktop Entry]\nType=Application\nExec=%P"}},
-    {"icon-of-an-inherited-theme", "parent-prog", {"parent", "lanyard-test-parent"}, "purple"},
-    {"icon-at-the-largest-size-searched", "size-64-prog", {"s64", "lanyard-test-64"}, "darkgreen"},
-    {"icon-above-the-largest-size-searched", "size-65-prog", {"s65", "lanyard-test-65"}},
-    // An entry is read up to a mebibyte (a comment makes up the size); a larger file is none.
-    {"entry-of-a-mebibyte", "largest-prog", {"largest", "@blue\n#1048576"}, "blue"},
-    {"entry-above-a-mebibyte", "too-large-prog", {"toolarge", "@darkred\n#1048577"}},
-    {"missing-file", "no-such-program", {}, "none"},
-    {"folder", ".", {}, "none"},
-};
-
-QColor colour(const char *name) { return QColor(*name ? name : "darkcyan"); }
 QColor centreColour(const QIcon &icon) { return icon.pixmap(16, 16).toImage().pixelColor(8, 8); }
 
 bool write(const QString &path, const QByteArray &contents)
@@ -97,7 +78,8 @@ bool writeIcon(const QString &path, QColor colour)
 {
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(colour);
-    return QDir().mkpath(QFileInfo(path).path()) && image.save(path, "PNG");
+    QBuffer png;
+    return image.save(&png, "PNG") && write(path, png.data());
 }
 
 /// An icon-theme.cache naming @p icons, PNGs in the theme's one folder "16x16/apps" (each after
@@ -147,37 +129,21 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
-        for (const char *name :
-             {"red", "blue", "yellow", "cyan", "magenta", "gray", "darkgreen", "darkred", "darkgray"})
-            QVERIFY(writeIcon(picture(name), QColor(name)));
-        QVERIFY(writeIcon(picture("light blue"), QColor("lightblue")));
-        // hicolor's scalable folder says Size=128: scalable, it is searched for every size. One
-        // size in PNG and SVG: the theme's order of formats decides, PNG first. File type icons
-        // of a compiled program and a shell script (known by its first line) in an Adwaita of
-        // the test's own that hides the machine's; it inherits a theme searched before hicolor
-        // (where a red copy must lose), whose fixed folders are searched up to 64 pixels.
-        const QStringList icons{"hicolor/16x16/apps/lanyard-test-green",
-                                "green",
-                                "hicolor/scalable/apps/lanyard-test-scalable",
-                                "lightgray",
-                                "hicolor/16x16/apps/lanyard-test-both",
-                                "yellow",
-                                "hicolor/16x16/apps/lanyard-test-parent",
-                                "red",
-                                "Adwaita/test/application-x-executable",
-                                "darkblue",
-                                "Adwaita/test/application-x-shellscript",
-                                "darkcyan",
-                                "lanyard-parent/16x16/apps/lanyard-test-parent",
-                                "purple",
-                                "lanyard-parent/64x64/apps/lanyard-test-64",
-                                "darkgreen",
-                                "lanyard-parent/65x65/apps/lanyard-test-65",
-                                "darkred",
-                                "lanyard-host-theme/16x16/apps/lanyard-host-icon",
-                                "purple"};
-        for (qsizetype i = 0; i < icons.size(); i += 2)
-            QVERIFY(writeIcon(home("icons/" + icons[i] + ".png"), QColor(icons[i + 1])));
+        // hicolor's scalable folder says Size=128: searched for every size. One size in PNG and SVG:
+        // PNG first. File type icons in an Adwaita of the test's own; it inherits a theme searched
+        // before hicolor (where a red copy must lose), whose fixed folders are searched up to 64.
+        for (const QString &icon :
+             u"pictures/red=red;pictures/blue=blue;pictures/yellow=yellow;pictures/cyan=cyan;pictures/magenta=magenta;"
+             "pictures/gray=gray;pictures/darkgreen=darkgreen;pictures/darkred=darkred;pictures/darkgray=darkgray;"
+             "pictures/light blue=lightblue;icons/hicolor/16x16/apps/lanyard-test-green=green;"
+             "icons/hicolor/scalable/apps/lanyard-test-scalable=lightgray;icons/hicolor/16x16/apps/"
+             "lanyard-test-both=yellow;"
+             "icons/hicolor/16x16/apps/lanyard-test-parent=red;icons/Adwaita/test/application-x-executable=darkblue;"
+             "icons/Adwaita/test/application-x-shellscript=darkcyan;icons/lanyard-parent/16x16/apps/"
+             "lanyard-test-parent="
+             "purple;icons/lanyard-parent/64x64/apps/lanyard-test-64=darkgreen;icons/lanyard-parent/65x65/apps/"
+             "lanyard-test-65=darkred;icons/lanyard-host-theme/16x16/apps/lanyard-host-icon=purple"_s.split(u';'))
+            QVERIFY(writeIcon(home(icon.section(u'=', 0, 0) + ".png"), QColor(icon.section(u'=', 1))));
         const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">";
         QVERIFY(write(home("icons/hicolor/scalable/apps/lanyard-test-vector.svg"),
                       QByteArray(svg).replace("16", "128") + "</svg>"));
@@ -200,27 +166,25 @@ private Q_SLOTS:
                 write(home("applications/") + other, "[Desktop Entry]\nIcon=" + picture("darkred").toUtf8() + "\n"));
         QVERIFY(write(home("applications/mimeinfo.cache"), "[MIME Cache]\ntext/plain=abs.desktop;\n"));
 
-        QList<Program> all = programs;
-        all << Program{"", "host-prog", {"host", "lanyard-host-icon"}}
-            << Program{"", "vector-prog", {"vector", "lanyard-test-vector"}};
-        for (const Program &p : all) {
-            if (qstrcmp(p.colour, "none") && !QFile::exists(program(p.name)))
-                QVERIFY(write(program(p.name), "#!/bin/sh\nexit 0\n")
-                        && QFile::setPermissions(program(p.name), QFile::ReadOwner | QFile::ExeOwner));
-            for (qsizetype i = 0; i + 1 < p.entries.size(); i += 2) {
-                QString text = p.entries[i + 1];
+        for (const QString &row :
+             programs + QStringList{"|host-prog||host|lanyard-host-icon", "|vector-prog||vector|lanyard-test-vector"}) {
+            const QStringList p = row.split(u'|');
+            if (p[2] != "none" && !QFile::exists(program(p[1])))
+                QVERIFY(write(program(p[1]), "#!/bin/sh\nexit 0\n")
+                        && QFile::setPermissions(program(p[1]), QFile::ReadOwner | QFile::ExeOwner));
+            for (qsizetype i = 3; i + 1 < p.size(); i += 2) {
+                QString text = p[i + 1];
                 text = text.startsWith(u'!') ? text.mid(1) + u'\n'
                                              : "[Desktop Entry]\nType=Application\n"
                                                    + (text.contains("Exec=") ? text : "Exec=%P\nIcon=" + text) + u'\n';
-                text.replace("%P", program(p.name)).replace("%N", p.name);
+                text.replace("%P", program(p[1])).replace("%N", p[1]);
                 text.replace(QRegularExpression("@((?:\\w|\\\\s)+)"), home("pictures/\\1.png"));
                 QByteArray bytes = text.toUtf8();
                 if (const qsizetype at = bytes.lastIndexOf('#'), size = text.section(u'#', -1).trimmed().toInt();
                     size > 0)
                     bytes = bytes.left(at + 1) + QByteArray(size - at - 2, 'x') + '\n';
-                const QString file = p.entries[i].startsWith("s:")
-                                         ? m_system.filePath("applications/" + p.entries[i].mid(2))
-                                         : home("applications/" + p.entries[i]);
+                const QString file = p[i].startsWith("s:") ? m_system.filePath("applications/" + p[i].mid(2))
+                                                           : home("applications/" + p[i]);
                 QVERIFY(write(file + ".desktop", bytes));
             }
         }
@@ -248,8 +212,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("colour");
-        for (const Program &p : programs)
-            QTest::newRow(p.tag) << p.name << p.colour;
+        for (const QString &p : programs)
+            QTest::newRow(qPrintable(p.section(u'|', 0, 0))) << p.section(u'|', 1, 1) << p.section(u'|', 2, 2);
     }
     // The same icon each time, for both sizes, while the file stays as it is.
     void iconOfPath()
@@ -262,7 +226,7 @@ private Q_SLOTS:
         if (colour == "none")
             return;
         QVERIFY(!GetFileIcon(program(name), 2).pixmap(32, 32).isNull());
-        QCOMPARE(centreColour(icon), ::colour(qPrintable(colour)));
+        QCOMPARE(centreColour(icon), QColor(colour.isEmpty() ? "darkcyan" : colour));
         QCOMPARE(GetFileIcon(program(name), 2).cacheKey(), icon.cacheKey());
         Lanyard::mGetFileIcon::setEntryCheckInterval(0ms);
         QCOMPARE(GetFileIcon(program(name), 1).cacheKey(), icon.cacheKey());
