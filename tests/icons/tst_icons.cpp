@@ -65,6 +65,7 @@ const QStringList programs{
     "entry-above-a-mebibyte|too-large-prog||toolarge|@darkred\n#1048577",
     "missing-file|no-such-program|none",
     "folder|.|none",
+    "vector-icon|vector-prog|orange|vector|lanyard-test-vector",
 };
 
 QColor centreColour(const QIcon &icon) { return icon.pixmap(16, 16).toImage().pixelColor(8, 8); }
@@ -129,24 +130,25 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
         qputenv("XDG_DATA_DIRS", m_system.path().toUtf8() + ":/usr/share");
         qputenv("PATH", program("").toUtf8() + ':' + qgetenv("PATH"));
+        for (const char *name :
+             {"red", "blue", "yellow", "cyan", "magenta", "gray", "darkgreen", "darkred", "darkgray", "light blue"})
+            QVERIFY(writeIcon(picture(name), QColor(QString(name).remove(u' '))));
         // hicolor's scalable folder says Size=128: searched for every size. One size in PNG and SVG:
         // PNG first. File type icons in an Adwaita of the test's own; it inherits a theme searched
         // before hicolor (where a red copy must lose), whose fixed folders are searched up to 64.
-        for (const QString &icon :
-             u"pictures/red=red;pictures/blue=blue;pictures/yellow=yellow;pictures/cyan=cyan;pictures/magenta=magenta;"
-             "pictures/gray=gray;pictures/darkgreen=darkgreen;pictures/darkred=darkred;pictures/darkgray=darkgray;"
-             "pictures/light blue=lightblue;icons/hicolor/16x16/apps/lanyard-test-green=green;"
-             "icons/hicolor/scalable/apps/lanyard-test-scalable=lightgray;icons/hicolor/16x16/apps/"
-             "lanyard-test-both=yellow;"
-             "icons/hicolor/16x16/apps/lanyard-test-parent=red;icons/Adwaita/test/application-x-executable=darkblue;"
-             "icons/Adwaita/test/application-x-shellscript=darkcyan;icons/lanyard-parent/16x16/apps/"
-             "lanyard-test-parent="
-             "purple;icons/lanyard-parent/64x64/apps/lanyard-test-64=darkgreen;icons/lanyard-parent/65x65/apps/"
-             "lanyard-test-65=darkred;icons/lanyard-host-theme/16x16/apps/lanyard-host-icon=purple"_s.split(u';'))
-            QVERIFY(writeIcon(home(icon.section(u'=', 0, 0) + ".png"), QColor(icon.section(u'=', 1))));
+        for (const QString icon :
+             {"hicolor/16x16/apps/lanyard-test-green=green", "hicolor/16x16/apps/lanyard-test-both=yellow",
+              "hicolor/scalable/apps/lanyard-test-scalable=lightgray", "hicolor/16x16/apps/lanyard-test-parent=red",
+              "Adwaita/test/application-x-executable=darkblue", "Adwaita/test/application-x-shellscript=darkcyan",
+              "lanyard-parent/16x16/apps/lanyard-test-parent=purple",
+              "lanyard-parent/64x64/apps/lanyard-test-64=darkgreen",
+              "lanyard-parent/65x65/apps/lanyard-test-65=darkred",
+              "lanyard-host-theme/16x16/apps/lanyard-host-icon=purple"})
+            QVERIFY(writeIcon(home("icons/" + icon.section(u'=', 0, 0) + ".png"), QColor(icon.section(u'=', 1))));
         const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">";
-        QVERIFY(write(home("icons/hicolor/scalable/apps/lanyard-test-vector.svg"),
-                      QByteArray(svg).replace("16", "128") + "</svg>"));
+        QVERIFY(
+            write(home("icons/hicolor/scalable/apps/lanyard-test-vector.svg"),
+                  QByteArray(svg).replace("16", "128") + "<rect width=\"128\" height=\"128\" fill=\"orange\"/></svg>"));
         QVERIFY(write(home("icons/hicolor/16x16/apps/lanyard-test-both.svg"),
                       svg + "<rect width=\"16\" height=\"16\" fill=\"#0000ff\"/></svg>"));
         // The index begins with a blank line.
@@ -166,8 +168,7 @@ private Q_SLOTS:
                 write(home("applications/") + other, "[Desktop Entry]\nIcon=" + picture("darkred").toUtf8() + "\n"));
         QVERIFY(write(home("applications/mimeinfo.cache"), "[MIME Cache]\ntext/plain=abs.desktop;\n"));
 
-        for (const QString &row :
-             programs + QStringList{"|host-prog||host|lanyard-host-icon", "|vector-prog||vector|lanyard-test-vector"}) {
+        for (const QString &row : programs + QStringList{"|host-prog||host|lanyard-host-icon"}) {
             const QStringList p = row.split(u'|');
             if (p[2] != "none" && !QFile::exists(program(p[1])))
                 QVERIFY(write(program(p[1]), "#!/bin/sh\nexit 0\n")
@@ -215,7 +216,9 @@ private Q_SLOTS:
         for (const QString &p : programs)
             QTest::newRow(qPrintable(p.section(u'|', 0, 0))) << p.section(u'|', 1, 1) << p.section(u'|', 2, 2);
     }
-    // The same icon each time, for both sizes, while the file stays as it is.
+    // The same icon each time, for both sizes, while the file stays as it is. The size it draws,
+    // which QIcon::paint centres: a file as large or a vector one the size asked for, a smaller
+    // one its own; square in a space of another shape.
     void iconOfPath()
     {
         QFETCH(QString, name);
@@ -227,6 +230,16 @@ private Q_SLOTS:
             return;
         QVERIFY(!GetFileIcon(program(name), 2).pixmap(32, 32).isNull());
         QCOMPARE(centreColour(icon), QColor(colour.isEmpty() ? "darkcyan" : colour));
+        const int large = name == "vector-prog" ? 40 : 16;
+        for (const auto &[asked, drawn] : {std::pair{QSize(40, 40), QSize(large, large)},
+                                           {QSize(8, 8), QSize(8, 8)},
+                                           {QSize(16, 8), QSize(8, 8)},
+                                           {QSize(20, 40), QSize(qMin(20, large), qMin(20, large))}}) {
+            if (name.contains("svg"))
+                break; // PNG and SVG of one size: not asked
+            QCOMPARE(icon.actualSize(asked), drawn);
+            QCOMPARE(icon.pixmap(asked).deviceIndependentSize().toSize(), drawn);
+        }
         QCOMPARE(GetFileIcon(program(name), 2).cacheKey(), icon.cacheKey());
         Lanyard::mGetFileIcon::setEntryCheckInterval(0ms);
         QCOMPARE(GetFileIcon(program(name), 1).cacheKey(), icon.cacheKey());
@@ -257,31 +270,6 @@ private Q_SLOTS:
         QCOMPARE(shown(apps.iconUrl("T", 0, 1)).size(), QSize(1, 1));
         QCOMPARE(apps.iconUrl("T", 3) + apps.iconUrl("T", 0, 0) + apps.iconUrl("T", 0, -16), QString());
         QCOMPARE(apps.invoke("iconUrl", "call", {"T", 0}).value("value").toString(), url);
-    }
-
-    // The size a theme icon says it draws, which QIcon::paint centres in the space it is given:
-    // a file at least as large, or a vector one, draws the size asked for; a smaller one its own.
-    // A square picture stays square in a space of another shape.
-    void actualSizeOfThemeIcons_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QSize>("asked");
-        QTest::addColumn<QSize>("drawn");
-        QTest::newRow("larger-file-scaled-down") << "theme-prog" << QSize(8, 8) << QSize(8, 8);
-        QTest::newRow("file-of-the-size") << "theme-prog" << QSize(16, 16) << QSize(16, 16);
-        QTest::newRow("smaller-file-kept-at-its-size") << "theme-prog" << QSize(32, 32) << QSize(16, 16);
-        QTest::newRow("vector-file-at-any-size") << "vector-prog" << QSize(256, 256) << QSize(256, 256);
-        QTest::newRow("wide-space") << "theme-prog" << QSize(16, 8) << QSize(8, 8);
-        QTest::newRow("tall-space-for-a-vector-file") << "vector-prog" << QSize(20, 40) << QSize(20, 20);
-    }
-    void actualSizeOfThemeIcons()
-    {
-        QFETCH(QString, name);
-        QFETCH(QSize, asked);
-        QFETCH(QSize, drawn);
-        const QIcon icon = GetFileIcon(program(name), 1);
-        QCOMPARE(icon.actualSize(asked), drawn);
-        QCOMPARE(icon.pixmap(asked).deviceIndependentSize().toSize(), drawn);
     }
 
     // Each look-up looks at the file; desktop entries are looked at again after an interval, in
