@@ -275,6 +275,9 @@ private Q_SLOTS:
         row("catalogue-first", "- catalogue -", "");
         row("window-children-menu-created-first", "- window menu", "");
         row("window-children-catalogue-created-first", "- window catalogue", "");
+        // A run that never ends goes with the menu or the catalogue, also after another run ended.
+        row("menu-during-a-run", "- menu slow", "aboutToLaunch asked aboutToLaunch asked runFinished");
+        row("catalogue-during-a-run", "- catalogue slow", "aboutToLaunch asked aboutToLaunch asked runFinished");
     }
 
     // A host's handler (of aboutToLaunch, of placeholdersWanted: "asked", of AppFinished:
@@ -292,7 +295,12 @@ private Q_SLOTS:
         QPointer<ExternalApps> apps = new ExternalApps;
         QPointer<QWidget> owner = new QWidget;
         apps->setShowMissingProgram(false);
-        QVERIFY(apps->AddApp("Text", "Sort", "/bin/true", way == "quote" ? "\"open" : "", false));
+        QVERIFY(apps->AddApp("Text", "Sort", way == "slow" ? "/bin/sleep" : "/bin/true",
+                             way == "quote"  ? "\"open"
+                             : way == "slow" ? "1000"
+                                             : "",
+                             false));
+        QVERIFY(way != "slow" || apps->AddApp("Text", "Quick", "/bin/true", "", false));
         apps->setParent(victim == "window" && way == "catalogue" ? window.get() : nullptr);
         QPointer<ToolsMenu> tools = new ToolsMenu(apps, menu, victim == "window" ? window.get() : nullptr);
         if (victim == "window" && way == "menu")
@@ -302,7 +310,8 @@ private Q_SLOTS:
         QPointer<QAction> sort = menu->findChild<QAction *>("lanyard-tool/Text/Sort");
         QCOMPARE(sort->icon().cacheKey(), apps->Icon("Text", 0).cacheKey());
         QVERIFY(!menu->actions().constFirst()->icon().isNull()); // the group's
-        tools->setOutputMode("Text", "Sort", way == "run" ? Mode::Pane : Mode::Ignore);
+        tools->setOutputMode("Text", "Sort", way == "run" || way == "slow" ? Mode::Pane : Mode::Ignore);
+        tools->setOutputMode("Text", "Quick", Mode::Pane);
 
         QStringList events;
         const auto deleteIt = [&] {
@@ -332,9 +341,12 @@ private Q_SLOTS:
 
         if (victim == "owner")
             apps->ShowForm(0, owner);
-        if (way == "pick" || way == "quote" || way == "run")
+        if (way == "pick" || way == "quote" || way == "run" || way == "slow")
             sort->trigger();
-        else if (way == "ExecuteApp" || way == "invoke")
+        if (way == "slow") {
+            menu->findChild<QAction *>("lanyard-tool/Text/Quick")->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(events.contains("runFinished"), 10000);
+        } else if (way == "ExecuteApp" || way == "invoke")
             events << (way == "invoke" ? apps->invoke("ExecuteApp", "call", {"Text", "Sort"}).value("value")
                                        : QVariant(apps->ExecuteApp("Text", "Sort")))
                           .toString();
@@ -348,7 +360,7 @@ private Q_SLOTS:
             QCOMPARE(whenToolsWent, QStringList{"Configure tools..."});
             return;
         }
-        if (way == "-") {
+        if (way == "-" || way == "slow") {
             deleteIt();
             if (tools) {
                 tools->rebuild();
@@ -442,57 +454,6 @@ private Q_SLOTS:
         pane.sort();
         QCOMPARE(pane.join('\n') + '|' + documents.join('|'), f[8] + '|' + f[9]);
         QCOMPARE(QGuiApplication::clipboard()->text(), f[10].isEmpty() ? "before" : f[10]);
-    }
-
-    void runEndsWithTheMenu_data()
-    {
-        QTest::addColumn<QString>("end");
-        for (const char *end :
-             {"menu-deleted", "catalogue-deleted", "picked-again", "another-run-ended-then-menu-deleted"})
-            QTest::newRow(end) << end;
-    }
-
-    // A run that waits forever (on input "slow") ends with the menu, with the catalogue, or when
-    // its entry is picked again, with what it started; the second run delivers, the first
-    // nothing. The end of another tool's run meanwhile changes none of that.
-    void runEndsWithTheMenu()
-    {
-        QFETCH(QString, end);
-        // Told apart from the same test running elsewhere on the machine by this process's number.
-        const QString sleep = QString("sleep 1000.%1").arg(QCoreApplication::applicationPid());
-        const QString script = "read x; [ \"$x\" = slow ] && " + sleep + "; echo \"$x\"";
-        auto apps = std::make_unique<ExternalApps>();
-        QVERIFY(apps->AddApp("Text", "Slow", "/bin/sh", "-c '" + script + '\'', false));
-        QVERIFY(apps->AddApp("Text", "Quick", "/bin/echo", "quick", false));
-        QMenu menu;
-        auto tools = std::make_unique<ToolsMenu>(apps.get(), &menu);
-        QString input = "slow";
-        QStringList documents;
-        tools->setDocumentHooks([&] { return input; }, [&](Mode, const QString &text) { documents << text; });
-        tools->setOutputMode("Text", "Slow", Mode::NewDocument);
-        tools->setOutputMode("Text", "Quick", Mode::NewDocument);
-        tools->setSelectionAsInput("Text", "Slow", true);
-        QSignalSpy finished(tools.get(), &ToolsMenu::runFinished);
-        QAction *slow = menu.findChild<QAction *>("lanyard-tool/Text/Slow");
-        slow->trigger();
-        const auto running = [&] {
-            return ProcessCensus::running(sleep).size() + ProcessCensus::running("/bin/sh -c " + script).size();
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(running(), 2, 10000);
-        const bool again = end == "picked-again", other = end.startsWith("another");
-        if (again || other) {
-            input = "fast";
-            (again ? slow : menu.findChild<QAction *>("lanyard-tool/Text/Quick"))->trigger();
-            QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
-            QCOMPARE(documents, QStringList{again ? "fast\n" : "quick\n"});
-        }
-        if (end == "catalogue-deleted")
-            apps.reset();
-        else if (!again)
-            tools.reset();
-        QTRY_COMPARE_WITH_TIMEOUT(running(), 0, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(ProcessCensus::children().isEmpty(), 10000);
-        QCOMPARE(finished.size(), again || other ? 1 : 0);
     }
 };
 
