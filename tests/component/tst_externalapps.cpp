@@ -184,7 +184,7 @@ private Q_SLOTS:
     }
 
     // Every public member of the header is reachable by name, with each number of arguments it
-    // takes; every member by name is public; every property that can change notifies.
+    // takes; every member by name is public; every property that can change tells its changes.
     void byNameIsTheHeader()
     {
         QFile header(LANYARD_SOURCE_DIR "/include/Lanyard/ExternalApps.h");
@@ -231,13 +231,8 @@ private Q_SLOTS:
             for (int i = m->propertyOffset(); i < m->propertyCount(); ++i) // a QML binding follows each
                 QVERIFY2(m->property(i).hasNotifySignal() || m->property(i).isConstant(), m->property(i).name());
         }
-    }
-
-    // What QML binds to tells its changes: both spellings of EXTFileChanged, showMissingProgram
-    // only when it changes, GroupCount with each change of the catalogue.
-    void changesAreTold()
-    {
-        ExternalApps apps;
+        // Both spellings of EXTFileChanged, showMissingProgram only when it changes, GroupCount
+        // with each change of the catalogue.
         QSignalSpy upper(&apps, &ExternalApps::EXTFileChanged), lower(&apps, &ExternalApps::extFileChanged);
         QSignalSpy shown(&apps, &ExternalApps::showMissingProgramChanged),
             count(&apps, &ExternalApps::catalogueChanged);
@@ -247,8 +242,7 @@ private Q_SLOTS:
         QVERIFY(apps.AddApp("Games", "Chess", "/no/chess", "", true));
         QCOMPARE(QList<qsizetype>({upper.size(), lower.size(), shown.size(), count.size()}),
                  QList<qsizetype>({1, 1, 1, 2}));
-        QCOMPARE(apps.metaObject()->property(apps.metaObject()->indexOfProperty("GroupCount")).notifySignal().name(),
-                 "catalogueChanged");
+        QCOMPARE(meta.property(meta.indexOfProperty("GroupCount")).notifySignal().name(), "catalogueChanged");
     }
 
     // A placeholder's index is 16 bits: the 32767th is taken, the next one is an Overflow, and a
@@ -263,48 +257,34 @@ private Q_SLOTS:
         QCOMPARE(apps.ReplaceString(32766) + QString::number(apps.PlaceholderCount()), "last32767");
     }
 
-    void placeholdersAskedRightBeforeUse_data()
-    {
-        QTest::addColumn<QString>("way");
-        for (const char *way : {"launch", "late-bound-launch", "run-that-talks-back", "preview"})
-            QTest::newRow(way) << way;
-    }
-    // The host's values are asked for right before they are used, by every way that uses them.
+    // The host's values are asked for right before they are used (each way: tst_toolsmenu).
     // A handler that itself previews is not asked again from there; its own call goes ahead with
     // the values there are; a by-name call it makes tells its error by errorOccurred.
     void placeholdersAskedRightBeforeUse()
     {
-        QFETCH(QString, way);
-        ExternalApps apps;
-        QVERIFY(apps.AddApp("Tools", "Record", LANYARD_TEST_BIN_DIR "/recorder", "--file=%FILE%", false));
-        apps.AddPlaceHolder("%FILE%", "at start-up");
-        QStringList inner;
-        QSignalSpy told(&apps, &ExternalApps::errorOccurred);
-        connect(&apps, &ExternalApps::placeholdersWanted, &apps, [&] {
-            apps.AddPlaceHolder("%FILE%", "/now/" + QString::number(inner.size() + 1));
-            inner << apps.launchCommand("Tools", "Record")->arguments;
-            QVariant path;
-            QMetaObject::invokeMethod(&apps, "AppPath", Q_RETURN_ARG(QVariant, path), Q_ARG(QVariant, "Nope"),
-                                      Q_ARG(QVariant, "Nope"));
-        });
-        const QString record = m_dir.filePath(way + ".record");
-        qputenv("LANYARD_RECORDER_OUT", record.toLocal8Bit());
-        QString seen;
-        if (way == "launch") {
-            QVERIFY(apps.ExecuteApp("Tools", "Record"));
-        } else if (way == "late-bound-launch") {
-            QCOMPARE(apps.invoke("ExecuteApp", "call", {"Tools", "Record"}),
-                     (QVariantMap{{"value", true}, {"error", 0}, {"description", ""}, {"detail", ""}}));
-        } else if (way == "run-that-talks-back") {
-            ToolRun *run = apps.startTool("Tools", "Record");
-            QVERIFY(run && QSignalSpy(run, &ToolRun::finished).wait(10000));
-        } else {
-            seen = apps.launchCommand("Tools", "Record")->arguments.join(u' ');
+        for (const QString way : {"launch", "preview"}) {
+            ExternalApps apps;
+            QVERIFY(apps.AddApp("Tools", "Record", LANYARD_TEST_BIN_DIR "/recorder", "--file=%FILE%", false));
+            apps.AddPlaceHolder("%FILE%", "at start-up");
+            QStringList inner;
+            QSignalSpy told(&apps, &ExternalApps::errorOccurred);
+            connect(&apps, &ExternalApps::placeholdersWanted, &apps, [&] {
+                apps.AddPlaceHolder("%FILE%", "/now/" + QString::number(inner.size() + 1));
+                inner << apps.launchCommand("Tools", "Record")->arguments;
+                QVariant path;
+                QMetaObject::invokeMethod(&apps, "AppPath", Q_RETURN_ARG(QVariant, path), Q_ARG(QVariant, "Nope"),
+                                          Q_ARG(QVariant, "Nope"));
+            });
+            const QString record = m_dir.filePath(way + ".record");
+            qputenv("LANYARD_RECORDER_OUT", record.toLocal8Bit());
+            const QString seen = way == "preview" ? apps.launchCommand("Tools", "Record")->arguments.join(u' ')
+                                                  : QString();
+            QVERIFY(way == "preview" || apps.ExecuteApp("Tools", "Record"));
+            QCOMPARE(seen.isEmpty() ? Record::waitFor(record).texts().join(u' ') : seen, "--file=/now/1");
+            QCOMPARE(inner, QStringList{"--file=/now/1"});
+            QCOMPARE(told.size(), 1);
+            QCOMPARE(told.value(0).value(0), QVariant(9));
         }
-        QCOMPARE(seen.isEmpty() ? Record::waitFor(record).texts().join(u' ') : seen, "--file=/now/1");
-        QCOMPARE(inner, QStringList{"--file=/now/1"});
-        QCOMPARE(told.size(), 1);
-        QCOMPARE(told.value(0).value(0), QVariant(9));
     }
 
     // The window's owner by name: nothing or a widget; another object or a value is a type
@@ -329,24 +309,6 @@ private Q_SLOTS:
         QVERIFY(window && window->isVisible());
         apps.reset();
         QTRY_VERIFY_WITH_TIMEOUT(!window || !window->isVisible(), 5000);
-    }
-
-    // Under a QGuiApplication (a QML host) showing the window is error 5, thrown or told, never an
-    // abort; an object that outlives its application, its window open or never shown, goes
-    // without a crash and saves its list.
-    void hostsOfOtherApplications()
-    {
-        for (const QString mode : {"gui", "outlive-open", "outlive-closed"}) {
-            QProcess host; // this program (see main)
-            host.start(QCoreApplication::applicationFilePath(), {"--host", mode, m_dir.filePath(mode + ".lst")});
-            QVERIFY(host.waitForFinished(60000) && host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0);
-            const QString refused =
-                "5 Invalid procedure call or argument: the program list window needs a QApplication";
-            QCOMPARE(QString::fromUtf8(host.readAllStandardOutput()).trimmed(),
-                     mode == "gui" ? "typed: " + refused + "\nby name: " + refused : "application gone");
-            QVERIFY(mode == "gui"
-                    || TestFiles::read(m_dir.filePath(mode + ".lst")).endsWith("\nTools,Editor,/usr/bin/ed,,0\r\n"));
-        }
     }
 };
 
@@ -476,34 +438,6 @@ void tst_ExternalApps::badInput_data()
     row("over-long-path", {T, V, QString(70000, u'x')}, false, 0, "", "75 a line is longer than 65536 bytes", false);
 }
 
-int main(int argc, char *argv[])
-{
-    // As a host: "gui" has only a QGuiApplication and asks for the window typed and by name;
-    // "outlive-open" and "outlive-closed" declare the object before the QApplication, add an
-    // entry, and let the application end with the window open or never shown.
-    if (argc == 4 && qstrcmp(argv[1], "--host") == 0) {
-        const QString mode = QString::fromLatin1(argv[2]);
-        if (mode == "gui") {
-            QGuiApplication app(argc, argv);
-            ExternalApps apps;
-            std::printf("typed: %s\n", qPrintable(failureOf([&] { apps.ShowForm(); })));
-            std::printf("by name: %s\n", qPrintable(failureOf(apps.invoke("ShowForm", "call"))));
-            return 0;
-        }
-        ExternalApps apps;
-        {
-            QApplication app(argc, argv);
-            apps.setEXTFile(QString::fromLocal8Bit(argv[3]));
-            apps.AddApp("Tools", "Editor", "/usr/bin/ed", "", false);
-            if (mode == "outlive-open")
-                apps.ShowForm();
-        }
-        std::printf("application gone\n");
-        return 0;
-    }
-    QApplication app(argc, argv);
-    tst_ExternalApps test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_ExternalApps)
 
 #include "tst_externalapps.moc"
