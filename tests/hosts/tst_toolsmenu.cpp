@@ -389,21 +389,18 @@ private Q_SLOTS:
         // program|arguments|mode|selection as input|document before|after|selection start|length|
         // pane (sorted lines: the two streams race)|new documents|clipboard|exit status|runFailed's reason
         QTest::addColumn<QString>("row");
-        const char *mixed = "/bin/sh|-c 'echo out; echo err >&2; exit 3'|";
-        QTest::newRow("replace-selection-through-stdin")
-            << "/usr/bin/tr|a-z A-Z|ReplaceSelection|1|x abc y|x ABC y|2|3||||0|";
-        QTest::newRow("replace-lines-keeps-their-last-break")
-            << "/usr/bin/sort||ReplaceSelection|1|b\na\nc|a\nb\nc|0|0||||0|";
-        QTest::newRow("insert-at-cursor-leaves-the-selection")
-            << "/usr/bin/printf|'X\\n'|InsertAtCursor|0|abc def|abc Xdef|0|4||||0|";
-        QTest::newRow("new-document-whole") << "/usr/bin/printf|'X\\n'|NewDocument|0|abc|abc|0|0||X\n||0|";
-        QTest::newRow("clipboard") << "/usr/bin/tr|a-z A-Z|Clipboard|1|abc def|abc def|4|3|||DEF|0|";
-        QTest::newRow("pane-both-streams-whatever-the-status") << mixed + QString("Pane|0|abc|abc|0|0|err\nout|||3|");
-        QTest::newRow("ignore-with-input") << "/usr/bin/tr|a-z A-Z|Ignore|1|abc|abc|0|3||||0|";
-        QTest::newRow("failing-status-changes-nothing") << mixed + QString("ReplaceSelection|1|abc|abc|0|3||||3|err");
-        QTest::newRow("failing-status-silent") << "/bin/false||NewDocument|0|abc|abc|0|0||||1|exited with status 1";
-        QTest::newRow("missing-program")
-            << "/nonexistent/tool||Pane|0|abc|abc|0|0||||-1|Unable to find the file: /nonexistent/tool";
+        const auto row = [](const char *tag, const QString &row) { QTest::newRow(tag) << row; };
+        const QString mixed = "/bin/sh|-c 'echo out; echo err >&2; exit 3'|";
+        row("replace-lines-keeps-their-last-break", "/usr/bin/sort||ReplaceSelection|1|b\na\nc|a\nb\nc|0|0||||0|");
+        row("insert-at-cursor-leaves-the-selection",
+            "/usr/bin/printf|'X\\n'|InsertAtCursor|0|abc def|abc Xdef|0|4||||0|");
+        row("clipboard", "/usr/bin/tr|a-z A-Z|Clipboard|1|abc def|abc def|4|3|||DEF|0|");
+        row("pane-both-streams-whatever-the-status", mixed + "Pane|0|abc|abc|0|0|err\nout|||3|");
+        row("ignore-with-input", "/usr/bin/tr|a-z A-Z|Ignore|1|abc|abc|0|3||||0|");
+        row("failing-status-changes-nothing", mixed + "ReplaceSelection|1|abc|abc|0|3||||3|err");
+        row("failing-status-silent", "/bin/false||NewDocument|0|abc|abc|0|0||||1|exited with status 1");
+        row("missing-program",
+            "/nonexistent/tool||Pane|0|abc|abc|0|0||||-1|Unable to find the file: /nonexistent/tool");
     }
 
     // The host's editor gives the selection (line breaks as "\n"; QTextCursor writes U+2029), or
@@ -434,10 +431,8 @@ private Q_SLOTS:
                     cursor.select(QTextCursor::Document);
                 if (as == Mode::InsertAtCursor || as == Mode::ReplaceSelection)
                     cursor.insertText(text);
-                else if (as == Mode::Pane)
-                    pane = text.split('\n', Qt::SkipEmptyParts);
                 else
-                    documents << (as == Mode::NewDocument ? text : "ToolsMenu's own mode");
+                    (as == Mode::Pane ? pane : documents) << (as == Mode::Clipboard ? "ToolsMenu's own mode" : text);
             });
         tools.setOutputMode("Text", "Tool", Mode(QMetaEnum::fromType<Mode>().keyToValue(qPrintable(f[2]))));
         tools.setSelectionAsInput("Text", "Tool", f[3] == "1");
@@ -451,6 +446,7 @@ private Q_SLOTS:
         QCOMPARE(finished.value(0).value(2), f[11] == "-1" ? QVariant() : QVariant(f[11].toInt()));
         QCOMPARE(failed.value(0).value(2).toString(), f[12]);
         QCOMPARE(document.toPlainText(), f[5]);
+        pane = pane.join('\n').split('\n', Qt::SkipEmptyParts);
         pane.sort();
         QCOMPARE(pane.join('\n') + '|' + documents.join('|'), f[8] + '|' + f[9]);
         QCOMPARE(QGuiApplication::clipboard()->text(), f[10].isEmpty() ? "before" : f[10]);

@@ -83,33 +83,6 @@ bool writeIcon(const QString &path, QColor colour)
     return image.save(&png, "PNG") && write(path, png.data());
 }
 
-/// An icon-theme.cache naming @p icons, PNGs in the theme's one folder "16x16/apps" (each after
-/// an image in a folder the cache does not list), all in the one bucket of its hash table: a
-/// lookup follows the chain in the order given. A broken cache's chain @p loops back to its start.
-QByteArray cacheOf(const QList<QByteArray> &icons, bool loops)
-{
-    QByteArray bytes;
-    const auto append = [&bytes](quint32 value, int size = 4) {
-        const quint32 big = qToBigEndian(value);
-        bytes.append(reinterpret_cast<const char *>(&big) + 4 - size, size);
-    };
-    append(1, 2), append(0, 2), append(32), append(12); // version, hash table, folder list
-    append(1), append(20), bytes += "16x16/apps";
-    bytes.resize(32, '\0');
-    append(1), append(40);
-    for (qsizetype i = 0; i < icons.size(); ++i) {
-        // the icon (next, name, image list), its images (folder 1, one past the list, then 0: PNG,
-        // no data), its name
-        const quint32 at = quint32(bytes.size());
-        const quint32 size = 32 + quint32(icons.at(i).size() + 4) / 4 * 4;
-        append(i + 1 < icons.size() ? at + size : loops ? 40 : 0xFFFFFFFFu), append(at + 32), append(at + 12);
-        append(2), append(1, 2), append(4, 2), append(0), append(0, 2), append(4, 2), append(0);
-        bytes += icons.at(i);
-        bytes.resize(at + size, '\0');
-    }
-    return bytes;
-}
-
 } // namespace
 
 class tst_Icons : public QObject
@@ -308,8 +281,8 @@ private Q_SLOTS:
     // looked for no longer than the file could hold a chain, also when a broken chain loops back.
     void themeCacheOrFolders_data()
     {
-        // The folders' time against the cache's, in seconds (0: written in the same second); the
-        // length of its folder list; a chain looping back; a part written again at its end.
+        // The folders' time against the cache's in seconds; its folder count; a chain looping
+        // back; a part written again at its end.
         QTest::addColumn<int>("folderAge");
         QTest::addColumn<quint32>("folderCount");
         QTest::addColumn<bool>("loops");
@@ -333,12 +306,25 @@ private Q_SLOTS:
         QVERIFY(write(root + "/index.theme",
                       "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n"));
         QVERIFY(writeIcon(root + "/16x16/apps/looked-up.png", Qt::green));
-        QByteArray cache = cacheOf({"other", "cached"}, loops);
+        // Its cache: one folder "16x16/apps", one bucket whose chain names "other", then "cached",
+        // each with an image in a folder the cache does not list before its PNG.
+        QByteArray cache;
         const auto putWord = [&cache](qsizetype at, quint32 value, int size = 4) {
             const quint32 big = qToBigEndian(value);
             cache.replace(at, size, reinterpret_cast<const char *>(&big) + 4 - size, size);
         };
-        putWord(12, folderCount); // the folder list's length
+        const auto add = [&](quint32 value, int size = 4) { putWord(cache.size(), value, size); };
+        add(1, 2), add(0, 2), add(32), add(12), add(folderCount), add(20); // version, hash table, folders
+        cache += "16x16/apps";
+        cache.resize(32, '\0');
+        add(1), add(40);
+        for (const QByteArray name : {"other", "cached"}) { // next, name, images; folder, next image, PNG
+            const quint32 at = quint32(cache.size()), size = 32 + quint32(name.size() + 4) / 4 * 4;
+            add(name == "other" ? at + size : loops ? 40 : 0xFFFFFFFFu), add(at + 32), add(at + 12);
+            add(2), add(1, 2), add(4, 2), add(0), add(0, 2), add(4, 2), add(0);
+            cache += name;
+            cache.resize(at + size, '\0');
+        }
         const qsizetype end = cache.size();
         if (movedToTheEnd == "hash-table")
             putWord(end, 1), putWord(end + 4, 40), putWord(4, quint32(end)); // one bucket, the chain at 40
