@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
-// ToolsMenu: a seeded model of the menu following its catalogue (an entry's action and output mode
-// stay with it through renames and moves), where a run's output goes, and hosts that delete what
-// called them.
+// ToolsMenu: a seeded model of the menu following its catalogue, and hosts that delete what called them.
 #include "common/Catalogue.h"
 #include "common/ProcessCensus.h"
 #include "ui/ModalDriver.h"
@@ -35,7 +33,6 @@ QStringList outline(const QMenu *menu)
 
 QString part(QString name) { return name.replace("%", "%25").replace("/", "%2F"); }
 
-/// An entry as the model knows it; an action it does not know yet is not compared.
 struct Tool
 {
     QString group, name;
@@ -51,11 +48,9 @@ class TestToolsMenu : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Generator modes: signals held back over several changes (then a rebuild), limits that
-    // refuse adds and moves; the empty menu in a language.
     void model_data()
     {
-        // seed, group and application limits, percent of steps held back, language
+        // seed, group and application limits (that refuse adds and moves), percent of steps held back, language
         QTest::addColumn<QList<int>>("n");
         QTest::addColumn<QString>("emptyText");
         QTest::newRow("each-change-followed") << QList<int>{1, 5, 5, 0, 0} << "No tools configured";
@@ -63,8 +58,8 @@ private Q_SLOTS:
         QTest::newRow("tight-limits-held-back") << QList<int>{3, 3, 2, 25, 2} << "FRA:No tools configured";
     }
 
-    // Random changes through the catalogue's members; after each step the menu shows the
-    // catalogue's entries, each with the action and mode it had; no action of an entry gone lives on.
+    // After each random change the menu shows the catalogue's entries, each with the action and
+    // mode it had; no action of an entry gone lives on. Signals held back: several, then a rebuild.
     void model()
     {
         QFETCH(QList<int>, n);
@@ -94,11 +89,10 @@ private Q_SLOTS:
         std::optional<qsizetype> refused; // an entry whose move a held-back batch saw refused
         // The entry of those names, or -1 (@p gone too: a host's mode stays with the names).
         const auto at = [&](const QString &group, const QString &name, bool gone = false) {
-            for (qsizetype i = 0; i < model.size(); ++i) {
-                if ((gone || !model[i].gone) && model[i].group == group && model[i].name == name)
-                    return i;
-            }
-            return qsizetype(-1);
+            const auto i = std::find_if(model.cbegin(), model.cend(), [&](const Tool &t) {
+                return (gone || !t.gone) && t.group == group && t.name == name;
+            });
+            return i == model.cend() ? qsizetype(-1) : i - model.cbegin();
         };
 
         // One change; @p renamed: entries a held-back batch renamed, left alone after that.
@@ -213,8 +207,7 @@ private Q_SLOTS:
                 steps << "picked " + tool->group + '/' + tool->name;
                 wrong = launching.value(0) == QVariantList{tool->group, tool->name} ? wrong : "launched another entry";
             } else if (what == 3) {
-                // Saved into settings of their own and loaded back: the modes of the entries
-                // there are, not those of the group's earlier keys, of entries gone, of deeper keys.
+                // Saved and loaded back: the modes of the entries there are, not of earlier or deeper keys.
                 QTemporaryDir dir;
                 QSettings settings(dir.filePath("host.ini"), QSettings::IniFormat);
                 settings.setValue("outside", 1);
@@ -239,9 +232,8 @@ private Q_SLOTS:
                 steps << change(nullptr);
             }
             const QString differs = differences();
-            if (!differs.isEmpty())
-                qWarning().noquote() << QString("seed %1, steps:\n").arg(seed) + steps.join('\n');
-            QVERIFY2(differs.isEmpty(), qPrintable(differs));
+            QVERIFY2(differs.isEmpty(),
+                     qPrintable(differs + QString("\nseed %1, steps:\n").arg(seed) + steps.join('\n')));
         }
     }
 
@@ -268,9 +260,7 @@ private Q_SLOTS:
         row("menu-asked", "asked menu pick", "aboutToLaunch asked started");
         row("menu-in-AppFinished", "started menu pick", "aboutToLaunch asked started");
         row("window-owner-in-AppFinished", "started owner pick", "aboutToLaunch asked started launched:1");
-        // No signal: one goes, the other stays usable; with the catalogue gone the menu keeps
-        // only the host's actions and a stale action does nothing. As children of one window,
-        // Qt deletes them in the order they were created.
+        // No signal: one goes, the other stays usable; a window deletes them in the order made.
         row("menu-first", "- menu -", "");
         row("catalogue-first", "- catalogue -", "");
         row("window-children-menu-created-first", "- window menu", "");
@@ -280,11 +270,8 @@ private Q_SLOTS:
         row("catalogue-during-a-run", "- catalogue slow", "aboutToLaunch asked aboutToLaunch asked runFinished");
     }
 
-    // A host's handler (of aboutToLaunch, of placeholdersWanted: "asked", of AppFinished:
-    // "started") deletes the catalogue, the menu, the entry or the program list window's owner
-    // while it is called: nothing more starts, nothing more is told of what went, the host's own
-    // actions stay in the menu (the sanitizer build catches a use after free). The handlers
-    // rebuild the menu, deleting the action being triggered.
+    // A host's handler deletes the catalogue, the menu, the entry or the window's owner while it is
+    // called (and rebuilds the menu): nothing more starts or is told, the host's actions stay.
     void deletedBy()
     {
         QFETCH(QString, how);
@@ -295,11 +282,8 @@ private Q_SLOTS:
         QPointer<ExternalApps> apps = new ExternalApps;
         QPointer<QWidget> owner = new QWidget;
         apps->setShowMissingProgram(false);
-        QVERIFY(apps->AddApp("Text", "Sort", way == "slow" ? "/bin/sleep" : "/bin/true",
-                             way == "quote"  ? "\"open"
-                             : way == "slow" ? "1000"
-                                             : "",
-                             false));
+        const QString program = way == "slow" ? "/bin/sleep" : "/bin/true", line = way == "slow" ? "1000" : "";
+        QVERIFY(apps->AddApp("Text", "Sort", program, way == "quote" ? "\"open" : line, false));
         QVERIFY(way != "slow" || apps->AddApp("Text", "Quick", "/bin/true", "", false));
         apps->setParent(victim == "window" && way == "catalogue" ? window.get() : nullptr);
         QPointer<ToolsMenu> tools = new ToolsMenu(apps, menu, victim == "window" ? window.get() : nullptr);
@@ -371,7 +355,7 @@ private Q_SLOTS:
                 QVERIFY(apps->AddApp("Text", "Count", "/bin/true", "", false));
             }
             if (sort)
-                sort->trigger(); // taken out of the menu, deleted once control is back in the event loop
+                sort->trigger(); // deleted once back in the event loop
         }
         QCOMPARE(events.join(' '), told);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -382,74 +366,6 @@ private Q_SLOTS:
         delete tools;
         delete apps;
         delete owner;
-    }
-
-    void outputGoesWhereItsModeSays_data()
-    {
-        // program|arguments|mode|selection as input|document before|after|selection start|length|
-        // pane (sorted lines: the two streams race)|new documents|clipboard|exit status|runFailed's reason
-        QTest::addColumn<QString>("row");
-        const auto row = [](const char *tag, const QString &row) { QTest::newRow(tag) << row; };
-        const QString mixed = "/bin/sh|-c 'echo out; echo err >&2; exit 3'|";
-        row("replace-lines-keeps-their-last-break", "/usr/bin/sort||ReplaceSelection|1|b\na\nc|a\nb\nc|0|0||||0|");
-        row("insert-at-cursor-leaves-the-selection",
-            "/usr/bin/printf|'X\\n'|InsertAtCursor|0|abc def|abc Xdef|0|4||||0|");
-        row("clipboard", "/usr/bin/tr|a-z A-Z|Clipboard|1|abc def|abc def|4|3|||DEF|0|");
-        row("pane-both-streams-whatever-the-status", mixed + "Pane|0|abc|abc|0|0|err\nout|||3|");
-        row("ignore-with-input", "/usr/bin/tr|a-z A-Z|Ignore|1|abc|abc|0|3||||0|");
-        row("failing-status-changes-nothing", mixed + "ReplaceSelection|1|abc|abc|0|3||||3|err");
-        row("failing-status-silent", "/bin/false||NewDocument|0|abc|abc|0|0||||1|exited with status 1");
-        row("missing-program",
-            "/nonexistent/tool||Pane|0|abc|abc|0|0||||-1|Unable to find the file: /nonexistent/tool");
-    }
-
-    // The host's editor gives the selection (line breaks as "\n"; QTextCursor writes U+2029), or
-    // the whole text when none, and takes the output where its mode says.
-    void outputGoesWhereItsModeSays()
-    {
-        QFETCH(QString, row);
-        const QStringList f = row.split('|');
-        ExternalApps apps;
-        apps.setShowMissingProgram(false);
-        QVERIFY(apps.AddApp("Text", "Tool", f[0], f[1], false));
-        QMenu menu;
-        ToolsMenu tools(&apps, &menu);
-        QPlainTextEdit document(f[4]);
-        QTextCursor cursor(document.document());
-        cursor.setPosition(f[6].toInt());
-        cursor.setPosition(f[6].toInt() + f[7].toInt(), QTextCursor::KeepAnchor);
-        QStringList pane, documents;
-        tools.setDocumentHooks(
-            [&] {
-                return cursor.hasSelection() ? cursor.selectedText().replace(QChar::ParagraphSeparator, '\n')
-                                             : document.toPlainText();
-            },
-            [&](Mode as, const QString &text) {
-                if (as == Mode::InsertAtCursor)
-                    cursor.setPosition(cursor.position());
-                if (as == Mode::ReplaceSelection && !cursor.hasSelection())
-                    cursor.select(QTextCursor::Document);
-                if (as == Mode::InsertAtCursor || as == Mode::ReplaceSelection)
-                    cursor.insertText(text);
-                else
-                    (as == Mode::Pane ? pane : documents) << (as == Mode::Clipboard ? "ToolsMenu's own mode" : text);
-            });
-        tools.setOutputMode("Text", "Tool", Mode(QMetaEnum::fromType<Mode>().keyToValue(qPrintable(f[2]))));
-        tools.setSelectionAsInput("Text", "Tool", f[3] == "1");
-        QGuiApplication::clipboard()->setText("before");
-        QSignalSpy launched(&tools, &ToolsMenu::launched), finished(&tools, &ToolsMenu::runFinished);
-        QSignalSpy failed(&tools, &ToolsMenu::runFailed);
-        menu.findChild<QAction *>("lanyard-tool/Text/Tool")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(finished.size() + failed.size() == 1 + (f[12].isEmpty() || f[11] == "-1" ? 0 : 1),
-                                 10000);
-        QCOMPARE(launched.size(), 0); // ExecuteApp's signal: not for a run
-        QCOMPARE(finished.value(0).value(2), f[11] == "-1" ? QVariant() : QVariant(f[11].toInt()));
-        QCOMPARE(failed.value(0).value(2).toString(), f[12]);
-        QCOMPARE(document.toPlainText(), f[5]);
-        pane = pane.join('\n').split('\n', Qt::SkipEmptyParts);
-        pane.sort();
-        QCOMPARE(pane.join('\n') + '|' + documents.join('|'), f[8] + '|' + f[9]);
-        QCOMPARE(QGuiApplication::clipboard()->text(), f[10].isEmpty() ? "before" : f[10]);
     }
 };
 
