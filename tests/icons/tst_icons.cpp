@@ -165,18 +165,35 @@ private Q_SLOTS:
     }
     void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
 
-    // First: the first look-up of all is where a theme would be set up. The host's theme is
-    // asked first, and left as it was.
-    void hostThemeLeftAlone()
+    // First: the first look-up of all is where a theme would be set up; the host's theme is asked
+    // first and left as it was. Each entry of a list read shows its own program's icon (one
+    // program twice in a row and again later), also as a URL of PNG data of the size asked.
+    void iconsOfAListRead()
     {
         QIcon::setThemeName("lanyard-host-theme");
         QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << home("icons"));
         const QStringList searchPaths = QIcon::themeSearchPaths();
+        QByteArray list;
+        for (const char *name : {"theme-prog", "theme-prog", "host-prog", "no-such-program", "theme-prog"})
+            list += "T,A" + QByteArray::number(list.size()) + ',' + QFile::encodeName(program(name)) + ",,0\r\n";
+        QVERIFY(write(home("tools.lst"), list));
         {
             Lanyard::ExternalApps apps;
-            QVERIFY(apps.AddApp("Tools", "Themed", program("theme-prog"), "", false));
-            QVERIFY(apps.AddApp("Tools", "Hosted", program("host-prog"), "", false));
-            QCOMPARE(centreColour(apps.Icon(0, 0)).name() + centreColour(apps.Icon(0, 1)).name(), "#008000#800080");
+            apps.setEXTFile(home("tools.lst"));
+            QStringList colours;
+            for (qint16 i = 0; i < apps.AppCount(0); ++i)
+                colours << (apps.Icon(0, i).isNull() ? "none" : centreColour(apps.Icon(0, i)).name());
+            QCOMPARE(colours, (QStringList{"#008000", "#008000", "#800080", "none", "#008000"}));
+            const QString url = apps.iconUrl("T", 0), prefix = "data:image/png;base64,";
+            const auto shown = [&](const QString &url) {
+                return QImage::fromData(QByteArray::fromBase64(url.mid(prefix.size()).toLatin1()), "PNG");
+            };
+            QVERIFY(url.startsWith(prefix));
+            QCOMPARE(shown(url).size(), QSize(16, 16));
+            QCOMPARE(shown(url).pixelColor(8, 8), QColor("green"));
+            QCOMPARE(shown(apps.iconUrl("T", 0, 1)).size(), QSize(1, 1));
+            QCOMPARE(apps.iconUrl("T", 3) + apps.iconUrl("T", 0, 0) + apps.iconUrl("T", 0, -16), QString());
+            QCOMPARE(apps.invoke("iconUrl", "call", {"T", 0}).value("value").toString(), url);
         }
         QCOMPARE(QIcon::themeName(), "lanyard-host-theme");
         QCOMPARE(QIcon::themeSearchPaths(), searchPaths);
@@ -216,33 +233,6 @@ private Q_SLOTS:
         QCOMPARE(GetFileIcon(program(name), 2).cacheKey(), icon.cacheKey());
         Lanyard::mGetFileIcon::setEntryCheckInterval(0ms);
         QCOMPARE(GetFileIcon(program(name), 1).cacheKey(), icon.cacheKey());
-    }
-
-    // A list read from its file: each entry shows its own program's icon, also where entries of
-    // one program follow each other or come back later; the icon as a URL that an Image shows,
-    // the picture itself as PNG data, of the size asked (none below a pixel).
-    void iconsOfAListRead()
-    {
-        const QByteArray red = QFile::encodeName(program("abs-prog")), blue = QFile::encodeName(program("path-prog"));
-        QVERIFY(write(home("tools.lst"), "T,A," + red + ",,0\r\nT,B," + red + ",,0\r\nT,C," + blue + ",,0\r\nT,D,"
-                                             + QFile::encodeName(program("no-such-program")) + ",,0\r\nT,E," + red
-                                             + ",,0\r\n"));
-        Lanyard::ExternalApps apps;
-        apps.setEXTFile(home("tools.lst"));
-        QStringList colours;
-        for (qint16 i = 0; i < apps.AppCount(0); ++i)
-            colours << (apps.Icon(0, i).isNull() ? "none" : centreColour(apps.Icon(0, i)).name());
-        QCOMPARE(colours, (QStringList{"#ff0000", "#ff0000", "#0000ff", "none", "#ff0000"}));
-        const QString url = apps.iconUrl("T", 0), prefix = "data:image/png;base64,";
-        const auto shown = [&](const QString &url) {
-            return QImage::fromData(QByteArray::fromBase64(url.mid(prefix.size()).toLatin1()), "PNG");
-        };
-        QVERIFY2(url.startsWith(prefix), qPrintable(url.left(40)));
-        QCOMPARE(shown(url).size(), QSize(16, 16));
-        QCOMPARE(shown(url).pixelColor(8, 8), QColor(Qt::red));
-        QCOMPARE(shown(apps.iconUrl("T", 0, 1)).size(), QSize(1, 1));
-        QCOMPARE(apps.iconUrl("T", 3) + apps.iconUrl("T", 0, 0) + apps.iconUrl("T", 0, -16), QString());
-        QCOMPARE(apps.invoke("iconUrl", "call", {"T", 0}).value("value").toString(), url);
     }
 
     // Each look-up looks at the file; desktop entries are looked at again after an interval, in
