@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The catalogue through every way in: scripts by name on an object the plugin made by its class
-// name; one table of values the launch list cannot hold through every door; the interface by name.
+// The catalogue by name from its plugin, bad input through every door, the interface by name.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
@@ -18,10 +17,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-/// Runs steps "kind|Member|argument|..." joined by ';' through invoke() after a fixture (Tools:
-/// Editor, Viewer protected; Games: Chess; %FILE%, %USER%): each step's value ("-": none; "!N":
-/// error N). An argument is a number, "'" before digits that are a text, "~" no value, "[]" an
-/// empty list, true, false, or a text.
+/// Each step's value ("-": none; "!N": error N) of "kind|Member|argument|...;..." through invoke()
+/// after a fixture. "'" makes digits a text, "~" no value, "[]" an empty list.
 QString run(ExternalApps &apps, const QString &script)
 {
     QStringList outcomes;
@@ -82,8 +79,7 @@ private Q_SLOTS:
     }
 
     void scripts_data();
-    // Each script gives the values and errors expected and leaves the catalogue expected; a step
-    // that fails or only reads changes nothing; invoke() gives the error, not errorOccurred.
+    // Values and errors as expected, the catalogue as expected; invoke() tells no errorOccurred.
     void scripts()
     {
         QFETCH(QString, script);
@@ -109,9 +105,8 @@ private Q_SLOTS:
     }
 
     void badInput_data();
-    // Values the launch list cannot hold (or would not give back the same) through every door
-    // that stores: AddApp, EditApp and the setters, typed and by name, and a list holding it. Each
-    // member refuses with the same error, names the character, and stores nothing.
+    // What a list cannot hold, through AddApp, EditApp (typed and by name), the setters and a list
+    // file: each member refuses with the same error, names the character and stores nothing.
     void badInput()
     {
         QFETCH(QStringList, entry);
@@ -159,8 +154,7 @@ private Q_SLOTS:
             QVERIFY2(error ? dump(*apps) == untouched : door[1] == "let" || dump(*apps).contains(stored),
                      qPrintable(dump(*apps).join(u", ")));
         }
-        // A line too long or a NUL byte make the file no launch list, which is then not written;
-        // else what is read is not the value, unless the members store it.
+        // A file holding it: no list (and not written), or read as itself only when members store it.
         QVERIFY(TestFiles::write(list, before + entry.join(u',').toUtf8() + ",0\r\n"));
         const QByteArray holding = TestFiles::read(list);
         {
@@ -179,8 +173,8 @@ private Q_SLOTS:
             QCOMPARE(TestFiles::read(list), holding);
     }
 
-    // Every public member of the header is reachable by name, with each number of arguments it
-    // takes; every member by name is public; every property that can change tells its changes.
+    // Each public member reachable by name with each argument count, each by-name one public;
+    // properties tell their changes.
     void byNameIsTheHeader()
     {
         QFile header(LANYARD_SOURCE_DIR "/include/Lanyard/ExternalApps.h");
@@ -201,7 +195,6 @@ private Q_SLOTS:
         typed["iconUrl"].removeLast(); // its size is not reachable by name (see the report)
         ExternalApps apps;
         for (const QString &name : typed.keys()) {
-            // More arguments than any member takes: a member that is there says so without running.
             const auto found = [&](const QString &member, const char *kind) {
                 return apps.invoke(member, kind, QVariantList(20)).value("error") == int(ErrorCode::WrongArgumentCount);
             };
@@ -227,8 +220,6 @@ private Q_SLOTS:
             for (int i = m->propertyOffset(); i < m->propertyCount(); ++i) // a QML binding follows each
                 QVERIFY2(m->property(i).hasNotifySignal() || m->property(i).isConstant(), m->property(i).name());
         }
-        // Both spellings of EXTFileChanged, showMissingProgram only when it changes, GroupCount
-        // with each change of the catalogue.
         QSignalSpy upper(&apps, &ExternalApps::EXTFileChanged), lower(&apps, &ExternalApps::extFileChanged);
         QSignalSpy shown(&apps, &ExternalApps::showMissingProgramChanged),
             count(&apps, &ExternalApps::catalogueChanged);
@@ -241,8 +232,7 @@ private Q_SLOTS:
         QCOMPARE(meta.property(meta.indexOfProperty("GroupCount")).notifySignal().name(), "catalogueChanged");
     }
 
-    // A placeholder's index is 16 bits: the 32767th is taken, the next one is an Overflow, and a
-    // placeholder already there can still be given a new value.
+    // 32767 placeholders; one more is an Overflow, one there still takes a value.
     void placeholdersUpToTheLargestIndex()
     {
         ExternalApps apps;
@@ -253,9 +243,7 @@ private Q_SLOTS:
         QCOMPARE(apps.ReplaceString(32766) + QString::number(apps.PlaceholderCount()), "last32767");
     }
 
-    // The host's values are asked for right before they are used (each way: tst_toolsmenu).
-    // A handler that itself previews is not asked again from there; its own call goes ahead with
-    // the values there are; a by-name call it makes tells its error by errorOccurred.
+    // Asked right before use; a handler's own preview is not asked again, its by-name error is told.
     void placeholdersAskedRightBeforeUse()
     {
         for (const QString way : {"launch", "preview"}) {
@@ -283,9 +271,8 @@ private Q_SLOTS:
         }
     }
 
-    // The window's owner by name: nothing or a widget; another object or a value is a type
-    // mismatch and opens no window. Shown again for another owner while open, the one window
-    // moves to it; it goes with the object whose list it shows, not with another's.
+    // Owner by name: none or a widget, else error 13; the open window moves to a new owner and
+    // goes with its own object.
     void ownerOfTheWindow()
     {
         QWidget widget, other;
@@ -343,15 +330,12 @@ void tst_ExternalApps::scripts_data()
         "call|AddApp|Tools|Editor|/new|-n|true;let|MaxGroups|2;call|AddApp|New|App|/x||false;let|MaxApps|2;"
         "call|AddApp|Tools|New|/x||false",
         "true,-,false,-,false", {"0=Tools|Editor|/new|-n|0"});
-    // Deleting closes the gap; the last application takes its group along. The slot a removal
-    // vacates at the end keeps what it held; deleting there, or past a group's count, deletes nothing.
+    // A vacated slot keeps what it held; deleting there or past a group's count deletes nothing.
     row("delete", "call|DeleteApp|Tools|editor;call|DeleteApp|Games|Chess", "-,-", {"-2"});
     row("vacated-slot-keeps-its-group",
         "call|AddApp|Office|Writer|/w||false;call|DeleteApp|Games|Chess;get|GroupName|2;call|DeleteApp|2|0",
         "true,-,Office,-", {"-2", "+Office|Writer|/w||0"});
     row("delete-past-a-groups-count", "call|DeleteApp|Tools|Viewer;call|DeleteApp|0|1", "-,-", {"-1"});
-    // A group slot taken anew keeps the old group's later records beyond its count, one whose
-    // name was emptied too, also once its own last application is deleted.
     row("vacated-slots-keep-their-applications",
         "call|AddApp|Office|Writer|/w||false;call|AddApp|Office|Calc|/c||false;call|DeleteApp|Games|Chess;"
         "call|AddApp|New|First|/f||false;let|ApplicationName|2|1|;call|DeleteApp|New|First;get|AppPath|2|1",
@@ -428,8 +412,7 @@ void tst_ExternalApps::badInput_data()
     row("pair-beyond-latin-1", {"Fun" + pair + "!"}, true, 5, "Latin-1");
     row("pair-at-the-end", {"Fun" + pair}, true, 5, "Latin-1");
     row("field-end-before-latin-1", {"C\u0153ur", "a,b"}, true, 5, "");
-    // Only the file refuses these (see the report): a name that reads back as no entry, a line
-    // no list can read.
+    // Only the file refuses these (see the report).
     row("empty-name", {T, ""}, false, 0, "", "", false);
     row("over-long-path", {T, V, QString(70000, u'x')}, false, 0, "", "75 a line is longer than 65536 bytes", false);
 }

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// A program's icon: from the desktop entry that starts it, through the icon theme (its cache or
-// its folders), else its file type's; found without touching the host's own theme.
+// A program's icon: from the desktop entry that starts it, through the icon theme, else its file type's.
 #include "common/Files.h"
 #include "icons/IconTheme.h"
 #include "icons/mGetFileIcon.h"
@@ -19,13 +18,9 @@ using Lanyard::mGetFileIcon::GetFileIcon;
 
 namespace {
 
-/// Each program: "tag|name|colour|entry|text|...". Its entries are NAME.desktop under applications/
-/// ("s:" before one in the system's data folder); a text is "Exec=%P\nIcon=" and itself, unless it
-/// holds an Exec= of its own; "!" before one written as it is. %P is the program's path, %N its
-/// name, @NAME a picture of that colour. Colour: its entry's picture, "" the script's file type
-/// icon, "none" no icon. Env(1)'s NAME=value words come before the program, one with a folder
-/// before its "=" too; entries kept out of menus give way to one shown; an entry is read up to a
-/// mebibyte (a comment makes up the size); keys before the first group are no entry's.
+/// "tag|program|colour it shows ("": its file type's)|entry|text|...": an entry is NAME.desktop ("s:":
+/// the system's), its text "Exec=%P\nIcon=" and itself unless it has an Exec= ("!": as it is);
+/// %P the program's path, %N its name, @NAME a picture of that colour, #N the size of the file.
 const QStringList programs{
     "icon-file|abs-prog|red|abs|Exec=%P %F\nIcon=@red",
     "theme-icon-name|theme-prog|green|theme|lanyard-test-green",
@@ -97,7 +92,6 @@ class tst_Icons : public QObject
     QString picture(const QString &name) const { return home("pictures/" + name + ".png"); }
 
 private Q_SLOTS:
-    // All the desktop entries and the themes exist before the first look-up.
     void initTestCase()
     {
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
@@ -106,9 +100,7 @@ private Q_SLOTS:
         for (const char *name :
              {"red", "blue", "yellow", "cyan", "magenta", "gray", "darkgreen", "darkred", "darkgray", "light blue"})
             QVERIFY(writeIcon(picture(name), QColor(QString(name).remove(u' '))));
-        // hicolor's scalable folder says Size=128: searched for every size. One size in PNG and SVG:
-        // PNG first. File type icons in an Adwaita of the test's own; it inherits a theme searched
-        // before hicolor (where a red copy must lose), whose fixed folders are searched up to 64.
+        // Adwaita (of file types) inherits a theme before hicolor, whose red copy must lose.
         for (const QString icon :
              {"hicolor/16x16/apps/lanyard-test-green=green", "hicolor/16x16/apps/lanyard-test-both=yellow",
               "hicolor/scalable/apps/lanyard-test-scalable=lightgray", "hicolor/16x16/apps/lanyard-test-parent=red",
@@ -124,7 +116,6 @@ private Q_SLOTS:
                   QByteArray(svg).replace("16", "128") + "<rect width=\"128\" height=\"128\" fill=\"orange\"/></svg>"));
         QVERIFY(write(home("icons/hicolor/16x16/apps/lanyard-test-both.svg"),
                       svg + "<rect width=\"16\" height=\"16\" fill=\"#0000ff\"/></svg>"));
-        // The index begins with a blank line.
         QVERIFY(
             write(home("icons/Adwaita/index.theme"),
                   "\n[Icon Theme]\nInherits=lanyard-parent,hicolor\nDirectories=test\n[test]\nSize=16\nType=Fixed\n"));
@@ -135,7 +126,7 @@ private Q_SLOTS:
                       "[Icon Theme]\nDirectories=16x16/apps\n[16x16/apps]\nSize=16\nType=Fixed\n"));
         QVERIFY(QDir().mkpath(program("")) && QFile::copy("/bin/true", program("compiled")));
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
-        // Beside the entries, files that are none, the cache update-desktop-database leaves among them.
+        // Files that are no entries beside them.
         for (const char *other : {"README", "a.txt", "b.desktop~", "c.desktop.bak", "d.directory", "e.list"})
             QVERIFY(
                 write(home("applications/") + other, "[Desktop Entry]\nIcon=" + picture("darkred").toUtf8() + "\n"));
@@ -165,9 +156,8 @@ private Q_SLOTS:
     }
     void cleanup() { Lanyard::mGetFileIcon::setEntryCheckInterval(500ms); }
 
-    // First: the first look-up of all is where a theme would be set up; the host's theme is asked
-    // first and left as it was. Each entry of a list read shows its own program's icon (one
-    // program twice in a row and again later), also as a URL of PNG data of the size asked.
+    // First (where a theme would be set up): the host's theme asked first, left as it was; each
+    // entry of a list read shows its program's icon, also as a URL of PNG data of the size asked.
     void iconsOfAListRead()
     {
         QIcon::setThemeName("lanyard-host-theme");
@@ -206,9 +196,7 @@ private Q_SLOTS:
         for (const QString &p : programs)
             QTest::newRow(qPrintable(p.section(u'|', 0, 0))) << p.section(u'|', 1, 1) << p.section(u'|', 2, 2);
     }
-    // The same icon each time, for both sizes, while the file stays as it is. The size it draws,
-    // which QIcon::paint centres: a file as large or a vector one the size asked for, a smaller
-    // one its own; square in a space of another shape.
+    // The same icon each time while the file stays; it draws (QIcon::paint centres) no larger than it is.
     void iconOfPath()
     {
         QFETCH(QString, name);
@@ -235,8 +223,7 @@ private Q_SLOTS:
         QCOMPARE(GetFileIcon(program(name), 1).cacheKey(), icon.cacheKey());
     }
 
-    // Each look-up looks at the file; desktop entries are looked at again after an interval, in
-    // a data folder the host adds while it runs (XDG_DATA_DIRS) too.
+    // The file is looked at each time, the entries after an interval, also in a folder added later.
     void changesAreNoticed()
     {
         const QString path = program("comes-and-goes");
@@ -265,14 +252,10 @@ private Q_SLOTS:
         QCOMPARE(seen, QColor(Qt::red));
     }
 
-    // A theme whose icon-theme.cache names "cached" (after another name in its hash chain) while
-    // its folder holds "looked-up" only: a cache not older than its folders is trusted, an older
-    // one is not used, nor is one that lists more folders than it can hold. A name it lacks is
-    // looked for no longer than the file could hold a chain, also when a broken chain loops back.
+    // A cache naming "cached" while the folder holds "looked-up": used unless older than its
+    // folders or broken; a broken chain that loops back ends.
     void themeCacheOrFolders_data()
     {
-        // The folders' time against the cache's in seconds; its folder count; a chain looping
-        // back; a part written again at its end.
         QTest::addColumn<int>("folderAge");
         QTest::addColumn<quint32>("folderCount");
         QTest::addColumn<bool>("loops");
@@ -296,8 +279,7 @@ private Q_SLOTS:
         QVERIFY(write(root + "/index.theme",
                       "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n"));
         QVERIFY(writeIcon(root + "/16x16/apps/looked-up.png", Qt::green));
-        // Its cache: one folder "16x16/apps", one bucket whose chain names "other", then "cached",
-        // each with an image in a folder the cache does not list before its PNG.
+        // One folder, one bucket: "other", then "cached", each with an image in an unlisted folder first.
         QByteArray cache;
         const auto putWord = [&cache](qsizetype at, quint32 value, int size = 4) {
             const quint32 big = qToBigEndian(value);
