@@ -11,6 +11,7 @@
 
 #include <set>
 
+using namespace Qt::StringLiterals;
 using Lanyard::ExternalApps;
 using Lanyard::ToolsMenu;
 using Mode = ToolsMenu::OutputMode;
@@ -308,6 +309,8 @@ private Q_SLOTS:
                 events << name;
                 if (tools)
                     tools->rebuild();
+                if (apps && name == "asked"_L1) // a preview there asks no more
+                    (void)apps->launchCommand("Text", "Sort");
                 if (signal == name)
                     deleteIt();
             });

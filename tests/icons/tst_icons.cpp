@@ -223,35 +223,6 @@ private Q_SLOTS:
         QCOMPARE(GetFileIcon(program(name), 1).cacheKey(), icon.cacheKey());
     }
 
-    // The file is looked at each time, the entries after an interval, also in a folder added later.
-    void changesAreNoticed()
-    {
-        const QString path = program("comes-and-goes");
-        const QByteArray entry = "[Desktop Entry]\nType=Application\nExec=" + path.toUtf8()
-                                 + "\nIcon=" + picture("red").toUtf8();
-        QVERIFY(GetFileIcon(path, 1).isNull());
-        QVERIFY(write(path, "#!/bin/sh\n"));
-        QCOMPARE(centreColour(GetFileIcon(path, 1)), QColor("darkcyan"));
-        QVERIFY(write(home("applications/late.desktop"), entry));
-        QTRY_COMPARE(centreColour(GetFileIcon(path, 1)), QColor(Qt::red));
-        QFile edited(home("applications/late.desktop")); // in place, its folder left as it was
-        QVERIFY(edited.open(QIODevice::ReadWrite) && edited.write(QByteArray(entry).replace("red", "cyan")));
-        edited.close();
-        QTRY_COMPARE(centreColour(GetFileIcon(path, 1)), QColor(Qt::cyan));
-        QVERIFY(QFile::remove(path));
-        QVERIFY(GetFileIcon(path, 1).isNull());
-        QTemporaryDir added;
-        QVERIFY(write(path, "#!/bin/sh\n") && write(added.filePath("applications/d.desktop"), entry));
-        QVERIFY(QFile::remove(home("applications/late.desktop")));
-        Lanyard::mGetFileIcon::setEntryCheckInterval(0ms);
-        QCOMPARE(centreColour(GetFileIcon(path, 1)), QColor("darkcyan"));
-        const QByteArray before = qgetenv("XDG_DATA_DIRS");
-        qputenv("XDG_DATA_DIRS", added.path().toUtf8() + ':' + before);
-        const QColor seen = centreColour(GetFileIcon(path, 1));
-        qputenv("XDG_DATA_DIRS", before);
-        QCOMPARE(seen, QColor(Qt::red));
-    }
-
     // A cache naming "cached" while the folder holds "looked-up": used unless older than its
     // folders or broken; a broken chain that loops back ends.
     void themeCacheOrFolders_data()
