@@ -23,11 +23,11 @@ namespace {
 QStringList outline(const QMenu *menu)
 {
     QStringList lines;
-    for (const QAction *action : menu->actions()) {
-        for (const QAction *entry : action->menu() ? action->menu()->actions() : QList<QAction *>())
-            lines << action->menu()->title() + u'/' + entry->text();
-        if (!action->menu())
-            lines << (action->isSeparator() ? "--" : action->text());
+    for (QAction *action : menu->actions()) {
+        for (const QAction *entry : action->menu() ? action->menu()->actions() : QList<QAction *>{action})
+            lines << (entry != action         ? action->menu()->title() + u'/' + entry->text()
+                      : action->isSeparator() ? "--"
+                                              : action->text());
     }
     return lines;
 }
@@ -169,11 +169,9 @@ private Q_SLOTS:
             }
             if (count == 0 && !emptyText.isEmpty() && menu.actions().constFirst()->isEnabled())
                 return "the empty menu's entry can be chosen";
-            if (count == 0 && !emptyText.isEmpty())
-                expected << emptyText;
-            if (outline(&menu)
-                != (expected << "--"
-                             << "Configure tools..."))
+            expected << (count == 0 && !emptyText.isEmpty() ? QStringList{emptyText} : QStringList()) << "--"
+                     << "Configure tools...";
+            if (outline(&menu) != expected)
                 return "menu: " + outline(&menu).join(", ") + "\nmodel: " + expected.join(", ");
             if (menu.findChildren<QAction *>(QRegularExpression("^lanyard-tool/")).size() != count)
                 return "actions of entries that are not there";
