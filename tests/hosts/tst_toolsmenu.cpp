@@ -59,8 +59,7 @@ private Q_SLOTS:
         QTest::newRow("tight-limits-held-back") << QList<int>{3, 3, 2, 25, 2} << "FRA:No tools configured";
     }
 
-    // After each random change the menu shows the catalogue's entries, each with the action and
-    // mode it had; no action of an entry gone lives on. Signals held back: several, then a rebuild.
+    // After each random change (or held-back batch) each entry has the action and mode it had.
     void model()
     {
         QFETCH(QList<int>, n);
@@ -88,7 +87,6 @@ private Q_SLOTS:
         QList<Tool> model;
         QList<QPointer<QAction>> gone;    // actions of entries no longer shown
         std::optional<qsizetype> refused; // an entry whose move a held-back batch saw refused
-        // The entry of those names, or -1 (@p gone too: a host's mode stays with the names).
         const auto at = [&](const QString &group, const QString &name, bool gone = false) {
             const auto i = std::find_if(model.cbegin(), model.cend(), [&](const Tool &t) {
                 return (gone || !t.gone) && t.group == group && t.name == name;
@@ -264,13 +262,11 @@ private Q_SLOTS:
         row("catalogue-first", "- catalogue -", "");
         row("window-children-menu-created-first", "- window menu", "");
         row("window-children-catalogue-created-first", "- window catalogue", "");
-        // A run that never ends goes with the menu or the catalogue, also after another run ended.
         row("menu-during-a-run", "- menu slow", "aboutToLaunch asked aboutToLaunch asked runFinished");
         row("catalogue-during-a-run", "- catalogue slow", "aboutToLaunch asked aboutToLaunch asked runFinished");
     }
 
-    // A host's handler deletes the catalogue, the menu, the entry or the window's owner while it is
-    // called (and rebuilds the menu): nothing more starts or is told, the host's actions stay.
+    // A host's handler deletes what called it: nothing more starts or is told, its actions stay.
     void deletedBy()
     {
         QFETCH(QString, how);
@@ -364,9 +360,7 @@ private Q_SLOTS:
         QCOMPARE(outline(menu).join(", "), entries + "Configure tools...");
         QCOMPARE(UiTest::programListWindow() != nullptr, victim == "owner" && owner);
         QTRY_VERIFY_WITH_TIMEOUT(ProcessCensus::children().isEmpty(), 10000);
-        delete tools;
-        delete apps;
-        delete owner;
+        delete tools, delete apps, delete owner;
     }
 };
 

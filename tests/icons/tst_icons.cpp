@@ -43,10 +43,8 @@ const QStringList programs{
     "program-with-equals-after-env|equals=prog|darkgray|envpath|Exec=/usr/bin/env %P\nIcon=@darkgray",
     "program-after-a-word-env-runs|after-odd-word||envodd|Exec=env =odd %P\nIcon=@darkred|envonly|Exec=env "
     "A=1\nIcon=@darkred|empty|Exec=\nIcon=@red",
-    "shown-entry-after-one-kept-out-of-menus|menu-prog-1|cyan|menu-1a|@darkred\nNoDisplay=true|menu-1b|@"
-    "cyan\nNoDisplay=false",
-    "shown-entry-before-one-kept-out-of-menus|menu-prog-2|cyan|menu-2a|@cyan\nNoDisplay=false|menu-2b|@"
-    "darkred\nNoDisplay=true",
+    "shown-entry-after-one-kept-out-of-menus|menu-1|cyan|m1a|@darkred\nNoDisplay=true|m1b|@cyan\nNoDisplay=false",
+    "shown-entry-before-one-kept-out-of-menus|menu-2|cyan|m2a|@cyan\nNoDisplay=false|m2b|@darkred\nNoDisplay=true",
     "entry-kept-out-of-menus-only|menu-prog-3|cyan|menu-3|@cyan\nNoDisplay=true",
     "shown-entry-without-the-key|menu-prog-4|cyan|menu-4a|@darkred\nNoDisplay=true|menu-4b|@cyan",
     "compiled-program|compiled|darkblue",
@@ -110,12 +108,11 @@ private Q_SLOTS:
               "lanyard-parent/65x65/apps/lanyard-test-65=darkred",
               "lanyard-host-theme/16x16/apps/lanyard-host-icon=purple"})
             QVERIFY(writeIcon(home("icons/" + icon.section(u'=', 0, 0) + ".png"), QColor(icon.section(u'=', 1))));
-        const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">";
-        QVERIFY(
-            write(home("icons/hicolor/scalable/apps/lanyard-test-vector.svg"),
-                  QByteArray(svg).replace("16", "128") + "<rect width=\"128\" height=\"128\" fill=\"orange\"/></svg>"));
-        QVERIFY(write(home("icons/hicolor/16x16/apps/lanyard-test-both.svg"),
-                      svg + "<rect width=\"16\" height=\"16\" fill=\"#0000ff\"/></svg>"));
+        const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\"><rect "
+                               "width=\"16\" height=\"16\" fill=\"blue\"/></svg>";
+        QVERIFY(write(home("icons/hicolor/16x16/apps/lanyard-test-both.svg"), svg));
+        QVERIFY(write(home("icons/hicolor/scalable/apps/lanyard-test-vector.svg"),
+                      QByteArray(svg).replace("16", "128").replace("blue", "orange")));
         QVERIFY(
             write(home("icons/Adwaita/index.theme"),
                   "\n[Icon Theme]\nInherits=lanyard-parent,hicolor\nDirectories=test\n[test]\nSize=16\nType=Fixed\n"));
@@ -126,7 +123,6 @@ private Q_SLOTS:
                       "[Icon Theme]\nDirectories=16x16/apps\n[16x16/apps]\nSize=16\nType=Fixed\n"));
         QVERIFY(QDir().mkpath(program("")) && QFile::copy("/bin/true", program("compiled")));
         QVERIFY(QDir().mkpath(home("links")) && QFile::link(program("abs-prog"), home("links/abs-link")));
-        // Files that are no entries beside them.
         for (const char *other : {"README", "a.txt", "b.desktop~", "c.desktop.bak", "d.directory", "e.list"})
             QVERIFY(
                 write(home("applications/") + other, "[Desktop Entry]\nIcon=" + picture("darkred").toUtf8() + "\n"));
