@@ -6,95 +6,136 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDeadlineTimer>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <functional>
-#include <memory>
 
 namespace UiTest {
 
-/**
- * Runs @p action on the modal window named @p objectName as soon as it is shown and active;
- * arm it before the call that shows the window and blocks. The action must leave the window.
- * When no such window shows within 20 seconds, or it is still open 20 seconds after the action,
- * the test fails and the modal window is closed, so that the blocked call returns. The bound
- * only ends a test that went wrong: a sanitizer build on a busy machine can take seconds to
- * show a file dialog.
- */
+/// How long a modal window may take to show, or stay open after the test's steps: the bound only ends a test
+/// that went wrong, as a sanitizer build on a busy machine can take seconds to show a file dialog.
 inline constexpr int modalPatienceMs = 20000;
 
+/// The modal window in front once it is active. The offscreen platform can give a window the focus before it
+/// is visible and then never make it active: it is made active here, as a window manager would.
+inline QWidget *activeModal()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible() || QApplication::activeWindow() == modal)
+        return modal && modal->isVisible() ? modal : nullptr;
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(modal);
+    QT_WARNING_POP
+    return nullptr;
+}
+
+/// Closes @p window, so that the call blocked in it returns, when it is still open modalPatienceMs from now.
+inline void closeLater(QWidget *window)
+{
+    QTimer::singleShot(modalPatienceMs, window, [window] {
+        if (!window->isVisible())
+            return;
+        QTest::qFail(qPrintable(window->objectName() + " is still open after the test's steps"), __FILE__, __LINE__);
+        window->close();
+    });
+}
+
+/// Runs @p action on the modal window named @p objectName as soon as it is shown and active; arm it before the
+/// call that shows the window and blocks. The action must leave the window. A window that does not show within
+/// modalPatienceMs, or stays that long after the action, fails the test and is closed.
 inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
     // Owned by the application, so that a timer still watching when the last test ends goes too.
     auto *timer = new QTimer(QCoreApplication::instance());
     timer->setObjectName(QStringLiteral("modal driver for ") + objectName);
-    timer->setInterval(5);
-    auto deadline = std::make_shared<QDeadlineTimer>(modalPatienceMs);
-    auto shown = std::make_shared<QPointer<QWidget>>();
-    auto acted = std::make_shared<bool>(false);
+    const QDeadlineTimer deadline(modalPatienceMs);
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
-        const auto stop = [timer] {
-            timer->stop();
-            timer->deleteLater();
-        };
-        // On a failure the window is closed, so that the call blocked in it returns.
-        const auto fail = [&](const QString &message, QWidget *window) {
-            stop();
-            QTest::qFail(qPrintable(message), __FILE__, __LINE__);
-            if (window)
-                window->close();
-        };
-        if (*acted) { // the window must go now
-            if (shown->isNull() || !(*shown)->isVisible())
-                stop();
-            else if (deadline->hasExpired())
-                fail(QStringLiteral("modal window %1 still open 20 s after the test's steps").arg(objectName), *shown);
+        QWidget *modal = activeModal();
+        const bool found = modal && modal->objectName() == objectName;
+        if (!found && !deadline.hasExpired())
+            return;
+        timer->stop(); // the action may wait in windows it opens
+        timer->deleteLater();
+        if (!found) {
+            QTest::qFail(qPrintable(objectName + " did not show"), __FILE__, __LINE__);
+            if ((modal = QApplication::activeModalWidget()))
+                modal->close();
             return;
         }
-        QWidget *modal = QApplication::activeModalWidget();
-        const bool found = modal && modal->isVisible() && modal->objectName() == objectName;
-        if (found && QApplication::activeWindow() == modal) {
-            *shown = modal;
-            *acted = true;
-            timer->stop(); // the action may wait in windows it opens
-            action(modal);
-            // Stop at once when it left the window: the caller may show the same window again.
-            if (shown->isNull() || !(*shown)->isVisible())
-                return timer->deleteLater();
-            *deadline = QDeadlineTimer(modalPatienceMs);
-            timer->start();
-        } else if (deadline->hasExpired()) {
-            fail(QStringLiteral("modal window %1 did not show within 20 s (open: %2)")
-                     .arg(objectName, modal ? modal->objectName() : QStringLiteral("none")),
-                 modal);
-        } else if (found) {
-            // The window manager's part: the offscreen platform can give the window the focus
-            // before it is visible, and then never makes it the active window.
-            QT_WARNING_PUSH
-            QT_WARNING_DISABLE_DEPRECATED
-            QApplication::setActiveWindow(modal);
-            QT_WARNING_POP
-        }
+        const QPointer<QWidget> shown = modal;
+        action(modal);
+        if (shown && shown->isVisible())
+            closeLater(shown);
     });
-    timer->start();
+    timer->start(5);
 }
 
-/// Ends the drivers still waiting, whose actions refer to a test that has ended; the names of
-/// the windows they waited for, which never showed.
+/// Ends the drivers still waiting; the names of the windows they waited for, which never showed.
 inline QStringList disarmAll()
 {
     QStringList waiting;
     for (QTimer *timer : QCoreApplication::instance()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly)) {
-        if (timer->objectName().startsWith(u"modal driver for ")) {
-            if (timer->isActive())
-                waiting << timer->objectName();
-            delete timer;
-        }
+        if (!timer->objectName().startsWith(u"modal driver for "))
+            continue;
+        if (timer->isActive())
+            waiting << timer->objectName();
+        delete timer;
     }
     return waiting;
+}
+
+/// Runs @p action while a user answers the modal windows it opens; what showed, in order. A message box gives
+/// "NAME: TEXT" and is answered with Return; a window named in @p handlers gives NAME and goes to its handler,
+/// which must leave it; any other gives NAME and is closed at once.
+inline QStringList messagesDuring(const std::function<void()> &action,
+                                  const QHash<QString, std::function<void(QWidget *)>> &handlers = {})
+{
+    QStringList shown;
+    QList<QPointer<QWidget>> handled;
+    QPointer<QWidget> owner;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        handled.removeIf([](const QPointer<QWidget> &window) { return !window || !window->isVisible(); });
+        QWidget *modal = activeModal();
+        // The window manager's part: a box gone, its owner is active again.
+        if (!QApplication::activeModalWidget() && owner && !QApplication::activeWindow())
+            owner->activateWindow();
+        if (!modal || handled.contains(modal))
+            return;
+        const auto *box = qobject_cast<QMessageBox *>(modal);
+        shown << modal->objectName() + (box ? QStringLiteral(": ") + box->text() : QString());
+        handled << modal;
+        if (box) {
+            owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+            QTest::keyClick(modal, Qt::Key_Return);
+        } else if (const auto handler = handlers.value(modal->objectName())) {
+            // Not from this slot: a timer does not fire again while its slot runs, and the handler may wait.
+            QTimer::singleShot(0, modal, [handler, window = QPointer<QWidget>(modal)] {
+                handler(window);
+                if (window && window->isVisible())
+                    closeLater(window);
+            });
+        } else {
+            modal->close();
+        }
+    });
+    watch.start(5);
+    action();
+    return shown;
+}
+
+/// The names of the modal windows that opened while @p action ran, each closed as soon as it showed.
+inline QStringList modalsDuring(const std::function<void()> &action)
+{
+    QStringList shown = messagesDuring(action);
+    for (QString &name : shown)
+        name = name.section(u':', 0, 0);
+    return shown;
 }
 
 /// The program list window while it is shown, or null.
@@ -129,12 +170,30 @@ inline void type(const QString &text)
         QTest::keyClicks(focus, text);
 }
 
+/// Presses Tab until the focus is on @p name; the names passed on the way, @p name last.
+inline QStringList tabTo(const QString &name)
+{
+    QStringList passed;
+    for (int i = 0; i < 12 && passed.value(passed.size() - 1) != name; ++i) {
+        press(Qt::Key_Tab);
+        passed << focusName();
+    }
+    return passed;
+}
+
 /// Gives the focus to @p widget as a click would, in its window made active.
 inline void focusOn(QWidget *widget)
 {
     widget->window()->activateWindow();
     widget->setFocus(Qt::MouseFocusReason);
     QVERIFY(QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000));
+}
+
+/// Makes @p window active again, as the window manager does when a box over it closes.
+inline void backTo(QWidget *window)
+{
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
 /// The item with the text @p text in @p tree; the test fails without one.
@@ -160,36 +219,12 @@ inline void clickItem(QTreeWidgetItem *item)
     QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
 }
 
-/// Makes @p window active again, as the window manager does when a box over it closes.
-inline void backTo(QWidget *window)
-{
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window));
-}
-
-/// The modal windows that opened while @p action ran, each closed as soon as it showed.
-inline QStringList modalsDuring(const std::function<void()> &action)
-{
-    QStringList opened;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
-            opened << modal->objectName();
-            modal->close();
-        }
-    });
-    watch.start();
-    action();
-    return opened;
-}
-
 /// Opens or closes the top-level node @p group with the arrow at its left, as the mouse does.
 inline void clickArrowOf(QTreeWidgetItem *group)
 {
     QTreeWidget *view = group->treeWidget();
-    const QRect row = view->visualItemRect(group);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(view->indentation() / 2, row.center().y()));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      {view->indentation() / 2, view->visualItemRect(group).center().y()});
 }
 
 /// A point of @p view's viewport below its last row.
@@ -202,35 +237,33 @@ inline QPoint belowTheRows(QTreeWidget *view)
 }
 
 /**
- * Plays a user's steps on @p window, stopping when it hides: "focus:NAME" gives the control
- * NAME the focus as a click would, "click:NAME" clicks it, "key:SEQUENCE" and "type:TEXT" go to
- * the focused widget, "clip:TEXT" puts TEXT ("\\n" for a line break) on the clipboard, "close"
- * uses the close box.
+ * Plays a user's steps on @p window, stopping when it hides: "focus:NAME" gives the control NAME the focus as a
+ * click would, "click:NAME" and "dclick:NAME" click and double click it, "key:SEQUENCE" and "type:TEXT" go to
+ * the focused widget, "clip:TEXT" puts TEXT ("\\n" for a line break) on the clipboard, "close" uses the close box.
  */
 inline void play(QWidget *window, const QStringList &steps)
 {
     for (const QString &step : steps) {
-        const QString argument = step.section(u':', 1);
-        const auto control = [&] {
-            auto *widget = window->findChild<QWidget *>(argument);
-            if (!widget)
-                QTest::qFail(qPrintable(QStringLiteral("no control %1").arg(argument)), __FILE__, __LINE__);
-            return widget;
-        };
-        if (step.startsWith(u"focus:"))
-            focusOn(control());
-        else if (step.startsWith(u"click:"))
-            QTest::mouseClick(control(), Qt::LeftButton);
-        else if (step.startsWith(u"key:"))
+        const QString how = step.section(u':', 0, 0), argument = step.section(u':', 1);
+        auto *control = argument == window->objectName() ? window : window->findChild<QWidget *>(argument);
+        if (how == u"focus" || how == u"click" || how == u"dclick")
+            QVERIFY2(control, qPrintable(step));
+        if (how == u"focus")
+            focusOn(control);
+        else if (how == u"click")
+            QTest::mouseClick(control, Qt::LeftButton);
+        else if (how == u"dclick")
+            doubleClick(control, control->rect().center());
+        else if (how == u"key")
             press(QKeySequence(argument));
-        else if (step.startsWith(u"type:"))
+        else if (how == u"type")
             type(argument);
-        else if (step.startsWith(u"clip:"))
+        else if (how == u"clip")
             QApplication::clipboard()->setText(QString(argument).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
-        else if (step == u"close")
+        else if (how == u"close")
             window->close();
         else
-            QTest::qFail(qPrintable(QStringLiteral("unknown step %1").arg(step)), __FILE__, __LINE__);
+            QFAIL(qPrintable(step));
         if (!window->isVisible())
             return;
     }
