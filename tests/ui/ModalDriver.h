@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -25,23 +26,20 @@ inline constexpr int modalPatienceMs = 20000;
 inline QWidget *activeModal()
 {
     QWidget *modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || QApplication::activeWindow() == modal)
-        return modal && modal->isVisible() ? modal : nullptr;
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
-    QApplication::setActiveWindow(modal);
+    if (modal && modal->isVisible() && QApplication::activeWindow() != modal)
+        QApplication::setActiveWindow(modal);
     QT_WARNING_POP
-    return nullptr;
+    return modal && modal->isVisible() && QApplication::activeWindow() == modal ? modal : nullptr;
 }
 
-/// Closes @p window, so that the call blocked in it returns, when it is still open modalPatienceMs from now.
+/// Closes @p window, failing the test, when it is still open modalPatienceMs from now: the call blocked in it returns.
 inline void closeLater(QWidget *window)
 {
     QTimer::singleShot(modalPatienceMs, window, [window] {
-        if (!window->isVisible())
-            return;
-        QTest::qFail(qPrintable(window->objectName() + " is still open after the test's steps"), __FILE__, __LINE__);
-        window->close();
+        if (window->isVisible() && (QTest::qFail("a modal window stayed open", __FILE__, __LINE__), true))
+            window->close();
     });
 }
 
@@ -63,9 +61,7 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
         timer->deleteLater();
         if (!found) {
             QTest::qFail(qPrintable(objectName + " did not show"), __FILE__, __LINE__);
-            if ((modal = QApplication::activeModalWidget()))
-                modal->close();
-            return;
+            return void(QApplication::activeModalWidget() && QApplication::activeModalWidget()->close());
         }
         const QPointer<QWidget> shown = modal;
         action(modal);
@@ -80,18 +76,18 @@ inline QStringList disarmAll()
 {
     QStringList waiting;
     for (QTimer *timer : QCoreApplication::instance()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly)) {
-        if (!timer->objectName().startsWith(u"modal driver for "))
-            continue;
-        if (timer->isActive())
-            waiting << timer->objectName();
-        delete timer;
+        if (timer->objectName().startsWith(u"modal driver for ")) {
+            waiting << (timer->isActive() ? timer->objectName() : QString());
+            delete timer;
+        }
     }
+    waiting.removeAll(QString());
     return waiting;
 }
 
 /// Runs @p action while a user answers the modal windows it opens; what showed, in order. A message box gives
-/// "NAME: TEXT" and is answered with Return; a window named in @p handlers gives NAME and goes to its handler,
-/// which must leave it; any other gives NAME and is closed at once.
+/// "NAME: TEXT" and is answered with Return, its owner active again after it; a window named in @p handlers gives
+/// NAME and goes to its handler, which must leave it; any other gives NAME and is closed at once.
 inline QStringList messagesDuring(const std::function<void()> &action,
                                   const QHash<QString, std::function<void(QWidget *)>> &handlers = {})
 {
@@ -101,28 +97,24 @@ inline QStringList messagesDuring(const std::function<void()> &action,
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         handled.removeIf([](const QPointer<QWidget> &window) { return !window || !window->isVisible(); });
-        QWidget *modal = activeModal();
-        // The window manager's part: a box gone, its owner is active again.
         if (!QApplication::activeModalWidget() && owner && !QApplication::activeWindow())
             owner->activateWindow();
+        QWidget *modal = activeModal();
         if (!modal || handled.contains(modal))
             return;
         const auto *box = qobject_cast<QMessageBox *>(modal);
         shown << modal->objectName() + (box ? QStringLiteral(": ") + box->text() : QString());
         handled << modal;
-        if (box) {
-            owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+        owner = box && box->parentWidget() ? box->parentWidget()->window() : owner.data();
+        if (box)
             QTest::keyClick(modal, Qt::Key_Return);
-        } else if (const auto handler = handlers.value(modal->objectName())) {
-            // Not from this slot: a timer does not fire again while its slot runs, and the handler may wait.
-            QTimer::singleShot(0, modal, [handler, window = QPointer<QWidget>(modal)] {
-                handler(window);
-                if (window && window->isVisible())
-                    closeLater(window);
-            });
-        } else {
+        else if (!handlers.contains(modal->objectName()))
             modal->close();
-        }
+        else // not from this slot: a timer does not fire again while its slot runs, and the handler may wait
+            QTimer::singleShot(0, modal, [handler = handlers.value(modal->objectName()), modal = QPointer(modal)] {
+                handler(modal);
+                modal ? closeLater(modal) : void();
+            });
     });
     watch.start(5);
     action();
@@ -132,10 +124,7 @@ inline QStringList messagesDuring(const std::function<void()> &action,
 /// The names of the modal windows that opened while @p action ran, each closed as soon as it showed.
 inline QStringList modalsDuring(const std::function<void()> &action)
 {
-    QStringList shown = messagesDuring(action);
-    for (QString &name : shown)
-        name = name.section(u':', 0, 0);
-    return shown;
+    return messagesDuring(action).replaceInStrings(QRegularExpression(QStringLiteral(":.*")), QString());
 }
 
 /// The program list window while it is shown, or null.
@@ -155,7 +144,6 @@ inline QWidget *focused()
         QTest::qFail("no widget has the keyboard focus", __FILE__, __LINE__);
     return QApplication::focusWidget();
 }
-
 inline QString focusName() { return focused() ? focused()->objectName() : QStringLiteral("none"); }
 
 /// Keys pressed and text typed by the user go to the widget that has the focus.
@@ -174,10 +162,8 @@ inline void type(const QString &text)
 inline QStringList tabTo(const QString &name)
 {
     QStringList passed;
-    for (int i = 0; i < 12 && passed.value(passed.size() - 1) != name; ++i) {
-        press(Qt::Key_Tab);
-        passed << focusName();
-    }
+    while (passed.size() < 12 && passed.value(passed.size() - 1) != name)
+        press(Qt::Key_Tab), passed << focusName();
     return passed;
 }
 
@@ -206,7 +192,10 @@ inline QTreeWidgetItem *itemOf(QTreeWidget *tree, const QString &text)
 }
 
 inline QPoint centerOf(QTreeWidgetItem *item) { return item->treeWidget()->visualItemRect(item).center(); }
-
+inline void clickItem(QTreeWidgetItem *item)
+{
+    QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
+}
 inline void doubleClick(QWidget *widget, QPoint pos)
 {
     QTest::mouseClick(widget, Qt::LeftButton, {}, pos);
@@ -214,56 +203,43 @@ inline void doubleClick(QWidget *widget, QPoint pos)
     QTest::mouseRelease(widget, Qt::LeftButton, {}, pos);
 }
 
-inline void clickItem(QTreeWidgetItem *item)
-{
-    QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
-}
-
-/// Opens or closes the top-level node @p group with the arrow at its left, as the mouse does.
-inline void clickArrowOf(QTreeWidgetItem *group)
-{
-    QTreeWidget *view = group->treeWidget();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                      {view->indentation() / 2, view->visualItemRect(group).center().y()});
-}
-
-/// A point of @p view's viewport below its last row.
-inline QPoint belowTheRows(QTreeWidget *view)
-{
-    const QPoint point(view->viewport()->width() / 2, view->viewport()->height() - 4);
-    if (view->itemAt(point))
-        QTest::qFail("the view has no room below its rows", __FILE__, __LINE__);
-    return point;
-}
-
 /**
  * Plays a user's steps on @p window, stopping when it hides: "focus:NAME" gives the control NAME the focus as a
- * click would, "click:NAME" and "dclick:NAME" click and double click it, "key:SEQUENCE" and "type:TEXT" go to
- * the focused widget, "clip:TEXT" puts TEXT ("\\n" for a line break) on the clipboard, "close" uses the close box.
+ * click would, "click:NAME" and "dclick:NAME" click and double click it, "key:SEQUENCE" and "type:TEXT" go to the
+ * focused widget, "clip:TEXT" puts TEXT ("\\n" for a line break) on the clipboard, "close" uses the close box. In
+ * the tree NAME, "click:NAME/ROW", "ctrl:NAME/ROW", "arrow:NAME/ROW" and "dclick:NAME/ROW" click the row with the
+ * text ROW, with Ctrl, on the arrow at the left of its group and twice; "dclick:NAME/" double clicks below the rows.
  */
 inline void play(QWidget *window, const QStringList &steps)
 {
     for (const QString &step : steps) {
-        const QString how = step.section(u':', 0, 0), argument = step.section(u':', 1);
-        auto *control = argument == window->objectName() ? window : window->findChild<QWidget *>(argument);
-        if (how == u"focus" || how == u"click" || how == u"dclick")
+        const QString how = step.section(u':', 0, 0), name = step.section(u':', 1).section(u'/', 0, 0);
+        QWidget *control = name == window->objectName() ? window : window->findChild<QWidget *>(name);
+        const bool mouse = QStringList{"click", "ctrl", "arrow", "dclick"}.contains(how);
+        if (auto *tree = qobject_cast<QTreeWidget *>(control); tree && mouse && step.contains(u'/')) {
+            const QString row = step.section(u'/', 1);
+            QTreeWidgetItem *item = row.isEmpty() ? nullptr : itemOf(tree, row);
+            QTreeWidgetItem *group = item && item->parent() ? item->parent() : item;
+            QPoint at = item ? centerOf(item) : QPoint(tree->viewport()->width() / 2, tree->viewport()->height() - 4);
+            QVERIFY2(item || !tree->itemAt(at), "the tree has no room below its rows");
+            at = how == u"arrow" ? QPoint(tree->indentation() / 2, centerOf(group).y()) : at;
+            if (how == u"dclick")
+                doubleClick(tree->viewport(), at);
+            else
+                QTest::mouseClick(tree->viewport(), Qt::LeftButton,
+                                  how == u"ctrl" ? Qt::ControlModifier : Qt::NoModifier, at);
+        } else if (how == u"focus" || mouse) {
             QVERIFY2(control, qPrintable(step));
-        if (how == u"focus")
-            focusOn(control);
-        else if (how == u"click")
-            QTest::mouseClick(control, Qt::LeftButton);
-        else if (how == u"dclick")
-            doubleClick(control, control->rect().center());
-        else if (how == u"key")
-            press(QKeySequence(argument));
-        else if (how == u"type")
-            type(argument);
-        else if (how == u"clip")
-            QApplication::clipboard()->setText(QString(argument).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
-        else if (how == u"close")
-            window->close();
-        else
-            QFAIL(qPrintable(step));
+            how == u"focus"   ? focusOn(control)
+            : how == u"click" ? QTest::mouseClick(control, Qt::LeftButton)
+                              : doubleClick(control, control->rect().center());
+        } else if (how == u"key" || how == u"type") {
+            how == u"key" ? press(QKeySequence(step.mid(4))) : type(step.mid(5));
+        } else if (how == u"clip") {
+            QApplication::clipboard()->setText(step.mid(5).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+        } else {
+            QVERIFY2(step == u"close" && window->close(), qPrintable(step));
+        }
         if (!window->isVisible())
             return;
     }
