@@ -526,29 +526,26 @@ private Q_SLOTS:
         const QString kept = QStringList(typed).replaceInStrings(QRegularExpression("^[ \t]+"), "").join('|');
         m_apps->latin1 = true;
         showForm();
-        const QStringList shown = messagesDuring(
-            [] { play(window(), {"click:cmdAddApp"}); },
-            {{"frmNewApp", [&](QWidget *dialog) {
-                  static_cast<frmNewApp *>(dialog)->setFields({typed[0], typed[1], typed[2], typed[3], false});
-                  for (int tries = 0; tries < 3 && dialog->isVisible(); ++tries) {
-                      play(dialog, {"click:cmdOK"});
-                      if (dialog->isVisible()) {
-                          backTo(dialog);
-                          auto *edit = qobject_cast<QComboBox *>(focused())
-                                           ? static_cast<QComboBox *>(focused())->lineEdit()
-                                           : qobject_cast<QLineEdit *>(focused());
-                          seen << QString("%1:%2:%3")
-                                      .arg(boxes.indexOf(focusName()))
-                                      .arg(edit->selectionStart())
-                                      .arg(edit->selectedText())
-                               << asList(static_cast<frmNewApp *>(dialog)->fields()).join('|');
-                          play(dialog, {"key:Ctrl+A", "type:Fine"});
-                      }
-                  }
-              }}});
+        const auto refuse = [&](QWidget *dialog) { // OK until the entry goes in, each refused text changed
+            static_cast<frmNewApp *>(dialog)->setFields({typed[0], typed[1], typed[2], typed[3], false});
+            for (int tries = 0; tries < 3 && dialog->isVisible(); ++tries) {
+                play(dialog, {"click:cmdOK"});
+                if (!dialog->isVisible())
+                    return;
+                backTo(dialog);
+                auto *combo = qobject_cast<QComboBox *>(focused());
+                const QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(focused());
+                seen << focusName() + ':' + QString::number(edit->selectionStart()) + ':' + edit->selectedText()
+                     << asList(static_cast<frmNewApp *>(dialog)->fields()).join('|');
+                play(dialog, {"key:Ctrl+A", "type:Fine"});
+            }
+        };
+        const QStringList shown = messagesDuring([] { play(window(), {"click:cmdAddApp"}); }, {{"frmNewApp", refuse}});
         const QString character = found.section(':', 2).section(" (", 0, 0);
+        const QString box = boxes.value(found.section(':', 0, 0).toInt());
         QCOMPARE(seen.mid(0, 2),
-                 (found.isEmpty() ? QStringList() : QStringList{found.section(':', 0, 1) + ':' + character, kept}));
+                 (found.isEmpty() ? QStringList()
+                                  : QStringList{box + ':' + found.section(':', 1, 1) + ':' + character, kept}));
         QCOMPARE(m_apps->dump().filter(found.isEmpty() ? kept : "Fine").size(), 1);
         if (found.contains(" (U+"))
             QCOMPARE(shown.value(1), "msgRefusedText: The launch list cannot hold “"
