@@ -116,7 +116,7 @@ private Q_SLOTS:
     {
         m_listener.closeWriteChannel();
         if (!m_listener.waitForFinished(5000))
-            m_listener.kill();
+            m_listener.kill(), m_listener.waitForFinished(5000);
     }
 
     // What a user at the keyboard hears, in each language: the current row as the tree takes the focus, the rows
