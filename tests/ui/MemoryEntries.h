@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-
-// A catalogue as the windows see it, without the component: the real Catalogue and a list of
-// placeholders behind the windows' LaunchEntries.
+// A catalogue as the windows see it, without the component: the real Catalogue behind LaunchEntries.
 #include "catalogue/Catalogue.h"
 #include "ui/LaunchEntries.h"
 #include "util/Attempt.h"
@@ -22,19 +20,11 @@ class MemoryEntries final : public Lanyard::LaunchEntries
 public:
     Lanyard::Catalogue catalogue;
     QList<Placeholder> placeholders;
-    /// Groups reported before the catalogue's, without applications, as the interface allows.
-    QStringList emptyGroups;
-    /// Whether a group or name beyond Latin-1, or a group opening a comment, is refused, as a Latin-1 launch
-    /// list refuses them. What ends a field or a line is refused anywhere.
-    bool latin1 = false;
-    /// A failure every add, edit and removal gives, as a list that cannot be written would.
-    std::optional<Error> failing;
+    QStringList emptyGroups;      // reported first, without applications, as the interface allows
+    bool latin1 = false;          // refuses names beyond Latin-1 and a group opening a comment, as a Latin-1 list does
+    std::optional<Error> failing; // what every change gives, as a list that cannot be written would
 
-    MemoryEntries()
-    {
-        catalogue.setMaxGroups(5);
-        catalogue.setMaxApps(5);
-    }
+    MemoryEntries() { catalogue.setMaxGroups(5), catalogue.setMaxApps(5); }
 
     QList<Group> groups() const override
     {
@@ -53,8 +43,8 @@ public:
         const qint16 g = catalogue.findGroup(group), a = g == -1 ? qint16(-1) : catalogue.findApp(g, app);
         if (a == -1)
             return Error(Lanyard::ErrorCode::IndexOutOfRange);
-        const Lanyard::ApplicationRecord &record = catalogue.app(g, a);
-        return Lanyard::Entry{group, app, record.AppPath, record.CmdLine, record.AppProtected != 0};
+        const Lanyard::ApplicationRecord &r = catalogue.app(g, a);
+        return Lanyard::Entry{group, app, r.AppPath, r.CmdLine, r.AppProtected != 0};
     }
     QList<Placeholder> placeholderList() const override { return placeholders; }
     int maxGroups() const override { return catalogue.maxGroups(); }
@@ -87,16 +77,15 @@ public:
     std::optional<Error> refusal(const Lanyard::Entry &e) const
     {
         const auto has = [](const QString &text, auto test) { return std::any_of(text.cbegin(), text.cend(), test); };
-        const auto endsField = [](QChar c) { return c.isNull() || QStringView(u",\r\n").contains(c); };
-        const auto beyondLatin1 = [](QChar c) { return c.unicode() > 0xFF; };
-        if (has(e.group + e.name + e.path + e.cmdLine, endsField))
+        if (has(e.group + e.name + e.path + e.cmdLine,
+                [](QChar c) { return c.isNull() || QStringView(u",\r\n").contains(c); }))
             return Error(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("a field end"));
-        if (latin1 && (has(e.group + e.name, beyondLatin1) || e.group.startsWith(u';')))
+        if (latin1 && (has(e.group + e.name, [](QChar c) { return c.unicode() > 0xFF; }) || e.group.startsWith(u';')))
             return Error(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("not Latin-1"));
         return std::nullopt;
     }
 
-    /// Every application in use as "group|name|path|command|protected", in slot order.
+    /// Every application as "group|name|path|command|protected" (-1 or 0), in slot order.
     QStringList dump() const
     {
         QStringList entries;
@@ -104,13 +93,13 @@ public:
             for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a) {
                 const Lanyard::ApplicationRecord &r = catalogue.app(g, a);
                 entries << QStringList{catalogue.group(g).GroupName(), r.ApplicationName, r.AppPath, r.CmdLine,
-                                       QString::number(r.AppProtected ? -1 : 0)}
+                                       r.AppProtected ? "-1" : "0"}
                                .join(u'|');
             }
         }
         return entries;
     }
-    /// Adds entries written as dump() writes them; the command and the flag may be left off.
+    /// Adds entries as dump() writes them; the command and the flag may be left off.
     void fill(const QStringList &entries)
     {
         for (const QString &line : entries) {

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-
 // A user at the keyboard and mouse, for windows that block in exec() while the user acts.
-
 #include <QApplication>
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -17,12 +14,10 @@
 
 namespace UiTest {
 
-/// How long a modal window may take to show, or stay open after the test's steps: the bound only ends a test
-/// that went wrong, as a sanitizer build on a busy machine can take seconds to show a file dialog.
+/// How long a modal window may take to show or stay open: a sanitizer build on a busy machine is slow.
 inline constexpr int modalPatienceMs = 20000;
 
-/// The modal window in front once it is active. The offscreen platform can give a window the focus before it
-/// is visible and then never make it active: it is made active here, as a window manager would.
+/// The modal window in front once it is active; the offscreen platform may never activate it, so it is made so.
 inline QWidget *activeModal()
 {
     QWidget *modal = QApplication::activeModalWidget();
@@ -34,7 +29,7 @@ inline QWidget *activeModal()
     return modal && modal->isVisible() && QApplication::activeWindow() == modal ? modal : nullptr;
 }
 
-/// Closes @p window, failing the test, when it is still open modalPatienceMs from now: the call blocked in it returns.
+/// Closes @p window, failing the test, when it is still open modalPatienceMs from now.
 inline void closeLater(QWidget *window)
 {
     QTimer::singleShot(modalPatienceMs, window, [window] {
@@ -43,13 +38,11 @@ inline void closeLater(QWidget *window)
     });
 }
 
-/// Runs @p action on the modal window named @p objectName as soon as it is shown and active; arm it before the
-/// call that shows the window and blocks. The action must leave the window. A window that does not show within
-/// modalPatienceMs, or stays that long after the action, fails the test and is closed.
+/// Runs @p action, which must leave it, on the modal window @p objectName once it is active; armed before the call
+/// that blocks. A window that does not show, or stays, within modalPatienceMs fails the test and is closed.
 inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
-    // Owned by the application, so that a timer still watching when the last test ends goes too.
-    auto *timer = new QTimer(QCoreApplication::instance());
+    auto *timer = new QTimer(QCoreApplication::instance()); // so that one still waiting at the end goes too
     timer->setObjectName(QStringLiteral("modal driver for ") + objectName);
     const QDeadlineTimer deadline(modalPatienceMs);
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
@@ -77,17 +70,16 @@ inline QStringList disarmAll()
     QStringList waiting;
     for (QTimer *timer : QCoreApplication::instance()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly)) {
         if (timer->objectName().startsWith(u"modal driver for ")) {
-            waiting << (timer->isActive() ? timer->objectName() : QString());
+            timer->isActive() ? void(waiting << timer->objectName()) : void();
             delete timer;
         }
     }
-    waiting.removeAll(QString());
     return waiting;
 }
 
-/// Runs @p action while a user answers the modal windows it opens; what showed, in order. A message box gives
-/// "NAME: TEXT" and is answered with Return, its owner active again after it; a window named in @p handlers gives
-/// NAME and goes to its handler, which must leave it; any other gives NAME and is closed at once.
+/// Runs @p action while a user answers the modal windows it opens; what showed, in order: a message box gives
+/// "NAME: TEXT" and gets Return, its owner active again after it; a window in @p handlers gives NAME and goes to
+/// its handler, which must leave it; any other gives NAME and is closed.
 inline QStringList messagesDuring(const std::function<void()> &action,
                                   const QHash<QString, std::function<void(QWidget *)>> &handlers = {})
 {
@@ -110,7 +102,7 @@ inline QStringList messagesDuring(const std::function<void()> &action,
             QTest::keyClick(modal, Qt::Key_Return);
         else if (!handlers.contains(modal->objectName()))
             modal->close();
-        else // not from this slot: a timer does not fire again while its slot runs, and the handler may wait
+        else // from a fresh call: the handler may wait, and a timer does not fire while its slot runs
             QTimer::singleShot(0, modal, [handler = handlers.value(modal->objectName()), modal = QPointer(modal)] {
                 handler(modal);
                 modal ? closeLater(modal) : void();
@@ -121,22 +113,6 @@ inline QStringList messagesDuring(const std::function<void()> &action,
     return shown;
 }
 
-/// The names of the modal windows that opened while @p action ran, each closed as soon as it showed.
-inline QStringList modalsDuring(const std::function<void()> &action)
-{
-    return messagesDuring(action).replaceInStrings(QRegularExpression(QStringLiteral(":.*")), QString());
-}
-
-/// The program list window while it is shown, or null.
-inline QWidget *programListWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == u"frmEditApps" && widget->isVisible())
-            return widget;
-    }
-    return nullptr;
-}
-
 /// The widget that has the keyboard focus (the test fails when none has within two seconds).
 inline QWidget *focused()
 {
@@ -145,18 +121,8 @@ inline QWidget *focused()
     return QApplication::focusWidget();
 }
 inline QString focusName() { return focused() ? focused()->objectName() : QStringLiteral("none"); }
-
-/// Keys pressed and text typed by the user go to the widget that has the focus.
-inline void press(QKeySequence keys)
-{
-    if (QWidget *focus = focused())
-        QTest::keySequence(focus, keys);
-}
-inline void type(const QString &text)
-{
-    if (QWidget *focus = focused())
-        QTest::keyClicks(focus, text);
-}
+inline void press(QKeySequence keys) { focused() ? QTest::keySequence(focused(), keys) : void(); }
+inline void type(const QString &text) { focused() ? QTest::keyClicks(focused(), text) : void(); }
 
 /// Presses Tab until the focus is on @p name; the names passed on the way, @p name last.
 inline QStringList tabTo(const QString &name)
@@ -182,33 +148,23 @@ inline void backTo(QWidget *window)
     QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
-/// The item with the text @p text in @p tree; the test fails without one.
 inline QTreeWidgetItem *itemOf(QTreeWidget *tree, const QString &text)
 {
     const QList<QTreeWidgetItem *> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    if (found.isEmpty())
-        QTest::qFail(qPrintable(QStringLiteral("no item %1").arg(text)), __FILE__, __LINE__);
+    found.isEmpty() ? QTest::qFail(qPrintable(QStringLiteral("no item ") + text), __FILE__, __LINE__) : void();
     return found.value(0);
 }
-
 inline QPoint centerOf(QTreeWidgetItem *item) { return item->treeWidget()->visualItemRect(item).center(); }
 inline void clickItem(QTreeWidgetItem *item)
 {
     QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
 }
-inline void doubleClick(QWidget *widget, QPoint pos)
-{
-    QTest::mouseClick(widget, Qt::LeftButton, {}, pos);
-    QTest::mouseDClick(widget, Qt::LeftButton, {}, pos);
-    QTest::mouseRelease(widget, Qt::LeftButton, {}, pos);
-}
 
 /**
- * Plays a user's steps on @p window, stopping when it hides: "focus:NAME" gives the control NAME the focus as a
- * click would, "click:NAME" and "dclick:NAME" click and double click it, "key:SEQUENCE" and "type:TEXT" go to the
- * focused widget, "clip:TEXT" puts TEXT ("\\n" for a line break) on the clipboard, "close" uses the close box. In
- * the tree NAME, "click:NAME/ROW", "ctrl:NAME/ROW", "arrow:NAME/ROW" and "dclick:NAME/ROW" click the row with the
- * text ROW, with Ctrl, on the arrow at the left of its group and twice; "dclick:NAME/" double clicks below the rows.
+ * Plays a user's steps on @p window until it hides: "focus:NAME" (as a click would), "click:NAME", "dclick:NAME",
+ * "key:SEQUENCE", "type:TEXT", "clip:TEXT" (the clipboard, "\\n" a line break), "close" (the close box). In a tree
+ * NAME, "click:NAME/ROW", "ctrl:NAME/ROW", "arrow:NAME/ROW" (its group's arrow), "dclick:NAME/ROW" act on the row
+ * ROW; "dclick:NAME/" double clicks below the rows.
  */
 inline void play(QWidget *window, const QStringList &steps)
 {
@@ -216,23 +172,26 @@ inline void play(QWidget *window, const QStringList &steps)
         const QString how = step.section(u':', 0, 0), name = step.section(u':', 1).section(u'/', 0, 0);
         QWidget *control = name == window->objectName() ? window : window->findChild<QWidget *>(name);
         const bool mouse = QStringList{"click", "ctrl", "arrow", "dclick"}.contains(how);
-        if (auto *tree = qobject_cast<QTreeWidget *>(control); tree && mouse && step.contains(u'/')) {
+        auto *tree = qobject_cast<QTreeWidget *>(control);
+        QPoint at = control ? control->rect().center() : QPoint();
+        if (tree && mouse && step.contains(u'/')) {
             const QString row = step.section(u'/', 1);
             QTreeWidgetItem *item = row.isEmpty() ? nullptr : itemOf(tree, row);
             QTreeWidgetItem *group = item && item->parent() ? item->parent() : item;
-            QPoint at = item ? centerOf(item) : QPoint(tree->viewport()->width() / 2, tree->viewport()->height() - 4);
+            at = item ? centerOf(item) : QPoint(tree->viewport()->width() / 2, tree->viewport()->height() - 4);
             QVERIFY2(item || !tree->itemAt(at), "the tree has no room below its rows");
             at = how == u"arrow" ? QPoint(tree->indentation() / 2, centerOf(group).y()) : at;
-            if (how == u"dclick")
-                doubleClick(tree->viewport(), at);
-            else
-                QTest::mouseClick(tree->viewport(), Qt::LeftButton,
-                                  how == u"ctrl" ? Qt::ControlModifier : Qt::NoModifier, at);
-        } else if (how == u"focus" || mouse) {
+            control = tree->viewport();
+        }
+        if (how == u"focus") {
             QVERIFY2(control, qPrintable(step));
-            how == u"focus"   ? focusOn(control)
-            : how == u"click" ? QTest::mouseClick(control, Qt::LeftButton)
-                              : doubleClick(control, control->rect().center());
+            focusOn(control);
+        } else if (mouse) {
+            QVERIFY2(control, qPrintable(step));
+            QTest::mouseClick(control, Qt::LeftButton, how == u"ctrl" ? Qt::ControlModifier : Qt::NoModifier, at);
+            if (how == u"dclick")
+                QTest::mouseDClick(control, Qt::LeftButton, {}, at),
+                    QTest::mouseRelease(control, Qt::LeftButton, {}, at);
         } else if (how == u"key" || how == u"type") {
             how == u"key" ? press(QKeySequence(step.mid(4))) : type(step.mid(5));
         } else if (how == u"clip") {

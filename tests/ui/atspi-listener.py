@@ -1,8 +1,6 @@
 # SPDX-License-Identifier: MIT
-# A screen reader's ear on the accessibility bus: registers for the events Orca follows through libatspi and
-# prints "event TYPE DETAIL1 ROLE NAME" (tab-separated, flushed at once) per event; "ready" once it listens.
-# The line "header NAME" on standard input is answered "header COLUMN-HEADER-NAME COLUMN-DESCRIPTION" for the
-# first column of the first table (or tree) named NAME. The listener ends when its standard input closes.
+# A screen reader's ear on the accessibility bus (pyatspi, as Orca): prints "ready", then "event TYPE DETAIL1 ROLE
+# NAME" per event; answers "header NAME" with "header COLUMN-HEADER DESCRIPTION" of the first table named NAME.
 import sys
 
 import pyatspi
@@ -34,12 +32,10 @@ def table_named(accessible, name, depth=0):
 def on_input(source, condition):
     line = sys.stdin.readline()
     if not line:
-        pyatspi.Registry.stop()
-        return False
-    if line.startswith("header "):
-        table = table_named(pyatspi.Registry.getDesktop(0), line.rstrip("\n")[len("header "):])
-        column = table.getColumnHeader(0) if table is not None else None
-        say("header", column.name if column is not None else "none", table.getColumnDescription(0) if table else "")
+        return pyatspi.Registry.stop()
+    table = table_named(pyatspi.Registry.getDesktop(0), line.rstrip("\n")[len("header "):])
+    column = table.getColumnHeader(0) if table is not None else None
+    say("header", column.name if column is not None else "none", table.getColumnDescription(0) if table else "")
     return True
 
 

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The program list window as a screen reader hears it: Qt's accessibility bridge on a private AT-SPI bus, and a
-// listener (atspi-listener.py, libatspi through pyatspi as Orca uses it) in another process that records the
-// events the bus carries and asks the window's objects what a screen reader asks. Keys go to the focus widget.
-// Runs under xvfb-run and dbus-run-session; without X, a session bus, at-spi2-core or python3-pyatspi every
-// case skips and says why.
+// The program list window as a screen reader hears it: Qt's bridge on a private AT-SPI bus and a listener
+// (atspi-listener.py) in another process. Under xvfb-run and dbus-run-session; without them every case skips.
 #include "MemoryEntries.h"
 #include "ModalDriver.h"
 #include "ui/Captions.h"
@@ -21,7 +18,6 @@ namespace {
 QWidget *window() { return frmEditApps::instance(); }
 QTreeWidget *tree() { return window()->findChild<QTreeWidget *>("tvGroup"); }
 QString current() { return tree()->currentItem() ? tree()->currentItem()->text(0) : QString(); }
-/// A caption as a screen reader says it, without the mark of its access key.
 QString spoken(TextId id) { return Captions::text(id).remove('&'); }
 
 } // namespace
@@ -35,45 +31,34 @@ class tst_accessibility : public QObject
     QString m_missing;
     MemoryEntries m_apps;
 
-    /// Waits up to ten seconds for a line that @p wanted accepts; the window's event loop runs meanwhile, as the
-    /// listener's questions need it.
+    /// Waits for a line @p wanted accepts; the event loop runs meanwhile, as the listener's questions need it.
     bool listen(const std::function<bool(const QString &)> &wanted, int ms = 10000)
     {
+        const auto found = [&] { return std::any_of(m_heard.cbegin(), m_heard.cend(), wanted); };
         (void)QTest::qWaitFor(
             [&] {
                 while (m_listener.canReadLine())
                     m_heard << QString::fromUtf8(m_listener.readLine()).chopped(1);
-                return std::any_of(m_heard.cbegin(), m_heard.cend(), wanted)
-                       || m_listener.state() == QProcess::NotRunning;
+                return found() || m_listener.state() == QProcess::NotRunning;
             },
             ms);
-        return std::any_of(m_heard.cbegin(), m_heard.cend(), wanted);
+        return found() || (qWarning().noquote() << "heard:\n" + m_heard.join('\n'), false);
     }
-    /// Whether the listener hears "event TYPE DETAIL ROLE NAME"; what it heard is logged when it does not.
     bool hears(const QString &role, const QString &name, const QString &type = "focused", int detail = 1)
     {
         const QString line =
             QStringList{"event", "object:state-changed:" + type, QString::number(detail), role, name}.join('\t');
-        const bool found = listen([&](const QString &heard) { return heard == line; });
-        if (!found)
-            qWarning().noquote() << "heard:\n" + m_heard.join('\n');
-        return found;
+        return listen([&](const QString &heard) { return heard == line; });
     }
-    /// Whether no focus event named the row @p row: events come in order, so once one that came after is heard,
-    /// every one before it is.
+    /// No focus event named the row @p row: events come in order, so all before the last one heard are in.
     bool heardNoRow(const QString &row)
     {
         const QRegularExpression focus("^event\t(focus:|object:state-changed:focused)\t1\t(?!push button)[^\t]*\t" + row
                                        + '$');
         return m_heard.filter(focus).isEmpty() || (qWarning().noquote() << m_heard.join('\n'), false);
     }
-    void forget()
-    {
-        m_listener.readAll();
-        m_heard.clear();
-    }
-    /// Presses @p key and waits until @p done: the bridge hands each key to the accessibility registry first (where
-    /// a screen reader may take it) and lets the window have it on its answer.
+    void forget() { m_listener.readAll(), m_heard.clear(); }
+    /// Presses @p key until @p done: the bridge hands each key to the registry first, the window gets it after.
     void pressUntil(Qt::Key key, const std::function<bool()> &done)
     {
         press(key);
@@ -81,8 +66,11 @@ class tst_accessibility : public QObject
     }
     void tabTo(const QString &name)
     {
-        pressUntil(Qt::Key_Tab,
-                   [&] { return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == name; });
+        pressUntil(Qt::Key_Tab, [&] { return focusIs(name); });
+    }
+    static bool focusIs(const QString &name)
+    {
+        return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == name;
     }
 
 private Q_SLOTS:
@@ -92,8 +80,7 @@ private Q_SLOTS:
             return void(m_missing = "Qt's accessibility bridge needs X11: run under xvfb-run");
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
             return void(m_missing = "no D-Bus session: run under dbus-run-session");
-        // Debian's pyatspi belongs to the system's Python, which a Python of the user's may hide. Asking for the
-        // accessibility bus starts at-spi-bus-launcher and the bus; Qt's bridge only waits for it to appear.
+        // The system's Python has Debian's pyatspi; asking for the bus starts it, and Qt's bridge waits for it.
         m_listener.start("/usr/bin/python3", {LANYARD_SOURCE_DIR "/tests/ui/atspi-listener.py"});
         if (!listen([](const QString &line) { return line == u"ready"; }, 20000))
             return void(m_missing = "the AT-SPI listener did not start (install at-spi2-core and python3-pyatspi): "
@@ -119,10 +106,9 @@ private Q_SLOTS:
             m_listener.kill(), m_listener.waitForFinished(5000);
     }
 
-    // What a user at the keyboard hears, in each language: the current row as the tree takes the focus, the rows
-    // the arrows reach (also after a fill while the focus was on a button), a group closed and opened, the tree's
-    // column named as the window is; the buttons and no row after the dialog closed and when the focus passed
-    // through the tree before the window had its turn.
+    // In each language: the current row as the tree takes the focus, the rows the arrows reach (also after a fill
+    // with the focus on a button), a group closed and opened, the column named as the window; the buttons and no
+    // row after the dialog and when the focus passed through the tree before the window's turn.
     void heard_data()
     {
         QTest::addColumn<Language>("language");
@@ -140,11 +126,8 @@ private Q_SLOTS:
         QCOMPARE(focusName(), "tvGroup");
         QVERIFY(hears("table cell", "Text Editor"));
         for (int fill = 0; fill < 2; ++fill) {
-            if (fill) {
-                tabTo("cmdAddApp");
-                frmEditApps::instance()->FillTree();
-                focusOn(tree());
-            }
+            if (fill)
+                tabTo("cmdAddApp"), frmEditApps::instance()->FillTree(), focusOn(tree());
             forget();
             pressUntil(Qt::Key_Down, [] { return current() == "Hex Editor"; });
             QVERIFY(hears("table cell", "Hex Editor"));
@@ -164,17 +147,13 @@ private Q_SLOTS:
         tabTo("cmdAddApp");
         QVERIFY(hears("push button", spoken(TextId::AddProgram)));
         forget();
-        // The dialog left with Escape; a loaded X server may take the activation away after it closes, as a
-        // window manager may: the window is then activated again, as a click would.
+        // The dialog left with Escape; a loaded X server may take the activation away after, as a click gives back.
         bool shown = false;
         whenModalShown("frmNewApp", [&](QWidget *) { shown = true, press(Qt::Key_Escape); });
         press(Qt::Key_Return);
         QVERIFY(QTest::qWaitFor([&] { return shown && !frmNewApp::instance(); }, 10000));
         QVERIFY(QTest::qWaitFor(
-            [] {
-                window()->isActiveWindow() ? void() : window()->activateWindow();
-                return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == u"cmdAddApp";
-            },
+            [] { return (window()->isActiveWindow() || (window()->activateWindow(), false)) && focusIs("cmdAddApp"); },
             10000));
         tabTo("cmdEdit");
         QVERIFY(hears("push button", spoken(TextId::EditProgram)) && heardNoRow("Text Editor"));
@@ -185,7 +164,7 @@ private Q_SLOTS:
         QVERIFY(hears("push button", spoken(TextId::DeleteProgram)) && heardNoRow("Text Editor"));
     }
 
-    // An empty list: the tree takes the focus with no row to name, and no row is asked for (Qt would warn).
+    // An empty list takes the focus with no row to name, and asks for none (Qt would warn).
     void emptyList()
     {
         QTest::failOnWarning(QRegularExpression(".*"));
@@ -200,8 +179,7 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    // The bridge runs whether or not the desktop says a screen reader is on; it belongs to the X11 platform,
-    // so without a display the cases skip on the offscreen one.
+    // The bridge runs whatever the desktop says; it belongs to the X11 platform: without a display, cases skip.
     qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
     QApplication app(argc, argv);
