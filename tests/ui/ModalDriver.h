@@ -33,8 +33,7 @@ inline QWidget *activeModal()
 inline void closeLater(QWidget *window)
 {
     QTimer::singleShot(modalPatienceMs, window, [window] {
-        if (window->isVisible() && (QTest::qFail("a modal window stayed open", __FILE__, __LINE__), true))
-            window->close();
+        window->isVisible() ? QTest::qFail("a modal window stayed open", __FILE__, __LINE__), window->close() : false;
     });
 }
 
@@ -58,8 +57,7 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
         }
         const QPointer<QWidget> shown = modal;
         action(modal);
-        if (shown && shown->isVisible())
-            closeLater(shown);
+        shown && shown->isVisible() ? closeLater(shown) : void();
     });
     timer->start(5);
 }
@@ -68,12 +66,9 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
 inline QStringList disarmAll()
 {
     QStringList waiting;
-    for (QTimer *timer : QCoreApplication::instance()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly)) {
-        if (timer->objectName().startsWith(u"modal driver for ")) {
-            timer->isActive() ? void(waiting << timer->objectName()) : void();
-            delete timer;
-        }
-    }
+    for (QTimer *timer : QCoreApplication::instance()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly))
+        if (timer->objectName().startsWith(u"modal driver for "))
+            timer->isActive() ? void(waiting << timer->objectName()) : void(), delete timer;
     return waiting;
 }
 
@@ -98,10 +93,8 @@ inline QStringList messagesDuring(const std::function<void()> &action,
         shown << modal->objectName() + (box ? QStringLiteral(": ") + box->text() : QString());
         handled << modal;
         owner = box && box->parentWidget() ? box->parentWidget()->window() : owner.data();
-        if (box)
-            QTest::keyClick(modal, Qt::Key_Return);
-        else if (!handlers.contains(modal->objectName()))
-            modal->close();
+        if (box || !handlers.contains(modal->objectName()))
+            box ? QTest::keyClick(modal, Qt::Key_Return) : void(modal->close());
         else // from a fresh call: the handler may wait, and a timer does not fire while its slot runs
             QTimer::singleShot(0, modal, [handler = handlers.value(modal->objectName()), modal = QPointer(modal)] {
                 handler(modal);
@@ -113,7 +106,7 @@ inline QStringList messagesDuring(const std::function<void()> &action,
     return shown;
 }
 
-/// The widget that has the keyboard focus (the test fails when none has within two seconds).
+/// The widget with the keyboard focus; the test fails when none has it within two seconds.
 inline QWidget *focused()
 {
     if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 2000))
@@ -141,7 +134,7 @@ inline void focusOn(QWidget *widget)
     QVERIFY(QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000));
 }
 
-/// Makes @p window active again, as the window manager does when a box over it closes.
+/// Makes @p window active again, as a window manager does when a box over it closes.
 inline void backTo(QWidget *window)
 {
     window->activateWindow();
@@ -183,11 +176,11 @@ inline void play(QWidget *window, const QStringList &steps)
             at = how == u"arrow" ? QPoint(tree->indentation() / 2, centerOf(group).y()) : at;
             control = tree->viewport();
         }
-        if (how == u"focus") {
+        if (how == u"focus" || mouse)
             QVERIFY2(control, qPrintable(step));
+        if (how == u"focus") {
             focusOn(control);
         } else if (mouse) {
-            QVERIFY2(control, qPrintable(step));
             QTest::mouseClick(control, Qt::LeftButton, how == u"ctrl" ? Qt::ControlModifier : Qt::NoModifier, at);
             if (how == u"dclick")
                 QTest::mouseDClick(control, Qt::LeftButton, {}, at),
