@@ -323,17 +323,20 @@ class tst_Windows : public QObject
             m_model.removeOne(m_editing);
         }
         for (int round = 0; round < 8; ++round) {
-            const int box = pick(4), action = round == 7 ? 7 : pick(8);
+            const bool filling = m_editing.isEmpty() && round < 3 && pick(4); // an add mostly fills its boxes first
+            const int box = filling ? round : pick(4), action = round == 7 ? 7 : filling ? pick(2) : pick(8);
             const QString group = groups().value(pick(groups().size() + 1), "G"), fresh = QString::number(++m_fresh);
             const QString text = QStringList{any({group, group.chopped(1), group.toLower(), group + '2', 'G' + fresh}),
                                              'P' + fresh, "/bin/p" + fresh, "-x" + fresh}[box];
-            const QString typed = any({text, text, ' ' + text + ' ', "", " "});
+            const int limit = box < 2 ? 20 : 255; // a comma is refused as typed, a paste holding one or too long whole
+            const QString typed = any({text, text + ",x", ' ' + text + ' ', "", text.leftJustified(limit + 4, 'y'),
+                                       text.leftJustified(limit, 'y')});
             const QStringList steps =
-                QString("focus:%1,key:Ctrl+A,key:Delete,type:%2;focus:%1,key:Ctrl+A,key:Delete,type:%2;"
-                        "focus:cbProtected,key:Space;focus:%1,key:Return;click:cmdInsertKeyword;click:cmdOK;"
-                        "focus:cmdOK,key:%3;%4")
+                QString("focus:%1|key:Ctrl+A|key:Delete|type:%2;focus:%1|key:Ctrl+A|key:Delete|clip:%2|key:Ctrl+V;"
+                        "focus:cbProtected|key:Space;focus:%1|key:Return;click:cmdInsertKeyword;click:cmdOK;"
+                        "focus:cmdOK|key:%3;%4")
                     .arg(boxes[box], typed, any({"Return", "Space"}),
-                         any({"focus:" + boxes[box] + ",key:Escape", "close", "click:cmdCancel"}))
+                         any({"focus:" + boxes[box] + "|key:Escape", "close", "click:cmdCancel"}))
                     .split(';');
             m_steps << "  " + steps[action];
             QStringList missing{f[0].isEmpty() ? "• “Program Group”" : "", f[1].isEmpty() ? "• “Program Name”" : "",
@@ -348,8 +351,11 @@ class tst_Windows : public QObject
                 m_expected << "msgIncompleteEntry: The program cannot be saved yet. Please fill in:\n"
                                   + missing.join('\n');
             m_picked.clear();
-            play(dialog, steps[action].split(','));
-            f[box] = action < 2 ? typed.trimmed() : f[box];
+            play(dialog, steps[action].split('|'));
+            f[box] = action == 0 ? QString(typed).remove(',').left(limit).trimmed()
+                     : action == 1 && !typed.contains(',') && typed.size() <= limit ? typed.trimmed()
+                     : action == 1                                                  ? ""
+                                                                                    : f[box];
             f[3] += m_picked;
             f[4] = action == 2 ? QString(f[4] == "0" ? "-1" : "0") : f[4];
             expect(action != 3 || focusName() == boxes[box], "Return in a box moved the focus");
@@ -535,41 +541,6 @@ private Q_SLOTS:
                               "Fine|C\u0153ur|/bin/vi||0", "frmNewApp", message.arg(pair, "1F600", "Program Group"),
                               message.arg("\u0153", "0153", "Program Name")}));
         QCOMPARE(m_apps->dump().filter("Fine|Fine|/bin/vi").size(), 1);
-    }
-
-    // What may be typed or pasted: 20 characters in the group and the name, 255 in the path and the command line,
-    // nothing a launch list cannot hold; a paste past the limit is refused whole.
-    void typing_data()
-    {
-        QTest::addColumn<QStringList>("row"); // the box, its text stored, the keys, its text then
-        const QString full = "abcdefghijklmnopqrst", path(254, 'p'), command(250, 'c');
-        QTest::newRow("editing-keys") << QStringList{"cboGroup", full,
-                                                     "key:Home type:Z key:Delete key:End key:Left "
-                                                     "key:Backspace",
-                                                     "bcdefghijklmnopqrt"};
-        QTest::newRow("stored-longer") << QStringList{"cboGroup", "A group name of 26 chars.", "key:Backspace type:Z",
-                                                      "A group name of 26 c"};
-        QTest::newRow("paste-past-20") << QStringList{
-            "txtAppName", "0123456789012345", "clip:abcde key:Ctrl+V clip:abcd key:Ctrl+V", "0123456789012345abcd"};
-        QTest::newRow("emptied") << QStringList{"cboGroup", full, "key:Ctrl+A key:Delete", ""};
-        QTest::newRow("path-typed") << QStringList{"txtApp", path, "type:ab", path + 'a'};
-        QTest::newRow("command-pasted") << QStringList{
-            "txtCmdLine", command, "clip:123456 key:Ctrl+V clip:12345 key:Ctrl+V", command + "12345"};
-        QTest::newRow("field-ends") << QStringList{"txtCmdLine", "-w",
-                                                   "type:_a,b clip:c\\nd key:Ctrl+V clip:c;d "
-                                                   "key:Ctrl+V",
-                                                   "-w_abc;d"};
-    }
-    void typing()
-    {
-        QFETCH(QStringList, row);
-        const int box = boxes.indexOf(row[0]);
-        QStringList fields{"", "", "", "", "0"};
-        frmNewApp *dialog = loadDialog(nullptr, (fields[box] = row[1], fields));
-        dialog->show();
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
-        play(dialog, ("focus:" + row[0] + ' ' + row[2]).split(' '));
-        QCOMPARE(asList(dialog->fields()).value(box) + ' ' + focusName(), row[3] + ' ' + row[0]);
     }
 
     // Browse opens in the program's folder and lists its programs (and folders), "All Files (*)" the other files
