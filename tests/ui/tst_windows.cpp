@@ -514,46 +514,16 @@ private Q_SLOTS:
         QCOMPARE(fault ? QString("%1:%2:").arg(fault->text).arg(fault->position) + fault->character : QString(), found);
     }
 
-    // Texts a Latin-1 list refuses, at OK in the dialog: the message names the character and its box, which gets the
-    // focus with it selected; nothing typed is lost; changed, the entry goes in.
+    // Browse opens in the program's folder and lists its programs and folders, "All Files (*)" the other files too;
+    // the file chosen goes into its box. Texts a Latin-1 list refuses, at OK: the message names the character and its
+    // box, which gets the focus with it selected; nothing typed is lost; changed, the entry goes in.
     void refusedTexts()
     {
-        const QString pair = QString(QChar(0xD83D)) + QChar(0xDE00);
-        QStringList seen;
-        m_apps->latin1 = true;
-        showForm();
-        const auto refuse = [&](QWidget *dialog) { // OK until the entry goes in, each refused text changed
-            static_cast<frmNewApp *>(dialog)->setFields({"Fun" + pair + "!", "C\u0153ur", "/bin/vi", "", false});
-            for (int tries = 0; tries < 3 && (play(dialog, {"click:cmdOK"}), dialog->isVisible()); ++tries) {
-                backTo(dialog);
-                auto *combo = qobject_cast<QComboBox *>(focused());
-                const QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(focused());
-                seen << focusName() + ':' + QString::number(edit->selectionStart()) + ':' + edit->selectedText()
-                     << asList(static_cast<frmNewApp *>(dialog)->fields()).join('|');
-                play(dialog, {"key:Ctrl+A", "type:Fine"});
-            }
-        };
-        seen << messagesDuring([] { play(window(), {"click:cmdAddApp"}); }, {{"frmNewApp", refuse}});
-        const QString message = "msgRefusedText: The launch list cannot hold “%1” (U+%2) in “%3”. Please change it and "
-                                "choose OK again.";
-        QCOMPARE(seen,
-                 (QStringList{"cboGroup:3:" + pair, "Fun" + pair + "!|C\u0153ur|/bin/vi||0", "txtAppName:1:\u0153",
-                              "Fine|C\u0153ur|/bin/vi||0", "frmNewApp", message.arg(pair, "1F600", "Program Group"),
-                              message.arg("\u0153", "0153", "Program Name")}));
-        QCOMPARE(m_apps->dump().filter("Fine|Fine|/bin/vi").size(), 1);
-    }
-
-    // Browse opens in the program's folder and lists its programs (and folders), "All Files (*)" the other files
-    // too; the file chosen goes into the box, where a comma in its path is refused at OK and named in the message.
-    void browse()
-    {
         QTemporaryDir temporary;
-        const QString folder = temporary.filePath("a,b");
+        const QString folder = temporary.filePath("a,b"), pair = QString(QChar(0xD83D)) + QChar(0xDE00);
         QFile notes(folder + "/notes.txt");
         QVERIFY(QDir().mkpath(folder + "/sub") && QFile::copy("/bin/true", folder + "/prog")
                 && notes.open(QIODevice::WriteOnly));
-        m_apps->fill({"Tools|Prog|" + folder + "/prog"});
-        showForm();
         const auto listed = [](QWidget *browse) {
             const auto *files = browse->findChild<QListView *>("listView");
             QStringList names;
@@ -561,7 +531,6 @@ private Q_SLOTS:
                 names << files->model()->index(row, 0, files->rootIndex()).data().toString();
             return names.join(' ');
         };
-        QStringList seen;
         const auto choose = [&](QWidget *browse) {
             QTRY_COMPARE_WITH_TIMEOUT(listed(browse), "prog sub", 10000);
             play(browse, {"focus:fileTypeCombo", "key:End"});
@@ -569,16 +538,33 @@ private Q_SLOTS:
             static_cast<QFileDialog *>(browse)->selectFile(folder + "/notes.txt");
             QMetaObject::invokeMethod(browse, "accept");
         };
-        const auto edit = [&](QWidget *dialog) {
-            play(dialog, {"click:cmdBrowse", "click:cmdOK"});
-            backTo(dialog);
-            seen << focusName() << static_cast<frmNewApp *>(dialog)->fields().path, dialog->close();
+        QStringList seen;
+        const auto refuse = [&](QWidget *dialog) { // OK until the entry goes in, each refused text changed
+            static_cast<frmNewApp *>(dialog)->setFields({"Fun" + pair + "!", "C\u0153ur", folder + "/prog", "", false});
+            play(dialog, {"click:cmdBrowse"});
+            for (int tries = 0; tries < 4 && (backTo(dialog), play(dialog, {"click:cmdOK"}), dialog->isVisible());) {
+                backTo(dialog);
+                auto *combo = qobject_cast<QComboBox *>(focused());
+                const QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(focused());
+                seen << focusName() + ':' + QString::number(edit->selectionStart()) + ':' + edit->selectedText()
+                     << asList(static_cast<frmNewApp *>(dialog)->fields()).join('|');
+                play(dialog, {"key:Ctrl+A", "type:Fine"}), ++tries;
+            }
         };
-        seen << messagesDuring([] { play(window(), {"dclick:tvGroup/Prog"}); },
-                               {{"cdlgBrowse", choose}, {"frmNewApp", edit}});
-        QCOMPARE(seen, (QStringList{"txtApp", folder + "/notes.txt", "frmNewApp", "cdlgBrowse",
-                                    "msgRefusedText: The launch list cannot hold “,” (U+002C) in “Program Path”. "
-                                    "Please change it and choose OK again."}));
+        m_apps->latin1 = true;
+        showForm();
+        seen << messagesDuring([] { play(window(), {"click:cmdAddApp"}); },
+                               {{"frmNewApp", refuse}, {"cdlgBrowse", choose}});
+        const QString message = "msgRefusedText: The launch list cannot hold “%1” (U+%2) in “%3”. Please change it and "
+                                "choose OK again.",
+                      entry = "Fun" + pair + "!|C\u0153ur|" + folder + "/notes.txt||0";
+        QCOMPARE(
+            seen,
+            (QStringList{"txtApp:" + QString::number(folder.size() - 2) + ":,", entry, "cboGroup:3:" + pair,
+                         QString(entry).replace(folder + "/notes.txt", "Fine"), "txtAppName:1:\u0153",
+                         "Fine|C\u0153ur|Fine||0", "frmNewApp", "cdlgBrowse", message.arg(",", "002C", "Program Path"),
+                         message.arg(pair, "1F600", "Program Group"), message.arg("\u0153", "0153", "Program Name")}));
+        QCOMPARE(m_apps->dump().filter("Fine|Fine|Fine").size(), 1);
     }
 
     // The window's life: the close box unloads it; a modal value other than 0 and 1 is refused; a second catalogue
