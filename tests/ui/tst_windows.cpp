@@ -53,17 +53,6 @@ QStringList treeText()
     return lines;
 }
 
-/// The add/edit dialog over a host's shown main window.
-frmNewApp *loadDialog(LaunchEntries *apps, const QStringList &f = {"", "", "", "", "0"})
-{
-    static QWidget *host = new QWidget;
-    host->show();
-    frmNewApp *dialog = frmNewApp::Load(host);
-    dialog->setLaunchAppClass(apps);
-    dialog->setFields({f[0], f[1], f[2], f[3], f[4] != "0"});
-    return dialog;
-}
-
 /// Every header and cell below @p parent of @p view whole: as wide as its delegate asks, inside the viewport.
 void checkWhole(const QTreeView *view, const QModelIndex &parent = {})
 {
@@ -389,7 +378,7 @@ private Q_SLOTS:
     // delete; Escape. A host reading Cancel before either dialog was left finds nothing cancelled.
     void keyboardStory()
     {
-        QCOMPARE(frmPlaceholders::Cancel() || loadDialog(m_apps.get())->Cancel(), false);
+        QCOMPARE(frmPlaceholders::Cancel() || frmNewApp::Load(nullptr)->Cancel(), false);
         frmNewApp::Unload();
         QStringList seen;
         whenModalShown("frmEditApps", [&](QWidget *window) {
