@@ -37,8 +37,8 @@ inline void closeLater(QWidget *window)
     });
 }
 
-/// Runs @p action, which must leave it, on the modal window @p objectName once it is active; armed before the call
-/// that blocks. A window that does not show, or stays, within modalPatienceMs fails the test and is closed.
+/// Runs @p action, which must leave it, on the modal window @p objectName once active; armed before the call that
+/// blocks. One that does not show, or stays, fails the test.
 inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
     auto *timer = new QTimer(QCoreApplication::instance()); // so that one still waiting at the end goes too
@@ -72,9 +72,8 @@ inline QStringList disarmAll()
     return waiting;
 }
 
-/// Runs @p action while a user answers the modal windows it opens; what showed, in order: a message box gives
-/// "NAME: TEXT" and gets Return, its owner active again after it; a window in @p handlers gives NAME and goes to
-/// its handler, which must leave it; any other gives NAME and is closed.
+/// Runs @p action; the modal windows it opens, in order: a message box ("NAME: TEXT") gets Return, a window in
+/// @p handlers goes to its handler, any other is closed.
 inline QStringList messagesDuring(const std::function<void()> &action,
                                   const QHash<QString, std::function<void(QWidget *)>> &handlers = {})
 {
@@ -153,12 +152,8 @@ inline void clickItem(QTreeWidgetItem *item)
     QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
 }
 
-/**
- * Plays a user's steps on @p window until it hides: "focus:NAME" (as a click would), "click:NAME", "dclick:NAME",
- * "key:SEQUENCE", "type:TEXT", "clip:TEXT" (the clipboard, "\\n" a line break), "close" (the close box). In a tree
- * NAME, "click:NAME/ROW", "ctrl:NAME/ROW", "arrow:NAME/ROW" (its group's arrow), "dclick:NAME/ROW" act on the row
- * ROW; "dclick:NAME/" double clicks below the rows.
- */
+/// Plays steps on @p window until it hides: focus:, click:, dclick:NAME; key:, type:, clip:TEXT; close; in a tree
+/// click:, ctrl:, arrow: (its group's), dclick:NAME/ROW, and dclick:NAME/ below the rows.
 inline void play(QWidget *window, const QStringList &steps)
 {
     for (const QString &step : steps) {

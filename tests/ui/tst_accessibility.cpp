@@ -99,9 +99,8 @@ private Q_SLOTS:
             m_listener.kill(), m_listener.waitForFinished(5000);
     }
 
-    // In each language: the current row as the tree takes the focus, the rows the arrows reach (also after a fill
-    // with the focus on a button), a group closed and opened, the column named as the window; the buttons and no
-    // row after the dialog and when the focus passed through the tree before the window's turn.
+    // In each language: rows as the focus and the arrows reach them (also after a fill elsewhere), a group closed
+    // and opened, the column's name; buttons and no row after the dialog and a focus passing the tree.
     void heard_data()
     {
         QTest::addColumn<Language>("language");

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The three windows as their users meet them: a seeded walk of slips checked against a plain model after every
-// step, a keyboard story, and tables of refusals, typing and layouts in every language.
+// The three windows as their users meet them: a seeded walk of slips against a plain model, a keyboard story, layouts.
 #include "MemoryEntries.h"
 #include "ModalDriver.h"
 #include "ui/Captions.h"
@@ -70,8 +69,8 @@ void checkWhole(const QTreeView *view, const QModelIndex &parent = {})
     }
 }
 
-/// Every caption whole at @p points, every text box as high as its text and named for screen readers, no control
-/// smaller than its classic room (in twips) nor over another, the window on the screen.
+/// Captions whole at @p points, text boxes high enough and named, no control below its classic room (twips) nor over
+/// another.
 void checkLayout(QWidget *window, int points)
 {
     const QHash<QString, QSize> twips{{"frmEditApps", {4545, 2820}},   {"tvGroup", {2535, 2535}},
@@ -116,8 +115,7 @@ class tst_Windows : public QObject
     Q_OBJECT
 
     std::unique_ptr<MemoryEntries> m_apps;
-    // The walk: its seed and generator, the most programs in a group, what the user asked for (as dump() lists
-    // it), the steps taken, the modal windows the step must show, what went wrong, the entry edited ("" adds).
+    // The walk: the model (as dump() lists it), the windows a step must show, the entry edited ("" adds).
     uint m_seed = 0;
     QRandomGenerator m_random;
     int m_maxApps = 4, m_fresh = 0;
@@ -221,8 +219,7 @@ class tst_Windows : public QObject
         QVERIFY2(m_wrong.isEmpty() && !QTest::currentTestFailed(), qPrintable(m_wrong + log));
     }
 
-    /// A random step: keys, a typed prefix, clicks on rows, arrows and nothing, Delete once or twice, Edit, Add, on
-    /// what is highlighted, hidden or deleted meanwhile by the host; a fill elsewhere; a full disk.
+    /// A random step on what is highlighted, hidden or deleted meanwhile by the host; a fill elsewhere; a full disk.
     void walkStep()
     {
         QList<QTreeWidgetItem *> rows;
@@ -300,8 +297,7 @@ class tst_Windows : public QObject
             });
     }
 
-    /// The dialog for m_editing: boxes retyped (a group that exists, begins one, differs in case, is new; blanks),
-    /// the check box, Return in a box, the picker; OK (naming what is missing), Cancel, Escape or the close box.
+    /// The dialog for m_editing: boxes retyped, typed or pasted past their limits; the picker; OK, Cancel or Escape.
     void walkDialog(QWidget *dialog)
     {
         QStringList f = m_editing.isEmpty() ? QStringList{"", "", "", "", "0"} : m_editing.split('|');
@@ -373,9 +369,8 @@ private Q_SLOTS:
         Captions::setLanguage(Language::lEnglish);
     }
 
-    // The three windows by keyboard alone, in tab order: an edit through every control of the dialog; the picker
-    // on its first row, Escape choosing nothing, Down and Return choosing; OK naming what is missing; an add; a
-    // delete; Escape. A host reading Cancel before either dialog was left finds nothing cancelled.
+    // The three windows by keyboard alone, in tab order: an edit, the picker left and used, OK naming what is
+    // missing, an add, a delete, Escape. Cancel read before either dialog was left is false.
     void keyboardStory()
     {
         QCOMPARE(frmPlaceholders::Cancel() || frmNewApp::Load(nullptr)->Cancel(), false);
@@ -429,9 +424,7 @@ private Q_SLOTS:
         QCOMPARE(m_apps->dump(), (QStringList{fixture[1], fixture[2], "Writing|Nano|/usr/bin/nano|%FILE%_%USER%|-1"}));
     }
 
-    // The user's slips, seeded (LANYARD_SEED walks another way), on at most three groups, an empty one reported
-    // first. After every step the catalogue holds what the user asked for and the tree shows it, the current row
-    // in sight, Edit and Delete enabled for a program highlighted only.
+    // The user's slips, seeded (LANYARD_SEED walks another way), on at most three groups, an empty one first.
     void slips_data()
     {
         QTest::addColumn<uint>("seed");
@@ -503,9 +496,8 @@ private Q_SLOTS:
         QCOMPARE(fault ? QString("%1:%2:").arg(fault->text).arg(fault->position) + fault->character : QString(), found);
     }
 
-    // Browse opens in the program's folder and lists its programs and folders, "All Files (*)" the other files too;
-    // the file chosen goes into its box. Texts a Latin-1 list refuses, at OK: the message names the character and its
-    // box, which gets the focus with it selected; nothing typed is lost; changed, the entry goes in.
+    // Browse lists the program's folder, other files on request; refused texts named at OK, their box focused with
+    // the character selected, nothing typed lost; changed, the entry goes in.
     void refusedTexts()
     {
         QTemporaryDir temporary;
@@ -556,9 +548,8 @@ private Q_SLOTS:
         QCOMPARE(m_apps->dump().filter("Fine|Fine|Fine").size(), 1);
     }
 
-    // The window's life: the close box unloads it; a modal value other than 0 and 1 is refused; a second catalogue
-    // takes it over; unloading, also while the dialog is open. With an owner it is the owner's transient child,
-    // centred over it or kept on the screen; Escape closes it from anywhere.
+    // The window's life: closed, refused, taken over, unloaded under its dialog; centred over an owner or kept on
+    // the screen; Escape closes it from anywhere.
     void programListLife()
     {
         QPointer<frmEditApps> shown = (showForm(), frmEditApps::instance());
@@ -603,11 +594,8 @@ private Q_SLOTS:
         }
     }
 
-    // In every language at 9 to 16 points (run again at 150 % and 200 %, and at 200 % on an 800x480 screen): every
-    // caption, header and row whole; no English text in another language but the check box's; the dialog scrolls
-    // to the buttons the keyboard reaches and gives its boxes the room it is given; a loaded window keeps its
-    // texts. The rows have their images (the picker's none from a list without one), the picker's start at its
-    // left edge; a list filled again is drawn again; a name its column cuts is its own tooltip, one that fits not.
+    // Every language at 9 to 16 points (CMake runs it at 150 % and 200 % too, and on a small screen): all whole and
+    // translated, images, scrolling, room given, texts kept; a name its column cuts is its own tooltip.
     void layout_data()
     {
         QTest::addColumn<Language>("language");
@@ -706,8 +694,7 @@ private Q_SLOTS:
         }
     }
 
-    // A list as large as its room needs no scroll bar; a pixel less, and the bar's room is added across. A window
-    // whose layout needs more than the screen opens at the screen's room; one that fits follows its layout.
+    // A list exactly as large as its room has no scroll bar; a window larger than the screen opens at its room.
     void fitting()
     {
         QTreeWidget list;
