@@ -300,11 +300,12 @@ class tst_Windows : public QObject
     /// The dialog for m_editing: boxes retyped, typed or pasted past their limits; the picker; OK, Cancel or Escape.
     void walkDialog(QWidget *dialog)
     {
-        QStringList f = m_editing.isEmpty() ? QStringList{"", "", "", "", "0"} : m_editing.split('|');
-        expect(asList(static_cast<frmNewApp *>(dialog)->fields()) == f, "the dialog opened with other fields");
+        QStringList raw = m_editing.isEmpty() ? QStringList{"", "", "", "", "0"} : m_editing.split('|'); // the boxes
+        const auto trimmed = [&] { return QStringList(raw).replaceInStrings(QRegularExpression("^ +| +$"), ""); };
+        expect(asList(static_cast<frmNewApp *>(dialog)->fields()) == raw, "the dialog opened with other fields");
         if (!m_editing.isEmpty() && !m_apps->failing && pick(8) == 0) {
             m_steps << "  the host deletes the entry";
-            QVERIFY(m_apps->remove(f[0], f[1]));
+            QVERIFY(m_apps->remove(raw[0], raw[1]));
             m_model.removeOne(m_editing);
         }
         for (int round = 0; round < 8; ++round) {
@@ -324,6 +325,7 @@ class tst_Windows : public QObject
                          any({"focus:" + boxes[box] + "|key:Escape", "close", "click:cmdCancel"}))
                     .split(';');
             m_steps << "  " + steps[action];
+            const QStringList f = trimmed();
             QStringList missing{f[0].isEmpty() ? "• “Program Group”" : "", f[1].isEmpty() ? "• “Program Name”" : "",
                                 f[2].isEmpty() && f[3].isEmpty() ? "• “Program Path” or “Command Line”" : ""};
             const QString first = boxes.value(missing.indexOf(QRegularExpression(".+")));
@@ -337,14 +339,16 @@ class tst_Windows : public QObject
                                   + missing.join('\n');
             m_picked.clear();
             play(dialog, steps[action].split('|'));
-            f[box] = action == 0 ? QString(typed).remove(',').left(limit).trimmed()
-                     : action == 1 && !typed.contains(',') && typed.size() <= limit ? typed.trimmed()
-                     : action == 1                                                  ? ""
-                                                                                    : f[box];
-            f[3] += m_picked;
-            f[4] = action == 2 ? QString(f[4] == "0" ? "-1" : "0") : f[4];
+            raw[box] = action == 0 ? QString(typed).remove(',').left(limit)
+                       : action == 1 && !typed.contains(',') && typed.size() <= limit ? typed
+                       : action == 1                                                  ? ""
+                                                                                      : raw[box];
+            raw[3] += m_picked;
+            raw[4] = action == 2 ? QString(raw[4] == "0" ? "-1" : "0") : raw[4];
             expect(action != 3 || focusName() == boxes[box], "Return in a box moved the focus");
             expect(dialog->isVisible() == stays, stays ? "the dialog left" : "the dialog stayed");
+            const QStringList holds = asList(static_cast<frmNewApp *>(dialog)->fields());
+            expect(!stays || holds == trimmed(), "the boxes hold " + holds.join('|'));
             expect(!ok || !stays || (dialog->focusWidget() && dialog->focusWidget()->objectName() == first),
                    "the focus is not on " + first);
             if (!stays)
