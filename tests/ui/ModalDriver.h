@@ -105,6 +105,16 @@ inline QStringList messagesDuring(const std::function<void()> &action,
     return shown;
 }
 
+/// The program list window while it is shown, or null.
+inline QWidget *programListWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == u"frmEditApps" && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
 /// The widget with the keyboard focus; the test fails when none has it within two seconds.
 inline QWidget *focused()
 {
