@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// What the tests say of a catalogue: its entries as text, entries made from text, and the
-// error a call raises.
+// A catalogue's entries as text, entries made from text, the error a call raises or invoke() gives.
 #include <Lanyard/ExternalApps.h>
 
 #include <QStringList>
@@ -35,13 +34,26 @@ inline void fill(Lanyard::ExternalApps &apps, const QStringList &entries)
     }
 }
 
-/// The number of the ComponentError that @p call throws; 0 when it throws none.
-inline int errorOf(const std::function<void()> &call)
+/// "NUMBER MESSAGE" of the ComponentError that @p call throws; empty when it throws none.
+inline QString failureOf(const std::function<void()> &call)
 {
     try {
         call();
     } catch (const Lanyard::ComponentError &error) {
-        return error.number();
+        return QString::number(error.number()) + u' ' + error.message();
     }
-    return 0;
+    return QString();
 }
+
+/// The same of what ExternalApps::invoke() gave.
+inline QString failureOf(const QVariantMap &r)
+{
+    const QString detail = r.value(QStringLiteral("detail")).toString();
+    return r.value(QStringLiteral("error")).toInt() == 0
+               ? QString()
+               : r.value(QStringLiteral("error")).toString() + u' ' + r.value(QStringLiteral("description")).toString()
+                     + (detail.isEmpty() ? "" : ": " + detail);
+}
+
+/// The number of the ComponentError that @p call throws; 0 when it throws none.
+inline int errorOf(const std::function<void()> &call) { return failureOf(call).section(u' ', 0, 0).toInt(); }

@@ -2,34 +2,52 @@
 #pragma once
 
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-/// Uses up every descriptor the host may open, until it goes out of scope.
-class DescriptorFamine
+/// Uses up every descriptor the host may open but the @p spare lowest, until it goes out of scope.
+struct DescriptorFamine
 {
-public:
-    DescriptorFamine()
+    explicit DescriptorFamine(size_t spare = 0)
     {
-        ::getrlimit(RLIMIT_NOFILE, &m_limit);
-        rlimit lowered = m_limit;
-        lowered.rlim_cur = std::min<rlim_t>(m_limit.rlim_cur, 256);
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        const rlimit lowered{std::min<rlim_t>(limit.rlim_cur, 256), limit.rlim_max};
         ::setrlimit(RLIMIT_NOFILE, &lowered);
-        for (int fd = ::dup(STDERR_FILENO); fd >= 0; fd = ::dup(STDERR_FILENO))
-            m_taken.push_back(fd);
+        for (int fd = 0; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            taken.push_back(fd);
+        spare = std::min(spare, taken.size());
+        std::for_each(taken.begin(), taken.begin() + long(spare), ::close);
+        taken.erase(taken.begin(), taken.begin() + long(spare));
     }
     ~DescriptorFamine()
     {
-        for (const int fd : m_taken)
-            ::close(fd);
-        ::setrlimit(RLIMIT_NOFILE, &m_limit);
+        std::ranges::for_each(taken, ::close);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
     }
-    DescriptorFamine(const DescriptorFamine &) = delete;
-    DescriptorFamine &operator=(const DescriptorFamine &) = delete;
+    rlimit limit{};
+    std::vector<int> taken;
+};
 
-private:
-    rlimit m_limit{};
-    std::vector<int> m_taken;
+/// Closes standard descriptors, as a daemon's host has them, until it goes out of scope.
+struct ClosedStandardStreams
+{
+    explicit ClosedStandardStreams(std::initializer_list<int> fds)
+    {
+        for (const int fd : fds) {
+            saved.emplace_back(fd, ::fcntl(fd, F_DUPFD_CLOEXEC, 3));
+            ::close(fd);
+        }
+    }
+    ~ClosedStandardStreams()
+    {
+        for (const auto &[fd, copy] : saved) {
+            ::dup2(copy, fd);
+            ::close(copy);
+        }
+    }
+    std::vector<std::pair<int, int>> saved;
 };

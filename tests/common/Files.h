@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-
-// Files a test writes and reads back byte for byte, links, owners and modes, and file
-// permissions that apply to root too.
+// Files written and read back byte for byte, links, owners, permissions that bind root too, and
+// the wait until every watch has read a change.
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QString>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -20,75 +22,65 @@ inline bool write(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
-
 inline QByteArray read(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
-
-/// Writes @p bytes beside @p path and renames them over it, as editors and other writers replace a file.
+/// Written beside @p path and renamed over it, as editors replace a file.
 inline bool replace(const QString &path, const QByteArray &bytes)
 {
     const QString temporary = path + QStringLiteral(".new");
     return write(temporary, bytes)
            && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
 }
-
-/// A symbolic link at @p link to @p target, taken as it is (relative to the link's folder).
 inline bool link(const QString &target, const QString &link)
 {
     return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0;
 }
-
 inline bool setOwner(const QString &path, uid_t uid, gid_t gid, mode_t mode)
 {
     const QByteArray native = QFile::encodeName(path);
     return ::chown(native.constData(), uid, gid) == 0 && ::chmod(native.constData(), mode) == 0;
 }
-
-/// "uid:gid:mode" of the file @p path names (after links), the mode in octal; empty when none.
+/// "uid:gid:mode" (octal) of the file @p path names after links; empty when none.
 inline QString ownership(const QString &path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return QString();
     return QStringLiteral("%1:%2:%3").arg(info.st_uid).arg(info.st_gid).arg(info.st_mode & 07777, 4, 8, QChar(u'0'));
 }
+/// A watch reads a change 30 ms after it sees it, within the loop run after that.
+inline void settle()
+{
+    QCoreApplication::processEvents();
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 } // namespace TestFiles
 
-/**
- * While it lives, file permissions apply to this thread even when the test runs as root: the
- * file-system user and group become nobody's, which drops root's override of permissions.
- * Files made meanwhile belong to nobody, so the folders they go into must let anyone in.
- * For another user it changes nothing: permissions apply already.
- */
+/// While it lives, this thread's file-system ids are nobody's when the test runs as root, so that
+/// permissions apply; files made meanwhile are nobody's.
 class FilePermissionsApply
 {
 public:
     static constexpr unsigned nobody = 65534;
-
     FilePermissionsApply()
-        : m_root(::geteuid() == 0)
     {
-        if (m_root) {
-            ::setfsgid(nobody);
-            ::setfsuid(nobody);
-        }
+        if (m_root)
+            ::setfsgid(nobody), ::setfsuid(nobody);
     }
     ~FilePermissionsApply()
     {
-        if (m_root) {
-            ::setfsuid(0);
-            ::setfsgid(0);
-        }
+        if (m_root)
+            ::setfsuid(0), ::setfsgid(0);
     }
     FilePermissionsApply(const FilePermissionsApply &) = delete;
     FilePermissionsApply &operator=(const FilePermissionsApply &) = delete;
 
 private:
-    bool m_root;
+    const bool m_root = ::geteuid() == 0;
 };

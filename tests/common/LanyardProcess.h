@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The command-line host run as a program, as from a shell without a display, as the test's
-// user or as another.
+// The command-line host run as a program without a display, as the test's user or another.
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <grp.h>
 #include <unistd.h>
@@ -15,14 +17,14 @@ namespace LanyardProcess {
 
 inline const QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard");
 
-/// What a run ended with; status -1: it did not end by itself within a minute.
+/// status -1: not ended by itself within a minute.
 struct Result
 {
     int status = -1;
     QString out, err;
 };
 
-/// The user a process runs as; uid 0: as the test does. Ids without an account are enough.
+/// uid 0: as the test runs.
 struct User
 {
     uid_t uid = 0;
@@ -31,7 +33,20 @@ struct User
 };
 constexpr User nobody{65534, 65534, 65534};
 
-/// The test's environment without a display, with @p variables ("NAME=value") set.
+/// The build tree, or for another user a copy anyone may enter (the tree may be out of reach).
+inline QString binaryFolder(const User &user)
+{
+    static QTemporaryDir copy(QDir::tempPath() + QStringLiteral("/lanyard-bin-XXXXXX"));
+    static const bool made = [] {
+        const QDir bin(QStringLiteral(LANYARD_TEST_BIN_DIR));
+        bool ok = copy.isValid() && QFile::setPermissions(copy.path(), QFileDevice::Permissions(0x7755));
+        for (const QString &name : bin.entryList({QStringLiteral("lanyard"), QStringLiteral("*.so*")}, QDir::Files))
+            ok = ok && QFile::copy(bin.filePath(name), copy.filePath(name));
+        return ok;
+    }();
+    return user.uid == 0 ? QStringLiteral(LANYARD_TEST_BIN_DIR) : made ? copy.path() : QStringLiteral("/copy-failed");
+}
+
 inline QProcessEnvironment headless(const QStringList &variables = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -43,12 +58,15 @@ inline QProcessEnvironment headless(const QStringList &variables = {})
     return env;
 }
 
-/// Starts `lanyard` in @p folder (none: the test's own) without a display.
 inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &folder = {}, const User &user = {},
                                        const QStringList &variables = {})
 {
     auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(headless(variables));
+    QStringList reachable = variables;
+    reachable.replaceInStrings(QStringLiteral(LANYARD_TEST_BIN_DIR), binaryFolder(user));
+    if (user.uid != 0)
+        reachable << QStringLiteral("LD_LIBRARY_PATH=") + binaryFolder(user);
+    process->setProcessEnvironment(headless(reachable));
     process->setWorkingDirectory(folder);
     if (user.uid != 0) {
         process->setChildProcessModifier([user] {
@@ -57,7 +75,7 @@ inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QStri
                 ::_exit(99);
         });
     }
-    process->start(program, arguments);
+    process->start(binaryFolder(user) + QStringLiteral("/lanyard"), arguments);
     return process;
 }
 

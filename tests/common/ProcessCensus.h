@@ -1,95 +1,104 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QDir>
-#include <QFile>
+#include <QByteArrayList>
 #include <QStringList>
 
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
-/// What a test process holds: its open descriptors and its children, read from /proc.
+/// What a test process holds: its open descriptors and its children, read from /proc with plain
+/// system calls (tests look often, and many at once).
 namespace ProcessCensus {
 
-/// Set in this process's environment before anything starts, so every process the test starts
-/// inherits it: a leftover of another run of the test with the same command line is not counted.
-/// A test that runs itself again as a host keeps the tag it was given.
+/// Inherited by all the test starts, so that another run's leftovers are not counted; a host the
+/// test runs again keeps its tag.
 inline const QByteArray tag = [] {
-    QByteArray value = qgetenv("LANYARD_TEST_CENSUS");
-    if (value.isEmpty()) {
-        value = QByteArray::number(::getpid());
-        qputenv("LANYARD_TEST_CENSUS", value);
-    }
-    return QByteArray("LANYARD_TEST_CENSUS=") + value;
+    if (qEnvironmentVariableIsEmpty("LANYARD_TEST_CENSUS"))
+        qputenv("LANYARD_TEST_CENSUS", QByteArray::number(::getpid()));
+    return "LANYARD_TEST_CENSUS=" + qgetenv("LANYARD_TEST_CENSUS");
 }();
 
-/// True when the environment of process @p pid holds this test's tag.
-inline bool startedHere(const QString &pid)
+inline QByteArray read(const QByteArray &path)
 {
-    QFile environment(QStringLiteral("/proc/%1/environ").arg(pid));
-    return environment.open(QIODevice::ReadOnly) && environment.readAll().split('\0').contains(tag);
+    QByteArray bytes;
+    char buffer[4096];
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    for (ssize_t got = 1; fd >= 0 && got > 0; bytes.append(buffer, std::max<ssize_t>(got, 0)))
+        got = ::read(fd, buffer, sizeof buffer);
+    return fd >= 0 && ::close(fd) == 0 ? bytes : QByteArray();
 }
 
-inline int openDescriptors()
+inline QByteArrayList entries(const char *folder)
 {
-    return int(
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
-}
-
-/// Each process of the system as "pid (name) state ppid ..." from its stat file, by pid.
-template<typename Visit>
-void visitProcesses(Visit visit)
-{
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &pid : entries) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QString line = QString::fromLocal8Bit(stat.readAll());
-        // The name may hold spaces and parentheses: the fields follow its last ")".
-        const qsizetype nameEnd = line.lastIndexOf(u')') + 1;
-        visit(pid, line.left(nameEnd), line.mid(nameEnd + 1).split(u' '));
+    QByteArrayList names;
+    DIR *dir = ::opendir(folder);
+    while (const dirent *entry = dir ? ::readdir(dir) : nullptr) {
+        if (entry->d_name[0] != '.')
+            names << entry->d_name;
     }
+    if (dir)
+        ::closedir(dir);
+    return names;
 }
 
-/// Children of this process, zombies included, as "pid (name)".
+/// The descriptors this process holds; without @p files only pipes, sockets and the like.
+inline int openDescriptors(bool files = true)
+{
+    return int(std::ranges::count_if(entries("/proc/self/fd"), [files](const QByteArray &fd) {
+        char target[1]{};
+        return files || (::readlink("/proc/self/fd/" + fd, target, 1) == 1 && target[0] != '/');
+    }));
+}
+
+/// Each process of the system: "pid (name)" and the fields that follow in its stat file.
+inline QList<std::pair<QString, QStringList>> processes()
+{
+    QList<std::pair<QString, QStringList>> found;
+    for (const QByteArray &pid : entries("/proc")) {
+        const QString line = QString::fromLocal8Bit(read("/proc/" + pid + "/stat"));
+        const qsizetype nameEnd = line.lastIndexOf(u')') + 1; // the name may hold blanks and parentheses
+        if (nameEnd > 0 && pid.front() >= '0' && pid.front() <= '9')
+            found.emplace_back(line.left(nameEnd), line.mid(nameEnd + 1).split(u' '));
+    }
+    return found;
+}
+
+/// Children of this process, zombies included, as "pid (name) state".
 inline QStringList children()
 {
     QStringList found;
-    const QString self = QString::number(::getpid());
-    visitProcesses([&](const QString &, const QString &head, const QStringList &fields) {
-        if (fields.size() > 1 && fields.at(1) == self)
-            found << head;
-    });
+    for (const auto &[head, fields] : processes()) {
+        if (fields.value(1) == QString::number(::getpid()))
+            found << head + u' ' + fields.at(0);
+    }
     return found;
 }
 
-/// True once a child of this process named @p name (as in its stat file, "(NAME)") has ended
-/// and waits to be reaped: from then on a wait reports it. Its command line empties earlier,
-/// while it is still tearing down.
+/// True once a child named @p name has ended and waits to be reaped (its command line empties earlier).
 inline bool childEndedUnreaped(const QString &name)
 {
-    bool ended = false;
-    const QString self = QString::number(::getpid());
-    visitProcesses([&](const QString &, const QString &head, const QStringList &fields) {
-        if (fields.size() > 1 && fields.at(1) == self && fields.at(0) == u"Z"
-            && head.endsWith(QStringLiteral(" (") + name + u')'))
-            ended = true;
-    });
-    return ended;
+    return std::ranges::any_of(children(),
+                               [&name](const QString &child) { return child.endsWith(" (" + name + ") Z"); });
 }
 
-/// The processes this test started (their children included) whose command line begins with
-/// @p marker; zombies do not count.
-inline QList<pid_t> running(const QString &marker)
+/// The processes this test started, zombies aside, whose command line begins with one of @p markers.
+inline QList<pid_t> running(const QStringList &markers)
 {
     QList<pid_t> found;
-    visitProcesses([&](const QString &pid, const QString &, const QStringList &fields) {
-        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!fields.isEmpty() && fields.at(0) != u"Z" && commandLine.open(QIODevice::ReadOnly)
-            && commandLine.readAll().replace('\0', ' ').startsWith(marker.toUtf8()) && startedHere(pid))
+    for (const auto &[head, fields] : processes()) {
+        const QByteArray pid = head.section(u' ', 0, 0).toLatin1();
+        const QByteArray commandLine = read("/proc/" + pid + "/cmdline").replace('\0', ' ');
+        if (fields.value(0) != u"Z"
+            && std::ranges::any_of(markers,
+                                   [&](const QString &marker) { return commandLine.startsWith(marker.toUtf8()); })
+            && read("/proc/" + pid + "/environ").split('\0').contains(tag))
             found << pid.toInt();
-    });
+    }
     return found;
 }
+inline QList<pid_t> running(const QString &marker) { return running(QStringList{marker}); }
 
 } // namespace ProcessCensus

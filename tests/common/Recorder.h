@@ -17,21 +17,17 @@ struct Record
     static Record waitFor(const QString &path)
     {
         Record record;
-        if (!QTest::qWaitFor([&] { return QFile::exists(path); }, 10000))
-            return record;
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        if (!QTest::qWaitFor([&] { return file.exists(); }, 10000) || !file.open(QIODevice::ReadOnly))
             return record;
         for (const QByteArray &entry : file.readAll().split('\0')) {
-            const qsizetype eq = entry.indexOf('=');
             if (entry.startsWith("arg="))
                 record.arguments << entry.mid(4);
-            else if (eq > 0)
-                record.fields.insert(entry.left(eq), entry.mid(eq + 1));
+            else if (entry.indexOf('=') > 0)
+                record.fields.insert(entry.left(entry.indexOf('=')), entry.mid(entry.indexOf('=') + 1));
         }
         return record;
     }
-
     QStringList texts() const
     {
         QStringList texts;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Test helper: shows a window titled "Finished - " + this program's name in capitals, as a
-// finished DOS program's window is titled, and runs until that window is closed. With
-// --late, the window is titled "Running" first and takes that title a moment later, as a
-// DOS window does when its program ends.
+// Test helper: a window titled "Finished - " + this program's name in capitals, as a finished DOS
+// program's window, until it is closed; with --late titled "Running" until a moment later.
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
@@ -12,13 +10,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QWidget window;
-    const QString finished = QStringLiteral("Finished - ")
-                             + QFileInfo(QString::fromLocal8Bit(argv[0])).baseName().toUpper();
-    const bool late = argc > 1 && qstrcmp(argv[1], "--late") == 0;
-    window.setWindowTitle(late ? QStringLiteral("Running") : finished);
-    if (late)
-        QTimer::singleShot(300, &window, [&] { window.setWindowTitle(finished); });
-    window.resize(200, 80);
+    const QString finished = "Finished - " + QFileInfo(QString::fromLocal8Bit(argv[0])).baseName().toUpper();
+    window.setWindowTitle(argc > 1 && qstrcmp(argv[1], "--late") == 0 ? QStringLiteral("Running") : finished);
+    QTimer::singleShot(300, &window, [&] { window.setWindowTitle(finished); });
     window.show();
     return app.exec();
 }

@@ -1,54 +1,40 @@
 // SPDX-License-Identifier: MIT
-// Preloaded into a program, makes every file system one without fallocate(), as some network and
-// FUSE file systems are; with LANYARD_TEST_FREE_BYTES set, statvfs tells that much room is free,
-// to the byte; with LANYARD_TEST_WRITE_ERROR set, pwrite() fails with that errno, as a failing
-// disk's does; with LANYARD_TEST_SHORT_WRITES set, pwrite() writes at most that many bytes a call,
-// as a network file system's may.
+// Preloaded: no fallocate(), as on some network file systems; LANYARD_TEST_FREE_BYTES free (to the
+// byte), pwrite() failing with errno LANYARD_TEST_WRITE_ERROR or writing at most
+// LANYARD_TEST_SHORT_WRITES bytes a call.
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-extern "C" __attribute__((visibility("default"))) int fallocate(int, int, off_t, off_t)
-{
-    errno = EOPNOTSUPP;
-    return -1;
-}
+#define LANYARD_EXPORT extern "C" __attribute__((visibility("default")))
 
-extern "C" __attribute__((visibility("default"))) int fallocate64(int fd, int mode, off_t offset, off_t length)
-{
-    return fallocate(fd, mode, offset, length);
-}
+LANYARD_EXPORT int fallocate(int, int, off_t, off_t) { return errno = EOPNOTSUPP, -1; }
+LANYARD_EXPORT int fallocate64(int, int, off_t, off_t) { return errno = EOPNOTSUPP, -1; }
 
-extern "C" __attribute__((visibility("default"))) int fstatvfs(int fd, struct statvfs *room)
+LANYARD_EXPORT int fstatvfs(int fd, struct statvfs *room)
 {
-    using Fstatvfs = int (*)(int, struct statvfs *);
-    static const auto next = reinterpret_cast<Fstatvfs>(::dlsym(RTLD_NEXT, "fstatvfs"));
+    static const auto next = reinterpret_cast<int (*)(int, struct statvfs *)>(::dlsym(RTLD_NEXT, "fstatvfs"));
     const int result = next(fd, room);
-    if (const char *free = std::getenv("LANYARD_TEST_FREE_BYTES"); result == 0 && free) {
-        room->f_frsize = 1;
-        room->f_bavail = std::strtoul(free, nullptr, 10);
-    }
+    if (const char *free = std::getenv("LANYARD_TEST_FREE_BYTES"); result == 0 && free)
+        room->f_frsize = 1, room->f_bavail = std::strtoul(free, nullptr, 10);
     return result;
 }
 
-extern "C" __attribute__((visibility("default"))) ssize_t pwrite(int fd, const void *bytes, size_t size, off_t offset)
+LANYARD_EXPORT ssize_t pwrite(int fd, const void *bytes, size_t size, off_t offset)
 {
-    if (const char *error = std::getenv("LANYARD_TEST_WRITE_ERROR")) {
-        errno = std::atoi(error);
-        return -1;
-    }
+    if (const char *error = std::getenv("LANYARD_TEST_WRITE_ERROR"))
+        return errno = std::atoi(error), -1;
     if (const char *most = std::getenv("LANYARD_TEST_SHORT_WRITES"))
         size = std::min(size, size_t(std::strtoul(most, nullptr, 10)));
-    using Pwrite = ssize_t (*)(int, const void *, size_t, off_t);
-    static const auto next = reinterpret_cast<Pwrite>(::dlsym(RTLD_NEXT, "pwrite"));
+    static const auto next = reinterpret_cast<ssize_t (*)(int, const void *, size_t, off_t)>(
+        ::dlsym(RTLD_NEXT, "pwrite"));
     return next(fd, bytes, size, offset);
 }
 
-extern "C" __attribute__((visibility("default"))) ssize_t pwrite64(int fd, const void *bytes, size_t size, off_t offset)
+LANYARD_EXPORT ssize_t pwrite64(int fd, const void *bytes, size_t size, off_t offset)
 {
     return pwrite(fd, bytes, size, offset);
 }

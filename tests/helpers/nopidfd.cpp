@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// nopidfd PROGRAM [ARGUMENT...]: runs PROGRAM where pidfd_open fails with ENOSYS, as on a kernel
-// older than 5.3 or in a sandbox whose seccomp filter does not know the call. The filter stays
-// on PROGRAM and everything it starts.
+// nopidfd PROGRAM [ARGUMENT...]: runs PROGRAM, and all it starts, where pidfd_open fails with
+// ENOSYS, as on a kernel before 5.3 or in a sandbox whose seccomp filter does not know the call.
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -12,20 +11,13 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#if defined(__x86_64__)
-constexpr unsigned thisArch = AUDIT_ARCH_X86_64;
-#elif defined(__aarch64__)
-constexpr unsigned thisArch = AUDIT_ARCH_AARCH64;
-#else
-#error "nopidfd knows no audit architecture for this machine"
-#endif
-
 int main(int argc, char *argv[])
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: nopidfd PROGRAM [ARGUMENT...]\n");
-        return 2;
-    }
+#if defined(__x86_64__)
+    constexpr unsigned thisArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+    constexpr unsigned thisArch = AUDIT_ARCH_AARCH64;
+#endif
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, thisArch, 1, 0),
@@ -36,12 +28,10 @@ int main(int argc, char *argv[])
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
     const sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
-        std::perror("nopidfd: cannot install the filter");
-        return 2;
-    }
-    if (::syscall(SYS_pidfd_open, ::getpid(), 0) != -1 || errno != ENOSYS) {
-        std::fprintf(stderr, "nopidfd: pidfd_open still works\n");
+    if (argc < 2 || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
+        || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0 || ::syscall(SYS_pidfd_open, ::getpid(), 0) != -1
+        || errno != ENOSYS) {
+        std::fprintf(stderr, "usage: nopidfd PROGRAM [ARGUMENT...]; pidfd_open must then fail\n");
         return 2;
     }
     ::execvp(argv[1], argv + 1);

@@ -1,27 +1,32 @@
 // SPDX-License-Identifier: MIT
-// Launching an entry: the words the program gets, where it starts, what it inherits, and why it
-// did not start. The recorder helper writes down how it was started.
+// Launching an entry and the run that talks back: the words the program gets, where it starts,
+// what it inherits; what comes back as bytes and as text; a host that deletes the run in its handlers.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 #include "common/ProcessCensus.h"
 #include "common/Recorder.h"
 
-#include <QApplication>
-#include <QDeadlineTimer>
+#include <Lanyard/ToolRun.h>
+
+#include <QAbstractEventDispatcher>
 #include <QDir>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QEventLoop>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Lanyard;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -30,140 +35,60 @@ using Pairs = QList<std::pair<QString, QString>>;
 const QString binDir = QStringLiteral(LANYARD_TEST_BIN_DIR);
 const QString recorder = binDir + QStringLiteral("/recorder");
 
-/// Copies the recorder to @p target (given as bytes: the name need not be UTF-8) in a new folder.
-bool copyRecorder(const QByteArray &target)
+struct TalkRow
 {
-    const QByteArray bytes = TestFiles::read(recorder);
-    if (::mkdir(target.left(target.lastIndexOf('/')).constData(), 0755) != 0)
-        return false;
-    const int out = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL, 0755);
-    const bool written = out >= 0 && ::write(out, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    return out >= 0 && ::close(out) == 0 && written;
-}
-
-/// Presses OK on each message box shown while it lives, keeping "title|text|icon".
-class MessageBoxWatcher
-{
-public:
-    MessageBoxWatcher()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes << QStringLiteral("%1|%2|%3").arg(box->windowTitle(), box->text()).arg(box->icon());
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList boxes;
-
-private:
-    QTimer m_timer;
-};
-
-struct ArgumentsRow
-{
-    Pairs placeholders;
-    QString cmdLine;
-    QStringList expected;
-};
-struct FolderRow
-{
-    QByteArray folder; ///< below the temporary folder; none: a name without a folder
-    QString current;   ///< the host's current folder, "bin" for the test's own
-    QString startsIn;
-};
-
-struct NotStartedRow
-{
-    QString kind; ///< what stands at the program's path
-    QString cmdLine;
-    QString reason; ///< %1: the path
-    bool box = false;
-    QString app = QStringLiteral("App");
+    QString path, cmdLine;
+    QByteArray input, output, error;
+    int exitCode = 0;
+    bool byName = false; ///< started through the interface by name
 };
 
 } // namespace
 
-Q_DECLARE_METATYPE(ArgumentsRow)
-Q_DECLARE_METATYPE(FolderRow)
-Q_DECLARE_METATYPE(NotStartedRow)
+Q_DECLARE_METATYPE(TalkRow)
 Q_DECLARE_METATYPE(Lanyard::LaunchCommand)
 
 class tst_Launch : public QObject
 {
     Q_OBJECT
 
-    QString m_startDir = QDir::currentPath();
     std::unique_ptr<QTemporaryDir> m_tmp;
     QString m_out;
-
-    Record launch(ExternalApps &apps, const QString &app = QStringLiteral("App"))
-    {
-        QFile::remove(m_out);
-        QSignalSpy finished(&apps, &ExternalApps::AppFinished);
-        const bool started = apps.ExecuteApp("Tools", app);
-        [&] {
-            QVERIFY(started);
-            QCOMPARE(finished.count(), 1); // inside the call, before it returns
-        }();
-        return Record::waitFor(m_out);
-    }
+    int m_inheritable = -1;
+    int m_descriptorsAtStart = 0;
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        m_inheritable = ::open("/dev/null", O_RDONLY);
+        QVERIFY(m_inheritable > 2);
+        m_descriptorsAtStart = ProcessCensus::openDescriptors(false);
+    }
     void init()
     {
         m_tmp = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_tmp->isValid());
+        QVERIFY(m_tmp->isValid() && QDir::setCurrent(m_tmp->path()));
         m_out = m_tmp->filePath("record");
         qputenv("LANYARD_RECORDER_OUT", QFile::encodeName(m_out));
     }
     void cleanup()
     {
-        QDir::setCurrent(m_startDir);
-        // The recorder wrote its record; its end and reaping follow.
-        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 10000);
+        // Launched programs are reaped when they end, also in a host that runs no event loop.
+        const QDeadlineTimer bound(10000);
+        while (!ProcessCensus::children().isEmpty() && !bound.hasExpired())
+            QThread::yieldCurrentThread();
+        QCOMPARE(ProcessCensus::children(), QStringList());
+    }
+    void cleanupTestCase()
+    {
+        QCOMPARE(ProcessCensus::openDescriptors(false), m_descriptorsAtStart);
+        ::close(m_inheritable);
     }
 
-    void arguments_data();
-    void arguments()
-    {
-        QFETCH(ArgumentsRow, row);
-        ExternalApps apps;
-        fill(apps, {"Tools|App|" + recorder + '|' + row.cmdLine});
-        for (const auto &[search, replace] : row.placeholders)
-            apps.AddPlaceHolder(search, replace);
-        QCOMPARE(apps.launchCommand("Tools", "App").value(), (LaunchCommand{recorder, row.expected, binDir + u'/'}));
-        QCOMPARE(launch(apps).texts(), row.expected);
-        for (const char *name : {"pwned1", "pwned2", "pwned3"})
-            QVERIFY(!QFile::exists(binDir + '/' + name));
-    }
-
-    // Placeholders in the stored path make the program, also where one ends the path or spans
-    // the blank between path and command line; what they put in is never split into words. The
-    // folder is the stored path's. (Only the preview gets this far: a launch first looks for the
-    // stored path itself.)
-    void programFromPlaceholders_data()
-    {
-        QTest::addColumn<Pairs>("placeholders");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("cmdLine");
-        QTest::addColumn<LaunchCommand>("command");
-        const QString folder = binDir + u'/';
-        QTest::newRow("path-is-a-placeholder") << Pairs{{"%REC%", recorder}} << "%REC%"
-                                               << "-v" << LaunchCommand{recorder, {"-v"}, {}};
-        QTest::newRow("placeholder-ends-the-path") << Pairs{{"%NAME%", "recorder"}} << folder + "%NAME%"
-                                                   << "a b" << LaunchCommand{recorder, {"a", "b"}, folder};
-        QTest::newRow("placeholder-spans-path-and-command") << Pairs{{"% X%", "er"}} << folder + "record%"
-                                                            << "X% -v" << LaunchCommand{recorder, {"-v"}, folder};
-        QTest::newRow("placeholder-takes-the-blank") << Pairs{{"% ", "order"}} << folder + "rec%"
-                                                     << "-v" << LaunchCommand{recorder, {"-v"}, folder};
-        QTest::newRow("placeholder-begins-at-the-blank")
-            << Pairs{{" %A%", " x"}} << recorder << "%A% y" << LaunchCommand{recorder, {" x", "y"}, folder};
-        QTest::newRow("placeholder-begins-the-command")
-            << Pairs{{"%ARGS%", "1 2"}} << recorder << "%ARGS% 3" << LaunchCommand{recorder, {"1 2", "3"}, folder};
-    }
-    void programFromPlaceholders()
+    // The words a program gets: stored quoting, each placeholder's value one word (also in the path,
+    // which only the preview shows); the recorder starts in its folder, inheriting nothing.
+    void words_data();
+    void words()
     {
         QFETCH(Pairs, placeholders);
         QFETCH(QString, path);
@@ -174,140 +99,246 @@ private Q_SLOTS:
         for (const auto &[search, replace] : placeholders)
             apps.AddPlaceHolder(search, replace);
         QCOMPARE(apps.launchCommand("Tools", "App").value(), command);
+        if (path != recorder)
+            return;
+        QSignalSpy finished(&apps, &ExternalApps::AppFinished);
+        QVERIFY(apps.ExecuteApp("Tools", "App"));
+        QCOMPARE(finished.count(), 1); // inside the call, before it returns
+        const Record record = Record::waitFor(m_out);
+        QCOMPARE(record.texts(), command.arguments);
+        QCOMPARE(record.fields["cwd"] + '/', binDir.toUtf8() + '/');
+        QCOMPARE(QDir::currentPath(), m_tmp->path());
+        QCOMPARE(QStringList({record.fields["fds"], record.fields["stdin"], record.fields["session"]}),
+                 QStringList({"0,1,2", "/dev/null", "1"}));
     }
 
-    // The program starts in its folder; the host's current folder stays its own.
-    void startFolder_data()
+    // What goes in comes back as the program made it, also to a run that outlives its ExternalApps;
+    // once it has finished, the host's loop sleeps.
+    void talkBack_data()
     {
-        QTest::addColumn<FolderRow>("row");
-        QTest::newRow("folder-with-blanks-and-signs") << FolderRow{"a folder; with $(signs) [1]"};
-        // A Latin-1 launch list naming a folder by its Latin-1 bytes: they reach the system as they are.
-        QTest::newRow("latin-1-bytes") << FolderRow{"caf\xe9"};
-        QTest::newRow("no-folder-found-in-current") << FolderRow{{}, "bin", "bin"};
-        QTest::newRow("no-folder-found-on-path") << FolderRow{{}, "elsewhere", "elsewhere"};
+        QTest::addColumn<TalkRow>("row");
+        QByteArray hostile(1 << 20, Qt::Uninitialized);
+        QRandomGenerator random(24);
+        for (qsizetype at = 0; at < hostile.size(); ++at) // with NULs and lone continuation bytes
+            hostile[at] = at % 4099 ? char(random.bounded(256)) : '\0';
+        hostile.replace(100, 5, QByteArray("\0\0\0\x80\xff", 5));
+        const auto sh = [](const char *script) { return QStringLiteral("-c '%1'").arg(QString::fromUtf8(script)); };
+        QTest::newRow("selection-upper-cased") << TalkRow{"tr", "a-z A-Z", "abc", "ABC"};
+        QTest::newRow("by-name") << TalkRow{"tr", "a-z A-Z", "abc", "ABC", {}, 0, true};
+        QTest::newRow("mebibyte-not-utf8-with-nuls") << TalkRow{"/bin/cat", {}, hostile, hostile};
+        QTest::newRow("no-input-reads-end-of-file") << TalkRow{"/bin/cat"};
+        // Input never read meets a pipe with no reader: no SIGPIPE for the host (at its default action).
+        QTest::newRow("input-never-read") << TalkRow{"/bin/true", {}, hostile};
+        QTest::newRow("placeholder-replaced") << TalkRow{"/bin/echo", "%WHO%", {}, "world\n"};
+        QTest::newRow("output-and-error-kept-apart")
+            << TalkRow{"/bin/sh",
+                       sh("for i in 1 2 3; do echo o$i; echo e$i >&2; done; exit 3"),
+                       {},
+                       "o1\no2\no3\n",
+                       "e1\ne2\ne3\n",
+                       3};
+        QTest::newRow("code-255") << TalkRow{"/bin/sh", sh("exit 255"), {}, {}, {}, 255};
+        QTest::newRow("killed-by-sigterm") << TalkRow{"/bin/sh", sh("kill -TERM $$"), {}, {}, {}, 128 + SIGTERM};
+        // More output than the pipes hold before the program reads its input: both go through.
+        QTest::newRow("writes-before-reading")
+            << TalkRow{"/bin/sh", sh("head -c 4194304 /dev/zero; wc -c"), QByteArray(4 << 20, 'x'),
+                       QByteArray(4 << 20, '\0') + "4194304\n"};
     }
-    void startFolder()
+    void talkBack()
     {
-        QFETCH(FolderRow, row);
-        const auto &[folder, current, startsIn] = row;
-        const auto place = [this](const QString &relative) {
-            return relative == u"bin" ? binDir : m_tmp->filePath(relative);
-        };
-        const QByteArray folderPath = QFile::encodeName(m_tmp->path()) + '/' + folder;
-        if (!folder.isEmpty())
-            QVERIFY(copyRecorder(folderPath + "/my recorder"));
-        if (!current.isEmpty())
-            QVERIFY(QDir().mkpath(place(current)) && QDir::setCurrent(place(current)));
-        const QByteArray searchPath = qgetenv("PATH");
-        qputenv("PATH", binDir.toUtf8() + ":/usr/bin:/bin");
-        QVERIFY(TestFiles::write(m_tmp->filePath("tools.lst"),
-                                 "Tools,App," + (folder.isEmpty() ? "recorder" : folderPath + "/my recorder")
-                                     + ",%V%,0\r\n"));
+        QFETCH(TalkRow, row);
+        const auto pipeAction = std::signal(SIGPIPE, SIG_DFL);
+        const auto restorePipeAction = qScopeGuard([&] { std::signal(SIGPIPE, pipeAction); });
+        auto apps = std::make_unique<ExternalApps>();
+        apps->AddPlaceHolder("%WHO%", "world");
+        QVERIFY(apps->AddApp("T", "Tool", row.path, row.cmdLine, false));
+        ToolRun *run = row.byName ? apps->invoke("startTool", "call", {"T", "Tool", QString::fromLatin1(row.input)})
+                                        .value("value")
+                                        .value<ToolRun *>()
+                                  : apps->startTool("T", "Tool", row.input);
+        QVERIFY(run);
+        QCOMPARE(run->state(), ToolRun::State::Running);
+        QCOMPARE(run->exitCode(), -1);
+        run->setParent(nullptr);
+        const std::unique_ptr<ToolRun> owned(run);
+        apps.reset();
+        QByteArray output;
+        QByteArray error;
+        connect(run, &ToolRun::standardOutput, this, [&output](const QByteArray &bytes) { output += bytes; });
+        connect(run, &ToolRun::standardError, this, [&error](const QByteArray &bytes) { error += bytes; });
+        QSignalSpy finished(run, &ToolRun::finished);
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(output.size(), row.output.size());
+        QVERIFY(output == row.output && error == row.error);
+        QCOMPARE(finished.at(0).at(0).toInt(), row.exitCode);
+        QCOMPARE(run->exitCode(), row.exitCode);
+        QCOMPARE(run->state(), ToolRun::State::Finished);
+        // Nothing of the ended program (its pidfd stays readable) wakes the loop again and again.
+        QSignalSpy wakes(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake);
+        QTest::qWait(200);
+        QVERIFY2(wakes.size() < 50, qPrintable(QString::number(wakes.size())));
+    }
+
+    // The output's text: a character split across pieces comes whole, one cut by the end as U+FFFD;
+    // a host listening (y) from some chunk on gets whole characters from there. Pieces hold no slack.
+    void text_data()
+    {
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<QString>("listening");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("euro-split") << QByteArrayList{"\342\202", "\254\n"} << "yy" << u"€\n"_s;
+        QTest::newRow("cut-short-by-the-end") << QByteArrayList{"ok\342\202"} << "y" << u"ok\uFFFD"_s;
+        QTest::newRow("not-utf8-in-the-middle") << QByteArrayList{"a\377b"} << "y" << u"a\uFFFDb"_s;
+        QTest::newRow("byte-order-mark-first") << QByteArrayList{"\357\273\277x"} << "y" << u"\uFEFFx"_s;
+        QByteArray bytes;
+        QString many;
+        for (int i = 0; i < 30000; ++i) {
+            bytes += "\303\251\342\202\254\360\237\230\200";
+            many += u"é€😀"_s;
+        }
+        QTest::newRow("many-pieces-of-multibyte-text") << QByteArrayList{bytes} << "y" << many;
+        QTest::newRow("late-whole-characters") << QByteArrayList{"ab", "cd"} << "ny" << u"cd"_s;
+        QTest::newRow("late-three-bytes-straddle") << QByteArrayList{"ab\342", "\202\254 cd"} << "ny" << u"€ cd"_s;
+        QTest::newRow("late-four-bytes-straddle") << QByteArrayList{"\360\237", "\230\200"} << "ny" << u"😀"_s;
+        // The first and last lead byte of each length, the character cut after its lead.
+        for (const char32_t c : {0x80, 0x7FF, 0x800, 0xFFEE, 0x10000, 0x10FFFD}) {
+            const QString character = QString::fromUcs4(&c, 1);
+            const QByteArray utf8 = character.toUtf8();
+            QTest::addRow("late-lead-%x-straddles", quint8(utf8.at(0)))
+                << QByteArrayList{"a" + utf8.left(1), utf8.mid(1) + 'b'} << "ny" << character + u'b';
+        }
+        QTest::newRow("late-cut-short-by-the-end") << QByteArrayList{"a\342\202", ""} << "ny" << u"\uFFFD"_s;
+        QTest::newRow("left-mid-character") << QByteArrayList{"a\342", "\202\254b", "cd"} << "yny" << u"acd"_s;
+    }
+    void text()
+    {
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(QString, listening);
+        QFETCH(QString, text);
+        const QString go = m_tmp->filePath("go");
+        QVERIFY(::mkfifo(QFile::encodeName(go).constData(), 0600) == 0);
+        for (int i = 0; i < chunks.size(); ++i)
+            QVERIFY(TestFiles::write(m_tmp->filePath(QString::number(i)), chunks[i]));
         ExternalApps apps;
-        apps.setEXTFile(m_tmp->filePath("tools.lst"));
-        apps.AddPlaceHolder("%V%", "one two");
-        const Record record = launch(apps);
-        qputenv("PATH", searchPath);
-        QCOMPARE(record.texts(), QStringList{"one two"});
-        QCOMPARE(record.fields["cwd"], folder.isEmpty() ? place(startsIn).toUtf8() : folderPath);
-        QCOMPARE(QDir::currentPath(), current.isEmpty() ? m_startDir : place(current));
-        if (!folder.isEmpty()) // QTemporaryDir cannot remove a name that is not UTF-8
-            QCOMPARE(::unlink(folderPath + "/my recorder") | ::rmdir(folderPath.constData()), 0);
+        QVERIFY(
+            apps.AddApp("T", "Text", "/bin/sh",
+                        QStringLiteral("-c 'i=0; while [ -e %1/$i ]; do read w < %1/go; cat %1/$i; i=$((i+1)); done'")
+                            .arg(m_tmp->path()),
+                        false));
+        const int word = ::open(QFile::encodeName(go).constData(), O_RDWR | O_CLOEXEC);
+        const auto closeWord = qScopeGuard([word] { ::close(word); });
+        ToolRun *run = apps.startTool("T", "Text");
+        QByteArray output;
+        QList<QByteArray> pieces;
+        connect(run, &ToolRun::standardOutput, this, [&](const QByteArray &bytes) {
+            output += bytes;
+            pieces << bytes;
+        });
+        QSignalSpy finished(run, &ToolRun::finished);
+        QString heard;
+        QMetaObject::Connection listener;
+        QByteArray written;
+        for (int i = 0; i < chunks.size(); ++i) {
+            if (listening[i] == u'y' && !listener)
+                listener = connect(run, &ToolRun::standardOutputText, this, [&heard](const QString &t) { heard += t; });
+            else if (listening[i] == u'n')
+                disconnect(std::exchange(listener, {}));
+            QCOMPARE(::write(word, "\n", 1), 1);
+            written += chunks[i];
+            QTRY_COMPARE_WITH_TIMEOUT(output, written, 20000); // each change once the pieces before it were told
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+        QCOMPARE(heard, text);
+        qsizetype held = 0;
+        for (const QByteArray &piece : std::as_const(pieces))
+            held += piece.capacity();
+        QVERIFY2(held <= 2 * output.size(), qPrintable(QString::number(held)));
     }
 
-    // Not started: a missing program gets the message box (unless the host shows failures its
-    // own way); every failure reaches the host with its reason, and nothing runs.
-    void notStarted_data()
+    // A handler may delete its run, also while the program runs: nothing more is told, the program ends.
+    void deletedInItsOwnHandler_data()
     {
-        QTest::addColumn<NotStartedRow>("row");
-        const QString missing = QStringLiteral("Unable to find the file: %1");
-        QTest::newRow("no-such-file") << NotStartedRow{"missing", "", missing, true};
-        QTest::newRow("not-executable") << NotStartedRow{"text", "", "Permission denied"};
-        QTest::newRow("script-without-interpreter") << NotStartedRow{"script", "", "Exec format error"};
-        QTest::newRow("open-quote") << NotStartedRow{"recorder", "\"abc", "a quote in the command line is not closed"};
-        QTest::newRow("quoted-stored-path")
-            << NotStartedRow{"quoted", "", "cannot enter the program's folder: No such file or directory"};
-        QTest::newRow("no-such-application") << NotStartedRow{"recorder", "", "no such application", false, "app"};
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("script");
+        for (const auto &[tag, handler, script] :
+             {std::tuple{"on-output-while-running", "output", "echo first; sleep 987656"},
+              {"on-error-while-running", "error", "echo first >&2; sleep 987656"},
+              {"on-finished", "finished", "echo only"},
+              {"on-state-changed-at-the-end", "state", "echo only"},
+              {"on-the-text-of-a-cut-character", "text", "printf \"ok\\342\\202\""}}) // told as U+FFFD
+            QTest::newRow(tag) << QString(handler) << QString(script);
     }
-    void notStarted()
+    void deletedInItsOwnHandler()
     {
-        QFETCH(NotStartedRow, row);
-        QString path = m_tmp->filePath(row.kind);
-        if (row.kind == u"recorder")
-            path = recorder;
-        else if (row.kind == u"quoted")
-            path = '"' + recorder + '"';
-        else if (row.kind != u"missing")
-            QVERIFY(TestFiles::write(path, "touch pwned\n")
-                    && QFile::setPermissions(
-                        path, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                  | (row.kind == u"script" ? QFileDevice::ExeOwner : QFileDevice::Permissions())));
-        for (const bool box : {true, false}) {
-            ExternalApps apps;
-            apps.setShowMissingProgram(box);
-            fill(apps, {"Tools|App|" + path + '|' + row.cmdLine});
-            QSignalSpy failed(&apps, &ExternalApps::launchFailed);
-            QSignalSpy finished(&apps, &ExternalApps::AppFinished);
-            MessageBoxWatcher watcher;
-            QVERIFY(!apps.ExecuteApp("Tools", row.app));
-            const QString shown =
-                QStringLiteral("Lanyard|Unable to find the file: \r\n\r\n%1|%2").arg(path).arg(QMessageBox::Critical);
-            QCOMPARE(watcher.boxes, box && row.box ? QStringList{shown} : QStringList());
-            QCOMPARE(failed.count(), 1);
-            QCOMPARE(failed.first(), (QVariantList{"Tools", row.app, QString(row.reason).replace("%1", path)}));
-            QCOMPARE(finished.count(), 0);
-        }
-        QVERIFY(!QFile::exists(m_out));
-        QVERIFY(!QFile::exists(m_tmp->filePath("pwned")));
+        QFETCH(QString, handler);
+        QFETCH(QString, script);
+        ExternalApps apps;
+        QVERIFY(apps.AddApp("T", "Talker", "/bin/sh", "-c '" + script + '\'', false));
+        QPointer<ToolRun> run = apps.startTool("T", "Talker");
+        const auto remove = [&run] { delete run.data(); };
+        if (handler == u"output")
+            connect(run, &ToolRun::standardOutput, this, remove);
+        else if (handler == u"error")
+            connect(run, &ToolRun::standardError, this, remove);
+        else if (handler == u"finished")
+            connect(run, &ToolRun::finished, this, remove);
+        else if (handler == u"state")
+            connect(run, &ToolRun::stateChanged, this, remove);
+        else
+            connect(run, &ToolRun::standardOutputText, this, [&](const QString &text) {
+                if (text.contains(QChar::ReplacementCharacter))
+                    remove();
+            });
+        connect(run, &ToolRun::finished, this, [&handler] { QVERIFY(handler == u"finished"); });
+        QTRY_VERIFY_WITH_TIMEOUT(run.isNull(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running("sleep 987656"), QList<pid_t>(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 20000);
     }
 
-    // Launches leave nothing behind, also in a host that runs no event loop: the program gets
-    // no descriptor but 0, 1 and 2 (not even one the host left inheritable), leads a session of
-    // its own, and is reaped when it ends.
-    void nothingInheritedNothingLeft()
+    // The interface by name (QML, scripts) refuses an input it does not know.
+    void lateBoundStartRefusals()
     {
-        const int inheritable = ::open("/dev/null", O_RDONLY);
-        QVERIFY(inheritable > 2);
-        const int before = ProcessCensus::openDescriptors();
-        {
-            ExternalApps apps;
-            fill(apps, {"Tools|App|" + recorder});
-            for (int i = 0; i < 20; ++i) {
-                const Record record = launch(apps);
-                QCOMPARE(record.fields["fds"], "0,1,2");
-                QCOMPARE(record.fields["stdin"], "/dev/null");
-                QCOMPARE(record.fields["session"], "1");
-            }
-        }
-        QDeadlineTimer deadline(10000);
-        while (!ProcessCensus::children().isEmpty() && !deadline.hasExpired())
-            QThread::yieldCurrentThread();
-        QCOMPARE(ProcessCensus::children(), QStringList());
-        QCOMPARE(ProcessCensus::openDescriptors(), before);
-        ::close(inheritable);
+        ExternalApps apps;
+        QVERIFY(apps.AddApp("T", "Upper", "tr", "a-z A-Z", false));
+        QCOMPARE(apps.invoke("startTool", "call", {"T", "Upper", "", "Keyboard"}).value("error").toInt(), 5);
+        const QVariantMap unnumbered = apps.invoke("startTool", "call", {"T", "Upper", "", 9});
+        QCOMPARE(unnumbered.value("error").toInt(), 5);
+        QCOMPARE(unnumbered.value("detail").toString(), "no input is numbered 9");
+        QVERIFY(apps.invoke("startTool", "call", {"T", "Upper", "x", 0}).value("value").value<ToolRun *>());
     }
 };
 
 // Outside the class: moc does not read raw string literals.
-void tst_Launch::arguments_data()
+void tst_Launch::words_data()
 {
-    QTest::addColumn<ArgumentsRow>("row");
+    QTest::addColumn<Pairs>("placeholders");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("cmdLine");
+    QTest::addColumn<LaunchCommand>("command");
+    const QString folder = binDir + u'/';
+    const auto args = [&folder](const QStringList &arguments) { return LaunchCommand{recorder, arguments, folder}; };
+    const auto row = [](const char *tag, const Pairs &pairs, const QString &path, const QString &cmdLine,
+                        const LaunchCommand &command) { QTest::newRow(tag) << pairs << path << cmdLine << command; };
     const QString hostile = R"(a  b 'c" "d' ; $(touch pwned1) `touch pwned2` \ | & > pwned3 *)";
-    const Pairs withHostile{{"%V%", hostile}};
-    QTest::newRow("none") << ArgumentsRow{};
-    QTest::newRow("stored-quoting") << ArgumentsRow{{}, R"(-a 'b c' "d \"e\"" f\ g)", {"-a", "b c", R"(d "e")", "f g"}};
-    QTest::newRow("value-with-blanks-one-word")
-        << ArgumentsRow{{{"%FILE%", "/tmp/my file.txt"}}, "--file=%FILE% -v", {"--file=/tmp/my file.txt", "-v"}};
-    QTest::newRow("hostile-value") << ArgumentsRow{withHostile, "%V%", {hostile}};
-    QTest::newRow("hostile-value-in-a-word") << ArgumentsRow{withHostile, "x%V%y z", {'x' + hostile + 'y', "z"}};
-    QTest::newRow("earlier-replacement-seen-by-later")
-        << ArgumentsRow{{{"%A%", "[%B%]"}, {"%B%", "b"}}, "%A% %B%", {"[b]", "b"}};
-    QTest::newRow("later-replacement-not-seen-by-earlier")
-        << ArgumentsRow{{{"%A%", "a"}, {"%B%", "%A%"}}, "%B%", {"%A%"}};
-    QTest::newRow("no-rescan-of-a-replacement") << ArgumentsRow{{{"%A%", "%A%%A%"}}, "%A%", {"%A%%A%"}};
-    QTest::newRow("empty-value-quoted-is-a-word") << ArgumentsRow{{{"%E%", ""}}, "a \"%E%\" b", {"a", "", "b"}};
-    QTest::newRow("empty-value-unquoted-vanishes") << ArgumentsRow{{{"%E%", ""}}, "a %E% b", {"a", "b"}};
-    QTest::newRow("trailing-blanks-trimmed") << ArgumentsRow{{{"%V%", "v  "}}, "-x %V%", {"-x", "v"}};
+    row("none", Pairs{}, recorder, "", args({}));
+    row("stored-quoting", Pairs{}, recorder, R"(-a 'b c' "d \"e\"" f\ g)", args({"-a", "b c", R"(d "e")", "f g"}));
+    row("value-with-blanks-one-word", Pairs{{"%FILE%", "/tmp/my file.txt"}}, recorder, "--file=%FILE% -v",
+        args({"--file=/tmp/my file.txt", "-v"}));
+    row("hostile-value", Pairs{{"%V%", hostile}}, recorder, "%V%", args({hostile}));
+    row("hostile-value-in-a-word", Pairs{{"%V%", hostile}}, recorder, "x%V%y z", args({'x' + hostile + 'y', "z"}));
+    row("earlier-replacement-seen-by-later", Pairs{{"%A%", "[%B%]"}, {"%B%", "b"}}, recorder, "%A% %B%",
+        args({"[b]", "b"}));
+    row("later-replacement-not-seen-by-earlier", Pairs{{"%A%", "a"}, {"%B%", "%A%"}}, recorder, "%B%", args({"%A%"}));
+    row("no-rescan-of-a-replacement", Pairs{{"%A%", "%A%%A%"}}, recorder, "%A%", args({"%A%%A%"}));
+    row("empty-value-quoted-is-a-word", Pairs{{"%E%", ""}}, recorder, "a \"%E%\" b", args({"a", "", "b"}));
+    row("empty-value-unquoted-vanishes", Pairs{{"%E%", ""}}, recorder, "a %E% b", args({"a", "b"}));
+    row("trailing-blanks-trimmed", Pairs{{"%V%", "v  "}}, recorder, "-x %V%", args({"-x", "v"}));
+    row("path-is-a-placeholder", Pairs{{"%REC%", recorder}}, "%REC%", "-v", LaunchCommand{recorder, {"-v"}, {}});
+    row("placeholder-ends-the-path", Pairs{{"%NAME%", "recorder"}}, folder + "%NAME%", "a b", args({"a", "b"}));
+    row("placeholder-spans-path-and-command", Pairs{{"% X%", "er"}}, folder + "record%", "X% -v", args({"-v"}));
+    row("placeholder-takes-the-blank", Pairs{{"% ", "order"}}, folder + "rec%", "-v", args({"-v"}));
+    row("placeholder-begins-at-the-blank", Pairs{{" %A%", " x"}}, recorder, "%A% y", args({" x", "y"}));
+    row("placeholder-begins-the-command", Pairs{{"%ARGS%", "1 2"}}, recorder, "%ARGS% 3", args({"1 2", "3"}));
 }
 
 QTEST_MAIN(tst_Launch)

@@ -1,43 +1,38 @@
 // SPDX-License-Identifier: MIT
-// The process runner and STUB16.EXE, with real processes: what they wait for, what they hand
-// on, and that they end what they started, and only that. Time-outs, cancels and kills run on
-// the computer's clock; a clock of the tests' (FastClock) reaches midnight and long waits.
-#include "FastClock.h"
+// Every way a run ends through every runner, failed launches through every door, the capture,
+// STUB16.EXE and the window finder, with real processes: they end what they started, only that.
+#include "common/Catalogue.h"
 #include "common/DescriptorFamine.h"
 #include "common/Files.h"
-#include "common/Forked.h"
 #include "common/ProcessCensus.h"
 #include "launch/ChildProcess.h"
-#include "launch/ChildReaper.h"
-#include "launch/ProcessSpawn.h"
+#include "runner/RunnerClock.h"
 #include "runner/WindowFinder.h"
 #include "runner/clsEXE.h"
 
-#include <Lanyard/ComponentError.h>
+#include <Lanyard/ToolRun.h>
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 
-#include <atomic>
+#include <cmath>
 #include <csignal>
-#include <ctime>
+#include <thread>
+
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -49,222 +44,64 @@ const QString talkerPath = QStringLiteral(LANYARD_TEST_BIN_DIR "/talker");
 const QString talker = u'"' + talkerPath + u'"'; // in a command line: the checkout's path may hold blanks
 const QString stubProgram = QStringLiteral(LANYARD_LIB_DIR "/STUB16.EXE");
 const QString timeoutMessage = QStringLiteral("Timeout!\r\nProcess failed");
-/// Digits that make a sleeper's command line unique on the machine: other test runs may have
-/// sleepers of their own.
+const char usage[] = "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n";
+/// Makes a command line unique on the machine: other test runs may have sleepers too.
 const QString unique = QStringLiteral("%1").arg(::getpid(), 7, 10, QChar(u'0'));
 
-QString digits(int size)
+/// A runner clock @p speed times faster than the computer's, from 0.
+struct FastClock final : RunnerClock
 {
-    QString text;
-    for (int i = 0; i < size; ++i)
-        text += QChar(u'0' + i % 10);
-    return text;
-}
+    explicit FastClock(double times)
+    {
+        speed = times;
+        elapsed.start();
+    }
+    double seconds() const override { return last = double(elapsed.nsecsElapsed()) / 1e9 * speed; }
+    std::chrono::milliseconds realTimeFor(double seconds) const override
+    {
+        return std::chrono::milliseconds(qint64(std::ceil(seconds * 1000 / speed)));
+    }
+    double speed;
+    mutable double last = -1; ///< the last reading
+    QElapsedTimer elapsed;
+};
+
+QString digits(int size) { return QStringLiteral("0123456789").repeated(size / 10 + 1).left(size); }
+
+bool isRunning(const QString &marker) { return !ProcessCensus::running(marker).isEmpty(); }
 
 double threadCpuMs()
 {
     timespec now{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-bool isRunning(const QString &marker) { return !ProcessCensus::running(marker).isEmpty(); }
-
-/// Whether the reaper's thread sleeps in an epoll wait without a time-out: it is found by its
-/// name, and the kernel tells the system call a sleeping thread is in, with its arguments.
-bool reaperSleepsInEpoll()
-{
-    for (const QString &task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (TestFiles::read("/proc/self/task/" + task + "/comm") != "lanyard-reaper\n")
-            continue;
-        const QList<QByteArray> call = TestFiles::read("/proc/self/task/" + task + "/syscall").split(' ');
-        const long number = call.value(0).toLong();
-        // The fourth argument: the time-out in milliseconds (-1: none), or for epoll_pwait2 the
-        // address of one (null: none).
-        const qulonglong timeOut = call.value(4).toULongLong(nullptr, 0);
-#ifdef SYS_epoll_wait
-        if (number == SYS_epoll_wait)
-            return int(timeOut) == -1;
-#endif
-#ifdef SYS_epoll_pwait2
-        if (number == SYS_epoll_pwait2)
-            return timeOut == 0;
-#endif
-        return number == SYS_epoll_pwait && int(timeOut) == -1;
-    }
-    return false;
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 /// Runs RedirectDOSEXE; the RedirOutput pieces joined, each checked to be at most 256 long.
-QString redirect(clsEXE &runner, const QString &command, const QString &startText = {}, qint32 timeOut = 0,
-                 qsizetype *pieceCount = nullptr)
+QString redirect(clsEXE &runner, const QString &command, const QString &startText = {}, qint32 timeOut = 0)
 {
-    QStringList pieces;
+    QString joined;
     QObject collector;
-    QObject::connect(&runner, &clsEXE::RedirOutput, &collector, [&pieces](const QString &piece) {
-        pieces << piece;
+    QObject::connect(&runner, &clsEXE::RedirOutput, &collector, [&joined](const QString &piece) {
+        joined += piece;
         QVERIFY(piece.size() <= 256);
     });
-    // A runner that misses the command's end fails the test instead of hanging it.
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
+    QTimer watchdog; // a runner that misses the command's end fails the test instead of hanging it
     QObject::connect(&watchdog, &QTimer::timeout, &runner, &clsEXE::Cancel);
     watchdog.start(20000);
     runner.RedirectDOSEXE(command, startText, timeOut);
-    if (pieceCount)
-        *pieceCount = pieces.size();
-    return pieces.join(QString());
-}
-
-std::unique_ptr<QWidget> shownWindow(const QString &title)
-{
-    auto window = std::make_unique<QWidget>();
-    window->setWindowTitle(title);
-    window->resize(160, 60);
-    window->show();
-    return window;
-}
-
-// fast: on a fast clock (100 times fast for waits, 10 for commands), else on the computer's.
-struct WaitRow
-{
-    bool dos = false;
-    QString seconds;
-    int timeOut = 0;
-    bool fast = false;
-    int minMs = 0;
-};
-struct RedirectRow
-{
-    QString command, expected, startText;
-    int timeOut = 0;
-    bool fast = false;
-    int minMs = 0;
-};
-struct StubRow
-{
-    QStringList arguments;
-    int exitCode = 0;
-    QByteArray out, err;
-    /// The stub's descriptor limit, with only the standard ones open; none when 0. One above what
-    /// the stub gets to open: a sanitizer's runtime needs one at the exit.
-    rlim_t descriptors = 0;
-    /// Standard output and error the same pipe (then err is empty).
-    bool merged = false;
-    /// Standard output a pipe whose reader has gone (then out is empty).
-    bool readerGone = false;
-};
-
-struct StartErrorRow
-{
-    QString program, commandLine;
-    int shellError = 0, dosError = 0;
-};
-struct EndRow
-{
-    QString when, command;
-    int timeOut = 0;
-    QString output;
-    bool stillRequested = false;
-};
-struct TitleRow
-{
-    QString title, searched;
-    bool found = false;
-};
-struct WindowRow
-{
-    QString folder, arguments;
-    int timeOut = 0, maxMs = 0;
-};
-
-/// A child of ours that runs until @p go closes.
-pid_t childUntilClosed(const int go[2])
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(go[1]);
-        char got = 0;
-        ::_exit(int(::read(go[0], &got, 1)));
-    }
-    return child;
-}
-
-/// True when @p child of this process has been reaped: its number is no child's any more.
-bool reaped(pid_t child)
-{
-    siginfo_t ended{};
-    return ::waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
-}
-
-/// True once @p child is reaped, within ten seconds, without an event loop.
-bool reapedSoon(pid_t child)
-{
-    const QDeadlineTimer bound(10000);
-    while (!reaped(child) && !bound.hasExpired())
-        ::usleep(10000);
-    return reaped(child);
-}
-
-/**
- * Run in a forked host: its user reaches the process limit, so the reaper gets no thread for
- * the first child it is given; the thread of the next launch, once the limit allows it, reaps
- * both, also when the first ends last. The exit code names the step that failed.
- */
-int handOverWithoutThreads()
-{
-    int goFirst[2], goSecond[2];
-    if (::pipe(goFirst) != 0)
-        return 10;
-    const pid_t first = childUntilClosed(goFirst);
-    ::close(goFirst[0]);
-    // The second child holds the first one's pipe open too, until it ends.
-    if (::pipe(goSecond) != 0)
-        return 10;
-    const pid_t second = childUntilClosed(goSecond);
-    ::close(goSecond[0]);
-    if (first <= 0 || second <= 0)
-        return 11;
-    // Root is not bound by the process limit: the host becomes nobody.
-    if (::geteuid() == 0
-        && (::setgid(FilePermissionsApply::nobody) != 0 || ::setuid(FilePermissionsApply::nobody) != 0))
-        return 12;
-    rlimit processes{};
-    if (::getrlimit(RLIMIT_NPROC, &processes) != 0)
-        return 13;
-    const rlim_t allowed = processes.rlim_cur;
-    processes.rlim_cur = 0;
-    if (::setrlimit(RLIMIT_NPROC, &processes) != 0)
-        return 14;
-    ChildReaper::instance().watch(first);
-    if (ChildReaper::instance().pending() != 1)
-        return 15;
-    processes.rlim_cur = allowed;
-    if (::setrlimit(RLIMIT_NPROC, &processes) != 0)
-        return 16;
-    ChildReaper::instance().watch(second);
-    ::close(goSecond[1]);
-    if (!reapedSoon(second))
-        return 17;
-    ::close(goFirst[1]);
-    return reapedSoon(first) ? 0 : 18;
+    return joined;
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(WaitRow)
-Q_DECLARE_METATYPE(RedirectRow)
-Q_DECLARE_METATYPE(StubRow)
-Q_DECLARE_METATYPE(StartErrorRow)
-Q_DECLARE_METATYPE(EndRow)
-Q_DECLARE_METATYPE(TitleRow)
-Q_DECLARE_METATYPE(WindowRow)
 
 class tst_Runner : public QObject
 {
     Q_OBJECT
 
     int m_descriptorsAtStart = 0;
+    int m_rows = 0;
+    QTemporaryDir m_dir;
 
 private Q_SLOTS:
     void initTestCase()
@@ -272,738 +109,570 @@ private Q_SLOTS:
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "runs on an X display (xvfb-run)");
         {
             // Qt opens descriptors of its own with the first window; they are not the runner's.
-            const auto warmUp = shownWindow("Lanyard warm-up");
-            QVERIFY(QTest::qWaitForWindowExposed(warmUp.get()));
+            QWidget warmUp;
+            warmUp.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&warmUp));
         }
         QCoreApplication::processEvents();
-        m_descriptorsAtStart = ProcessCensus::openDescriptors();
-    }
-    void cleanup() { QCOMPARE(ProcessCensus::children(), QStringList()); }
-    void cleanupTestCase() { QCOMPARE(ProcessCensus::openDescriptors(), m_descriptorsAtStart); }
-
-    void startErrors_data()
-    {
-        QTest::addColumn<StartErrorRow>("row");
-        QTest::newRow("missing-program") << StartErrorRow{"/nonexistent/program", "", 53, 53};
-        QTest::newRow("not-executable") << StartErrorRow{LANYARD_SOURCE_DIR "/CMakeLists.txt", "", 53, 53};
-        QTest::newRow("open-quote") << StartErrorRow{"sleep", " '1", 5, 5};
-        QTest::newRow("nothing-to-run") << StartErrorRow{"", " ", 5, 5};
-        QTest::newRow("interpreter-without-drive-path") << StartErrorRow{"COMMAND.COM", " /C ZIP.EXE", 53, 5};
-        QTest::newRow("cmd-with-drive-path") << StartErrorRow{"cmd.exe", " /C C:\\TOOLS\\ZIP.EXE", 53, 53};
-    }
-    void startErrors()
-    {
-        QFETCH(StartErrorRow, row);
-        clsEXE runner;
-        for (const bool dos : {false, true}) {
-            try {
-                dos ? runner.ShellDOSEXE(row.program, row.commandLine)
-                    : runner.ShellAndWait(row.program, row.commandLine);
-                QFAIL("no error");
-            } catch (const ComponentError &error) {
-                QCOMPARE(error.number(), dos ? row.dosError : row.shellError);
-            }
-        }
-    }
-
-    // Until the program ends or the time-out passes, while the host's timers keep running (the
-    // time-outs on the computer's clock in every kind of host: tst_hostmatrix).
-    void waitsForTheEndOrTheTimeOut_data()
-    {
-        QTest::addColumn<WaitRow>("row");
-        QTest::newRow("shell-to-the-end") << WaitRow{false, " 0.4", 0, false, 390};
-        QTest::newRow("dos-time-out") << WaitRow{true, " 30", 1, false, 1000};
-        // On the fast clock ten seconds are a tenth of a real one.
-        QTest::newRow("dos-long-time-out") << WaitRow{true, " 30", 10, true, 85};
-        QTest::newRow("dos-negative-stops-at-once") << WaitRow{true, " 30", -1, true, 0};
-    }
-    void waitsForTheEndOrTheTimeOut()
-    {
-        QFETCH(WaitRow, row);
-        clsEXE runner;
-        std::shared_ptr<FastClock> clock;
-        if (row.fast) {
-            clock = std::make_shared<FastClock>(100);
-            runner.setClock(clock);
-        }
-        int ticks = 0;
-        QTimer host;
-        connect(&host, &QTimer::timeout, [&ticks] { ++ticks; });
-        host.start(10);
-        QElapsedTimer elapsed;
-        elapsed.start();
-        row.dos ? runner.ShellDOSEXE("sleep", row.seconds, row.timeOut)
-                : runner.ShellAndWait("sleep", row.seconds, row.timeOut);
-        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 5000,
-                 qPrintable(QString::number(elapsed.elapsed())));
-        // Over a real second or so, now and then; a fast row's tenth of a second may pass in one
-        // slice of a busy machine.
-        QVERIFY2(row.fast || ticks >= row.minMs / 100, "the host's timer runs while waiting");
-        if (row.dos && row.timeOut > 0 && clock) {
-            // Stopped only once past the deadline; how soon after is the real bound's (a busy
-            // machine's milliseconds are seconds on this clock).
-            QVERIFY2(clock->lastReading() > row.timeOut, qPrintable(QString::number(clock->lastReading())));
-        }
-    }
-
-    // A host quitting (its last window closed) during a wait neither cuts the wait short nor
-    // makes it spin.
-    void waitsWhileTheHostQuits()
-    {
-        QTimer::singleShot(0, this, [] {
-            QCoreApplication::quit();
-            for (const int operation : {0, 1, 2}) {
-                QElapsedTimer elapsed;
-                elapsed.start();
-                const double cpuBefore = threadCpuMs();
-                if (operation == 0)
-                    clsEXE().ShellAndWait("sleep", " 1", 10);
-                else if (operation == 1)
-                    clsEXE().ShellDOSEXE("sleep", " 1", 10);
-                else
-                    clsEXE().RedirectDOSEXE(talker + " sleep:1000", QString(), 10);
-                const double cpuMs = threadCpuMs() - cpuBefore;
-                QVERIFY2(elapsed.elapsed() >= 950 && cpuMs < 100, qPrintable(QString::number(cpuMs)));
-            }
-        });
-        QCoreApplication::exec();
-    }
-
-    // KillProcess signals only the program a wait of the runner's started.
-    void killProcess_data()
-    {
-        QTest::addColumn<QString>("target"); // only the waited program is ended
-        QTest::newRow("the-waited-program") << "waited";
-        QTest::newRow("a-program-started-otherwise") << "other";
-        QTest::newRow("init") << "init";
-        QTest::newRow("zero") << "zero";
-    }
-    void killProcess()
-    {
-        QFETCH(QString, target);
-        const bool killed = target == u"waited";
-        SpawnOptions options;
-        options.searchPath = true;
-        ChildProcess other(ProcessSpawn::start("sleep", {"30"}, options).pid);
-        std::optional<bool> result;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            const pid_t waited = ProcessCensus::running("sleep 31.5" + unique).value(0);
-            if (waited == 0)
-                return;
-            poll.stop();
-            const QHash<QString, pid_t> pids{{"waited", waited}, {"other", other.pid()}, {"init", 1}, {"zero", 0}};
-            result = clsEXE::KillProcess(pids.value(target));
-            if (!*result)
-                ::kill(waited, SIGKILL); // ends the wait that was not ended for us
-        });
-        poll.start(10);
-        QElapsedTimer elapsed;
-        elapsed.start();
-        clsEXE().ShellAndWait("sleep", " 31.5" + unique, 60);
-        QVERIFY(elapsed.elapsed() < 20000);
-        QCOMPARE(result, std::optional(killed));
-        QVERIFY(!other.exitCode().has_value()); // nothing reached it
-        QVERIFY(other.terminate(0));
-        other.reap();
-    }
-
-    // A host's thread that gets signals while KillProcess waits out the program's grace: the
-    // wait goes on through them, and the program that cleans up on SIGTERM finishes doing so.
-    void killProcessGraceOutlastsSignals()
-    {
-        QTemporaryDir dir;
-        const QString cleaned = dir.filePath("cleaned");
-        const QString script = QStringLiteral(" -c ': 52.%1; trap \"sleep 0.1; echo done >%2; exit 0\" TERM; "
-                                              "echo >%3; while :; do sleep 0.05; done'")
-                                   .arg(unique, cleaned, dir.filePath("ready"));
+        m_descriptorsAtStart = ProcessCensus::openDescriptors(false);
         struct sigaction noted
         {
         };
         noted.sa_handler = [](int) {};
-        ::sigemptyset(&noted.sa_mask); // no SA_RESTART: the wait sees EINTR
-        struct sigaction previous
-        {
-        };
-        QCOMPARE(::sigaction(SIGUSR1, &noted, &previous), 0);
-        const pthread_t waiting = ::pthread_self();
-        std::atomic<bool> interrupting = false;
-        std::atomic<bool> done = false;
-        std::thread signaller([&] {
-            while (!done) {
-                if (interrupting)
-                    ::pthread_kill(waiting, SIGUSR1);
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        });
-        std::optional<bool> result;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            const pid_t shell = ProcessCensus::running("sh -c : 52." + unique).value(0);
-            if (shell == 0 || !QFile::exists(dir.filePath("ready")))
+        ::sigemptyset(&noted.sa_mask); // no SA_RESTART: waits see EINTR
+        QCOMPARE(::sigaction(SIGUSR1, &noted, nullptr), 0);
+    }
+    void cleanup() { QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 10000); }
+    void cleanupTestCase() { QCOMPARE(ProcessCensus::openDescriptors(false), m_descriptorsAtStart); }
+
+    // Every way a run ends, through every runner; the program starts a sleeper only an end by the
+    // runner ends, and a helper that tidies up when asked to end.
+    void ends_data()
+    {
+        QTest::addColumn<QString>("runner");
+        QTest::addColumn<QString>("way");
+        const QStringList waits{"exits", "killed", "cancelled", "stubborn", "timed-out", "host-quits"};
+        const std::map<QString, QStringList> ways{
+            {"shell", waits + QStringList{"fast-clock"}},
+            {"dos", waits + QStringList{"fast-clock", "negative-time-out", "window", "window-late", "window-dots"}},
+            {"redirect", waits},
+            {"tool",
+             {"exits", "killed", "cancelled", "stubborn", "cancelled-after-its-end", "deleted", "stubborn-deleted"}},
+            {"launch", {"exits", "killed", "deleted"}}};
+        for (const auto &[runner, list] : ways) {
+            for (const QString &way : list)
+                QTest::addRow("%s/%s", qPrintable(runner), qPrintable(way)) << runner << way;
+        }
+    }
+    void ends()
+    {
+        QFETCH(QString, runner);
+        QFETCH(QString, way);
+        QTemporaryDir dir;
+        const QString sleeper = QStringLiteral("sleep %1.%2").arg(10 + m_rows++).arg(unique);
+        const bool stubborn = way.startsWith(u"stubborn"); // ignores SIGTERM, and so do its children
+        const bool tidies = QStringList{"cancelled", "timed-out", "fast-clock", "negative-time-out"}.contains(way)
+                            || (way == u"deleted" && runner == u"tool");
+        const bool leaves = QStringList{"exits", "killed", "host-quits"}.contains(way) || runner == u"launch";
+        QString script = QStringLiteral("[ -z \"$1\" ] || exec >/dev/null 2>&1\n%1%2 %3&\n")
+                             .arg(stubborn ? "trap '' TERM\n"
+                                  : tidies ? "trap 'wait; exit 0' TERM\n"
+                                           : "",
+                                  sleeper, way == u"cancelled-after-its-end" ? "" : ">/dev/null 2>&1 ");
+        script += tidies ? QStringLiteral("sh -c 'trap \"echo tidied >%1/tidied; exit 0\" TERM; : >%1/ready; while :; "
+                                          "do sleep 0.05; done' &\nwhile [ ! -e %1/ready ]; do sleep 0.01; done\n")
+                               .arg(dir.path())
+                         : ": >" + dir.path() + "/ready\n";
+        const QHash<QString, QString> tails{{"exits", "exit 3"},
+                                            {"killed", "kill -KILL $$"},
+                                            {"host-quits", "sleep 0.4"},
+                                            {"cancelled-after-its-end", "exit 0"}};
+        script += "echo hi\n"
+                  + tails.value(way, stubborn ? "while :; do sleep 0.05; done"
+                                     : tidies ? "wait"
+                                              : "sleep 0.2");
+        const QString file = dir.filePath("run.sh");
+        QVERIFY(TestFiles::write(file, script.toUtf8()));
+        QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow"); // the window rows' DOS program
+        if (way == u"window-dots") {
+            program = m_dir.filePath("app-1.2/.local/bin/finishedwindow");
+            QVERIFY(QDir().mkpath(m_dir.filePath("app-1.2/.local/bin"))
+                    && QFile::copy(LANYARD_TEST_BIN_DIR "/finishedwindow", program));
+        }
+
+        clsEXE exe;
+        const auto clock = std::make_shared<FastClock>(100);
+        if (way == u"fast-clock")
+            exe.setClock(clock);
+        const QHash<QString, int> timeOuts{{"timed-out", 1}, {"fast-clock", 10}, {"negative-time-out", -1}};
+        const bool cancels = way == u"cancelled" || stubborn;
+        if (runner == u"redirect" && cancels)
+            connect(&exe, &clsEXE::RedirOutput, &exe, &clsEXE::Cancel);
+        std::optional<bool> killed;
+        QTimer killing; // KillProcess ends the waited program once it is ready, and refuses any other
+        connect(&killing, &QTimer::timeout, this, [&] {
+            const pid_t waited = ProcessCensus::running("sh " + file + " quiet").value(0);
+            const pid_t other = ProcessCensus::running(sleeper).value(0);
+            if (waited == 0 || other == 0 || !QFile::exists(dir.filePath("ready")))
                 return;
-            poll.stop();
-            interrupting = true;
-            result = clsEXE::KillProcess(shell);
-            interrupting = false;
+            killing.stop();
+            QVERIFY(!clsEXE::KillProcess(0) && !clsEXE::KillProcess(1) && !clsEXE::KillProcess(other));
+            QVERIFY(isRunning(sleeper));
+            killed = clsEXE::KillProcess(waited);
         });
-        poll.start(10);
-        clsEXE().ShellAndWait("sh", script, 60);
-        done = true;
-        signaller.join();
-        ::sigaction(SIGUSR1, &previous, nullptr);
-        QCOMPARE(result, std::optional(true));
-        QCOMPARE(TestFiles::read(cleaned), QByteArray("done\n"));
+        if ((runner == u"shell" || runner == u"dos") && cancels)
+            killing.start(10);
+        auto apps = std::make_unique<ExternalApps>();
+        apps->setShowMissingProgram(false);
+        QVERIFY(apps->AddApp("T", "A", "/bin/sh", file + (runner == u"launch" ? " quiet" : ""), false));
+        QPointer<ToolRun> run;
+        QString output;
+        // Signals interrupt the host's thread while a program tidies up in its grace.
+        std::atomic<bool> storming = way == u"cancelled";
+        const pthread_t host = ::pthread_self();
+        const std::jthread storm([&storming, host] {
+            for (; storming; std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+                ::pthread_kill(host, SIGUSR1);
+        });
+        const auto calm = qScopeGuard([&storming] { storming = false; });
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        ticker.start(10);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const double cpuBefore = threadCpuMs();
+        const auto start = [&] {
+            if (way.startsWith(u"window")) // ShellDOSEXE returns once its program's "Finished" window shows
+                exe.ShellDOSEXE(u'"' + program + u'"', way == u"window-late" ? " --late" : "", 60);
+            else if (runner == u"shell")
+                exe.ShellAndWait("sh", ' ' + file + " quiet", timeOuts.value(way, 30));
+            else if (runner == u"dos")
+                exe.ShellDOSEXE("sh", ' ' + file + " quiet", timeOuts.value(way, 30));
+            else if (runner == u"redirect")
+                output = ::redirect(exe, "sh " + file, {}, timeOuts.value(way, 30));
+            else if (runner == u"launch")
+                QVERIFY(apps->ExecuteApp("T", "A"));
+            else
+                run = apps->startTool("T", "A", QByteArray(8 << 20, 'x')); // more than a pipe holds, never read
+        };
+        // A host quitting (its last window closed) neither cuts a wait short nor makes it spin.
+        if (way == u"host-quits") {
+            QTimer::singleShot(0, this, [&] {
+                QCoreApplication::quit();
+                start();
+            });
+            QCoreApplication::exec();
+        } else {
+            start();
+        }
+        const qint64 waitedMs = elapsed.elapsed();
+        const double cpuMs = threadCpuMs() - cpuBefore;
+        const int minMs = QHash<QString, int>{{"timed-out", 1000}, {"host-quits", 400}, {"fast-clock", 85}}.value(way);
+        QVERIFY2(waitedMs >= minMs && waitedMs < 10000, qPrintable(QString::number(waitedMs)));
+        QVERIFY2(minMs < 400 || (ticks >= minMs / 100 && cpuMs < 100), qPrintable(QString::number(cpuMs)));
+        if (way == u"fast-clock") // stopped only once past the deadline
+            QVERIFY2(clock->last > 10, qPrintable(QString::number(clock->last)));
+        if (runner == u"redirect")
+            QCOMPARE(output, way == u"timed-out" ? "hi\n" + timeoutMessage : QStringLiteral("hi\n"));
+        if (killing.interval())
+            QCOMPARE(killed, std::optional(true));
+        if (way.startsWith(u"window"))
+            QTRY_VERIFY(!WindowFinder().find("Finished - FINISHEDWINDOW")); // closed
+        if (way == u"deleted" && runner == u"launch")
+            apps.reset(); // the reaper outlives it
+        if (runner == u"tool") {
+            QByteArray got;
+            QSignalSpy finished(run, &ToolRun::finished);
+            connect(run, &ToolRun::standardOutput, this, [&got](const QByteArray &bytes) { got += bytes; });
+            if (way == u"cancelled-after-its-end") {
+                // Without the loop, which would see the end and finish the run before the cancel.
+                for (const QDeadlineTimer bound(20000);
+                     !ProcessCensus::childEndedUnreaped("sh") && !bound.hasExpired();)
+                    QThread::msleep(5);
+                run->cancel(); // what the ended program left in its group goes too
+            } else if (!leaves) {
+                QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("hi\n"), 20000);
+                QSignalSpy changed(run, &ToolRun::stateChanged);
+                if (way.endsWith(u"deleted")) {
+                    way == u"deleted" ? apps.reset() : delete run.data();
+                    QVERIFY(!run);
+                } else {
+                    run->cancel();
+                    QCOMPARE(run->state(), ToolRun::State::Cancelled);
+                    QCOMPARE(changed.count(), 1);
+                    QCOMPARE(finished.count(), 0); // told from the loop
+                }
+            }
+            // The grace is half a second: room for a loaded machine, not for a cancel that never ends.
+            if (run) {
+                QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 3000);
+                QCOMPARE(got, way == u"cancelled-after-its-end" ? QByteArray() : QByteArray("hi\n"));
+                const QHash<QString, int> codes{{"exits", 3}, {"killed", 137}, {"stubborn", 137}};
+                QCOMPARE(finished.at(0).at(0).toInt(), codes.value(way));
+                QCOMPARE(run->state(), leaves ? ToolRun::State::Finished : ToolRun::State::Cancelled);
+            }
+        }
+        if (way == u"cancelled" && runner != u"redirect") // the group was asked to end, and had its grace
+            QCOMPARE(TestFiles::read(dir.filePath("tidied")), QByteArray("tidied\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(sleeper).size(), qsizetype(leaves), 10000);
+        for (const pid_t pid : ProcessCensus::running(sleeper))
+            ::kill(pid, SIGKILL);
     }
 
-    // A child that ignores SIGTERM gets SIGKILL once its grace is over, whether it leads a
-    // process group or shares ours (then nothing is sent to our group).
-    void terminateOutlastsAnIgnoredTerm_data()
-    {
-        QTest::addColumn<bool>("leadsGroup");
-        QTest::newRow("leads-its-group") << true;
-        QTest::newRow("shares-our-group") << false;
-    }
+    // A child that ignores SIGTERM and leads no group is killed after its grace, and not its group.
     void terminateOutlastsAnIgnoredTerm()
     {
-        QFETCH(bool, leadsGroup);
         int ready[2];
         QCOMPARE(::pipe2(ready, O_CLOEXEC), 0);
         const pid_t pid = ::fork();
         if (pid == 0) { // only calls that are safe after a fork of a threaded process
             ::signal(SIGTERM, SIG_IGN);
-            if (leadsGroup)
-                ::setsid();
-            const char one = 1;
-            if (::write(ready[1], &one, 1) == 1)
-                for (;;)
-                    ::pause();
-            ::_exit(1);
+            for (::close(ready[1]);;)
+                ::pause();
         }
-        QVERIFY(pid > 0);
         ::close(ready[1]);
         char got = 0;
-        const ssize_t readyRead = ::read(ready[0], &got, 1);
+        QCOMPARE(::read(ready[0], &got, 1), 0); // the end of file once the child has closed its end
         ::close(ready[0]);
         ChildProcess child(pid);
-        const auto reap = qScopeGuard([&] {
-            ::kill(pid, SIGKILL); // unreaped, the number is still our child's
-            child.reap();
-        });
-        QCOMPARE(readyRead, 1);
-        QVERIFY(child.terminate(50));
-        QVERIFY(child.waitForEnd(10000));
+        QVERIFY(child.terminate(50) && child.waitForEnd(10000));
         QCOMPARE(child.exitCode(), std::optional(128 + SIGKILL));
+        child.reap();
     }
 
-    // While its children have pidfds the reaper's thread sleeps until one ends: it does not look
-    // at them on a timer.
-    void reaperSleepsUntilAChildEnds()
+    // A launch that cannot start, through every door: ExecuteApp, by name and startTool give one
+    // reason; the waits their error numbers; the capture the stub's word, or nothing.
+    void doors_data()
     {
-        SpawnOptions options;
-        options.searchPath = true;
-        const pid_t sleeper = ProcessSpawn::start("sleep", {"33." + unique}, options).pid;
-        QVERIFY(sleeper > 0);
-        ChildReaper::instance().watch(sleeper);
-        const bool sleeps = QTest::qWaitFor(reaperSleepsInEpoll, 10000);
-        ::kill(sleeper, SIGKILL);
-        QVERIFY(sleeps);
-        QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 33." + unique), 10000);
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("cmdLine");
+        QTest::addColumn<QString>("reason"); // none: started
+        QTest::addColumn<int>("shell");      // 0: started; -1: not asked
+        QTest::addColumn<int>("dos");
+        QTest::addColumn<QString>("redirect"); // %1: the program
+        const QString missing = QStringLiteral("Unable to find the file: ");
+        const QString script = m_dir.filePath("script");
+        QVERIFY(TestFiles::write(script, "touch pwned\n")
+                && QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner));
+        const QString stub = QStringLiteral("STUB16.EXE: cannot run %1: ");
+        const auto row = [](const char *tag, const QString &path, const QString &cmdLine, const QString &reason,
+                            int shell, int dos, const QString &redirect) {
+            QTest::newRow(tag) << path << cmdLine << reason << shell << dos << redirect;
+        };
+        row("no-such-file", "/nonexistent/program", "", missing + "/nonexistent/program", 53, 53,
+            stub + "No such file or directory\n");
+        row("not-executable", LANYARD_SOURCE_DIR "/LICENSE", "", "Permission denied", 53, 53,
+            stub + "Permission denied\n");
+        row("script-without-interpreter", script, "", "Exec format error", 53, 53, stub + "Exec format error\n");
+        row("a-folder", m_dir.path(), "", missing + m_dir.path(), 53, 53, stub + "Permission denied\n");
+        row("open-quote", "/bin/sleep", "'1", "a quote in the command line is not closed", 5, 5, "");
+        row("nothing-to-run", "", "", missing, 5, 5, usage);
+        row("quoted-stored-path", '"' + QStringLiteral(LANYARD_TEST_BIN_DIR "/recorder") + '"', "",
+            "cannot enter the program's folder: No such file or directory", 0, 0, "");
+        row("interpreter-without-drive-path", "COMMAND.COM", "/C ZIP.EXE", missing + "COMMAND.COM", 53, 5,
+            stub + "No such file or directory\n");
+        row("cmd-with-drive-path", "cmd.exe", "/C C:\\TOOLS\\ZIP.EXE", missing + "cmd.exe", 53, 53,
+            stub + "No such file or directory\n");
+        row("no-descriptors", "/bin/true", "", "", 0, 0, ""); // startTool alone needs descriptors, for its pipes
+        row("no-such-application", "/bin/true", "", "no such application", -1, -1, "");
     }
-
-    // A child handed over while no descriptor is left has no pidfd: the sleeping thread is woken
-    // to look at it, and reaps it once it ends, while the other child still runs.
-    void reaperWokenForAChildWithoutPidfd()
+    void doors()
     {
-        SpawnOptions options;
-        options.searchPath = true;
-        const pid_t sleeper = ProcessSpawn::start("sleep", {"34." + unique}, options).pid;
-        QVERIFY(sleeper > 0);
-        const auto endSleeper = qScopeGuard([&] { ::kill(sleeper, SIGKILL); });
-        ChildReaper::instance().watch(sleeper);
-        QVERIFY(QTest::qWaitFor(reaperSleepsInEpoll, 10000));
-        int go[2];
-        QCOMPARE(::pipe(go), 0);
-        const pid_t waiting = childUntilClosed(go);
-        ::close(go[0]);
-        QVERIFY(waiting > 0);
-        {
-            const DescriptorFamine famine;
-            ChildReaper::instance().watch(waiting);
-        }
-        ::close(go[1]); // now it ends
-        QTRY_VERIFY_WITH_TIMEOUT(reaped(waiting), 10000);
-        QVERIFY(!reaped(sleeper));
-        ::kill(sleeper, SIGKILL);
-        QTRY_VERIFY_WITH_TIMEOUT(reaped(sleeper), 10000); // before the census of children after the test
+        QFETCH(QString, path);
+        QFETCH(QString, cmdLine);
+        QFETCH(QString, reason);
+        QFETCH(int, shell);
+        QFETCH(int, dos);
+        QFETCH(QString, redirect);
+        ExternalApps apps;
+        apps.setShowMissingProgram(false);
+        apps.AddApp("T", "A", path, cmdLine, false);
+        const QString app = shell < 0 ? "a" : "A"; // names match exactly
+        const QString program = path.contains(u' ') ? '"' + path + '"' : path;
+        const bool starved = QByteArray(QTest::currentDataTag()) == "no-descriptors";
+        const QString toolReason = starved ? "Too many open files" : reason;
+        QSignalSpy launchFailed(&apps, &ExternalApps::launchFailed);
+        auto famine = starved ? std::make_unique<DescriptorFamine>() : nullptr;
+        const bool executed = apps.ExecuteApp("T", app);
+        const QVariantMap byName = apps.invoke("ExecuteApp", "call", {"T", app});
+        ToolRun *run = apps.startTool("T", app, "input");
+        QSignalSpy failed(run, &ToolRun::failedToStart); // told from the loop, once the host could connect
+        QCOMPARE(shell < 0 ? -1 : errorOf([&] { clsEXE().ShellAndWait(program, ' ' + cmdLine); }), shell);
+        QCOMPARE(dos < 0 ? -1 : errorOf([&] { clsEXE().ShellDOSEXE(program, ' ' + cmdLine); }), dos);
+        clsEXE runner;
+        QCOMPARE(shell != 0 ? ::redirect(runner, program + ' ' + cmdLine) : QString(), redirect.replace("%1", path));
+        famine.reset();
+        QCOMPARE(QVariantList({executed, byName.value("error"), byName.value("value")}),
+                 QVariantList({reason.isEmpty(), 0, reason.isEmpty()}));
+        QCOMPARE(run->failure(), toolReason);
+        QList<QVariantList> told;
+        for (const QString &why : {reason, reason, toolReason})
+            told << QVariantList{"T", app, why};
+        told.removeIf([](const QVariantList &one) { return one.last().toString().isEmpty(); });
+        QCOMPARE(QList<QVariantList>(launchFailed.cbegin(), launchFailed.cend()), told);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+        run->cancel(); // nothing to end
+        QCOMPARE(run->state(), ToolRun::State::FailedToStart);
+        QVERIFY(!QFile::exists("pwned") && !QFile::exists(m_dir.filePath("pwned")));
     }
 
-    // A host that may start no thread when it hands a child over: nothing breaks, and the
-    // child is reaped by the thread of the next launch.
-    void reaperWithoutThreads() { QCOMPARE(exitStatusOfForked(handOverWithoutThreads), 0); }
-
-    // A reaper whose thread starts while no descriptor is left has no epoll set: it looks at
-    // its children five times a second, and reaps each as it ends.
-    void reaperWithoutDescriptors()
-    {
-        QTRY_COMPARE_WITH_TIMEOUT(ChildReaper::instance().pending(), 0, 10000); // no thread runs
-        int go[2];
-        QCOMPARE(::pipe(go), 0);
-        std::vector<pid_t> children;
-        for (int i = 0; i < 2; ++i) {
-            const pid_t child = childUntilClosed(go);
-            QVERIFY(child > 0);
-            children.push_back(child);
-        }
-        ::close(go[0]);
-        {
-            const DescriptorFamine famine;
-            ChildReaper::instance().watch(children.front());
-        }
-        ChildReaper::instance().watch(children.back());
-        ::close(go[1]); // now both end
-        QTRY_COMPARE_WITH_TIMEOUT(ChildReaper::instance().pending(), 0, 10000);
-        for (const pid_t child : children)
-            QVERIFY(reaped(child));
-    }
-
-    // A pid that is no child (zero, as a failed start gives, or less) is not watched: waiting
-    // for it would reap a child of the host's own.
-    void reaperTakesNoneOfTheHostsChildren()
-    {
-        const pid_t own = ::fork();
-        if (own == 0)
-            ::_exit(7);
-        QVERIFY(own > 0);
-        siginfo_t ended{};
-        QCOMPARE(::waitid(P_PID, id_t(own), &ended, WEXITED | WNOWAIT), 0); // ended, not yet reaped
-        ChildReaper::instance().watch(0);
-        ChildReaper::instance().watch(-1);
-        int status = 0;
-        QCOMPARE(::waitpid(own, &status, 0), own);
-        QCOMPARE(WEXITSTATUS(status), 7);
-    }
-
-    // A time-out ends the program with everything it started; a program that ended by itself
-    // leaves what it started running: not ours to end, nor to signal.
-    void endsWhatTheProgramStartedOnlyAtATimeOut()
-    {
-        QTemporaryDir dir;
-        for (const bool dos : {false, true}) {
-            for (const bool timedOut : {true, false}) {
-                const QString left = QStringLiteral("sleep 48.%1%2%3").arg(int(dos)).arg(int(timedOut)).arg(unique);
-                const QString command = QStringLiteral(" -c 'echo $$ >%1/pid; %2 & %3'")
-                                            .arg(dir.path(), left, timedOut ? "sleep 49." + unique : "exit 3");
-                clsEXE runner;
-                dos ? runner.ShellDOSEXE("sh", command, 1) : runner.ShellAndWait("sh", command, 1);
-                QVERIFY(!clsEXE::KillProcess(TestFiles::read(dir.filePath("pid")).trimmed().toInt()));
-                // sh may end before its child is the sleeper
-                QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(left).size(), timedOut ? 0 : 1, 5000);
-                for (const pid_t pid : ProcessCensus::running(left))
-                    ::kill(pid, SIGKILL);
-            }
-        }
-        QVERIFY(!isRunning("sleep 49." + unique));
-    }
-
-    // Each command ends only once the runner has read all it wrote (drain): what it writes is
-    // handed on whole, in order, in pieces of at most 256 characters.
+    // The capture hands on all a command writes, in order, in pieces of at most 256 characters; a
+    // cancel or a time-out ends the command with what it started, a full pipe or not.
     void redirect_data()
     {
-        QTest::addColumn<RedirectRow>("row");
-        QTest::newRow("one-piece") << RedirectRow{"'out:hello world' drain", "hello world"};
-        QTest::newRow("more-than-the-pipe-holds") << RedirectRow{"fill:300000 drain", digits(300000)};
-        QTest::newRow("stdout-and-stderr") << RedirectRow{"out:one drain err:two drain out:three drain", "onetwothree"};
-        QTest::newRow("start-text-first") << RedirectRow{"'out:GO on' drain", "GO on", "go"};
-        QTest::newRow("start-text-of-other-case") << RedirectRow{"'out:noise StArT here' drain", "StArT here", "start"};
-        QTest::newRow("start-text-across-reads") << RedirectRow{
-            "fill:600 drain out:ST drain 'out:ART rest' drain out:more drain", "START restmore", "start"};
-        QTest::newRow("start-text-never-found") << RedirectRow{"fill:2000 out:STAR drain", "", "start"};
-        QTest::newRow("start-text-after-a-mebibyte") << RedirectRow{"fill:1048576 out:GO drain", "GO", "go"};
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("startText");
+        QTest::addColumn<int>("timeOut");
+        QTest::addColumn<QString>("handler"); // what a handler, a timer or the caller does meanwhile
+        QTest::addColumn<int>("minMs");
+        const auto row = [](const char *tag, const QString &command, const QString &expected,
+                            const QString &startText = {}, int timeOut = 0, const QString &handler = {},
+                            int minMs = 0) {
+            QTest::newRow(tag) << command << expected << startText << timeOut << handler << minMs;
+        };
+        const auto t = [](const char *actions) { return talker + ' ' + QString::fromUtf8(actions); };
+        row("one-piece", t("'out:hello world' drain"), "hello world");
+        row("more-than-the-pipe-holds", t("fill:300000 drain"), digits(300000));
+        row("stdout-and-stderr", t("out:one drain err:two drain out:three drain"), "onetwothree");
+        row("start-text-first", t("'out:GO on' drain"), "GO on", "go");
+        row("start-text-of-other-case", t("'out:noise StArT here' drain"), "StArT here", "start");
+        row("start-text-across-reads", t("fill:600 drain out:ST drain 'out:ART rest' drain out:more drain"),
+            "START restmore", "start");
+        row("start-text-never-found", t("fill:2000 out:STAR drain"), "", "start");
+        row("start-text-after-a-mebibyte", t("fill:1048576 out:GO drain"), "GO", "go");
         // A last word of a backslash stays a word: the time-out word the stub gets after it counts.
-        QTest::newRow("ends-in-a-backslash") << RedirectRow{"out:x drain \\", "x"};
+        row("ends-in-a-backslash", t("out:x drain \\"), "x");
         // The command line reaches the command as UTF-8; each byte of output is one character.
-        QTest::newRow("one-character-a-byte") << RedirectRow{"'out:caf\u00e9' drain", "caf\u00c3\u00a9"};
-        // A time-out of T ends a command silent for more than T seconds, and only then (the
-        // silence itself: tst_hostmatrix's redirect).
-        QTest::newRow("one-second-lets-it-print")
-            << RedirectRow{"sleep:400 out:late sleep:30000", "late" + timeoutMessage, "", 1, false, 1400};
-        // Output every 5 clock seconds keeps a command with a 20 second time-out going for 25
-        // (two real seconds for a slow start).
-        const QString steady =
-            "out:a sleep:500 out:b sleep:500 out:c sleep:500 out:d sleep:500 out:e sleep:500 out:f drain";
-        QTest::newRow("output-keeps-it-alive") << RedirectRow{steady, "abcdef", "", 20, true};
-        QTest::newRow("zero-never-times-out") << RedirectRow{steady, "abcdef", "", 0, true};
+        row("one-character-a-byte", t("'out:caf\u00e9' drain"), "caf\u00c3\u00a9");
+        // A time-out of T ends a command silent for more than T seconds, and only then.
+        row("one-second-lets-it-print", t("sleep:400 out:late sleep:30000"), "late" + timeoutMessage, {}, 1, {}, 1400);
+        // On a clock ten times fast: output every 5 s keeps a 20 s time-out from ending a 25 s command.
+        row("output-keeps-it-alive",
+            t("out:a sleep:500 out:b sleep:500 out:c sleep:500 out:d sleep:500 out:e sleep:500 out:f drain"), "abcdef",
+            {}, 20, "fast");
+        row("zero-never-times-out", t("out:a sleep:300 out:b drain"), "ab", {}, 0, "fast");
+        row("cancel-in-a-handler", t("out:first sleep:20000 out:second"), "first", {}, 30, "cancel");
+        row("cancel-from-host-code", "sleep 20", "", {}, 30, "timer");
+        row("cancel-before-the-call-is-cleared", t("out:done drain"), "done", {}, 30, "before");
+        // The command is blocked on a full pipe, and has a child of its own.
+        const QString full =
+            QStringLiteral("sh -c 'sleep 45.5%1 & exec %2 fill:1000000 sleep:30000'").arg(unique, talker);
+        row("cancel-with-a-full-pipe", full, digits(256), {}, 30, "cancel");
+        row("time-out-with-a-full-pipe", full, digits(256) + timeoutMessage, {}, 1, "slow");
+        // Processes that left the command's process group or session are ended all the same.
+        row("time-out-after-timeout-left-the-group", "sh -c 'echo go; timeout 100 sleep 45.5" + unique + "'",
+            "go\n" + timeoutMessage, {}, 1);
+        row("cancel-after-setsid-left-the-session", "sh -c 'echo go; setsid sh -c \"sleep 45.5" + unique + " & wait\"'",
+            "go\n", {}, 30, "cancel");
+        // Output still in the pipe once the command has ended is not handed on.
+        row("output-of-an-ended-command-left", t("out:first drain fill:60000"), "first", {}, 0, "wait");
+        // The command and the stub get process groups of their own, in the host's session.
+        row("in-the-hosts-session",
+            QStringLiteral("sh -c 'test $(cut \"-d \" -f6 /proc/$$/stat) = %1 && test $(cut \"-d \" -f5 "
+                           "/proc/$$/stat) != %2 && test $(cut \"-d \" -f5 /proc/$PPID/stat) != %2 && echo same'")
+                .arg(::getsid(0))
+                .arg(::getpgrp()),
+            "same\n");
     }
     void redirect()
     {
-        QFETCH(RedirectRow, row);
+        QFETCH(QString, command);
+        QFETCH(QString, expected);
+        QFETCH(QString, startText);
+        QFETCH(int, timeOut);
+        QFETCH(QString, handler);
+        QFETCH(int, minMs);
         clsEXE runner;
-        if (row.fast)
+        if (handler == u"fast")
             runner.setClock(std::make_shared<FastClock>(10));
-        qsizetype pieces = 0;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QCOMPARE(::redirect(runner, talker + ' ' + row.command, row.startText, row.timeOut, &pieces), row.expected);
-        QCOMPARE(pieces == 0, row.expected.isEmpty());
-        QVERIFY2(elapsed.elapsed() >= row.minMs && elapsed.elapsed() < 10000,
-                 qPrintable(QString::number(elapsed.elapsed())));
-    }
-
-    // A host with its standard input closed and one descriptor to spare gets a pipe whose read
-    // end is 0 and cannot be moved above the standard ones: nothing is captured, so nothing runs.
-    void redirectWithoutRoomForItsPipe()
-    {
-        QTemporaryDir dir;
-        const QString marker = dir.filePath(QStringLiteral("ran"));
-        const int savedInput = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-        QVERIFY(savedInput > STDERR_FILENO);
-        const int spare = ::dup(STDERR_FILENO);
-        QVERIFY(spare > STDERR_FILENO);
-        QString handed;
-        {
-            const DescriptorFamine famine;
-            ::close(spare);
-            ::close(STDIN_FILENO);
-            clsEXE runner;
-            handed = ::redirect(runner, "touch '" + marker + "'");
-        }
-        ::dup2(savedInput, STDIN_FILENO);
-        ::close(savedInput);
-        QCOMPARE(handed, QString());
-        QVERIFY(!QFileInfo::exists(marker));
-    }
-
-    // The command gets a process group of its own in the host's session: a terminal's Ctrl-C
-    // reaches the host only, and the command can still open the host's terminal.
-    void commandStaysInTheHostsSession()
-    {
-        clsEXE runner;
-        const QStringList ids = ::redirect(runner, "cut '-d ' -f5,6 /proc/self/stat").trimmed().split(' ');
-        QCOMPARE(ids.value(1), QString::number(::getsid(0)));
-        QVERIFY(ids.value(0) != QString::number(::getpgrp()));
-    }
-
-    // Output still in the pipe when the command has ended is not handed on: the first piece's
-    // handler keeps the runner busy until the command (the stub with the talker), once that
-    // piece was read, has written the rest and ended. What the first read holds is up to the
-    // scheduler; that nothing follows it is not.
-    void outputOfAnEndedCommandLeft()
-    {
-        clsEXE runner;
-        const QString command = talker + " out:first drain fill:60000";
-        connect(&runner, &clsEXE::RedirOutput, this, [] {
-            QVERIFY(
-                QTest::qWaitFor([] { return ProcessCensus::childEndedUnreaped(QStringLiteral("STUB16.EXE")); }, 10000));
-        });
-        qsizetype pieces = 0;
-        const QString handed = ::redirect(runner, command, {}, 0, &pieces);
-        QVERIFY2(handed.startsWith(u"first") && ("first" + digits(60000)).startsWith(handed), qPrintable(handed));
-        QCOMPARE(pieces, 1);
-    }
-
-    // A cancel or a time-out ends the command with what it started, a full pipe or not.
-    void endsTheCommandWithWhatItStarted_data()
-    {
-        QTest::addColumn<EndRow>("row");
-        QTest::newRow("cancel-in-a-handler")
-            << EndRow{"handler", talker + " out:first sleep:20000 out:second", 30, "first", true};
-        QTest::newRow("cancel-from-host-code") << EndRow{"timer", "sleep 20", 30, "", true};
-        QTest::newRow("cancel-before-the-call-is-cleared")
-            << EndRow{"before", talker + " out:done drain", 30, "done", false};
-        // The command is blocked on a full pipe, and has a child of its own.
-        const QString fullPipe =
-            QStringLiteral("sh -c 'sleep 45.5%1 & exec %2 fill:1000000 sleep:30000'").arg(unique, talker);
-        QTest::newRow("cancel-with-a-full-pipe") << EndRow{"handler", fullPipe, 30, digits(256), true};
-        QTest::newRow("time-out-with-a-full-pipe")
-            << EndRow{"slow-handler", fullPipe, 1, digits(256) + timeoutMessage, false};
-        // Processes that left the command's process group or session are ended all the same.
-        QTest::newRow("time-out-after-timeout-left-the-group") << EndRow{
-            "never", "sh -c 'echo go; timeout 100 sleep 45.5" + unique + "'", 1, "go\n" + timeoutMessage, false};
-        QTest::newRow("cancel-after-setsid-left-the-session")
-            << EndRow{"handler", "sh -c 'echo go; setsid sh -c \"sleep 45.5" + unique + " & wait\"'", 30, "go\n", true};
-    }
-    void endsTheCommandWithWhatItStarted()
-    {
-        QFETCH(EndRow, row);
-        clsEXE runner;
-        QVERIFY(!runner.CancelRequested()); // none asked for yet
-        if (row.when == u"handler")
+        QVERIFY(!runner.CancelRequested());
+        if (handler == u"cancel")
             connect(&runner, &clsEXE::RedirOutput, &runner, &clsEXE::Cancel);
-        else if (row.when == u"slow-handler") // busy for longer than the time-out
+        else if (handler == u"slow") // busy for longer than the time-out
             connect(
                 &runner, &clsEXE::RedirOutput, this, [] { QThread::msleep(1500); }, Qt::SingleShotConnection);
-        else if (row.when == u"timer")
+        else if (handler == u"timer")
             QTimer::singleShot(100, &runner, &clsEXE::Cancel);
-        else if (row.when == u"before")
+        else if (handler == u"before")
             runner.Cancel();
+        else if (handler == u"wait")
+            connect(&runner, &clsEXE::RedirOutput, this, [] {
+                QVERIFY(QTest::qWaitFor([] { return ProcessCensus::childEndedUnreaped("STUB16.EXE"); }, 10000));
+            });
         QElapsedTimer elapsed;
         elapsed.start();
-        QCOMPARE(::redirect(runner, row.command, QString(), row.timeOut), row.output);
-        QVERIFY(elapsed.elapsed() < 10000);
-        QCOMPARE(runner.CancelRequested(), row.stillRequested);
+        QCOMPARE(::redirect(runner, command, startText, timeOut), expected);
+        QVERIFY2(elapsed.elapsed() >= minMs && elapsed.elapsed() < 10000,
+                 qPrintable(QString::number(elapsed.elapsed())));
+        QCOMPARE(runner.CancelRequested(), handler == u"cancel" || handler == u"timer");
         QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5" + unique) && !isRunning(talkerPath), 5000);
     }
 
-    // Runners on several threads at once, each with its own object: with and without an event
-    // dispatcher on the thread, every wait ends with its program and nothing is left.
-    void runnersOnSeveralThreads()
-    {
-        constexpr int perThread = 400;
-        std::atomic<int> done{0};
-        const auto work = [&done] {
-            for (int run = 0; run < perThread; ++run) {
-                clsEXE runner;
-                runner.ShellAndWait("true");
-                ++done;
-            }
-        };
-        std::vector<std::unique_ptr<QThread>> withDispatcher;
-        std::vector<std::thread> withoutDispatcher;
-        for (int i = 0; i < 2; ++i) {
-            withDispatcher.emplace_back(QThread::create(work))->start();
-            withoutDispatcher.emplace_back(work);
-        }
-        const bool finished = QTest::qWaitFor([&done] { return done == 4 * perThread; }, 120000);
-        for (std::thread &thread : withoutDispatcher)
-            finished ? thread.join() : thread.detach();
-        for (const auto &thread : withDispatcher)
-            thread->wait(QDeadlineTimer(finished ? 10000 : 0));
-        QVERIFY2(finished, qPrintable(QString::number(done)));
-    }
-
-    // STUB16.EXE on its own, as the runner starts it.
+    // STUB16.EXE on its own (T: the talker): what it passes on, its exit code; ending its command
+    // ends its process group and what left it, also after the command has gone.
     void stub_data()
     {
-        QTest::addColumn<StubRow>("row");
-        QTest::newRow("exit-code-passed-on") << StubRow{{talkerPath, "out:a", "err:b", "exit:7", "-1"}, 7, "a", "b"};
-        QTest::newRow("output-through-the-relay") << StubRow{{talkerPath, "out:a", "err:b", "fill:100000", "5000"},
-                                                             0,
-                                                             "a" + QByteArray("0123456789").repeated(10000),
-                                                             "b"};
-        QTest::newRow("silence-ends-the-command")
-            << StubRow{{talkerPath, "out:x", "sleep:30000", "300"}, 128 + 15, "x"};
-        QTest::newRow("no-silence-allowed") << StubRow{{talkerPath, "sleep:30000", "0"}, 128 + 15};
-        // A process the command left behind ends first (the stub, its subreaper, is told): that
-        // is no reason to end the command.
-        QTest::newRow("orphan-ends-first")
-            << StubRow{{"sh", "-c", "(sleep 0.1 &); sleep 0.6; echo done", "5000"}, 0, "done\n"};
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err");
+        // merged: one pipe for both; reader-gone: nobody reads stdout; limit:N the descriptor limit (a
+        // sanitizer needs one at the exit); scanned: no kernel list of children; term:N: SIGTERM once N run.
+        QTest::addColumn<QString>("setup");
+        const auto row = [](const QString &tag, const QString &command, int exitCode, const QByteArray &out,
+                            const QByteArray &err = {}, const QString &setup = {}) {
+            QTest::newRow(qPrintable(tag)) << command << exitCode << out << err << setup;
+        };
+        row("exit-code-passed-on", "T out:a err:b exit:7 -1", 7, "a", "b");
+        row("output-through-the-relay", "T out:a err:b fill:100000 5000", 0,
+            "a" + QByteArray("0123456789").repeated(10000), "b");
+        row("silence-ends-the-command", "T out:x sleep:30000 300", 143, "x");
+        row("no-silence-allowed", "T sleep:30000 0", 143, {});
+        // A process the command left behind ends first: no reason to end the command.
+        row("orphan-ends-first", "sh -c (sleep\\ 0.1\\ &);\\ sleep\\ 0.6;\\ echo\\ done 5000", 0, "done\n");
         // Each piece of output starts the silence anew: pauses shorter than it, over a longer time.
-        QTest::newRow("output-keeps-it-running")
-            << StubRow{{talkerPath, "out:1", "sleep:400", "out:2", "sleep:400", "out:3", "sleep:400", "out:4",
-                        "sleep:400", "out:5", "sleep:400", "out:6", "2000"},
-                       0,
-                       "123456"};
-        QTest::newRow("missing-program") << StubRow{
-            {"/nonexistent/x", "-1"},
-            127,
-            "",
-            "STUB16.EXE: cannot run /nonexistent/x: No such file or directory\n"};
-        QTest::newRow("time-out-not-a-number")
-            << StubRow{{talkerPath, "out:a", "10s"},
-                       2,
-                       "",
-                       "usage: STUB16.EXE <program> [<argument>...] <milliseconds>\n"};
-        QTest::newRow("no-descriptor-for-a-relay") << StubRow{{talkerPath, "out:a", "5000"},
-                                                              127,
-                                                              "",
-                                                              "STUB16.EXE: cannot create a pipe: Too many open files\n",
-                                                              6};
-        QTest::newRow("no-descriptor-at-all")
-            << StubRow{{talkerPath, "out:a", "5000"}, 127, "", "STUB16.EXE: Too many open files\n", 4};
-        QStringList alternating{talkerPath};
+        row("output-keeps-it-running",
+            "T out:1 sleep:400 out:2 sleep:400 out:3 sleep:400 out:4 sleep:400 out:5 sleep:400 out:6 2000", 0,
+            "123456");
+        row("missing-program", "/nonexistent/x -1", 127, {},
+            "STUB16.EXE: cannot run /nonexistent/x: No such file or directory\n");
+        row("time-out-not-a-number", "T out:a 10s", 2, {}, usage);
+        row("no-descriptor-for-a-relay", "T out:a 5000", 127, {},
+            "STUB16.EXE: cannot create a pipe: Too many open files\n", "limit:6");
+        row("no-descriptor-at-all", "T out:a 5000", 127, {}, "STUB16.EXE: Too many open files\n", "limit:4");
+        row("no-relay-needs-none", "T out:a -1", 0, "a", {}, "limit:6");
+        QString alternating = "T";
         QByteArray inTurn;
         for (int i = 0; i < 20; ++i) {
-            alternating << QString("out:o%1").arg(i) << QString("err:e%1").arg(i);
+            alternating += QString(" out:o%1 err:e%1").arg(i);
             inTurn += QString("o%1e%1").arg(i).toLatin1();
         }
-        QTest::newRow("one-relay-keeps-the-order-of-a-shared-pipe")
-            << StubRow{alternating << "5000", 0, inTurn, "", 0, true};
-        QTest::newRow("no-relay-needs-none") << StubRow{{talkerPath, "out:a", "-1"}, 0, "a", "", 6};
+        row("one-relay-keeps-the-order-of-a-shared-pipe", alternating + " 5000", 0, inTurn, {}, "merged");
         // What the command says is dropped once nobody reads the stub; the command runs on to its end.
-        QTest::newRow("reader-gone") << StubRow{
-            {talkerPath, "fill:100000", "err:b", "exit:3", "5000"}, 3, "", "b", 0, false, true};
+        row("reader-gone", "T fill:100000 err:b exit:3 5000", 3, {}, "b", "reader-gone");
+        // A sleeper in a session of its own is found by the stub, its subreaper, listed or scanned.
+        for (const QString list : {"listed", "scanned"}) {
+            for (const QString timeOut : {"200", "-1"}) {
+                const QString n = QString::number(list.size()) + timeOut.right(1) + unique;
+                row(QStringLiteral("%1-ends-the-group-%2").arg(timeOut == u"-1" ? "sigterm" : "time-out", list),
+                    QStringLiteral("sh -c setsid\\ sleep\\ 31.%1\\ &\\ sleep\\ 32.%1\\ &\\ sleep\\ 33.%1 %2")
+                        .arg(n, timeOut),
+                    143, {}, {}, QStringLiteral("%1 term:%2:sleep 33.%3").arg(list).arg(timeOut == u"-1").arg(n));
+            }
+        }
+        // A chain of sessions that ignore SIGTERM: each becomes the stub's child once its parent is killed.
+        QVERIFY(TestFiles::write(m_dir.filePath("chain"), "trap '' TERM\n[ \"$1\" -gt 0 ] && setsid sh \"$0\" $(($1 - "
+                                                          "1)) \"$2\" &\nexec sleep \"$2\"\n"));
+        row("children-that-came-late", "sh " + m_dir.filePath("chain") + " 2 34." + unique + " -1", 137, {}, {},
+            "term:3:sleep 34." + unique);
     }
     void stub()
     {
-        QFETCH(StubRow, row);
+        QFETCH(QString, command);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QFETCH(QString, setup);
+        QStringList arguments; // words split at blanks, "\ " a blank in a word
+        for (const QString &word : command.split(QRegularExpression("(?<!\\\\) ")))
+            arguments << (word == u"T" ? talkerPath : QString(word).replace("\\ ", " "));
+        const QString term = setup.section(QStringLiteral("term:"), 1); // N:marker
+        const int descriptors = setup.section(QStringLiteral("limit:"), 1).toInt();
         QProcess process;
-        if (row.merged)
+        if (setup.startsWith(u"scanned"))
+            process.setEnvironment(QProcess::systemEnvironment()
+                                   << "LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/nochildlist.so");
+        if (setup == u"merged")
             process.setProcessChannelMode(QProcess::MergedChannels);
-        process.setChildProcessModifier([&row] {
-            if (row.readerGone) {
-                int ends[2];
-                if (::pipe(ends) == 0 && ::close(ends[0]) == 0)
-                    ::dup2(ends[1], STDOUT_FILENO);
-            }
-            if (row.descriptors) {
-                ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
-                const rlimit descriptors{row.descriptors, row.descriptors};
-                ::setrlimit(RLIMIT_NOFILE, &descriptors);
-            }
+        process.setChildProcessModifier([&setup, descriptors] {
+            int ends[2];
+            if (setup == u"reader-gone" && ::pipe(ends) == 0 && ::close(ends[0]) == 0)
+                ::dup2(ends[1], STDOUT_FILENO);
+            const rlimit limit{rlim_t(descriptors), rlim_t(descriptors)};
+            if (descriptors && ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0)
+                ::setrlimit(RLIMIT_NOFILE, &limit);
         });
-        process.start(stubProgram, row.arguments);
+        process.start(stubProgram, arguments);
+        if (term.section(u':', 0, 0).toInt() > 0) {
+            QTRY_COMPARE_WITH_TIMEOUT(int(ProcessCensus::running(term.section(u':', 1)).size()),
+                                      term.section(u':', 0, 0).toInt(), 10000);
+            process.terminate();
+        }
         QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), row.exitCode);
-        QCOMPARE(process.readAllStandardOutput(), row.out);
-        QCOMPARE(process.readAllStandardError(), row.err);
+        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, exitCode);
+        QCOMPARE(process.readAllStandardOutput(), out);
+        QCOMPARE(setup == u"merged" ? QByteArray() : process.readAllStandardError(), err);
+        if (!term.isEmpty()) // what the command started, also what left its group and session (every "sleep 3…")
+            QTRY_VERIFY(!isRunning("sleep 3"));
     }
 
-    // A child's end (SIGCHLD) while the stub waits for room in a slow reader's pipe loses none
-    // of the output: the wait goes on.
-    void stubWaitsOnForASlowReader()
+    // The stub blocked on a full pipe: SIGCHLD loses no output, SIGTERM ends the command.
+    void stubOnAFullPipe_data()
     {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("sigchld") << int(SIGCHLD);
+        QTest::newRow("sigterm") << int(SIGTERM);
+    }
+    void stubOnAFullPipe()
+    {
+        QFETCH(int, signal);
         int ends[2];
         QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
         const auto closeEnds = qScopeGuard([&ends] { ::close(ends[0]); });
+        // Bytes already in the pipe make the stub block with bytes written: SIGTERM cuts that short.
+        const int first = signal == SIGTERM ? 1000 : 0;
+        QCOMPARE(::write(ends[1], QByteArray(first, 'x').constData(), size_t(first)), first);
         QProcess stub;
         stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); });
-        stub.start(stubProgram, {talkerPath, "fill:200000", "60000"});
+        stub.start(stubProgram, {talkerPath, "fill:200000", "sleep:30000", "60000"});
         ::close(ends[1]);
-        int waiting = 0;
-        // Full, and the stub asleep waiting for room: in a ppoll() of one descriptor (its main
-        // loop polls more), which only the signal can end.
-        const QString stubCall = "/proc/" + QString::number(stub.processId()) + "/syscall";
-        const auto waitsForRoom = [&stubCall] {
-            const QList<QByteArray> call = TestFiles::read(stubCall).split(' ');
-            return call.value(0).toLong() == SYS_ppoll && call.value(2) == "0x1";
+        // Full, and the stub in a ppoll() of one descriptor (its main loop polls more).
+        const long page = ::sysconf(_SC_PAGESIZE);
+        const long full = first + (::fcntl(ends[0], F_GETPIPE_SZ) / page - (first ? 1 : 0)) * page;
+        const QString proc = "/proc/" + QString::number(stub.processId());
+        const auto waitsForRoom = [&] {
+            int waiting = 0;
+            const QList<QByteArray> call = TestFiles::read(proc + "/syscall").split(' ');
+            return ::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting >= full && call.value(0).toLong() == SYS_ppoll
+                   && call.value(2) == "0x1";
         };
-        QTRY_VERIFY(::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting == ::fcntl(ends[0], F_GETPIPE_SZ)
-                    && waitsForRoom());
-        QVERIFY(::kill(pid_t(stub.processId()), SIGCHLD) == 0);
+        QTRY_VERIFY(waitsForRoom());
+        QVERIFY(::kill(pid_t(stub.processId()), signal) == 0);
+        if (signal == SIGTERM) {
+            QVERIFY(stub.waitForFinished(5000));
+            QCOMPARE(stub.exitCode(), 128 + 15);
+            QTRY_VERIFY(!isRunning(talkerPath + " fill:200000"));
+            return;
+        }
         // Read only once the signal has been taken: room made earlier could end the wait first.
-        const QString stubStatus = "/proc/" + QString::number(stub.processId()) + "/status";
-        QTRY_VERIFY(!TestFiles::read(stubStatus).contains("ShdPnd:\t0000000000010000"));
+        QTRY_VERIFY(!TestFiles::read(proc + "/status").contains("ShdPnd:\t0000000000010000"));
         QByteArray got;
-        const QDeadlineTimer bound(10000);
         pollfd entry{ends[0], POLLIN, 0};
         char buffer[65536];
-        ssize_t count = 1;
-        while (count > 0 && ::poll(&entry, 1, int(bound.remainingTime())) == 1) {
-            count = ::read(ends[0], buffer, sizeof buffer);
-            got.append(buffer, std::max<ssize_t>(count, 0));
-        }
-        QVERIFY(stub.waitForFinished(5000));
-        QCOMPARE(stub.exitCode(), 0);
-        QCOMPARE(got.size(), 200000);
+        for (const QDeadlineTimer bound(10000);
+             got.size() < 200000 && ::poll(&entry, 1, int(bound.remainingTime())) == 1;)
+            got.append(buffer, std::max<ssize_t>(::read(ends[0], buffer, sizeof buffer), 0));
         QCOMPARE(got, QByteArray("0123456789").repeated(20000));
-    }
-
-    // The stub ends its command's whole process group: at its time-out, on a termination
-    // signal, and while blocked passing output on to a reader that does not read.
-    void stubEndsWhatItsCommandStarted_data()
-    {
-        QTest::addColumn<bool>("childList");
-        QTest::newRow("kernel-child-list") << true;
-        QTest::newRow("processes-scanned") << false; // a kernel that keeps no list of children
-    }
-    void stubEndsWhatItsCommandStarted()
-    {
-        QFETCH(bool, childList);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (!childList)
-            environment.insert("LD_PRELOAD", LANYARD_TEST_BIN_DIR "/nochildlist.so");
-        for (const QString timeOut : {"200", "-1"}) {
-            QProcess process;
-            process.setProcessEnvironment(environment);
-            // One process leaves the group for a session of its own: the stub, its subreaper once
-            // the shell has gone, finds it among its children.
-            process.start(stubProgram, {"sh", "-c",
-                                        "setsid sleep 33." + timeOut.right(1) + unique + " & sleep 31."
-                                            + timeOut.right(1) + unique + " & sleep 32.5" + unique,
-                                        timeOut});
-            QVERIFY(process.waitForStarted());
-            if (timeOut == u"-1") {
-                QTRY_VERIFY(isRunning("sleep 32.5" + unique));
-                process.terminate();
-            }
-            QVERIFY(process.waitForFinished(10000));
-            QVERIFY2(process.exitCode() == 128 + 15,
-                     qPrintable(QString::number(process.exitCode()) + ' ' + process.readAllStandardError()));
-            QTRY_VERIFY(!isRunning("sleep 31." + timeOut.right(1) + unique));
-            QTRY_VERIFY(!isRunning("sleep 33." + timeOut.right(1) + unique));
-            QVERIFY(!isRunning("sleep 32.5" + unique));
-        }
-        int ends[2];
-        QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
-        // Some bytes already wait in the pipe, so the stub's write fills it part way and blocks
-        // with bytes written: the signal then cuts it short rather than failing it.
-        QCOMPARE(::write(ends[1], QByteArray(1000, 'x').constData(), 1000), 1000);
-        QProcess stub;
-        stub.setProcessEnvironment(environment);
-        stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); }); // a reader that never reads
-        stub.start(stubProgram, {talkerPath, "fill:1000000", "sleep:30000", "60000"});
-        ::close(ends[1]);
-        int waiting = 0;
-        // The stub is blocked once every page of the pipe but the first one's is full.
-        const long page = ::sysconf(_SC_PAGESIZE);
-        const long full = 1000 + (::fcntl(ends[0], F_GETPIPE_SZ) / page - 1) * page;
-        QTRY_VERIFY(::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting >= full);
         stub.terminate();
         QVERIFY(stub.waitForFinished(5000));
-        ::close(ends[0]);
-        QCOMPARE(stub.exitCode(), 128 + 15);
-        QTRY_VERIFY(!isRunning(talkerPath + " fill:1000000"));
     }
 
-    // Processes that ignore SIGTERM, each in a session of its own and each the parent of the
-    // next: one becomes the stub's child only once the one before has been killed, and is
-    // killed in turn.
-    void stubKillsChildrenThatCameLate()
+    // Windows found by their exact title and closed; also with only a Latin-1 WM_NAME, or framed
+    // by a window manager (which lists its clients on the root window).
+    void windows_data()
     {
-        QTemporaryDir dir;
-        const QString chain = dir.filePath(QStringLiteral("chain"));
-        QVERIFY(TestFiles::write(chain, "trap '' TERM\n"
-                                        "[ \"$1\" -gt 0 ] && setsid sh \"$0\" $(($1 - 1)) \"$2\" &\n"
-                                        "exec sleep \"$2\"\n"));
-        const QString sleeper = "sleep 34." + unique;
-        QProcess stub;
-        stub.start(stubProgram, {"sh", chain, "2", "34." + unique, "-1"});
-        QVERIFY(stub.waitForStarted());
-        QTRY_COMPARE(ProcessCensus::running(sleeper).size(), 3);
-        stub.terminate();
-        QVERIFY(stub.waitForFinished(10000));
-        QCOMPARE(stub.exitCode(), 128 + 9); // the command ignored SIGTERM too
-        QTRY_VERIFY(!isRunning(sleeper));
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("searched");
+        const QString hand = "Fertig - GR\u00d6SSE " + unique;
+        QTest::newRow("prefix-only") << "qt" << QStringLiteral("Finished - EDITOR") << "Finished - EDIT";
+        QTest::newRow("beyond-ascii") << "qt" << QStringLiteral("Fertig - GR\u00d6SSE \u2713")
+                                      << "Fertig - GR\u00d6SSE \u2713";
+        QTest::newRow("title-of-the-old-kind") << "xcb" << hand << hand;
+        QTest::newRow("inside-a-window-managers-frame") << "xcb-framed" << hand << hand;
     }
-
-    // Windows found by their exact title, and asked to close.
-    void findAndCloseWindows_data()
+    void windows()
     {
-        QTest::addColumn<TitleRow>("row");
-        QTest::newRow("exact") << TitleRow{"Finished - EDIT", "Finished - EDIT", true};
-        QTest::newRow("prefix-only") << TitleRow{"Finished - EDITOR", "Finished - EDIT", false};
-        // Read as the UTF-8 it is, not byte by byte.
-        QTest::newRow("beyond-ascii") << TitleRow{"Fertig - GRÖSSE ✓", "Fertig - GRÖSSE ✓", true};
-    }
-    void findAndCloseWindows()
-    {
-        QFETCH(TitleRow, row);
-        const auto window = shownWindow(row.title);
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find(row.title), 10000);
-        WindowFinder finder;
-        const auto id = finder.find(row.searched);
-        QCOMPARE(id.has_value(), row.found);
-        if (row.found) {
-            QVERIFY(finder.close(*id));
-            QTRY_VERIFY(!window->isVisible()); // closed as its close box would
+        QFETCH(QString, kind);
+        QFETCH(QString, title);
+        QFETCH(QString, searched);
+        if (kind == u"qt") {
+            QWidget window;
+            window.setWindowTitle(title);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find(title), 10000);
+            WindowFinder finder;
+            const auto id = finder.find(searched);
+            QCOMPARE(id.has_value(), searched == title);
+            if (id) {
+                QVERIFY(finder.close(*id));
+                QTRY_VERIFY(!window.isVisible()); // closed as its close box would
+            }
+            return;
         }
-    }
-
-    // Windows made without a toolkit: one with only the old WM_NAME, in Latin-1, as older
-    // programs title theirs; and one inside a window manager's frame, where the top-level
-    // windows are the frames and the manager lists its clients on the root window.
-    void findsWindowsMadeByHand_data()
-    {
-        QTest::addColumn<bool>("framed");
-        QTest::newRow("title-of-the-old-kind") << false;
-        QTest::newRow("inside-a-window-managers-frame") << true;
-    }
-    void findsWindowsMadeByHand()
-    {
-        QFETCH(bool, framed);
         xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
         const auto disconnect = qScopeGuard([connection] { xcb_disconnect(connection); });
         QVERIFY(!xcb_connection_has_error(connection));
@@ -1015,11 +684,12 @@ private Q_SLOTS:
             xcb_map_window(connection, window);
             return window;
         };
+        const bool framed = kind == u"xcb-framed";
         const xcb_window_t frame = framed ? newWindow(root) : root;
         const xcb_window_t window = newWindow(frame);
-        const QByteArray title = "Fertig - GR\xd6SSE " + unique.toLatin1();
+        const QByteArray latin1 = title.toLatin1();
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                            uint32_t(title.size()), title.constData());
+                            uint32_t(latin1.size()), latin1.constData());
         const char listName[] = "_NET_CLIENT_LIST";
         const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> clientList(
             xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof listName - 1, listName), nullptr),
@@ -1034,54 +704,7 @@ private Q_SLOTS:
             xcb_flush(connection);
         });
         xcb_flush(connection);
-        QTRY_COMPARE_WITH_TIMEOUT(WindowFinder().find(QString::fromLatin1(title)), std::optional<quint32>(window),
-                                  10000);
-    }
-
-    // The command-line host on a display someone sees: configure shows the program list, run a
-    // box for a missing program (standard error is no terminal here); each ends with its window.
-    void commandLineHostWindows()
-    {
-        QTemporaryDir dir;
-        QVERIFY(TestFiles::write(dir.filePath("tools.lst"), "Tools,Ghost,/nonexistent/ghost,,0\n"));
-        for (const auto &[command, title, status] :
-             {std::tuple{QStringList{"configure"}, "Configure Launch Application", 0},
-              {QStringList{"run", "Tools", "Ghost"}, "Lanyard", 1}}) {
-            QProcess lanyard;
-            lanyard.start(LANYARD_TEST_BIN_DIR "/lanyard", QStringList{"--file", dir.filePath("tools.lst")} + command);
-            WindowFinder finder;
-            QTRY_VERIFY_WITH_TIMEOUT(finder.find(title).has_value(), 10000);
-            QVERIFY(finder.close(*finder.find(title)));
-            QVERIFY(lanyard.waitForFinished(10000));
-            QCOMPARE(lanyard.exitCode(), status);
-        }
-    }
-
-    // ShellDOSEXE returns when the program's "Finished" window shows, and closes it.
-    void dosProgramEndsWithItsWindow_data()
-    {
-        QTest::addColumn<WindowRow>("row");
-        // The helper never ends by itself; the time-out only keeps a fault from hanging the test.
-        QTest::newRow("window-seen-and-closed") << WindowRow{"", "", 60, 30000};
-        QTest::newRow("title-given-later") << WindowRow{"", " --late", 60, 30000};
-        QTest::newRow("dots-in-folder-names") << WindowRow{"app-1.2/.local/bin", "", 60, 30000};
-        QTest::newRow("negative-time-out-stops-in-the-first-pass") << WindowRow{"", "", -1, 5000};
-    }
-    void dosProgramEndsWithItsWindow()
-    {
-        QFETCH(WindowRow, row);
-        QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/finishedwindow");
-        QTemporaryDir dir;
-        if (!row.folder.isEmpty()) {
-            const QString copy = dir.filePath(row.folder + "/finishedwindow");
-            QVERIFY(QDir().mkpath(dir.filePath(row.folder)) && QFile::copy(program, copy));
-            program = copy;
-        }
-        QElapsedTimer elapsed;
-        elapsed.start();
-        clsEXE().ShellDOSEXE(u'"' + program + u'"', row.arguments, row.timeOut); // blanks in the path
-        QVERIFY2(elapsed.elapsed() < row.maxMs, qPrintable(QString::number(elapsed.elapsed())));
-        QTRY_VERIFY(!WindowFinder().find("Finished - FINISHEDWINDOW"));
+        QTRY_COMPARE_WITH_TIMEOUT(WindowFinder().find(searched), std::optional<quint32>(window), 10000);
     }
 };
 

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-
-// A catalogue as the windows see it, without the component: the real Catalogue and a list of
-// placeholders behind the windows' LaunchEntries.
+// A catalogue as the windows see it, without the component: the real Catalogue behind LaunchEntries.
 #include "catalogue/Catalogue.h"
 #include "ui/LaunchEntries.h"
 #include "util/Attempt.h"
@@ -17,17 +15,16 @@ namespace UiTest {
 
 class MemoryEntries final : public Lanyard::LaunchEntries
 {
+    using Error = Lanyard::ComponentError;
+
 public:
     Lanyard::Catalogue catalogue;
     QList<Placeholder> placeholders;
-    /// Groups reported before the catalogue's, without applications, as the interface allows.
-    QStringList emptyGroups;
+    QStringList emptyGroups;      // reported first, without applications, as the interface allows
+    bool latin1 = false;          // refuses names beyond Latin-1 and a group opening a comment, as a Latin-1 list does
+    std::optional<Error> failing; // what every change gives, as a list that cannot be written would
 
-    MemoryEntries()
-    {
-        catalogue.setMaxGroups(5);
-        catalogue.setMaxApps(5);
-    }
+    MemoryEntries() { catalogue.setMaxGroups(5), catalogue.setMaxApps(5); }
 
     QList<Group> groups() const override
     {
@@ -35,37 +32,27 @@ public:
         for (const QString &name : emptyGroups)
             groups.append({name, {}});
         for (qint16 g = 0; g < catalogue.groupCount(); ++g) {
-            Group shown{catalogue.group(g).GroupName(), {}};
+            groups.append({catalogue.group(g).GroupName(), {}});
             for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a)
-                shown.apps.append({catalogue.app(g, a).ApplicationName, catalogue.app(g, a).Icon});
-            groups.append(shown);
+                groups.last().apps.append({catalogue.app(g, a).ApplicationName, catalogue.app(g, a).Icon});
         }
         return groups;
     }
     Lanyard::Result<Lanyard::Entry> entry(const QString &group, const QString &app) const override
     {
-        const qint16 g = catalogue.findGroup(group);
-        const qint16 a = g == -1 ? qint16(-1) : catalogue.findApp(g, app);
+        const qint16 g = catalogue.findGroup(group), a = g == -1 ? qint16(-1) : catalogue.findApp(g, app);
         if (a == -1)
-            return Lanyard::ComponentError(Lanyard::ErrorCode::IndexOutOfRange);
-        const Lanyard::ApplicationRecord &record = catalogue.app(g, a);
-        return Lanyard::Entry{group, app, record.AppPath, record.CmdLine, record.AppProtected != 0};
+            return Error(Lanyard::ErrorCode::IndexOutOfRange);
+        const Lanyard::ApplicationRecord &r = catalogue.app(g, a);
+        return Lanyard::Entry{group, app, r.AppPath, r.CmdLine, r.AppProtected != 0};
     }
     QList<Placeholder> placeholderList() const override { return placeholders; }
     int maxGroups() const override { return catalogue.maxGroups(); }
     int maxApps() const override { return catalogue.maxApps(); }
-    /// Whether add and edit refuse, with InvalidArgument, a group or name a Latin-1 launch list
-    /// cannot hold: a character beyond Latin-1, or a group opening a comment. Path and command
-    /// line are bytes for the system and fit. A comma, which ends a field, is refused anywhere.
-    bool latin1 = false;
-    /// A failure every add, edit and removal gives, as a list that cannot be written would.
-    std::optional<Lanyard::ComponentError> failing;
 
     Lanyard::Result<bool> add(const Lanyard::Entry &e) override
     {
-        if (failing)
-            return *failing;
-        if (const auto refused = refusal(e))
+        if (const std::optional<Error> refused = failing ? failing : refusal(e))
             return *refused;
         return Lanyard::attempt([&] { return catalogue.addApp(e.group, e.name, e.path, e.cmdLine, e.isProtected); });
     }
@@ -73,9 +60,7 @@ public:
     {
         if (const auto found = entry(group, app); !found)
             return found.error();
-        if (failing)
-            return *failing;
-        if (const auto refused = refusal(e))
+        if (const std::optional<Error> refused = failing ? failing : refusal(e))
             return *refused;
         const qint16 g = catalogue.findGroup(group);
         catalogue.editApp(g, catalogue.findApp(g, app), e.group, e.name, e.isProtected, e.path, e.cmdLine);
@@ -83,52 +68,43 @@ public:
     }
     Lanyard::Result<void> remove(const QString &group, const QString &app) override
     {
-        if (const auto found = entry(group, app); !found)
-            return found.error();
-        if (failing)
-            return *failing;
+        if (const auto found = entry(group, app); !found || failing)
+            return found ? *failing : found.error();
         const qint16 g = catalogue.findGroup(group);
         catalogue.deleteApp(g, catalogue.findApp(g, app));
         return {};
     }
-
-    std::optional<Lanyard::ComponentError> refusal(const Lanyard::Entry &e) const
+    std::optional<Error> refusal(const Lanyard::Entry &e) const
     {
-        for (const QString &text : {e.group, e.name, e.path, e.cmdLine}) {
-            if (text.contains(u','))
-                return Lanyard::ComponentError(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("a comma"));
-        }
-        if (!latin1)
-            return std::nullopt;
-        for (const QString &text : {e.group, e.name}) {
-            if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() > 0xFF; }))
-                return Lanyard::ComponentError(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("not Latin-1"));
-        }
-        if (e.group.startsWith(u';'))
-            return Lanyard::ComponentError(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("a comment"));
+        const auto has = [](const QString &text, auto test) { return std::any_of(text.cbegin(), text.cend(), test); };
+        if (has(e.group + e.name + e.path + e.cmdLine,
+                [](QChar c) { return c.isNull() || QStringView(u",\r\n").contains(c); }))
+            return Error(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("a field end"));
+        if (latin1 && (has(e.group + e.name, [](QChar c) { return c.unicode() > 0xFF; }) || e.group.startsWith(u';')))
+            return Error(Lanyard::ErrorCode::InvalidArgument, QStringLiteral("not Latin-1"));
         return std::nullopt;
     }
 
-    /// Every application in use as "group|name|path|command|protected", in slot order.
+    /// Every application as "group|name|path|command|protected" (-1 or 0), in slot order.
     QStringList dump() const
     {
         QStringList entries;
-        for (const Group &group : groups()) {
-            for (const App &app : group.apps) {
-                const Lanyard::Entry e = entry(group.name, app.name).value();
-                entries << QStringList{e.group, e.name, e.path, e.cmdLine, QString::number(e.isProtected ? -1 : 0)}
+        for (qint16 g = 0; g < catalogue.groupCount(); ++g) {
+            for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a) {
+                const Lanyard::ApplicationRecord &r = catalogue.app(g, a);
+                entries << QStringList{catalogue.group(g).GroupName(), r.ApplicationName, r.AppPath, r.CmdLine,
+                                       r.AppProtected ? "-1" : "0"}
                                .join(u'|');
             }
         }
         return entries;
     }
-    /// Adds entries written as dump() writes them; the command and the flag may be left off.
+    /// Adds entries as dump() writes them; the command and the flag may be left off.
     void fill(const QStringList &entries)
     {
         for (const QString &line : entries) {
             const QStringList f = line.split(u'|');
-            QVERIFY2(catalogue.addApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4, QStringLiteral("0")) != u"0"),
-                     qPrintable(line));
+            QVERIFY(catalogue.addApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4, QStringLiteral("0")) != u"0"));
         }
     }
 };

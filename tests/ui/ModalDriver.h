@@ -1,100 +1,108 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-
 // A user at the keyboard and mouse, for windows that block in exec() while the user acts.
-
 #include <QApplication>
 #include <QClipboard>
 #include <QDeadlineTimer>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <functional>
-#include <memory>
 
 namespace UiTest {
 
-/**
- * Runs @p action on the modal window named @p objectName as soon as it is shown and active;
- * arm it before the call that shows the window and blocks. The action must leave the window.
- * When no such window shows within 20 seconds, or it is still open 20 seconds after the action,
- * the test fails and the modal window is closed, so that the blocked call returns. The bound
- * only ends a test that went wrong: a sanitizer build on a busy machine can take seconds to
- * show a file dialog.
- */
+/// How long a modal window may take to show or stay open: a sanitizer build on a busy machine is slow.
 inline constexpr int modalPatienceMs = 20000;
 
-inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
+/// The modal window in front once it is active; the offscreen platform may never activate it, so it is made so.
+inline QWidget *activeModal()
 {
-    // Owned by the application, so that a timer still watching when the last test ends goes too.
-    auto *timer = new QTimer(QCoreApplication::instance());
-    timer->setObjectName(QStringLiteral("modal driver for ") + objectName);
-    timer->setInterval(5);
-    auto deadline = std::make_shared<QDeadlineTimer>(modalPatienceMs);
-    auto shown = std::make_shared<QPointer<QWidget>>();
-    auto acted = std::make_shared<bool>(false);
-    QObject::connect(timer, &QTimer::timeout, timer, [=] {
-        const auto stop = [timer] {
-            timer->stop();
-            timer->deleteLater();
-        };
-        // On a failure the window is closed, so that the call blocked in it returns.
-        const auto fail = [&](const QString &message, QWidget *window) {
-            stop();
-            QTest::qFail(qPrintable(message), __FILE__, __LINE__);
-            if (window)
-                window->close();
-        };
-        if (*acted) { // the window must go now
-            if (shown->isNull() || !(*shown)->isVisible())
-                stop();
-            else if (deadline->hasExpired())
-                fail(QStringLiteral("modal window %1 still open 20 s after the test's steps").arg(objectName), *shown);
-            return;
-        }
-        QWidget *modal = QApplication::activeModalWidget();
-        const bool found = modal && modal->isVisible() && modal->objectName() == objectName;
-        if (found && QApplication::activeWindow() == modal) {
-            *shown = modal;
-            *acted = true;
-            timer->stop(); // the action may wait in windows it opens
-            action(modal);
-            // Stop at once when it left the window: the caller may show the same window again.
-            if (shown->isNull() || !(*shown)->isVisible())
-                return timer->deleteLater();
-            *deadline = QDeadlineTimer(modalPatienceMs);
-            timer->start();
-        } else if (deadline->hasExpired()) {
-            fail(QStringLiteral("modal window %1 did not show within 20 s (open: %2)")
-                     .arg(objectName, modal ? modal->objectName() : QStringLiteral("none")),
-                 modal);
-        } else if (found) {
-            // The window manager's part: the offscreen platform can give the window the focus
-            // before it is visible, and then never makes it the active window.
-            QT_WARNING_PUSH
-            QT_WARNING_DISABLE_DEPRECATED
-            QApplication::setActiveWindow(modal);
-            QT_WARNING_POP
-        }
-    });
-    timer->start();
+    QWidget *modal = QApplication::activeModalWidget();
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    if (modal && modal->isVisible() && QApplication::activeWindow() != modal)
+        QApplication::setActiveWindow(modal);
+    QT_WARNING_POP
+    return modal && modal->isVisible() && QApplication::activeWindow() == modal ? modal : nullptr;
 }
 
-/// Ends the drivers still waiting, whose actions refer to a test that has ended; the names of
-/// the windows they waited for, which never showed.
+/// Closes @p window, failing the test, when it is still open modalPatienceMs from now.
+inline void closeLater(QWidget *window)
+{
+    QTimer::singleShot(modalPatienceMs, window, [window] {
+        window->isVisible() ? QTest::qFail("a modal window stayed open", __FILE__, __LINE__), window->close() : false;
+    });
+}
+
+/// Runs @p action, which must leave it, on the modal window @p objectName once active; armed before the call that
+/// blocks. One that does not show, or stays, fails the test.
+inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
+{
+    auto *timer = new QTimer(QCoreApplication::instance()); // so that one still waiting at the end goes too
+    timer->setObjectName(QStringLiteral("modal driver for ") + objectName);
+    const QDeadlineTimer deadline(modalPatienceMs);
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        QWidget *modal = activeModal();
+        const bool found = modal && modal->objectName() == objectName;
+        if (!found && !deadline.hasExpired())
+            return;
+        timer->stop(); // the action may wait in windows it opens
+        timer->deleteLater();
+        if (!found) {
+            QTest::qFail(qPrintable(objectName + " did not show"), __FILE__, __LINE__);
+            return void(QApplication::activeModalWidget() && QApplication::activeModalWidget()->close());
+        }
+        const QPointer<QWidget> shown = modal;
+        action(modal);
+        shown && shown->isVisible() ? closeLater(shown) : void();
+    });
+    timer->start(5);
+}
+
+/// Ends the drivers still waiting; the names of the windows they waited for, which never showed.
 inline QStringList disarmAll()
 {
     QStringList waiting;
-    for (QTimer *timer : QCoreApplication::instance()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly)) {
-        if (timer->objectName().startsWith(u"modal driver for ")) {
-            if (timer->isActive())
-                waiting << timer->objectName();
-            delete timer;
-        }
-    }
+    for (QTimer *timer : QCoreApplication::instance()->findChildren<QTimer *>(Qt::FindDirectChildrenOnly))
+        if (timer->objectName().startsWith(u"modal driver for "))
+            timer->isActive() ? void(waiting << timer->objectName()) : void(), delete timer;
     return waiting;
+}
+
+/// Runs @p action; the modal windows it opens, in order: a message box ("NAME: TEXT") gets Return, a window in
+/// @p handlers goes to its handler, any other is closed.
+inline QStringList messagesDuring(const std::function<void()> &action,
+                                  const QHash<QString, std::function<void(QWidget *)>> &handlers = {})
+{
+    QStringList shown;
+    QList<QPointer<QWidget>> handled;
+    QPointer<QWidget> owner;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        handled.removeIf([](const QPointer<QWidget> &window) { return !window || !window->isVisible(); });
+        if (!QApplication::activeModalWidget() && owner && !QApplication::activeWindow())
+            owner->activateWindow();
+        QWidget *modal = activeModal();
+        if (!modal || handled.contains(modal))
+            return;
+        const auto *box = qobject_cast<QMessageBox *>(modal);
+        shown << modal->objectName() + (box ? QStringLiteral(": ") + box->text() : QString());
+        handled << modal;
+        owner = box && box->parentWidget() ? box->parentWidget()->window() : owner.data();
+        if (box || !handlers.contains(modal->objectName()))
+            box ? QTest::keyClick(modal, Qt::Key_Return) : void(modal->close());
+        else // from a fresh call: the handler may wait, and a timer does not fire while its slot runs
+            QTimer::singleShot(0, modal, [handler = handlers.value(modal->objectName()), modal = QPointer(modal)] {
+                handler(modal);
+                modal ? closeLater(modal) : void();
+            });
+    });
+    watch.start(5);
+    action();
+    return shown;
 }
 
 /// The program list window while it is shown, or null.
@@ -107,26 +115,24 @@ inline QWidget *programListWindow()
     return nullptr;
 }
 
-/// The widget that has the keyboard focus (the test fails when none has within two seconds).
+/// The widget with the keyboard focus; the test fails when none has it within two seconds.
 inline QWidget *focused()
 {
     if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 2000))
         QTest::qFail("no widget has the keyboard focus", __FILE__, __LINE__);
     return QApplication::focusWidget();
 }
-
 inline QString focusName() { return focused() ? focused()->objectName() : QStringLiteral("none"); }
+inline void press(QKeySequence keys) { focused() ? QTest::keySequence(focused(), keys) : void(); }
+inline void type(const QString &text) { focused() ? QTest::keyClicks(focused(), text) : void(); }
 
-/// Keys pressed and text typed by the user go to the widget that has the focus.
-inline void press(QKeySequence keys)
+/// Presses Tab until the focus is on @p name; the names passed on the way, @p name last.
+inline QStringList tabTo(const QString &name)
 {
-    if (QWidget *focus = focused())
-        QTest::keySequence(focus, keys);
-}
-inline void type(const QString &text)
-{
-    if (QWidget *focus = focused())
-        QTest::keyClicks(focus, text);
+    QStringList passed;
+    while (passed.size() < 12 && passed.value(passed.size() - 1) != name)
+        press(Qt::Key_Tab), passed << focusName();
+    return passed;
 }
 
 /// Gives the focus to @p widget as a click would, in its window made active.
@@ -137,100 +143,60 @@ inline void focusOn(QWidget *widget)
     QVERIFY(QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000));
 }
 
-/// The item with the text @p text in @p tree; the test fails without one.
-inline QTreeWidgetItem *itemOf(QTreeWidget *tree, const QString &text)
-{
-    const QList<QTreeWidgetItem *> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    if (found.isEmpty())
-        QTest::qFail(qPrintable(QStringLiteral("no item %1").arg(text)), __FILE__, __LINE__);
-    return found.value(0);
-}
-
-inline QPoint centerOf(QTreeWidgetItem *item) { return item->treeWidget()->visualItemRect(item).center(); }
-
-inline void doubleClick(QWidget *widget, QPoint pos)
-{
-    QTest::mouseClick(widget, Qt::LeftButton, {}, pos);
-    QTest::mouseDClick(widget, Qt::LeftButton, {}, pos);
-    QTest::mouseRelease(widget, Qt::LeftButton, {}, pos);
-}
-
-inline void clickItem(QTreeWidgetItem *item)
-{
-    QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
-}
-
-/// Makes @p window active again, as the window manager does when a box over it closes.
+/// Makes @p window active again, as a window manager does when a box over it closes.
 inline void backTo(QWidget *window)
 {
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
-/// The modal windows that opened while @p action ran, each closed as soon as it showed.
-inline QStringList modalsDuring(const std::function<void()> &action)
+inline QTreeWidgetItem *itemOf(QTreeWidget *tree, const QString &text)
 {
-    QStringList opened;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
-            opened << modal->objectName();
-            modal->close();
-        }
-    });
-    watch.start();
-    action();
-    return opened;
+    const QList<QTreeWidgetItem *> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    found.isEmpty() ? QTest::qFail(qPrintable(QStringLiteral("no item ") + text), __FILE__, __LINE__) : void();
+    return found.value(0);
+}
+inline QPoint centerOf(QTreeWidgetItem *item) { return item->treeWidget()->visualItemRect(item).center(); }
+inline void clickItem(QTreeWidgetItem *item)
+{
+    QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
 }
 
-/// Opens or closes the top-level node @p group with the arrow at its left, as the mouse does.
-inline void clickArrowOf(QTreeWidgetItem *group)
-{
-    QTreeWidget *view = group->treeWidget();
-    const QRect row = view->visualItemRect(group);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(view->indentation() / 2, row.center().y()));
-}
-
-/// A point of @p view's viewport below its last row.
-inline QPoint belowTheRows(QTreeWidget *view)
-{
-    const QPoint point(view->viewport()->width() / 2, view->viewport()->height() - 4);
-    if (view->itemAt(point))
-        QTest::qFail("the view has no room below its rows", __FILE__, __LINE__);
-    return point;
-}
-
-/**
- * Plays a user's steps on @p window, stopping when it hides: "focus:NAME" gives the control
- * NAME the focus as a click would, "click:NAME" clicks it, "key:SEQUENCE" and "type:TEXT" go to
- * the focused widget, "clip:TEXT" puts TEXT ("\\n" for a line break) on the clipboard, "close"
- * uses the close box.
- */
+/// Plays steps on @p window until it hides: focus:, click:, dclick:NAME; key:, type:, clip:TEXT; close; in a tree
+/// click:, ctrl:, arrow: (its group's), dclick:NAME/ROW, and dclick:NAME/ below the rows.
 inline void play(QWidget *window, const QStringList &steps)
 {
     for (const QString &step : steps) {
-        const QString argument = step.section(u':', 1);
-        const auto control = [&] {
-            auto *widget = window->findChild<QWidget *>(argument);
-            if (!widget)
-                QTest::qFail(qPrintable(QStringLiteral("no control %1").arg(argument)), __FILE__, __LINE__);
-            return widget;
-        };
-        if (step.startsWith(u"focus:"))
-            focusOn(control());
-        else if (step.startsWith(u"click:"))
-            QTest::mouseClick(control(), Qt::LeftButton);
-        else if (step.startsWith(u"key:"))
-            press(QKeySequence(argument));
-        else if (step.startsWith(u"type:"))
-            type(argument);
-        else if (step.startsWith(u"clip:"))
-            QApplication::clipboard()->setText(QString(argument).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
-        else if (step == u"close")
-            window->close();
-        else
-            QTest::qFail(qPrintable(QStringLiteral("unknown step %1").arg(step)), __FILE__, __LINE__);
+        const QString how = step.section(u':', 0, 0), name = step.section(u':', 1).section(u'/', 0, 0);
+        QWidget *control = name == window->objectName() ? window : window->findChild<QWidget *>(name);
+        const bool mouse = QStringList{"click", "ctrl", "arrow", "dclick"}.contains(how);
+        auto *tree = qobject_cast<QTreeWidget *>(control);
+        QPoint at = control ? control->rect().center() : QPoint();
+        if (tree && mouse && step.contains(u'/')) {
+            const QString row = step.section(u'/', 1);
+            QTreeWidgetItem *item = row.isEmpty() ? nullptr : itemOf(tree, row);
+            QTreeWidgetItem *group = item && item->parent() ? item->parent() : item;
+            at = item ? centerOf(item) : QPoint(tree->viewport()->width() / 2, tree->viewport()->height() - 4);
+            QVERIFY2(item || !tree->itemAt(at), "the tree has no room below its rows");
+            at = how == u"arrow" ? QPoint(tree->indentation() / 2, centerOf(group).y()) : at;
+            control = tree->viewport();
+        }
+        if (how == u"focus" || mouse)
+            QVERIFY2(control, qPrintable(step));
+        if (how == u"focus") {
+            focusOn(control);
+        } else if (mouse) {
+            QTest::mouseClick(control, Qt::LeftButton, how == u"ctrl" ? Qt::ControlModifier : Qt::NoModifier, at);
+            if (how == u"dclick")
+                QTest::mouseDClick(control, Qt::LeftButton, {}, at),
+                    QTest::mouseRelease(control, Qt::LeftButton, {}, at);
+        } else if (how == u"key" || how == u"type") {
+            how == u"key" ? press(QKeySequence(step.mid(4))) : type(step.mid(5));
+        } else if (how == u"clip") {
+            QApplication::clipboard()->setText(step.mid(5).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+        } else {
+            QVERIFY2(step == u"close" && window->close(), qPrintable(step));
+        }
         if (!window->isVisible())
             return;
     }
