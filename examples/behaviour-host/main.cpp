@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
@@ -69,9 +70,10 @@ int main(int argc, char *argv[])
     apps->AddApp(text, QStringLiteral("Count"), QStringLiteral("wc"), QStringLiteral("-l"), false);
     apps->AddApp(text, QStringLiteral("Copy upper"), QStringLiteral("tr"), QStringLiteral("a-z A-Z"), false);
     apps->AddApp(text, QStringLiteral("Stamp"), QStringLiteral("echo"), QStringLiteral("stamped"), false);
-    apps->AddApp(text, QStringLiteral("Reverse file"), QStringLiteral("sed"), QStringLiteral("-i 1!G;h;$!d %FILE%"), false);
+    apps->AddApp(text, QStringLiteral("Reverse file"), QStringLiteral("sed"), QStringLiteral("-i 1!G;h;$!d %FILE%"),
+                 false);
     apps->AddApp(text, QStringLiteral("Where"), QStringLiteral("pwd"), QString(), false);
-    apps->AddApp(text, QStringLiteral("Greet"), QStringLiteral("echo"), QStringLiteral("Hello, %ASK:Name%"), false);
+    apps->AddApp(text, QStringLiteral("Greet"), QStringLiteral("echo"), QStringLiteral("Hello %ASK:Name%"), false);
     apps->AddApp(text, QStringLiteral("Python only"), QStringLiteral("true"), QString(), false);
     behave(*apps, "Sort", [](ToolBehaviour &b) {
         b.output = ToolBehaviour::Output::ReplaceSelection;

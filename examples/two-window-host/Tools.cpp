@@ -7,6 +7,7 @@
 
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 
 void EditorWindow::addTools(const QString &listFile)

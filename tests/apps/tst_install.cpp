@@ -162,6 +162,10 @@ private Q_SLOTS:
         QTest::newRow("two-window-host")
             << u"window 1: lanyard-tool/Tools/Record\nwindow 2: lanyard-tool/Tools/Record"_s;
         QTest::newRow("output-host") << u"TALK BACK"_s;
+        QTest::newRow("behaviour-host") << u"Python only shown: 0\nSort shown without a selection: 0, shortcut "
+                                           "Ctrl+Alt+S\npane: 2\nsaved\nreloaded: apple stampedpear\nnew document: "
+                                           "/tmp\npane: Hello Ada\nSort shown with a selection: 1\nclipboard: PEAR "
+                                           "APPLE\ntext: apple stampedpear"_s;
         QTest::newRow("late-bound-host") << u"added: true groups: 1 path: /usr/bin/ed error: 0"_s;
         QTest::newRow("qml-host")
             << u"qml: list file set\nqml: error 9 Index out of range\nqml: error 5 Invalid procedure call or argument: "
@@ -177,7 +181,7 @@ private Q_SLOTS:
         if (!built) {
             QByteArray project = "cmake_minimum_required(VERSION 3.22)\nproject(examples LANGUAGES CXX)\n";
             for (const char *example :
-                 {"minimal-host", "two-window-host", "output-host", "late-bound-host", "qml-host"})
+                 {"minimal-host", "two-window-host", "output-host", "behaviour-host", "late-bound-host", "qml-host"})
                 project += "add_subdirectory(\"" LANYARD_SOURCE_DIR "/examples/" + QByteArray(example) + "\" " + example
                            + ")\n";
             QVERIFY(QDir().mkpath(build));
@@ -213,13 +217,13 @@ private Q_SLOTS:
         host.setProcessEnvironment(
             LanyardProcess::headless({u"QT_QPA_PLATFORM=offscreen"_s, u"LANYARD_RECORDER_OUT="_s + record,
                                       u"XDG_DATA_HOME="_s + data, u"XDG_RUNTIME_DIR="_s + m_dir.path()}));
-        const bool twoWindows = name == u"two-window-host"_s;
-        host.setProcessChannelMode(twoWindows ? QProcess::SeparateChannels : QProcess::MergedChannels);
+        const bool twoWindows = name == u"two-window-host"_s, smoke = twoWindows || name == u"behaviour-host"_s;
+        host.setProcessChannelMode(smoke ? QProcess::SeparateChannels : QProcess::MergedChannels);
         // Its first entry gets %FILE%; then it waits in the program list window.
         const QByteArray recordList = "Tools,Record," LANYARD_TEST_BIN_DIR "/recorder,--file=%FILE%,0\n";
         if (output.isEmpty() || twoWindows)
             QVERIFY(TestFiles::write(list, recordList));
-        host.start(build + u'/' + name + u'/' + name, twoWindows ? QStringList{list, u"--smoke"_s} : QStringList{list});
+        host.start(build + u'/' + name + u'/' + name, smoke ? QStringList{list, u"--smoke"_s} : QStringList{list});
         if (output.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record) || host.state() == QProcess::NotRunning, 10000);
             QVERIFY2(host.state() == QProcess::Running, host.readAll().constData());
@@ -233,7 +237,7 @@ private Q_SLOTS:
         const QString said = QString::fromUtf8(host.readAllStandardOutput()).trimmed();
         QCOMPARE(said, output);
         QVERIFY2(host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0, qPrintable(said));
-        if (name != u"output-host") // two windows: nothing changed, nothing written
+        if (name != u"output-host" && name != u"behaviour-host") // two windows: nothing changed, nothing written
             QVERIFY(
                 TestFiles::read(list).contains(twoWindows ? recordList : "Tools,Editor,/usr/bin/ed,-p %FILE%,0\r\n"));
     }

@@ -165,6 +165,7 @@ private Q_SLOTS:
         focusOn(tree());
         QCoreApplication::sendPostedEvents(); // the announcement is queued as the focus arrives
         QCOMPARE(tree()->topLevelItemCount(), 0);
+        frmEditApps::Unload(); // before the entries it shows go
     }
 };
 
