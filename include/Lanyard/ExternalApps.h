@@ -110,6 +110,7 @@ public:
     Q_PRIVATE_SLOT(d, void HideForm())
     Q_PRIVATE_SLOT(d, QVariant ShowBehaviourForm())
     Q_PRIVATE_SLOT(d, QVariant ShowBehaviourForm(const QVariant &))
+    Q_PRIVATE_SLOT(d, QVariant ShowBehaviourForm(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant ShowBehaviourForm(const QVariant &, const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, QVariant launchCommand(const QVariant &, const QVariant &))
     Q_PRIVATE_SLOT(d, LANYARD_GET QVariant toolBehaviour(const QVariant &, const QVariant &))

@@ -170,10 +170,13 @@ private Q_SLOTS:
         QString text = QString::fromUtf8(header.readAll());
         text = text.mid(text.indexOf("\npublic:"), text.indexOf("Q_SIGNALS:") - text.indexOf("\npublic:"));
         QStringList typed, byName;
-        for (const auto &m :
-             QRegularExpression("^    (?![ /*]|Q_)[^(;]*?\\b(\\w+)\\(", QRegularExpression::MultilineOption)
-                 .globalMatch(text))
+        QMultiMap<QString, QStringList> parameters;
+        for (const auto &m : QRegularExpression("^    (?![ /*]|Q_)[^(;]*?\\b(\\w+)\\(([^;{]*)\\)[^;{)]*[;{]",
+                                                QRegularExpression::MultilineOption)
+                                 .globalMatch(text)) {
             typed << m.captured(1);
+            parameters.insert(m.captured(1), m.captured(2).simplified().split(',', Qt::SkipEmptyParts));
+        }
         typed.removeDuplicates();
         for (const char *cppOnly : {"ExternalApps", "entry", "invoke"})
             typed.removeAll(cppOnly);
@@ -195,6 +198,16 @@ private Q_SLOTS:
         }
         for (const QString &name : byName)
             QVERIFY2(typed.contains(name), qPrintable("by name, not public: " + name));
+        // By name, every count of arguments the declaration takes, its defaults left off or not.
+        QMultiHash<QString, int> counts;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
+            counts.insert(meta.method(i).name(), meta.method(i).parameterCount());
+        for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
+            const qsizetype all = it->size(), required = all - it->filter(QStringLiteral("=")).size();
+            for (qsizetype n = required; n <= all && counts.contains(it.key()); ++n)
+                QVERIFY2(counts.contains(it.key(), int(n)),
+                         qPrintable(it.key() + " by name with " + QString::number(n)));
+        }
         for (const QMetaObject *m : {&meta, &ToolsMenu::staticMetaObject, &ToolRun::staticMetaObject}) {
             for (int i = m->propertyOffset(); i < m->propertyCount(); ++i) // a QML binding follows each
                 QVERIFY2(m->property(i).hasNotifySignal() || m->property(i).isConstant(), m->property(i).name());
