@@ -2,8 +2,10 @@
 // Tool behaviours: kept beside the launch list with every writer's changes, and acted on by the
 // Tools menu of a host that hands over a QPlainTextEdit.
 #include "common/Files.h"
+#include "common/ProcessCensus.h"
 
 #include <Lanyard/ExternalApps.h>
+#include <Lanyard/ToolRun.h>
 #include <Lanyard/ToolsMenu.h>
 
 #include <QAction>
@@ -23,6 +25,7 @@
 using namespace Qt::StringLiterals;
 using Lanyard::ExternalApps;
 using Lanyard::ToolBehaviour;
+using Lanyard::ToolRun;
 using Lanyard::ToolsMenu;
 using Out = ToolBehaviour::Output;
 using In = ToolBehaviour::Input;
@@ -78,6 +81,7 @@ private Q_SLOTS:
     void asksForAValue();
     void windowSetsByKeyboard();
     void menuFitsTheScreen();
+    void runsThatEndedHoldNothing();
 };
 
 void tst_Behaviours::keptBesideTheListByEveryWriter()
@@ -339,6 +343,27 @@ void tst_Behaviours::menuFitsTheScreen()
              action(menu, u"G"_s, u"Whole path"_s)->icon().pixmap(16).toImage());
     QVERIFY(action(menu, u"G"_s, u"On PATH"_s)->icon().pixmap(16).toImage()
             != action(menu, u"G"_s, u"Missing"_s)->icon().pixmap(16).toImage());
+}
+
+// A host may keep its ended runs: they hold no descriptor. A large input is written a piece per
+// turn of the event loop, so the host's timers keep running while it goes.
+void tst_Behaviours::runsThatEndedHoldNothing()
+{
+    ExternalApps apps;
+    QVERIFY(apps.AddApp(u"G"_s, u"Cat"_s, u"/bin/sh"_s, u"-c \"cat >/dev/null\""_s, false));
+    QList<ToolRun *> runs{apps.startTool(u"G"_s, u"Cat"_s)};
+    QTRY_VERIFY_WITH_TIMEOUT(runs[0]->state() == ToolRun::State::Finished, 20000);
+    const int before = ProcessCensus::openDescriptors();
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(0);
+    for (int i = 0; i < 20; ++i)
+        runs << apps.startTool(u"G"_s, u"Cat"_s, i ? QByteArray("x") : QByteArray(64 << 20, 'x'));
+    for (ToolRun *run : std::as_const(runs))
+        QTRY_VERIFY_WITH_TIMEOUT(run->state() == ToolRun::State::Finished, 20000);
+    QVERIFY2(ticks >= 16, qPrintable(QString::number(ticks))); // at most 1 MiB a turn: 64 turns at least
+    QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::openDescriptors(), before, 5000);
 }
 
 QTEST_MAIN(tst_Behaviours)
