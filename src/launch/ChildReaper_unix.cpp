@@ -65,6 +65,15 @@ struct WaitSet
                && (::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, child.pidfd(), &event) == 0 || errno == EEXIST);
     }
 
+    /// Takes an ended child's pidfd out of the set before it is closed: closing it is not enough
+    /// while a host that forked without exec holds a copy, and an ended pidfd left in the set
+    /// would wake every wait at once.
+    void remove(const ChildProcess &child) const
+    {
+        if (usable && child.hasPidfd())
+            ::epoll_ctl(epoll.get(), EPOLL_CTL_DEL, child.pidfd(), nullptr);
+    }
+
     /// Blocks until a child may have ended or news came, or for @p bound at most; false when
     /// the set cannot wait (then nothing blocked).
     bool waitForNews(std::optional<std::chrono::milliseconds> bound) const
@@ -142,7 +151,12 @@ void ChildReaper::Private::run(const WaitSet &set)
     };
     std::vector<Watched> children;
     const auto reapEnded = [&] {
-        pending -= int(std::erase_if(children, [](const Watched &watched) { return watched.child->tryReap(); }));
+        pending -= int(std::erase_if(children, [&set](const Watched &watched) {
+            if (!watched.child->tryReap())
+                return false;
+            set.remove(*watched.child);
+            return true;
+        }));
     };
     for (;;) {
         {
