@@ -5,18 +5,15 @@
 #include "OutputModesMenu.h"
 #include "TextView.h"
 #include "common/Files.h"
-#include "common/Recorder.h"
 
 #include <Lanyard/ToolsMenu.h>
 
 #include <QAction>
-#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 
 using namespace Qt::StringLiterals;
 
@@ -85,34 +82,6 @@ private Q_SLOTS:
         window.reset();
         QVERIFY(TestFiles::write(list, "Mine,Only,/bin/true,,0\r\n") && DemoFiles::ensureLaunchList(list));
         QCOMPARE(TestFiles::read(list), "Mine,Only,/bin/true,,0\r\n");
-    }
-
-    // The values are taken again right before every launch; one that does not start is logged.
-    void launchGetsCurrentValues()
-    {
-        const QString list = m_dir.filePath(u"tools.lst"_s), record = m_dir.filePath(u"record"_s);
-        const QString text = m_dir.filePath(u"my notes; $(x).txt"_s);
-        QVERIFY(TestFiles::write(list, "Tools,Record," LANYARD_TEST_BIN_DIR "/recorder,\"%FILE%\" %LINE%,0\r\n"
-                                       "Tools,Broken,/bin/true,\"%FILE%,0\r\n"));
-        QVERIFY(TestFiles::write(text, "one\ntwo\nthree\nfour\n"));
-        qputenv("LANYARD_RECORDER_OUT", record.toLocal8Bit());
-        auto window = std::make_unique<DemoWindow>(list);
-        QVERIFY(window->openFile(text));
-        window->show();
-        for (int line : {3, 1}) {
-            QFile::remove(record);
-            QTextCursor cursor(window->textView()->document()->findBlockByNumber(line - 1));
-            cursor.setPosition(cursor.position() + 1);
-            window->textView()->setTextCursor(cursor);
-            actionNamed(window.get(), u"Record"_s)->trigger();
-            QCOMPARE(Record::waitFor(record).texts(), (QStringList{text, QString::number(line)}));
-        }
-        qunsetenv("LANYARD_RECORDER_OUT");
-        actionNamed(window.get(), u"Broken"_s)->trigger();
-        QCOMPARE(window->log()->item(window->log()->count() - 1)->text().section(u"   "_s, 1),
-                 u"Could not start Tools \u203a Broken"_s);
-        window.reset(); // nothing changed: the list stays as it was
-        QVERIFY(TestFiles::read(list).startsWith("Tools,Record,"));
     }
 };
 
