@@ -21,10 +21,9 @@ namespace {
 
 QAction *actionNamed(const QObject *window, const QString &text)
 {
-    for (QAction *action : window->findChildren<QAction *>()) {
+    for (QAction *action : window->findChildren<QAction *>())
         if (action->text() == text)
             return action;
-    }
     return nullptr;
 }
 
@@ -37,8 +36,7 @@ class TestDemo : public QObject
     QTemporaryDir m_dir;
 
 private Q_SLOTS:
-    // A first start from the sample: its groups; its text tools read the selection made with the keyboard
-    // and put their output back; a mode chosen in Tools > Tool output and the user's list are kept.
+    // First start: the sample's groups; text tools on a keyboard selection; a chosen output mode and the list kept.
     void firstStartFromTheSample()
     {
         using Mode = Lanyard::ToolsMenu::OutputMode;
@@ -48,10 +46,9 @@ private Q_SLOTS:
         auto window = std::make_unique<DemoWindow>(list);
         QVERIFY(window->openFile(m_dir.filePath(u"sample.txt"_s)) && window->openFile(text));
         QStringList groups;
-        for (const QAction *action : window->toolsMenuWidget()->actions()) {
+        for (const QAction *action : window->toolsMenuWidget()->actions())
             if (action->menu() && action->menu()->objectName().startsWith(u"lanyard-group/"_s))
                 groups << action->menu()->title();
-        }
         QCOMPARE(groups, (QStringList{u"Files"_s, u"Text"_s, u"Terminal"_s, u"Web"_s}));
         window->show();
         TextView *view = window->textView();

@@ -20,12 +20,12 @@ const QString cmake = QStringLiteral(LANYARD_CMAKE), lib = QStringLiteral(LANYAR
 const QString prefix = QStringLiteral(LANYARD_BUILD_DIR "/tst_install/prefix");
 
 /// Runs a program to its end: its output (both streams), or on failure "FAILED:" and its output.
-QString run(const QString &program, const QStringList &arguments, const QProcessEnvironment &env = {})
+QString run(const QString &program, const QStringList &arguments,
+            const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    if (!env.isEmpty())
-        process.setProcessEnvironment(env);
+    process.setProcessEnvironment(env);
     process.start(program, arguments);
     const bool done = process.waitForFinished(240000) && process.exitStatus() == QProcess::NormalExit;
     const QString output = QString::fromLocal8Bit(process.readAll());
@@ -124,8 +124,7 @@ private Q_SLOTS:
         QVERIFY(run(u"pkg-config"_s, {u"--libs"_s, u"lanyard"_s}, env).contains(u"-llanyard"_s));
     }
 
-    // The examples (the code README shows), built in one go against the installed package as a
-    // host's developer builds them, then run. output: none when the host waits in its window.
+    // The README's examples built against the installed package, then run; output: none when it waits in its window.
     void examples_data()
     {
         QTest::addColumn<QString>("output");
@@ -205,8 +204,7 @@ private Q_SLOTS:
     }
 
     // A checkout whose path holds a blank, a dot folder and a letter beyond ASCII configures, and its
-    // reference builds (Doxygen's warnings are errors); configured for /usr without the demo, as a
-    // distribution builds it, the installed programs get no run path and the demo is left out.
+    // reference builds (Doxygen's warnings are errors).
     void checkoutAtAnAwkwardPath()
     {
         const QString folder = m_dir.filePath(u"a b/.d/é"_s), source = m_dir.filePath(u"a b/./.d/é/lanyard"_s);
@@ -220,12 +218,6 @@ private Q_SLOTS:
         // The link was taken as it is: the checkout's path is the awkward one.
         QVERIFY(TestFiles::read(build + u"/Doxyfile"_s)
                     .contains((folder + u"/lanyard/include/Lanyard/Entry.h"_s).toUtf8()));
-        QString rules;
-        for (QDirIterator it(build, {u"cmake_install.cmake"_s}, QDir::Files, QDirIterator::Subdirectories);
-             it.hasNext();)
-            rules += QString::fromUtf8(TestFiles::read(it.next()));
-        QVERIFY(rules.contains(u"/bin/lanyard\""_s) && rules.contains(u"lanyard_externalapps.so"_s));
-        QVERIFY(!rules.contains(u"$ORIGIN"_s) && !rules.contains(u"lanyard-demo"_s));
     }
 };
 
