@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Every way a run ends through every runner, failed launches through every door, the capture,
-// STUB16.EXE and the window finder, with real processes: they end what they started, only that.
+// STUB16.EXE and the window finder, with real processes.
 #include "common/Catalogue.h"
 #include "common/DescriptorFamine.h"
 #include "common/Files.h"
@@ -29,12 +29,8 @@
 
 #include <fcntl.h>
 #include <linux/close_range.h>
-#include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 using namespace Lanyard;
 
@@ -300,27 +296,6 @@ private Q_SLOTS:
             ::kill(pid, SIGKILL);
     }
 
-    // A child that ignores SIGTERM and leads no group is killed after its grace, and not its group.
-    void terminateOutlastsAnIgnoredTerm()
-    {
-        int ready[2];
-        QCOMPARE(::pipe2(ready, O_CLOEXEC), 0);
-        const pid_t pid = ::fork();
-        if (pid == 0) { // only calls that are safe after a fork of a threaded process
-            ::signal(SIGTERM, SIG_IGN);
-            for (::close(ready[1]);;)
-                ::pause();
-        }
-        ::close(ready[1]);
-        char got = 0;
-        QCOMPARE(::read(ready[0], &got, 1), 0); // the end of file once the child has closed its end
-        ::close(ready[0]);
-        ChildProcess child(pid);
-        QVERIFY(child.terminate(50) && child.waitForEnd(10000));
-        QCOMPARE(child.exitCode(), std::optional(128 + SIGKILL));
-        child.reap();
-    }
-
     // A launch that cannot start, through every door: ExecuteApp, by name and startTool give one
     // reason; the waits their error numbers; the capture the stub's word, or nothing.
     void doors_data()
@@ -542,11 +517,6 @@ private Q_SLOTS:
                     143, {}, {}, QStringLiteral("%1 term:%2:sleep 33.%3").arg(list).arg(timeOut == u"-1").arg(n));
             }
         }
-        // A chain of sessions that ignore SIGTERM: each becomes the stub's child once its parent is killed.
-        QVERIFY(TestFiles::write(m_dir.filePath("chain"), "trap '' TERM\n[ \"$1\" -gt 0 ] && setsid sh \"$0\" $(($1 - "
-                                                          "1)) \"$2\" &\nexec sleep \"$2\"\n"));
-        row("children-that-came-late", "sh " + m_dir.filePath("chain") + " 2 34." + unique + " -1", 137, {}, {},
-            "term:3:sleep 34." + unique);
     }
     void stub()
     {
@@ -588,123 +558,30 @@ private Q_SLOTS:
             QTRY_VERIFY(!isRunning("sleep 3"));
     }
 
-    // The stub blocked on a full pipe: SIGCHLD loses no output, SIGTERM ends the command.
-    void stubOnAFullPipe_data()
-    {
-        QTest::addColumn<int>("signal");
-        QTest::newRow("sigchld") << int(SIGCHLD);
-        QTest::newRow("sigterm") << int(SIGTERM);
-    }
-    void stubOnAFullPipe()
-    {
-        QFETCH(int, signal);
-        int ends[2];
-        QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
-        const auto closeEnds = qScopeGuard([&ends] { ::close(ends[0]); });
-        // Bytes already in the pipe make the stub block with bytes written: SIGTERM cuts that short.
-        const int first = signal == SIGTERM ? 1000 : 0;
-        QCOMPARE(::write(ends[1], QByteArray(first, 'x').constData(), size_t(first)), first);
-        QProcess stub;
-        stub.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); });
-        stub.start(stubProgram, {talkerPath, "fill:200000", "sleep:30000", "60000"});
-        ::close(ends[1]);
-        // Full, and the stub in a ppoll() of one descriptor (its main loop polls more).
-        const long page = ::sysconf(_SC_PAGESIZE);
-        const long full = first + (::fcntl(ends[0], F_GETPIPE_SZ) / page - (first ? 1 : 0)) * page;
-        const QString proc = "/proc/" + QString::number(stub.processId());
-        const auto waitsForRoom = [&] {
-            int waiting = 0;
-            const QList<QByteArray> call = TestFiles::read(proc + "/syscall").split(' ');
-            return ::ioctl(ends[0], FIONREAD, &waiting) == 0 && waiting >= full && call.value(0).toLong() == SYS_ppoll
-                   && call.value(2) == "0x1";
-        };
-        QTRY_VERIFY(waitsForRoom());
-        QVERIFY(::kill(pid_t(stub.processId()), signal) == 0);
-        if (signal == SIGTERM) {
-            QVERIFY(stub.waitForFinished(5000));
-            QCOMPARE(stub.exitCode(), 128 + 15);
-            QTRY_VERIFY(!isRunning(talkerPath + " fill:200000"));
-            return;
-        }
-        // Read only once the signal has been taken: room made earlier could end the wait first.
-        QTRY_VERIFY(!TestFiles::read(proc + "/status").contains("ShdPnd:\t0000000000010000"));
-        QByteArray got;
-        pollfd entry{ends[0], POLLIN, 0};
-        char buffer[65536];
-        for (const QDeadlineTimer bound(10000);
-             got.size() < 200000 && ::poll(&entry, 1, int(bound.remainingTime())) == 1;)
-            got.append(buffer, std::max<ssize_t>(::read(ends[0], buffer, sizeof buffer), 0));
-        QCOMPARE(got, QByteArray("0123456789").repeated(20000));
-        stub.terminate();
-        QVERIFY(stub.waitForFinished(5000));
-    }
-
-    // Windows found by their exact title and closed; also with only a Latin-1 WM_NAME, or framed
-    // by a window manager (which lists its clients on the root window).
+    // Windows found by their exact title (also beyond ASCII) and closed as their close box would.
     void windows_data()
     {
-        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("searched");
-        const QString hand = "Fertig - GR\u00d6SSE " + unique;
-        QTest::newRow("prefix-only") << "qt" << QStringLiteral("Finished - EDITOR") << "Finished - EDIT";
-        QTest::newRow("beyond-ascii") << "qt" << QStringLiteral("Fertig - GR\u00d6SSE \u2713")
-                                      << "Fertig - GR\u00d6SSE \u2713";
-        QTest::newRow("title-of-the-old-kind") << "xcb" << hand << hand;
-        QTest::newRow("inside-a-window-managers-frame") << "xcb-framed" << hand << hand;
+        QTest::newRow("prefix-only") << QStringLiteral("Finished - EDITOR") << "Finished - EDIT";
+        QTest::newRow("beyond-ascii") << QStringLiteral("Fertig - GR\u00d6SSE \u2713") << "Fertig - GR\u00d6SSE \u2713";
     }
     void windows()
     {
-        QFETCH(QString, kind);
         QFETCH(QString, title);
         QFETCH(QString, searched);
-        if (kind == u"qt") {
-            QWidget window;
-            window.setWindowTitle(title);
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
-            QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find(title), 10000);
-            WindowFinder finder;
-            const auto id = finder.find(searched);
-            QCOMPARE(id.has_value(), searched == title);
-            if (id) {
-                QVERIFY(finder.close(*id));
-                QTRY_VERIFY(!window.isVisible()); // closed as its close box would
-            }
-            return;
+        QWidget window;
+        window.setWindowTitle(title);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY_WITH_TIMEOUT(WindowFinder().find(title), 10000);
+        WindowFinder finder;
+        const auto id = finder.find(searched);
+        QCOMPARE(id.has_value(), searched == title);
+        if (id) {
+            QVERIFY(finder.close(*id));
+            QTRY_VERIFY(!window.isVisible());
         }
-        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-        const auto disconnect = qScopeGuard([connection] { xcb_disconnect(connection); });
-        QVERIFY(!xcb_connection_has_error(connection));
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-        const auto newWindow = [connection](xcb_window_t parent) {
-            const xcb_window_t window = xcb_generate_id(connection);
-            xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, parent, 0, 0, 100, 50, 0,
-                              XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-            xcb_map_window(connection, window);
-            return window;
-        };
-        const bool framed = kind == u"xcb-framed";
-        const xcb_window_t frame = framed ? newWindow(root) : root;
-        const xcb_window_t window = newWindow(frame);
-        const QByteArray latin1 = title.toLatin1();
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                            uint32_t(latin1.size()), latin1.constData());
-        const char listName[] = "_NET_CLIENT_LIST";
-        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> clientList(
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof listName - 1, listName), nullptr),
-            &std::free);
-        QVERIFY(clientList);
-        if (framed)
-            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, clientList->atom, XCB_ATOM_WINDOW, 32, 1,
-                                &window);
-        const auto cleanUp = qScopeGuard([&] {
-            xcb_delete_property(connection, root, clientList->atom);
-            xcb_destroy_window(connection, framed ? frame : window);
-            xcb_flush(connection);
-        });
-        xcb_flush(connection);
-        QTRY_COMPARE_WITH_TIMEOUT(WindowFinder().find(searched), std::optional<quint32>(window), 10000);
     }
 };
 
