@@ -9,7 +9,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QDir>
-#include <QEventLoop>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -17,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
@@ -39,7 +37,6 @@ struct TalkRow
     QString path, cmdLine;
     QByteArray input, output, error;
     int exitCode = 0;
-    bool byName = false; ///< started through the interface by name
 };
 
 } // namespace
@@ -84,8 +81,7 @@ private Q_SLOTS:
         ::close(m_inheritable);
     }
 
-    // The words a program gets: stored quoting, each placeholder's value one word (also in the path,
-    // which only the preview shows); the recorder starts in its folder, inheriting nothing.
+    // Stored quoting, each placeholder's value one word; the recorder starts in its folder, inheriting nothing.
     void words_data();
     void words()
     {
@@ -111,8 +107,7 @@ private Q_SLOTS:
                  QStringList({"0,1,2", "/dev/null", "1"}));
     }
 
-    // What goes in comes back as the program made it, also to a run that outlives its ExternalApps;
-    // once it has finished, the host's loop sleeps.
+    // What comes back is as the program made it, also after its ExternalApps; then the loop sleeps.
     void talkBack_data()
     {
         QTest::addColumn<TalkRow>("row");
@@ -123,7 +118,6 @@ private Q_SLOTS:
         hostile.replace(100, 5, QByteArray("\0\0\0\x80\xff", 5));
         const auto sh = [](const char *script) { return QStringLiteral("-c '%1'").arg(QString::fromUtf8(script)); };
         QTest::newRow("selection-upper-cased") << TalkRow{"tr", "a-z A-Z", "abc", "ABC"};
-        QTest::newRow("by-name") << TalkRow{"tr", "a-z A-Z", "abc", "ABC", {}, 0, true};
         QTest::newRow("mebibyte-not-utf8-with-nuls") << TalkRow{"/bin/cat", {}, hostile, hostile};
         QTest::newRow("no-input-reads-end-of-file") << TalkRow{"/bin/cat"};
         // Input never read meets a pipe with no reader: no SIGPIPE for the host (at its default action).
@@ -151,11 +145,7 @@ private Q_SLOTS:
         auto apps = std::make_unique<ExternalApps>();
         apps->AddPlaceHolder("%WHO%", "world");
         QVERIFY(apps->AddApp("T", "Tool", row.path, row.cmdLine, false));
-        ToolRun *run = row.byName ? apps->invoke("startTool", "call", {"T", "Tool", QString::fromLatin1(row.input)})
-                                        .value("value")
-                                        .value<ToolRun *>()
-                                  : apps->startTool("T", "Tool", row.input);
-        QVERIFY(run);
+        ToolRun *run = apps->startTool("T", "Tool", row.input);
         QCOMPARE(run->state(), ToolRun::State::Running);
         QCOMPARE(run->exitCode(), -1);
         run->setParent(nullptr);
@@ -178,8 +168,7 @@ private Q_SLOTS:
         QVERIFY2(wakes.size() < 50, qPrintable(QString::number(wakes.size())));
     }
 
-    // The output's text: a character split across pieces comes whole, one cut by the end as U+FFFD.
-    // Pieces hold no slack.
+    // A character split across pieces comes whole, one cut by the end as U+FFFD; pieces hold no slack.
     void text_data()
     {
         QTest::addColumn<QByteArrayList>("chunks");
@@ -254,18 +243,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(run.isNull(), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running("sleep 987656"), QList<pid_t>(), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 20000);
-    }
-
-    // The interface by name (QML, scripts) refuses an input it does not know.
-    void lateBoundStartRefusals()
-    {
-        ExternalApps apps;
-        QVERIFY(apps.AddApp("T", "Upper", "tr", "a-z A-Z", false));
-        QCOMPARE(apps.invoke("startTool", "call", {"T", "Upper", "", "Keyboard"}).value("error").toInt(), 5);
-        const QVariantMap unnumbered = apps.invoke("startTool", "call", {"T", "Upper", "", 9});
-        QCOMPARE(unnumbered.value("error").toInt(), 5);
-        QCOMPARE(unnumbered.value("detail").toString(), "no input is numbered 9");
-        QVERIFY(apps.invoke("startTool", "call", {"T", "Upper", "x", 0}).value("value").value<ToolRun *>());
     }
 };
 
