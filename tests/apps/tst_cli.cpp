@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The command-line host, run as a program from a shell: its output, exit status, launch list and
-// what it started; and the manual page, --help and the program's own option table agreeing.
+// what it started; and --help and the program's own option table agreeing.
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
 #include "common/ProcessCensus.h"
@@ -16,9 +16,8 @@
 using namespace Qt::StringLiterals;
 using namespace LanyardProcess;
 
-/// A shell command line run where tools.lst holds "before": `lanyard` takes --file $FILE, `saved [LIST]`
-/// prints a saved list's entries; an unsaved list stays as it was. err: %D for the test's folder;
-/// record: how the recorder was started ("cwd=" and "arg=" joined by '|').
+/// A shell line run where tools.lst holds "before"; `saved [LIST]` prints a saved list's entries, an unsaved
+/// list stays as it was; err: %D for the test's folder; record: the recorder's "cwd=" and "arg="s, '|'-joined.
 struct CommandRow
 {
     QByteArray before, command;
@@ -36,7 +35,7 @@ private Q_SLOTS:
     void init();
     void command_data();
     void command();
-    void manualHelpAndProgramAgree();
+    void helpAndProgramAgree();
     void signalToAWaitCancelsTheProgram();
     void configureMakesTheFolderForItsChanges();
 
@@ -130,7 +129,6 @@ void TestCli::command_data()
     row("edit-unknown-application", text, "lanyard edit Text Nope Text Yes", 1, {},
         "lanyard: Text/Nope: no such application\n");
     row("delete", text, "lanyard delete Admin Shell && saved", 0, "Text,Sort,/usr/bin/sort,,0\n");
-    // As another user, whom file permissions bind as they bind every user but root.
     row("list-not-written-is-a-failure", text, "chmod 444 tools.lst && $AS_NOBODY --file tools.lst delete Admin Shell",
         2, {},
         "lanyard: the launch list was not saved: Permission denied: cannot write %D/tools.lst: Permission denied\n");
@@ -164,7 +162,6 @@ void TestCli::command_data()
         "lanyard run --wait Text Sort; lanyard run --wait Text Other", 127, {},
         "lanyard: Text/Sort: not started: Unable to find the file: /nonexistent/sort\n"
         "lanyard: Text/Other: no such application\n");
-    // Closed standard streams: a waited program reads nothing; output with nowhere to go fails.
     const QByteArray cat = "Text,Cat,/bin/sh,-c 'cat && echo read nothing',0";
     row("closed-input-of-a-waited-run", cat, "lanyard run --wait Text Cat <&-", 0, "read nothing\n");
     row("closed-output-of-list", cat, "lanyard list >&-", 2, {}, "lanyard: write error: Bad file descriptor\n");
@@ -172,7 +169,6 @@ void TestCli::command_data()
     row("lost-output-of-a-command-and-of-help", text, "lanyard list >/dev/full; lanyard --help >/dev/full", 2, {},
         "lanyard: write error: No space left on device\nlanyard: write error: No space left on device\n");
     row("lost-message-of-a-refusal", text, "lanyard show Text Nope 2>/dev/full", 2, {});
-    // Bytes that are not UTF-8 (a list's name, a value) reach the file system and the program as they are.
     row("bytes-kept", {},
         "FILE=$(printf 'caf\\351.lst'); lanyard add T R " LANYARD_TEST_BIN_DIR "/recorder %F% && lanyard --set "
         "\"%F%=$(printf 'x\\351')\" run T R && rm \"$FILE\" \".$FILE.lock\"",
@@ -215,35 +211,13 @@ saved() { head -n 1 "${1:-tools.lst}" | grep -q '^; Created by: liblanyard on ' 
     }
 }
 
-// The manual page (as installed) tags what --help lists; and the program takes it as --help says: a
-// command's number of arguments, an option's commands, a number's range, a choice's values.
-void TestCli::manualHelpAndProgramAgree()
+// The program takes what --help lists as it says: a command's number of arguments, an option's
+// commands, a number's range, a choice's values.
+void TestCli::helpAndProgramAgree()
 {
     const QString help = lanyard({u"--help"_s}).out;
     const auto commands = helpSection(help, u"Commands:"_s), options = helpSection(help, u"Options:"_s);
-    QStringList manual, tags;
-    static const QRegularExpression word(uR"x("([^"]*)"|(\S+))x"_s), escape(uR"(\\f[BIRP]|\\&)"_s);
-    const QStringList roff = QString::fromUtf8(TestFiles::read(QStringLiteral(LANYARD_BUILD_DIR "/man/lanyard.1")))
-                                 .replace(escape, QString())
-                                 .replace(u"\\-"_s, u"-"_s)
-                                 .split(u'\n');
-    for (qsizetype i = 1; i < roff.size(); ++i) { // a .TP's tag: alternating fonts join their words
-        QStringList words;
-        for (auto it = word.globalMatch(roff[i].section(u' ', 1)); roff[i - 1] == u".TP" && it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            words << m.captured(1) + m.captured(2);
-        }
-        if (!words.isEmpty())
-            manual << words.join(roff[i].startsWith(u".B "_s) ? u" "_s : QString());
-    }
-    for (const auto &[tag, text] : commands + options)
-        tags << tag;
-    QCOMPARE(manual.mid(0, tags.size()), tags);
     QCOMPARE(commands.size(), 7);
-    const auto restriction = [](const QString &text) { // "(add, edit) mark ..."
-        static const QRegularExpression takers(uR"(^\(([a-z]+(?:, [a-z]+)*)\) )"_s);
-        return takers.match(text).captured(1).split(u", "_s, Qt::SkipEmptyParts);
-    };
     QHash<QString, QStringList> enough; // each command with the arguments it needs
     for (const auto &[synopsis, text] : commands) {
         QStringList words = QString(synopsis).remove(QRegularExpression(uR"( \[-[^]]*\])"_s)).split(u' '), needed, most;
@@ -272,7 +246,8 @@ void TestCli::manualHelpAndProgramAgree()
         QStringList option{tag.section(u' ', 0, 0)};
         if (tag.contains(u' ') && !tag.contains(u','))
             option << u"/x"_s;
-        const QStringList takers = restriction(text);
+        static const QRegularExpression taking(uR"(^\(([a-z]+(?:, [a-z]+)*)\) )"_s); // "(add, edit) mark ..."
+        const QStringList takers = taking.match(text).captured(1).split(u", "_s, Qt::SkipEmptyParts);
         const QString refused = u" to %1 only\n"_s.arg(
             takers.join(u", "_s).replace(QRegularExpression(u", (\\w+)$"_s), u" and \\1"_s));
         for (auto it = enough.cbegin(); !takers.isEmpty() && it != enough.cend(); ++it) {

@@ -5,18 +5,15 @@
 #include "OutputModesMenu.h"
 #include "TextView.h"
 #include "common/Files.h"
-#include "common/Recorder.h"
 
 #include <Lanyard/ToolsMenu.h>
 
 #include <QAction>
-#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 
 using namespace Qt::StringLiterals;
 
@@ -24,10 +21,9 @@ namespace {
 
 QAction *actionNamed(const QObject *window, const QString &text)
 {
-    for (QAction *action : window->findChildren<QAction *>()) {
+    for (QAction *action : window->findChildren<QAction *>())
         if (action->text() == text)
             return action;
-    }
     return nullptr;
 }
 
@@ -40,8 +36,7 @@ class TestDemo : public QObject
     QTemporaryDir m_dir;
 
 private Q_SLOTS:
-    // A first start from the sample: its groups; its text tools read the selection made with the keyboard
-    // and put their output back; a mode chosen in Tools > Tool output and the user's list are kept.
+    // First start: the sample's groups; text tools on a keyboard selection; a chosen output mode and the list kept.
     void firstStartFromTheSample()
     {
         using Mode = Lanyard::ToolsMenu::OutputMode;
@@ -51,10 +46,9 @@ private Q_SLOTS:
         auto window = std::make_unique<DemoWindow>(list);
         QVERIFY(window->openFile(m_dir.filePath(u"sample.txt"_s)) && window->openFile(text));
         QStringList groups;
-        for (const QAction *action : window->toolsMenuWidget()->actions()) {
+        for (const QAction *action : window->toolsMenuWidget()->actions())
             if (action->menu() && action->menu()->objectName().startsWith(u"lanyard-group/"_s))
                 groups << action->menu()->title();
-        }
         QCOMPARE(groups, (QStringList{u"Files"_s, u"Text"_s, u"Terminal"_s, u"Web"_s}));
         window->show();
         TextView *view = window->textView();
@@ -85,34 +79,6 @@ private Q_SLOTS:
         window.reset();
         QVERIFY(TestFiles::write(list, "Mine,Only,/bin/true,,0\r\n") && DemoFiles::ensureLaunchList(list));
         QCOMPARE(TestFiles::read(list), "Mine,Only,/bin/true,,0\r\n");
-    }
-
-    // The values are taken again right before every launch; one that does not start is logged.
-    void launchGetsCurrentValues()
-    {
-        const QString list = m_dir.filePath(u"tools.lst"_s), record = m_dir.filePath(u"record"_s);
-        const QString text = m_dir.filePath(u"my notes; $(x).txt"_s);
-        QVERIFY(TestFiles::write(list, "Tools,Record," LANYARD_TEST_BIN_DIR "/recorder,\"%FILE%\" %LINE%,0\r\n"
-                                       "Tools,Broken,/bin/true,\"%FILE%,0\r\n"));
-        QVERIFY(TestFiles::write(text, "one\ntwo\nthree\nfour\n"));
-        qputenv("LANYARD_RECORDER_OUT", record.toLocal8Bit());
-        auto window = std::make_unique<DemoWindow>(list);
-        QVERIFY(window->openFile(text));
-        window->show();
-        for (int line : {3, 1}) {
-            QFile::remove(record);
-            QTextCursor cursor(window->textView()->document()->findBlockByNumber(line - 1));
-            cursor.setPosition(cursor.position() + 1);
-            window->textView()->setTextCursor(cursor);
-            actionNamed(window.get(), u"Record"_s)->trigger();
-            QCOMPARE(Record::waitFor(record).texts(), (QStringList{text, QString::number(line)}));
-        }
-        qunsetenv("LANYARD_RECORDER_OUT");
-        actionNamed(window.get(), u"Broken"_s)->trigger();
-        QCOMPARE(window->log()->item(window->log()->count() - 1)->text().section(u"   "_s, 1),
-                 u"Could not start Tools \u203a Broken"_s);
-        window.reset(); // nothing changed: the list stays as it was
-        QVERIFY(TestFiles::read(list).startsWith("Tools,Record,"));
     }
 };
 

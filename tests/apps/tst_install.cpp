@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// `cmake --install` component by component into one prefix, the example hosts built against it
-// and run, and the project configured from a checkout at an awkward path.
+// Each component installed into one prefix, the examples built against it and run, an awkward checkout.
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
 #include "common/Recorder.h"
@@ -21,12 +20,12 @@ const QString cmake = QStringLiteral(LANYARD_CMAKE), lib = QStringLiteral(LANYAR
 const QString prefix = QStringLiteral(LANYARD_BUILD_DIR "/tst_install/prefix");
 
 /// Runs a program to its end: its output (both streams), or on failure "FAILED:" and its output.
-QString run(const QString &program, const QStringList &arguments, const QProcessEnvironment &env = {})
+QString run(const QString &program, const QStringList &arguments,
+            const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    if (!env.isEmpty())
-        process.setProcessEnvironment(env);
+    process.setProcessEnvironment(env);
     process.start(program, arguments);
     const bool done = process.waitForFinished(240000) && process.exitStatus() == QProcess::NormalExit;
     const QString output = QString::fromLocal8Bit(process.readAll());
@@ -59,14 +58,11 @@ private Q_SLOTS:
     {
         QVERIFY(QDir(prefix).removeRecursively());
         const QString version = QStringLiteral(LANYARD_VERSION), man = QStringLiteral(LANYARD_INSTALL_MANDIR "/man1/");
-        QStringList library{lib + u"/liblanyard.so"_s,
-                            lib + u"/liblanyard.so."_s + version.section(u'.', 0, 0),
-                            lib + u"/liblanyard.so."_s + version,
-                            lib + u"/lanyard/plugins/lanyard_externalapps.so"_s,
-                            QDir::cleanPath(lib + u"/" LANYARD_STUB_FROM_LIBDIR "/STUB16.EXE"_s),
-                            lib + u"/pkgconfig/lanyard.pc"_s,
-                            lib + u"/qt6/qml/Lanyard/qmldir"_s,
-                            lib + u"/qt6/qml/Lanyard/liblanyardqmlplugin.so"_s};
+        QStringList library({lib + u"/liblanyard.so"_s, lib + u"/liblanyard.so."_s + version.section(u'.', 0, 0),
+                             lib + u"/liblanyard.so."_s + version, lib + u"/lanyard/plugins/lanyard_externalapps.so"_s,
+                             QDir::cleanPath(lib + u"/" LANYARD_STUB_FROM_LIBDIR "/STUB16.EXE"_s),
+                             lib + u"/pkgconfig/lanyard.pc"_s, lib + u"/qt6/qml/Lanyard/qmldir"_s,
+                             lib + u"/qt6/qml/Lanyard/liblanyardqmlplugin.so"_s});
         for (const char *file : {"Config", "ConfigVersion", "Targets", "Targets-CONFIG"})
             library << lib + u"/cmake/Lanyard/Lanyard"_s + QLatin1StringView(file) + u".cmake"_s;
         for (const QString &header : QDir(QStringLiteral(LANYARD_SOURCE_DIR "/include/Lanyard")).entryList({u"*.h"_s}))
@@ -109,51 +105,26 @@ private Q_SLOTS:
             QVERIFY2(QFileInfo(prefix + u'/' + program).isExecutable(), qPrintable(program));
     }
 
-    // The installed programs find the installed library, also where no display is; a run path only
-    // where the loader would not look. Their manual pages carry the project's version and date and
-    // man reads them without a warning. pkg-config's flags alone build a host at the compiler's
-    // default C++ level (the package says its headers need C++20).
+    // The installed programs find the installed library, also where no display is. pkg-config's flags
+    // alone build a host at the compiler's default C++ level (the package says its headers need C++20).
     void installedTree()
     {
         const QProcessEnvironment env = LanyardProcess::headless(
-            {u"PKG_CONFIG_PATH="_s + prefix + u'/' + lib + u"/pkgconfig"_s, u"MANWIDTH=80"_s,
+            {u"PKG_CONFIG_PATH="_s + prefix + u'/' + lib + u"/pkgconfig"_s,
              u"LD_LIBRARY_PATH="_s + (LANYARD_WITH_RUNPATH ? QString() : prefix + u'/' + lib)});
-        const auto runPathOf = [](const QString &file) {
-            static const QRegularExpression entry(uR"(\((?:RUNPATH|RPATH)\).*\[(.*)\])"_s);
-            return entry.match(run(u"readelf"_s, {u"-d"_s, prefix + u'/' + file})).captured(1);
-        };
-        QStringList pages, said;
-        if (LANYARD_WITH_CLI) {
-            pages << u"lanyard"_s;
-            said << run(prefix + u"/bin/lanyard"_s, {u"--file"_s, m_dir.filePath(u"e.lst"_s), u"list"_s}, env);
-            QCOMPARE(runPathOf(u"bin/lanyard"_s), LANYARD_WITH_RUNPATH ? u"$ORIGIN/../"_s + lib : QString());
-        }
+        QString said = run(u"sh"_s,
+                           {u"-c"_s, u"c++ -fPIC -fsyntax-only $(pkg-config --cflags lanyard) \"$0\""_s,
+                            QStringLiteral(LANYARD_SOURCE_DIR "/examples/minimal-host/main.cpp")},
+                           env);
+        if (LANYARD_WITH_CLI)
+            said += run(prefix + u"/bin/lanyard"_s, {u"--file"_s, m_dir.filePath(u"e.lst"_s), u"list"_s}, env);
         if (LANYARD_WITH_DEMO)
-            pages << u"lanyard-demo"_s, said << run(prefix + u"/bin/lanyard-demo"_s, {u"--version"_s}, env);
-        QCOMPARE(runPathOf(lib + u"/lanyard/plugins/lanyard_externalapps.so"_s),
-                 LANYARD_WITH_RUNPATH ? u"$ORIGIN/../.."_s : QString());
-        QCOMPARE(runPathOf(lib + u"/liblanyard.so"_s), QString());
-        for (const QString &page : pages) {
-            const QString path = prefix + u"/" LANYARD_INSTALL_MANDIR "/man1/"_s + page + u".1"_s;
-            QVERIFY(TestFiles::read(path).contains("\n.TH " + page.toUpper().toUtf8()
-                                                   + " 1 " LANYARD_RELEASE_DATE " \"Lanyard " LANYARD_VERSION "\""));
-            QProcess man;
-            man.setProcessEnvironment(env);
-            man.start(u"man"_s, {u"--warnings"_s, u"-E"_s, u"UTF-8"_s, u"-l"_s, path});
-            QVERIFY(man.waitForFinished(60000) && man.exitCode() == 0
-                    && man.readAllStandardOutput().contains("SYNOPSIS"));
-            QCOMPARE(man.readAllStandardError(), QByteArray());
-        }
-        said << run(u"sh"_s,
-                    {u"-c"_s, u"c++ -fPIC -fsyntax-only $(pkg-config --cflags lanyard) \"$0\""_s,
-                     QStringLiteral(LANYARD_SOURCE_DIR "/examples/minimal-host/main.cpp")},
-                    env);
-        QVERIFY2(!said.join(QString()).contains(u"FAILED"_s), qPrintable(said.join(QString())));
+            said += run(prefix + u"/bin/lanyard-demo"_s, {u"--version"_s}, env);
+        QVERIFY2(!said.contains(u"FAILED"_s), qPrintable(said));
         QVERIFY(run(u"pkg-config"_s, {u"--libs"_s, u"lanyard"_s}, env).contains(u"-llanyard"_s));
     }
 
-    // The examples (the code README shows), built in one go against the installed package as a
-    // host's developer builds them, then run. output: none when the host waits in its window.
+    // The README's examples built against the installed package, then run; output: none when it waits in its window.
     void examples_data()
     {
         QTest::addColumn<QString>("output");
@@ -187,14 +158,8 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(build));
             if (TestFiles::read(build + u"/CMakeLists.txt"_s) != project) // else the build need not configure again
                 QVERIFY(TestFiles::write(build + u"/CMakeLists.txt"_s, project));
-            QStringList configure{u"-S"_s,
-                                  build,
-                                  u"-B"_s,
-                                  build,
-                                  u"-DCMAKE_PREFIX_PATH="_s + prefix,
-                                  u"-G"_s,
-                                  QStringLiteral(LANYARD_CMAKE_GENERATOR),
-                                  u"-DCMAKE_BUILD_TYPE=Debug"_s};
+            QStringList configure({u"-S"_s, build, u"-B"_s, build, u"-DCMAKE_PREFIX_PATH="_s + prefix, u"-G"_s,
+                                   QStringLiteral(LANYARD_CMAKE_GENERATOR), u"-DCMAKE_BUILD_TYPE=Debug"_s});
             // A sanitized library needs a sanitized program in front of it.
             if (const QString sanitize = QStringLiteral(LANYARD_SANITIZE); !sanitize.isEmpty())
                 configure << u"-DCMAKE_CXX_FLAGS=-fsanitize="_s + sanitize
@@ -243,8 +208,7 @@ private Q_SLOTS:
     }
 
     // A checkout whose path holds a blank, a dot folder and a letter beyond ASCII configures, and its
-    // reference builds (Doxygen's warnings are errors); configured for /usr without the demo, as a
-    // distribution builds it, the installed programs get no run path and the demo is left out.
+    // reference builds (Doxygen's warnings are errors).
     void checkoutAtAnAwkwardPath()
     {
         const QString folder = m_dir.filePath(u"a b/.d/é"_s), source = m_dir.filePath(u"a b/./.d/é/lanyard"_s);
@@ -258,12 +222,6 @@ private Q_SLOTS:
         // The link was taken as it is: the checkout's path is the awkward one.
         QVERIFY(TestFiles::read(build + u"/Doxyfile"_s)
                     .contains((folder + u"/lanyard/include/Lanyard/Entry.h"_s).toUtf8()));
-        QString rules;
-        for (QDirIterator it(build, {u"cmake_install.cmake"_s}, QDir::Files, QDirIterator::Subdirectories);
-             it.hasNext();)
-            rules += QString::fromUtf8(TestFiles::read(it.next()));
-        QVERIFY(rules.contains(u"/bin/lanyard\""_s) && rules.contains(u"lanyard_externalapps.so"_s));
-        QVERIFY(!rules.contains(u"$ORIGIN"_s) && !rules.contains(u"lanyard-demo"_s));
     }
 };
 

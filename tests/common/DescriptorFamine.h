@@ -2,7 +2,6 @@
 #pragma once
 
 #include <algorithm>
-#include <initializer_list>
 #include <vector>
 
 #include <fcntl.h>
@@ -30,24 +29,4 @@ struct DescriptorFamine
     }
     rlimit limit{};
     std::vector<int> taken;
-};
-
-/// Closes standard descriptors, as a daemon's host has them, until it goes out of scope.
-struct ClosedStandardStreams
-{
-    explicit ClosedStandardStreams(std::initializer_list<int> fds)
-    {
-        for (const int fd : fds) {
-            saved.emplace_back(fd, ::fcntl(fd, F_DUPFD_CLOEXEC, 3));
-            ::close(fd);
-        }
-    }
-    ~ClosedStandardStreams()
-    {
-        for (const auto &[fd, copy] : saved) {
-            ::dup2(copy, fd);
-            ::close(copy);
-        }
-    }
-    std::vector<std::pair<int, int>> saved;
 };

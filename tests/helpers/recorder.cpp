@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Test helper: writes how it was started to $LANYARD_RECORDER_OUT, NUL-terminated "key=value"
-// entries: cwd, fds (open descriptors, ascending), stdin (what 0 refers to), session (1 when it
-// leads its own), one arg per argument; written beside the file and renamed into place.
+// Test helper: writes to $LANYARD_RECORDER_OUT (renamed into place) NUL-terminated "key=value" entries:
+// cwd, fds (ascending), stdin (what 0 refers to), session (1 when it leads its own), one arg each.
 #include <dirent.h>
 #include <unistd.h>
 

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Launching an entry and the run that talks back: the words the program gets, where it starts,
-// what it inherits; what comes back as bytes and as text; a host that deletes the run in its handlers.
+// Launching an entry and the run that talks back: the words the program gets, what comes back.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 #include "common/ProcessCensus.h"
@@ -10,7 +9,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QDir>
-#include <QEventLoop>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -18,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
@@ -40,7 +37,6 @@ struct TalkRow
     QString path, cmdLine;
     QByteArray input, output, error;
     int exitCode = 0;
-    bool byName = false; ///< started through the interface by name
 };
 
 } // namespace
@@ -85,8 +81,7 @@ private Q_SLOTS:
         ::close(m_inheritable);
     }
 
-    // The words a program gets: stored quoting, each placeholder's value one word (also in the path,
-    // which only the preview shows); the recorder starts in its folder, inheriting nothing.
+    // Stored quoting, each placeholder's value one word; the recorder starts in its folder, inheriting nothing.
     void words_data();
     void words()
     {
@@ -112,8 +107,7 @@ private Q_SLOTS:
                  QStringList({"0,1,2", "/dev/null", "1"}));
     }
 
-    // What goes in comes back as the program made it, also to a run that outlives its ExternalApps;
-    // once it has finished, the host's loop sleeps.
+    // What comes back is as the program made it, also after its ExternalApps; then the loop sleeps.
     void talkBack_data()
     {
         QTest::addColumn<TalkRow>("row");
@@ -124,7 +118,6 @@ private Q_SLOTS:
         hostile.replace(100, 5, QByteArray("\0\0\0\x80\xff", 5));
         const auto sh = [](const char *script) { return QStringLiteral("-c '%1'").arg(QString::fromUtf8(script)); };
         QTest::newRow("selection-upper-cased") << TalkRow{"tr", "a-z A-Z", "abc", "ABC"};
-        QTest::newRow("by-name") << TalkRow{"tr", "a-z A-Z", "abc", "ABC", {}, 0, true};
         QTest::newRow("mebibyte-not-utf8-with-nuls") << TalkRow{"/bin/cat", {}, hostile, hostile};
         QTest::newRow("no-input-reads-end-of-file") << TalkRow{"/bin/cat"};
         // Input never read meets a pipe with no reader: no SIGPIPE for the host (at its default action).
@@ -152,11 +145,7 @@ private Q_SLOTS:
         auto apps = std::make_unique<ExternalApps>();
         apps->AddPlaceHolder("%WHO%", "world");
         QVERIFY(apps->AddApp("T", "Tool", row.path, row.cmdLine, false));
-        ToolRun *run = row.byName ? apps->invoke("startTool", "call", {"T", "Tool", QString::fromLatin1(row.input)})
-                                        .value("value")
-                                        .value<ToolRun *>()
-                                  : apps->startTool("T", "Tool", row.input);
-        QVERIFY(run);
+        ToolRun *run = apps->startTool("T", "Tool", row.input);
         QCOMPARE(run->state(), ToolRun::State::Running);
         QCOMPARE(run->exitCode(), -1);
         run->setParent(nullptr);
@@ -179,41 +168,33 @@ private Q_SLOTS:
         QVERIFY2(wakes.size() < 50, qPrintable(QString::number(wakes.size())));
     }
 
-    // The output's text: a character split across pieces comes whole, one cut by the end as U+FFFD;
-    // a host listening (y) from some chunk on gets whole characters from there. Pieces hold no slack.
+    // A character split across pieces comes whole, one cut by the end as U+FFFD; pieces hold no slack.
     void text_data()
     {
         QTest::addColumn<QByteArrayList>("chunks");
-        QTest::addColumn<QString>("listening");
         QTest::addColumn<QString>("text");
-        QTest::newRow("euro-split") << QByteArrayList{"\342\202", "\254\n"} << "yy" << u"€\n"_s;
-        QTest::newRow("cut-short-by-the-end") << QByteArrayList{"ok\342\202"} << "y" << u"ok\uFFFD"_s;
-        QTest::newRow("not-utf8-in-the-middle") << QByteArrayList{"a\377b"} << "y" << u"a\uFFFDb"_s;
-        QTest::newRow("byte-order-mark-first") << QByteArrayList{"\357\273\277x"} << "y" << u"\uFEFFx"_s;
+        QTest::newRow("euro-split") << QByteArrayList{"\342\202", "\254\n"} << u"€\n"_s;
+        QTest::newRow("cut-short-by-the-end") << QByteArrayList{"ok\342\202"} << u"ok\uFFFD"_s;
+        QTest::newRow("not-utf8-in-the-middle") << QByteArrayList{"a\377b"} << u"a\uFFFDb"_s;
+        QTest::newRow("byte-order-mark-first") << QByteArrayList{"\357\273\277x"} << u"\uFEFFx"_s;
         QByteArray bytes;
         QString many;
         for (int i = 0; i < 30000; ++i) {
             bytes += "\303\251\342\202\254\360\237\230\200";
             many += u"é€😀"_s;
         }
-        QTest::newRow("many-pieces-of-multibyte-text") << QByteArrayList{bytes} << "y" << many;
-        QTest::newRow("late-whole-characters") << QByteArrayList{"ab", "cd"} << "ny" << u"cd"_s;
-        QTest::newRow("late-three-bytes-straddle") << QByteArrayList{"ab\342", "\202\254 cd"} << "ny" << u"€ cd"_s;
-        QTest::newRow("late-four-bytes-straddle") << QByteArrayList{"\360\237", "\230\200"} << "ny" << u"😀"_s;
+        QTest::newRow("many-pieces-of-multibyte-text") << QByteArrayList{bytes} << many;
         // The first and last lead byte of each length, the character cut after its lead.
         for (const char32_t c : {0x80, 0x7FF, 0x800, 0xFFEE, 0x10000, 0x10FFFD}) {
             const QString character = QString::fromUcs4(&c, 1);
             const QByteArray utf8 = character.toUtf8();
-            QTest::addRow("late-lead-%x-straddles", quint8(utf8.at(0)))
-                << QByteArrayList{"a" + utf8.left(1), utf8.mid(1) + 'b'} << "ny" << character + u'b';
+            QTest::addRow("lead-%x-straddles", quint8(utf8.at(0)))
+                << QByteArrayList{"a" + utf8.left(1), utf8.mid(1) + 'b'} << u'a' + character + u'b';
         }
-        QTest::newRow("late-cut-short-by-the-end") << QByteArrayList{"a\342\202", ""} << "ny" << u"\uFFFD"_s;
-        QTest::newRow("left-mid-character") << QByteArrayList{"a\342", "\202\254b", "cd"} << "yny" << u"acd"_s;
     }
     void text()
     {
         QFETCH(QByteArrayList, chunks);
-        QFETCH(QString, listening);
         QFETCH(QString, text);
         const QString go = m_tmp->filePath("go");
         QVERIFY(::mkfifo(QFile::encodeName(go).constData(), 0600) == 0);
@@ -236,13 +217,9 @@ private Q_SLOTS:
         });
         QSignalSpy finished(run, &ToolRun::finished);
         QString heard;
-        QMetaObject::Connection listener;
+        connect(run, &ToolRun::standardOutputText, this, [&heard](const QString &t) { heard += t; });
         QByteArray written;
         for (int i = 0; i < chunks.size(); ++i) {
-            if (listening[i] == u'y' && !listener)
-                listener = connect(run, &ToolRun::standardOutputText, this, [&heard](const QString &t) { heard += t; });
-            else if (listening[i] == u'n')
-                disconnect(std::exchange(listener, {}));
             QCOMPARE(::write(word, "\n", 1), 1);
             written += chunks[i];
             QTRY_COMPARE_WITH_TIMEOUT(output, written, 20000); // each change once the pieces before it were told
@@ -255,56 +232,17 @@ private Q_SLOTS:
         QVERIFY2(held <= 2 * output.size(), qPrintable(QString::number(held)));
     }
 
-    // A handler may delete its run, also while the program runs: nothing more is told, the program ends.
-    void deletedInItsOwnHandler_data()
-    {
-        QTest::addColumn<QString>("handler");
-        QTest::addColumn<QString>("script");
-        for (const auto &[tag, handler, script] :
-             {std::tuple{"on-output-while-running", "output", "echo first; sleep 987656"},
-              {"on-error-while-running", "error", "echo first >&2; sleep 987656"},
-              {"on-finished", "finished", "echo only"},
-              {"on-state-changed-at-the-end", "state", "echo only"},
-              {"on-the-text-of-a-cut-character", "text", "printf \"ok\\342\\202\""}}) // told as U+FFFD
-            QTest::newRow(tag) << QString(handler) << QString(script);
-    }
+    // A handler may delete its run while the program runs: nothing more is told, the program ends.
     void deletedInItsOwnHandler()
     {
-        QFETCH(QString, handler);
-        QFETCH(QString, script);
         ExternalApps apps;
-        QVERIFY(apps.AddApp("T", "Talker", "/bin/sh", "-c '" + script + '\'', false));
+        QVERIFY(apps.AddApp("T", "Talker", "/bin/sh", "-c 'echo first; sleep 987656'", false));
         QPointer<ToolRun> run = apps.startTool("T", "Talker");
-        const auto remove = [&run] { delete run.data(); };
-        if (handler == u"output")
-            connect(run, &ToolRun::standardOutput, this, remove);
-        else if (handler == u"error")
-            connect(run, &ToolRun::standardError, this, remove);
-        else if (handler == u"finished")
-            connect(run, &ToolRun::finished, this, remove);
-        else if (handler == u"state")
-            connect(run, &ToolRun::stateChanged, this, remove);
-        else
-            connect(run, &ToolRun::standardOutputText, this, [&](const QString &text) {
-                if (text.contains(QChar::ReplacementCharacter))
-                    remove();
-            });
-        connect(run, &ToolRun::finished, this, [&handler] { QVERIFY(handler == u"finished"); });
+        connect(run, &ToolRun::standardOutput, this, [&run] { delete run.data(); });
+        connect(run, &ToolRun::finished, this, [] { QFAIL("told after its deletion"); });
         QTRY_VERIFY_WITH_TIMEOUT(run.isNull(), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running("sleep 987656"), QList<pid_t>(), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 20000);
-    }
-
-    // The interface by name (QML, scripts) refuses an input it does not know.
-    void lateBoundStartRefusals()
-    {
-        ExternalApps apps;
-        QVERIFY(apps.AddApp("T", "Upper", "tr", "a-z A-Z", false));
-        QCOMPARE(apps.invoke("startTool", "call", {"T", "Upper", "", "Keyboard"}).value("error").toInt(), 5);
-        const QVariantMap unnumbered = apps.invoke("startTool", "call", {"T", "Upper", "", 9});
-        QCOMPARE(unnumbered.value("error").toInt(), 5);
-        QCOMPARE(unnumbered.value("detail").toString(), "no input is numbered 9");
-        QVERIFY(apps.invoke("startTool", "call", {"T", "Upper", "x", 0}).value("value").value<ToolRun *>());
     }
 };
 
