@@ -85,7 +85,7 @@ public:
         return std::nullopt;
     }
 
-    /// Every application as "group|name|path|command|protected" (-1 or 0), in slot order.
+    /// "group|name|path|command|protected" (-1 or 0), in slot order.
     QStringList dump() const
     {
         QStringList entries;
@@ -99,7 +99,6 @@ public:
         }
         return entries;
     }
-    /// Adds entries as dump() writes them; the command and the flag may be left off.
     void fill(const QStringList &entries)
     {
         for (const QString &line : entries) {

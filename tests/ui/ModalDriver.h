@@ -14,10 +14,10 @@
 
 namespace UiTest {
 
-/// How long a modal window may take to show or stay open: a sanitizer build on a busy machine is slow.
+// A sanitizer build on a busy machine is slow.
 inline constexpr int modalPatienceMs = 20000;
 
-/// The modal window in front once it is active; the offscreen platform may never activate it, so it is made so.
+/// The offscreen platform may never activate a modal window: it is made active.
 inline QWidget *activeModal()
 {
     QWidget *modal = QApplication::activeModalWidget();
@@ -29,7 +29,6 @@ inline QWidget *activeModal()
     return modal && modal->isVisible() && QApplication::activeWindow() == modal ? modal : nullptr;
 }
 
-/// Closes @p window, failing the test, when it is still open modalPatienceMs from now.
 inline void closeLater(QWidget *window)
 {
     QTimer::singleShot(modalPatienceMs, window, [window] {
@@ -37,8 +36,7 @@ inline void closeLater(QWidget *window)
     });
 }
 
-/// Runs @p action, which must leave it, on the modal window @p objectName once active; armed before the call that
-/// blocks. One that does not show, or stays, fails the test.
+/// Runs @p action, which must leave it, on the modal window @p objectName; one that does not show, or stays, fails.
 inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
     auto *timer = new QTimer(QCoreApplication::instance()); // so that one still waiting at the end goes too
@@ -62,7 +60,6 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
     timer->start(5);
 }
 
-/// Ends the drivers still waiting; the names of the windows they waited for, which never showed.
 inline QStringList disarmAll()
 {
     QStringList waiting;
@@ -72,8 +69,7 @@ inline QStringList disarmAll()
     return waiting;
 }
 
-/// Runs @p action; the modal windows it opens, in order: a message box ("NAME: TEXT") gets Return, a window in
-/// @p handlers goes to its handler, any other is closed.
+/// The modal windows @p action opens: a message box ("NAME: TEXT") gets Return, others their handler or closed.
 inline QStringList messagesDuring(const std::function<void()> &action,
                                   const QHash<QString, std::function<void(QWidget *)>> &handlers = {})
 {
@@ -105,7 +101,6 @@ inline QStringList messagesDuring(const std::function<void()> &action,
     return shown;
 }
 
-/// The program list window while it is shown, or null.
 inline QWidget *programListWindow()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
@@ -115,7 +110,6 @@ inline QWidget *programListWindow()
     return nullptr;
 }
 
-/// The widget with the keyboard focus; the test fails when none has it within two seconds.
 inline QWidget *focused()
 {
     if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 2000))
@@ -126,7 +120,7 @@ inline QString focusName() { return focused() ? focused()->objectName() : QStrin
 inline void press(QKeySequence keys) { focused() ? QTest::keySequence(focused(), keys) : void(); }
 inline void type(const QString &text) { focused() ? QTest::keyClicks(focused(), text) : void(); }
 
-/// Presses Tab until the focus is on @p name; the names passed on the way, @p name last.
+/// The names Tab passes on the way to @p name, @p name last.
 inline QStringList tabTo(const QString &name)
 {
     QStringList passed;
@@ -135,7 +129,6 @@ inline QStringList tabTo(const QString &name)
     return passed;
 }
 
-/// Gives the focus to @p widget as a click would, in its window made active.
 inline void focusOn(QWidget *widget)
 {
     widget->window()->activateWindow();
@@ -143,7 +136,7 @@ inline void focusOn(QWidget *widget)
     QVERIFY(QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000));
 }
 
-/// Makes @p window active again, as a window manager does when a box over it closes.
+/// As a window manager does when a box over @p window closes.
 inline void backTo(QWidget *window)
 {
     window->activateWindow();
@@ -162,8 +155,7 @@ inline void clickItem(QTreeWidgetItem *item)
     QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
 }
 
-/// Plays steps on @p window until it hides: focus:, click:, dclick:NAME; key:, type:, clip:TEXT; close; in a tree
-/// click:, ctrl:, arrow: (its group's), dclick:NAME/ROW, and dclick:NAME/ below the rows.
+/// Steps until @p window hides: focus|click|dclick|ctrl|arrow:NAME[/ROW] ("/" below the rows), key|type|clip:TEXT.
 inline void play(QWidget *window, const QStringList &steps)
 {
     for (const QString &step : steps) {

@@ -1,6 +1,5 @@
 # SPDX-License-Identifier: MIT
-# A screen reader's ear on the accessibility bus (pyatspi, as Orca): prints "ready", then "event TYPE DETAIL1 ROLE
-# NAME" per event; answers "header NAME" with "header COLUMN-HEADER DESCRIPTION" of the first table named NAME.
+# Prints "ready", then "event TYPE DETAIL1 ROLE NAME"; answers "header NAME" with "header COLUMN DESCRIPTION".
 import sys
 
 import pyatspi
