@@ -68,10 +68,9 @@ class tst_accessibility : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (QGuiApplication::platformName() != u"xcb")
-            return void(m_missing = "Qt's accessibility bridge needs X11: run under xvfb-run");
-        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-            return void(m_missing = "no D-Bus session: run under dbus-run-session");
+        if (QGuiApplication::platformName() != u"xcb" || qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            return void(
+                m_missing = "Qt's accessibility bridge needs X11 and D-Bus: run under xvfb-run, dbus-run-session");
         // The system's Python has Debian's pyatspi; asking for the bus starts it, and Qt's bridge waits for it.
         m_listener.start("/usr/bin/python3", {LANYARD_SOURCE_DIR "/tests/ui/atspi-listener.py"});
         if (!listen([](const QString &line) { return line == u"ready"; }, 20000))
@@ -91,14 +90,9 @@ private Q_SLOTS:
         Captions::setLanguage(Language::lEnglish);
         QVERIFY(disarmAll().isEmpty());
     }
-    void cleanupTestCase()
-    {
-        m_listener.closeWriteChannel();
-        if (!m_listener.waitForFinished(5000))
-            m_listener.kill(), m_listener.waitForFinished(5000);
-    }
+    void cleanupTestCase() { m_listener.closeWriteChannel(), m_listener.waitForFinished(5000); }
 
-    // Rows as the focus and arrows reach them (also after a fill elsewhere), a group closed and opened, buttons.
+    // Rows as the focus and arrows reach them (also after a fill elsewhere), a group opened, buttons, an empty list.
     void heard_data()
     {
         QTest::addColumn<Language>("language");
@@ -151,15 +145,9 @@ private Q_SLOTS:
         window()->findChild<QWidget *>("cmdEdit")->setFocus(Qt::TabFocusReason);
         tabTo("cmdRemoveApp");
         QVERIFY(hears("push button\t" + spoken(TextId::DeleteProgram), "focused\t1", "Text Editor$"));
-    }
-
-    // An empty list takes the focus with no row to name, and asks for none (Qt would warn).
-    void emptyList()
-    {
-        QTest::failOnWarning(QRegularExpression(".*"));
+        QTest::failOnWarning(QRegularExpression(".*")); // an empty list taking the focus asks for no row
         MemoryEntries none;
         frmEditApps::ShowFor(&none, 0, nullptr);
-        QVERIFY(QTest::qWaitForWindowActive(window()));
         focusOn(tree());
         QCoreApplication::sendPostedEvents(); // the announcement is queued as the focus arrives
     }

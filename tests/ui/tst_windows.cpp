@@ -42,7 +42,6 @@ QStringList asList(const frmNewApp::Fields &f)
     return {f.group, f.name, f.path, f.cmdLine, f.isProtected ? "-1" : "0"};
 }
 
-/// The tree's rows: "Group", "Group|App".
 QStringList treeText()
 {
     QStringList rows;
@@ -51,7 +50,7 @@ QStringList treeText()
     return rows;
 }
 
-/// Every header and cell below @p parent of @p view whole: as wide as its delegate asks, inside the viewport.
+/// Every header and cell whole: as wide as its delegate asks, inside the viewport.
 void checkWhole(const QTreeView *view, const QModelIndex &parent = {})
 {
     const QAbstractItemModel *model = view->model();
@@ -134,7 +133,6 @@ class tst_Windows : public QObject
         names.removeDuplicates();
         return names;
     }
-    /// The entry of the row @p row, "" for a group's.
     QString entryOf(const QTreeWidgetItem *row) const
     {
         return row && row->parent() ? entriesOf(row->parent()->text(0) + '|' + row->text(0) + '|').value(0) : QString();
@@ -174,7 +172,6 @@ class tst_Windows : public QObject
         return {};
     }
 
-    /// One step of the walk played on the program list window, its windows driven; then all must agree with the model.
     void step(const QString &steps, const std::function<void()> &before = {}, const std::function<void()> &after = {})
     {
         backTo(window());
@@ -219,11 +216,9 @@ class tst_Windows : public QObject
     {
         QList<QTreeWidgetItem *> rows;
         for (QTreeWidgetItemIterator it(tree()); *it; ++it)
-            rows << ((!(*it)->parent() || (*it)->parent()->isExpanded())
-                             && tree()->viewport()->rect().contains(centerOf(*it))
-                         ? *it
-                         : nullptr);
-        rows.removeAll(nullptr);
+            if ((!(*it)->parent() || (*it)->parent()->isExpanded())
+                && tree()->viewport()->rect().contains(centerOf(*it)))
+                rows << *it;
         // The row clicked: a group's for the arrows and double clicks half the time, the current one with Ctrl.
         const int door = pick(20);
         QList<QTreeWidgetItem *> groupRows;
@@ -469,7 +464,7 @@ private Q_SLOTS:
     void refusedCharacter_data()
     {
         const QString high(QChar(0xD83D)), low(QChar(0xDE00)), pair = high + low;
-        QTest::addColumn<QStringList>("texts"); // the boxes' texts; an empty one holds what any list holds
+        QTest::addColumn<QStringList>("texts"); // the boxes'
         QTest::addColumn<QString>("found");
         QTest::newRow("comma-after-a-pair") << QStringList{"", pair + ",x"} << "1:2:,";
         QTest::newRow("null") << QStringList{"", QString(QChar(0)) + "Vi"} << QString("1:0:") + QChar(0);
@@ -481,10 +476,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, texts);
         QFETCH(QString, found);
-        QStringList typed{"Tools", "Vi", "/bin/vi", ""};
-        for (qsizetype i = 0; i < texts.size(); ++i)
-            typed[i] = texts[i].isEmpty() ? typed[i] : texts[i];
-        const std::optional<RefusedCharacter::Fault> fault = RefusedCharacter::find(typed);
+        const std::optional<RefusedCharacter::Fault> fault = RefusedCharacter::find(texts);
         QCOMPARE(fault ? QString("%1:%2:").arg(fault->text).arg(fault->position) + fault->character : QString(), found);
     }
 
@@ -545,10 +537,9 @@ private Q_SLOTS:
         QTest::addColumn<Language>("language");
         QTest::addColumn<int>("points");
         for (auto [language, name] :
-             {std::pair{Language::lEnglish, "en"}, {Language::lGerman, "de"}, {Language::lFrench, "fr"}}) {
+             {std::pair{Language::lEnglish, "en"}, {Language::lGerman, "de"}, {Language::lFrench, "fr"}})
             for (int points : {9, 11, 14, 16})
                 QTest::addRow("%s-%dpt", name, points) << language << points;
-        }
     }
     void layout()
     {
