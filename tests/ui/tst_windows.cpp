@@ -370,8 +370,7 @@ private Q_SLOTS:
         frmNewApp::Unload();
         QCOMPARE(attempt([&] { showForm(2); }).error().code(), ErrorCode::InvalidArgument);
         QWidget owner;
-        owner.setGeometry(300, 200, 1000, 700);
-        owner.show();
+        owner.setGeometry(300, 200, 1000, 700), owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
         QStringList seen;
         whenModalShown("frmEditApps", [&](QWidget *window) {
@@ -388,30 +387,22 @@ private Q_SLOTS:
                 whenModalShown("frmPlaceholders", [](QWidget *picker) {
                     play(picker, {"key:Down", "key:Down", "key:Up", "key:Return"});
                 });
-                backTo(dialog);
-                play(dialog, {"key:Return"});
-                backTo(dialog);
+                backTo(dialog), play(dialog, {"key:Return"}), backTo(dialog);
                 seen << messagesDuring([] { tabTo("cmdOK"), press(Qt::Key_Return); });
-                backTo(dialog);
-                seen << focusName();
+                backTo(dialog), seen << focusName();
                 play(dialog, {"type:Nano", "key:Shift+Tab", "key:Shift+Tab", "key:Shift+Tab", "key:Return"});
             });
             play(window, {"key:Up", "key:Return", "key:Down", "key:Return"}); // Return on a group edits nothing
-            backTo(window);
-            seen << tabTo("tvGroup") << tabTo("cmdAddApp");
+            backTo(window), seen << tabTo("tvGroup") << tabTo("cmdAddApp");
             whenModalShown("frmNewApp", [&](QWidget *dialog) {
                 play(dialog, {"type:Office", "key:Tab", "type:Writer", "key:Tab", "key:Tab", "type:/usr/bin/lowriter",
                               "key:Tab", "key:Tab", "type:-n"});
-                tabTo("cmdOK");
-                press(Qt::Key_Space);
+                tabTo("cmdOK"), press(Qt::Key_Space);
             });
-            press(Qt::Key_Space);
-            backTo(window);
-            tabTo("tvGroup");
+            press(Qt::Key_Space), backTo(window), tabTo("tvGroup");
             press(Qt::Key_End); // the last program, Office's Writer
             seen << tabTo("cmdRemoveApp");
-            press(Qt::Key_Return);
-            backTo(window);
+            press(Qt::Key_Return), backTo(window);
             seen << focusName(); // where a second press deletes nothing more
             press(Qt::Key_Escape);
         });
@@ -485,9 +476,8 @@ private Q_SLOTS:
     {
         QTemporaryDir temporary;
         const QString folder = temporary.filePath("a,b"), pair = QString(QChar(0xD83D)) + QChar(0xDE00);
-        QFile notes(folder + "/notes.txt");
         QVERIFY(QDir().mkpath(folder + "/sub") && QFile::copy("/bin/true", folder + "/prog")
-                && notes.open(QIODevice::WriteOnly));
+                && QFile(folder + "/notes.txt").open(QIODevice::WriteOnly));
         const auto listed = [](QWidget *browse) {
             const auto *files = browse->findChild<QListView *>("listView");
             QStringList names;
@@ -499,8 +489,8 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(listed(browse), "prog sub", 10000);
             play(browse, {"focus:fileTypeCombo", "key:End"});
             QTRY_COMPARE_WITH_TIMEOUT(listed(browse), "notes.txt prog sub", 10000);
-            static_cast<QFileDialog *>(browse)->selectFile(folder + "/notes.txt");
-            QMetaObject::invokeMethod(browse, "accept");
+            static_cast<QFileDialog *>(browse)->selectFile(folder + "/notes.txt"),
+                QMetaObject::invokeMethod(browse, "accept");
         };
         QStringList seen;
         const auto refuse = [&](QWidget *dialog) { // OK until the entry goes in, each refused text changed
@@ -515,8 +505,7 @@ private Q_SLOTS:
                 play(dialog, {"key:Ctrl+A", "type:Fine"}), ++tries;
             }
         };
-        m_apps->latin1 = true;
-        showForm();
+        m_apps->latin1 = true, showForm();
         seen << messagesDuring([] { play(window(), {"click:cmdAddApp"}); },
                                {{"frmNewApp", refuse}, {"cdlgBrowse", choose}});
         const QString message = "msgRefusedText: The launch list cannot hold “%1” (U+%2) in “%3”. Please change it and "
@@ -546,9 +535,7 @@ private Q_SLOTS:
         QFETCH(Language, language);
         QFETCH(int, points);
         QFont font = QApplication::font();
-        font.setPointSize(points);
-        QApplication::setFont(font);
-        Captions::setLanguage(language);
+        font.setPointSize(points), QApplication::setFont(font), Captions::setLanguage(language);
         const bool small = qEnvironmentVariable("LANYARD_SCREEN") == u"small";
         // A name past Latin-1 starting at its first character, U+0100, is measured whole too.
         m_apps->fill({"Tools|Open with default application|/usr/bin/xdg-open|%FILE%",
@@ -557,16 +544,14 @@ private Q_SLOTS:
             LaunchEntries::Placeholder{"%SELECTION%", "the words the user marked in the report"});
         showForm();
         frmNewApp *dialog = frmNewApp::Load(window());
-        dialog->setWindowTitle(Captions::text(TextId::EditCaption));
-        dialog->setLaunchAppClass(m_apps.get());
+        dialog->setWindowTitle(Captions::text(TextId::EditCaption)), dialog->setLaunchAppClass(m_apps.get());
         frmPlaceholders *picker = frmPlaceholders::Load(dialog);
         picker->setLaunchAppClass(m_apps.get());
         QSet<QString> english;
         for (int id = 101; id < 250; ++id)
             english << Captions::text(TextId(id), Language::lEnglish);
         for (QWidget *shown : std::initializer_list<QWidget *>{window(), dialog, picker}) {
-            shown->show();
-            QVERIFY(QTest::qWaitForWindowExposed(shown));
+            QVERIFY((shown->show(), QTest::qWaitForWindowExposed(shown)));
             QCOMPARE(shown->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
             const QSize size = small ? shown->size() : shown->frameGeometry().size(); // scrolling if need be
             QVERIFY(size.boundedTo(shown->screen()->availableSize()) == size);
@@ -590,8 +575,7 @@ private Q_SLOTS:
         QVERIFY(!small
                 || dialog->findChild<QWidget *>("Frame1")->minimumSizeHint().height()
                        > dialog->screen()->availableSize().height());
-        frmPlaceholders::Unload();
-        frmPlaceholders::Load(dialog, ImageList())->setLaunchAppClass(m_apps.get());
+        frmPlaceholders::Unload(), frmPlaceholders::Load(dialog, ImageList())->setLaunchAppClass(m_apps.get());
         QVERIFY(frmPlaceholders::instance()->findChild<QTreeWidget *>()->topLevelItem(0)->icon(0).isNull());
         backTo(dialog);
         for (const char *name : {"cmdOK", "cmdCancel"})
@@ -603,14 +587,13 @@ private Q_SLOTS:
         const int width = dialog->findChild<QWidget *>("txtApp")->width();
         dialog->resize(dialog->width() + 200, dialog->height());
         QTRY_VERIFY_WITH_TIMEOUT(dialog->findChild<QWidget *>("txtApp")->width() >= width + 150, 5000);
-        frmNewApp::Unload();
-        Captions::setLanguage(language == Language::lEnglish ? Language::lFrench : Language::lEnglish);
+        frmNewApp::Unload(),
+            Captions::setLanguage(language == Language::lEnglish ? Language::lFrench : Language::lEnglish);
         QCOMPARE(button("cmdAddApp")->text(), Captions::text(TextId::AddProgram, language));
         QCOMPARE(frmNewApp::Load(window())->findChild<QLabel *>("lblProgGroup")->text(),
                  Captions::text(TextId::GroupLabel));
-        frmNewApp::Unload();
-        m_apps->fill({"Games|" + QString(20, 'W') + "|/bin/true"});
-        frmEditApps::instance()->FillTree();
+        frmNewApp::Unload(), m_apps->fill({"Games|" + QString(20, 'W') + "|/bin/true"}),
+            frmEditApps::instance()->FillTree();
         QVERIFY(tree()->updatesEnabled());
         const auto tipOver = [](const QString &name) {
             const QPoint at = centerOf(itemOf(tree(), name));
@@ -619,9 +602,8 @@ private Q_SLOTS:
             return QToolTip::text();
         };
         QCOMPARE(tipOver(QString(20, 'W')), QString(20, 'W'));
-        tree()->setCurrentItem(itemOf(tree(), "Shell"));
+        tree()->setCurrentItem(itemOf(tree(), "Shell")), tree()->header()->setStretchLastSection(false);
         const int needed = tree()->sizeHintForIndex(tree()->currentIndex()).width();
-        tree()->header()->setStretchLastSection(false);
         for (const int less : {0, 1}) {
             tree()->setColumnWidth(0, tree()->columnWidth(0) + needed - less
                                           - tree()->visualItemRect(itemOf(tree(), "Shell")).width());
