@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ranges>
 
 namespace UiTest {
 
@@ -89,22 +90,18 @@ public:
     QStringList dump() const
     {
         QStringList entries;
-        for (qint16 g = 0; g < catalogue.groupCount(); ++g) {
-            for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a) {
-                const Lanyard::ApplicationRecord &r = catalogue.app(g, a);
-                entries << QStringList{catalogue.group(g).GroupName(), r.ApplicationName, r.AppPath, r.CmdLine,
-                                       r.AppProtected ? "-1" : "0"}
+        for (qint16 g = 0; g < catalogue.groupCount(); ++g)
+            for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a)
+                entries << QStringList{catalogue.group(g).GroupName(), catalogue.app(g, a).ApplicationName,
+                                       catalogue.app(g, a).AppPath, catalogue.app(g, a).CmdLine,
+                                       catalogue.app(g, a).AppProtected ? "-1" : "0"}
                                .join(u'|');
-            }
-        }
         return entries;
     }
     void fill(const QStringList &entries)
     {
-        for (const QString &line : entries) {
-            const QStringList f = line.split(u'|');
-            QVERIFY(catalogue.addApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4, QStringLiteral("0")) != u"0"));
-        }
+        for (const QStringList f : entries | std::views::transform([](const QString &e) { return e.split(u'|'); }))
+            QVERIFY(catalogue.addApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4) == u"-1"));
     }
 };
 

@@ -103,10 +103,9 @@ inline QStringList messagesDuring(const std::function<void()> &action,
 
 inline QWidget *programListWindow()
 {
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
+    for (QWidget *widget : QApplication::topLevelWidgets())
         if (widget->objectName() == u"frmEditApps" && widget->isVisible())
             return widget;
-    }
     return nullptr;
 }
 
@@ -131,17 +130,12 @@ inline QStringList tabTo(const QString &name)
 
 inline void focusOn(QWidget *widget)
 {
-    widget->window()->activateWindow();
-    widget->setFocus(Qt::MouseFocusReason);
+    widget->window()->activateWindow(), widget->setFocus(Qt::MouseFocusReason);
     QVERIFY(QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000));
 }
 
 /// As a window manager does when a box over @p window closes.
-inline void backTo(QWidget *window)
-{
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window));
-}
+inline void backTo(QWidget *window) { QVERIFY((window->activateWindow(), QTest::qWaitForWindowActive(window))); }
 
 inline QTreeWidgetItem *itemOf(QTreeWidget *tree, const QString &text)
 {

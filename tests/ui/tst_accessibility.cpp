@@ -56,8 +56,7 @@ class tst_accessibility : public QObject
     /// Presses @p key until @p done: the bridge hands each key to the registry first, the window gets it after.
     void pressUntil(Qt::Key key, const std::function<bool()> &done)
     {
-        press(key);
-        QVERIFY2(QTest::qWaitFor(done, 5000), qPrintable(QKeySequence(key).toString() + " did not act"));
+        QVERIFY2((press(key), QTest::qWaitFor(done, 5000)), qPrintable(QKeySequence(key).toString() + " did not act"));
     }
     void tabTo(const QString &name)
     {
@@ -103,52 +102,43 @@ private Q_SLOTS:
     void heard()
     {
         QFETCH(Language, language);
-        Captions::setLanguage(language);
-        frmEditApps::ShowFor((forget(), &m_apps), 0, nullptr);
+        Captions::setLanguage(language), forget(), frmEditApps::ShowFor(&m_apps, 0, nullptr);
         QVERIFY(QTest::qWaitForWindowActive(window()));
         QCOMPARE(focusName(), "tvGroup");
         QVERIFY(hears("table cell\tText Editor"));
         for (int fill = 0; fill < 2; ++fill) {
             if (fill)
                 tabTo("cmdAddApp"), frmEditApps::instance()->FillTree(), focusOn(tree());
-            forget();
-            pressUntil(Qt::Key_Down, [] { return current() == "Hex Editor"; });
+            forget(), pressUntil(Qt::Key_Down, [] { return current() == "Hex Editor"; });
             QVERIFY(hears("table cell\tHex Editor"));
         }
-        pressUntil(Qt::Key_Home, [] { return current() == "Editors"; });
-        forget();
+        pressUntil(Qt::Key_Home, [] { return current() == "Editors"; }), forget();
         pressUntil(Qt::Key_Left, [] { return !tree()->currentItem()->isExpanded(); });
         QVERIFY(hears("table cell\tEditors", "expanded\t0"));
-        forget();
-        pressUntil(Qt::Key_Right, [] { return tree()->currentItem()->isExpanded(); });
+        forget(), pressUntil(Qt::Key_Right, [] { return tree()->currentItem()->isExpanded(); });
         QVERIFY(hears("table cell\tEditors", "expanded\t1"));
         m_listener.write("header " + tree()->accessibleName().toUtf8() + '\n');
         QVERIFY(listen([](const QString &line) {
             return line.startsWith("header\t" + Captions::text(TextId::EditAppsCaption) + '\t');
         }));
-        pressUntil(Qt::Key_Down, [] { return current() == "Text Editor"; });
-        tabTo("cmdAddApp");
+        pressUntil(Qt::Key_Down, [] { return current() == "Text Editor"; }), tabTo("cmdAddApp");
         QVERIFY(hears("push button\t" + spoken(TextId::AddProgram)));
-        forget();
         // A loaded X server may take the activation away after the dialog, as a click gives back.
         bool shown = false;
         whenModalShown("frmNewApp", [&](QWidget *) { shown = true, press(Qt::Key_Escape); });
-        press(Qt::Key_Return);
+        forget(), press(Qt::Key_Return);
         QVERIFY(QTest::qWaitFor([&] { return shown && !frmNewApp::instance(); }, 10000));
         QVERIFY(QTest::qWaitFor(
             [] { return (window()->isActiveWindow() || (window()->activateWindow(), false)) && focusIs("cmdAddApp"); },
             10000));
         tabTo("cmdEdit");
         QVERIFY(hears("push button\t" + spoken(TextId::EditProgram), "focused\t1", "Text Editor$"));
-        forget();
-        tree()->setFocus(Qt::BacktabFocusReason); // Tab pressed again before the window's turn
-        window()->findChild<QWidget *>("cmdEdit")->setFocus(Qt::TabFocusReason);
-        tabTo("cmdRemoveApp");
+        forget(), tree()->setFocus(Qt::BacktabFocusReason); // Tab pressed again before the window's turn
+        window()->findChild<QWidget *>("cmdEdit")->setFocus(Qt::TabFocusReason), tabTo("cmdRemoveApp");
         QVERIFY(hears("push button\t" + spoken(TextId::DeleteProgram), "focused\t1", "Text Editor$"));
         QTest::failOnWarning(QRegularExpression(".*")); // an empty list taking the focus asks for no row
         MemoryEntries none;
-        frmEditApps::ShowFor(&none, 0, nullptr);
-        focusOn(tree());
+        frmEditApps::ShowFor(&none, 0, nullptr), focusOn(tree());
         QCoreApplication::sendPostedEvents(); // the announcement is queued as the focus arrives
     }
 };

@@ -174,8 +174,7 @@ class tst_Windows : public QObject
 
     void step(const QString &steps, const std::function<void()> &before = {}, const std::function<void()> &after = {})
     {
-        backTo(window());
-        m_steps << steps, m_expected.clear(), m_wrong.clear(), m_editing.clear();
+        backTo(window()), m_steps << steps, m_expected.clear(), m_wrong.clear(), m_editing.clear();
         const QStringList shown = messagesDuring(
             [&] {
                 before ? before() : void();
@@ -356,11 +355,8 @@ private Q_SLOTS:
     void cleanup()
     {
         QVERIFY2(disarmAll().isEmpty(), "a modal window waited for did not show");
-        frmEditApps::Unload();
-        frmNewApp::Unload();
-        frmPlaceholders::Unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Captions::setLanguage(Language::lEnglish);
+        frmEditApps::Unload(), frmNewApp::Unload(), frmPlaceholders::Unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete), Captions::setLanguage(Language::lEnglish);
     }
 
     // By keyboard alone over an owner: an edit, the picker left and used, OK naming what is missing, an add, a delete.
@@ -370,8 +366,7 @@ private Q_SLOTS:
         frmNewApp::Unload();
         QCOMPARE(attempt([&] { showForm(2); }).error().code(), ErrorCode::InvalidArgument);
         QWidget owner;
-        owner.setGeometry(300, 200, 1000, 700), owner.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        QVERIFY((owner.setGeometry(300, 200, 1000, 700), owner.show(), QTest::qWaitForWindowExposed(&owner)));
         QStringList seen;
         whenModalShown("frmEditApps", [&](QWidget *window) {
             seen << focusName() << tree()->currentItem()->text(0);
@@ -438,13 +433,10 @@ private Q_SLOTS:
                                                                          : seed);
         m_apps = std::make_unique<MemoryEntries>();
         m_apps->placeholders = {{"%FILE%", "/home/ann/report.txt"}, {"%USER%", "ann"}};
-        m_apps->catalogue.setMaxGroups(3);
-        m_apps->catalogue.setMaxApps(qint16(m_maxApps = entries.size() > 10 ? 90 : 4));
-        m_apps->fill(entries);
-        m_apps->emptyGroups = {"Deleted"};
-        m_model = m_apps->dump();
-        m_steps.clear();
-        showForm();
+        m_apps->catalogue.setMaxGroups(3),
+            m_apps->catalogue.setMaxApps(qint16(m_maxApps = entries.size() > 10 ? 90 : 4));
+        m_apps->fill(entries), m_apps->emptyGroups = {"Deleted"};
+        m_model = m_apps->dump(), m_steps.clear(), showForm();
         step("focus:tvGroup,key:End", {},
              [this] { expect(inSight(), "the row the keyboard reached is out of sight"); });
         for (int i = 0; i < (m_maxApps > 4 ? 40 : 100) && !QTest::currentTestFailed(); ++i)
@@ -631,12 +623,10 @@ private Q_SLOTS:
             content->setMinimumSize(room * screens);
             (new QVBoxLayout(&window))->addWidget(content);
             ScreenFit::resizeWithin(&window, room * 2);
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY((window.show(), QTest::qWaitForWindowExposed(&window)));
             QCOMPARE(window.size(), room);
             content->setMinimumSize(room * screens / 2); // a smaller font: the window may shrink again
-            window.layout()->activate();
-            window.resize(QSize(1, 1));
+            window.layout()->activate(), window.resize(QSize(1, 1));
             QVERIFY(screens > 1 || window.size() == window.minimumSizeHint());
         }
     }
