@@ -3,9 +3,7 @@
 // A user at the keyboard and mouse, for windows that block in exec() while the user acts.
 #include <QApplication>
 #include <QClipboard>
-#include <QDeadlineTimer>
 #include <QMessageBox>
-#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>

@@ -19,8 +19,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QScreen>
-#include <QStyle>
 #include <QTemporaryDir>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -94,9 +92,8 @@ void checkLayout(QWidget *window, int points)
             QCOMPARE(heard->text(QAccessible::Description), control->toolTip());
             if (auto *view = qobject_cast<QTreeView *>(control))
                 checkWhole(view);
-        } else {
+        } else
             continue;
-        }
         for (const QWidget *other : controls)
             QVERIFY2(!QRect(control->mapTo(window, QPoint()), control->size())
                           .intersects({other->mapTo(window, QPoint()), other->size()}),
@@ -256,26 +253,20 @@ class tst_Windows : public QObject
             doors[door],
             [=, this] {
                 m_steps.last() += full ? " (the disk full)" : stale ? " (the host deleted the entry)" : "";
-                if (stale) {
-                    QVERIFY(m_apps->remove(target.section('|', 0, 0), target.section('|', 1, 1)));
-                    m_model.removeOne(target);
-                    m_expected << told("“%1” no longer exists in “%2”.", target);
-                }
+                if (stale)
+                    QVERIFY((m_model.removeOne(target), m_expected << told("“%1” no longer exists in “%2”.", target),
+                             m_apps->remove(target.section('|', 0, 0), target.section('|', 1, 1))));
                 m_apps->failing = full ? std::optional(ComponentError(ErrorCode::DeviceIOError, "the disk is full"))
                                        : std::nullopt;
-                if (removes && !target.isEmpty() && !stale && full)
-                    m_expected << told("“%1” was not deleted from “%2”: the disk is full.", target);
-                if (removes && !target.isEmpty() && !stale && !full)
-                    m_model.removeOne(target);
-                if (adds || (!target.isEmpty() && !stale && (edits || door == 8))) {
-                    m_editing = target;
-                    m_expected << "frmNewApp";
-                }
+                if (removes && !target.isEmpty() && !stale)
+                    full ? void(m_expected << told("“%1” was not deleted from “%2”: the disk is full.", target))
+                         : void(m_model.removeOne(target));
+                if (adds || (!target.isEmpty() && !stale && (edits || door == 8)))
+                    m_editing = target, m_expected << "frmNewApp";
             },
             [=, this] {
                 m_apps->failing.reset();
-                if (door == 3)
-                    expect(!frmEditApps::instance(), "Escape left the window open"), showForm();
+                door == 3 ? expect(!frmEditApps::instance(), "Escape left the window open"), showForm() : void();
                 if (door == 4) // the catalogue changed elsewhere while the focus is on a button
                     frmEditApps::instance()->FillTree();
                 expect(door > 1 || inSight(), "the row the keyboard reached is out of sight");
@@ -292,11 +283,9 @@ class tst_Windows : public QObject
         QStringList raw = m_editing.isEmpty() ? QStringList{"", "", "", "", "0"} : m_editing.split('|'); // the boxes
         const auto trimmed = [&] { return QStringList(raw).replaceInStrings(QRegularExpression("^ +| +$"), ""); };
         expect(asList(static_cast<frmNewApp *>(dialog)->fields()) == raw, "the dialog opened with other fields");
-        if (!m_editing.isEmpty() && !m_apps->failing && pick(8) == 0) {
-            m_steps << "  the host deletes the entry";
-            QVERIFY(m_apps->remove(raw[0], raw[1]));
-            m_model.removeOne(m_editing);
-        }
+        if (!m_editing.isEmpty() && !m_apps->failing && pick(8) == 0)
+            QVERIFY((m_steps << "  the host deletes the entry", m_model.removeOne(m_editing),
+                     m_apps->remove(raw[0], raw[1])));
         for (int round = 0; round < 8; ++round) {
             const bool filling = m_editing.isEmpty() && round < 3 && pick(4); // an add mostly fills its boxes first
             const int box = filling ? round : pick(4), action = round == 7 ? 7 : filling ? pick(2) : pick(8);
