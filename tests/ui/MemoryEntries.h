@@ -72,8 +72,7 @@ public:
         if (const auto found = entry(group, app); !found || failing)
             return found ? *failing : found.error();
         const qint16 g = catalogue.findGroup(group);
-        catalogue.deleteApp(g, catalogue.findApp(g, app));
-        return {};
+        return catalogue.deleteApp(g, catalogue.findApp(g, app)), Lanyard::Result<void>();
     }
     std::optional<Error> refusal(const Lanyard::Entry &e) const
     {

@@ -45,8 +45,7 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
         const bool found = modal && modal->objectName() == objectName;
         if (!found && !deadline.hasExpired())
             return;
-        timer->stop(); // the action may wait in windows it opens
-        timer->deleteLater();
+        timer->stop(), timer->deleteLater(); // the action may wait in windows it opens
         if (!found) {
             QTest::qFail(qPrintable(objectName + " did not show"), __FILE__, __LINE__);
             return void(QApplication::activeModalWidget() && QApplication::activeModalWidget()->close());
@@ -94,8 +93,7 @@ inline QStringList messagesDuring(const std::function<void()> &action,
                 modal ? closeLater(modal) : void();
             });
     });
-    watch.start(5);
-    action();
+    watch.start(5), action();
     return shown;
 }
 

@@ -25,8 +25,7 @@ def on_input(source, condition):
     found = pyatspi.findDescendant(pyatspi.Registry.getDesktop(0), lambda a: a is not None and a.name == name
                                    and "Table" in pyatspi.listInterfaces(a))
     table = found.queryTable() if found is not None else None
-    column = table.getColumnHeader(0) if table is not None else None
-    say("header", column.name if column is not None else "none", table.getColumnDescription(0) if table else "")
+    say("header", table.getColumnHeader(0).name if table else "none", table.getColumnDescription(0) if table else "")
     return True
 
 

@@ -85,8 +85,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        frmEditApps::Unload();
-        Captions::setLanguage(Language::lEnglish);
+        frmEditApps::Unload(), Captions::setLanguage(Language::lEnglish);
         QVERIFY(disarmAll().isEmpty());
     }
     void cleanupTestCase() { m_listener.closeWriteChannel(), m_listener.waitForFinished(5000); }

@@ -57,8 +57,8 @@ void checkWhole(const QTreeView *view, const QModelIndex &parent = {})
     for (int row = 0; row < model->rowCount(parent); ++row) {
         for (int column = 0; column < model->columnCount(parent); ++column) {
             const QModelIndex index = model->index(row, column, parent);
-            const QRect cell = view->visualRect(index);
-            QVERIFY2(cell.width() >= view->sizeHintForIndex(index).width() && cell.right() < view->viewport()->width(),
+            QVERIFY2(view->visualRect(index).width() >= view->sizeHintForIndex(index).width()
+                         && view->visualRect(index).right() < view->viewport()->width(),
                      qPrintable(index.data().toString()));
         }
         checkWhole(view, model->index(row, 0, parent));
@@ -127,8 +127,7 @@ class tst_Windows : public QObject
     QStringList groups() const
     {
         QStringList names = QStringList(m_model).replaceInStrings(QRegularExpression("\\|.*"), "");
-        names.removeDuplicates();
-        return names;
+        return names.removeDuplicates(), names;
     }
     QString entryOf(const QTreeWidgetItem *row) const
     {
@@ -267,8 +266,7 @@ class tst_Windows : public QObject
             [=, this] {
                 m_apps->failing.reset();
                 door == 3 ? expect(!frmEditApps::instance(), "Escape left the window open"), showForm() : void();
-                if (door == 4) // the catalogue changed elsewhere while the focus is on a button
-                    frmEditApps::instance()->FillTree();
+                door == 4 ? frmEditApps::instance()->FillTree() : void(); // a fill while a button has the focus
                 expect(door > 1 || inSight(), "the row the keyboard reached is out of sight");
                 expect(door != 7 || tree()->currentItem() == (hides ? group : current),
                        "opening or closing a group moved the highlight");
@@ -315,14 +313,12 @@ class tst_Windows : public QObject
             if (ok && !first.isEmpty())
                 m_expected << "msgIncompleteEntry: The program cannot be saved yet. Please fill in:\n"
                                   + missing.join('\n');
-            m_picked.clear();
-            play(dialog, steps[action].split('|'));
+            m_picked.clear(), play(dialog, steps[action].split('|'));
             raw[box] = action == 0 ? QString(typed).remove(',').left(limit)
                        : action == 1 && !typed.contains(',') && typed.size() <= limit ? typed
                        : action == 1                                                  ? ""
                                                                                       : raw[box];
-            raw[3] += m_picked;
-            raw[4] = action == 2 ? QString(raw[4] == "0" ? "-1" : "0") : raw[4];
+            raw[3] += m_picked, raw[4] = action == 2 ? QString(raw[4] == "0" ? "-1" : "0") : raw[4];
             expect(action != 3 || focusName() == boxes[box], "Return in a box moved the focus");
             expect(dialog->isVisible() == stays, stays ? "the dialog left" : "the dialog stayed");
             const QStringList holds = asList(static_cast<frmNewApp *>(dialog)->fields());
@@ -337,8 +333,7 @@ class tst_Windows : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_apps = std::make_unique<MemoryEntries>();
-        m_apps->fill(fixture);
+        m_apps = std::make_unique<MemoryEntries>(), m_apps->fill(fixture);
         m_apps->placeholders = {{"%FILE%", "/home/ann/report.txt"}, {"%USER%", "ann"}, {"%DATE%", "2024-05-01"}};
     }
     void cleanup()
@@ -384,11 +379,9 @@ private Q_SLOTS:
                 tabTo("cmdOK"), press(Qt::Key_Space);
             });
             press(Qt::Key_Space), backTo(window), tabTo("tvGroup");
-            press(Qt::Key_End); // the last program, Office's Writer
-            seen << tabTo("cmdRemoveApp");
+            press(Qt::Key_End), seen << tabTo("cmdRemoveApp"); // End: Office's Writer, the last program
             press(Qt::Key_Return), backTo(window);
-            seen << focusName(); // where a second press deletes nothing more
-            press(Qt::Key_Escape);
+            seen << focusName(), press(Qt::Key_Escape); // the focus where a second press deletes nothing more
         });
         showForm(1, &owner);
         QCOMPARE(seen.join('|'), "tvGroup|Editor|Edit Application|cboGroup|txtAppName|cbProtected|txtApp|cmdBrowse|"
@@ -540,9 +533,8 @@ private Q_SLOTS:
                 checkLayout(shown, points);
             QStringList texts{shown->windowTitle()};
             for (const QWidget *control : shown->findChildren<QWidget *>())
-                texts << (control->objectName() == "cbProtected"
-                              ? QStringList()
-                              : QStringList{control->property("text").toString(), control->toolTip()});
+                if (control->objectName() != "cbProtected")
+                    texts << control->property("text").toString() << control->toolTip();
             for (const QTreeWidget *view : shown->findChildren<QTreeWidget *>()) {
                 texts << view->headerItem()->text(0) << view->headerItem()->text(view->columnCount() - 1);
                 QVERIFY(!view->topLevelItem(0)->icon(0).isNull()
@@ -609,10 +601,9 @@ private Q_SLOTS:
             QWidget window;
             const QSize room = ScreenFit::availableSize(&window);
             auto *content = new QWidget;
-            content->setMinimumSize(room * screens);
-            (new QVBoxLayout(&window))->addWidget(content);
-            ScreenFit::resizeWithin(&window, room * 2);
-            QVERIFY((window.show(), QTest::qWaitForWindowExposed(&window)));
+            content->setMinimumSize(room * screens), (new QVBoxLayout(&window))->addWidget(content);
+            ScreenFit::resizeWithin(&window, room * 2), window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
             QCOMPARE(window.size(), room);
             content->setMinimumSize(room * screens / 2); // a smaller font: the window may shrink again
             window.layout()->activate(), window.resize(QSize(1, 1));
