@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ranges>
 
 namespace UiTest {
 
@@ -71,8 +72,7 @@ public:
         if (const auto found = entry(group, app); !found || failing)
             return found ? *failing : found.error();
         const qint16 g = catalogue.findGroup(group);
-        catalogue.deleteApp(g, catalogue.findApp(g, app));
-        return {};
+        return catalogue.deleteApp(g, catalogue.findApp(g, app)), Lanyard::Result<void>();
     }
     std::optional<Error> refusal(const Lanyard::Entry &e) const
     {
@@ -85,27 +85,22 @@ public:
         return std::nullopt;
     }
 
-    /// Every application as "group|name|path|command|protected" (-1 or 0), in slot order.
+    /// "group|name|path|command|protected" (-1 or 0), in slot order.
     QStringList dump() const
     {
         QStringList entries;
-        for (qint16 g = 0; g < catalogue.groupCount(); ++g) {
-            for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a) {
-                const Lanyard::ApplicationRecord &r = catalogue.app(g, a);
-                entries << QStringList{catalogue.group(g).GroupName(), r.ApplicationName, r.AppPath, r.CmdLine,
-                                       r.AppProtected ? "-1" : "0"}
+        for (qint16 g = 0; g < catalogue.groupCount(); ++g)
+            for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a)
+                entries << QStringList{catalogue.group(g).GroupName(), catalogue.app(g, a).ApplicationName,
+                                       catalogue.app(g, a).AppPath, catalogue.app(g, a).CmdLine,
+                                       catalogue.app(g, a).AppProtected ? "-1" : "0"}
                                .join(u'|');
-            }
-        }
         return entries;
     }
-    /// Adds entries as dump() writes them; the command and the flag may be left off.
     void fill(const QStringList &entries)
     {
-        for (const QString &line : entries) {
-            const QStringList f = line.split(u'|');
-            QVERIFY(catalogue.addApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4, QStringLiteral("0")) != u"0"));
-        }
+        for (const QStringList f : entries | std::views::transform([](const QString &e) { return e.split(u'|'); }))
+            QVERIFY(catalogue.addApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4) == u"-1"));
     }
 };
 

@@ -3,9 +3,7 @@
 // A user at the keyboard and mouse, for windows that block in exec() while the user acts.
 #include <QApplication>
 #include <QClipboard>
-#include <QDeadlineTimer>
 #include <QMessageBox>
-#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -14,10 +12,10 @@
 
 namespace UiTest {
 
-/// How long a modal window may take to show or stay open: a sanitizer build on a busy machine is slow.
+// A sanitizer build on a busy machine is slow.
 inline constexpr int modalPatienceMs = 20000;
 
-/// The modal window in front once it is active; the offscreen platform may never activate it, so it is made so.
+/// The offscreen platform may never activate a modal window: it is made active.
 inline QWidget *activeModal()
 {
     QWidget *modal = QApplication::activeModalWidget();
@@ -29,7 +27,6 @@ inline QWidget *activeModal()
     return modal && modal->isVisible() && QApplication::activeWindow() == modal ? modal : nullptr;
 }
 
-/// Closes @p window, failing the test, when it is still open modalPatienceMs from now.
 inline void closeLater(QWidget *window)
 {
     QTimer::singleShot(modalPatienceMs, window, [window] {
@@ -37,8 +34,7 @@ inline void closeLater(QWidget *window)
     });
 }
 
-/// Runs @p action, which must leave it, on the modal window @p objectName once active; armed before the call that
-/// blocks. One that does not show, or stays, fails the test.
+/// Runs @p action, which must leave it, on the modal window @p objectName; one that does not show, or stays, fails.
 inline void whenModalShown(const QString &objectName, std::function<void(QWidget *)> action)
 {
     auto *timer = new QTimer(QCoreApplication::instance()); // so that one still waiting at the end goes too
@@ -49,8 +45,7 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
         const bool found = modal && modal->objectName() == objectName;
         if (!found && !deadline.hasExpired())
             return;
-        timer->stop(); // the action may wait in windows it opens
-        timer->deleteLater();
+        timer->stop(), timer->deleteLater(); // the action may wait in windows it opens
         if (!found) {
             QTest::qFail(qPrintable(objectName + " did not show"), __FILE__, __LINE__);
             return void(QApplication::activeModalWidget() && QApplication::activeModalWidget()->close());
@@ -62,7 +57,6 @@ inline void whenModalShown(const QString &objectName, std::function<void(QWidget
     timer->start(5);
 }
 
-/// Ends the drivers still waiting; the names of the windows they waited for, which never showed.
 inline QStringList disarmAll()
 {
     QStringList waiting;
@@ -72,8 +66,7 @@ inline QStringList disarmAll()
     return waiting;
 }
 
-/// Runs @p action; the modal windows it opens, in order: a message box ("NAME: TEXT") gets Return, a window in
-/// @p handlers goes to its handler, any other is closed.
+/// The modal windows @p action opens: a message box ("NAME: TEXT") gets Return, others their handler or closed.
 inline QStringList messagesDuring(const std::function<void()> &action,
                                   const QHash<QString, std::function<void(QWidget *)>> &handlers = {})
 {
@@ -100,22 +93,18 @@ inline QStringList messagesDuring(const std::function<void()> &action,
                 modal ? closeLater(modal) : void();
             });
     });
-    watch.start(5);
-    action();
+    watch.start(5), action();
     return shown;
 }
 
-/// The program list window while it is shown, or null.
 inline QWidget *programListWindow()
 {
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
+    for (QWidget *widget : QApplication::topLevelWidgets())
         if (widget->objectName() == u"frmEditApps" && widget->isVisible())
             return widget;
-    }
     return nullptr;
 }
 
-/// The widget with the keyboard focus; the test fails when none has it within two seconds.
 inline QWidget *focused()
 {
     if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 2000))
@@ -126,7 +115,7 @@ inline QString focusName() { return focused() ? focused()->objectName() : QStrin
 inline void press(QKeySequence keys) { focused() ? QTest::keySequence(focused(), keys) : void(); }
 inline void type(const QString &text) { focused() ? QTest::keyClicks(focused(), text) : void(); }
 
-/// Presses Tab until the focus is on @p name; the names passed on the way, @p name last.
+/// The names Tab passes on the way to @p name, @p name last.
 inline QStringList tabTo(const QString &name)
 {
     QStringList passed;
@@ -135,20 +124,14 @@ inline QStringList tabTo(const QString &name)
     return passed;
 }
 
-/// Gives the focus to @p widget as a click would, in its window made active.
 inline void focusOn(QWidget *widget)
 {
-    widget->window()->activateWindow();
-    widget->setFocus(Qt::MouseFocusReason);
+    widget->window()->activateWindow(), widget->setFocus(Qt::MouseFocusReason);
     QVERIFY(QTest::qWaitFor([widget] { return widget->hasFocus(); }, 2000));
 }
 
-/// Makes @p window active again, as a window manager does when a box over it closes.
-inline void backTo(QWidget *window)
-{
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window));
-}
+/// As a window manager does when a box over @p window closes.
+inline void backTo(QWidget *window) { QVERIFY((window->activateWindow(), QTest::qWaitForWindowActive(window))); }
 
 inline QTreeWidgetItem *itemOf(QTreeWidget *tree, const QString &text)
 {
@@ -162,8 +145,7 @@ inline void clickItem(QTreeWidgetItem *item)
     QTest::mouseClick(item->treeWidget()->viewport(), Qt::LeftButton, {}, centerOf(item));
 }
 
-/// Plays steps on @p window until it hides: focus:, click:, dclick:NAME; key:, type:, clip:TEXT; close; in a tree
-/// click:, ctrl:, arrow: (its group's), dclick:NAME/ROW, and dclick:NAME/ below the rows.
+/// Steps until @p window hides: focus|click|dclick|ctrl|arrow:NAME[/ROW] ("/" below the rows), key|type|clip:TEXT.
 inline void play(QWidget *window, const QStringList &steps)
 {
     for (const QString &step : steps) {

@@ -1,6 +1,5 @@
 # SPDX-License-Identifier: MIT
-# A screen reader's ear on the accessibility bus (pyatspi, as Orca): prints "ready", then "event TYPE DETAIL1 ROLE
-# NAME" per event; answers "header NAME" with "header COLUMN-HEADER DESCRIPTION" of the first table named NAME.
+# Prints "ready", then "event TYPE DETAIL1 ROLE NAME"; answers "header NAME" with "header COLUMN DESCRIPTION".
 import sys
 
 import pyatspi
@@ -18,24 +17,15 @@ def on_event(event):
         say("event", event.type, event.detail1, "gone", type(error).__name__)
 
 
-def table_named(accessible, name, depth=0):
-    try:
-        if depth > 0 and accessible.name == name and "Table" in pyatspi.listInterfaces(accessible):
-            return accessible.queryTable()
-        children = [accessible.getChildAtIndex(i) for i in range(min(accessible.childCount, 50))]
-    except Exception:
-        return None
-    found = (table_named(child, name, depth + 1) for child in children if child is not None and depth < 12)
-    return next((table for table in found if table is not None), None)
-
-
 def on_input(source, condition):
     line = sys.stdin.readline()
     if not line:
         return pyatspi.Registry.stop()
-    table = table_named(pyatspi.Registry.getDesktop(0), line.rstrip("\n")[len("header "):])
-    column = table.getColumnHeader(0) if table is not None else None
-    say("header", column.name if column is not None else "none", table.getColumnDescription(0) if table else "")
+    name = line.rstrip("\n")[len("header "):]
+    found = pyatspi.findDescendant(pyatspi.Registry.getDesktop(0), lambda a: a is not None and a.name == name
+                                   and "Table" in pyatspi.listInterfaces(a))
+    table = found.queryTable() if found is not None else None
+    say("header", table.getColumnHeader(0).name if table else "none", table.getColumnDescription(0) if table else "")
     return True
 
 
