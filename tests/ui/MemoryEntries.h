@@ -35,7 +35,8 @@ public:
         for (qint16 g = 0; g < catalogue.groupCount(); ++g) {
             groups.append({catalogue.group(g).GroupName(), {}});
             for (qint16 a = 0; a < catalogue.group(g).AppCount(); ++a)
-                groups.last().apps.append({catalogue.app(g, a).ApplicationName, catalogue.app(g, a).Icon});
+                groups.last().apps.append(
+                    {catalogue.app(g, a).ApplicationName, catalogue.app(g, a).Icon, catalogue.app(g, a).AppPath});
         }
         return groups;
     }

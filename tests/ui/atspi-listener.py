@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# Prints "ready", then "event TYPE DETAIL1 ROLE NAME"; answers "header NAME" with "header COLUMN DESCRIPTION".
+# Prints "ready", then "event TYPE DETAIL1 ROLE NAME [DESCRIPTION]"; answers "header NAME" with "header COLUMN DESCRIPTION".
 import sys
 
 import pyatspi
@@ -12,7 +12,8 @@ def say(*fields):
 
 def on_event(event):
     try:
-        say("event", event.type, event.detail1, event.source.getRoleName(), event.source.name)
+        described = [event.source.description] if event.source.description else []  # a program row's path
+        say("event", event.type, event.detail1, event.source.getRoleName(), event.source.name, *described)
     except Exception as error:  # the object may be gone by the time it is asked
         say("event", event.type, event.detail1, "gone", type(error).__name__)
 

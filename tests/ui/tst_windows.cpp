@@ -513,10 +513,20 @@ private Q_SLOTS:
         const bool small = qEnvironmentVariable("LANYARD_SCREEN") == u"small";
         // A name past Latin-1 starting at its first character, U+0100, is measured whole too.
         m_apps->fill({"Tools|Open with default application|/usr/bin/xdg-open|%FILE%",
-                      "Tools|\u0100dažu karte|/usr/bin/xdg-open"});
+                      "Tools|\u0100dažu karte|/usr/bin/xdg-open",
+                      "Tools|Open the marked report with the desktop's own application|/usr/bin/xdg-open"});
         m_apps->placeholders.append(
             LaunchEntries::Placeholder{"%SELECTION%", "the words the user marked in the report"});
         showForm();
+        QCOMPARE(window()->windowType(), Qt::Dialog);         // Qt's X11 backend sets WM_TRANSIENT_FOR only for dialogs
+        for (QTreeWidgetItemIterator it(tree()); *it; ++it) { // only groups open: a program row never says "expanded"
+            QCOMPARE((*it)->isExpanded(), (*it)->childCount() > 0);
+            tree()->setCurrentItem(*it); // its name whole where the screen has room
+            const QRect row = tree()->visualItemRect(*it);
+            QVERIFY(small
+                    || (row.width() >= tree()->sizeHintForIndex(tree()->currentIndex()).width()
+                        && row.right() <= tree()->viewport()->width()));
+        }
         frmNewApp *dialog = frmNewApp::Load(window());
         dialog->setWindowTitle(Captions::text(TextId::EditCaption)), dialog->setLaunchAppClass(m_apps.get());
         frmPlaceholders *picker = frmPlaceholders::Load(dialog);
@@ -553,6 +563,8 @@ private Q_SLOTS:
         backTo(dialog);
         for (const char *name : {"cmdOK", "cmdCancel"})
             QVERIFY2((tabTo(name), !dialog->findChild<QWidget *>(name)->visibleRegion().isEmpty()), name);
+        QCOMPARE(dialog->findChild<QComboBox *>("cboGroup")->lineEdit()->accessibleName(),
+                 dialog->findChild<QLabel *>("lblProgGroup")->text().remove('&'));
         dialog->setFields({"Tools", "", "/bin/vi", "", false});
         QCOMPARE(messagesDuring([&] { play(dialog, {"click:cmdOK"}); }),
                  QStringList{"msgIncompleteEntry: " + Captions::text(TextId::IncompleteEntry) + "\n• “"
@@ -565,7 +577,7 @@ private Q_SLOTS:
         QCOMPARE(button("cmdAddApp")->text(), Captions::text(TextId::AddProgram, language));
         QCOMPARE(frmNewApp::Load(window())->findChild<QLabel *>("lblProgGroup")->text(),
                  Captions::text(TextId::GroupLabel));
-        frmNewApp::Unload(), m_apps->fill({"Games|" + QString(20, 'W') + "|/bin/true"}),
+        frmNewApp::Unload(), m_apps->fill({"Games|" + QString(90, 'W') + "|/bin/true"}),
             frmEditApps::instance()->FillTree();
         QVERIFY(tree()->updatesEnabled());
         const auto tipOver = [](const QString &name) {
@@ -574,7 +586,7 @@ private Q_SLOTS:
             QApplication::sendEvent(tree()->viewport(), &event);
             return QToolTip::text();
         };
-        QCOMPARE(tipOver(QString(20, 'W')), QString(20, 'W'));
+        QCOMPARE(tipOver(QString(90, 'W')), QString(90, 'W'));
         tree()->setCurrentItem(itemOf(tree(), "Shell")), tree()->header()->setStretchLastSection(false);
         const int needed = tree()->sizeHintForIndex(tree()->currentIndex()).width();
         for (const int less : {0, 1}) {
