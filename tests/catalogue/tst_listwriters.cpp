@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Objects and an editor sharing one launch list, seeded, against a plain model of the file and of
-// each object, Qt's strict UTF-8 decoder judging text; a failure prints the seed and the steps.
+// Objects and an editor sharing one launch list, seeded, against a plain model; Qt's strict decoder judges text.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 
@@ -29,9 +28,9 @@ bool isUtf8(QByteArrayView bytes)
 }
 QString text(QByteArrayView bytes, Encoding e)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8,
-                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    return e == Encoding::Utf8 ? QString(utf8(bytes)) : QString::fromLatin1(bytes);
+    const auto flags = QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom;
+    return e == Encoding::Utf8 ? QString(QStringDecoder(QStringDecoder::Utf8, flags)(bytes))
+                               : QString::fromLatin1(bytes);
 }
 QByteArray bytes(const QString &text, Encoding e) { return e == Encoding::Utf8 ? text.toUtf8() : text.toLatin1(); }
 bool isEscapedByte(QChar c) { return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF; }
@@ -40,7 +39,7 @@ bool isLoneHalf(QStringView t, qsizetype i)
     return (t[i].isHighSurrogate() && (i + 1 == t.size() || !t[i + 1].isLowSurrogate()))
            || (t[i].isLowSurrogate() && (i == 0 || !t[i - 1].isHighSurrogate()));
 }
-/// Paths and command lines are bytes: UTF-8 as characters, any other byte b as U+DC00 + b.
+/// Paths and command lines are bytes: any byte b that is no UTF-8 as U+DC00 + b.
 QString native(QByteArrayView bytes)
 {
     QString t;
@@ -95,7 +94,6 @@ QString unholdable(const QString &v, bool asText, Encoding e)
     return QString();
 }
 
-/// The encoding a save writes: the one wanted where it holds every value, else the other.
 std::optional<Encoding> encodingFor(const QList<Entry> &entries, Encoding wanted)
 {
     QString names, raw;
@@ -104,7 +102,7 @@ std::optional<Encoding> encodingFor(const QList<Entry> &entries, Encoding wanted
     const auto holds = [&](Encoding e) {
         return unholdable(names, true, e).isEmpty() && unholdable(raw, false, e).isEmpty();
     };
-    // Latin-1 that would read as UTF-8 next time is other text: such a list is written in UTF-8.
+    // The one wanted where it holds all; Latin-1 that would read as UTF-8 is written in UTF-8.
     const bool utf8 = holds(Encoding::Utf8);
     const bool latin1 = holds(Encoding::Latin1)
                         && (!utf8 || names.toLatin1() == names.toUtf8() || !isUtf8(names.toLatin1()));
@@ -160,7 +158,6 @@ qint16 indexOf(const List &list, const QString &name, Projection projection)
     return found == list.end() ? -1 : qint16(found - list.begin());
 }
 
-/// An object, and the model of what it holds, saves and reloads.
 struct Writer
 {
     int number = 0;
@@ -230,8 +227,7 @@ struct Writer
         return lines;
     }
 
-    /// The file's lines with this writer's changes: a changed entry takes its line's place, an added
-    /// one follows the one before it (a group's first goes first), one whose line changed goes last.
+    /// A changed entry takes its line's place, an added one follows the one before it.
     QList<Entry> merge(const QList<Entry> &file) const
     {
         const QSet<QByteArray> gone = removed();
@@ -271,8 +267,7 @@ struct Writer
         return merged + placed.value(end);
     }
 
-    /// The reload, also the first load; nothing when the file is bad or leaves no room for a
-    /// change. 1: a warning is due.
+    /// Also the first load; 1: a warning is due (a bad file, no room for a change).
     int reload(const File &file)
     {
         if (!file.lines || version == file.generation)
@@ -368,9 +363,7 @@ void countNotRead(QtMsgType type, const QMessageLogContext &context, const QStri
         previousHandler(type, context, message);
 }
 
-// Pieces of generated values: first and last characters of each length, those next to the
-// surrogates, a byte order mark; bytes that are no UTF-8 (Latin-1, lone continuation, surrogates,
-// overlong, beyond U+10FFFF, a lead alone); characters given to a list.
+// Pieces: each length's first and last characters, a mark; bytes that are no UTF-8; characters given.
 const QByteArrayList utf8Pieces =
     QByteArray("a|b c|;|\xC2\x80|\xC3\xA9|\xDF\xBF|\xE0\xA0\x80|\xED\x9F\xBF|\xEE\x80\x80|\xEF\xBF\xBF|\xEF\xBB\xBF|"
                "\xE2\x82\xAC|\xF0\x90\x80\x80|\xF0\x9F\x98\x80|\xF4\x8F\xBF\xBF")
@@ -547,7 +540,6 @@ private:
         to.prot = qint16(kind == 3 ? -1 - to.prot : to.prot);
         to.name = kind == 4 ? odd(pick(names)) : to.name; // also a name that is there
         to.group = kind == 5 ? pick(groups) : kind == 6 ? odd(pick(groups)) : to.group;
-        // A group renamed onto one that is there: tst_launchlist.
         to.group = kind == 6 && w.findGroup(to.group) >= 0 ? w.groups[g][0].group : to.group;
         return apply(w, kind, g, a, to);
     }
@@ -586,8 +578,7 @@ private:
                                                                                        : u"AddApp did not add"_s;
     }
 
-    /// A save; then now and then the editor puts back a line it took out, and the saver changes or
-    /// deletes that entry and saves again.
+    /// A save; now and then the editor puts back a line it took out, changed or deleted and saved again.
     QString save(Writer &w, bool putBack = true)
     {
         const QList<Entry> before = file.entries();
@@ -712,8 +703,7 @@ class tst_ListWriters : public QObject
 private Q_SLOTS:
     void initTestCase() { previousHandler = qInstallMessageHandler(countNotRead); }
 
-    // limits: below the file's entries; bytes: paths that are no UTF-8, the encoding turned; live:
-    // reloads between steps; names: 300 slots, names that repeat; text: generated lists.
+    // limits: below the file's; bytes: no UTF-8; live: reloads between steps; names: 300 slots.
     void writersAgainstTheModel_data()
     {
         QTest::addColumn<quint32>("seed");
