@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Every save path killed at the Nth call of each system call that writes, N = 1, 2, ...: the list
-# then holds its old entries, the other program's or the new ones. A killed save's temporary goes
-# with the next; a failed rename is said. Saves in place without fallocate() make sure of their room.
-#
-#   crashpoints.sh LANYARD OTHER_WRITER_SHIM NO_FALLOCATE_SHIM
+# Saves killed at each system call that writes: old, other's or new entries. Usage: LANYARD SHIM SHIM
 set -uo pipefail
 command -v strace >/dev/null || { echo "crash points: strace is not installed (Debian package strace)"; exit 1; }
 work=$(mktemp -d)
 trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
 chmod 0755 "$work"
-# Copies that any user may run.
 mkdir "$work/bin" && cp "$1" "$(dirname "$1")"/liblanyard.so.* "$2" "$3" "$work/bin/" || exit 1
 lanyard=$work/bin/lanyard other_writer=$work/bin/${2##*/} no_fallocate=$work/bin/${3##*/}
 export LD_LIBRARY_PATH=$work/bin
@@ -77,7 +72,7 @@ without_fallocate() {
         [[ $status != 0 && $err == *"$refusal"* ]] && cmp -s <(printf '%s' "$written") "$dir/tools.lst" || echo "$name: not refused: $err"
     fi
 }
-# As a save writes it; an add grows it by 23 bytes.
+# An add grows it by 23 bytes.
 written=$'; Created by: liblanyard on 01-12-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\nTools,Old,/bin/old,,0\r\nTools,X,/bin/x,,0\r\n'
 pids=() status=0
 run() { scenario "$@" >"$work/$1.report" 2>&1 & pids+=($!); }

@@ -201,17 +201,15 @@ struct Writer
         e.changed = changed;
         const qint16 g = findGroup(e.group), a = findApp(g, e.name);
         if (a >= 0 && !changed && !groups[g][a].changed) {
-            Entry &known = groups[g][a];
-            known.path = e.path, known.cmd = e.cmd;
-            if (!known.origin.isEmpty())
-                absorbed[known.origin] << e.origin;
+            groups[g][a].path = e.path, groups[g][a].cmd = e.cmd;
+            if (!groups[g][a].origin.isEmpty())
+                absorbed[groups[g][a].origin] << e.origin;
             return true;
         }
         if (g < 0 ? groups.size() >= maxGroups : groups[g].size() >= maxApps)
             return false;
         g < 0 ? groups.append({e}) : groups[g].append(e);
-        changes = changes || changed;
-        return true;
+        return changes = changes || changed, true;
     }
 
     QSet<QByteArray> linesOf(const Entry &e) const
@@ -296,10 +294,8 @@ struct Writer
 
     bool save(File &file)
     {
-        if (!changes)
-            return true;
-        if (!readWhole || file.bad())
-            return false;
+        if (!changes || !readWhole || file.bad())
+            return !changes;
         const bool merging = file.lines && (!holdsAll || version != file.generation);
         const QList<Entry> out = merging ? merge(file.entries()) : entries();
         const std::optional<Encoding> chosen = encodingFor(out, merging ? file.encoding() : encoding);
@@ -309,8 +305,7 @@ struct Writer
                       "; Format: Group Label,Program label,Program Path,Command line\r\n"};
         for (const Entry &e : out)
             *file.lines << e.line(*chosen) + "\r\n";
-        encoding = *chosen, holdsAll = !merging, version = merging ? -1 : ++file.generation;
-        file.generation += merging;
+        encoding = *chosen, holdsAll = !merging, version = merging ? -1 : ++file.generation, file.generation += merging;
         QHash<QByteArray, QList<QByteArray>> kept; // lines of one group and name stay beside unchanged entries
         for (QList<Entry> &group : groups) {
             for (Entry &e : group) {
@@ -319,8 +314,7 @@ struct Writer
                 e.origin = e.line(encoding), e.changed = false;
             }
         }
-        absorbed = kept, deleted.clear(), changes = false;
-        return true;
+        return absorbed = kept, deleted.clear(), changes = false, true;
     }
 
     bool add(Entry e)
@@ -333,14 +327,11 @@ struct Writer
     }
     void set(qint16 g, qint16 a, const Entry &to)
     {
-        groups[g][a] = {to.group, to.name, to.path, to.cmd, to.prot, groups[g][a].origin, true};
-        changes = true;
+        groups[g][a] = {to.group, to.name, to.path, to.cmd, to.prot, groups[g][a].origin, true}, changes = true;
     }
     void remove(qint16 g, qint16 a)
     {
-        deleted += linesOf(groups[g][a]);
-        absorbed.remove(groups[g].takeAt(a).origin);
-        changes = true;
+        deleted += linesOf(groups[g][a]), absorbed.remove(groups[g].takeAt(a).origin), changes = true;
         if (groups[g].isEmpty())
             groups.removeAt(g);
     }
@@ -394,12 +385,10 @@ public:
             groups = QStringList{u"G"_s}, names.clear();
         for (int n = 0; byName && n < 40; ++n)
             names << u"n%1"_s.arg(n);
-        if (textMode) {
-            file.read(generated(mode.mid(5), seed));
-            TestFiles::write(list, file.bytes());
-        } else if (!byName) {
+        if (textMode)
+            file.read(generated(mode.mid(5), seed)), TestFiles::write(list, file.bytes());
+        else if (!byName)
             file.lines = QList<QByteArray>{seed % 2 ? "; shared by caf\xE9 people\r\n" : "; shared\r\n"};
-        }
         for (int i = 0; !byName && !textMode && i < 8; ++i)
             editor(0);
     }
@@ -514,12 +503,8 @@ private:
             return editor();
         Writer &w = *writers.emplace_back(std::make_unique<Writer>());
         w.number = int(writers.size()) - 1, w.maxGroups = maxGroups, w.maxApps = maxApps;
-        w.readWhole = !file.bad();
-        w.reload(file);
-        w.signals = 0, w.reported = false;
-        w.apps = std::make_unique<ExternalApps>();
-        w.apps->setMaxGroups(maxGroups);
-        w.apps->setMaxApps(maxApps);
+        w.readWhole = !file.bad(), w.reload(file), w.signals = 0, w.reported = false;
+        w.apps = std::make_unique<ExternalApps>(), w.apps->setMaxGroups(maxGroups), w.apps->setMaxApps(maxApps);
         log << u"w%1 joins with limits %2, %3"_s.arg(w.number).arg(maxGroups).arg(maxApps);
         const int error = errorOf([&] { w.apps->setEXTFile(list); });
         w.told = std::make_unique<QSignalSpy>(w.apps.get(), &ExternalApps::catalogueChanged);

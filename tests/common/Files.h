@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Files written and read back byte for byte, links, owners, permissions that bind root too, and
-// the wait until every watch has read a change.
+// Files written and read byte for byte, links, owners, permissions that bind root too, a watch's wait.
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -62,8 +61,7 @@ inline void settle()
 
 } // namespace TestFiles
 
-/// While it lives, this thread's file-system ids are nobody's when the test runs as root, so that
-/// permissions apply; files made meanwhile are nobody's.
+/// While it lives, a root test's file-system ids are nobody's, so that permissions apply.
 class FilePermissionsApply
 {
 public:
@@ -78,8 +76,6 @@ public:
         if (m_root)
             ::setfsuid(0), ::setfsgid(0);
     }
-    FilePermissionsApply(const FilePermissionsApply &) = delete;
-    FilePermissionsApply &operator=(const FilePermissionsApply &) = delete;
 
 private:
     const bool m_root = ::geteuid() == 0;

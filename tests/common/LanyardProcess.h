@@ -17,15 +17,13 @@ namespace LanyardProcess {
 
 inline const QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard");
 
-/// status -1: not ended by itself within a minute.
-struct Result
+struct Result // status -1: not ended by itself within a minute
 {
     int status = -1;
     QString out, err;
 };
 
-/// uid 0: as the test runs.
-struct User
+struct User // uid 0: as the test runs
 {
     uid_t uid = 0;
     gid_t gid = 0;
@@ -62,8 +60,8 @@ inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QStri
                                        const QStringList &variables = {})
 {
     auto process = std::make_unique<QProcess>();
-    QStringList reachable = variables;
-    reachable.replaceInStrings(QStringLiteral(LANYARD_TEST_BIN_DIR), binaryFolder(user));
+    QStringList reachable = QStringList(variables).replaceInStrings(QStringLiteral(LANYARD_TEST_BIN_DIR),
+                                                                    binaryFolder(user));
     if (user.uid != 0)
         reachable << QStringLiteral("LD_LIBRARY_PATH=") + binaryFolder(user);
     process->setProcessEnvironment(headless(reachable));
@@ -81,11 +79,8 @@ inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QStri
 
 inline Result finish(QProcess &process)
 {
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return process.kill(), process.waitForFinished(), Result{};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }

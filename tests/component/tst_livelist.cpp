@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The live list on the real watch: the file followed wherever it is, and what holds a reload
-// back until it is over.
+// The live list on the real watch: the file followed wherever it is; what holds a reload back.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
@@ -42,12 +41,13 @@ QStringList inotifyWatches()
     return watches;
 }
 
-QWidget *programListWindow()
+QTreeWidget *programList()
 {
-    const QWidgetList all = QApplication::topLevelWidgets();
-    const auto shown = [](QWidget *w) { return w->objectName() == u"frmEditApps"_s && w->isVisible(); };
-    const auto found = std::find_if(all.begin(), all.end(), shown);
-    return found == all.end() ? nullptr : *found;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == u"frmEditApps"_s && w->isVisible())
+            return w->findChild<QTreeWidget *>(u"tvGroup"_s);
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -66,8 +66,7 @@ private Q_SLOTS:
         QVERIFY(TestFiles::write(list(), line(u"vi"_s)));
     }
 
-    // A full queue: other files' events fill it first, the overflow alone brings the reload. The
-    // unsaved change stays; the folders keep their watches.
+    // A full queue: the overflow alone brings the reload. The unsaved change and the watches stay.
     void followsTheFileWhereverItIs_data()
     {
         QTest::addColumn<QString>("how");
@@ -133,16 +132,14 @@ private Q_SLOTS:
             own = namesOf(mine);
             mine.ShowForm(0);
             another(u"other%1"_s.arg(time));
-            QVERIFY(programListWindow());
+            QVERIFY(programList());
             QStringList rows;
-            for (QTreeWidgetItemIterator it(programListWindow()->findChild<QTreeWidget *>(u"tvGroup"_s),
-                                            QTreeWidgetItemIterator::NoChildren);
-                 *it; ++it)
+            for (QTreeWidgetItemIterator it(programList(), QTreeWidgetItemIterator::NoChildren); *it; ++it)
                 rows << (*it)->text(0);
             QCOMPARE(rows, own);
             if (time == 1) // merged; what it found comes with the reload
                 QVERIFY(mine.save());
-            QVERIFY(programListWindow()->close());
+            QVERIFY(programList()->window()->close());
             QTRY_VERIFY_WITH_TIMEOUT(namesOf(mine).contains(u"other%1"_s.arg(time)), patienceMs);
         }
         if (opened > 0)
