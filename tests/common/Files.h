@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Files written and read byte for byte, links, owners, permissions that bind root too, a watch's wait.
-#include <QByteArray>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
-#include <QString>
-#include <QTimer>
+#include <QTest>
 
 #include <cstdio>
 
@@ -50,33 +46,15 @@ inline QString ownership(const QString &path)
         return QString();
     return QStringLiteral("%1:%2:%3").arg(info.st_uid).arg(info.st_gid).arg(info.st_mode & 07777, 4, 8, QChar(u'0'));
 }
-/// A watch reads a change 30 ms after it sees it, within the loop run after that.
-inline void settle()
-{
-    QCoreApplication::processEvents();
-    QEventLoop loop;
-    QTimer::singleShot(50, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+inline void settle() { QTest::qWait(50); } // a watch reads a change 30 ms after it sees it
 
 } // namespace TestFiles
 
 /// While it lives, a root test's file-system ids are nobody's, so that permissions apply.
-class FilePermissionsApply
+struct FilePermissionsApply
 {
-public:
     static constexpr unsigned nobody = 65534;
-    FilePermissionsApply()
-    {
-        if (m_root)
-            ::setfsgid(nobody), ::setfsuid(nobody);
-    }
-    ~FilePermissionsApply()
-    {
-        if (m_root)
-            ::setfsuid(0), ::setfsgid(0);
-    }
-
-private:
-    const bool m_root = ::geteuid() == 0;
+    const bool root = ::geteuid() == 0;
+    FilePermissionsApply() { root && (::setfsgid(nobody), ::setfsuid(nobody)); }
+    ~FilePermissionsApply() { root && (::setfsuid(0), ::setfsgid(0)); }
 };

@@ -48,9 +48,8 @@ inline QString binaryFolder(const User &user)
 inline QProcessEnvironment headless(const QStringList &variables = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &name :
-         {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("QT_QPA_PLATFORM")})
-        env.remove(name);
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
     for (const QString &variable : variables)
         env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
     return env;
@@ -64,15 +63,13 @@ inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QStri
                                                                     binaryFolder(user));
     if (user.uid != 0)
         reachable << QStringLiteral("LD_LIBRARY_PATH=") + binaryFolder(user);
-    process->setProcessEnvironment(headless(reachable));
-    process->setWorkingDirectory(folder);
-    if (user.uid != 0) {
+    process->setProcessEnvironment(headless(reachable)), process->setWorkingDirectory(folder);
+    if (user.uid != 0)
         process->setChildProcessModifier([user] {
             const gid_t groups[] = {user.group};
             if (::setgroups(1, groups) != 0 || ::setgid(user.gid) != 0 || ::setuid(user.uid) != 0)
                 ::_exit(99);
         });
-    }
     process->start(binaryFolder(user) + QStringLiteral("/lanyard"), arguments);
     return process;
 }

@@ -32,7 +32,4 @@ LANYARD_EXPORT ssize_t pwrite(int fd, const void *bytes, size_t size, off_t offs
     return next(fd, bytes, size, offset);
 }
 
-LANYARD_EXPORT ssize_t pwrite64(int fd, const void *bytes, size_t size, off_t offset)
-{
-    return pwrite(fd, bytes, size, offset);
-}
+LANYARD_EXPORT ssize_t pwrite64(int fd, const void *b, size_t n, off_t at) { return pwrite(fd, b, n, at); }
