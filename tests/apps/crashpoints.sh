@@ -18,8 +18,7 @@ scenario() {
     local dir=$work/$name list=$work/$name/tools.lst command=("$lanyard" --file "$work/$name/tools.lst" "$@")
     setup() {
         chmod 0755 "$dir" && rm -f "$dir"/.tools.lst.* && cp "$work/fixture" "$list" && touch "$dir/.tools.lst.Ab12Cd" &&
-            chmod 0666 "$list" && { chown 65534:65534 "$list" 2>/dev/null; chmod "$mode" "$dir"; }
-    }
+            chmod 0666 "$list" && { chown 65534:65534 "$list" 2>/dev/null; chmod "$mode" "$dir"; } }
     temporaries() { ls -A "$dir" | grep -c '^\.tools\.lst\.[A-Za-z0-9]\{6\}$'; }
     killed() { rc=$(bash -c 'strace -f -qq -o /dev/null -e inject="$1" -- "${@:2}" >/dev/null 2>&1; echo $?' - "$@" 2>/dev/null); }
     [[ $merge == merge ]] && command=(env LD_PRELOAD="$other_writer" LANYARD_OTHER_WRITER_FILE="$list" LANYARD_OTHER_WRITER_LINE="$theirs" "${command[@]}")
@@ -38,8 +37,7 @@ scenario() {
             [[ $rc == 137 ]] || break # no Nth call of it: the save ran to its end
             tried=$((tried + 1)); "$lanyard" --file "$list" list >"$dir.now" 2>&1 && { cmp -s "$dir.now" "$dir.old" || cmp -s "$dir.now" "$dir.theirs" || cmp -s "$dir.now" "$dir.new"; } ||
                 { failed=$((failed + 1)); echo "$call #$n: $(head -c 300 "$dir.now")"; }
-        done
-    done
+        done; done
     echo "$tried crash points, $failed failed"; [[ $name != replace ]] && return $((failed > 0))
     setup && rm "$dir/.tools.lst.Ab12Cd" && killed rename:signal=KILL "${command[@]}"
     [[ $rc == 137 && $(temporaries) == 1 ]] || { echo "a save killed before its rename left no temporary"; return 1; }
@@ -56,10 +54,8 @@ without_fallocate() {
         { chown 65534:65534 "$dir/tools.lst" 2>/dev/null; chmod 0555 "$dir"; } || return 1
     err=$("${as_user[@]}" env LD_PRELOAD="$no_fallocate" "$variable" "$lanyard" --file "$dir/tools.lst" "$@" 2>&1 >/dev/null)
     status=$?; if [[ $refusal == - ]]; then
-        [[ $status == 0 && $("$lanyard" --file "$dir/tools.lst" list | cut -f2 | paste -sd ' ') == "$entries" ]] || echo "$name: not saved: $err"
-    else
-        [[ $status != 0 && $err == *"$refusal"* ]] && cmp -s <(printf '%s' "$written") "$dir/tools.lst" || echo "$name: not refused: $err"
-    fi
+        [[ $status == 0 && $("$lanyard" --file "$dir/tools.lst" list | cut -f2 | paste -sd ' ') == "$entries" ]] || echo "$name: not saved: $err"; else
+        [[ $status != 0 && $err == *"$refusal"* ]] && cmp -s <(printf '%s' "$written") "$dir/tools.lst" || echo "$name: not refused: $err"; fi
 }
 written=$'; Created by: liblanyard on 01-12-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\nTools,Old,/bin/old,,0\r\nTools,X,/bin/x,,0\r\n'
 pids=() status=0; run() { scenario "$@" >"$work/$1.report" 2>&1 & pids+=($!); }
