@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Files written and read back byte for byte, links, owners, permissions that bind root too, and
-// the wait until every watch has read a change.
-#include <QByteArray>
+// Files written and read byte for byte, links, owners, permissions that bind root too, a watch's wait.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QString>
 #include <QTimer>
 
 #include <cstdio>
@@ -27,8 +24,7 @@ inline QByteArray read(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
-/// Written beside @p path and renamed over it, as editors replace a file.
-inline bool replace(const QString &path, const QByteArray &bytes)
+inline bool replace(const QString &path, const QByteArray &bytes) // beside it, renamed over it, as editors do
 {
     const QString temporary = path + QStringLiteral(".new");
     return write(temporary, bytes)
@@ -43,44 +39,26 @@ inline bool setOwner(const QString &path, uid_t uid, gid_t gid, mode_t mode)
     const QByteArray native = QFile::encodeName(path);
     return ::chown(native.constData(), uid, gid) == 0 && ::chmod(native.constData(), mode) == 0;
 }
-/// "uid:gid:mode" (octal) of the file @p path names after links; empty when none.
-inline QString ownership(const QString &path)
+inline QString ownership(const QString &path) // "uid:gid:mode" (octal) after links; empty when none
 {
     struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return QString();
     return QStringLiteral("%1:%2:%3").arg(info.st_uid).arg(info.st_gid).arg(info.st_mode & 07777, 4, 8, QChar(u'0'));
 }
-/// A watch reads a change 30 ms after it sees it, within the loop run after that.
-inline void settle()
+inline void settle() // a watch reads a change 30 ms after it sees it, before the loop's end
 {
-    QCoreApplication::processEvents();
     QEventLoop loop;
-    QTimer::singleShot(50, &loop, &QEventLoop::quit);
-    loop.exec();
+    QCoreApplication::processEvents(), QTimer::singleShot(50, &loop, &QEventLoop::quit), loop.exec();
 }
 
 } // namespace TestFiles
 
-/// While it lives, this thread's file-system ids are nobody's when the test runs as root, so that
-/// permissions apply; files made meanwhile are nobody's.
-class FilePermissionsApply
+/// While it lives, a root test's file-system ids are nobody's, so that permissions apply.
+struct FilePermissionsApply
 {
-public:
     static constexpr unsigned nobody = 65534;
-    FilePermissionsApply()
-    {
-        if (m_root)
-            ::setfsgid(nobody), ::setfsuid(nobody);
-    }
-    ~FilePermissionsApply()
-    {
-        if (m_root)
-            ::setfsuid(0), ::setfsgid(0);
-    }
-    FilePermissionsApply(const FilePermissionsApply &) = delete;
-    FilePermissionsApply &operator=(const FilePermissionsApply &) = delete;
-
-private:
-    const bool m_root = ::geteuid() == 0;
+    const bool root = ::geteuid() == 0;
+    FilePermissionsApply() { root && (::setfsgid(nobody), ::setfsuid(nobody)); }
+    ~FilePermissionsApply() { root && (::setfsuid(0), ::setfsgid(0)); }
 };

@@ -17,15 +17,13 @@ namespace LanyardProcess {
 
 inline const QString program = QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard");
 
-/// status -1: not ended by itself within a minute.
-struct Result
+struct Result // status -1: not ended by itself within a minute
 {
     int status = -1;
     QString out, err;
 };
 
-/// uid 0: as the test runs.
-struct User
+struct User // uid 0: as the test runs
 {
     uid_t uid = 0;
     gid_t gid = 0;
@@ -50,9 +48,8 @@ inline QString binaryFolder(const User &user)
 inline QProcessEnvironment headless(const QStringList &variables = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &name :
-         {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("QT_QPA_PLATFORM")})
-        env.remove(name);
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
     for (const QString &variable : variables)
         env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
     return env;
@@ -62,30 +59,25 @@ inline std::unique_ptr<QProcess> start(const QStringList &arguments, const QStri
                                        const QStringList &variables = {})
 {
     auto process = std::make_unique<QProcess>();
-    QStringList reachable = variables;
-    reachable.replaceInStrings(QStringLiteral(LANYARD_TEST_BIN_DIR), binaryFolder(user));
+    QStringList reachable = QStringList(variables).replaceInStrings(QStringLiteral(LANYARD_TEST_BIN_DIR),
+                                                                    binaryFolder(user));
     if (user.uid != 0)
         reachable << QStringLiteral("LD_LIBRARY_PATH=") + binaryFolder(user);
-    process->setProcessEnvironment(headless(reachable));
-    process->setWorkingDirectory(folder);
-    if (user.uid != 0) {
+    process->setProcessEnvironment(headless(reachable)), process->setWorkingDirectory(folder);
+    if (user.uid != 0)
         process->setChildProcessModifier([user] {
             const gid_t groups[] = {user.group};
             if (::setgroups(1, groups) != 0 || ::setgid(user.gid) != 0 || ::setuid(user.uid) != 0)
                 ::_exit(99);
         });
-    }
     process->start(binaryFolder(user) + QStringLiteral("/lanyard"), arguments);
     return process;
 }
 
 inline Result finish(QProcess &process)
 {
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return process.kill(), process.waitForFinished(), Result{};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }

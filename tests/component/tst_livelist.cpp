@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The live list on the real watch: the file followed wherever it is, and what holds a reload
-// back until it is over.
+// The live list on the real watch: the file followed wherever it is; what holds a reload back.
 #include "common/Catalogue.h"
 #include "common/Files.h"
 #include "common/LanyardProcess.h"
@@ -31,23 +30,20 @@ QStringList namesOf(const ExternalApps &apps)
 
 QStringList inotifyWatches()
 {
-    QStringList watches;
-    for (const QString &fd : QDir(u"/proc/self/fdinfo"_s).entryList(QDir::Files)) {
-        for (const QByteArray &row : TestFiles::read(u"/proc/self/fdinfo/"_s + fd).split('\n')) {
-            if (row.startsWith("inotify "))
-                watches << QString::fromLatin1(row.split(' ').mid(1, 2).join(' '));
-        }
-    }
-    watches.sort();
+    QString all;
+    for (const QString &fd : QDir(u"/proc/self/fdinfo"_s).entryList(QDir::Files))
+        all += QString::fromLatin1(TestFiles::read(u"/proc/self/fdinfo/"_s + fd));
+    QStringList watches = all.split(u'\n').filter(QRegularExpression(u"^inotify "_s));
+    watches.replaceInStrings(QRegularExpression(u"^inotify (\\S+ \\S+).*"_s), u"\\1"_s).sort();
     return watches;
 }
 
-QWidget *programListWindow()
+QTreeWidget *programList()
 {
-    const QWidgetList all = QApplication::topLevelWidgets();
-    const auto shown = [](QWidget *w) { return w->objectName() == u"frmEditApps"_s && w->isVisible(); };
-    const auto found = std::find_if(all.begin(), all.end(), shown);
-    return found == all.end() ? nullptr : *found;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == u"frmEditApps"_s && w->isVisible())
+            return w->findChild<QTreeWidget *>(u"tvGroup"_s);
+    return nullptr;
 }
 
 } // namespace
@@ -66,8 +62,7 @@ private Q_SLOTS:
         QVERIFY(TestFiles::write(list(), line(u"vi"_s)));
     }
 
-    // A full queue: other files' events fill it first, the overflow alone brings the reload. The
-    // unsaved change stays; the folders keep their watches.
+    // A full queue: the overflow alone brings the reload. The unsaved change and the watches stay.
     void followsTheFileWhereverItIs_data()
     {
         QTest::addColumn<QString>("how");
@@ -87,20 +82,17 @@ private Q_SLOTS:
         ExternalApps mine;
         mine.setEXTFile(list());
         const QStringList watched = inotifyWatches();
-        QVERIFY(!watched.isEmpty());
-        QVERIFY(mine.AddApp(u"Mine"_s, u"unsaved"_s, u"/bin/true"_s, QString(), false));
+        QVERIFY(!watched.isEmpty() && mine.AddApp(u"Mine"_s, u"unsaved"_s, u"/bin/true"_s, QString(), false));
         if (how == u"full-event-queue") {
             const int queued = TestFiles::read(u"/proc/sys/fs/inotify/max_queued_events"_s).trimmed().toInt();
             QVERIFY(queued > 0 && queued <= 1 << 20);
             for (int i = 0; i <= queued / 2; ++i) // two events a file
                 QVERIFY(TestFiles::write(m_dir->filePath(u"flood-%1"_s.arg(i)), QByteArray()));
         }
-        if (how == u"link-pointed-elsewhere")
-            QVERIFY(TestFiles::write(second, line(u"vi"_s) + line(u"tool"_s)) && QFile::remove(list())
-                    && QFile::link(second, list()));
-        else
-            QVERIFY(
-                TestFiles::replace(how == u"link-target-replaced" ? target : list(), line(u"vi"_s) + line(u"tool"_s)));
+        const QByteArray both = line(u"vi"_s) + line(u"tool"_s);
+        QVERIFY(how == u"link-pointed-elsewhere"
+                    ? TestFiles::write(second, both) && QFile::remove(list()) && QFile::link(second, list())
+                    : TestFiles::replace(how == u"link-target-replaced" ? target : list(), both));
         QTRY_COMPARE_WITH_TIMEOUT(namesOf(mine), (QStringList{u"vi"_s, u"tool"_s, u"unsaved"_s}), patienceMs);
         if (how == u"link-target-replaced") {
             QVERIFY(TestFiles::replace(target, line(u"again"_s)));
@@ -120,8 +112,7 @@ private Q_SLOTS:
     {
         QFETCH(int, opened);
         ExternalApps mine, witness;
-        mine.setEXTFile(list());
-        witness.setEXTFile(list());
+        mine.setEXTFile(list()), witness.setEXTFile(list());
         QVERIFY(mine.AddApp(u"Gone"_s, u"prog"_s, u"/no/such/program"_s, QString(), false));
         QStringList own;
         const auto another = [&](const QString &name) {
@@ -130,19 +121,16 @@ private Q_SLOTS:
             QCOMPARE(namesOf(mine), own);
         };
         for (int time = 1; time <= opened; ++time) {
-            own = namesOf(mine);
-            mine.ShowForm(0);
+            own = namesOf(mine), mine.ShowForm(0);
             another(u"other%1"_s.arg(time));
-            QVERIFY(programListWindow());
+            QVERIFY(programList());
             QStringList rows;
-            for (QTreeWidgetItemIterator it(programListWindow()->findChild<QTreeWidget *>(u"tvGroup"_s),
-                                            QTreeWidgetItemIterator::NoChildren);
-                 *it; ++it)
+            for (QTreeWidgetItemIterator it(programList(), QTreeWidgetItemIterator::NoChildren); *it; ++it)
                 rows << (*it)->text(0);
             QCOMPARE(rows, own);
             if (time == 1) // merged; what it found comes with the reload
                 QVERIFY(mine.save());
-            QVERIFY(programListWindow()->close());
+            QVERIFY(programList()->window()->close());
             QTRY_VERIFY_WITH_TIMEOUT(namesOf(mine).contains(u"other%1"_s.arg(time)), patienceMs);
         }
         if (opened > 0)
@@ -150,8 +138,7 @@ private Q_SLOTS:
         bool shown = false;
         own = namesOf(mine);
         UiTest::whenModalShown(u"lanyardMissingProgram"_s, [&](QWidget *box) {
-            shown = true;
-            another(u"during-the-box"_s);
+            shown = true, another(u"during-the-box"_s);
             box->close();
         });
         QVERIFY(!mine.ExecuteApp(u"Gone"_s, u"prog"_s) && shown);

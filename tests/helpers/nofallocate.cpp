@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Preloaded: no fallocate(), as on some network file systems; LANYARD_TEST_FREE_BYTES free (to the
-// byte), pwrite() failing with errno LANYARD_TEST_WRITE_ERROR or writing at most
-// LANYARD_TEST_SHORT_WRITES bytes a call.
+// Preloaded: no fallocate(); LANYARD_TEST_FREE_BYTES free, pwrite() failing or short as the variables say.
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -34,7 +32,4 @@ LANYARD_EXPORT ssize_t pwrite(int fd, const void *bytes, size_t size, off_t offs
     return next(fd, bytes, size, offset);
 }
 
-LANYARD_EXPORT ssize_t pwrite64(int fd, const void *bytes, size_t size, off_t offset)
-{
-    return pwrite(fd, bytes, size, offset);
-}
+LANYARD_EXPORT ssize_t pwrite64(int fd, const void *b, size_t n, off_t at) { return pwrite(fd, b, n, at); }

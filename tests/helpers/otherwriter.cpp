@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Preloaded, another writer: at the program's first exclusive fcntl lock, LANYARD_OTHER_WRITER_LINE
-// is appended to LANYARD_OTHER_WRITER_FILE.
+// Preloaded: at the first exclusive fcntl lock, LANYARD_OTHER_WRITER_LINE goes to the end of ..._FILE.
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
