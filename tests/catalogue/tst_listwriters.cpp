@@ -228,6 +228,18 @@ struct Writer
     QList<Entry> merge(const QList<Entry> &file) const
     {
         const QSet<QByteArray> gone = removed();
+        QSet<QByteArray> known = deleted; // on a name changed here, another writer's line of it goes
+        QSet<std::pair<QString, QString>> changedNames;
+        for (auto it = absorbed.cbegin(); it != absorbed.cend(); ++it)
+            known += QSet<QByteArray>(it->cbegin(), it->cend()) << it.key();
+        for (const Entry &e : entries()) {
+            known << e.origin;
+            if (e.changed)
+                changedNames.insert({e.group, e.name});
+        }
+        const auto kept = [&](const Entry &l) {
+            return !gone.contains(l.origin) && (known.contains(l.origin) || !changedNames.contains({l.group, l.name}));
+        };
         constexpr qint64 end = std::numeric_limits<qint64>::max();
         const auto lineOf = [&](auto match, bool last) {
             qint64 found = -1;
@@ -235,30 +247,50 @@ struct Writer
                 found = match(file[i]) ? i : found;
             return found;
         };
+        const auto endOf = [&](const QString &group) {
+            const qint64 last = lineOf([&](const Entry &l) { return l.group == group; }, true);
+            return last < 0 ? end : 2 * last + 1;
+        };
         QMap<qint64, QList<Entry>> placed; // 2i: before line i, 2i + 1: after it
+        qint64 at = end;
+        QString previous;
         for (const QList<Entry> &group : groups) {
-            const auto ofGroup = [&](const Entry &l) { return l.group == group[0].group; };
-            const qint64 first = lineOf(ofGroup, false), last = lineOf(ofGroup, true);
-            qint64 at = first < 0 ? end : 2 * first;
             bool anchored = false;
             for (qsizetype i = 0; i < group.size(); ++i) {
                 const Entry &e = group[i];
-                const auto own = [&](const Entry &l) { return l.origin == e.origin; };
-                const qint64 line = e.origin.isEmpty() ? -1 : lineOf(own, false);
+                const qint64 line = e.origin.isEmpty()
+                                        ? -1
+                                        : lineOf([&](const Entry &l) { return l.origin == e.origin; }, false);
+                if (i == 0) { // a group renamed here keeps its place; a new one goes last
+                    const qint64 first = lineOf([&](const Entry &l) { return l.group == e.group; }, false);
+                    at = first >= 0               ? 2 * first
+                         : line < 0               ? end
+                         : previous.isEmpty()     ? 0
+                         : endOf(previous) != end ? endOf(previous)
+                                                  : at;
+                    previous = e.group;
+                }
                 if (!e.changed && line >= 0 && !gone.contains(e.origin))
                     at = 2 * line + 1, anchored = true;
                 if (!e.changed)
                     continue;
+                const qint64 shadowed = lineOf(
+                    [&](const Entry &l) {
+                        return !kept(l) && !gone.contains(l.origin) && l.group == e.group && l.name == e.name;
+                    },
+                    false);
                 if (line >= 0 && file[line].group == e.group)
                     at = 2 * line;
+                else if (line < 0 && shadowed >= 0)
+                    at = 2 * shadowed; // it stands for the line of its name now
                 else if ((line < 0 && !e.origin.isEmpty()) || (!anchored && i > 0))
-                    at = last < 0 ? end : 2 * last + 1;
+                    at = endOf(e.group);
                 anchored = true, placed[at] << e;
             }
         }
         QList<Entry> merged;
         for (qint64 i = 0; i < file.size(); ++i)
-            merged += placed.value(2 * i) + (gone.contains(file[i].origin) ? QList<Entry>() : QList<Entry>{file[i]})
+            merged += placed.value(2 * i) + (kept(file[i]) ? QList<Entry>{file[i]} : QList<Entry>())
                       + placed.value(2 * i + 1);
         return merged + placed.value(end);
     }
