@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Saves killed at each system call that writes: old, other's or new entries. Usage: LANYARD SHIM SHIM
+# Saves killed at each system call that writes: old, other's or new entries, tool behaviours old or new. Usage: LANYARD SHIM SHIM
 set -uo pipefail
 command -v strace >/dev/null || { echo "crash points: strace is not installed (Debian package strace)"; exit 1; }
 work=$(mktemp -d) && chmod 0755 "$work"; trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
@@ -12,6 +12,8 @@ replacing=write,fsync,fchown,fchmod,rename,unlinkat in_place=pwrite64,fallocate,
 printf '%s' $'; Format: Group Label,Program label,Program Path,Command line\r\nTools,Editor,/usr/bin/ed,-p,0\r\nTools,Viewer,/usr/bin/less,--quit-if-one-screen --ignore-case --LONG-PROMPT --RAW-CONTROL-CHARS --chop-long-lines,0\r\nNet,Mail,/opt/mail-reader-of-the-department/bin/mutt-with-the-department-settings,-y,-1\r\n' >"$work/fixture"
 theirs=$'Games,Chess,/usr/games/chess,,0\r\n'
 
+killed() { rc=$(bash -c 'strace -f -qq -o /dev/null -e inject="$1" -- "${@:2}" >/dev/null 2>&1; echo $?' - "$@" 2>/dev/null); }
+
 # scenario NAME FOLDER_MODE MERGE CHANGED LANYARD_ARGUMENTS...
 scenario() {
     local name=$1 mode=$2 merge=$3 changed=$4 calls=$replacing tried=0 failed=0 call n rc; shift 4
@@ -20,7 +22,6 @@ scenario() {
         chmod 0755 "$dir" && rm -f "$dir"/.tools.lst.* && cp "$work/fixture" "$list" && touch "$dir/.tools.lst.Ab12Cd" &&
             chmod 0666 "$list" && { chown 65534:65534 "$list" 2>/dev/null; chmod "$mode" "$dir"; } }
     temporaries() { ls -A "$dir" | grep -c '^\.tools\.lst\.[A-Za-z0-9]\{6\}$'; }
-    killed() { rc=$(bash -c 'strace -f -qq -o /dev/null -e inject="$1" -- "${@:2}" >/dev/null 2>&1; echo $?' - "$@" 2>/dev/null); }
     [[ $merge == merge ]] && command=(env LD_PRELOAD="$other_writer" LANYARD_OTHER_WRITER_FILE="$list" LANYARD_OTHER_WRITER_LINE="$theirs" "${command[@]}")
     [[ $mode == 0555 ]] && calls=$in_place command=("${as_user[@]}" "${command[@]}")
     mkdir "$dir" && setup && "$lanyard" --file "$list" list >"$dir.old" && cp "$dir.old" "$dir.theirs" &&
@@ -57,12 +58,25 @@ without_fallocate() {
         [[ $status == 0 && $("$lanyard" --file "$dir/tools.lst" list | cut -f2 | paste -sd ' ') == "$entries" ]] || echo "$name: not saved: $err"; else
         [[ $status != 0 && $err == *"$refusal"* ]] && cmp -s <(printf '%s' "$written") "$dir/tools.lst" || echo "$name: not refused: $err"; fi
 }
+# A rename by lanyard rewrites the tool behaviours beside the list too: killed anywhere, the file is old or new.
+behaviours() {
+    local dir=$work/behaviours call n failed=0 command=("$lanyard" --file "$work/behaviours/tools.lst" edit Tools Editor Tools Ed)
+    setup() { cp "$work/fixture" "$dir/tools.lst" && printf '[Tools/Editor]\noutput=Pane\n\n[Net/Mail]\ninput=Document\n' >"$dir/tools.lst.behaviour"; }
+    mkdir "$dir" && setup && cp "$dir/tools.lst.behaviour" "$dir/old" && "${command[@]}" && cp "$dir/tools.lst.behaviour" "$dir/new" &&
+        grep -q 'Tools/Ed]' "$dir/new" && ! cmp -s "$dir/old" "$dir/new" || { echo "the rename does not take the behaviour along"; return 1; }
+    for call in ${replacing//,/ }; do
+        for ((n = 1; ; n++)); do
+            setup && killed "$call:signal=KILL:when=$n" "${command[@]}"; [[ $rc == 137 ]] || break
+            cmp -s "$dir/tools.lst.behaviour" "$dir/old" || cmp -s "$dir/tools.lst.behaviour" "$dir/new" || { failed=1; echo "$call #$n: $(head -c 200 "$dir/tools.lst.behaviour")"; }
+        done; done; return $failed
+}
 written=$'; Created by: liblanyard on 01-12-2026\r\n; Format: Group Label,Program label,Program Path,Command line\r\nTools,Old,/bin/old,,0\r\nTools,X,/bin/x,,0\r\n'
 pids=() status=0; run() { scenario "$@" >"$work/$1.report" 2>&1 & pids+=($!); }
 run replace 0755 - New add Tools New /bin/new
 run in-place-growing 0555 - New add Tools New /bin/new --protected
 run in-place-shrinking 0555 - Viewer delete Tools Viewer
 run merge-replace 0755 merge New add Tools New /bin/new
+behaviours >"$work/behaviours.report" 2>&1 & pids+=($!)
 add=(add Tools New /bin/new); {
     without_fallocate growing-with-room A=1 - "Old X New" "${add[@]}"
     without_fallocate growing-without-room LANYARD_TEST_FREE_BYTES=0 "no room to write" - "${add[@]}"
@@ -73,4 +87,4 @@ add=(add Tools New /bin/new); {
     without_fallocate write-fails LANYARD_TEST_WRITE_ERROR=5 "cannot write" - "${add[@]}"
 } >"$work/without-fallocate.report" 2>&1; [[ -s $work/without-fallocate.report ]] && status=1
 for pid in "${pids[@]}"; do wait "$pid" || status=1; done
-for name in replace in-place-growing in-place-shrinking merge-replace without-fallocate; do sed "s/^/$name: /" "$work/$name.report"; done; exit $status
+for name in replace in-place-growing in-place-shrinking merge-replace behaviours without-fallocate; do sed "s/^/$name: /" "$work/$name.report"; done; exit $status
