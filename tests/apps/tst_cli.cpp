@@ -186,10 +186,11 @@ void TestCli::command()
         QSKIP("only root starts another user's processes");
     const QString reachable = binaryFolder(nobody); // nobody may not enter the build
     QProcess shell;
-    shell.setProcessEnvironment(headless({u"XDG_CONFIG_HOME="_s + config, u"LANYARD="_s + program, u"FILE=tools.lst"_s,
-                                          u"LANYARD_RECORDER_OUT="_s + record,
-                                          u"AS_NOBODY=setpriv --reuid=65534 --regid=65534 --clear-groups env "_s
-                                              + (asNobody ? u"LD_LIBRARY_PATH=%1 %1/lanyard"_s.arg(reachable) : QString())}));
+    shell.setProcessEnvironment(
+        headless({u"XDG_CONFIG_HOME="_s + config, u"LANYARD="_s + program, u"FILE=tools.lst"_s,
+                  u"LANYARD_RECORDER_OUT="_s + record,
+                  u"AS_NOBODY=setpriv --reuid=65534 --regid=65534 --clear-groups env "_s
+                      + (asNobody ? u"LD_LIBRARY_PATH=%1 %1/lanyard"_s.arg(reachable) : QString())}));
     shell.setWorkingDirectory(m_dir->path());
     shell.start(u"/bin/sh"_s, {u"-c"_s, uR"(lanyard() { "$LANYARD" ${FILE:+--file "$FILE"} "$@"; }
 saved() { head -n 1 "${1:-tools.lst}" | grep -q '^; Created by: liblanyard on ' && grep -v '^;' "${1:-tools.lst}" | tr -d '\r'; }
