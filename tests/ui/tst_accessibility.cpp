@@ -5,6 +5,7 @@
 #include "ui/Captions.h"
 #include "ui/frmEditApps.h"
 #include "ui/frmNewApp.h"
+#include "ui/frmToolBehaviour.h"
 
 #include <QAccessible>
 #include <QProcess>
@@ -135,6 +136,11 @@ private Q_SLOTS:
         forget(), tree()->setFocus(Qt::BacktabFocusReason); // Tab pressed again before the window's turn
         window()->findChild<QWidget *>("cmdEdit")->setFocus(Qt::TabFocusReason), tabTo("cmdRemoveApp");
         QVERIFY(hears("push button\t" + spoken(TextId::DeleteProgram), "focused\t1", "Text Editor$"));
+        bool heardTool = false; // the behaviour window says the tool it opens on
+        whenModalShown("frmToolBehaviour",
+                       [&](QWidget *) { heardTool = hears("table cell\tHex Editor"), press(Qt::Key_Escape); });
+        forget(), frmToolBehaviour::edit(m_apps, window(), {}, {"Editors", "Hex Editor"});
+        QVERIFY(heardTool);
         QTest::failOnWarning(QRegularExpression(".*")); // an empty list taking the focus asks for no row
         MemoryEntries none;
         frmEditApps::ShowFor(&none, 0, nullptr), focusOn(tree());
