@@ -153,8 +153,7 @@ void TestCli::command_data()
     row("wait-sort-standard-input", "Text,Sort,sort,,0", "printf 'b\\na\\n' | lanyard run --wait Text Sort", 0,
         "a\nb\n");
     row("wait-woken-for-nothing", catAndErr + "',0",
-        "printf in | LD_PRELOAD=" LANYARD_TEST_BIN_DIR "/spuriousread.so lanyard run --wait Text Sort", 0, "in",
-        "err\n");
+        "printf in | LD_PRELOAD=$SHIMS/spuriousread.so lanyard run --wait Text Sort", 0, "in", "err\n");
     row("wait-status-passes-through", catAndErr + "; exit 7',0", "printf in | lanyard run --wait Text Sort", 7, "in",
         "err\n");
     row("wait-signal-death", "Text,Sort,/bin/sh,-c 'kill -KILL $$',0", "lanyard run --wait Text Sort", 128 + 9, {});
@@ -170,7 +169,7 @@ void TestCli::command_data()
         "lanyard: write error: No space left on device\nlanyard: write error: No space left on device\n");
     row("lost-message-of-a-refusal", text, "lanyard show Text Nope 2>/dev/full", 2, {});
     row("bytes-kept", {},
-        "FILE=$(printf 'caf\\351.lst'); lanyard add T R " LANYARD_TEST_BIN_DIR "/recorder %F% && lanyard --set "
+        "FILE=$(printf 'caf\\351.lst'); lanyard add T R \"$BIN/recorder\" %F% && lanyard --set "
         "\"%F%=$(printf 'x\\351')\" run T R && rm \"$FILE\" \".$FILE.lock\"",
         0, {}, {}, "cwd=" LANYARD_TEST_BIN_DIR "|arg=x\xe9");
 }
@@ -188,7 +187,8 @@ void TestCli::command()
     QProcess shell;
     shell.setProcessEnvironment(
         headless({u"XDG_CONFIG_HOME="_s + config, u"LANYARD="_s + program, u"FILE=tools.lst"_s,
-                  u"LANYARD_RECORDER_OUT="_s + record,
+                  u"LANYARD_RECORDER_OUT="_s + record, u"BIN=" LANYARD_TEST_BIN_DIR ""_s,
+                  u"SHIMS="_s + reachable, // LD_PRELOAD takes no path with a blank
                   u"AS_NOBODY=setpriv --reuid=65534 --regid=65534 --clear-groups env "_s
                       + (asNobody ? u"LD_LIBRARY_PATH=%1 %1/lanyard"_s.arg(reachable) : QString())}));
     shell.setWorkingDirectory(m_dir->path());

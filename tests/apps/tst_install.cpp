@@ -113,7 +113,8 @@ private Q_SLOTS:
             {u"PKG_CONFIG_PATH="_s + prefix + u'/' + lib + u"/pkgconfig"_s,
              u"LD_LIBRARY_PATH="_s + (LANYARD_WITH_RUNPATH ? QString() : prefix + u'/' + lib)});
         QString said = run(u"sh"_s,
-                           {u"-c"_s, u"c++ -fPIC -fsyntax-only $(pkg-config --cflags lanyard) \"$0\""_s,
+                           {u"-c"_s,
+                            u"eval \"set -- $(pkg-config --cflags lanyard)\"; c++ -fPIC -fsyntax-only \"$@\" \"$0\""_s,
                             QStringLiteral(LANYARD_SOURCE_DIR "/examples/minimal-host/main.cpp")},
                            env);
         if (LANYARD_WITH_CLI)

@@ -306,7 +306,7 @@ private Q_SLOTS:
         apps.setShowMissingProgram(false);
         apps.AddApp("T", "A", path, cmdLine, false);
         const QString app = shell < 0 ? "a" : "A"; // names match exactly
-        const QString program = path.contains(u' ') ? '"' + path + '"' : path;
+        const QString program = path.contains(u' ') && !path.startsWith(u'"') ? '"' + path + '"' : path;
         const bool starved = QByteArray(QTest::currentDataTag()) == "no-descriptors";
         const QString toolReason = starved ? "Too many open files" : reason;
         QSignalSpy launchFailed(&apps, &ExternalApps::launchFailed);
