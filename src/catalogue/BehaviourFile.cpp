@@ -104,7 +104,7 @@ QByteArray readWhole(const QString &path)
     bytes.truncate(done);
     QStringDecoder strict(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     // decode() is lazy: the text must be made for the decoder to see the bytes.
-    const QString text = strict.decode(bytes);
+    [[maybe_unused]] const QString text = strict.decode(bytes);
     if (bytes.contains('\0') || strict.hasError())
         raiseError(ErrorCode::PathFileAccessError, u"%1 is no tool behaviour file: it is not UTF-8 text"_s.arg(path));
     return bytes;
