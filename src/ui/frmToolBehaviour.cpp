@@ -29,7 +29,6 @@ namespace Lanyard {
 namespace {
 
 using Tool = std::pair<QString, QString>;
-constexpr int ToolRole = Qt::UserRole + 1;
 
 /// A combo box offering @p count texts from @p first on, in the enumeration's order.
 QComboBox *choices(QWidget *parent, const QString &name, TextId first, int count)

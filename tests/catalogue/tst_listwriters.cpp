@@ -23,7 +23,8 @@ enum class Encoding { Utf8, Latin1 };
 bool isUtf8(QByteArrayView bytes)
 {
     QStringDecoder strict(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    return QString(strict(bytes)), !strict.hasError();
+    [[maybe_unused]] const QString decoded = strict(bytes); // the decoder judges only what it made
+    return !strict.hasError();
 }
 QString text(QByteArrayView bytes, Encoding e)
 {

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <ranges>
 
 namespace UiTest {
 
@@ -100,8 +99,10 @@ public:
     }
     void fill(const QStringList &entries)
     {
-        for (const QStringList f : entries | std::views::transform([](const QString &e) { return e.split(u'|'); }))
+        for (const QString &entry : entries) {
+            const QStringList f = entry.split(u'|');
             QVERIFY(catalogue.addApp(f.at(0), f.at(1), f.at(2), f.value(3), f.value(4) == u"-1"));
+        }
     }
 };
 
