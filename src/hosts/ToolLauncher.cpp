@@ -5,7 +5,6 @@
 
 #include "ui/Captions.h"
 #include "ui/frmAskValue.h"
-#include "util/FileVersion.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -64,11 +63,13 @@ void ToolLauncher::launch(ExternalApps &apps, const Tool &tool, const ToolBehavi
     cancelRuns(action);
     const OutputDelivery::Aim aim = m_delivery.aim(behaviour);
     const QString input = behaviour.input == ToolBehaviour::Input::None ? QString() : aim.given;
+    // Taken before the start: a quick tool may have changed the file by the time it returns.
+    const std::optional<FileVersion> before = behaviour.reloadAfter ? FileVersion::of(currentFile) : std::nullopt;
     ToolRun *run = apps.startTool(tool.first, tool.second, input.toUtf8(), ToolRun::Input::Bytes, *options);
     if (!run || !menu)
         return;
     m_runs.emplace_back(action, run);
-    follow(run, tool, behaviour, aim, currentFile);
+    follow(run, tool, behaviour, aim, {currentFile, before});
 }
 
 std::optional<LaunchOptions> ToolLauncher::askForValues(ExternalApps &apps, const Tool &tool,
@@ -102,11 +103,10 @@ std::optional<LaunchOptions> ToolLauncher::askForValues(ExternalApps &apps, cons
 }
 
 void ToolLauncher::follow(ToolRun *run, const Tool &tool, const ToolBehaviour &behaviour,
-                          const OutputDelivery::Aim &aim, const QString &currentFile)
+                          const OutputDelivery::Aim &aim, const FileAtStart &file)
 {
     using Mode = ToolsMenu::OutputMode;
     const bool pane = behaviour.output == Mode::Pane;
-    const std::optional<FileVersion> before = behaviour.reloadAfter ? FileVersion::of(currentFile) : std::nullopt;
     auto captured = std::make_shared<Captured>();
     // The pane takes the output as it comes: a long build shows its progress.
     connect(run, &ToolRun::standardOutputText, this, [this, captured, pane](const QString &text) {
@@ -143,8 +143,8 @@ void ToolLauncher::follow(ToolRun *run, const Tool &tool, const ToolBehaviour &b
             Q_EMIT m_menu->outputHeldBack(tool.first, tool.second, captured->output,
                                           Captions::text(TextId::OutputHeldBack).arg(tool.second));
         }
-        if (menu && behaviour.reloadAfter && FileVersion::of(currentFile) != before)
-            Q_EMIT m_menu->reloadRequested(currentFile);
+        if (menu && behaviour.reloadAfter && FileVersion::of(file.name) != file.version)
+            Q_EMIT m_menu->reloadRequested(file.name);
         if (menu)
             Q_EMIT m_menu->runFinished(tool.first, tool.second, exitCode);
     });

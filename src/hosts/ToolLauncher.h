@@ -2,6 +2,7 @@
 #pragma once
 
 #include "OutputDelivery.h"
+#include "util/FileVersion.h"
 
 #include <Lanyard/LaunchCommand.h>
 #include <Lanyard/ToolRun.h>
@@ -48,8 +49,14 @@ public:
 private:
     std::optional<LaunchOptions> askForValues(ExternalApps &apps, const std::pair<QString, QString> &tool,
                                               const ToolBehaviour &behaviour);
+    /// The current file when the tool started, and its version then (none: not followed).
+    struct FileAtStart
+    {
+        QString name;
+        std::optional<FileVersion> version;
+    };
     void follow(ToolRun *run, const std::pair<QString, QString> &tool, const ToolBehaviour &behaviour,
-                const OutputDelivery::Aim &aim, const QString &currentFile);
+                const OutputDelivery::Aim &aim, const FileAtStart &file);
 
     ToolsMenu *m_menu;
     OutputDelivery &m_delivery;
