@@ -3,6 +3,7 @@
 // Tools menu of a host that hands over a QPlainTextEdit.
 #include "common/Files.h"
 #include "common/ProcessCensus.h"
+#include "ui/ModalDriver.h"
 
 #include <Lanyard/ExternalApps.h>
 #include <Lanyard/ToolRun.h>
@@ -45,22 +46,13 @@ QAction *action(const ToolsMenu &menu, const QString &group, const QString &app)
     return menu.menu()->findChild<QAction *>(u"lanyard-tool/"_s + group + u'/' + app);
 }
 
-/// Types @p text and presses @p key in the next modal window as soon as it shows (bounded).
-void answerModal(const QString &text, Qt::Key key)
+/// Types @p text and presses @p key in the window asking a tool's value, once it shows.
+void answerAsk(const QString &text, Qt::Key key)
 {
-    auto *tries = new int(0);
-    auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [=] {
-        if (QWidget *modal = QApplication::activeModalWidget(); modal || ++*tries > 500) {
-            if (modal) {
-                QTest::keyClicks(modal->focusWidget(), text);
-                QTest::keyClick(modal->focusWidget(), key);
-            }
-            timer->deleteLater();
-            delete tries;
-        }
+    UiTest::whenModalShown(u"frmAskValue"_s, [=](QWidget *window) {
+        QTest::keyClicks(window->focusWidget(), text);
+        QTest::keyClick(window->focusWidget(), key);
     });
-    timer->start(10);
 }
 
 } // namespace
@@ -284,14 +276,14 @@ void tst_Behaviours::asksForAValue()
     QString pane;
     menu.setDocumentHooks({}, [&](ToolsMenu::OutputMode, const QString &text) { pane += text; });
     QSignalSpy started(&apps, &ExternalApps::placeholdersWanted), finished(&menu, &ToolsMenu::runFinished);
-    answerModal({}, Qt::Key_Escape);
+    answerAsk({}, Qt::Key_Escape);
     action(menu, u"G"_s, u"Ask"_s)->trigger();
     QCOMPARE(started.size(), 0);
-    answerModal(u"a b"_s, Qt::Key_Return);
+    answerAsk(u"a b"_s, Qt::Key_Return);
     action(menu, u"G"_s, u"Ask"_s)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
     QCOMPARE(pane, u"[a b]\n"_s);
-    answerModal({}, Qt::Key_Return); // the value given before is offered first
+    answerAsk({}, Qt::Key_Return); // the value given before is offered first
     action(menu, u"G"_s, u"Ask"_s)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 20000);
     QCOMPARE(pane, u"[a b]\n[a b]\n"_s);
@@ -305,9 +297,7 @@ void tst_Behaviours::windowSetsByKeyboard()
     QVERIFY(apps.AddApp(u"Text"_s, u"Sort"_s, u"/usr/bin/sort"_s, {}, false));
     ToolsMenu menu(&apps, u"Tools"_s);
     bool checked = false;
-    QTimer::singleShot(0, this, [&] {
-        QTRY_VERIFY(QApplication::activeModalWidget());
-        QWidget *window = QApplication::activeModalWidget();
+    UiTest::whenModalShown(u"frmToolBehaviour"_s, [&](QWidget *window) {
         auto *output = window->findChild<QComboBox *>(u"cboOutput"_s);
         QVERIFY(output && window->findChild<QTreeWidget *>(u"tvTools"_s));
         output->setFocus();
