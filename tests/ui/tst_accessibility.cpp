@@ -127,10 +127,10 @@ private Q_SLOTS:
         bool shown = false;
         whenModalShown("frmNewApp", [&](QWidget *) { shown = true, press(Qt::Key_Escape); });
         forget(), press(Qt::Key_Return);
-        QVERIFY(QTest::qWaitFor([&] { return shown && !frmNewApp::instance(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return shown && !frmNewApp::instance(); }, 20000));
         QVERIFY(QTest::qWaitFor(
             [] { return (window()->isActiveWindow() || (window()->activateWindow(), false)) && focusIs("cmdAddApp"); },
-            10000));
+            20000)); // the bound only ends a test that went wrong
         tabTo("cmdEdit");
         QVERIFY(hears("push button\t" + spoken(TextId::EditProgram), "focused\t1", "Text Editor$"));
         forget(), tree()->setFocus(Qt::BacktabFocusReason); // Tab pressed again before the window's turn
