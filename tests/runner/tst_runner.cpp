@@ -5,6 +5,7 @@
 #include "common/Files.h"
 #include "common/ProcessCensus.h"
 #include "launch/ChildProcess.h"
+#include "launch/ProcessSpawn.h"
 #include "runner/RunnerClock.h"
 #include "runner/WindowFinder.h"
 #include "runner/clsEXE.h"
@@ -22,6 +23,8 @@
 #include <cmath>
 #include <csignal>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace Lanyard;
@@ -424,6 +427,46 @@ private Q_SLOTS:
                  qPrintable(QString::number(elapsed.elapsed())));
         QCOMPARE(runner.CancelRequested(), handler == u"cancel" || handler == u"timer");
         QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5" + unique) && !isRunning(talkerPath), 5000);
+    }
+
+    // The stub on its own: a command that ends while the stub waits for room in a full pipe has
+    // all its output passed on, none dropped for the signal of its end.
+    void stubPassesOnAllOfAnEndedCommand()
+    {
+        int ends[2];
+        QCOMPARE(::pipe2(ends, O_CLOEXEC), 0);
+        const UniqueFd readEnd(ends[0]);
+        SpawnOptions options;
+        options.stdoutFd = ends[1];
+        ChildProcess stub(
+            ProcessSpawn::start(LANYARD_LIB_DIR "/STUB16.EXE", {talkerPath, "fill:100000", "drain", "60000"}, options)
+                .pid);
+        ::close(ends[1]);
+        const QString parent = QString::number(stub.pid());
+        QVERIFY(QTest::qWaitFor( // nothing is read until the command has written and ended
+            [&] {
+                int unread = 0;
+                return ::ioctl(readEnd.get(), FIONREAD, &unread) == 0 && unread > 0
+                       && std::ranges::none_of(ProcessCensus::processes(), [&parent](const auto &process) {
+                              return process.second.value(1) == parent && process.second.value(0) != u"Z";
+                          });
+            },
+            10000));
+        ::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);
+        QByteArray got;
+        char buffer[65536];
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const ssize_t read = ::read(readEnd.get(), buffer, sizeof buffer);
+                got.append(buffer, std::max<ssize_t>(read, 0));
+                return read == 0;
+            },
+            10000));
+        QVERIFY(stub.waitForEnd(10000));
+        const std::optional<int> code = stub.exitCode();
+        stub.reap();
+        QCOMPARE(code, 0);
+        QCOMPARE(got, digits(100000).toLatin1());
     }
 };
 
