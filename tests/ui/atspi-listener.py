@@ -31,7 +31,7 @@ def on_input(source, condition):
 
 
 pyatspi.Registry.registerEventListener(on_event, "focus:", "object:state-changed:focused",
-                                       "object:state-changed:expanded")
+                                       "object:state-changed:expanded", "window:activate")
 GLib.io_add_watch(sys.stdin, GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP, on_input)
 say("ready")
 pyatspi.Registry.start()
