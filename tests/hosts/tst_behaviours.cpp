@@ -308,9 +308,19 @@ void tst_Behaviours::windowSetsByKeyboard()
     QVERIFY(menu.showBehaviourWindow(nullptr, u"Text"_s, u"Sort"_s));
     QVERIFY(checked);
     QCOMPARE(apps.toolBehaviour(u"Text"_s, u"Sort"_s).output, Out::Clipboard);
+    // Renamed in the program list window the menu opens: the behaviour goes along, saved as it closes.
+    menu.addConfigureActions();
+    UiTest::whenModalShown(u"frmEditApps"_s, [](QWidget *window) {
+        UiTest::whenModalShown(u"frmNewApp"_s, [](QWidget *dialog) {
+            UiTest::play(dialog, {u"focus:txtAppName"_s, u"key:Ctrl+A"_s, u"type:Sorted"_s, u"click:cmdOK"_s});
+        });
+        UiTest::play(window, {u"click:tvGroup/Sort"_s, u"key:Return"_s});
+        UiTest::backTo(window), UiTest::play(window, {u"key:Escape"_s});
+    });
+    menu.menu()->findChild<QAction *>(u"lanyard-configure-tools"_s)->trigger();
     ExternalApps other;
     other.setEXTFile(list());
-    QCOMPARE(other.toolBehaviour(u"Text"_s, u"Sort"_s).output, Out::Clipboard);
+    QCOMPARE(other.toolBehaviour(u"Text"_s, u"Sorted"_s).output, Out::Clipboard);
 }
 
 // A long name is cut in the middle, whole in the tooltip; a program found on PATH has the icon
