@@ -12,8 +12,8 @@ namespace Lanyard {
  * without touching the host's SIGCHLD handling: a thread of its own blocks on the children's
  * pidfds and reaps each child as it ends. Where pidfds or an epoll set cannot be had (no
  * descriptor left, an old kernel) it looks at its children five times a second instead. The
- * thread runs only while there are children to reap, and holds nothing open when there are
- * none.
+ * thread runs while there are children to reap and a quarter of a second after the last one;
+ * then it leaves, holding nothing open.
  *
  * Thread-safe: any thread may launch and watch. A child the host makes with fork() starts with
  * a reaper of its own and leaves the parent's alone, whether it ends with exit() or _exit()

@@ -27,6 +27,9 @@ namespace Lanyard {
 namespace {
 
 constexpr auto pollInterval = std::chrono::milliseconds(200); // for children without a pidfd
+// How long the thread stays once its last child is reaped: a host that launches again soon (a
+// menu clicked twice, a script of launches) finds it waiting instead of paying for a new one.
+constexpr auto lingerTime = std::chrono::milliseconds(250);
 constexpr int eventsPerWait = 16;
 
 /// What one thread of the reaper waits on: the pidfds of the children, added by watch()
@@ -150,6 +153,9 @@ void ChildReaper::Private::run(const WaitSet &set)
         bool wakesTheSet;
     };
     std::vector<Watched> children;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point busy = Clock::time_point::max();
+    Clock::time_point idleSince = busy;
     const auto reapEnded = [&] {
         pending -= int(std::erase_if(children, [&set](const Watched &watched) {
             if (!watched.child->tryReap())
@@ -167,17 +173,21 @@ void ChildReaper::Private::run(const WaitSet &set)
                 children.push_back({std::move(child), added});
             }
             handedOver.clear();
-            if (stopping || children.empty()) {
-                // Nothing is left open while there is nothing to reap.
+            const Clock::time_point now = Clock::now();
+            idleSince = !children.empty() ? busy : std::min(idleSince, now);
+            if (stopping || now - idleSince >= lingerTime) {
+                // Nothing is left open once there has been nothing to reap for a while.
                 wait.reset();
                 return;
             }
         }
-        const bool checks = std::any_of(children.cbegin(), children.cend(),
-                                        [](const Watched &watched) { return !watched.wakesTheSet; });
+        const bool idle = idleSince != busy;
+        const bool checks = idle || std::any_of(children.cbegin(), children.cend(), [](const Watched &watched) {
+                                return !watched.wakesTheSet;
+                            });
         // A set that cannot wait, or a wait that fails for any other reason than a signal,
         // sleeps a while instead of spinning.
-        if (!set.waitForNews(checks ? std::optional(pollInterval) : std::nullopt)) {
+        if (!set.waitForNews(checks ? std::optional(idle ? lingerTime : pollInterval) : std::nullopt)) {
             std::unique_lock lock(mutex);
             news.wait_for(lock, pollInterval, [this] { return stopping || !handedOver.empty(); });
         }
