@@ -432,18 +432,35 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5" + unique) && !isRunning(talkerPath), 5000);
     }
 
-    // The stub on its own: a command that ends while the stub waits for room in a full pipe has
-    // all its output passed on, none dropped for the signal of its end.
-    void stubPassesOnAllOfAnEndedCommand()
+    // The stub on its own, its output and errors in one pipe: all a command wrote, in order, also
+    // when it ended while the stub waited for room in a full pipe; its exit code.
+    void stub_data()
     {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<int>("code");
+        QStringList alternating{talkerPath};
+        QByteArray inTurn;
+        for (int i = 0; i < 20; ++i) {
+            alternating << QString("out:o%1").arg(i) << QString("err:e%1").arg(i);
+            inTurn += QString("o%1e%1").arg(i).toLatin1();
+        }
+        QTest::newRow("ended-while-the-pipe-was-full")
+            << QStringList{talkerPath, "fill:100000", "drain"} << digits(100000).toLatin1() << 0;
+        QTest::newRow("one-relay-keeps-the-order") << alternating << inTurn << 0;
+        QTest::newRow("exit-code-passed-on") << QStringList{talkerPath, "out:a", "exit:7"} << QByteArray("a") << 7;
+    }
+    void stub()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QByteArray, output);
+        QFETCH(int, code);
         int ends[2];
         QCOMPARE(::pipe2(ends, O_CLOEXEC), 0);
         const UniqueFd readEnd(ends[0]);
         SpawnOptions options;
-        options.stdoutFd = ends[1];
-        ChildProcess stub(
-            ProcessSpawn::start(LANYARD_LIB_DIR "/STUB16.EXE", {talkerPath, "fill:100000", "drain", "60000"}, options)
-                .pid);
+        options.stdoutFd = options.stderrFd = ends[1];
+        ChildProcess stub(ProcessSpawn::start(LANYARD_LIB_DIR "/STUB16.EXE", command << "60000", options).pid);
         ::close(ends[1]);
         const QString parent = QString::number(stub.pid());
         QVERIFY(QTest::qWaitFor( // nothing is read until the command has written and ended
@@ -466,10 +483,10 @@ private Q_SLOTS:
             },
             10000));
         QVERIFY(stub.waitForEnd(10000));
-        const std::optional<int> code = stub.exitCode();
+        const std::optional<int> ended = stub.exitCode();
         stub.reap();
-        QCOMPARE(code, 0);
-        QCOMPARE(got, digits(100000).toLatin1());
+        QCOMPARE(ended, code);
+        QCOMPARE(got, output);
     }
 };
 
