@@ -510,7 +510,7 @@ private:
         };
         const QByteArray crlf = "G9," + pieces(2, onlyUtf8) + "N,/p,,0\r\n";
         if (mode == u"bom")
-            return "\xEF\xBB\xBF" + lines;
+            return "\xEF\xBB\xBFG9,Marked,/m,,0\r\n" + lines; // an entry's line right after the mark
         if (mode == u"char-across-the-chunk")
             return filled(lines, chunk - k - 4) + "G9,N" + piece + ",/p,,0\r\n";
         if (mode == u"crlf-across-the-chunk")
