@@ -318,7 +318,7 @@ private Q_SLOTS:
         QStringList whenToolsWent;
         connect(tools, &QObject::destroyed, menu, [&] { whenToolsWent = outline(menu); });
 
-        if (victim == "owner") // shown for another first: the open window moves to its new owner
+        if (victim == "owner" || victim == "catalogue") // shown for another first: the window moves to its new owner
             apps->ShowForm(0, window.get()), apps->ShowForm(0, owner);
         if (way == "pick" || way == "quote" || way == "run" || way == "slow")
             sort->trigger();
