@@ -5,6 +5,7 @@
 // peak resident memory is the load's own.
 #include "ProcessStatus.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/LaunchList.h"
 #include "catalogue/LaunchListFile.h"
 
 #include "PeakMemory.h"
@@ -86,12 +87,7 @@ int child(const QString &path, const QString &savePath)
     const LaunchListFile::Version read = LaunchListFile::load(
         path, [&](const LaunchListEntry &entry) { catalogue.addLoaded(entry, QIcon()); });
     timer.restart();
-    LaunchListFile::save(
-        savePath,
-        [&](const LaunchListFile::Sink &sink) {
-            catalogue.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &) { sink(entry); });
-        },
-        read.encoding);
+    LaunchListFile::save(savePath, LaunchList::linesOf(catalogue), read.encoding);
     const double saveMs = timer.nsecsElapsed() / 1e6;
     std::printf("%.3f %.3f %ld\n", loadMs, saveMs, rss);
     std::fflush(stdout);

@@ -116,10 +116,10 @@ public:
     /// file that is none of these is another writer's.
     QSet<quint64> knownOrigins() const;
 
-    /// Calls @p write(entry, record) for every entry the launch list gets, in order. Two groups
-    /// of one name are both written with the first one's count.
-    template<typename Write>
-    void forEachEntry(Write write) const
+    /// Calls @p visit(group name, record) for every entry the launch list gets, in order. Two
+    /// groups of one name are both written with the first one's count.
+    template<typename Visit>
+    void forEachRecord(Visit visit) const
     {
         for (qint16 g = 0; g < m_groupCount; ++g) {
             const ProgramGroup &slots = m_groups[size_t(g)];
@@ -127,11 +127,20 @@ public:
             for (qint16 a = 0; a < count; ++a) {
                 const ApplicationRecord &record = slots.app(a);
                 if (!record.AppPath.isEmpty() || !record.CmdLine.isEmpty())
-                    write(LaunchListEntry{slots.GroupName(), record.ApplicationName, record.AppPath, record.CmdLine,
-                                          record.AppProtected, record.origin},
-                          record);
+                    visit(slots.GroupName(), record);
             }
         }
+    }
+
+    /// As forEachRecord, calling @p write(entry, record) with the entry the record stands for.
+    template<typename Write>
+    void forEachEntry(Write write) const
+    {
+        forEachRecord([&](const QString &group, const ApplicationRecord &record) {
+            write(LaunchListEntry{group, record.ApplicationName, record.AppPath, record.CmdLine, record.AppProtected,
+                                  record.origin},
+                  record);
+        });
     }
 
     /// After a save: every written entry's line is the one @p identity gives, and nothing is

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QIcon>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -40,14 +41,6 @@ void waitForLock(const FileLock &lock, const QString &path)
 {
     if (lock.timedOut())
         raiseError(ErrorCode::PathFileAccessError, u"%1 is locked by another program"_s.arg(path));
-}
-
-/// The entries of @p catalogue as the file layer takes them.
-LaunchListFile::Source entriesOf(const Catalogue &catalogue)
-{
-    return [&catalogue](const LaunchListFile::Sink &sink) {
-        catalogue.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &) { sink(entry); });
-    };
 }
 
 } // namespace
@@ -156,6 +149,15 @@ bool LaunchList::hasChangesToSave(const Catalogue &catalogue) const
     return !m_path.isEmpty() && catalogue.hasChanges();
 }
 
+LaunchListFile::Source LaunchList::linesOf(const Catalogue &catalogue)
+{
+    return [&catalogue](const LaunchListFile::LineSink &sink) {
+        catalogue.forEachRecord([&](const QString &group, const ApplicationRecord &record) {
+            sink({group, record.ApplicationName, record.AppPath, record.CmdLine, record.AppProtected});
+        });
+    };
+}
+
 void LaunchList::save(Catalogue &catalogue, const std::function<void(const LaunchListEntry &)> &written)
 {
     if (!hasChangesToSave(catalogue))
@@ -168,10 +170,6 @@ void LaunchList::save(Catalogue &catalogue, const std::function<void(const Launc
     lock.taken().value();
     const std::optional<FileVersion> now = FileVersion::of(m_path);
     LaunchListFile::Version saved{};
-    const auto tell = [&](const LaunchListFile::Source &entries) {
-        if (written)
-            entries(written);
-    };
     if (now && (!m_holdsAll || now != m_version)) {
         std::vector<LaunchListEntry> file;
         const LaunchListFile::Version read = LaunchListFile::load(
@@ -180,20 +178,19 @@ void LaunchList::save(Catalogue &catalogue, const std::function<void(const Launc
         file.clear();
         saved = LaunchListFile::save(
             m_path,
-            [&merged](const LaunchListFile::Sink &sink) {
+            [&merged](const LaunchListFile::LineSink &sink) {
                 for (const LaunchListEntry &entry : merged)
-                    sink(entry);
+                    sink(LaunchListFile::lineOf(entry));
             },
             read.encoding);
         m_holdsAll = false;
-        tell([&merged](const LaunchListFile::Sink &sink) {
-            for (const LaunchListEntry &entry : merged)
-                sink(entry);
-        });
+        if (written)
+            std::for_each(merged.begin(), merged.end(), written);
     } else {
-        saved = LaunchListFile::save(m_path, entriesOf(catalogue), m_encoding);
+        saved = LaunchListFile::save(m_path, linesOf(catalogue), m_encoding);
         m_holdsAll = true;
-        tell(entriesOf(catalogue));
+        if (written)
+            catalogue.forEachEntry([&](const LaunchListEntry &entry, const ApplicationRecord &) { written(entry); });
     }
     m_encoding = saved.encoding;
     // After a merge the file holds lines the catalogue has not: the next reload reads them.

@@ -68,6 +68,9 @@ public:
     /// @p written, when given, sees each entry the file then holds.
     void save(Catalogue &catalogue, const std::function<void(const LaunchListEntry &)> &written = {});
 
+    /// The lines @p catalogue writes, as LaunchListFile::save takes them; it must outlive them.
+    static LaunchListFile::Source linesOf(const Catalogue &catalogue);
+
 private:
     QString m_path;
     LaunchListFile::Encoding m_encoding = LaunchListFile::Encoding::Utf8;

@@ -16,6 +16,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -411,12 +412,12 @@ struct EncodedEntry
 class EncodingChoice
 {
 public:
-    void check(const LaunchListEntry &entry)
+    void check(const LaunchListFile::Line &line)
     {
-        checkText(entry.group);
-        checkText(entry.name);
-        checkBytes(entry.path);
-        checkBytes(entry.cmdLine);
+        checkText(line.group);
+        checkText(line.name);
+        checkBytes(line.path);
+        checkBytes(line.cmdLine);
     }
 
     std::optional<LaunchListFile::Encoding> choose(LaunchListFile::Encoding wanted) const
@@ -441,7 +442,7 @@ public:
     }
 
 private:
-    void checkText(const QString &text)
+    void checkText(QStringView text)
     {
         // ASCII, as most values are, any encoding holds as it is.
         if (QtPrivate::isAscii(text))
@@ -460,7 +461,7 @@ private:
             m_latin1ReadsAsUtf8 = Utf8::isValid(text.toLatin1());
     }
 
-    void checkBytes(const QString &value)
+    void checkBytes(QStringView value)
     {
         if (QtPrivate::isAscii(value))
             return;
@@ -488,19 +489,21 @@ public:
 
     void append(QByteArrayView bytes) { m_buffer.append(bytes); }
 
-    /// Appends a field's bytes in @p encoding: text for a group or name, native bytes for a
-    /// path or command line. ASCII, as most values are, goes in as it is, with no copy between.
-    void appendValue(QStringView value, bool text, LaunchListFile::Encoding encoding)
+    /// Appends the line of one entry, its values in @p encoding: text for a group or name,
+    /// native bytes for a path or command line.
+    void appendLine(const LaunchListFile::Line &line, LaunchListFile::Encoding encoding)
     {
-        if (!QtPrivate::isAscii(value)) {
-            m_buffer.append(text ? textBytes(value.toString(), encoding) : NativeText::encode(value));
-            return;
+        const std::array<QStringView, 4> values{line.group, line.name, line.path, line.cmdLine};
+        const QByteArrayView flag = line.protectedFlag == 0 ? QByteArrayView("0") : QByteArrayView("-1");
+        if (!appendAsciiValues(values)) {
+            for (size_t i = 0; i < values.size(); ++i) {
+                const bool text = i < 2;
+                m_buffer.append(text ? textBytes(values[i].toString(), encoding) : NativeText::encode(values[i]));
+                m_buffer.append(',');
+            }
         }
-        const qsizetype at = m_buffer.size();
-        m_buffer.resize(at + value.size());
-        char *out = m_buffer.data() + at;
-        for (const QChar c : value)
-            *out++ = char(c.unicode());
+        m_buffer.append(flag.data(), flag.size());
+        endLine();
     }
 
     void endLine()
@@ -518,6 +521,31 @@ public:
     }
 
 private:
+    /// Appends the values each followed by a comma when all are ASCII, as most are: sized
+    /// once, the characters copied straight in, no value encoded on its own. False, with
+    /// nothing appended, when one is not.
+    bool appendAsciiValues(const std::array<QStringView, 4> &values)
+    {
+        qsizetype size = qsizetype(values.size());
+        for (const QStringView value : values)
+            size += value.size();
+        const qsizetype at = m_buffer.size();
+        m_buffer.resize(at + size);
+        char *out = m_buffer.data() + at;
+        char16_t seen = 0;
+        for (const QStringView value : values) {
+            for (const QChar c : value) {
+                seen |= c.unicode();
+                *out++ = char(c.unicode());
+            }
+            *out++ = ',';
+        }
+        if (seen < 0x80)
+            return true;
+        m_buffer.resize(at);
+        return false;
+    }
+
     FileWriter &m_file;
     QByteArray m_buffer;
 };
@@ -530,19 +558,10 @@ void writeEntries(LineWriter &out, const LaunchListFile::Source &entries, Launch
     out.endLine();
     out.append("; Format: Group Label,Program label,Program Path,Command line");
     out.endLine();
-    entries([&](const LaunchListEntry &entry) {
-        if (entry.path.isEmpty() && entry.cmdLine.isEmpty())
+    entries([&](const LaunchListFile::Line &line) {
+        if (line.path.isEmpty() && line.cmdLine.isEmpty())
             return;
-        out.appendValue(entry.group, true, encoding);
-        out.append(",");
-        out.appendValue(entry.name, true, encoding);
-        out.append(",");
-        out.appendValue(entry.path, false, encoding);
-        out.append(",");
-        out.appendValue(entry.cmdLine, false, encoding);
-        out.append(",");
-        out.append(entry.protectedFlag == 0 ? QByteArrayView("0") : QByteArrayView("-1"));
-        out.endLine();
+        out.appendLine(line, encoding);
     });
 }
 
@@ -631,7 +650,7 @@ Result<void> LaunchListFile::storable(Field field, const QString &value, Encodin
 LaunchListFile::Version LaunchListFile::save(const QString &path, const Source &entries, Encoding encoding)
 {
     EncodingChoice choice;
-    entries([&](const LaunchListEntry &entry) { choice.check(entry); });
+    entries([&](const Line &line) { choice.check(line); });
     const std::optional<Encoding> chosen = choice.choose(encoding);
     if (!chosen)
         raiseError(ErrorCode::InvalidArgument,

@@ -31,9 +31,20 @@ public:
     enum class Encoding { Utf8, Latin1 };
     enum class Field { Group, Name, Path, CmdLine };
     using Sink = std::function<void(const LaunchListEntry &)>;
-    /// Hands the entries to write to the sink it is given, in file order; it may be called
-    /// more than once and must give the same entries each time.
-    using Source = std::function<void(const Sink &)>;
+    /// One line to write: views of an entry's values where they are kept, so that a save of a
+    /// million entries copies none of them.
+    struct Line
+    {
+        QStringView group;
+        QStringView name;
+        QStringView path;
+        QStringView cmdLine;
+        qint16 protectedFlag = 0;
+    };
+    using LineSink = std::function<void(const Line &)>;
+    /// Hands the lines to write to the sink it is given, in file order; it may be called
+    /// more than once and must give the same lines each time.
+    using Source = std::function<void(const LineSink &)>;
 
     /// A file longer in any line is no launch list; its load fails rather than use the memory.
     static constexpr qsizetype maxLineLength = 65536;
@@ -67,6 +78,12 @@ public:
      * InvalidArgument when neither encoding can hold all the entries.
      */
     static Version save(const QString &path, const Source &entries, Encoding encoding);
+
+    /// The line that stands for @p entry, viewing its values.
+    static Line lineOf(const LaunchListEntry &entry)
+    {
+        return {entry.group, entry.name, entry.path, entry.cmdLine, entry.protectedFlag};
+    }
 
     /// The identity that the line written for @p entry in @p encoding has when read again.
     static quint64 identity(const LaunchListEntry &entry, Encoding encoding);
