@@ -169,34 +169,46 @@ private Q_SLOTS:
         QVERIFY2(wakes.size() < 50, qPrintable(QString::number(wakes.size())));
     }
 
-    // A character split across pieces comes whole, one cut by the end as U+FFFD; pieces hold no slack.
+    // A character split across pieces comes whole, one cut by the end as U+FFFD; pieces hold no
+    // slack. A host that listens for text from some chunk on ('+' in listening) gets the text from
+    // there, a character that straddles that moment whole; also after it stopped mid-character.
     void text_data()
     {
         QTest::addColumn<QByteArrayList>("chunks");
         QTest::addColumn<QString>("text");
-        QTest::newRow("euro-split") << QByteArrayList{"\342\202", "\254\n"} << u"€\n"_s;
-        QTest::newRow("cut-short-by-the-end") << QByteArrayList{"ok\342\202"} << u"ok\uFFFD"_s;
-        QTest::newRow("not-utf8-in-the-middle") << QByteArrayList{"a\377b"} << u"a\uFFFDb"_s;
-        QTest::newRow("byte-order-mark-first") << QByteArrayList{"\357\273\277x"} << u"\uFEFFx"_s;
+        QTest::addColumn<QByteArray>("listening"); // per chunk; empty: all along
+        QTest::newRow("euro-split") << QByteArrayList{"\342\202", "\254\n"} << u"€\n"_s << QByteArray();
+        QTest::newRow("cut-short-by-the-end") << QByteArrayList{"ok\342\202"} << u"ok\uFFFD"_s << QByteArray();
+        QTest::newRow("not-utf8-in-the-middle") << QByteArrayList{"a\377b"} << u"a\uFFFDb"_s << QByteArray();
+        QTest::newRow("byte-order-mark-first") << QByteArrayList{"\357\273\277x"} << u"\uFEFFx"_s << QByteArray();
         QByteArray bytes;
         QString many;
         for (int i = 0; i < 30000; ++i) {
             bytes += "\303\251\342\202\254\360\237\230\200";
             many += u"é€😀"_s;
         }
-        QTest::newRow("many-pieces-of-multibyte-text") << QByteArrayList{bytes} << many;
+        QTest::newRow("many-pieces-of-multibyte-text") << QByteArrayList{bytes} << many << QByteArray();
         // The first and last lead byte of each length, the character cut after its lead.
         for (const char32_t c : {0x80, 0x7FF, 0x800, 0xFFEE, 0x10000, 0x10FFFD}) {
             const QString character = QString::fromUcs4(&c, 1);
             const QByteArray utf8 = character.toUtf8();
             QTest::addRow("lead-%x-straddles", quint8(utf8.at(0)))
-                << QByteArrayList{"a" + utf8.left(1), utf8.mid(1) + 'b'} << u'a' + character + u'b';
+                << QByteArrayList{"a" + utf8.left(1), utf8.mid(1) + 'b'} << u'a' + character + u'b' << QByteArray();
+            QTest::addRow("lead-%x-straddles-a-late-listener", quint8(utf8.at(0)))
+                << QByteArrayList{"a" + utf8.left(1), utf8.mid(1) + 'b'} << character + u'b' << QByteArray("-+");
         }
+        QTest::newRow("three-of-four-bytes-before-a-late-listener")
+            << QByteArrayList{"ab\360\237\230", "\200"} << u"😀"_s << QByteArray("-+");
+        QTest::newRow("whole-character-before-a-late-listener")
+            << QByteArrayList{"a\342\202\254", "b"} << u"b"_s << QByteArray("-+");
+        QTest::newRow("listener-left-mid-character")
+            << QByteArrayList{"a\342", "\202\254b", "cd"} << u"acd"_s << QByteArray("+-+");
     }
     void text()
     {
         QFETCH(QByteArrayList, chunks);
         QFETCH(QString, text);
+        QFETCH(QByteArray, listening);
         const QString go = m_tmp->filePath("go");
         QVERIFY(::mkfifo(QFile::encodeName(go).constData(), 0600) == 0);
         for (int i = 0; i < chunks.size(); ++i)
@@ -218,9 +230,13 @@ private Q_SLOTS:
         });
         QSignalSpy finished(run, &ToolRun::finished);
         QString heard;
-        connect(run, &ToolRun::standardOutputText, this, [&heard](const QString &t) { heard += t; });
+        QMetaObject::Connection listener;
         QByteArray written;
         for (int i = 0; i < chunks.size(); ++i) {
+            if (listening.mid(i, 1) == "-")
+                disconnect(std::exchange(listener, {}));
+            else if (!listener)
+                listener = connect(run, &ToolRun::standardOutputText, this, [&heard](const QString &t) { heard += t; });
             QCOMPARE(::write(word, "\n", 1), 1);
             written += chunks[i];
             QTRY_COMPARE_WITH_TIMEOUT(output, written, 20000); // each change once the pieces before it were told
