@@ -153,7 +153,8 @@ void TestCli::command_data()
     row("wait-sort-standard-input", "Text,Sort,sort,,0", "printf 'b\\na\\n' | lanyard run --wait Text Sort", 0,
         "a\nb\n");
     row("wait-woken-for-nothing", catAndErr + "',0",
-        "printf in | LD_PRELOAD=$SHIMS/spuriousread.so lanyard run --wait Text Sort", 0, "in", "err\n");
+        "printf in | LANYARD_TEST_EMPTY_READS=1 LD_PRELOAD=$SHIMS/quirks.so lanyard run --wait Text Sort", 0, "in",
+        "err\n");
     row("wait-status-passes-through", catAndErr + "; exit 7',0", "printf in | lanyard run --wait Text Sort", 7, "in",
         "err\n");
     row("wait-signal-death", "Text,Sort,/bin/sh,-c 'kill -KILL $$',0", "lanyard run --wait Text Sort", 128 + 9, {});

@@ -3,6 +3,7 @@
 #include "common/Catalogue.h"
 #include "common/DescriptorFamine.h"
 #include "common/Files.h"
+#include "common/LanyardProcess.h"
 #include "common/ProcessCensus.h"
 #include "launch/ChildProcess.h"
 #include "launch/ProcessSpawn.h"
@@ -433,7 +434,7 @@ private Q_SLOTS:
     }
 
     // The stub on its own, its output and errors in one pipe: all a command wrote, in order, also
-    // when it ended while the stub waited for room in a full pipe.
+    // when it ended while the stub waited for room in a full pipe; what left the session, found by looking.
     void stub_data()
     {
         QTest::addColumn<QStringList>("command");
@@ -445,8 +446,11 @@ private Q_SLOTS:
             inTurn += QString("o%1e%1").arg(i).toLatin1();
         }
         QTest::newRow("ended-while-the-pipe-was-full")
-            << QStringList{talkerPath, "fill:100000", "drain"} << digits(100000).toLatin1();
-        QTest::newRow("one-relay-keeps-the-order") << alternating << inTurn;
+            << QStringList{talkerPath, "fill:100000", "drain", "60000"} << digits(100000).toLatin1();
+        QTest::newRow("one-relay-keeps-the-order") << (alternating << "60000") << inTurn;
+        QTest::newRow("time-out-ends-what-left-the-session")
+            << QStringList{"sh", "-c", "echo go; setsid sleep 33." + unique + " & exec sleep 32." + unique, "300"}
+            << QByteArray("go\n");
     }
     void stub()
     {
@@ -457,7 +461,9 @@ private Q_SLOTS:
         const UniqueFd readEnd(ends[0]);
         SpawnOptions options;
         options.stdoutFd = options.stderrFd = ends[1];
-        ChildProcess stub(ProcessSpawn::start(LANYARD_LIB_DIR "/STUB16.EXE", command << "60000", options).pid);
+        qputenv("LD_PRELOAD", LanyardProcess::binaryFolder(LanyardProcess::nobody).toLocal8Bit() + "/quirks.so");
+        ChildProcess stub(ProcessSpawn::start(LANYARD_LIB_DIR "/STUB16.EXE", command, options).pid);
+        qunsetenv("LD_PRELOAD");
         ::close(ends[1]);
         const QString parent = QString::number(stub.pid());
         QVERIFY(QTest::qWaitFor( // nothing is read until the command has written and ended
@@ -482,6 +488,7 @@ private Q_SLOTS:
         QVERIFY(stub.waitForEnd(10000));
         stub.reap();
         QCOMPARE(got, output);
+        QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 33." + unique), 5000);
     }
 };
 
