@@ -72,8 +72,7 @@ private Q_SLOTS:
             << original + "Net,News,/n,,0\r\nWeb,Mail,/m,,0\r\n"
             << QStringList{"open", "group 2 Net", "append Tools,Viewer,/v,,0\r\n"}
             << header + "Tools,Editor,/usr/bin/ed,-p,0\r\nNet,News,/n,,0\r\nNet,Mail,/m,,0\r\nTools,Viewer,/v,,0\r\n";
-        // Added before the file is named: a change like any other, which the file's lines join.
-        QTest::newRow("added-before-the-file-is-named")
+        QTest::newRow("added-before-the-file-is-named") // a change like any other, which the file's lines join
             << QByteArray("Other,y,/y,,0\nMine,z,/z,,0\n") << QStringList{"add Mine x /x", "open"}
             << header + "Other,y,/y,,0\r\nMine,x,/x,,0\r\nMine,z,/z,,0\r\n";
     }

@@ -169,9 +169,8 @@ private Q_SLOTS:
         QVERIFY2(wakes.size() < 50, qPrintable(QString::number(wakes.size())));
     }
 
-    // A character split across pieces comes whole, one cut by the end as U+FFFD; pieces hold no
-    // slack. A host that listens for text from some chunk on ('+' in listening) gets the text from
-    // there, a character that straddles that moment whole; also after it stopped mid-character.
+    // A character split across pieces comes whole, one cut by the end as U+FFFD; pieces hold no slack.
+    // A host listening from a chunk on ('+') gets a character straddling that moment whole.
     void text_data()
     {
         QTest::addColumn<QByteArrayList>("chunks");
@@ -192,8 +191,6 @@ private Q_SLOTS:
         for (const char32_t c : {0x80, 0x7FF, 0x800, 0xFFEE, 0x10000, 0x10FFFD}) {
             const QString character = QString::fromUcs4(&c, 1);
             const QByteArray utf8 = character.toUtf8();
-            QTest::addRow("lead-%x-straddles", quint8(utf8.at(0)))
-                << QByteArrayList{"a" + utf8.left(1), utf8.mid(1) + 'b'} << u'a' + character + u'b' << QByteArray();
             QTest::addRow("lead-%x-straddles-a-late-listener", quint8(utf8.at(0)))
                 << QByteArrayList{"a" + utf8.left(1), utf8.mid(1) + 'b'} << character + u'b' << QByteArray("-+");
         }
@@ -259,7 +256,6 @@ private Q_SLOTS:
         connect(run, &ToolRun::finished, this, [] { QFAIL("told after its deletion"); });
         QTRY_VERIFY_WITH_TIMEOUT(run.isNull(), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running("sleep 987656"), QList<pid_t>(), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 20000);
     }
 };
 

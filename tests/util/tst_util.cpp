@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The pieces below the catalogue: words, paths, text, numbers, system calls, the lock, the watch, the writer.
 #include "common/Files.h"
-#include "common/Forked.h"
 #include "text/NativeText.h"
 #include "util/CommandLine.h"
 #include "util/FileListing.h"
@@ -24,8 +23,10 @@
 #include <atomic>
 #include <cmath>
 #include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -37,6 +38,16 @@ namespace {
 
 constexpr auto moment = 30ms;
 constexpr unsigned nobody = FilePermissionsApply::nobody;
+
+/// Runs @p body in a forked child (which may chroot, change its user or limits): its exit status, or -1.
+int exitStatusOfForked(const std::function<int()> &body)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(body());
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 ino_t inodeOf(const QString &path)
 {
