@@ -433,24 +433,24 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!isRunning("sleep 45.5" + unique) && !isRunning(talkerPath), 5000);
     }
 
-    // The stub on its own, its output and errors in one pipe: all a command wrote, in order, also
-    // when it ended while the stub waited for room in a full pipe; what left the session, found by looking.
+    // The stub on its own, output and errors in one pipe: all a command wrote, in order, also when it ended while
+    // the stub waited in a full pipe; at a time-out, a chain deaf to SIGTERM leaving the session, found by looking.
     void stub_data()
     {
         QTest::addColumn<QStringList>("command");
         QTest::addColumn<QByteArray>("output");
         QStringList alternating{talkerPath};
         QByteArray inTurn;
-        for (int i = 0; i < 20; ++i) {
-            alternating << QString("out:o%1").arg(i) << QString("err:e%1").arg(i);
-            inTurn += QString("o%1e%1").arg(i).toLatin1();
-        }
+        for (int i = 0; i < 20; ++i)
+            alternating << QString("out:o%1").arg(i) << QString("err:e%1").arg(i),
+                inTurn += QString("o%1e%1").arg(i).toLatin1();
         QTest::newRow("ended-while-the-pipe-was-full")
             << QStringList{talkerPath, "fill:100000", "drain", "60000"} << digits(100000).toLatin1();
         QTest::newRow("one-relay-keeps-the-order") << (alternating << "60000") << inTurn;
-        QTest::newRow("time-out-ends-what-left-the-session")
-            << QStringList{"sh", "-c", "echo go; setsid sleep 33." + unique + " & exec sleep 32." + unique, "300"}
-            << QByteArray("go\n");
+        const QString chain =
+            "trap '' TERM; echo go; [ $1 -gt 0 ] && setsid sh -c \"$0\" \"$0\" $(($1 - 1)) & exec sleep 33." + unique;
+        QTest::newRow("time-out-ends-a-chain-deaf-to-sigterm")
+            << QStringList{"sh", "-c", chain, chain, "3", "300"} << QByteArray("go\ngo\ngo\ngo\n");
     }
     void stub()
     {
