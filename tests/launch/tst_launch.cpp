@@ -196,8 +196,8 @@ private Q_SLOTS:
         }
         QTest::newRow("three-of-four-bytes-before-a-late-listener")
             << QByteArrayList{"ab\360\237\230", "\200"} << u"😀"_s << QByteArray("-+");
-        QTest::newRow("whole-character-before-a-late-listener")
-            << QByteArrayList{"a\342\202\254", "b"} << u"b"_s << QByteArray("-+");
+        QTest::newRow("whole-characters-before-a-late-listener")
+            << QByteArrayList{"a\342\202\254b", "c"} << u"c"_s << QByteArray("-+");
         QTest::newRow("listener-left-mid-character")
             << QByteArrayList{"a\342", "\202\254b", "cd"} << u"acd"_s << QByteArray("+-+");
     }
