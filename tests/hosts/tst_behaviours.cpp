@@ -100,8 +100,7 @@ void tst_Behaviours::keptBesideTheListByEveryWriter()
     // Each writer changes its own tool; both changes stay, whoever saves last.
     b.setToolBehaviour(u"G"_s, u"Two"_s, behaviour(Out::Pane));
     a.setToolBehaviour(odd, odd, behaviour(Out::Clipboard));
-    QVERIFY(b.save());
-    QVERIFY(a.save());
+    QVERIFY(b.save() && a.save());
     // A rename takes the behaviour along, also by `lanyard`; a deleted tool's goes.
     QCOMPARE(QProcess::execute(QStringLiteral(LANYARD_TEST_BIN_DIR "/lanyard"),
                                {u"--file"_s, list(), u"edit"_s, odd, odd, u"G"_s, u"Renamed"_s}),
