@@ -33,13 +33,7 @@ using In = ToolBehaviour::Input;
 
 namespace {
 
-ToolBehaviour behaviour(Out output, In input = In::None)
-{
-    ToolBehaviour b;
-    b.output = output;
-    b.input = input;
-    return b;
-}
+ToolBehaviour behaviour(Out output, In input = In::None) { return {.output = output, .input = input}; }
 
 QAction *action(const ToolsMenu &menu, const QString &group, const QString &app)
 {
@@ -156,10 +150,7 @@ void tst_Behaviours::fits()
     ToolsMenu menu(&apps, u"Tools"_s);
     menu.setCurrentDocument(document);
     menu.setHasSelection(selected);
-    ToolBehaviour b;
-    b.fileTypes = types;
-    b.needsSelection = needsSelection;
-    apps.setToolBehaviour(u"G"_s, u"T"_s, b);
+    apps.setToolBehaviour(u"G"_s, u"T"_s, {.fileTypes = types, .needsSelection = needsSelection});
     QVERIFY(action(menu, u"G"_s, u"T"_s));
     QTEST(action(menu, u"G"_s, u"T"_s)->isVisible(), "shown");
 }
@@ -238,10 +229,8 @@ void tst_Behaviours::savesFirstAndReloadsAfter()
     ExternalApps apps;
     QVERIFY(apps.AddApp(u"G"_s, u"Append"_s, u"/usr/bin/tee"_s, u"-a %FILE%"_s, false));
     apps.AddPlaceHolder(u"%FILE%"_s, file);
-    ToolBehaviour tool = behaviour(Out::Ignore, In::Selection);
-    tool.saveBefore = ToolBehaviour::Save::Document;
-    tool.reloadAfter = true;
-    apps.setToolBehaviour(u"G"_s, u"Append"_s, tool);
+    apps.setToolBehaviour(u"G"_s, u"Append"_s,
+                          {.input = In::Selection, .saveBefore = ToolBehaviour::Save::Document, .reloadAfter = true});
     ToolsMenu menu(&apps, u"Tools"_s);
     menu.setCurrentDocument(file);
     menu.setDocumentHooks([] { return u"two\n"_s; }, {});
