@@ -27,6 +27,7 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 using namespace Lanyard;
 
@@ -42,11 +43,7 @@ const QString unique = QStringLiteral("%1").arg(::getpid(), 7, 10, QChar(u'0'));
 /// A runner clock @p speed times faster than the computer's, from 0.
 struct FastClock final : RunnerClock
 {
-    explicit FastClock(double times)
-    {
-        speed = times;
-        elapsed.start();
-    }
+    explicit FastClock(double times) { speed = times, elapsed.start(); }
     double seconds() const override { return last = double(elapsed.nsecsElapsed()) / 1e9 * speed; }
     std::chrono::milliseconds realTimeFor(double seconds) const override
     {
@@ -264,6 +261,21 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::running(sleeper).size(), qsizetype(leaves), 10000);
         for (const pid_t pid : ProcessCensus::running(sleeper))
             ::kill(pid, SIGKILL);
+    }
+
+    // A window manager's list may name a window that has gone since: the finder passes over it.
+    void windowsGoneSinceListed()
+    {
+        xcb_connection_t *x = xcb_connect(nullptr, nullptr);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root, gone = xcb_generate_id(x);
+        const auto clients = xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, 16, "_NET_CLIENT_LIST"), nullptr);
+        const auto settled = [x] { std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr)); };
+        xcb_create_window(x, 0, gone, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, 0, 0, nullptr);
+        xcb_change_property(x, XCB_PROP_MODE_REPLACE, gone, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 4, "Gone");
+        xcb_change_property(x, XCB_PROP_MODE_REPLACE, root, clients->atom, XCB_ATOM_WINDOW, 32, 1, &gone);
+        QVERIFY((settled(), WindowFinder().find("Gone")));
+        QVERIFY((xcb_destroy_window(x, gone), settled(), !WindowFinder().find("Gone")));
+        xcb_delete_property(x, root, clients->atom), std::free(clients), xcb_disconnect(x);
     }
 
     // ExecuteApp, by name and startTool give one reason; the waits error numbers; the capture the stub's word.
