@@ -105,8 +105,7 @@ void tst_Behaviours::keptBesideTheListByEveryWriter()
     QCOMPARE(c.toolBehaviour(u"G"_s, u"Renamed"_s), behaviour(Out::Clipboard));
     QCOMPARE(c.toolBehaviour(odd, odd), ToolBehaviour());
     c.DeleteApp(u"G"_s, u"Two"_s);
-    QVERIFY(c.save());
-    QVERIFY(!TestFiles::read(list() + u".behaviour"_s).contains("Two"));
+    QVERIFY(c.save() && !TestFiles::read(list() + u".behaviour"_s).contains("Two"));
     // A behaviour file that could not be read is never written over.
     const QByteArray unreadable = "[G/Renamed]\noutput=\xff\n";
     QVERIFY(TestFiles::write(list() + u".behaviour"_s, unreadable));
@@ -293,8 +292,7 @@ void tst_Behaviours::windowSetsByKeyboard()
         QTest::keyClick(window->focusWidget(), Qt::Key_Return);
         checked = true;
     });
-    QVERIFY(menu.showBehaviourWindow(nullptr, u"Text"_s, u"Sort"_s));
-    QVERIFY(checked);
+    QVERIFY(menu.showBehaviourWindow(nullptr, u"Text"_s, u"Sort"_s) && checked);
     QCOMPARE(apps.toolBehaviour(u"Text"_s, u"Sort"_s).output, Out::Clipboard);
     // Renamed in the program list window the menu opens: the behaviour goes along, saved as it closes.
     menu.addConfigureActions();

@@ -344,8 +344,7 @@ private Q_SLOTS:
         QCOMPARE(run->failure(), toolReason);
         QList<QVariantList> told;
         for (const QString &why : {reason, reason, toolReason})
-            told << QVariantList{"T", app, why};
-        told.removeIf([](const QVariantList &one) { return one.last().toString().isEmpty(); });
+            why.isEmpty() ? void() : told.append(QVariantList{"T", app, why});
         QCOMPARE(QList<QVariantList>(launchFailed.cbegin(), launchFailed.cend()), told);
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
         run->cancel(); // nothing to end
