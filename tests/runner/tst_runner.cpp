@@ -98,11 +98,9 @@ private Q_SLOTS:
         {
             // Qt opens descriptors of its own with the first window; they are not the runner's.
             QWidget warmUp;
-            warmUp.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&warmUp));
+            QVERIFY((warmUp.show(), QTest::qWaitForWindowExposed(&warmUp)));
         }
-        QCoreApplication::processEvents();
-        m_descriptorsAtStart = ProcessCensus::openDescriptors(false);
+        m_descriptorsAtStart = (QCoreApplication::processEvents(), ProcessCensus::openDescriptors(false));
     }
     void cleanup() { QTRY_COMPARE_WITH_TIMEOUT(ProcessCensus::children(), QStringList(), 10000); }
     void cleanupTestCase()
@@ -445,7 +443,8 @@ private Q_SLOTS:
     }
 
     // The stub on its own, output and errors in one pipe: all a command wrote, in order, also when it ended while
-    // the stub waited in a full pipe; at a time-out, a chain deaf to SIGTERM leaving the session, found by looking.
+    // the stub waited in a full pipe; a time-out counts silence, and ends a chain deaf to SIGTERM that leaves the
+    // session, found by looking.
     void stub_data()
     {
         QTest::addColumn<QStringList>("command");
@@ -453,11 +452,11 @@ private Q_SLOTS:
         QStringList alternating{talkerPath};
         QByteArray inTurn;
         for (int i = 0; i < 20; ++i)
-            alternating << QString("out:o%1").arg(i) << QString("err:e%1").arg(i),
+            alternating << QString("out:o%1").arg(i) << QString("err:e%1").arg(i) << "sleep:100",
                 inTurn += QString("o%1e%1").arg(i).toLatin1();
         QTest::newRow("ended-while-the-pipe-was-full")
             << QStringList{talkerPath, "fill:100000", "drain", "60000"} << digits(100000).toLatin1();
-        QTest::newRow("one-relay-keeps-the-order") << (alternating << "60000") << inTurn;
+        QTest::newRow("one-relay-keeps-the-order-and-talk-the-time-out-off") << (alternating << "1000") << inTurn;
         const QString chain =
             "trap '' TERM; echo go; [ $1 -gt 0 ] && setsid sh -c \"$0\" \"$0\" $(($1 - 1)) & exec sleep 33." + unique;
         QTest::newRow("time-out-ends-a-chain-deaf-to-sigterm")
