@@ -317,6 +317,7 @@ private Q_SLOTS:
                 [&](const QString &, const QString &, bool ok) { events << "launched:" + QString::number(ok); });
         QStringList whenToolsWent;
         connect(tools, &QObject::destroyed, menu, [&] { whenToolsWent = outline(menu); });
+        const auto deleteTheRest = qScopeGuard([&] { delete tools, delete apps, delete owner; }); // on every return
 
         if (victim == "owner" || victim == "catalogue") // shown for another first: the window moves to its new owner
             apps->ShowForm(0, window.get()), apps->ShowForm(0, owner);
@@ -358,7 +359,6 @@ private Q_SLOTS:
         QCOMPARE(outline(menu).join(", "), entries + "Configure tools...");
         QCOMPARE(UiTest::programListWindow() != nullptr, victim == "owner" && owner);
         QTRY_VERIFY_WITH_TIMEOUT(ProcessCensus::children().isEmpty(), 10000);
-        delete tools, delete apps, delete owner;
     }
 };
 
