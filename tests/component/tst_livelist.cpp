@@ -128,7 +128,7 @@ private Q_SLOTS:
             for (QTreeWidgetItemIterator it(programList(), QTreeWidgetItemIterator::NoChildren); *it; ++it)
                 rows << (*it)->text(0);
             QCOMPARE(rows, own);
-            if (time == 1) // merged; what it found comes with the reload
+            if (time == 2) // merged; what it found comes with the reload
                 QVERIFY(mine.save());
             QVERIFY(programList()->window()->close());
             QTRY_VERIFY_WITH_TIMEOUT(namesOf(mine).contains(u"other%1"_s.arg(time)), patienceMs);
