@@ -210,15 +210,13 @@ private Q_SLOTS:
         QVERIFY(::mkfifo(QFile::encodeName(go).constData(), 0600) == 0);
         for (int i = 0; i < chunks.size(); ++i)
             QVERIFY(TestFiles::write(m_tmp->filePath(QString::number(i)), chunks[i]));
-        ExternalApps apps;
-        QVERIFY(
-            apps.AddApp("T", "Text", "/bin/sh",
-                        QStringLiteral("-c 'i=0; while [ -e %1/$i ]; do read w < %1/go; cat %1/$i; i=$((i+1)); done'")
-                            .arg(m_tmp->path()),
-                        false));
+        ExternalApps apps; // started by name in the chunks' folder: a launch's own options reach it
+        QVERIFY(apps.AddApp("T", "Text", "/bin/sh",
+                            "-c 'i=0; while [ -e $i ]; do read w < go; cat $i; i=$((i+1)); done'", false));
         const int word = ::open(QFile::encodeName(go).constData(), O_RDWR | O_CLOEXEC);
         const auto closeWord = qScopeGuard([word] { ::close(word); });
-        ToolRun *run = apps.startTool("T", "Text");
+        const QVariantMap options{{"folder", m_tmp->path()}};
+        auto *run = apps.invoke("startTool", "call", {"T", "Text", {}, 0, options}).value("value").value<ToolRun *>();
         QByteArray output;
         QList<QByteArray> pieces;
         connect(run, &ToolRun::standardOutput, this, [&](const QByteArray &bytes) {
